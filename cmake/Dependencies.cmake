@@ -1,0 +1,21 @@
+# Every dependency comes from the distribution's packages; nothing is vendored.
+find_package(Threads REQUIRED)
+find_package(jsoncpp CONFIG REQUIRED)
+find_package(fmt CONFIG REQUIRED)
+find_package(spdlog CONFIG REQUIRED)
+find_package(Eigen3 CONFIG REQUIRED)
+find_package(Iconv REQUIRED)
+
+# Standalone asio is header-only and ships no CMake package.
+find_path(ASIO_INCLUDE_DIR asio.hpp REQUIRED)
+if(NOT TARGET velmora_asio)
+  add_library(velmora_asio INTERFACE)
+  target_include_directories(velmora_asio SYSTEM INTERFACE ${ASIO_INCLUDE_DIR})
+  target_compile_definitions(velmora_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
+  target_link_libraries(velmora_asio INTERFACE Threads::Threads)
+endif()
+
+if(VELMORA_BUILD_TESTS)
+  find_package(GTest CONFIG REQUIRED)
+  include(GoogleTest)
+endif()

@@ -1,0 +1,15 @@
+include(CMakePackageConfigHelpers)
+
+install(TARGETS velmora EXPORT velmoraTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY include/velmora DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT velmoraTargets NAMESPACE velmora::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/velmora)
+configure_package_config_file(cmake/velmoraConfig.cmake.in
+  ${CMAKE_BINARY_DIR}/velmoraConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/velmora)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/velmoraConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/velmoraConfig.cmake ${CMAKE_BINARY_DIR}/velmoraConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/velmora)

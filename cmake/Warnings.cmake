@@ -1,0 +1,6 @@
+function(velmora_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(VELMORA_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()

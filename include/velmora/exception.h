@@ -1,0 +1,63 @@
+#pragma once
+// Exceptions of the library. Each class puts its label in the language in force when it is
+// built, then ": ", in front of the message; labels nest from the outermost base inwards, so a
+// ProtocolException reads "execute: protocol: <message>". Copies keep the text unchanged.
+
+#include <exception>
+#include <string>
+
+namespace velmora {
+
+/// Common base; holds the full message (UTF-8) and adds no label.
+class Exception : public std::exception {
+ public:
+  explicit Exception(const std::string& message);
+  const char* what() const noexcept override;
+
+ private:
+  std::string message_;
+};
+
+/// Invalid arguments of a constructor ("invalidArguments" / "参数错误").
+class ArgumentException : public Exception {
+ public:
+  explicit ArgumentException(const std::string& message);
+};
+
+/// A failure while executing, e.g. a robot type mismatch ("execute" / "执行异常").
+class ExecutionException : public Exception {
+ public:
+  explicit ExecutionException(const std::string& message);
+};
+
+/// A connection or socket failure ("network" / "网络异常").
+class NetworkException : public Exception {
+ public:
+  explicit NetworkException(const std::string& message);
+};
+
+/// The controller speaks an incompatible protocol ("protocol" / "通信协议错误").
+class ProtocolException : public ExecutionException {
+ public:
+  explicit ProtocolException(const std::string& message);
+};
+
+/// A failure of the real-time state stream ("realtime" / "实时模式异常").
+class RealtimeControlException : public Exception {
+ public:
+  explicit RealtimeControlException(const std::string& message);
+};
+
+/// A motion error reported in the real-time state ("rtMotion" / "运动错误").
+class RealtimeMotionException : public RealtimeControlException {
+ public:
+  explicit RealtimeMotionException(const std::string& message);
+};
+
+/// Misuse of the real-time state, or no state received ("rtState" / "状态错误").
+class RealtimeStateException : public RealtimeControlException {
+ public:
+  explicit RealtimeStateException(const std::string& message);
+};
+
+}  // namespace velmora
