@@ -3,7 +3,7 @@
 # Usage: tools/run-fuzz.sh [build-dir]   (environment: VELMORA_FUZZ_SECONDS, default 30)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build-fuzz}
+build=$(realpath -m "${1:-$root/build-fuzz}")
 seconds=${VELMORA_FUZZ_SECONDS:-30}
 "$root/tools/setup-deps.sh"
 CXX=clang++-14 CC=clang-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
