@@ -1,0 +1,156 @@
+#pragma once
+// Plain records that cross every interface of the library: frames and poses, joint positions,
+// loads and tool sets, and the records that queries return. They hold values exactly as the
+// caller or the controller gives them and convert nothing (angles and lengths keep their units).
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+/// A frame as translation and roll-pitch-yaw, and independently as a 4x4 matrix. Nothing in the
+/// library computes one form from the other, and only `trans`/`rpy` go to the controller.
+class Frame {
+ public:
+  /// All zero.
+  Frame() = default;
+  /// Both triples copied; `pos` stays zero.
+  Frame(const std::array<double, 3>& trans, const std::array<double, 3>& rpy);
+  /// Values 0-2 are the translation, 3-5 the rotation; `pos` stays zero.
+  Frame(const std::array<double, 6>& values);
+
+  std::array<double, 3> trans{};  ///< x, y, z
+  std::array<double, 3> rpy{};    ///< roll, pitch, yaw
+  std::array<double, 16> pos{};   ///< the 4x4 matrix, values in the caller's order
+};
+
+/// A pose: a frame plus the elbow angle, the axis configuration and external-axis values.
+class CartesianPosition : public Frame {
+ public:
+  /// How a motion target is displaced before the move.
+  struct Offset {
+    enum class Type : int {
+      none = 0,    ///< no offset
+      offs = 1,    ///< offset in the target's reference frame
+      relTool = 2  ///< offset in the tool frame
+    };
+    Type type = Type::none;
+    Frame frame;
+  };
+
+  /// All zero with empty vectors.
+  CartesianPosition() = default;
+  /// 6 values (translation, then rpy) or 16 values (the matrix, stored in `pos` only, with
+  /// `trans` and `rpy` zero). Throws `ArgumentException` for any other count.
+  CartesianPosition(std::initializer_list<double> values);
+
+  double elbow = 0.0;
+  std::vector<int> confData;
+  std::vector<double> external;
+};
+
+/// Joint values, one per axis, and external-axis values.
+class JointPosition {
+ public:
+  JointPosition() = default;
+  /// `external` stays empty.
+  JointPosition(std::vector<double> joints);
+
+  std::vector<double> joints;
+  std::vector<double> external;
+};
+
+/// A payload: mass, centre of gravity and inertia.
+class Load {
+ public:
+  Load() = default;
+  Load(double mass, const std::array<double, 3>& cog, const std::array<double, 3>& inertia);
+
+  double mass = 0.0;
+  std::array<double, 3> cog{};
+  std::array<double, 3> inertia{};
+};
+
+/// The tool set in use: load, the tool's end frame and its reference frame. All zero by default.
+class Toolset {
+ public:
+  Toolset() = default;
+
+  Load load;
+  Frame end;
+  Frame ref;
+};
+
+/// One tool or work object as the controller lists it.
+class WorkToolInfo {
+ public:
+  WorkToolInfo() = default;
+  /// `alias` stays empty.
+  WorkToolInfo(std::string name, bool robotHeld, const Frame& pos, const Load& load);
+
+  std::string name;
+  std::string alias;
+  bool robotHeld = false;  ///< true when the robot holds the object
+  Frame pos;
+  Load load;
+};
+
+/// One entry of the controller's log.
+class LogInfo {
+ public:
+  /// Levels a log query filters by.
+  enum class Level : int { info = 0, warning = 1, err = 2 };
+
+  LogInfo() = default;
+  LogInfo(int id, std::string timestamp, std::string logText, std::string repairHint);
+
+  int id = 0;             ///< the entry's error code
+  std::string timestamp;  ///< as the controller writes it
+  std::string logText;
+  std::string repairHint;
+};
+
+/// One RL project on the controller.
+class RLProjectInfo {
+ public:
+  RLProjectInfo() = default;
+  /// `taskList` starts empty.
+  explicit RLProjectInfo(std::string name);
+
+  std::string name;
+  std::vector<std::string> taskList;
+};
+
+/// The robot information the controller reports in "sys.info".
+struct Info {
+  std::string id;  ///< controller id
+  std::string mac;
+  std::string version;  ///< controller software version
+  std::string type;     ///< robot type
+  int joint_num = 0;
+};
+
+/// The keys of the arm's keypad, as the controller reports them.
+struct KeyPadState {
+  bool key1_state = false;
+  bool key2_state = false;
+  bool key3_state = false;
+  bool key4_state = false;
+  bool key5_state = false;
+  bool key6_state = false;
+  bool key7_state = false;
+};
+
+/// One frame of the tool-end CAN bus.
+struct CANFrame {
+  int frame_id = 0;
+  int frame_format = 0;  ///< 0 standard, 1 extended
+  int frame_type = 0;    ///< 0 and 1 CAN FD, 2 classic CAN
+  std::vector<std::uint8_t> data;
+  int frame_valid_length = 0;  ///< number of data values
+};
+
+}  // namespace velmora
