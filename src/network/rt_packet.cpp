@@ -29,10 +29,17 @@ class PacketCursor {
   std::size_t left_;
 };
 
-// Byte order is the wire's, not the host's.
+// The wire is little-endian whatever the host is.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kHostIsLittleEndian = false;
+#else
+constexpr bool kHostIsLittleEndian = true;
+#endif
+
 std::uint64_t loadLe64(const std::uint8_t* p) noexcept {
-  std::uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) value = (value << 8) | p[i];
+  std::uint64_t value;
+  std::memcpy(&value, p, sizeof value);
+  if constexpr (!kHostIsLittleEndian) value = __builtin_bswap64(value);
   return value;
 }
 
@@ -45,7 +52,11 @@ double loadDouble(const std::uint8_t* p) noexcept {
 
 template <std::size_t N>
 void loadDoubles(std::array<double, N>& out, const std::uint8_t* p) noexcept {
-  for (std::size_t i = 0; i < N; ++i) out[i] = loadDouble(p + 8 * i);
+  if constexpr (kHostIsLittleEndian) {
+    std::memcpy(out.data(), p, sizeof out);
+  } else {
+    for (std::size_t i = 0; i < N; ++i) out[i] = loadDouble(p + 8 * i);
+  }
 }
 
 // A byte other than 0 or 1 copied into a bool is undefined behaviour; the wire says any

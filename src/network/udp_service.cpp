@@ -83,11 +83,14 @@ void UdpService::open(std::error_code& ec, bool anyPortOnFailure) {
   if (ec && anyPortOnFailure) {
     ec.clear();
     socket_.bind(asio::ip::udp::endpoint(address, 0), ec);
-    if (!ec) {
-      const asio::ip::udp::endpoint bound = socket_.local_endpoint(ec);
-      if (!ec) localPort_.store(bound.port(), std::memory_order_release);
-    }
   }
+  if (!ec) {
+    // Read back even after a bind to the configured port: port 0 there means "any", and the
+    // controller must be told the port actually bound.
+    const asio::ip::udp::endpoint bound = socket_.local_endpoint(ec);
+    if (!ec) localPort_.store(bound.port(), std::memory_order_release);
+  }
+  if (!ec) socket_.non_blocking(true, ec);
   if (ec) {
     std::error_code ignored;
     socket_.close(ignored);
@@ -128,6 +131,14 @@ void UdpService::runFor(std::chrono::nanoseconds timeout) {
 
 std::size_t UdpService::receive(std::uint8_t* buffer, std::chrono::nanoseconds timeout) {
   std::size_t received = 0;
+  if (socket_.is_open()) {
+    // A datagram already queued is taken with one system call; only an empty queue pays for the
+    // timed wait through the I/O context.
+    std::error_code ec;
+    received = socket_.receive_from(asio::buffer(buffer, kReceiveSize), peer_, 0, ec);
+    if (!ec || ec == asio::error::message_size) return received;
+    received = 0;
+  }
   socket_.async_receive_from(
       asio::buffer(buffer, kReceiveSize), peer_,
       asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
