@@ -3,6 +3,7 @@
 // subscribed field. It has no thread; the caller's thread receives.
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
