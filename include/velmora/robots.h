@@ -1,0 +1,98 @@
+#pragma once
+// The concrete robot classes, one per arm model. Each has a connecting constructor, which
+// connects at once (as `connectToRobot(remoteIP, localIP)`; it throws `NetworkException`,
+// `ProtocolException` or `ExecutionException` and leaves nothing behind), and a default
+// constructor, which connects nothing until `connectToRobot`. Operation conventions are those of
+// `BaseRobot`.
+
+#include <array>
+#include <string>
+#include <system_error>
+
+#include <velmora/cobot.h>
+#include <velmora/enums.h>
+#include <velmora/industrial_robot.h>
+
+namespace velmora {
+
+/// Collaborative arm with 5 joints.
+class OstraLiteRobot : public Cobot<5> {
+ public:
+  explicit OstraLiteRobot(const std::string& remoteIP, const std::string& localIP = "");
+  OstraLiteRobot();
+  ~OstraLiteRobot() override;
+
+  /// "c" "sys.completePostureLerp" with {"enable": enable}; the reply is the code.
+  void enableCompletePostureLerp(bool enable, std::error_code& ec) noexcept;
+};
+
+/// Collaborative arm with 6 joints.
+class OstraRobot : public Cobot<6> {
+ public:
+  explicit OstraRobot(const std::string& remoteIP, const std::string& localIP = "");
+  OstraRobot();
+  ~OstraRobot() override;
+
+  /// "g" "move.avoid_singularity" (lockAxis4) or "move.avoid_sing_wrist" (wrist): whether the
+  /// method is on; 259 for another method, an integer reply is the code, -260 another shape.
+  bool getAvoidSingularity(AvoidSingularityMethod method, std::error_code& ec) noexcept;
+  /// "c" "move.avoid_singularity" with the flag alone (lockAxis4) or "move.avoid_sing_wrist"
+  /// with the flag and `limit` (radians, sent in degrees); 259 for another method (nothing
+  /// sent), an integer reply is the code, -260 another shape.
+  void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit,
+                           std::error_code& ec) noexcept;
+};
+
+/// Collaborative arm with 7 joints.
+class OstraMaxRobot : public Cobot<7> {
+ public:
+  explicit OstraMaxRobot(const std::string& remoteIP, const std::string& localIP = "");
+  OstraMaxRobot();
+  ~OstraMaxRobot() override;
+};
+
+/// Another collaborative arm with 7 joints; behaves as `OstraMaxRobot`.
+class LynRobot : public Cobot<7> {
+ public:
+  explicit LynRobot(const std::string& remoteIP, const std::string& localIP = "");
+  LynRobot();
+  ~LynRobot() override;
+};
+
+/// Industrial arm with 3 joints; never sends a local address.
+class Sorn3Robot : public IndustrialRobot<3> {
+ public:
+  explicit Sorn3Robot(const std::string& remoteIP);
+  Sorn3Robot();
+  ~Sorn3Robot() override;
+};
+
+/// Industrial arm with 4 joints; never sends a local address.
+class Sorn4Robot : public IndustrialRobot<4> {
+ public:
+  explicit Sorn4Robot(const std::string& remoteIP);
+  Sorn4Robot();
+  ~Sorn4Robot() override;
+};
+
+/// Industrial arm with 6 joints.
+class StandardRobot : public IndustrialRobot<6> {
+ public:
+  explicit StandardRobot(const std::string& remoteIP, const std::string& localIP = "");
+  StandardRobot();
+  ~StandardRobot() override;
+
+  /// "c" "safety.collision_detection" with the six sensitivities, behaviour "stop1" and the
+  /// fallback: 264 for -1 (already on), another integer reply the code.
+  void enableCollisionDetection(const std::array<double, 6>& sensitivity, double fallback,
+                                std::error_code& ec) noexcept;
+  /// "c" "safety.collision_detection" with {"enable": false}; the reply is the code.
+  void disableCollisionDetection(std::error_code& ec) noexcept;
+  /// As `OstraRobot::getAvoidSingularity`, also for jointWay ("move.avoid_sing_joint_way").
+  bool getAvoidSingularity(AvoidSingularityMethod method, std::error_code& ec) noexcept;
+  /// As `OstraRobot::setAvoidSingularity`, also for jointWay (`limit` sent unconverted).
+  void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit,
+                           std::error_code& ec) noexcept;
+};
+
+}  // namespace velmora

@@ -1,0 +1,60 @@
+#pragma once
+// Upgrade and backup client of a controller's upgrade service (TCP port 4567). Independent of
+// any robot object; writes no log line. The calling thread does all the work; the link's I/O
+// thread only gathers received bytes. One `upgrade` or `exportBackup` runs at a time per object
+// (a second one gets -320 at once); separate objects are independent. An object that was moved
+// from owns nothing; its operations give 255.
+
+#include <memory>
+#include <set>
+#include <string>
+#include <system_error>
+
+#include <velmora/enums.h>
+
+namespace velmora {
+
+/// Sends upgrade packages to a controller and receives its backups.
+class BaseUpgrade {
+ public:
+  /// Connects at once, as `connect(remoteIP)`; throws `NetworkException`.
+  explicit BaseUpgrade(const std::string& remoteIP);
+  /// Builds the link without connecting.
+  BaseUpgrade();
+  /// Stops the link.
+  ~BaseUpgrade();
+  /// A copy keeps only the remote address and is not connected; assignment stops this object's
+  /// link first. Copies never share a link.
+  BaseUpgrade(const BaseUpgrade& other);
+  BaseUpgrade& operator=(const BaseUpgrade& other);
+  /// Moves hand the link over.
+  BaseUpgrade(BaseUpgrade&& other) noexcept;
+  BaseUpgrade& operator=(BaseUpgrade&& other) noexcept;
+
+  /// Stops the link, stores the address and connects to its port 4567; throws
+  /// `NetworkException` for 256 (start failed, empty address) or 267 (link did not stay up).
+  void connect(const std::string& remoteIP);
+  /// As `connect(remoteIP)` with the stored address, reporting 256 or 267 in `ec`.
+  void connect(std::error_code& ec) noexcept;
+
+  /// Sends the package file (named "./upgrade/orvane.zip" in the frame, with its MD5) and waits
+  /// up to 50 s and 10 s for the two replies: -280 unreadable file, -281 empty file, -283 too
+  /// large, 256 link down, 263 no reply, -257 malformed reply, 268 transfer not confirmed, 269
+  /// upgrade not "ok".
+  void upgrade(const std::string& packagePath, std::error_code& ec) noexcept;
+  /// Asks for a backup of `items` and waits up to 120 s for the reply, then receives the file
+  /// (record waits of 10, 5 and 3 s) and writes it to `localFilePath` when its MD5 matches:
+  /// 256/263 link, -257 malformed reply, 270 failed (no "size", not received, too large, MD5
+  /// mismatch, write failed), -280 file cannot be opened, 271 partial (an item not "ok").
+  void exportBackup(const std::string& localFilePath, const std::set<BackupItem>& items,
+                    std::error_code& ec) noexcept;
+
+ public:
+  /// The private part, defined inside the library.
+  class Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velmora
