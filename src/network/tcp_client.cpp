@@ -392,7 +392,7 @@ void TcpClient::setHandlers(ConnectHandler onConnect, ReceiveHandler onReceive,
                             DisconnectHandler onDisconnect) {
   auto handlers = std::make_shared<const Handlers>(
       Handlers{std::move(onConnect), std::move(onReceive), std::move(onDisconnect)});
-  std::lock_guard<std::mutex> lock(controlMutex_);
+  std::lock_guard<std::mutex> lock(handlersMutex_);
   handlers_ = std::move(handlers);
 }
 
@@ -405,8 +405,13 @@ std::error_code TcpClient::start(const std::string& host, std::uint16_t port) {
   std::lock_guard<std::mutex> lock(controlMutex_);
   stopLocked();
   if (host.empty()) return asio::error::host_not_found;
+  std::shared_ptr<const Handlers> handlers;
+  {
+    std::lock_guard<std::mutex> handlersLock(handlersMutex_);
+    handlers = handlers_;
+  }
   try {
-    auto run = std::make_shared<Run>(sendState_, handlers_, options_, framerFactory_(), host, port);
+    auto run = std::make_shared<Run>(sendState_, std::move(handlers), options_, framerFactory_(), host, port);
     run_ = run;
     thread_ = std::thread([run] { run->threadMain(); });
   } catch (const std::system_error& e) {

@@ -49,7 +49,7 @@ class TcpClient {
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
 
-  /// Installs the handlers; takes effect at the next `start`. Call it while stopped.
+  /// Installs the handlers; they take effect at the next `start`. Any thread.
   void setHandlers(ConnectHandler onConnect, ReceiveHandler onReceive, DisconnectHandler onDisconnect);
 
   /// Stops whatever runs, then connects to host:port and returns when the attempt has finished
@@ -79,6 +79,7 @@ class TcpClient {
   FramerFactory framerFactory_;
   std::shared_ptr<SendState> sendState_;
   std::mutex controlMutex_;  // start and stop from callers' threads
+  std::mutex handlersMutex_;
   std::shared_ptr<const Handlers> handlers_;
   std::shared_ptr<Run> run_;
   std::thread thread_;
