@@ -88,7 +88,7 @@ class ServiceCore {
 
   asio::io_context& io_;
   asio::ip::address address_;
-  std::uint16_t port_;
+  std::atomic<std::uint16_t> port_;
   PeerStarter starter_;
   std::optional<asio::ip::tcp::acceptor> acceptor_;
   std::uint64_t listenerGeneration_ = 0;

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "network/link_settings.h"
 #include "network/xservice.h"
 #include "support/log_capture.h"
 #include "support/process_stats.h"
@@ -231,4 +232,23 @@ TEST_F(XServiceTest, AThousandConnectStopCyclesLeaveNoDescriptorOrThread) {
   EXPECT_EQ(command().acceptCount(), 1001);
   EXPECT_EQ(openFdCount(), fds);
   EXPECT_EQ(threadCount(), threads);
+}
+
+TEST_F(XServiceTest, TheFileLinkPortFollowsItsSetting) {
+  velmora_sim::SimulatorOptions options;
+  options.address = address();
+  options.commandPort = 0;
+  options.filePort = 0;
+  velmora_sim::Simulator other(options);
+  auto& port = velmora::internal::linkSettings().fileLinkPort;
+  const int saved = port.exchange(other.file().port());
+  XService link;
+  link.connect(address(), other.command().port());
+  port = saved;
+  std::error_code ec;
+  link.start(ec);
+  EXPECT_FALSE(ec);
+  EXPECT_EQ(link.transfer->linkState, 1);
+  EXPECT_TRUE(waitUntil([&] { return other.file().acceptCount() == 1; }, 2s));
+  EXPECT_EQ(files().acceptCount(), 0);
 }
