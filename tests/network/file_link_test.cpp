@@ -26,6 +26,7 @@ class FileLinkTest : public SimTest {
     link_.start(ec);
     ASSERT_FALSE(ec);
     ASSERT_EQ(link_.linkState, 1);
+    ASSERT_TRUE(files().waitForOpenConnections(1, 2s));
   }
 
   std::error_code send(const std::string& bytes) {

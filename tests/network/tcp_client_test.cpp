@@ -156,7 +156,7 @@ TEST_F(TcpClientTest, ReconnectsAboutOneSecondAfterTheControllerDropsTheLink) {
   EXPECT_GE(elapsed, 900ms);
   EXPECT_LE(elapsed, 2500ms);
   EXPECT_THAT(probe.events(), ::testing::ElementsAre("connect", "disconnect", "connect"));
-  EXPECT_EQ(command().acceptCount(), 2);
+  EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 2; }, 2s));
   EXPECT_TRUE(client.send("{\"c\":{\"k\":1},\"id\":1}\r"));
   EXPECT_TRUE(command().log().waitFor("k", 2s));
   client.stop();
@@ -182,6 +182,7 @@ TEST_F(TcpClientTest, StopFromInsideHandlersEndsTheLinkWithoutDeadlock) {
     stopInConnect = false;
     EXPECT_FALSE(client.start(address(), 6666)) << "restartable after " << where;
     client.stop();
+    ASSERT_TRUE(command().waitForOpenConnections(0, 2s));  // the next round counts from zero
   }
 }
 

@@ -63,8 +63,8 @@ TEST_F(XServiceTest, StartStopCyclesCallTheHandlerOncePerConnection) {
     return v;
   }();
   EXPECT_EQ(seen.get(), expected);
-  EXPECT_EQ(command().acceptCount(), 10);
-  EXPECT_EQ(files().acceptCount(), 10) << "the file link starts with the command link";
+  EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 10; }, 2s));
+  EXPECT_TRUE(waitUntil([&] { return files().acceptCount() == 10; }, 2s)) << "the file link starts with the command link";
   const std::string connectLine = "xService " + address() + ":6666 connect";
   EXPECT_TRUE(log.contains("uid: default_uid | " + connectLine));
   EXPECT_TRUE(log.contains("xService " + address() + ":6666 disconnect"));
@@ -157,6 +157,7 @@ TEST_F(XServiceTest, ADroppedLinkWakesEveryWaiterWithin100msThenReconnects) {
       });
     }
     while (ready < kWaiters) std::this_thread::yield();
+    EXPECT_TRUE(command().log().waitFor("hold", 2s, static_cast<std::size_t>((round + 1) * kWaiters)));
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
     const auto dropped = std::chrono::steady_clock::now();
     command().dropConnections();
@@ -227,9 +228,10 @@ TEST_F(XServiceTest, AThousandConnectStopCyclesLeaveNoDescriptorOrThread) {
       link.stop();
     }
   }
+  // Every connection the simulator accepts it closes again; wait for both before counting.
+  EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 1001 && files().acceptCount() == 1001; }, 5s));
   EXPECT_TRUE(command().waitForOpenConnections(0, 5s));
   EXPECT_TRUE(files().waitForOpenConnections(0, 5s));
-  EXPECT_EQ(command().acceptCount(), 1001);
   EXPECT_EQ(openFdCount(), fds);
   EXPECT_EQ(threadCount(), threads);
 }
