@@ -232,8 +232,9 @@ TEST_F(XServiceTest, AThousandConnectStopCyclesLeaveNoDescriptorOrThread) {
   EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 1001 && files().acceptCount() == 1001; }, 5s));
   EXPECT_TRUE(command().waitForOpenConnections(0, 5s));
   EXPECT_TRUE(files().waitForOpenConnections(0, 5s));
-  EXPECT_EQ(openFdCount(), fds);
-  EXPECT_EQ(threadCount(), threads);
+  // Polled: sanitizer runtimes open a descriptor of their own now and then.
+  EXPECT_TRUE(waitUntil([&] { return openFdCount() == fds; }, 2s)) << openFdCount() << " vs " << fds;
+  EXPECT_TRUE(waitUntil([&] { return threadCount() == threads; }, 2s)) << threadCount() << " vs " << threads;
 }
 
 TEST_F(XServiceTest, TheFileLinkPortFollowsItsSetting) {
