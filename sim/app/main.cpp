@@ -1,0 +1,84 @@
+// velmora-sim: the controller simulator as a program, for trying the library or a client by
+// hand. It serves until Ctrl-C (SIGINT) or SIGTERM.
+
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "velmora_sim/simulator.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--verbose]\n"
+    "\n"
+    "Simulates a robot controller on one address until Ctrl-C.\n"
+    "  --address A        IPv4 address to listen on (default 127.0.0.1)\n"
+    "  --command-port N   command service, JSON ended by a carriage return (default 6666)\n"
+    "  --file-port N      file service (default 7777)\n"
+    "  --verbose          print every request received\n"
+    "  --help             print this text\n"
+    "\n"
+    "Unknown keys are answered with 0 (command and set forms), null (get) or the flag (watch).\n";
+
+bool parsePort(const char* text, std::uint16_t& port) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 0 || value > 65535) return false;
+  port = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  velmora_sim::SimulatorOptions options;
+  bool verbose = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else if (arg == "--address" && hasValue) {
+      options.address = argv[++i];
+    } else if (arg == "--command-port" && hasValue && parsePort(argv[i + 1], options.commandPort)) {
+      ++i;
+    } else if (arg == "--file-port" && hasValue && parsePort(argv[i + 1], options.filePort)) {
+      ++i;
+    } else if (arg == "--verbose") {
+      verbose = true;
+    } else {
+      std::cerr << "velmora-sim: bad argument '" << arg << "'\n" << kUsage;
+      return 2;
+    }
+  }
+
+  // Blocked before any thread starts, so only sigwait below sees them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  try {
+    velmora_sim::Simulator sim(options);
+    // A long-running simulator keeps no record of what it received.
+    sim.command().log().setEnabled(false);
+    if (verbose) {
+      sim.command().observe([](const velmora_sim::Request& r) {
+        std::cout << r.raw.substr(0, r.raw.size() - 1) << std::endl;
+      });
+    }
+    std::cout << "velmora-sim on " << sim.address() << ": command " << sim.command().port() << ", file "
+              << sim.file().port() << " (Ctrl-C stops)" << std::endl;
+    int received = 0;
+    sigwait(&signals, &received);
+    sim.stop();
+  } catch (const std::exception& e) {
+    std::cerr << "velmora-sim: " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,46 @@
+#include "velmora_sim/simulator.h"
+
+#include <asio/executor_work_guard.hpp>
+
+#include <iostream>
+
+#include "tcp_server.h"
+
+namespace velmora_sim {
+
+Simulator::Simulator(SimulatorOptions options)
+    : options_(std::move(options)),
+      command_(std::make_unique<CommandService>(io_, options_.address, options_.commandPort)),
+      file_(std::make_unique<FileService>(io_, options_.address, options_.filePort)) {
+  thread_ = std::thread([this] {
+    auto work = asio::make_work_guard(io_);
+    for (;;) {
+      try {
+        io_.run();
+        break;
+      } catch (const std::exception& e) {
+        std::cerr << "velmora-sim: " << e.what() << '\n';
+      }
+    }
+  });
+}
+
+Simulator::~Simulator() { stop(); }
+
+void Simulator::run(const std::function<void()>& fn) { detail::runOnIo(io_, fn); }
+
+void Simulator::stop() {
+  if (!thread_.joinable()) return;
+  try {
+    run([this] {
+      command_->closeAll();
+      file_->closeAll();
+    });
+  } catch (const std::exception& e) {
+    std::cerr << "velmora-sim: " << e.what() << '\n';
+  }
+  io_.stop();
+  thread_.join();
+}
+
+}  // namespace velmora_sim

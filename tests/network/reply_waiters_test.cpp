@@ -1,0 +1,90 @@
+#include <gmock/gmock.h>
+
+#include <velmora/error.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "network/reply_waiters.h"
+
+using velmora::internal::makeErrorCode;
+using velmora::internal::ReplyWaiters;
+using namespace std::chrono_literals;
+
+namespace {
+
+Json::Value reply(int value) {
+  Json::Value v;
+  v["c"]["k"] = value;
+  return v;
+}
+
+}  // namespace
+
+TEST(ReplyWaiters, EachOutcomeReachesItsOwnWaiter) {
+  struct Case {
+    const char* name;
+    bool deliver;
+    bool fail;
+    int expected;
+  };
+  const std::vector<Case> cases = {
+      {"reply", true, false, 0},
+      {"lost link", false, true, 256},
+      {"reply that came before the loss wins", true, true, 0},
+      {"nothing until the deadline", false, false, 263},
+  };
+  for (const auto& c : cases) {
+    ReplyWaiters waiters;
+    ReplyWaiters::Ticket ticket(waiters, 7);
+    ReplyWaiters::Ticket other(waiters, 8);
+    Json::Value message = reply(5);
+    if (c.deliver) {
+      EXPECT_TRUE(waiters.deliver(7, message)) << c.name;
+    }
+    if (c.fail) waiters.failAll(makeErrorCode(256));
+    Json::Value got;
+    EXPECT_EQ(ticket.wait(got, std::chrono::steady_clock::now() + 20ms), makeErrorCode(c.expected)) << c.name;
+    if (c.expected == 0) {
+      EXPECT_EQ(got["c"]["k"].asInt(), 5) << c.name;
+    }
+    Json::Value untouched;
+    EXPECT_EQ(other.wait(untouched, std::chrono::steady_clock::now()), makeErrorCode(c.fail ? 256 : 263)) << c.name;
+  }
+}
+
+TEST(ReplyWaiters, RepliesNobodyWaitsForAreRefusedAndTheTableEmpties) {
+  ReplyWaiters waiters;
+  Json::Value message = reply(1);
+  EXPECT_FALSE(waiters.deliver(3, message));
+  EXPECT_EQ(message["c"]["k"].asInt(), 1);
+  {
+    ReplyWaiters::Ticket ticket(waiters, 3);
+    EXPECT_EQ(waiters.size(), 1u);
+  }
+  EXPECT_EQ(waiters.size(), 0u);
+  EXPECT_FALSE(waiters.deliver(3, message)) << "a late reply is dropped";
+}
+
+TEST(ReplyWaiters, ALostLinkWakesEveryWaiterAtOnce) {
+  ReplyWaiters waiters;
+  constexpr int kWaiters = 16;
+  std::atomic<int> woken{0};
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kWaiters; ++i) {
+    threads.emplace_back([&, i] {
+      ReplyWaiters::Ticket ticket(waiters, static_cast<std::uint64_t>(i));
+      ++ready;
+      Json::Value got;
+      if (ticket.wait(got, std::chrono::steady_clock::now() + 10s) == makeErrorCode(256)) ++woken;
+    });
+  }
+  while (ready < kWaiters) std::this_thread::yield();
+  const auto failed = std::chrono::steady_clock::now();
+  waiters.failAll(makeErrorCode(256));
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(woken, kWaiters);
+  EXPECT_LT(std::chrono::steady_clock::now() - failed, 100ms);
+}

@@ -1,0 +1,32 @@
+#include "support/process_stats.h"
+
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+int countEntries(const char* directory) {
+  int n = 0;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator(directory, ec); !ec && it != std::filesystem::directory_iterator();
+       it.increment(ec)) {
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+// The iterator's own descriptor is open while counting; it is the same in every count.
+int openFdCount() { return countEntries("/proc/self/fd"); }
+
+int threadCount() { return countEntries("/proc/self/task"); }
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}

@@ -1,0 +1,13 @@
+#pragma once
+// Resources of the test process, to show that nothing is left behind.
+
+#include <chrono>
+#include <functional>
+
+/// Open file descriptors (entries of /proc/self/fd).
+int openFdCount();
+/// Threads of the process (entries of /proc/self/task).
+int threadCount();
+
+/// Polls `condition` every millisecond until it holds or `timeout` passes.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
