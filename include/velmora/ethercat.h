@@ -18,7 +18,9 @@
 
 namespace velmora {
 
-class XService;
+namespace internal {
+class XService;  // the command link, defined inside the library
+}  // namespace internal
 
 /// Identity and state of one slave on the bus.
 struct SlaveInfo {
@@ -49,7 +51,7 @@ class BaseEthercat : public Base<BaseEthercat> {
   /// Opens a link of its own to the controller that `robotLink` is connected to (port 6666) and
   /// logs to the robot's log; throws `NetworkException` when that link does not start (an
   /// unconnected robot link has no address and fails without connecting anywhere).
-  explicit BaseEthercat(std::shared_ptr<XService> robotLink);
+  explicit BaseEthercat(std::shared_ptr<internal::XService> robotLink);
   BaseEthercat(const BaseEthercat&) = delete;
   BaseEthercat& operator=(const BaseEthercat&) = delete;
   BaseEthercat(BaseEthercat&& other) noexcept;

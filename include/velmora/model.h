@@ -16,13 +16,15 @@
 
 namespace velmora {
 
-class XService;
+namespace internal {
+class XService;  // the command link, defined inside the library
+}  // namespace internal
 
 /// Part of the model that does not depend on the joint count.
 class BaseModel : public Base<BaseModel> {
  public:
   /// Takes a share of the robot's command link; sends nothing.
-  explicit BaseModel(std::shared_ptr<XService> link);
+  explicit BaseModel(std::shared_ptr<internal::XService> link);
   /// A copy has its own state over the same link; copies and moves send nothing.
   BaseModel(const BaseModel& other);
   BaseModel(BaseModel&& other) noexcept;
@@ -54,7 +56,7 @@ class BaseModel : public Base<BaseModel> {
 template <unsigned short N>
 class Model_T : public BaseModel {
  public:
-  explicit Model_T(std::shared_ptr<XService> link);
+  explicit Model_T(std::shared_ptr<internal::XService> link);
   Model_T(const Model_T&) = default;
   Model_T(Model_T&&) noexcept = default;
   Model_T& operator=(const Model_T&) = default;
