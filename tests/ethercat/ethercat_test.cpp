@@ -59,7 +59,7 @@ class EthercatTest : public SimTest {
 TEST_F(EthercatTest, EachObjectOpensAndClosesALinkOfItsOwn) {
   BaseEthercat first(robotLink);
   auto second = std::make_unique<BaseEthercat>(robotLink);
-  EXPECT_EQ(command().acceptCount(), 3);
+  EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 3; }, 2s));
   EXPECT_TRUE(waitUntil([&] { return files().acceptCount() == 3; }, 2s));
   EXPECT_EQ(first.GetSlaveCount(ec), 3);
   EXPECT_EQ(second->GetSlaveCount(ec), 3);
