@@ -14,7 +14,6 @@
 #include "common/formatters.h"
 #include "common/globals.h"
 #include "common/json_convert.h"
-#include "common/json_read.h"
 #include "common/operation_log.h"
 #include "common/reply_read.h"
 #include "common/value_checks.h"
@@ -44,15 +43,6 @@ Json::Value toolsetToJson(const Toolset& toolset) {
 template <typename First>
 std::string describeArguments(const First& first, const Toolset* toolset) {
   return toolset != nullptr ? fmt::format("{} {}", first, *toolset) : fmt::format("{}", first);
-}
-
-// The pose reader takes a list of another kind for a missing one and reads zeros; in an answer
-// that is garbage, not a pose at the origin.
-bool listsAreArrays(const Json::Value& pose) {
-  for (const char* name : {"trans", "rot", "conf", "external"}) {
-    if (hasMember(pose, name) && !member(pose, name).isArray()) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -87,17 +77,7 @@ CartesianPosition calcForward(const BaseModel::Impl* model, const double* joints
     Json::Value reply;
     model->link->sendCommand("sys.calc.fk", value, reply, ec,
                              linkSettings().defaultRequestWait.load());
-    if (ec) return;
-    // A bare code is the controller's refusal; the zero pose must not pass for an answer.
-    if (takeIntegerReply(reply, ec, kUnreadableReplyCode)) return;
-    const Json::Value& data = member(reply, "data");
-    JsonReadStatus status;
-    CartesianPosition read = jsonToCartesian(data, status);
-    if (!data.isObject() || !status.ok() || !listsAreArrays(data)) {
-      ec = makeErrorCode(kUnreadableReplyCode);
-      return;
-    }
-    pose = std::move(read);
+    if (!ec) readForwardReply(reply, pose, ec);
   });
   if (ec) {
     pose = CartesianPosition();
@@ -117,8 +97,6 @@ void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const 
     ec = makeErrorCode(kNoObjectCode);
     return;
   }
-  // 261 comes from reading the answer, so it is logged with the (zero) result like a success.
-  bool resultLine = false;
   std::shared_ptr<spdlog::logger> robotLog;
   std::string arguments;
   guardReply(ec, [&] {
@@ -138,26 +116,11 @@ void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const 
     Json::Value reply;
     model->link->sendCommand("sys.calc.ik", value, reply, ec,
                              linkSettings().defaultRequestWait.load());
-    if (ec) return;
-    if (hasMember(reply, "error")) {
-      ec = makeErrorCode(-32);
-      return;
-    }
-    // A bare 0 says success but carries no joints.
-    if (takeIntegerReply(reply, ec, 261)) {
-      resultLine = ec.value() == 261;
-      return;
-    }
-    resultLine = true;
-    std::vector<double> joints(count, 0.0);
-    if (jsonToArray(member(reply, "data"), joints.data(), static_cast<unsigned>(count)) != 0) {
-      ec = makeErrorCode(261);
-      return;
-    }
-    std::copy(joints.begin(), joints.end(), out);
+    if (!ec) readInverseReply(reply, out, count, ec);
   });
   if (ec) std::fill(out, out + count, 0.0);
-  if (!ec || resultLine) {
+  // 261 comes from reading the answer, so it is logged with the (zero) result like a success.
+  if (!ec || ec.value() == 261) {
     logOperation(robotLog, spdlog::level::info, "uid: {} | calcIk {}, ret:[{}] ({})", logUid,
                  arguments, fmt::join(out, out + count, ", "), ec);
   } else {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/json_convert.h"
-#include "common/json_read.h"
 #include "common/reply_read.h"
 #include "common/value_checks.h"
 #include "model/model_impl.h"
@@ -37,20 +36,6 @@ BaseModel::~BaseModel() = default;
 
 BaseModel::Impl* BaseModel::impl() const noexcept { return impl_.get(); }
 
-namespace {
-
-bool readIntegerList(const Json::Value& array, std::vector<int>& out) {
-  if (!array.isArray()) return false;
-  std::vector<int> values(array.size(), 0);
-  for (Json::ArrayIndex i = 0; i < array.size(); ++i) {
-    if (!internal::readInt(array[i], values[i])) return false;
-  }
-  out = std::move(values);
-  return true;
-}
-
-}  // namespace
-
 std::vector<std::vector<double>> BaseModel::calcAllIkSolutions(const CartesianPosition& posture,
                                                                std::vector<std::vector<int>>& confs,
                                                                std::error_code& ec) noexcept {
@@ -73,27 +58,7 @@ std::vector<std::vector<double>> BaseModel::calcAllIkSolutions(const CartesianPo
     Json::Value reply;
     impl_->link->sendCommand("utils.calc.all.ik", cartesianToJson(posture, false), reply, ec,
                              linkSettings().defaultRequestWait.load());
-    if (ec) return;
-    // Here a bare 0 is an answer: no solution.
-    if (takeIntegerReply(reply, ec, 0)) return;
-    const Json::Value& result = member(member(reply, "data"), "result");
-    if (!result.isArray()) {
-      ec = makeErrorCode(kUnreadableReplyCode);
-      return;
-    }
-    std::vector<std::vector<double>> joints(result.size());
-    std::vector<std::vector<int>> configurations(result.size());
-    for (Json::ArrayIndex i = 0; i < result.size(); ++i) {
-      if (jsonToVector(member(result[i], "jnt"), joints[i]) != 0 ||
-          !readIntegerList(member(result[i], "conf"), configurations[i])) {
-        // Both lists end empty, so no index of one can point past the end of the other.
-        ec = makeErrorCode(261);
-        confs.clear();
-        return;
-      }
-    }
-    solutions = std::move(joints);
-    confs = std::move(configurations);
+    if (!ec) readAllInverseReply(reply, solutions, confs, ec);
   });
   if (ec) solutions.clear();
   return solutions;

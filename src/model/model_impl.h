@@ -3,6 +3,7 @@
 // controller computes; these functions build the question, send it on the robot's command
 // link and read the answer with kind checks, so no reply can throw out of a noexcept operation.
 
+#include <json/value.h>
 #include <velmora/model.h>
 #include <velmora/types.h>
 
@@ -33,6 +34,22 @@ CartesianPosition calcForward(const BaseModel::Impl* model, const double* joints
 /// `ec` set.
 void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const Toolset* toolset,
                  double* out, std::size_t count, std::error_code& ec) noexcept;
+
+// Readers of the replies; false with `ec` set when the reply gives no result, and the outputs
+// untouched then (apart from `confs`, emptied on 261).
+
+/// "sys.calc.fk": the pose of "data". A bare code is the code (257 for 0); no object "data",
+/// or a member of a kind the pose reader cannot take, gives 257.
+bool readForwardReply(const Json::Value& reply, CartesianPosition& pose, std::error_code& ec);
+/// "sys.calc.ik": the first `count` numbers of "data". -32 for an object with "error", a bare
+/// code is the code (261 for 0), 261 for anything else without them.
+bool readInverseReply(const Json::Value& reply, double* out, std::size_t count,
+                      std::error_code& ec);
+/// "utils.calc.all.ik": every "jnt" list of "data"."result" with its "conf" list. A bare code is
+/// the code (0: no solution, true), 257 without a "result" array, 261 for an element without
+/// the two arrays.
+bool readAllInverseReply(const Json::Value& reply, std::vector<std::vector<double>>& solutions,
+                         std::vector<std::vector<int>>& confs, std::error_code& ec);
 
 }  // namespace internal
 }  // namespace velmora

@@ -293,6 +293,12 @@ TEST_F(ModelTest, AllSolutionsAndTheirConfigurationsStayPaired) {
   EXPECT_THAT(model.calcAllIkSolutions(pose, confs, ec), ::testing::IsEmpty());
   EXPECT_EQ(ec.value(), 261);
   EXPECT_THAT(confs, ::testing::IsEmpty());
+  // No solution at all: the configurations of an earlier call do not stay behind.
+  confs = {{1}, {2}};
+  command().script("utils.calc.all.ik", Behaviour::reply(0).times(1));
+  EXPECT_THAT(model.calcAllIkSolutions(pose, confs, ec), ::testing::IsEmpty());
+  EXPECT_FALSE(ec);
+  EXPECT_THAT(confs, ::testing::IsEmpty());
 }
 
 TEST_F(ModelTest, AStoppedLinkGives256AndTheZeroPose) {
