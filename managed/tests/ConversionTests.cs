@@ -16,18 +16,6 @@ namespace velmora.clr.tests
             CollectionAssert.AreEqual(new double[] { 4, 5, 6 }, f.rpy);
         }
 
-        [Test]
-        public void TwoArrayConstructorsKeepTheArraysThemselves()
-        {
-            double[] trans = { 1 }, rpy = { 2 };
-            Frame f = new Frame(trans, rpy);
-            Assert.AreSame(trans, f.trans);
-            Assert.AreSame(rpy, f.rpy);
-            Load l = new Load(1, trans, rpy);
-            Assert.AreSame(trans, l.cog);
-            Assert.AreSame(rpy, l.inertia);
-        }
-
         // A joint or 6-vector argument shorter than the arm needs is refused (the operation
         // reports 259 and sends nothing); a longer one is cut.
         [TestCase(4, 6, false)]
@@ -75,28 +63,6 @@ namespace velmora.clr.tests
         }
 
         [Test]
-        public void DefaultsAreZerosAndEmpties()
-        {
-            CartesianPosition pose = new CartesianPosition();
-            CollectionAssert.AreEqual(new double[3], pose.trans);
-            CollectionAssert.AreEqual(new double[3], pose.rpy);
-            Assert.AreEqual(0, pose.confData.Count);
-            CartesianPosition.Offset offset = new CartesianPosition.Offset();
-            Assert.AreEqual(CartesianPosition.Offset.Type.none, offset.type);
-            CollectionAssert.AreEqual(new double[3], offset.frame.trans);
-            Assert.AreEqual(0, new JointPosition().joints.Count);
-            Assert.AreEqual(0, new Toolset().load.mass);
-            CollectionAssert.AreEqual(new double[3], new FrameCalibrationResult().errors);
-            Assert.AreEqual(50, new SDOData().data.Length);
-            WorkToolInfo tool = new WorkToolInfo();
-            Assert.AreEqual("", tool.name);
-            Assert.AreEqual("", tool.alias);
-            Assert.IsNotNull(tool.pos);
-            Assert.IsNotNull(tool.load);
-            Assert.IsNull(new Info().id);
-        }
-
-        [Test]
         public void CanFrameDefaultsToClassicAndKeepsNoNullData()
         {
             CANFrame classic = new CANFrame();
@@ -105,26 +71,6 @@ namespace velmora.clr.tests
             CANFrame given = new CANFrame(1, 1, 0, null, 0);
             Assert.IsNotNull(given.data);
             Assert.AreEqual(0, given.data.Length);
-        }
-
-        [Test]
-        public void LogInfoAndProjectKeepWhatTheyAreGiven()
-        {
-            LogInfo log = new LogInfo(5, "ts", "text", "hint");
-            Assert.AreEqual(5, log.id);
-            Assert.AreEqual("ts", log.timestamp);
-            Assert.AreEqual("text", log.logText);
-            Assert.AreEqual("hint", log.repairHint);
-            RLProjectInfo project = new RLProjectInfo("p");
-            Assert.AreEqual("p", project.name);
-            Assert.AreEqual(0, project.taskList.Count);
-        }
-
-        [Test]
-        public void FlagsCrossAsOneByteEach()
-        {
-            CollectionAssert.AreEqual(new byte[] { 1, 0, 1 }, Conversions.flagsOf(new bool[] { true, false, true }));
-            CollectionAssert.AreEqual(new bool[] { false, true, true }, Conversions.boolsOf(new byte[] { 0, 1, 7 }));
         }
     }
 }

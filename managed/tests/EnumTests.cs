@@ -56,15 +56,5 @@ namespace velmora.clr.tests
                     Assert.IsTrue(members.ContainsKey(e.Key + "." + name), e.Key + "." + name + " has no native member");
             }
         }
-
-        [Test]
-        public void CanEnumerationsHaveTheirValues()
-        {
-            Assert.AreEqual(new[] { "STANDARD", "EXTENDED" }, Enum.GetNames(typeof(CANFormat)));
-            Assert.AreEqual(new[] { 0, 1 }, new[] { (int)CANFormat.STANDARD, (int)CANFormat.EXTENDED });
-            Assert.AreEqual(new[] { "CANFD_ACCELERATED", "CANFD", "CanClassic" }, Enum.GetNames(typeof(CANType)));
-            Assert.AreEqual(new[] { 0, 1, 2 },
-                            new[] { (int)CANType.CANFD_ACCELERATED, (int)CANType.CANFD, (int)CANType.CanClassic });
-        }
     }
 }

@@ -13,8 +13,6 @@ namespace velmora.clr.tests
         [TestCase(-260, VelErr.Sdk, 0, "协议不匹配")]
         [TestCase(259, VelErr.Sdk, 1, "argument invalid")]
         [TestCase(0, VelErr.System, 1, "Success")]
-        [TestCase(2, VelErr.Generic, 1, "No such file or directory")]
-        [TestCase(7, VelErr.Other, 1, "foreign 7")]
         public void ErrorCodeCarriesValueAndMessageOfItsCategory(int value, int category, int english,
                                                                  String message)
         {

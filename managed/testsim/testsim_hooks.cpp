@@ -30,13 +30,6 @@ namespace {
 std::atomic<std::int64_t> dummiesHolding{0};
 std::atomic<std::int64_t> dummiesDestroyed{0};
 
-// An error category of nobody's: how a code of a foreign category crosses.
-class ForeignCategory final : public std::error_category {
- public:
-  const char* name() const noexcept override { return "foreign"; }
-  std::string message(int value) const override { return "foreign " + std::to_string(value); }
-};
-
 std::string compact(const Json::Value& value) {
   std::string text = velmora_sim::frame(value);
   text.pop_back();
@@ -130,23 +123,12 @@ int32_t vts_throw(int32_t kind, const char* text) noexcept {
 
 int32_t vts_make_error(int32_t value, int32_t category, vel_err* ec) noexcept {
   return abiCall([&] {
-    static const ForeignCategory foreign;
-    std::error_code code;
-    switch (category) {
-      case VEL_CATEGORY_SYSTEM:
-        code = std::error_code(value, std::system_category());
-        break;
-      case VEL_CATEGORY_SDK:
-        code = makeErrorCode(value);
-        break;
-      case VEL_CATEGORY_GENERIC:
-        code = std::error_code(value, std::generic_category());
-        break;
-      default:
-        code = std::error_code(value, foreign);
-        break;
+    if (category != VEL_CATEGORY_SYSTEM && category != VEL_CATEGORY_SDK) {
+      throw std::invalid_argument("no such category: " + std::to_string(category));
     }
-    required(ec, "ec") = toVelErr(code);
+    required(ec, "ec") = toVelErr(category == VEL_CATEGORY_SDK
+                                      ? makeErrorCode(value)
+                                      : std::error_code(value, std::system_category()));
   });
 }
 

@@ -30,7 +30,7 @@ VEL_API int32_t vts_sim_unused_steps(vts_sim* sim, vel_buf** text) VEL_NOEXCEPT;
 VEL_API int32_t vts_set_language(int32_t english, int32_t* previous) VEL_NOEXCEPT;
 /* Throws: 0 std::runtime_error(text), 1 the library's NetworkException(text), 2 an int. */
 VEL_API int32_t vts_throw(int32_t kind, const char* text) VEL_NOEXCEPT;
-/* An error code of a category (VEL_CATEGORY_*) as an operation would cross it. */
+/* An error code of the system or the library's category as an operation would cross it. */
 VEL_API int32_t vts_make_error(int32_t value, int32_t category, vel_err* ec) VEL_NOEXCEPT;
 /* A text through std::string and back. */
 VEL_API int32_t vts_text_echo(const char* text, vel_buf** out) VEL_NOEXCEPT;
