@@ -44,6 +44,7 @@ struct TcpClient::SendState {
   std::uint64_t sent = 0;
   std::uint64_t written = 0;
   std::uint64_t writtenOn = 0;
+  int waiters = 0;  // callers blocked in `sendAll`; plain sends never pay for a wake-up
   std::condition_variable writtenChanged;
 
   // Under `mutex`, with `connected` true: writes at once when the I/O thread owns nothing, else
@@ -52,7 +53,7 @@ struct TcpClient::SendState {
   void markWritten(std::uint64_t upTo, std::uint64_t on) {
     written = upTo;
     writtenOn = on;
-    writtenChanged.notify_all();
+    if (waiters > 0) writtenChanged.notify_all();
   }
   void markClosed() {
     connected = false;
@@ -60,7 +61,7 @@ struct TcpClient::SendState {
     run = nullptr;
     queue.clear();
     writing = false;
-    writtenChanged.notify_all();
+    if (waiters > 0) writtenChanged.notify_all();
   }
 };
 
@@ -505,8 +506,10 @@ std::error_code TcpClient::sendAll(std::string_view bytes, std::chrono::millisec
   // Judged by the connection the bytes went out on: a close right after they left does not
   // turn a completed send into a failure.
   const auto done = [&] { return s.writtenOn == connection && s.written >= number; };
+  ++s.waiters;
   const bool settled = s.writtenChanged.wait_until(
       lock, deadline, [&] { return done() || !s.connected || s.connection != connection; });
+  --s.waiters;
   if (done()) return {};
   return settled ? asio::error::not_connected : asio::error::timed_out;
 }

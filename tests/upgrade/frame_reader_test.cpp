@@ -85,10 +85,12 @@ TEST(FrameReader, BackupPayloadKeepsABoundedNameAndRefusesAShortOne) {
   using velmora::internal::BackupFile;
   using velmora::internal::splitBackupPayload;
   BackupFile out;
-  ASSERT_TRUE(splitBackupPayload(velmora_sim::upgradeFilePayload("bytes", std::string(300, 'n')), out));
+  const std::string longName = velmora_sim::upgradeFilePayload("bytes", std::string(300, 'n'));
+  ASSERT_TRUE(splitBackupPayload(longName, out));
   EXPECT_EQ(out.name, std::string(256, 'n'));
   EXPECT_EQ(out.bytes, "bytes");
-  ASSERT_TRUE(splitBackupPayload(velmora_sim::upgradeFilePayload("", ""), out));
+  const std::string noName = velmora_sim::upgradeFilePayload("", "");
+  ASSERT_TRUE(splitBackupPayload(noName, out));
   EXPECT_EQ(out.bytes, "");
 
   std::string shortName = velmora_sim::upgradeFilePayload(std::string(50, 'b'), "");
