@@ -63,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string stream = bodies(wire);
   if (sink.joined != stream) std::abort();
 
-  // Frames of alternating rules, read in pieces of another size.
-  const std::size_t piece = 1 + (chunk * 31) % 53;
+  // Frames of alternating rules, read in chunks of another size.
+  const std::size_t part = 1 + (chunk * 31) % 53;
   FrameReader reader;
   unsigned frameIndex = 0;
   const auto ruleFor = [&](unsigned i) {
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     }
     if (offset >= stream.size()) break;
-    const std::size_t n = std::min(piece, stream.size() - offset);
+    const std::size_t n = std::min(part, stream.size() - offset);
     state = reader.feed(stream.data() + offset, n);
     offset += n;
   }

@@ -106,10 +106,10 @@ void BaseUpgrade::Impl::clearQueue() {
 }
 
 std::error_code BaseUpgrade::Impl::sendFrame(const std::uint8_t* frame, std::size_t size) {
-  const auto timeout = internal::upgradeSettings().pieceTimeout.load();
+  const auto timeout = internal::upgradeSettings().chunkTimeout.load();
   std::error_code ec;
-  for (std::size_t offset = 0; offset < size; offset += kPiece) {
-    link_.send(frame + offset, std::min(kPiece, size - offset), timeout, ec);
+  for (std::size_t offset = 0; offset < size; offset += kChunk) {
+    link_.send(frame + offset, std::min(kChunk, size - offset), timeout, ec);
     if (ec) return ec;
   }
   return makeErrorCode(0);

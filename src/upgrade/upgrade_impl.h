@@ -21,9 +21,9 @@ namespace velmora {
 
 class BaseUpgrade::Impl {
  public:
-  /// Frames go out in pieces of at most this many bytes, each waited for, so a package of any
+  /// Frames go out in chunks of at most this many bytes, each waited for, so a package of any
   /// size leaves without a copy of it being queued.
-  static constexpr std::size_t kPiece = 10240;
+  static constexpr std::size_t kChunk = 10240;
   /// Largest JSON reply taken; replies are a few dozen bytes.
   static constexpr std::uint64_t kMaxReplyPayload = 1024 * 1024;
 

@@ -17,8 +17,8 @@ struct UpgradeSettings {
   /// The wait for the first bytes of the backup frame, then for each further batch of them.
   std::atomic<std::chrono::milliseconds> backupFirstTimeout{std::chrono::seconds(10)};
   std::atomic<std::chrono::milliseconds> backupMoreTimeout{std::chrono::seconds(5)};
-  /// How long one piece of an outgoing frame may take to leave.
-  std::atomic<std::chrono::milliseconds> pieceTimeout{std::chrono::seconds(30)};
+  /// How long one chunk of an outgoing frame may take to leave.
+  std::atomic<std::chrono::milliseconds> chunkTimeout{std::chrono::seconds(30)};
   /// Largest backup frame taken, header included.
   std::atomic<std::uint64_t> backupCap{536870912};
 };

@@ -95,18 +95,18 @@ TEST(RecordFramer, JoinsRecordBodiesWhereverReadsEnd) {
   using velmora::internal::RecordFramer;
   const std::string large(300, 'L');  // a length with a high byte
   const std::string wire = record("") + record("abc") + record(large) + record("") + record("z");
-  for (std::size_t piece = 1; piece <= wire.size(); ++piece) {
+  for (std::size_t part = 1; part <= wire.size(); ++part) {
     RecordFramer framer;
     Collect sink;
-    for (std::size_t offset = 0; offset < wire.size(); offset += piece) {
-      EXPECT_EQ(framer.feed(wire.substr(offset, piece), sink), FrameStatus::ok);
+    for (std::size_t offset = 0; offset < wire.size(); offset += part) {
+      EXPECT_EQ(framer.feed(wire.substr(offset, part), sink), FrameStatus::ok);
     }
     std::string joined;
     for (const auto& m : sink.messages) {
-      EXPECT_FALSE(m.empty()) << "pieces of " << piece;
+      EXPECT_FALSE(m.empty()) << "chunks of " << part;
       joined += m;
     }
-    EXPECT_EQ(joined, "abc" + large + "z") << "pieces of " << piece;
+    EXPECT_EQ(joined, "abc" + large + "z") << "chunks of " << part;
     EXPECT_EQ(framer.remaining(), 0u);
   }
   RecordFramer framer;

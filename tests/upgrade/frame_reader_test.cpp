@@ -17,8 +17,8 @@ namespace {
 const FrameRule kJson{2, 0, 100};
 const FrameRule kFile{1, 21, 1000};
 
-// Reads `stream` in pieces of `piece` bytes, expecting the frames of `rules` one after another.
-std::vector<std::string> readFrames(const std::string& stream, std::size_t piece, const std::vector<FrameRule>& rules,
+// Reads `stream` in chunks of `chunk` bytes, expecting the frames of `rules` one after another.
+std::vector<std::string> readFrames(const std::string& stream, std::size_t part, const std::vector<FrameRule>& rules,
                                     std::size_t& kept) {
   FrameReader reader;
   std::vector<std::string> payloads;
@@ -32,8 +32,8 @@ std::vector<std::string> readFrames(const std::string& stream, std::size_t piece
     }
   };
   settle();
-  for (std::size_t offset = 0; offset < stream.size(); offset += piece) {
-    state = reader.feed(stream.data() + offset, std::min(piece, stream.size() - offset));
+  for (std::size_t offset = 0; offset < stream.size(); offset += part) {
+    state = reader.feed(stream.data() + offset, std::min(part, stream.size() - offset));
     settle();
   }
   kept = reader.kept();
@@ -45,10 +45,10 @@ std::vector<std::string> readFrames(const std::string& stream, std::size_t piece
 TEST(FrameReader, RebuildsFramesWhereverTheStreamIsCut) {
   const std::string file = velmora_sim::upgradeFilePayload("data", "n");
   const std::string stream = upgradeFrame(2, "{\"s\":1}\n") + upgradeFrame(2, "") + upgradeFrame(1, file) + "tail";
-  for (std::size_t piece = 1; piece <= stream.size(); ++piece) {
+  for (std::size_t part = 1; part <= stream.size(); ++part) {
     std::size_t kept = 0;
-    const auto payloads = readFrames(stream, piece, {kJson, kJson, kFile}, kept);
-    EXPECT_THAT(payloads, ::testing::ElementsAre("{\"s\":1}\n", "", file)) << "pieces of " << piece;
+    const auto payloads = readFrames(stream, part, {kJson, kJson, kFile}, kept);
+    EXPECT_THAT(payloads, ::testing::ElementsAre("{\"s\":1}\n", "", file)) << "chunks of " << part;
     EXPECT_EQ(kept, 4u) << "bytes after the last frame wait for the next one";
   }
 }
