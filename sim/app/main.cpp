@@ -1,6 +1,7 @@
 // velmora-sim: the controller simulator as a program, for trying the library or a client by
 // hand. It serves until Ctrl-C (SIGINT) or SIGTERM.
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -11,12 +12,19 @@
 namespace {
 
 const char* const kUsage =
-    "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--verbose]\n"
+    "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--rt-port N]\n"
+    "                   [--broadcast-port N] [--stream-interval-us N] [--verbose]\n"
     "\n"
     "Simulates a robot controller on one address until Ctrl-C.\n"
     "  --address A        IPv4 address to listen on (default 127.0.0.1)\n"
     "  --command-port N   command service, JSON ended by a carriage return (default 6666)\n"
     "  --file-port N      file service (default 7777)\n"
+    "  --rt-port N        real-time port named by \"eci.port\" (default 1337)\n"
+    "  --broadcast-port N UDP port the state stream goes to until the client names one\n"
+    "                     (default 1338)\n"
+    "  --stream-interval-us N\n"
+    "                     publish the state stream every N microseconds whatever\n"
+    "                     \"eci.pub.start\" asks (sub-millisecond streams; default: as asked)\n"
     "  --verbose          print every request received\n"
     "  --help             print this text\n"
     "\n"
@@ -27,6 +35,14 @@ bool parsePort(const char* text, std::uint16_t& port) {
   const long value = std::strtol(text, &end, 10);
   if (end == text || *end != '\0' || value < 0 || value > 65535) return false;
   port = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+bool parseMicroseconds(const char* text, std::chrono::nanoseconds& interval) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value <= 0 || value > 10'000'000) return false;
+  interval = std::chrono::microseconds(value);
   return true;
 }
 
@@ -46,6 +62,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--command-port" && hasValue && parsePort(argv[i + 1], options.commandPort)) {
       ++i;
     } else if (arg == "--file-port" && hasValue && parsePort(argv[i + 1], options.filePort)) {
+      ++i;
+    } else if (arg == "--rt-port" && hasValue && parsePort(argv[i + 1], options.rtPort)) {
+      ++i;
+    } else if (arg == "--broadcast-port" && hasValue && parsePort(argv[i + 1], options.broadcastPort)) {
+      ++i;
+    } else if (arg == "--stream-interval-us" && hasValue && parseMicroseconds(argv[i + 1], options.streamInterval)) {
       ++i;
     } else if (arg == "--verbose") {
       verbose = true;
@@ -72,7 +94,7 @@ int main(int argc, char** argv) {
       });
     }
     std::cout << "velmora-sim on " << sim.address() << ": command " << sim.command().port() << ", file "
-              << sim.file().port() << " (Ctrl-C stops)" << std::endl;
+              << sim.file().port() << ", real-time " << sim.rtPort().port() << " (Ctrl-C stops)" << std::endl;
     int received = 0;
     sigwait(&signals, &received);
     sim.stop();
