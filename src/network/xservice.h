@@ -91,9 +91,10 @@ class XService : public Base<XService> {
   // ---- Callbacks (xservice.cpp) ----
   // Each setter replaces its callback under the callback lock and returns only when the old
   // one is no longer running: called from another thread it waits for a call in progress to
-  // end (callbacks are expected to be short; the wait is as long as that call); called from
-  // inside a callback of this link it replaces at once. An empty function means "nothing".
-  // The old callable is released before the setter returns, unless it is the one running.
+  // end (callbacks are expected to be short; the wait is as long as that call, so the caller
+  // must hold no lock that a callback takes); called from inside a callback of this link it
+  // replaces at once. An empty function means "nothing". The old callable is released before
+  // the setter returns, unless it is the one running.
 
   /// Called with true when a connection is established and false when it ends.
   void setConnectionHandler(ConnectionHandler handler);
