@@ -12,9 +12,9 @@
 #include <functional>
 #include <thread>
 
-#include "network/link_settings.h"
 #include "support/command_link.h"
 #include "support/json_match.h"
+#include "support/link_settings_guard.h"
 #include "support/process_stats.h"
 #include "support/sim_fixture.h"
 #include "velmora_sim/ethercat_bus.h"
@@ -313,13 +313,10 @@ TEST_F(EthercatTest, SlaveListingKeepsTheFirstFailureAndStopsWhenTheLinkFails) {
 }
 
 TEST_F(EthercatTest, ASilentControllerEndsTheListingAfterOneTimeout) {
-  auto& wait = velmora::internal::linkSettings().defaultRequestWait;
-  const auto saved = wait.load();
-  wait = 200ms;
+  RequestWaitGuard shortWait(200ms);
   BaseEthercat ethercat(robotLink);
   command().script("ethercat.get_slave_info", Behaviour::silent().times(1));
   const auto slaves = ethercat.GetSlavesInfo(ec);
-  wait = saved;
   EXPECT_EQ(ec.value(), 263);
   EXPECT_EQ(slaves.size(), 3u);
   EXPECT_EQ(command().log().count("ethercat.get_slave_info"), 1u);

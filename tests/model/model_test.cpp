@@ -9,6 +9,7 @@
 
 #include "support/command_link.h"
 #include "support/json_match.h"
+#include "support/link_settings_guard.h"
 #include "support/log_capture.h"
 #include "support/sim_fixture.h"
 #include "velmora_sim/model_identity.h"
@@ -100,8 +101,7 @@ TEST_F(ModelTest, RequestsCarryTheControllersMemberNames) {
   model.calcFk(joints, ec);
   EXPECT_THAT(lastPayload("sys.calc.fk"), JsonIs("[1,2,3,4,5,6]"));
   model.calcFk(joints, sampleToolset(), ec);
-  EXPECT_THAT(lastPayload("sys.calc.fk"),
-              JsonIs(R"({"jnt_pos":[1,2,3,4,5,6],"tool_set":{
+  EXPECT_THAT(lastPayload("sys.calc.fk"), JsonIs(R"({"jnt_pos":[1,2,3,4,5,6],"tool_set":{
                            "end":{"trans":[0.1,0.2,0.3],"rot":[0.4,0.5,0.6]},
                            "ref":{"trans":[1,2,3],"rot":[4,5,6]},
                            "load":{"mass":1.5,"cog":[7,8,9],"inertia":[10,11,12]}}})"));
@@ -299,6 +299,13 @@ TEST_F(ModelTest, AllSolutionsAndTheirConfigurationsStayPaired) {
   EXPECT_THAT(model.calcAllIkSolutions(pose, confs, ec), ::testing::IsEmpty());
   EXPECT_FALSE(ec);
   EXPECT_THAT(confs, ::testing::IsEmpty());
+}
+
+TEST_F(ModelTest, ASilentControllerGives263) {
+  RequestWaitGuard shortWait(100ms);
+  command().script("sys.calc.ik", Behaviour::silent().times(1));
+  EXPECT_EQ(model.calcIk(CartesianPosition{1, 0, 0, 0, 0, 0}, ec), (std::array<double, 6>{}));
+  EXPECT_EQ(ec.value(), 263);
 }
 
 TEST_F(ModelTest, AStoppedLinkGives256AndTheZeroPose) {
