@@ -34,6 +34,14 @@ void MotionRuntime::log(spdlog::level::level_enum level, const std::string& line
   if (const auto robot = robotLogger(*link)) robot->log(level, line);
 }
 
+void MotionRuntime::logFailure(const char* where, const char* what) const noexcept {
+  try {
+    log(spdlog::level::err, fmt::format("uid: {} | {}: {}", logUid, where, what));
+  } catch (...) {
+    // Nothing is left to report with; the worker goes on.
+  }
+}
+
 // ---- queue and sending ----------------------------------------------------------------------
 
 bool MotionRuntime::canSendLocked() const noexcept {
@@ -105,9 +113,9 @@ void MotionRuntime::sendLoop(std::uint64_t run) noexcept {
       }
       if (failure) reportSendFailure(*failure);
     } catch (const std::exception& e) {
-      log(spdlog::level::err, fmt::format("uid: {} | motion sender: {}", logUid, e.what()));
+      logFailure("motion sender", e.what());
     } catch (...) {
-      log(spdlog::level::err, fmt::format("uid: {} | motion sender: unknown exception", logUid));
+      logFailure("motion sender", "unknown exception");
     }
   }
 }
@@ -157,26 +165,25 @@ void MotionRuntime::onMotionNotification(const Json::Value& message) {
 void MotionRuntime::notificationLoop(std::uint64_t run) noexcept {
   std::deque<Json::Value> batch;
   for (;;) {
-    try {
-      {
-        std::unique_lock<std::mutex> lock(notificationMutex_);
-        while (processorRun_ == run && notificationQueue_.empty()) notificationCv_.wait_for(lock, kWorkerWakeUp);
-        if (processorRun_ != run) return;
-        batch.swap(notificationQueue_);
-      }
-      // Messages taken are processed even when the run ends meanwhile, unless a newer run has
-      // started: its reset made them stale.
-      while (!batch.empty() && latestRun_.load() == run) {
-        const Json::Value message = std::move(batch.front());
-        batch.pop_front();
-        processMessage(message);
-      }
-      batch.clear();
-    } catch (const std::exception& e) {
-      log(spdlog::level::err, fmt::format("uid: {} | motion notification: {}", logUid, e.what()));
-    } catch (...) {
-      log(spdlog::level::err, fmt::format("uid: {} | motion notification: unknown exception", logUid));
+    {
+      std::unique_lock<std::mutex> lock(notificationMutex_);
+      while (processorRun_ == run && notificationQueue_.empty()) notificationCv_.wait_for(lock, kWorkerWakeUp);
+      if (processorRun_ != run) return;
+      batch.swap(notificationQueue_);
     }
+    // Messages taken are processed even when the run ends meanwhile, unless a newer run has
+    // started: its reset made them stale.
+    while (!batch.empty() && latestRun_.load() == run) {
+      try {
+        processMessage(batch.front());
+      } catch (const std::exception& e) {
+        logFailure("motion notification", e.what());
+      } catch (...) {
+        logFailure("motion notification", "unknown exception");
+      }
+      batch.pop_front();
+    }
+    batch.clear();
   }
 }
 
@@ -319,9 +326,9 @@ void MotionRuntime::updateExecutionInfo(const ExecutionUpdate& update, bool noti
   try {
     callback(info);
   } catch (const std::exception& e) {
-    log(spdlog::level::err, fmt::format("uid: {} | moveExecution callback threw: {}", logUid, e.what()));
+    logFailure("moveExecution callback threw", e.what());
   } catch (...) {
-    log(spdlog::level::err, fmt::format("uid: {} | moveExecution callback threw", logUid));
+    logFailure("moveExecution callback threw", "unknown exception");
   }
 }
 

@@ -93,6 +93,8 @@ class MotionRuntime {
 
   /// One line to the global log and to the robot's log.
   void log(spdlog::level::level_enum level, const std::string& line) const;
+  /// An error line about `where`; never throws.
+  void logFailure(const char* where, const char* what) const noexcept;
 
   const std::shared_ptr<XService> link;
   std::atomic<std::uint32_t> maxCacheSize{300};
