@@ -1,8 +1,8 @@
 #pragma once
 // Upgrade and backup client of a controller's upgrade service (TCP port 4567). Independent of
 // any robot object; writes no log line. The calling thread does all the work; the link's I/O
-// thread only gathers received bytes. One `upgrade` or `exportBackup` runs at a time per object
-// (a second one gets -320 at once); separate objects are independent. An object that was moved
+// thread only gathers received bytes. One `connect`, `upgrade` or `exportBackup` runs at a time
+// per object (a second one gets -320 at once); separate objects are independent. An object that was moved
 // from owns nothing; its operations give 255.
 
 #include <memory>
@@ -34,7 +34,7 @@ class BaseUpgrade {
   /// Stops the link, stores the address and connects to its port 4567; throws
   /// `NetworkException` for 256 (start failed, empty address) or 267 (link did not stay up).
   void connect(const std::string& remoteIP);
-  /// As `connect(remoteIP)` with the stored address, reporting 256 or 267 in `ec`.
+  /// As `connect(remoteIP)` with the stored address, reporting 256, 267 or -320 in `ec`.
   void connect(std::error_code& ec) noexcept;
 
   /// Sends the package file (named "./upgrade/orvane.zip" in the frame, with its MD5) and waits
@@ -43,9 +43,10 @@ class BaseUpgrade {
   /// upgrade not "ok".
   void upgrade(const std::string& packagePath, std::error_code& ec) noexcept;
   /// Asks for a backup of `items` and waits up to 120 s for the reply, then receives the file
-  /// (record waits of 10, 5 and 3 s) and writes it to `localFilePath` when its MD5 matches:
-  /// 256/263 link, -257 malformed reply, 270 failed (no "size", not received, too large, MD5
-  /// mismatch, write failed), -280 file cannot be opened, 271 partial (an item not "ok").
+  /// (10 s for its first bytes, then 5 s for each further batch) and writes it to
+  /// `localFilePath` when its MD5 matches: 256/263 link, -257 malformed reply or file frame,
+  /// 270 failed (no "size", not received, too large, MD5 mismatch, write failed), -280 file
+  /// cannot be opened, 271 partial (an item not "ok", the file written all the same).
   void exportBackup(const std::string& localFilePath, const std::set<BackupItem>& items,
                     std::error_code& ec) noexcept;
 

@@ -11,12 +11,14 @@
 namespace {
 
 const char* const kUsage =
-    "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--verbose]\n"
+    "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--upgrade] [--verbose]\n"
     "\n"
     "Simulates a robot controller on one address until Ctrl-C.\n"
     "  --address A        IPv4 address to listen on (default 127.0.0.1)\n"
     "  --command-port N   command service, JSON ended by a carriage return (default 6666)\n"
     "  --file-port N      file service (default 7777)\n"
+    "  --upgrade          also serve the upgrade service on 4567: packages are checked against\n"
+    "                     their MD5, backup exports send a small text file\n"
     "  --verbose          print every request received\n"
     "  --help             print this text\n"
     "\n"
@@ -47,6 +49,8 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--file-port" && hasValue && parsePort(argv[i + 1], options.filePort)) {
       ++i;
+    } else if (arg == "--upgrade") {
+      options.upgradeService = true;
     } else if (arg == "--verbose") {
       verbose = true;
     } else {
@@ -66,13 +70,16 @@ int main(int argc, char** argv) {
     velmora_sim::Simulator sim(options);
     // A long-running simulator keeps no record of what it received.
     sim.command().log().setEnabled(false);
+    if (options.upgradeService) sim.upgrade().setRecording(false);
     if (verbose) {
       sim.command().observe([](const velmora_sim::Request& r) {
         std::cout << r.raw.substr(0, r.raw.size() - 1) << std::endl;
       });
     }
     std::cout << "velmora-sim on " << sim.address() << ": command " << sim.command().port() << ", file "
-              << sim.file().port() << " (Ctrl-C stops)" << std::endl;
+              << sim.file().port();
+    if (options.upgradeService) std::cout << ", upgrade " << sim.upgrade().port();
+    std::cout << " (Ctrl-C stops)" << std::endl;
     int received = 0;
     sigwait(&signals, &received);
     sim.stop();

@@ -83,6 +83,7 @@ void Peer::write(std::string bytes) {
 void Peer::writeNext() {
   if (queue_.empty() || !open_) {
     writing_ = false;
+    if (closeWhenWritten_) closeNow();
     return;
   }
   writing_ = true;
@@ -108,6 +109,11 @@ void Peer::later(std::chrono::milliseconds delay, std::function<void(Peer&)> fn)
   timer->async_wait([timer, self, fn = std::move(fn)](const std::error_code& ec) {
     if (!ec && self->open_) fn(*self);
   });
+}
+
+void Peer::closeWhenWritten() {
+  closeWhenWritten_ = true;
+  if (!writing_) closeNow();
 }
 
 void Peer::closeNow() {

@@ -43,6 +43,8 @@ class Peer final : public Connection, public std::enable_shared_from_this<Peer> 
   /// Runs `fn` after `delay` unless the connection has closed by then.
   void later(std::chrono::milliseconds delay, std::function<void(Peer&)> fn);
   void closeNow();
+  /// Closes once everything written so far has left.
+  void closeWhenWritten();
 
  private:
   void read();
@@ -55,6 +57,7 @@ class Peer final : public Connection, public std::enable_shared_from_this<Peer> 
   std::array<char, 64 * 1024> buffer_{};
   std::deque<std::string> queue_;
   bool writing_ = false;
+  bool closeWhenWritten_ = false;
   BytesHandler onBytes_;
   ClosedHandler onClosed_;
 };

@@ -67,4 +67,50 @@ FrameStatus DelimiterFramer::feed(std::string_view bytes, MessageSink& sink) {
   return status;
 }
 
+RecordFramer::RecordFramer() : buffer_(kBuffer) {}
+
+std::pair<char*, std::size_t> RecordFramer::prepare() { return {buffer_.data(), buffer_.size()}; }
+
+FrameStatus RecordFramer::commit(std::size_t count, MessageSink& sink) {
+  count = std::min(count, buffer_.size());
+  char* base = buffer_.data();
+  // Body bytes move down over the headers in place, so one read costs one pass and no copy.
+  std::size_t out = 0;
+  std::size_t in = 0;
+  while (in < count) {
+    if (remaining_ == 0) {
+      const unsigned byte = static_cast<unsigned char>(base[in++]);
+      if (headerBytes_ == 0) {
+        headerHigh_ = byte;
+        headerBytes_ = 1;
+      } else {
+        remaining_ = (headerHigh_ << 8) | byte;
+        headerBytes_ = 0;
+      }
+      continue;
+    }
+    const std::size_t n = std::min(remaining_, count - in);
+    if (out != in) std::memmove(base + out, base + in, n);
+    out += n;
+    in += n;
+    remaining_ -= n;
+  }
+  if (out > 0 && !sink.onMessage(std::string_view(base, out))) return FrameStatus::stopped;
+  return FrameStatus::ok;
+}
+
+void RecordFramer::reset() noexcept { remaining_ = headerBytes_ = headerHigh_ = 0; }
+
+FrameStatus RecordFramer::feed(std::string_view bytes, MessageSink& sink) {
+  while (!bytes.empty()) {
+    auto [room, size] = prepare();
+    const std::size_t n = std::min(size, bytes.size());
+    std::memcpy(room, bytes.data(), n);
+    bytes.remove_prefix(n);
+    const FrameStatus status = commit(n, sink);
+    if (status != FrameStatus::ok) return status;
+  }
+  return FrameStatus::ok;
+}
+
 }  // namespace velmora::internal

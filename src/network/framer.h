@@ -69,4 +69,32 @@ class DelimiterFramer final : public Framer {
   std::size_t end_ = 0;      // end of received bytes
 };
 
+/// Records of a 2-byte big-endian length and that many bytes, whose bodies joined form the
+/// stream the link reads (the upgrade service answers this way). Each read's body bytes are
+/// handed on at once as one message, record headers removed, whether or not they end a record:
+/// a record split over reads or many records in one read are both just stream bytes, and
+/// nothing is held back. Never overflows: a record needs no buffer of its own.
+class RecordFramer final : public Framer {
+ public:
+  static constexpr std::size_t kBuffer = 64 * 1024;
+
+  RecordFramer();
+
+  std::pair<char*, std::size_t> prepare() override;
+  FrameStatus commit(std::size_t count, MessageSink& sink) override;
+  void reset() noexcept override;
+
+  /// `prepare` + `commit` for callers that already hold the bytes (tests, fuzzing).
+  FrameStatus feed(std::string_view bytes, MessageSink& sink);
+
+  /// Body bytes still due in the current record (0 between records).
+  std::size_t remaining() const noexcept { return remaining_; }
+
+ private:
+  std::vector<char> buffer_;
+  std::size_t remaining_ = 0;   // body bytes of the current record not yet read
+  unsigned headerBytes_ = 0;    // length bytes of the next record read so far (0 or 1)
+  unsigned headerHigh_ = 0;     // the first length byte, when one has been read
+};
+
 }  // namespace velmora::internal

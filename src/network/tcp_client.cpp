@@ -39,6 +39,30 @@ struct TcpClient::SendState {
   std::vector<std::string> queue;  // waiting for the I/O thread, in call order
   bool writing = false;            // the I/O thread owns the write side
   std::uint64_t connection = 0;    // bumps per established connection; older writes are stale
+  // Completion of sends, for `sendAll`: every send takes the next number; `written` is the last
+  // number wholly handed to the system on connection `writtenOn`.
+  std::uint64_t sent = 0;
+  std::uint64_t written = 0;
+  std::uint64_t writtenOn = 0;
+  int waiters = 0;  // callers blocked in `sendAll`; plain sends never pay for a wake-up
+  std::condition_variable writtenChanged;
+
+  // Under `mutex`, with `connected` true: writes at once when the I/O thread owns nothing, else
+  // queues. False on a hard socket error.
+  bool enqueue(std::string_view bytes);
+  void markWritten(std::uint64_t upTo, std::uint64_t on) {
+    written = upTo;
+    writtenOn = on;
+    if (waiters > 0) writtenChanged.notify_all();
+  }
+  void markClosed() {
+    connected = false;
+    fd = -1;
+    run = nullptr;
+    queue.clear();
+    writing = false;
+    if (waiters > 0) writtenChanged.notify_all();
+  }
 };
 
 namespace {
@@ -93,13 +117,7 @@ class TcpClient::Run final : public MessageSink {
 
   ~Run() override {
     std::lock_guard<std::mutex> lock(state_->mutex);
-    if (state_->run == this) {
-      state_->connected = false;
-      state_->fd = -1;
-      state_->run = nullptr;
-      state_->queue.clear();
-      state_->writing = false;
-    }
+    if (state_->run == this) state_->markClosed();
   }
 
   asio::io_context io;
@@ -140,17 +158,20 @@ class TcpClient::Run final : public MessageSink {
     io.stop();
   }
 
-  // I/O thread only: writes what senders queued, in one gathered write per batch.
-  void writeQueued(std::uint64_t connection) {
+  // I/O thread only: writes what senders queued, in one gathered write per batch, after
+  // recording that the sends up to `writtenUpTo` (0: none) have left.
+  void writeQueued(std::uint64_t connection, std::uint64_t writtenUpTo) {
     auto batch = std::make_shared<Batch>();
     {
       std::lock_guard<std::mutex> lock(state_->mutex);
       if (state_->run != this || !state_->connected || state_->connection != connection) return;
+      if (writtenUpTo != 0) state_->markWritten(writtenUpTo, connection);
       if (state_->queue.empty()) {
         state_->writing = false;
         return;
       }
       batch->messages.swap(state_->queue);
+      batch->last = state_->sent;
     }
     batch->buffers.reserve(batch->messages.size());
     for (const auto& m : batch->messages) batch->buffers.emplace_back(asio::buffer(m));
@@ -162,7 +183,7 @@ class TcpClient::Run final : public MessageSink {
                           lost(ec);
                           return;
                         }
-                        writeQueued(connection);
+                        writeQueued(connection, batch->last);
                       });
   }
 
@@ -177,6 +198,7 @@ class TcpClient::Run final : public MessageSink {
   struct Batch {
     std::vector<std::string> messages;
     std::vector<asio::const_buffer> buffers;
+    std::uint64_t last = 0;  // number of the newest send in the batch
   };
 
   static void logError(const char* what, const char* text) noexcept {
@@ -321,13 +343,7 @@ class TcpClient::Run final : public MessageSink {
     }
     {
       std::lock_guard<std::mutex> lock(state_->mutex);
-      if (state_->run == this || state_->run == nullptr) {
-        state_->connected = false;
-        state_->fd = -1;
-        state_->run = nullptr;
-        state_->queue.clear();
-        state_->writing = false;
-      }
+      if (state_->run == this || state_->run == nullptr) state_->markClosed();
     }
     socket_.close(ignored);
   }
@@ -450,24 +466,52 @@ void TcpClient::stopLocked() noexcept {
   run_.reset();
 }
 
+bool TcpClient::SendState::enqueue(std::string_view bytes) {
+  const std::uint64_t number = ++sent;
+  if (writing) {
+    queue.emplace_back(bytes);
+    return true;
+  }
+  // Nothing in flight: write from this thread and spare the hop to the I/O thread.
+  const ssize_t n = bytes.empty() ? 0 : ::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+  if (n >= 0 && static_cast<std::size_t>(n) == bytes.size()) {
+    markWritten(number, connection);
+    return true;
+  }
+  if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
+  if (n > 0) bytes.remove_prefix(static_cast<std::size_t>(n));
+  queue.emplace_back(bytes);
+  writing = true;
+  asio::post(run->io, [r = run, c = connection] { r->writeQueued(c, 0); });
+  return true;
+}
+
 bool TcpClient::send(std::string_view bytes) {
   SendState& s = *sendState_;
   std::lock_guard<std::mutex> lock(s.mutex);
   if (!s.connected) return false;
   if (bytes.empty()) return true;
-  if (s.writing) {
-    s.queue.emplace_back(bytes);
-    return true;
-  }
-  // Nothing in flight: write from this thread and spare the hop to the I/O thread.
-  const ssize_t n = ::send(s.fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-  if (n >= 0 && static_cast<std::size_t>(n) == bytes.size()) return true;
-  if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
-  if (n > 0) bytes.remove_prefix(static_cast<std::size_t>(n));
-  s.queue.emplace_back(bytes);
-  s.writing = true;
-  asio::post(s.run->io, [run = s.run, connection = s.connection] { run->writeQueued(connection); });
-  return true;
+  return s.enqueue(bytes);
+}
+
+std::error_code TcpClient::sendAll(std::string_view bytes, std::chrono::milliseconds timeout) {
+  if (onOwnIoThread()) return std::make_error_code(std::errc::resource_deadlock_would_occur);
+  SendState& s = *sendState_;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::unique_lock<std::mutex> lock(s.mutex);
+  if (!s.connected) return asio::error::not_connected;
+  const std::uint64_t connection = s.connection;
+  if (!s.enqueue(bytes)) return asio::error::not_connected;
+  const std::uint64_t number = s.sent;
+  // Judged by the connection the bytes went out on: a close right after they left does not
+  // turn a completed send into a failure.
+  const auto done = [&] { return s.writtenOn == connection && s.written >= number; };
+  ++s.waiters;
+  const bool settled = s.writtenChanged.wait_until(
+      lock, deadline, [&] { return done() || !s.connected || s.connection != connection; });
+  --s.waiters;
+  if (done()) return {};
+  return settled ? asio::error::not_connected : asio::error::timed_out;
 }
 
 bool TcpClient::isConnected() const noexcept { return sendState_->connected.load(); }

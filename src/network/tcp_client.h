@@ -67,6 +67,13 @@ class TcpClient {
   /// not connected. Never blocks on the network. Any thread.
   bool send(std::string_view bytes);
 
+  /// Sends `bytes` as `send` does, then blocks until they have all been handed to the operating
+  /// system: back-pressure for a sender of large data, which so never has more than one call's
+  /// bytes queued. `not_connected` when there is no connection or it ends first, `timed_out`
+  /// when they have not left within `timeout` (they may still leave later, so the caller decides
+  /// whether its stream can be trusted). Any thread but the I/O thread.
+  std::error_code sendAll(std::string_view bytes, std::chrono::milliseconds timeout);
+
   /// Whether a connection is established now.
   bool isConnected() const noexcept;
 

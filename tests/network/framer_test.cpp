@@ -82,3 +82,47 @@ TEST(DelimiterFramer, StopsDeliveringWhenTheSinkSaysSoAndResetForgets) {
   EXPECT_EQ(framer.feed("d\r", after), FrameStatus::ok);
   EXPECT_THAT(after.messages, ElementsAreArray({"d\r"}));
 }
+
+namespace {
+
+std::string record(const std::string& body) {
+  return std::string{static_cast<char>(body.size() >> 8), static_cast<char>(body.size() & 0xff)} + body;
+}
+
+}  // namespace
+
+TEST(RecordFramer, JoinsRecordBodiesWhereverReadsEnd) {
+  using velmora::internal::RecordFramer;
+  const std::string large(300, 'L');  // a length with a high byte
+  const std::string wire = record("") + record("abc") + record(large) + record("") + record("z");
+  for (std::size_t part = 1; part <= wire.size(); ++part) {
+    RecordFramer framer;
+    Collect sink;
+    for (std::size_t offset = 0; offset < wire.size(); offset += part) {
+      EXPECT_EQ(framer.feed(wire.substr(offset, part), sink), FrameStatus::ok);
+    }
+    std::string joined;
+    for (const auto& m : sink.messages) {
+      EXPECT_FALSE(m.empty()) << "chunks of " << part;
+      joined += m;
+    }
+    EXPECT_EQ(joined, "abc" + large + "z") << "chunks of " << part;
+    EXPECT_EQ(framer.remaining(), 0u);
+  }
+  RecordFramer framer;
+  Collect sink;
+  framer.feed(wire, sink);
+  EXPECT_EQ(sink.messages.size(), 1u) << "one read, one delivery";
+}
+
+TEST(RecordFramer, StopsWhenTheSinkSaysSoAndResetForgetsAHalfRecord) {
+  velmora::internal::RecordFramer framer;
+  Collect sink;
+  sink.stopAfter = 1;
+  EXPECT_EQ(framer.feed(record("abcd").substr(0, 4), sink), FrameStatus::stopped);
+  EXPECT_EQ(framer.remaining(), 2u);
+  framer.reset();
+  Collect after;
+  EXPECT_EQ(framer.feed(record("x"), after), FrameStatus::ok);
+  EXPECT_THAT(after.messages, ElementsAreArray({"x"}));
+}

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 
 #include <asio/error.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
 
 #include <atomic>
 #include <condition_variable>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "network/tcp_client.h"
+#include "support/loopback.h"
 #include "support/process_stats.h"
 #include "support/sim_fixture.h"
 
@@ -233,5 +236,48 @@ TEST_F(TcpClientTest, AThrowingHandlerDoesNotEndTheIoThread) {
   command().broadcastRaw("{\"a\":2,\"id\":2}\r");
   EXPECT_TRUE(waitUntil([&] { return calls == 2; }, 2s));
   EXPECT_TRUE(client.isConnected());
+  client.stop();
+}
+
+TEST_F(TcpClientTest, SendAllReturnsOnceTheBytesHaveLeft) {
+  std::string data(8 << 20, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + (i >> 12));
+  files().expect(data.size());
+  TcpClient client;
+  ASSERT_FALSE(client.start(address(), 7777));
+  for (std::size_t offset = 0; offset < data.size(); offset += 10240) {
+    ASSERT_FALSE(client.sendAll(std::string_view(data).substr(offset, 10240), 5s)) << offset;
+  }
+  const auto file = files().waitForFile(1, 5s);
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(file->bytes == data);
+  EXPECT_TRUE(client.send("and the plain send still works"));
+  client.stop();
+  EXPECT_EQ(client.sendAll("x", 1s), asio::error::not_connected);
+}
+
+TEST(TcpClientSendAll, TimesOutAgainstAPeerThatDoesNotReadAndWakesWhenTheLinkDrops) {
+  asio::io_context io;
+  asio::ip::tcp::acceptor acceptor(io, asio::ip::tcp::endpoint(asio::ip::make_address(testLoopbackAddress()), 0));
+  velmora::internal::TcpClientOptions options;
+  options.autoReconnect = false;
+  TcpClient client(options);
+  ASSERT_FALSE(client.start(acceptor.local_endpoint().address().to_string(), acceptor.local_endpoint().port()));
+  asio::ip::tcp::socket peer = acceptor.accept();
+
+  const std::string chunk(1 << 20, 'c');
+  std::error_code ec;
+  for (int i = 0; i < 256 && !ec; ++i) ec = client.sendAll(chunk, 200ms);
+  EXPECT_EQ(ec, asio::error::timed_out) << "the peer's buffers are full";
+
+  std::thread closer([&] {
+    std::this_thread::sleep_for(100ms);
+    std::error_code ignored;
+    peer.close(ignored);
+  });
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(client.sendAll(chunk, 10s), asio::error::not_connected);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 2s);
+  closer.join();
   client.stop();
 }

@@ -134,8 +134,13 @@ TEST_F(SimulatorTest, FileServiceCutsArmedTransfersAndAnswersTheirVerdicts) {
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <cstdio>
+#include <velmora/exception.h>
+#include <velmora/upgrade.h>
 
+#include <cstdio>
+#include <fstream>
+
+#include "common/temp_dir.h"
 #include "support/loopback.h"
 
 extern char** environ;
@@ -171,6 +176,37 @@ TEST(SimulatorProgram, AnswersAHandTypedRequestAndStopsOnCtrlC) {
   int status = -1;
   ASSERT_TRUE(waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5s));
   EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(SimulatorProgram, ServesUpgradesAndBackupsWhenAsked) {
+  const std::string address = testLoopbackAddress();
+  std::vector<std::string> args = {VELMORA_SIM_PROGRAM, "--address", address, "--upgrade"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  ASSERT_EQ(::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+  TempDir dir;
+  std::ofstream(dir / "package.zip") << "package bytes";
+  velmora::BaseUpgrade client;
+  std::error_code ec;
+  ASSERT_TRUE(waitUntil([&] {
+    try {
+      client.connect(address);
+      return true;
+    } catch (const velmora::NetworkException&) {
+      return false;
+    }
+  }, 5s));
+  client.upgrade(dir / "package.zip", ec);
+  EXPECT_EQ(ec.value(), 0);
+  client.exportBackup(dir / "backup.zip", {velmora::BackupItem::controllerLog}, ec);
+  EXPECT_EQ(ec.value(), 0);
+  EXPECT_FALSE(readFile(dir / "backup.zip").empty());
+  ::kill(pid, SIGINT);
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5s));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 #endif

@@ -11,6 +11,7 @@
 
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/file_service.h"
+#include "velmora_sim/upgrade_service.h"
 
 namespace velmora_sim {
 
@@ -18,6 +19,8 @@ struct SimulatorOptions {
   std::string address = "127.0.0.1";
   std::uint16_t commandPort = 6666;  ///< 0 picks a free port
   std::uint16_t filePort = 7777;     ///< 0 picks a free port
+  bool upgradeService = false;       ///< also serve the upgrade service
+  std::uint16_t upgradePort = 4567;  ///< 0 picks a free port
 };
 
 class Simulator {
@@ -32,6 +35,8 @@ class Simulator {
   const std::string& address() const noexcept { return options_.address; }
   CommandService& command() noexcept { return *command_; }
   FileService& file() noexcept { return *file_; }
+  /// Throws `std::logic_error` unless the options asked for the upgrade service.
+  UpgradeService& upgrade();
 
   /// The context every service runs on, for services added beside these.
   asio::io_context& io() noexcept { return io_; }
@@ -46,6 +51,7 @@ class Simulator {
   asio::io_context io_;
   std::unique_ptr<CommandService> command_;
   std::unique_ptr<FileService> file_;
+  std::unique_ptr<UpgradeService> upgrade_;
   std::thread thread_;
 };
 

@@ -1,0 +1,77 @@
+#ifndef VELMORA_TESTSIM_H
+#define VELMORA_TESTSIM_H
+/* Test-only C interface for the managed tests (libvelmora_testsim.so): the controller simulator,
+ * hooks into the library (language flag, exceptions, error codes) and probes of the flat
+ * interface's crossing forms. It keeps the rules of native/velmora_c.h. */
+
+#include "native/velmora_c.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct vts_sim vts_sim;
+typedef struct vts_dummy vts_dummy;
+
+/* A simulator serving the controller's ports (6666, 7777) on `address`. */
+VEL_API int32_t vts_sim_start(const char* address, vts_sim** sim) VEL_NOEXCEPT;
+VEL_API int32_t vts_sim_stop(vts_sim* sim) VEL_NOEXCEPT;
+/* Replies `json` under `key` to requests of `form` ("c", "g", "s", "w"; null or "" for any),
+ * `delay_ms` late, for the next `times` requests (0: for ever). */
+VEL_API int32_t vts_sim_script_reply(vts_sim* sim, const char* form, const char* key,
+                                     const char* json, int32_t times, int32_t delay_ms) VEL_NOEXCEPT;
+VEL_API int32_t vts_sim_request_count(vts_sim* sim, const char* key, int64_t* count) VEL_NOEXCEPT;
+/* Compact JSON of the payload of the last request of `key`; the empty text when none came. */
+VEL_API int32_t vts_sim_last_payload(vts_sim* sim, const char* key, vel_buf** json) VEL_NOEXCEPT;
+/* Scripted steps with a count that requests have not used up, one per line. */
+VEL_API int32_t vts_sim_unused_steps(vts_sim* sim, vel_buf** text) VEL_NOEXCEPT;
+
+/* Sets the library's language flag (0 Chinese, 1 English); `previous` may be null. */
+VEL_API int32_t vts_set_language(int32_t english, int32_t* previous) VEL_NOEXCEPT;
+/* Throws: 0 std::runtime_error(text), 1 the library's NetworkException(text), 2 an int. */
+VEL_API int32_t vts_throw(int32_t kind, const char* text) VEL_NOEXCEPT;
+/* An error code of the system or the library's category as an operation would cross it. */
+VEL_API int32_t vts_make_error(int32_t value, int32_t category, vel_err* ec) VEL_NOEXCEPT;
+/* A text through std::string and back. */
+VEL_API int32_t vts_text_echo(const char* text, vel_buf** out) VEL_NOEXCEPT;
+VEL_API int32_t vts_bytes_echo(const uint8_t* data, int64_t length, vel_buf** out) VEL_NOEXCEPT;
+
+/* Crossing forms of records (VTS_RECORD_*): a native record made from JSON with the native
+ * field names and encoded as the library sends it, and a blob decoded as the library receives
+ * it and shown as such JSON. */
+#define VTS_RECORD_POSE 1
+#define VTS_RECORD_INFO 2
+#define VTS_RECORD_WORKTOOLS 3
+#define VTS_RECORD_LOGS 4
+#define VTS_RECORD_PROJECTS 5
+#define VTS_RECORD_SLAVES 6
+#define VTS_RECORD_STATE 7
+#define VTS_RECORD_EVENT 8
+#define VTS_RECORD_CAN 9
+#define VTS_RECORD_SDOS 10
+#define VTS_RECORD_OFFSET 11
+#define VTS_RECORD_TEXTS 12
+#define VTS_RECORD_TOOLSET 13     /* flat: 19 doubles */
+#define VTS_RECORD_CALIBRATION 14 /* flat: 9 doubles */
+#define VTS_RECORD_KEYPAD 15      /* flat: 7 flags */
+VEL_API int32_t vts_record_sample(int32_t kind, const char* json, vel_buf** blob) VEL_NOEXCEPT;
+VEL_API int32_t vts_record_describe(int32_t kind, const uint8_t* blob, int64_t length,
+                                    vel_buf** json) VEL_NOEXCEPT;
+
+/* Every native enumerator the managed enumerations mirror: "<managed name> <member> <value>"
+ * per line. */
+VEL_API int32_t vts_enum_table(vel_buf** text) VEL_NOEXCEPT;
+
+/* A counted handle with nothing behind it, for the lifetime rules of owned handles. */
+VEL_API int32_t vts_dummy_create(vts_dummy** dummy) VEL_NOEXCEPT;
+VEL_API int32_t vts_dummy_destroy(vts_dummy* dummy) VEL_NOEXCEPT;
+/* A call that stays inside native code for `ms` milliseconds. */
+VEL_API int32_t vts_dummy_hold(vts_dummy* dummy, int32_t ms) VEL_NOEXCEPT;
+/* Calls of vts_dummy_hold in progress, and dummies destroyed so far. */
+VEL_API int32_t vts_dummy_stats(int64_t* holding, int64_t* destroyed) VEL_NOEXCEPT;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VELMORA_TESTSIM_H */

@@ -1,0 +1,167 @@
+#include <gmock/gmock.h>
+#include <velmora/upgrade.h>
+
+#include <filesystem>
+
+#include "upgrade/upgrade_fixture.h"
+
+using velmora::BackupItem;
+using velmora::BaseUpgrade;
+using velmora_sim::UpgradeFrame;
+using velmora_sim::UpgradeReply;
+using velmora_sim::UpgradeService;
+using velmora_sim::upgradeFilePayload;
+using velmora_sim::upgradeFrame;
+using velmora_sim::upgradeFrameHeader;
+using velmora_sim::upgradeJsonFrame;
+using namespace std::chrono_literals;
+
+namespace {
+
+Json::Value exportResult(std::initializer_list<std::pair<const char*, Json::Value>> members) {
+  Json::Value reply(Json::objectValue);
+  reply["reply"] = "export";
+  reply["result"] = Json::Value(Json::objectValue);
+  for (const auto& [name, value] : members) reply["result"][name] = value;
+  return reply;
+}
+
+}  // namespace
+
+TEST_F(UpgradeTest, ThreeMebibyteBackupIsWrittenByteExactWhateverItsRecords) {
+  const std::string file = writePackage("source", 3 << 20);
+  const struct {
+    const char* name;
+    std::size_t recordSize;
+  } cases[] = {{"60 KiB records, the first in one write with the reply", 60 * 1024}, {"1-byte records", 1}};
+  for (const auto& c : cases) {
+    const std::size_t recordSize = c.recordSize;
+    service().onRequest([&file, recordSize](const UpgradeFrame& f) {
+      return UpgradeReply()
+          .json(UpgradeService::exportReply(f.json))
+          .records(UpgradeService::backupFrame(file), recordSize);
+    });
+    std::ofstream(path("backup.bin")) << std::string(4 << 20, 'o');  // an older, longer backup
+    BaseUpgrade client(address());
+    std::error_code ec;
+    client.exportBackup(path("backup.bin"), {BackupItem::robotConfig, BackupItem::controllerLog}, ec);
+    EXPECT_EQ(ec.value(), 0) << c.name;
+    EXPECT_TRUE(readFile(path("backup.bin")) == file) << c.name;
+  }
+}
+
+TEST_F(UpgradeTest, BackupRequestNamesTheItemsInOrder) {
+  const struct {
+    std::set<BackupItem> items;
+    const char* text;
+  } cases[] = {
+      {{}, "{\"export\":[],\"send_file\":true}\n"},
+      {{BackupItem::robotConfigWithoutBodyParams, BackupItem::robotConfig},
+       "{\"export\":[\"robot_cfg\",\"robot_cfg\",{\"exclude\":[\"local_cfg\"]}],\"send_file\":true}\n"},
+      {{BackupItem::sdkRecordPath, BackupItem::customConfig, BackupItem::systemLog, BackupItem::rlProgram,
+        BackupItem::backupRlProgram, BackupItem::controllerLog, static_cast<BackupItem>(9)},
+       "{\"export\":[\"interactive\",\"log\",\"syslog\",\"project\",\"historical_engineering\",\"sdk_path\",\"\"],"
+       "\"send_file\":true}\n"},
+  };
+  BaseUpgrade client(address());
+  std::size_t n = 0;
+  for (const auto& c : cases) {
+    std::error_code ec;
+    client.exportBackup(path("b"), c.items, ec);
+    EXPECT_EQ(ec.value(), 0) << c.text;
+    const auto frame = service().waitForFrame(++n, 2s);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->type, 2);
+    EXPECT_EQ(frame->payload, c.text);
+  }
+}
+
+TEST_F(UpgradeTest, ExportStatusPutsAFailedBackupBeforeAPartialOne) {
+  const std::string file = "backup bytes";
+  const std::string good = UpgradeService::backupFrame(file);
+  const struct {
+    const char* name;
+    Json::Value reply;
+    bool sendsFile;
+    int code;
+  } cases[] = {
+      {"all ok", exportResult({{"log", "ok"}, {"size", "ok"}}), true, 0},
+      {"an item failed", exportResult({{"log", "fail"}, {"size", "ok"}}), true, 271},
+      {"an item not a text", exportResult({{"log", 5}, {"size", "ok"}}), true, 0},
+      {"no size", exportResult({{"log", "ok"}}), false, 270},
+      {"size failed", exportResult({{"size", "fail"}}), false, 270},
+      {"size failed and an item failed", exportResult({{"size", "fail"}, {"syslog", "fail"}}), false, 270},
+      {"size not a text", exportResult({{"size", true}}), false, 270},
+      {"another reply", UpgradeTest::object("reply", "import"), false, -257},
+      {"result not an object", UpgradeTest::object("reply", "export"), false, -257},
+      {"reply not an object", Json::Value("export"), false, -257},
+  };
+  BaseUpgrade client(address());
+  for (const auto& c : cases) {
+    service().onRequest([&c, &good](const UpgradeFrame&) {
+      UpgradeReply r;
+      r.json(c.reply);
+      if (c.sendsFile) r.records(good);
+      return r;
+    });
+    std::filesystem::remove(path("b"));
+    std::error_code ec;
+    client.exportBackup(path("b"), {BackupItem::controllerLog}, ec);
+    EXPECT_EQ(ec.value(), c.code) << c.name;
+    EXPECT_EQ(std::filesystem::exists(path("b")), c.sendsFile) << c.name;
+  }
+}
+
+TEST_F(UpgradeTest, ABackupFrameRefusedOrNotReceivedWritesNoFile) {
+  velmora::internal::upgradeSettings().backupCap = 1 << 20;
+  const std::string file(1000, 'f');
+  const std::string payload = upgradeFilePayload(file, "backup.zip");
+  const std::string wrongDigest = upgradeFilePayload(file, "backup.zip", std::string(16, '\x5a'));
+  const std::string longName = upgradeFilePayload(file, std::string(300, 'n'));
+  std::string shortOfName = upgradeFilePayload("", "backup.zip");
+  shortOfName[20] = 100;  // a name longer than the payload holds
+  const struct {
+    const char* name;
+    UpgradeReply tail;
+    int code;
+    std::chrono::milliseconds within;
+  } cases[] = {
+      {"a 300-byte name", UpgradeReply().records(upgradeFrame(1, longName)), 0, 500ms},
+      {"MD5 mismatch", UpgradeReply().records(upgradeFrame(1, wrongDigest)), 270, 500ms},
+      {"payload length 0", UpgradeReply().records(upgradeFrameHeader(0, 1) + payload), 270, 500ms},
+      {"payload length 1", UpgradeReply().records(upgradeFrameHeader(1, 1) + payload), 270, 500ms},
+      {"payload length 20", UpgradeReply().records(upgradeFrameHeader(20, 1) + payload), 270, 500ms},
+      {"payload length 2^32-1", UpgradeReply().records(upgradeFrameHeader(0xFFFFFFFFu, 1) + payload), 270, 500ms},
+      {"frame over the cap", UpgradeReply().records(upgradeFrameHeader((1 << 20) - 5, 1) + payload), 270, 500ms},
+      {"name beyond the payload", UpgradeReply().records(upgradeFrame(1, shortOfName)), 270, 500ms},
+      {"JSON type", UpgradeReply().records(upgradeFrame(2, payload)), -257, 500ms},
+      {"no frame", UpgradeReply(), 270, 1500ms},
+      {"half a frame", UpgradeReply().records(upgradeFrame(1, payload).substr(0, 500)), 270, 1000ms},
+      {"half a frame, then closed", UpgradeReply().records(upgradeFrame(1, payload).substr(0, 500)).close(), 270,
+       500ms},
+  };
+  for (const auto& c : cases) {
+    service().onRequest([&c](const UpgradeFrame& f) {
+      UpgradeReply r;
+      r.json(UpgradeService::exportReply(f.json));
+      for (const auto& w : c.tail.writes()) r.raw(w.bytes);
+      if (!c.tail.writes().empty() && c.tail.writes().back().close) r.close();
+      return r;
+    });
+    std::filesystem::remove(path("b"));
+    BaseUpgrade client(address());
+    std::error_code ec;
+    const auto began = std::chrono::steady_clock::now();
+    client.exportBackup(path("b"), {BackupItem::systemLog}, ec);
+    EXPECT_EQ(ec.value(), c.code) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - began, c.within) << c.name;
+    EXPECT_EQ(std::filesystem::exists(path("b")), c.code == 0) << c.name;
+  }
+}
+
+TEST_F(UpgradeTest, AnOutputFileThatCannotBeOpenedGivesItsCode) {
+  BaseUpgrade client(address());
+  std::error_code ec;
+  client.exportBackup(path("no-such-folder/b"), {BackupItem::systemLog}, ec);
+  EXPECT_EQ(ec.value(), -280);
+}
