@@ -3,8 +3,8 @@
 // of its own to the robot's controller (its own I/O thread), so it does not share the robot's
 // link and stays usable after the robot object is gone. Each operation sends "c" requests on
 // that link and blocks the calling thread for at most 10 s per request; the link gives 256
-// (down), 257 (reply without the key) and 263 (no reply in time), and a reply of an unexpected
-// shape gives 257. Concurrent calls on one object each wait for their own reply. An object that
+// (down), 257 (reply without the key) and 263 (no reply in time); a bare integer reply where
+// data was expected is its code (257 for 0), and a reply of another unexpected shape gives 257. Concurrent calls on one object each wait for their own reply. An object that
 // was moved from owns nothing; its operations give 255 and a false or zero result.
 
 #include <array>
@@ -18,7 +18,9 @@
 
 namespace velmora {
 
-class XService;
+namespace internal {
+class XService;  // the command link, defined inside the library
+}  // namespace internal
 
 /// Identity and state of one slave on the bus.
 struct SlaveInfo {
@@ -48,8 +50,9 @@ class BaseEthercat : public Base<BaseEthercat> {
  public:
   /// Opens a link of its own to the controller that `robotLink` is connected to (port 6666) and
   /// logs to the robot's log; throws `NetworkException` when that link does not start (an
-  /// unconnected robot link has no address and fails without connecting anywhere).
-  explicit BaseEthercat(std::shared_ptr<XService> robotLink);
+  /// unconnected robot link has no address and fails without connecting anywhere; so does a
+  /// null one).
+  explicit BaseEthercat(std::shared_ptr<internal::XService> robotLink);
   BaseEthercat(const BaseEthercat&) = delete;
   BaseEthercat& operator=(const BaseEthercat&) = delete;
   BaseEthercat(BaseEthercat&& other) noexcept;
@@ -63,12 +66,14 @@ class BaseEthercat : public Base<BaseEthercat> {
   /// an integer reply is the code; a zero record on failure.
   SlaveInfo GetSlaveInfo(int slave_addr, std::error_code& ec) noexcept;
   /// "ethercat.get_slaves_state", then `GetSlaveInfo` of every listed slave in order (1 + 2n
-  /// requests); the first failure stays in `ec`, and after 256 or 263 nothing more is sent.
+  /// requests); one record per listed slave, zero or partly filled where its requests failed;
+  /// the first failure stays in `ec`, and after 256 or 263 nothing more is sent.
   std::vector<SlaveInfo> GetSlavesInfo(std::error_code& ec) noexcept;
   /// "ethercat.get_slaves_state": the state of the first entry with the address; 0 when none.
   std::uint16_t GetSlaveState(int slave_addr, std::error_code& ec) noexcept;
   /// "ethercat.set_slaves_state" with "init" (1), "preop" (2), "bootstrap" (3), "safeop" (4) or
-  /// "op" (8); another value gives 259 and nothing is sent; true only on success.
+  /// "op" (8); another value gives 259 and nothing is sent; true only on success (a reply of
+  /// -1 gives false, another negative reply false and its code).
   bool SetSlavesState(std::uint16_t state, std::error_code& ec) noexcept;
   /// "ethercat.read_PDO_data": copies at most `size` reply bytes into `data` (nothing for a
   /// size <= 0; 259 for a null buffer with a positive size); an integer reply is the code; a

@@ -19,14 +19,16 @@
 
 namespace velmora {
 
-class XService;
+namespace internal {
+class XService;  // the command link, defined inside the library
+}  // namespace internal
 
 /// Part of force control that does not depend on the joint count.
 class BaseForceControl {
  public:
   /// Takes a share of the robot's command link and sends "eci.fc.set_callback" 0, whose outcome
   /// is ignored (blocks up to 10 s); the condition wait time starts at 600 s.
-  explicit BaseForceControl(std::shared_ptr<XService> link);
+  explicit BaseForceControl(std::shared_ptr<internal::XService> link);
   /// A copy has its own state over the same link and the same wait time; copies and moves send
   /// nothing.
   BaseForceControl(const BaseForceControl& other);
@@ -119,7 +121,7 @@ class BaseForceControl {
 template <unsigned short N>
 class ForceControl_T : public BaseForceControl {
  public:
-  explicit ForceControl_T(std::shared_ptr<XService> link);
+  explicit ForceControl_T(std::shared_ptr<internal::XService> link);
   ForceControl_T(const ForceControl_T&) = default;
   ForceControl_T(ForceControl_T&&) noexcept = default;
   ForceControl_T& operator=(const ForceControl_T&) = default;

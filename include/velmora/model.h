@@ -16,13 +16,15 @@
 
 namespace velmora {
 
-class XService;
+namespace internal {
+class XService;  // the command link, defined inside the library
+}  // namespace internal
 
 /// Part of the model that does not depend on the joint count.
 class BaseModel : public Base<BaseModel> {
  public:
   /// Takes a share of the robot's command link; sends nothing.
-  explicit BaseModel(std::shared_ptr<XService> link);
+  explicit BaseModel(std::shared_ptr<internal::XService> link);
   /// A copy has its own state over the same link; copies and moves send nothing.
   BaseModel(const BaseModel& other);
   BaseModel(BaseModel&& other) noexcept;
@@ -33,7 +35,8 @@ class BaseModel : public Base<BaseModel> {
   /// Every inverse solution of `posture` ("utils.calc.all.ik", elbow sent as "elb"): one joint
   /// list per solution, with its configuration list at the same index of `confs`; an integer
   /// reply is the code, 257 for a reply without "data"."result", 261 for a solution without
-  /// "jnt" or "conf" arrays, 260 for a pose given only as a matrix, 256/257/263 from the link.
+  /// "jnt" or "conf" arrays (`confs` is then left empty too), 260 for a pose given only as a
+  /// matrix and 259 for a value that is not finite (nothing sent), 256/257/263 from the link.
   std::vector<std::vector<double>> calcAllIkSolutions(const CartesianPosition& posture,
                                                       std::vector<std::vector<int>>& confs,
                                                       std::error_code& ec) noexcept;
@@ -54,7 +57,7 @@ class BaseModel : public Base<BaseModel> {
 template <unsigned short N>
 class Model_T : public BaseModel {
  public:
-  explicit Model_T(std::shared_ptr<XService> link);
+  explicit Model_T(std::shared_ptr<internal::XService> link);
   Model_T(const Model_T&) = default;
   Model_T(Model_T&&) noexcept = default;
   Model_T& operator=(const Model_T&) = default;
@@ -62,8 +65,9 @@ class Model_T : public BaseModel {
   ~Model_T() override;
 
   /// Forward kinematics ("sys.calc.fk" with the joint array): the pose of "data"; a non-zero
-  /// integer reply is the code and 257 a reply without an object "data", 256/257/263 from the
-  /// link; every failure returns the all-zero pose.
+  /// integer reply is the code and 257 a reply without an object "data", 259 for a value that
+  /// is not finite (nothing sent), 256/257/263 from the link; every failure returns the
+  /// all-zero pose.
   CartesianPosition calcFk(const std::array<double, N>& joints, std::error_code& ec) noexcept;
   /// As `calcFk` with "jnt_pos" and the tool set "tool_set" in one object.
   CartesianPosition calcFk(const std::array<double, N>& joints, const Toolset& toolset,
@@ -71,8 +75,9 @@ class Model_T : public BaseModel {
 
   /// Inverse kinematics ("sys.calc.ik", elbow sent as "redundant", configuration data cut or
   /// padded to N): the N joint values of "data"; -32 for a reply with "error", an integer reply
-  /// is the code, 261 for a short or missing "data", 260 for a pose given only as a matrix,
-  /// 256/257/263 from the link; every failure returns N zeros.
+  /// is the code, 261 for a short or missing "data" (or a bare 0), 260 for a pose given only as
+  /// a matrix and 259 for a value that is not finite (nothing sent), 256/257/263 from the link;
+  /// every failure returns N zeros.
   std::array<double, N> calcIk(CartesianPosition posture, std::error_code& ec) noexcept;
   /// As `calcIk` with the tool set added as "tool_set".
   std::array<double, N> calcIk(CartesianPosition posture, const Toolset& toolset,

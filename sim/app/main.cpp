@@ -1,6 +1,7 @@
 // velmora-sim: the controller simulator as a program, for trying the library or a client by
 // hand. It serves until Ctrl-C (SIGINT) or SIGTERM.
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -11,7 +12,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--upgrade] [--verbose]\n"
+    "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--rt-port N]\n"
+    "                   [--broadcast-port N] [--stream-interval-us N] [--upgrade] [--verbose]\n"
     "\n"
     "Simulates a robot controller on one address until Ctrl-C.\n"
     "  --address A        IPv4 address to listen on (default 127.0.0.1)\n"
@@ -19,6 +21,12 @@ const char* const kUsage =
     "  --file-port N      file service (default 7777)\n"
     "  --upgrade          also serve the upgrade service on 4567: packages are checked against\n"
     "                     their MD5, backup exports send a small text file\n"
+    "  --rt-port N        real-time port named by \"eci.port\" (default 1337)\n"
+    "  --broadcast-port N UDP port the state stream goes to until the client names one\n"
+    "                     (default 1338)\n"
+    "  --stream-interval-us N\n"
+    "                     publish the state stream every N microseconds whatever\n"
+    "                     \"eci.pub.start\" asks (sub-millisecond streams; default: as asked)\n"
     "  --verbose          print every request received\n"
     "  --help             print this text\n"
     "\n"
@@ -29,6 +37,14 @@ bool parsePort(const char* text, std::uint16_t& port) {
   const long value = std::strtol(text, &end, 10);
   if (end == text || *end != '\0' || value < 0 || value > 65535) return false;
   port = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+bool parseMicroseconds(const char* text, std::chrono::nanoseconds& interval) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value <= 0 || value > 10'000'000) return false;
+  interval = std::chrono::microseconds(value);
   return true;
 }
 
@@ -51,6 +67,12 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--upgrade") {
       options.upgradeService = true;
+    } else if (arg == "--rt-port" && hasValue && parsePort(argv[i + 1], options.rtPort)) {
+      ++i;
+    } else if (arg == "--broadcast-port" && hasValue && parsePort(argv[i + 1], options.broadcastPort)) {
+      ++i;
+    } else if (arg == "--stream-interval-us" && hasValue && parseMicroseconds(argv[i + 1], options.streamInterval)) {
+      ++i;
     } else if (arg == "--verbose") {
       verbose = true;
     } else {
@@ -77,7 +99,7 @@ int main(int argc, char** argv) {
       });
     }
     std::cout << "velmora-sim on " << sim.address() << ": command " << sim.command().port() << ", file "
-              << sim.file().port();
+              << sim.file().port() << ", real-time " << sim.rtPort().port();
     if (options.upgradeService) std::cout << ", upgrade " << sim.upgrade().port();
     std::cout << " (Ctrl-C stops)" << std::endl;
     int received = 0;

@@ -278,6 +278,10 @@ struct CommandService::Impl {
             break;
           }
         }
+        if (!handler) {
+          const auto it = served.find(Slot(form, key));
+          if (it != served.end()) handler = it->second;
+        }
         if (!handler && form >= 0 && form < static_cast<int>(defaults.size())) handler = defaults[form];
       }
     }
@@ -310,6 +314,7 @@ struct CommandService::Impl {
   mutable std::mutex mutex;
   std::map<Slot, std::deque<Behaviour>> steps;
   std::map<Slot, Handler> handlers;
+  std::map<Slot, Handler> served;
   std::array<Handler, 4> defaults;
   std::function<void(const Request&)> observer;
   std::atomic<std::uint64_t> notificationId{0};
@@ -340,6 +345,11 @@ void CommandService::handle(const std::string& key, Handler handler) {
 void CommandService::handle(Form form, const std::string& key, Handler handler) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->handlers[Impl::Slot(static_cast<int>(form), key)] = std::move(handler);
+}
+
+void CommandService::serve(Form form, const std::string& key, Handler handler) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->served[Impl::Slot(static_cast<int>(form), key)] = std::move(handler);
 }
 
 void CommandService::setDefault(Form form, Handler handler) {

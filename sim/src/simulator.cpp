@@ -1,13 +1,31 @@
 #include "velmora_sim/simulator.h"
 
 #include <asio/executor_work_guard.hpp>
+#include <asio/ip/address.hpp>
 
 #include <iostream>
 #include <stdexcept>
+#include <system_error>
 
 #include "tcp_server.h"
+#include "velmora_sim/md5.h"
+#include "velmora_sim/state_commands.h"
 
 namespace velmora_sim {
+
+namespace {
+
+bool isLowerHexDigest(const Json::Value& value) {
+  if (!value.isString()) return false;
+  const std::string text = value.asString();
+  if (text.size() != 32) return false;
+  for (const char c : text) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 Simulator::Simulator(SimulatorOptions options)
     : options_(std::move(options)),
@@ -15,7 +33,13 @@ Simulator::Simulator(SimulatorOptions options)
       file_(std::make_unique<FileService>(io_, options_.address, options_.filePort)),
       upgrade_(options_.upgradeService
                    ? std::make_unique<UpgradeService>(io_, options_.address, options_.upgradePort)
-                   : nullptr) {
+                   : nullptr),
+      state_(std::make_unique<velmora::sim::StatePublisher>()),
+      rtPort_(std::make_unique<velmora::sim::RtPortListener>()) {
+  if (const std::error_code ec = rtPort_->start(options_.address, options_.rtPort)) {
+    throw std::system_error(ec, "real-time port " + options_.address + ":" + std::to_string(options_.rtPort));
+  }
+  serveControllerKeys();
   thread_ = std::thread([this] {
     auto work = asio::make_work_guard(io_);
     for (;;) {
@@ -36,6 +60,53 @@ UpgradeService& Simulator::upgrade() {
   return *upgrade_;
 }
 
+void Simulator::serveControllerKeys() {
+  command_->serve(Form::command, "ix.sdk.transferInit", [this](Exchange& x) {
+    const Json::Value& announcement = x.request().payload;
+    const Json::Value& length = announcement.isObject() ? announcement["len"] : Json::Value::nullSingleton();
+    const Json::Value& md5 = announcement.isObject() ? announcement["md5"] : Json::Value::nullSingleton();
+    const Json::Value& name = announcement.isObject() ? announcement["name"] : Json::Value::nullSingleton();
+    // A length is an integer on the wire; a real, even an integral one, is refused.
+    const bool integer = length.type() == Json::intValue || length.type() == Json::uintValue;
+    if (!integer || !length.isUInt64() || length.asUInt64() == 0 || !isLowerHexDigest(md5) || !name.isString()) {
+      x.reply(-1);
+      return;
+    }
+    file_->expect(length.asUInt64(), [digest = md5.asString()](const std::string& bytes) {
+      return md5Hex(bytes) == digest ? Verdict::success() : Verdict::error();
+    });
+    x.reply(0);
+  });
+
+  // The stream goes to the address the client names ("eci.ip"), else to where its command
+  // connection comes from; the two differ when the client binds its stream to another address.
+  command_->serve(Form::set, "eci.ip", [this](Exchange& x) {
+    std::error_code ec;
+    const Json::Value& ip = x.request().payload;
+    if (ip.isString()) asio::ip::make_address(ip.asString(), ec);
+    if (ip.isString() && !ec) clientIp_ = ip.asString();
+    x.reply(0);
+  });
+
+  velmora::sim::StateKeySettings settings;
+  settings.rtPort = rtPort_->port();
+  settings.broadcastPort = options_.broadcastPort;
+  settings.intervalOverride = options_.streamInterval;
+  auto stateKey = [this, settings](char form) {
+    return [this, settings, form](Exchange& x) {
+      const auto& request = x.request();
+      const std::string& client = clientIp_.empty() ? x.connection()->remoteAddress() : clientIp_;
+      const auto reply = velmora::sim::handleStateKey(*state_, settings, form, request.key, request.payload, client);
+      x.reply(reply ? *reply : Json::Value(-1));
+    };
+  };
+  command_->serve(Form::set, "eci.fields.out", stateKey('s'));
+  command_->serve(Form::get, "eci.port", stateKey('g'));
+  command_->serve(Form::set, "eci.port", stateKey('s'));
+  command_->serve(Form::command, "eci.pub.start", stateKey('c'));
+  command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
+}
+
 void Simulator::run(const std::function<void()>& fn) { detail::runOnIo(io_, fn); }
 
 void Simulator::stop() {
@@ -51,6 +122,8 @@ void Simulator::stop() {
   }
   io_.stop();
   thread_.join();
+  state_->stop();
+  rtPort_->stop();
 }
 
 }  // namespace velmora_sim

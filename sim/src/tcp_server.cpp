@@ -37,6 +37,8 @@ Peer::Peer(asio::io_context& io, asio::ip::tcp::socket socket, int number)
     : io_(io), socket_(std::move(socket)), number_(number) {
   std::error_code ignored;
   socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
+  const auto remote = socket_.remote_endpoint(ignored);
+  if (!ignored) remoteAddress_ = remote.address().to_string();
 }
 
 void Peer::send(const Json::Value& message) { sendRaw(frame(message)); }

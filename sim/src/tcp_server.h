@@ -34,6 +34,7 @@ class Peer final : public Connection, public std::enable_shared_from_this<Peer> 
 
   int number() const noexcept override { return number_; }
   bool isOpen() const noexcept override { return open_; }
+  const std::string& remoteAddress() const noexcept override { return remoteAddress_; }
   void send(const Json::Value& message) override;
   void sendRaw(std::string bytes) override;
   void close() override;
@@ -53,6 +54,7 @@ class Peer final : public Connection, public std::enable_shared_from_this<Peer> 
   asio::io_context& io_;
   asio::ip::tcp::socket socket_;
   int number_;
+  std::string remoteAddress_;
   std::atomic<bool> open_{true};
   std::array<char, 64 * 1024> buffer_{};
   std::deque<std::string> queue_;

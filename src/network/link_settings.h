@@ -12,6 +12,8 @@ struct LinkSettings {
   std::atomic<int> fileLinkPort{7777};
   /// How long a file transfer waits for the controller's verdict.
   std::atomic<std::chrono::milliseconds> fileVerdictTimeout{std::chrono::seconds(300)};
+  /// How long the get, set and announcement forms wait for their reply.
+  std::atomic<std::chrono::milliseconds> defaultRequestWait{std::chrono::seconds(10)};
 };
 
 LinkSettings& linkSettings() noexcept;

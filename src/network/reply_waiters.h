@@ -4,6 +4,7 @@
 
 #include <json/value.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -36,6 +37,7 @@ class ReplyWaiters {
     std::uint64_t id_;
     std::condition_variable condition_;
     State state_ = State::waiting;
+    std::atomic<bool> settled_{false};  // state_ left waiting; read without the lock while spinning
     Json::Value reply_;
     std::error_code failure_;
   };
@@ -57,6 +59,7 @@ class ReplyWaiters {
  private:
   mutable std::mutex mutex_;
   std::unordered_map<std::uint64_t, Ticket*> waiting_;
+  std::atomic<std::size_t> waitingCount_{0};  // waiting_.size(), read without the lock
 };
 
 }  // namespace velmora::internal

@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <asio/connect.hpp>
 #include <asio/executor_work_guard.hpp>
@@ -12,6 +13,7 @@
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -28,16 +30,20 @@ struct TcpClient::Handlers {
   DisconnectHandler onDisconnect;
 };
 
-// What senders on any thread share with the I/O thread. A sender writes straight to the socket
-// only while the I/O thread has nothing in flight, and both sides hold the mutex around every
-// use of `fd`, so bytes never interleave and a closed descriptor is never written.
+// What senders on any thread share with the I/O thread. One side at a time owns the write side:
+// a sender writing straight to the socket (`directWriting`) or the I/O thread (`writing`).
+// Others queue their bytes and return; the owner writes them after its own, so bytes never
+// interleave and no sender waits for another's system call. The descriptor is let go only when
+// no sender is writing to it (`detach`), so a write never reaches a closed or reused one.
 struct TcpClient::SendState {
   std::mutex mutex;
+  std::condition_variable idle;  // a direct writer has finished
   std::atomic<bool> connected{false};
   int fd = -1;
   Run* run = nullptr;              // the run whose socket is connected
-  std::vector<std::string> queue;  // waiting for the I/O thread, in call order
+  std::vector<std::string> queue;  // waiting for the owner of the write side, in call order
   bool writing = false;            // the I/O thread owns the write side
+  bool directWriting = false;      // a sender's thread owns the write side
   std::uint64_t connection = 0;    // bumps per established connection; older writes are stale
   // Completion of sends, for `sendAll`: every send takes the next number; `written` is the last
   // number wholly handed to the system on connection `writtenOn`.
@@ -47,16 +53,17 @@ struct TcpClient::SendState {
   int waiters = 0;  // callers blocked in `sendAll`; plain sends never pay for a wake-up
   std::condition_variable writtenChanged;
 
-  // Under `mutex`, with `connected` true: writes at once when the I/O thread owns nothing, else
-  // queues. False on a hard socket error.
-  bool enqueue(std::string_view bytes);
   void markWritten(std::uint64_t upTo, std::uint64_t on) {
     written = upTo;
     writtenOn = on;
     if (waiters > 0) writtenChanged.notify_all();
   }
-  void markClosed() {
+
+  // Under `mutex`: forgets the connection once no sender writes to its descriptor any more (a
+  // direct writer only makes non-blocking calls, so the wait is short).
+  void detach(std::unique_lock<std::mutex>& lock) {
     connected = false;
+    idle.wait(lock, [this] { return !directWriting; });
     fd = -1;
     run = nullptr;
     queue.clear();
@@ -116,8 +123,8 @@ class TcpClient::Run final : public MessageSink {
         port_(port) {}
 
   ~Run() override {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    if (state_->run == this) state_->markClosed();
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    if (state_->run == this) state_->detach(lock);
   }
 
   asio::io_context io;
@@ -342,8 +349,8 @@ class TcpClient::Run final : public MessageSink {
       // A timer that cannot be cancelled fires into a newer generation and is ignored.
     }
     {
-      std::lock_guard<std::mutex> lock(state_->mutex);
-      if (state_->run == this || state_->run == nullptr) state_->markClosed();
+      std::unique_lock<std::mutex> lock(state_->mutex);
+      if (state_->run == this || state_->run == nullptr) state_->detach(lock);
     }
     socket_.close(ignored);
   }
@@ -466,43 +473,115 @@ void TcpClient::stopLocked() noexcept {
   run_.reset();
 }
 
-bool TcpClient::SendState::enqueue(std::string_view bytes) {
-  const std::uint64_t number = ++sent;
-  if (writing) {
-    queue.emplace_back(bytes);
-    return true;
+namespace {
+
+// Writes what it can of `pieces` without blocking; the bytes written, or -1 on a broken link.
+ssize_t writeSome(int fd, const std::vector<std::string>& pieces) {
+  constexpr std::size_t kMaxPieces = 64;
+  iovec vectors[kMaxPieces];
+  ssize_t written = 0;
+  for (std::size_t first = 0; first < pieces.size(); first += kMaxPieces) {
+    const std::size_t count = std::min(kMaxPieces, pieces.size() - first);
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      vectors[i].iov_base = const_cast<char*>(pieces[first + i].data());
+      vectors[i].iov_len = pieces[first + i].size();
+      bytes += pieces[first + i].size();
+    }
+    msghdr message{};
+    message.msg_iov = vectors;
+    message.msg_iovlen = count;
+    ssize_t n;
+    do {
+      n = ::sendmsg(fd, &message, MSG_DONTWAIT | MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? written : -1;
+    written += n;
+    if (static_cast<std::size_t>(n) < bytes) break;
   }
-  // Nothing in flight: write from this thread and spare the hop to the I/O thread.
-  const ssize_t n = bytes.empty() ? 0 : ::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-  if (n >= 0 && static_cast<std::size_t>(n) == bytes.size()) {
-    markWritten(number, connection);
-    return true;
-  }
-  if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
-  if (n > 0) bytes.remove_prefix(static_cast<std::size_t>(n));
-  queue.emplace_back(bytes);
-  writing = true;
-  asio::post(run->io, [r = run, c = connection] { r->writeQueued(c, 0); });
-  return true;
+  return written;
 }
 
-bool TcpClient::send(std::string_view bytes) {
+// Drops the first `count` bytes of `pieces`.
+void consume(std::vector<std::string>& pieces, std::size_t count) {
+  std::size_t whole = 0;
+  while (whole < pieces.size() && count >= pieces[whole].size()) count -= pieces[whole++].size();
+  pieces.erase(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(whole));
+  if (count > 0 && !pieces.empty()) pieces.front().erase(0, count);
+}
+
+}  // namespace
+
+bool TcpClient::send(std::string_view bytes) { return sendNumbered(bytes, nullptr, nullptr); }
+
+bool TcpClient::sendNumbered(std::string_view bytes, std::uint64_t* number, std::uint64_t* connection) {
   SendState& s = *sendState_;
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::unique_lock<std::mutex> lock(s.mutex);
   if (!s.connected) return false;
   if (bytes.empty()) return true;
-  return s.enqueue(bytes);
+  ++s.sent;
+  if (number != nullptr) *number = s.sent;
+  if (connection != nullptr) *connection = s.connection;
+  if (s.writing || s.directWriting) {
+    s.queue.emplace_back(bytes);  // the owner of the write side takes it along
+    return true;
+  }
+  // Nothing in flight: write from this thread and spare the hop to the I/O thread. The lock is
+  // not held across the system call, so concurrent senders queue instead of waiting.
+  s.directWriting = true;
+  const int fd = s.fd;
+  lock.unlock();
+  ssize_t n;
+  do {
+    n = ::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+  } while (n < 0 && errno == EINTR);
+  const bool broken = n < 0 && errno != EAGAIN && errno != EWOULDBLOCK;
+  std::vector<std::string> pending;
+  const auto sent = static_cast<std::size_t>(std::max<ssize_t>(n, 0));
+  if (!broken && sent < bytes.size()) pending.emplace_back(bytes.substr(sent));
+  lock.lock();
+  if (broken) {
+    // The connection is gone: what others queued can never arrive, and the I/O thread's read
+    // reports the loss to everyone waiting.
+    s.queue.clear();
+  }
+  // What others queued meanwhile goes out from here too, while this thread owns the write side.
+  while (!broken && pending.empty() && !s.queue.empty() && s.connected) {
+    std::vector<std::string> batch;
+    batch.swap(s.queue);
+    lock.unlock();
+    const ssize_t written = writeSome(fd, batch);
+    lock.lock();
+    if (written < 0) {
+      s.queue.clear();
+      break;
+    }
+    consume(batch, static_cast<std::size_t>(written));
+    pending.swap(batch);
+  }
+  if (!pending.empty() && s.connected) {
+    // The socket is full: the I/O thread finishes, keeping the order.
+    pending.insert(pending.end(), std::make_move_iterator(s.queue.begin()), std::make_move_iterator(s.queue.end()));
+    s.queue.swap(pending);
+    s.writing = true;
+    asio::post(s.run->io, [run = s.run, connection = s.connection] { run->writeQueued(connection, 0); });
+  }
+  // Everything numbered so far has left when neither this thread nor the I/O thread holds bytes.
+  if (!broken && s.connected && !s.writing) s.markWritten(s.sent, s.connection);
+  s.directWriting = false;
+  s.idle.notify_all();
+  return !broken;
 }
 
 std::error_code TcpClient::sendAll(std::string_view bytes, std::chrono::milliseconds timeout) {
   if (onOwnIoThread()) return std::make_error_code(std::errc::resource_deadlock_would_occur);
   SendState& s = *sendState_;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::uint64_t number = 0;
+  std::uint64_t connection = 0;
+  if (!sendNumbered(bytes, &number, &connection)) return asio::error::not_connected;
+  if (number == 0) return {};  // nothing to send
   std::unique_lock<std::mutex> lock(s.mutex);
-  if (!s.connected) return asio::error::not_connected;
-  const std::uint64_t connection = s.connection;
-  if (!s.enqueue(bytes)) return asio::error::not_connected;
-  const std::uint64_t number = s.sent;
   // Judged by the connection the bytes went out on: a close right after they left does not
   // turn a completed send into a failure.
   const auto done = [&] { return s.writtenOn == connection && s.written >= number; };

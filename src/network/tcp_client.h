@@ -93,6 +93,8 @@ class TcpClient {
 
   void stopLocked() noexcept;
   bool onOwnIoThread() const noexcept;
+  // `send`, telling the number the bytes took and the connection they went to.
+  bool sendNumbered(std::string_view bytes, std::uint64_t* number, std::uint64_t* connection);
 };
 
 }  // namespace velmora::internal

@@ -1,14 +1,47 @@
 #include "network/xservice.h"
 
+#include <json/reader.h>
 #include <velmora/error.h>
 
 #include "common/globals.h"
 #include "common/logging.h"
 #include "network/link_settings.h"
+#include "network/xservice_dispatching.h"
 
 namespace velmora::internal {
 
-XService::XService() { _bind(); }
+namespace {
+
+std::unique_ptr<Json::CharReader> makeReader() {
+  Json::CharReaderBuilder builder;
+  // Comments are allowed on the wire but never kept: nothing reads them.
+  builder["collectComments"] = false;
+  return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+}
+
+void logCallbackFailure(const char* what, const char* text) noexcept {
+  try {
+    globalLogger()->error("uid: {} | xService {} callback threw: {}", logUid, what, text);
+  } catch (...) {
+  }
+}
+
+const char* slotName(unsigned slot) noexcept {
+  switch (slot) {
+    case 1:
+      return "connection";
+    case 2:
+      return "motion";
+    case 4:
+      return "notification";
+    default:
+      return "reply";
+  }
+}
+
+}  // namespace
+
+XService::XService() : reader_(makeReader()) { _bind(); }
 
 XService::~XService() { stop(); }
 
@@ -39,7 +72,9 @@ void XService::start(std::error_code& ec) {
     // left connected would outlive that answer.
     return;
   }
-  if (transfer) {
+  // A transfer in progress owns the file link (and has it connected); never restart it under it.
+  std::unique_lock<std::mutex> transferLock(transferMutex, std::try_to_lock);
+  if (transfer && transferLock.owns_lock()) {
     std::error_code fileEc;
     transfer->start(fileEc);
     if (fileEc) globalLogger()->info("uid: {} | FileTransfer connect failed ({})", logUid, fileEc.value());
@@ -51,27 +86,165 @@ void XService::stop() {
   if (transfer) transfer->stop();
 }
 
-void XService::setConnectionHandler(std::function<void(bool)> handler) {
-  connectionHandler = std::move(handler);
-}
-
 void XService::handleConnect(const std::error_code& ec) {
+  const Dispatching mark(this);
   if (ec) {
     linkState = 2;
     return;
   }
   linkState = 1;
   globalLogger()->info("uid: {} | xService {}:{} connect", logUid, host, port);
-  if (connectionHandler) connectionHandler(true);
+  runCallback(connectionHandler_, kConnection, true);
 }
 
 void XService::handleDisconnect() {
+  const Dispatching mark(this);
   linkState = 2;
   // Every waiter is failed under the waiters' lock, so none can test the state and then sleep
   // through the wake-up.
   waiters.failAll(makeErrorCode(256));
+  {
+    // Their replies cannot come on a later connection; what they captured may be gone by then.
+    std::unordered_map<std::uint64_t, ReplyCallback> orphaned;
+    {
+      std::lock_guard<std::mutex> lock(callbackMutex_);
+      orphaned.swap(replyCallbacks_);
+    }
+  }
   globalLogger()->info("uid: {} | xService {}:{} disconnect", logUid, host, port);
-  if (connectionHandler) connectionHandler(false);
+  runCallback(connectionHandler_, kConnection, false);
+}
+
+// ---- Callbacks ----
+
+bool XService::insideOwnCallback() const noexcept { return Dispatching::current() == this; }
+
+void XService::waitIdle(unsigned slots, const void* owner, std::unique_lock<std::mutex>& lock) {
+  if (insideOwnCallback()) return;
+  auto busy = [&] {
+    if ((running_ & slots & ~static_cast<unsigned>(kReply)) != 0) return true;
+    return (slots & kReply) != 0 && (running_ & kReply) != 0 && runningReplyOwner_ == owner;
+  };
+  ++idleWaiters_;
+  // As long as the running callback takes; say so when that is unusually long.
+  while (!callbackIdle_.wait_for(lock, std::chrono::seconds(1), [&] { return !busy(); })) {
+    try {
+      globalLogger()->warn("uid: {} | xService {}:{} still waiting for a running {} callback", logUid, host, port,
+                           slotName(running_));
+    } catch (...) {
+    }
+  }
+  --idleWaiters_;
+}
+
+template <typename Callable>
+void XService::replaceCallback(std::shared_ptr<const Callable>& slot, Callable callable, Slot which) {
+  std::shared_ptr<const Callable> fresh;
+  if (callable) fresh = std::make_shared<const Callable>(std::move(callable));
+  std::shared_ptr<const Callable> old;
+  {
+    std::unique_lock<std::mutex> lock(callbackMutex_);
+    old = std::move(slot);
+    slot = std::move(fresh);
+    waitIdle(which, nullptr, lock);
+  }
+  // `old` goes here, outside the lock: its captures may take locks of their own.
+}
+
+template <typename Callable, typename Arg>
+void XService::runCallback(const std::shared_ptr<const Callable>& slot, Slot which, const Arg& arg) {
+  std::shared_ptr<const Callable> callback;
+  {
+    std::lock_guard<std::mutex> lock(callbackMutex_);
+    if (!slot) return;
+    callback = slot;
+    running_ |= which;
+  }
+  try {
+    (*callback)(arg);
+  } catch (const std::exception& e) {
+    logCallbackFailure(slotName(which), e.what());
+  } catch (...) {
+    logCallbackFailure(slotName(which), "non-standard exception");
+  }
+  // A replaced callable is released here, before a waiting setter is let go.
+  callback.reset();
+  std::lock_guard<std::mutex> lock(callbackMutex_);
+  running_ &= ~static_cast<unsigned>(which);
+  if (idleWaiters_ > 0) callbackIdle_.notify_all();
+}
+
+// The message callbacks are run from the receive path.
+template void XService::runCallback<XService::MessageCallback, Json::Value>(
+    const std::shared_ptr<const MessageCallback>&, Slot, const Json::Value&);
+
+void XService::setConnectionHandler(ConnectionHandler handler) {
+  replaceCallback(connectionHandler_, std::move(handler), kConnection);
+}
+
+void XService::setMotionCallback(MessageCallback callback) {
+  replaceCallback(motionCallback_, std::move(callback), kMotion);
+}
+
+void XService::setNotificationCallback(MessageCallback callback) {
+  replaceCallback(notificationCallback_, std::move(callback), kNotification);
+}
+
+void XService::clearReplyCallbacks(const void* owner) {
+  std::vector<MessageCallback> dropped;
+  {
+    std::unique_lock<std::mutex> lock(callbackMutex_);
+    for (auto it = replyCallbacks_.begin(); it != replyCallbacks_.end();) {
+      if (it->second.owner == owner) {
+        dropped.push_back(std::move(it->second.callback));
+        it = replyCallbacks_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    waitIdle(kReply, owner, lock);
+  }
+}
+
+std::size_t XService::pendingReplyCallbacks() const {
+  std::lock_guard<std::mutex> lock(callbackMutex_);
+  return replyCallbacks_.size();
+}
+
+void XService::dispatchReply(std::uint64_t id, Json::Value& message) {
+  if (waiters.deliver(id, message)) return;
+  ReplyCallback entry;
+  {
+    std::lock_guard<std::mutex> lock(callbackMutex_);
+    const auto it = replyCallbacks_.find(id);
+    if (it == replyCallbacks_.end()) return;  // late, unclaimed or a watch reply: nobody wants it
+    entry = std::move(it->second);
+    replyCallbacks_.erase(it);
+    running_ |= kReply;
+    runningReplyOwner_ = entry.owner;
+  }
+  try {
+    entry.callback(message);
+  } catch (const std::exception& e) {
+    logCallbackFailure("reply", e.what());
+  } catch (...) {
+    logCallbackFailure("reply", "non-standard exception");
+  }
+  entry.callback = nullptr;
+  std::lock_guard<std::mutex> lock(callbackMutex_);
+  running_ &= ~static_cast<unsigned>(kReply);
+  runningReplyOwner_ = nullptr;
+  if (idleWaiters_ > 0) callbackIdle_.notify_all();
+}
+
+std::shared_ptr<spdlog::logger> XService::logger() const {
+  std::lock_guard<std::mutex> lock(loggerMutex_);
+  return logger_;
+}
+
+void XService::setLogger(std::shared_ptr<spdlog::logger> logger) {
+  std::lock_guard<std::mutex> lock(loggerMutex_);
+  logger_.swap(logger);
 }
 
 }  // namespace velmora::internal

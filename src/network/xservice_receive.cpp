@@ -1,26 +1,93 @@
 #include <json/reader.h>
 
-#include <memory>
-
+#include "common/globals.h"
+#include "common/json_read.h"
+#include "common/logging.h"
 #include "network/xservice.h"
+#include "network/xservice_dispatching.h"
 
 namespace velmora::internal {
 
-// Replies by numeric id reach their waiting request; everything else is left to the message
-// layer's dispatch.
-void XService::onReceive(std::string_view data) {
+namespace {
+
+constexpr std::string_view kMotionTopic = "move.last_error_with_setting";
+
+const Json::Value* find(const Json::Value& object, std::string_view key) noexcept {
+  return object.find(key.data(), key.data() + key.size());
+}
+
+}  // namespace
+
+// Whatever the controller sends, nothing escapes this function: the I/O thread must survive
+// any input (an exception would end it and leave every request to time out).
+void XService::onReceive(std::string_view data) noexcept {
+  const Dispatching mark(this);
   const auto cr = data.rfind('\r');
   if (cr != std::string_view::npos) data = data.substr(0, cr);
-  static thread_local const std::unique_ptr<Json::CharReader> reader = [] {
-    Json::CharReaderBuilder builder;
-    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
-  }();
-  Json::Value message;
-  if (data.empty() || !reader->parse(data.data(), data.data() + data.size(), &message, nullptr)) return;
-  if (!message.isObject() || message.size() < 2 || message.isMember("n")) return;
-  const Json::Value& id = message["id"];
-  if (!id.isUInt64()) return;
-  waiters.deliver(id.asUInt64(), message);
+  try {
+    Json::Value message;
+    // The reader refuses nesting deeper than its limit by throwing; caught below like the rest.
+    if (data.empty() || !reader_->parse(data.data(), data.data() + data.size(), &message, nullptr)) {
+      noteDropped("not JSON", data.size());
+      return;
+    }
+    if (!message.isObject()) {
+      noteDropped("not an object", data.size());
+      return;
+    }
+    // The controller's rule: an object of one member is never delivered, not even a reply.
+    if (message.size() < 2) return;
+    dispatch(message, data.size());
+  } catch (const std::exception& e) {
+    noteDropped(e.what(), data.size());
+  } catch (...) {
+    noteDropped("non-standard exception", data.size());
+  }
+}
+
+void XService::dispatch(Json::Value& message, std::size_t bytes) {
+  if (const Json::Value* topics = find(message, "n")) {
+    if (!topics->isObject()) {
+      noteDropped("\"n\" is not an object", bytes);
+      return;
+    }
+    const bool motion = find(*topics, kMotionTopic) != nullptr;
+    // A notification carrying the motion topic beside others feeds both owners.
+    if (motion) runCallback(motionCallback_, kMotion, message);
+    if (!motion || topics->size() > 1) runCallback(notificationCallback_, kNotification, message);
+    return;
+  }
+  const Json::Value* id = find(message, "id");
+  if (id == nullptr) {
+    noteDropped("no \"id\"", bytes);
+    return;
+  }
+  if (id->isString()) {
+    runCallback(motionCallback_, kMotion, message);
+    return;
+  }
+  // Integers only: a real, a flag or a negative number never names a request.
+  const bool integer = id->type() == Json::uintValue || (id->type() == Json::intValue && id->asLargestInt() >= 0);
+  if (!integer) {
+    noteDropped("\"id\" is not a non-negative integer", bytes);
+    return;
+  }
+  // The waiter takes the message by swap: the parse result is ours to give away.
+  dispatchReply(id->asLargestUInt(), message);
+}
+
+void XService::noteDropped(const char* why, std::size_t bytes) noexcept {
+  // One line per second at most: a controller that floods garbage must not flood the log.
+  try {
+    ++droppedSinceLog_;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDropLog_ < std::chrono::seconds(1)) return;
+    lastDropLog_ = now;
+    globalLogger()->warn("uid: {} | xService {}:{} dropped a message ({}, {} bytes; {} dropped since last said)",
+                         logUid, host, port, why, bytes, droppedSinceLog_);
+    droppedSinceLog_ = 0;
+  } catch (...) {
+  }
 }
 
 }  // namespace velmora::internal

@@ -18,6 +18,7 @@
 #include "support/sim_fixture.h"
 
 using velmora::internal::TcpClient;
+using velmora::internal::TcpClientOptions;
 using namespace std::chrono_literals;
 
 namespace {
@@ -143,6 +144,37 @@ TEST_F(TcpClientTest, ConcurrentSendersNeverInterleaveAndKeepTheirOrder) {
   }
   for (int s = 0; s < kSenders; ++s) EXPECT_EQ(next["t" + std::to_string(s)], kEach);
   client.stop();
+}
+
+TEST_F(TcpClientTest, SendersRacingALostLinkNeverCarryBytesIntoTheNextConnection) {
+  TcpClientOptions options;
+  options.reconnectDelay = 10ms;
+  TcpClient client(options);
+  Probe probe(client);
+  ASSERT_FALSE(client.start(address(), 6666));
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> senders;
+  for (int s = 0; s < 6; ++s) {
+    senders.emplace_back([&, s] {
+      for (int i = 0; !stop; ++i) {
+        const std::string pad(i % 7 == 0 ? 32 * 1024 : 16, 'p');
+        client.send("{\"c\":{\"t" + std::to_string(s) + "\":" + std::to_string(i) + "},\"id\":1,\"pad\":\"" + pad + "\"}\r");
+        if (!client.isConnected()) std::this_thread::yield();
+      }
+    });
+  }
+  for (int drop = 0; drop < 20; ++drop) {
+    ASSERT_TRUE(waitUntil([&] { return command().openConnections() == 1; }, 2s)) << drop;
+    std::this_thread::sleep_for(5ms);
+    command().dropConnections();
+  }
+  stop = true;
+  for (auto& t : senders) t.join();
+  client.stop();
+  // A connection starts with a whole message: no tail of one sent on an earlier connection.
+  for (const auto& r : command().log().all()) {
+    ASSERT_EQ(r.form, velmora_sim::Form::command) << "connection " << r.connection << ": " << r.raw.substr(0, 60);
+  }
 }
 
 TEST_F(TcpClientTest, ReconnectsAboutOneSecondAfterTheControllerDropsTheLink) {

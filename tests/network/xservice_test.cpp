@@ -242,6 +242,7 @@ TEST_F(XServiceTest, TheFileLinkPortFollowsItsSetting) {
   options.address = address();
   options.commandPort = 0;
   options.filePort = 0;
+  options.rtPort = 0;
   velmora_sim::Simulator other(options);
   auto& port = velmora::internal::linkSettings().fileLinkPort;
   const int saved = port.exchange(other.file().port());

@@ -154,6 +154,8 @@ TEST(SimulatorProgram, HelpPrintsTheOptionsAndExitsZero) {
   EXPECT_EQ(::pclose(out), 0);
   EXPECT_THAT(text, ::testing::HasSubstr("--address"));
   EXPECT_THAT(text, ::testing::HasSubstr("--command-port"));
+  EXPECT_THAT(text, ::testing::HasSubstr("--rt-port"));
+  EXPECT_THAT(text, ::testing::HasSubstr("--stream-interval-us"));
 }
 
 TEST(SimulatorProgram, AnswersAHandTypedRequestAndStopsOnCtrlC) {

@@ -1,20 +1,27 @@
 #pragma once
-// Shortens the file link's verdict timeout for one test and restores it afterwards.
+// Shortens a link setting for one test and restores it afterwards.
 
+#include <atomic>
 #include <chrono>
 
 #include "network/link_settings.h"
 
-class VerdictTimeoutGuard {
+template <std::atomic<std::chrono::milliseconds> velmora::internal::LinkSettings::*Setting>
+class LinkWaitGuard {
  public:
-  explicit VerdictTimeoutGuard(std::chrono::milliseconds timeout)
-      : saved_(velmora::internal::linkSettings().fileVerdictTimeout.load()) {
-    velmora::internal::linkSettings().fileVerdictTimeout = timeout;
+  explicit LinkWaitGuard(std::chrono::milliseconds wait)
+      : saved_((velmora::internal::linkSettings().*Setting).load()) {
+    (velmora::internal::linkSettings().*Setting) = wait;
   }
-  ~VerdictTimeoutGuard() { velmora::internal::linkSettings().fileVerdictTimeout = saved_; }
-  VerdictTimeoutGuard(const VerdictTimeoutGuard&) = delete;
-  VerdictTimeoutGuard& operator=(const VerdictTimeoutGuard&) = delete;
+  ~LinkWaitGuard() { (velmora::internal::linkSettings().*Setting) = saved_; }
+  LinkWaitGuard(const LinkWaitGuard&) = delete;
+  LinkWaitGuard& operator=(const LinkWaitGuard&) = delete;
 
  private:
   std::chrono::milliseconds saved_;
 };
+
+/// The file link's wait for the controller's verdict.
+using VerdictTimeoutGuard = LinkWaitGuard<&velmora::internal::LinkSettings::fileVerdictTimeout>;
+/// The default wait of the get, set and announcement forms.
+using RequestWaitGuard = LinkWaitGuard<&velmora::internal::LinkSettings::defaultRequestWait>;

@@ -99,7 +99,8 @@ class CommandService {
   std::uint16_t port() const noexcept;
 
   // Behaviour. Lookup order per key of a request: scripted steps of (form, key), steps of the
-  // key for any form, the handler of (form, key), the handler of the key, the form's default.
+  // key for any form, the handler of (form, key), the handler of the key, the controller's own
+  // answer for (form, key) (`serve`), the form's default.
   void script(const std::string& key, Behaviour step);
   void script(Form form, const std::string& key, Behaviour step);
   void handle(const std::string& key, Handler handler);
@@ -107,7 +108,10 @@ class CommandService {
   /// Replaces a form's default: command and set reply 0, get replies null, watch echoes its
   /// flag.
   void setDefault(Form form, Handler handler);
-  /// Forgets every script and handler (defaults stay).
+  /// The controller's own answer for a key in one form; a test's scripts and handlers for the
+  /// key come first, and `clearScripts` keeps it.
+  void serve(Form form, const std::string& key, Handler handler);
+  /// Forgets every script and handler (defaults and served keys stay).
   void clearScripts();
   /// Steps given a count that requests have not used up, described ("s eci.ip: reply -1 x1").
   std::vector<std::string> unusedSteps() const;

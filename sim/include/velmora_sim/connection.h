@@ -13,6 +13,8 @@ class Connection {
   /// Accept number on its service, from 1.
   virtual int number() const noexcept = 0;
   virtual bool isOpen() const noexcept = 0;
+  /// The client's IP address as text.
+  virtual const std::string& remoteAddress() const noexcept = 0;
   /// Sends one framed message after everything sent before. Any thread.
   virtual void send(const Json::Value& message) = 0;
   /// Sends bytes exactly as given. Any thread.

@@ -1,8 +1,20 @@
 #pragma once
-// The controller simulator: its services on one loopback address, all served by one thread.
+// The controller simulator: its services on one loopback address, all served by one thread,
+// plus the state stream (its own thread) and the real-time port.
+//
+// Keys it answers as a controller would (a test's scripts and handlers for them come first):
+//   "ix.sdk.transferInit" (c)  checks the announcement, arms the file service for "len" bytes
+//                              and replies 0; the file service answers {"f":"success"} when the
+//                              bytes' MD5 equals the announced "md5", else {"f":"error"}. A
+//                              malformed announcement is refused with -1 and arms nothing.
+//   "eci.fields.out" (s), "eci.port" (g, s), "eci.pub.start" (c), "eci.pub.stop" (c)
+//                              drive the state stream (see state_commands.h).
+//   "eci.ip" (s)               replies 0; an IP address text becomes the client's address for
+//                              the stream, which otherwise goes to the command connection's peer.
 
 #include <asio/io_context.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,6 +24,8 @@
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/upgrade_service.h"
+#include "velmora_sim/state_publisher.h"
+#include "velmora_sim/state_rt_port.h"
 
 namespace velmora_sim {
 
@@ -21,6 +35,12 @@ struct SimulatorOptions {
   std::uint16_t filePort = 7777;     ///< 0 picks a free port
   bool upgradeService = false;       ///< also serve the upgrade service
   std::uint16_t upgradePort = 4567;  ///< 0 picks a free port
+  std::uint16_t rtPort = 1337;       ///< the real-time port "eci.port" names; 0 picks a free port
+  /// Where the state stream goes until the client names its own port ("broadcast_in").
+  std::uint16_t broadcastPort = 1338;
+  /// When positive, the stream runs at this interval whatever "eci.pub.start" asks: the only
+  /// way to a sub-millisecond stream.
+  std::chrono::nanoseconds streamInterval{0};
 };
 
 class Simulator {
@@ -37,21 +57,28 @@ class Simulator {
   FileService& file() noexcept { return *file_; }
   /// Throws `std::logic_error` unless the options asked for the upgrade service.
   UpgradeService& upgrade();
+  velmora::sim::StatePublisher& state() noexcept { return *state_; }
+  velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
 
   /// The context every service runs on, for services added beside these.
   asio::io_context& io() noexcept { return io_; }
   /// Runs `fn` on the simulator's thread and waits for it (inline when already there).
   void run(const std::function<void()>& fn);
 
-  /// Closes every service and ends the thread. Idempotent.
+  /// Closes every service and ends the threads. Idempotent.
   void stop();
 
  private:
+  void serveControllerKeys();
+
   SimulatorOptions options_;
   asio::io_context io_;
   std::unique_ptr<CommandService> command_;
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
+  std::unique_ptr<velmora::sim::StatePublisher> state_;
+  std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
+  std::string clientIp_;  // simulator thread only
   std::thread thread_;
 };
 

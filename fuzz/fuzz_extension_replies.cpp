@@ -1,0 +1,71 @@
+// Replies to the kinematics and EtherCAT requests are untrusted: any JSON must go through every
+// reader without an exception, a crash or undefined behaviour; a failure always carries a code
+// and never touches more of a caller's buffer than it offered.
+#include <json/reader.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "ethercat/ethercat_impl.h"
+#include "model/model_impl.h"
+
+using namespace velmora;
+using namespace velmora::internal;
+
+namespace {
+
+void require(bool condition) {
+  if (!condition) std::abort();
+}
+
+void modelReaders(const Json::Value& reply) {
+  std::error_code ec;
+  CartesianPosition pose;
+  require(readForwardReply(reply, pose, ec) != static_cast<bool>(ec));
+  ec.clear();
+  std::array<double, 7> joints{};
+  require(readInverseReply(reply, joints.data(), joints.size(), ec) != static_cast<bool>(ec));
+  ec.clear();
+  std::vector<std::vector<double>> solutions;
+  std::vector<std::vector<int>> confs;
+  const bool read = readAllInverseReply(reply, solutions, confs, ec);
+  require(read ? solutions.size() == confs.size() : static_cast<bool>(ec));
+}
+
+void ethercatReaders(const Json::Value& reply) {
+  std::error_code ec;
+  std::vector<SlaveStateEntry> states;
+  require(readStateList(reply, states, ec) != static_cast<bool>(ec));
+  ec.clear();
+  SlaveInfo info;
+  require(readSlaveInfo(reply, info, ec) != static_cast<bool>(ec));
+  ec.clear();
+  // Guard bytes around the 4 bytes offered.
+  std::array<std::uint8_t, 12> buffer;
+  buffer.fill(0xA5);
+  readByteData(reply, buffer.data() + 4, 4, ec);
+  for (int i = 0; i < 4; ++i) require(buffer[i] == 0xA5 && buffer[8 + i] == 0xA5);
+  ec.clear();
+  readByteData(reply, nullptr, 0, ec);
+  ec.clear();
+  writeVerdict(reply, ec);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const std::unique_ptr<Json::CharReader> reader = [] {
+    Json::CharReaderBuilder builder;
+    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+  }();
+  Json::Value reply;
+  const char* text = reinterpret_cast<const char*>(data);
+  if (!reader->parse(text, text + size, &reply, nullptr)) return 0;
+  modelReaders(reply);
+  ethercatReaders(reply);
+  return 0;
+}

@@ -1,0 +1,95 @@
+// Whatever the controller sends goes through the command link's receive path exactly as on its
+// I/O thread: framing at carriage returns, parsing, dispatch to waiting requests, reply
+// callbacks and the two message callbacks. Nothing may escape or crash; a waiting request gets
+// only a reply carrying its own id; nothing is left registered afterwards. Inputs that parse as
+// JSON also check the request writer against the JSON library's compact writer.
+#include <json/reader.h>
+#include <json/writer.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "network/framer.h"
+#include "network/json_text.h"
+#include "network/xservice.h"
+
+namespace {
+
+using velmora::internal::ReplyWaiters;
+using velmora::internal::XService;
+
+struct Sink final : velmora::internal::MessageSink {
+  explicit Sink(XService& link) : link(link) {}
+  bool onMessage(std::string_view message) override {
+    link.onReceive(message);
+    return true;
+  }
+  XService& link;
+};
+
+XService& link() {
+  static XService* service = [] {
+    auto* s = new XService;  // never connected: no socket, no thread
+    s->setMotionCallback([](const Json::Value& m) {
+      if (m.isMember("x")) throw std::runtime_error("motion callback failure");
+    });
+    s->setNotificationCallback([](const Json::Value& m) {
+      if (m["n"].isMember("x")) throw 1;
+    });
+    return s;
+  }();
+  return *service;
+}
+
+void checkWriter(std::string_view text) {
+  static const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+  Json::Value value;
+  try {
+    if (!reader->parse(text.data(), text.data() + text.size(), &value, nullptr)) return;
+  } catch (const std::exception&) {
+    return;  // nesting beyond the reader's limit
+  }
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "";
+  builder["commentStyle"] = "None";
+  std::string ours;
+  velmora::internal::appendJson(ours, value);
+  if (ours != Json::writeString(builder, value)) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const std::size_t chunk = 1 + data[0] % 61;
+  const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+  XService& service = link();
+  {
+    ReplyWaiters::Ticket first(service.waiters, 1);
+    ReplyWaiters::Ticket second(service.waiters, 2);
+    velmora::internal::DelimiterFramer framer('\r', 4096);
+    Sink sink(service);
+    for (std::size_t offset = 0; offset < input.size(); offset += chunk) {
+      if (framer.feed(input.substr(offset, chunk), sink) == velmora::internal::FrameStatus::overflow) break;
+    }
+    // Whatever is left without its carriage return is one more message, as a last read would be.
+    if (framer.pending() > 0 && framer.pending() < 4096) sink.onMessage(input.substr(input.size() - framer.pending()));
+    const auto now = std::chrono::steady_clock::now();
+    std::uint64_t expected = 1;
+    for (ReplyWaiters::Ticket* ticket : {&first, &second}) {
+      Json::Value reply;
+      if (!ticket->wait(reply, now)) {
+        if (!reply.isObject() || !reply["id"].isUInt64() || reply["id"].asUInt64() != expected) std::abort();
+      }
+      ++expected;
+    }
+  }
+  if (service.pendingRequests() != 0 || service.pendingReplyCallbacks() != 0) std::abort();
+  checkWriter(input);
+  return 0;
+}

@@ -1,0 +1,12 @@
+#include "support/command_link.h"
+
+#include <gtest/gtest.h>
+
+std::shared_ptr<velmora::internal::XService> connectedLink(const std::string& address) {
+  auto link = std::make_shared<velmora::internal::XService>();
+  link->connect(address, 6666);
+  std::error_code ec;
+  link->start(ec);
+  EXPECT_FALSE(ec) << "command link to " << address << ": " << ec.value();
+  return link;
+}
