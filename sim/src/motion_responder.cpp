@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
-#include <map>
 #include <mutex>
 #include <random>
 
@@ -65,13 +64,6 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
     }
     const std::string id = request.id.asString();
     std::lock_guard<std::mutex> lock(mutex);
-    ids.push_back(id);
-    auto& codes = scriptedCodes[request.key];
-    if (!codes.empty()) {
-      exchange.reply(codes.front());
-      codes.pop_front();
-      return;
-    }
     exchange.reply(0);
     std::vector<Command> commands;
     int point = 0;
@@ -132,21 +124,19 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
   CommandService& service;
   mutable std::mutex mutex;
   std::deque<Command> unreported;
-  std::vector<std::string> ids;
-  std::map<std::string, std::deque<int>> scriptedCodes;
   bool timed = false;
   std::chrono::milliseconds minDelay{0};
   std::chrono::milliseconds maxDelay{0};
   std::chrono::steady_clock::time_point lastDue{};
   std::uint64_t generation = 0;
   std::mt19937_64 random{20240611};
-  std::atomic<std::uint64_t> notificationId{1u << 30};
+  std::atomic<std::uint64_t> notificationId{0};
 };
 
 MotionResponder::MotionResponder(Simulator& sim) : state_(std::make_shared<State>(sim)) {
   std::weak_ptr<State> weak = state_;
   for (const char* key : kQueuedKeys) {
-    sim.command().handle(Form::command, key, [weak](Exchange& exchange) {
+    sim.command().serve(Form::command, key, [weak](Exchange& exchange) {
       if (const auto state = weak.lock()) {
         state->onQueued(exchange);
       } else {
@@ -154,7 +144,7 @@ MotionResponder::MotionResponder(Simulator& sim) : state_(std::make_shared<State
       }
     });
   }
-  sim.command().handle(Form::command, "move.reset", [weak](Exchange& exchange) {
+  sim.command().serve(Form::command, "move.reset", [weak](Exchange& exchange) {
     if (const auto state = weak.lock()) {
       std::lock_guard<std::mutex> lock(state->mutex);
       state->unreported.clear();
@@ -171,16 +161,6 @@ void MotionResponder::finishAfter(std::chrono::milliseconds min, std::chrono::mi
   state_->timed = true;
   state_->minDelay = std::max(min, std::chrono::milliseconds(0));
   state_->maxDelay = std::max(max, state_->minDelay);
-}
-
-void MotionResponder::finishOnDemand() {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->timed = false;
-}
-
-void MotionResponder::replyCode(const std::string& key, int code, int times) {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  for (int i = 0; i < times; ++i) state_->scriptedCodes[key].push_back(code);
 }
 
 int MotionResponder::finishPending() { return state_->finish(static_cast<std::size_t>(-1)); }
@@ -200,11 +180,6 @@ void MotionResponder::reportRaw(const Json::Value& body) {
 std::size_t MotionResponder::pending() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   return state_->unreported.size();
-}
-
-std::vector<std::string> MotionResponder::queuedIds() const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->ids;
 }
 
 }  // namespace velmora_sim

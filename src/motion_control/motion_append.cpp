@@ -8,7 +8,6 @@
 #include "common/globals.h"
 #include "motion_control/motion_control.h"
 #include "motion_control/motion_encoding.h"
-#include "motion_control/motion_link.h"
 
 namespace velmora::internal {
 
@@ -91,7 +90,9 @@ template <typename T>
 void MotionControl<1>::executeCommand(const std::vector<T>& cmds, std::error_code& ec) {
   ec = checkCommands(cmds);
   if (ec) return;
-  sendCommandNoReply(*link_, MotionCommandTraits<T>::key, _encode(cmds), this, ec);
+  // The reply tells nothing the caller waits for; the callback is tagged so that teardown can
+  // drop it while the link lives on.
+  link_->sendCommandAsync(MotionCommandTraits<T>::key, _encode(cmds), [](const Json::Value&) {}, ec, this);
 }
 
 void MotionControl<1>::appendReplay(const Json::Value& params) {

@@ -9,7 +9,7 @@
 
 #include "common/globals.h"
 #include "common/logging.h"
-#include "motion_control/motion_link.h"
+#include "network/link_settings.h"
 
 namespace velmora::internal {
 
@@ -39,7 +39,7 @@ MotionControl<1>::MotionControl(std::shared_ptr<XService> link)
 
 MotionControl<1>::~MotionControl() {
   _stopThreads();
-  forgetReplies(*link_, this);
+  link_->clearReplyCallbacks(this);
 }
 
 // ---- threads ------------------------------------------------------------------------------------
@@ -72,15 +72,16 @@ void MotionControl<1>::_startThreads() {
     throw;
   }
   std::weak_ptr<MotionRuntime> weak = rt_;
-  setMotionCallback(*link_, [weak](const Json::Value& message) {
+  link_->setMotionCallback([weak](const Json::Value& message) {
     if (const auto rt = weak.lock()) rt->onMotionNotification(message);
   });
   _watchLastError(true);
+  rt_->markLive(run);
 }
 
 void MotionControl<1>::_stopThreads() {
   _watchLastError(false);
-  setMotionCallback(*link_, [](const Json::Value&) {});
+  link_->setMotionCallback([](const Json::Value&) {});
   std::thread sender;
   std::thread processor;
   {
@@ -97,7 +98,7 @@ void MotionControl<1>::_stopThreads() {
 
 void MotionControl<1>::_watchLastError(bool on) {
   std::error_code ec;
-  watch(*link_, kLastErrorTopic, on, ec);
+  link_->watch(kLastErrorTopic, on, ec);
   if (!ec) rt_->lastErrorWatched.store(on);
 }
 
@@ -125,7 +126,7 @@ bool MotionControl<1>::lastErrorWatched() const noexcept { return rt_->lastError
 
 void MotionControl<1>::_sendRequest(const char* key, const Json::Value& value, Json::Value& result,
                                     std::error_code& ec) {
-  sendCommand(*link_, key, value, result, ec);
+  link_->sendCommand(key, value, result, ec, linkSettings().defaultRequestWait.load());
 }
 
 void MotionControl<1>::moveReset(bool remainTraj, std::error_code& ec) { rt_->reset(remainTraj, ec, false); }
@@ -154,7 +155,7 @@ void MotionControl<1>::setDefaultSpeed(double speed, std::error_code& ec) {
     ec = makeErrorCode(259);
     return;
   }
-  setValue(*link_, "move.default_speed", speed / 1000.0, ec);
+  link_->setValue("move.default_speed", speed / 1000.0, ec);
 }
 
 void MotionControl<1>::setDefaultZone(double zone, std::error_code& ec) {
@@ -162,7 +163,7 @@ void MotionControl<1>::setDefaultZone(double zone, std::error_code& ec) {
     ec = makeErrorCode(259);
     return;
   }
-  setValue(*link_, "move.default_zone", zone / 1000.0, ec);
+  link_->setValue("move.default_zone", zone / 1000.0, ec);
 }
 
 void MotionControl<1>::_startJog(const char* key, Json::Value value, double rate, double step, std::error_code& ec) {

@@ -11,7 +11,7 @@
 
 #include "common/globals.h"
 #include "common/logging.h"
-#include "motion_control/motion_link.h"
+#include "network/link_settings.h"
 
 namespace velmora::internal {
 
@@ -31,7 +31,7 @@ MotionRuntime::MotionRuntime(std::shared_ptr<XService> link) : link(std::move(li
 
 void MotionRuntime::log(spdlog::level::level_enum level, const std::string& line) const {
   globalLogger()->log(level, line);
-  if (const auto robot = robotLogger(*link)) robot->log(level, line);
+  if (const auto robot = link->logger()) robot->log(level, line);
 }
 
 void MotionRuntime::logFailure(const char* where, const char* what) const noexcept {
@@ -57,7 +57,7 @@ std::optional<MotionRuntime::SendFailure> MotionRuntime::sendLocked(const Queued
     outstanding_[command.cmdID] += count;
   }
   std::error_code ec = makeErrorCode(0);
-  sendCommandWithId(*link, command.request, command.cmdID, ec);
+  link->sendCommandWithId(command.request, Json::Value(command.cmdID), ec);
   if (!ec) return std::nullopt;
   if (command.countsInFlight && count > 0) {
     const auto it = outstanding_.find(command.cmdID);
@@ -124,7 +124,6 @@ void MotionRuntime::sendLoop(std::uint64_t run) noexcept {
 
 void MotionRuntime::beginRun(std::uint64_t run) {
   latestRun_.store(run);
-  liveRun_.store(run);
   {
     std::lock_guard<std::mutex> lock(commandMutex_);
     senderRun_ = run;
@@ -259,7 +258,7 @@ void MotionRuntime::reset(bool remainTraj, std::error_code& ec, bool starting) {
   Json::Value value;
   value["remain_traj"] = remainTraj;
   Json::Value result;
-  sendCommand(*link, "move.reset", value, result, ec);
+  link->sendCommand("move.reset", value, result, ec, linkSettings().defaultRequestWait.load());
   if (!ec) {
     int code = 0;
     if (integerResult(result, code)) ec = makeErrorCode(code);

@@ -66,9 +66,11 @@ class MotionRuntime {
   void setMaxCacheSize(std::uint32_t size);
 
   // Workers. A run is one life of the two workers; the id of the live run is 0 when none is.
-  /// Makes `run` the live run (any earlier one ends).
+  /// Makes `run` the run the workers serve (any earlier one ends).
   void beginRun(std::uint64_t run);
-  /// Ends the live run and wakes both workers.
+  /// Says the run is live: its workers run and the motion callback is installed.
+  void markLive(std::uint64_t run) noexcept { liveRun_.store(run); }
+  /// Ends the run and wakes both workers.
   void endRun();
   std::uint64_t liveRun() const noexcept { return liveRun_.load(); }
   void sendLoop(std::uint64_t run) noexcept;

@@ -8,7 +8,8 @@
 //       {"error": 0, "data": {"id": "<text id>[*custom]", "point": i, "msg": "finish:0"}}}}
 //
 // on a timer or on demand. "move.reset" (when not scripted) forgets every unreported command.
-// Requests of these keys with a numeric id are answered 0 and never reported.
+// Requests of these keys with a numeric id are answered 0 and never reported. Refusals are
+// scripted on the command service like any other reply (a scripted request is never reported).
 
 #include <json/value.h>
 
@@ -24,8 +25,8 @@ class Simulator;
 
 class MotionResponder {
  public:
-  /// Answers the motion keys on `sim`'s command service from now on (scripted steps of a key
-  /// still come first). Reports are sent on demand until `finishAfter` says otherwise.
+  /// Answers the motion keys on `sim`'s command service from now on (a test's scripts and
+  /// handlers for a key still come first). Reports are sent on demand until `finishAfter`.
   explicit MotionResponder(Simulator& sim);
   ~MotionResponder();
   MotionResponder(const MotionResponder&) = delete;
@@ -34,11 +35,6 @@ class MotionResponder {
   /// Each command of a queued request is reported finished a uniformly random `min`..`max`
   /// after the request arrived, in order; zero for both reports right after the reply.
   void finishAfter(std::chrono::milliseconds min, std::chrono::milliseconds max);
-  /// Reports only when asked for.
-  void finishOnDemand();
-  /// The next `times` queued requests under `key` are answered with `code` instead of 0; a
-  /// refused request is never reported.
-  void replyCode(const std::string& key, int code, int times = 1);
 
   /// Reports every unreported command finished, oldest first; returns how many.
   int finishPending();
@@ -51,8 +47,6 @@ class MotionResponder {
 
   /// Commands received and not yet reported.
   std::size_t pending() const;
-  /// Text ids of the queued requests received, in arrival order.
-  std::vector<std::string> queuedIds() const;
 
  private:
   struct State;
