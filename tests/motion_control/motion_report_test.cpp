@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "motion_control/json_text.h"
+#include "support/json_match.h"
 #include "support/lang_guard.h"
 
 using namespace velmora::internal;
@@ -33,7 +33,7 @@ TEST(MotionReport, Replies) {
       {R"({"c":{"a":-4,"b":-17},"id":7})", {-4, -17}, "", ""},
   };
   for (const auto& row : table) {
-    const MotionMessage m = interpretMotionMessage(parseJsonText(row.message));
+    const MotionMessage m = interpretMotionMessage(parseJson(row.message));
     ASSERT_EQ(m.kind, Kind::reply) << row.message;
     EXPECT_EQ(m.reply.refusals, row.refusals) << row.message;
     EXPECT_EQ(m.reply.cmdID, row.id) << row.message;
@@ -80,7 +80,7 @@ TEST(MotionReport, Reports) {
   for (const auto& row : table) {
     Json::Value message;
     message["id"] = 1;
-    message["n"][kLastErrorTopic] = parseJsonText(row.body);
+    message["n"][kLastErrorTopic] = parseJson(row.body);
     const MotionMessage m = interpretMotionMessage(message);
     ASSERT_EQ(m.kind, Kind::report) << row.body;
     const MotionReport& r = m.report;
@@ -119,7 +119,7 @@ TEST(MotionReport, WrongKindsAreIgnored) {
       R"({"id":1,"n":{"move.last_error_with_setting":{"error":0,"data":{"id":"l#1","msg":["finish"]}}}})",
   };
   for (const char* text : table) {
-    EXPECT_EQ(interpretMotionMessage(parseJsonText(text)).kind, Kind::ignored) << text;
+    EXPECT_EQ(interpretMotionMessage(parseJson(text)).kind, Kind::ignored) << text;
   }
 }
 
@@ -147,5 +147,5 @@ TEST(MotionReport, ResultCodes) {
   const std::pair<const char*, int> table[] = {{"0", 0},        {"-1", -1},  {"null", 0},     {"-16.0", -16},
                                                {"\"0\"", -260}, {"[]", -260}, {"{}", -260},   {"1.5", -260},
                                                {"true", -260},  {"5e10", -260}};
-  for (const auto& [text, code] : table) EXPECT_EQ(resultCode(parseJsonText(text)), code) << text;
+  for (const auto& [text, code] : table) EXPECT_EQ(resultCode(parseJson(text)), code) << text;
 }
