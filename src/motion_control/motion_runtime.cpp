@@ -44,8 +44,8 @@ void MotionRuntime::logFailure(const char* where, const char* what) const noexce
 
 // ---- queue and sending ----------------------------------------------------------------------
 
-bool MotionRuntime::canSendLocked() const noexcept {
-  return !commandQueue_.empty() && !resetPending_ && inFlight.load() < maxCacheSize.load();
+bool MotionRuntime::placeFreeLocked() const noexcept {
+  return !resetPending_ && inFlight.load() < maxCacheSize.load();
 }
 
 std::optional<MotionRuntime::SendFailure> MotionRuntime::sendLocked(const QueuedCommand& command) {
@@ -83,7 +83,7 @@ void MotionRuntime::enqueue(QueuedCommand command) {
   std::optional<SendFailure> failure;
   {
     std::lock_guard<std::mutex> lock(commandMutex_);
-    if (commandQueue_.empty() && !resetPending_ && inFlight.load() < maxCacheSize.load()) {
+    if (commandQueue_.empty() && placeFreeLocked()) {
       failure = sendLocked(command);
     } else {
       commandQueue_.push_back(std::move(command));
@@ -105,7 +105,9 @@ void MotionRuntime::sendLoop(std::uint64_t run) noexcept {
       std::optional<SendFailure> failure;
       {
         std::unique_lock<std::mutex> lock(commandMutex_);
-        while (senderRun_ == run && !canSendLocked()) commandCv_.wait_for(lock, kWorkerWakeUp);
+        while (senderRun_ == run && (commandQueue_.empty() || !placeFreeLocked())) {
+          commandCv_.wait_for(lock, kWorkerWakeUp);
+        }
         if (senderRun_ != run) return;
         QueuedCommand command = std::move(commandQueue_.front());
         commandQueue_.pop_front();

@@ -114,7 +114,8 @@ class MotionRuntime {
     std::string cmdID;
     std::error_code ec;
   };
-  bool canSendLocked() const noexcept;
+  // No reset is out and the count is below the limit.
+  bool placeFreeLocked() const noexcept;
   std::optional<SendFailure> sendLocked(const QueuedCommand& command);
   void reportSendFailure(const SendFailure& failure);
   void dropQueue();
