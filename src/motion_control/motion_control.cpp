@@ -80,12 +80,13 @@ void MotionControl<1>::_startThreads() {
 }
 
 void MotionControl<1>::_stopThreads() {
-  _watchLastError(false);
-  link_->setMotionCallback([](const Json::Value&) {});
   std::thread sender;
   std::thread processor;
   {
+    // Under the lock, so a start on another thread cannot install its callback in between.
     std::lock_guard<std::mutex> lock(lifecycleMutex_);
+    _watchLastError(false);
+    link_->setMotionCallback([](const Json::Value&) {});
     rt_->state.store(kThreadsStopped);
     rt_->endRun();
     sender = std::move(sendThread_);
