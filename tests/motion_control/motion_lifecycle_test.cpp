@@ -113,24 +113,6 @@ TEST_F(MotionLifecycle, RequestsDoNotLeaveStoppedState) {
   EXPECT_EQ(mc.state(), kMotionRunning);
 }
 
-TEST_F(MotionLifecycle, StopOnStoppedThreadsOnlyUnwatches) {
-  auto link = connectLink();
-  MotionControl<1> mc(link);
-  mc._stopThreads();
-  auto unwatch = [](const velmora_sim::Request& r) {
-    return r.key == "move.last_error_with_setting" && r.payload == Json::Value(false);
-  };
-  ASSERT_TRUE(command().log().waitFor(unwatch, 2s));
-  const auto before = command().log().size();
-  mc._stopThreads();
-  ASSERT_TRUE(command().log().waitForSize(before + 1, 2s));
-  std::this_thread::sleep_for(30ms);
-  const auto all = command().log().all();
-  ASSERT_EQ(all.size(), before + 1);
-  EXPECT_EQ(all.back().key, "move.last_error_with_setting");
-  EXPECT_EQ(all.back().payload, Json::Value(false));
-}
-
 // The callback runs on a worker; stopping from there must not join that worker, restarting
 // from there must work, and a request from there must get its reply.
 TEST_F(MotionLifecycle, StopStartAndRequestsFromTheCallback) {
