@@ -105,6 +105,8 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::set, "eci.port", stateKey('s'));
   command_->serve(Form::command, "eci.pub.start", stateKey('c'));
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
+
+  robotConfig_.install(*command_);
 }
 
 void Simulator::run(const std::function<void()>& fn) { detail::runOnIo(io_, fn); }

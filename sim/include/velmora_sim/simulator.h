@@ -11,6 +11,8 @@
 //                              drive the state stream (see state_commands.h).
 //   "eci.ip" (s)               replies 0; an IP address text becomes the client's address for
 //                              the stream, which otherwise goes to the command connection's peer.
+//   tools, work objects, registers, system requests, external axes, rail (`robotConfig()`,
+//                              see robot_config.h).
 
 #include <asio/io_context.hpp>
 
@@ -23,6 +25,7 @@
 
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/file_service.h"
+#include "velmora_sim/robot_config.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -59,6 +62,8 @@ class Simulator {
   UpgradeService& upgrade();
   velmora::sim::StatePublisher& state() noexcept { return *state_; }
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
+  /// The configuration tables behind the tool, register, system, axis and rail keys.
+  RobotConfig& robotConfig() noexcept { return robotConfig_; }
 
   /// The context every service runs on, for services added beside these.
   asio::io_context& io() noexcept { return io_; }
@@ -76,6 +81,7 @@ class Simulator {
   std::unique_ptr<CommandService> command_;
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
+  RobotConfig robotConfig_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
