@@ -59,6 +59,11 @@ WorkToolName parseWorkToolName(const std::string& name, const std::string& kind)
 Json::Value workToolRecord(const WorkToolInfo& info, const std::string& kind,
                            const WorkToolName& scope);
 
+/// The reader of `workToolsInfo`: true with `list` replaced by the entries (none for a reply
+/// without them), or false with `ec` set and `list` untouched.
+bool readWorkToolList(const Json::Value& reply, const std::string& kind,
+                      std::vector<WorkToolInfo>& list, std::error_code& ec);
+
 // ---- Registers and system (robot_requests_system.cpp) ----
 
 /// g "register.values" {key: null}. `values` becomes the reply's member `key` when the reply
@@ -66,6 +71,11 @@ Json::Value workToolRecord(const WorkToolInfo& info, const std::string& kind,
 /// integer (-1 becoming -17001; 0 stays 0) or -260 for any other reply.
 void queryRegisterValues(XService& link, Json::Value& values, const std::string& key,
                          std::error_code& ec) noexcept;
+
+/// The reader of `queryRegisterValues`: true with `values` set, or false with `values` null
+/// and `ec` set (left 0 for a reply of 0).
+bool readRegisterReply(const Json::Value& reply, const std::string& key, Json::Value& values,
+                       std::error_code& ec);
 
 /// c "utils.reboot": {"option": "shutdown"} when `option` is 1, null (reboot) otherwise. The
 /// reply's integer is the code (null reads 0; another kind gives -260).

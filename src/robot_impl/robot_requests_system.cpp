@@ -27,6 +27,23 @@ int replyCode(const Json::Value& reply) noexcept {
 
 }  // namespace
 
+bool readRegisterReply(const Json::Value& reply, const std::string& key, Json::Value& values,
+                       std::error_code& ec) {
+  values = Json::Value();
+  if (isIntegerReply(reply)) {
+    const int code = reply.asInt();
+    ec = makeErrorCode(code == -1 ? kReadRegisterFailed : code);
+    return false;
+  }
+  const Json::Value& found = member(reply, key);
+  if (found.isNull()) {
+    ec = makeErrorCode(kReplyExceptionCode);
+    return false;
+  }
+  values = found;
+  return true;
+}
+
 void queryRegisterValues(XService& link, Json::Value& values, const std::string& key,
                          std::error_code& ec) noexcept {
   values = Json::Value();
@@ -35,18 +52,7 @@ void queryRegisterValues(XService& link, Json::Value& values, const std::string&
     question[key] = Json::Value();
     Json::Value reply;
     link.getValue("register.values", question, reply, ec);
-    if (ec) return;
-    if (isIntegerReply(reply)) {
-      const int code = reply.asInt();
-      ec = makeErrorCode(code == -1 ? kReadRegisterFailed : code);
-      return;
-    }
-    const Json::Value& found = member(reply, key);
-    if (found.isNull()) {
-      ec = makeErrorCode(kReplyExceptionCode);
-      return;
-    }
-    values = found;
+    if (!ec) readRegisterReply(reply, key, values, ec);
   });
   if (ec) values = Json::Value();
 }

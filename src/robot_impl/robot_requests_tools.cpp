@@ -93,33 +93,40 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
+bool readWorkToolList(const Json::Value& reply, const std::string& kind,
+                      std::vector<WorkToolInfo>& list, std::error_code& ec) {
+  // A bare code is the controller refusing the read, not an empty project.
+  if (takeIntegerReply(reply, ec, 0)) {
+    if (!ec) list.clear();
+    return !ec;
+  }
+  const Json::Value& table = member(reply, kind);
+  if (!table.isObject() && !table.isNull()) {
+    ec = makeErrorCode(kReplyExceptionCode);
+    return false;
+  }
+  std::vector<WorkToolInfo> entries;
+  entries.reserve(table.size());
+  for (auto it = table.begin(); it != table.end(); ++it) {
+    WorkToolInfo info;
+    if (!readEntry(*it, info)) {
+      ec = makeErrorCode(kReplyExceptionCode);
+      return false;
+    }
+    info.name = it.name();
+    entries.push_back(std::move(info));
+  }
+  list = std::move(entries);
+  return true;
+}
+
 std::vector<WorkToolInfo> workToolsInfo(XService& link, const std::string& kind,
                                         std::error_code& ec) noexcept {
   std::vector<WorkToolInfo> result;
   guardReply(ec, [&] {
     Json::Value reply;
     link.getValue("project." + kind + ".info", reply, ec);
-    if (ec) return;
-    // A bare code is the controller refusing the read, not an empty project.
-    if (takeIntegerReply(reply, ec, 0)) return;
-    const Json::Value& table = member(reply, kind);
-    if (table.isNull()) return;
-    if (!table.isObject()) {
-      ec = makeErrorCode(kReplyExceptionCode);
-      return;
-    }
-    std::vector<WorkToolInfo> entries;
-    entries.reserve(table.size());
-    for (auto it = table.begin(); it != table.end(); ++it) {
-      WorkToolInfo info;
-      if (!readEntry(*it, info)) {
-        ec = makeErrorCode(kReplyExceptionCode);
-        return;
-      }
-      info.name = it.name();
-      entries.push_back(std::move(info));
-    }
-    result = std::move(entries);
+    if (!ec) readWorkToolList(reply, kind, result, ec);
   });
   if (ec) result.clear();
   return result;
