@@ -1,4 +1,4 @@
-// Replies to the kinematics and EtherCAT requests are untrusted: any JSON must go through every
+// Replies to the kinematics, force-control and EtherCAT requests are untrusted: any JSON must go through every
 // reader without an exception, a crash or undefined behaviour; a failure always carries a code
 // and never touches more of a caller's buffer than it offered.
 #include <json/reader.h>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ethercat/ethercat_impl.h"
+#include "force_control/force_control_impl.h"
 #include "model/model_impl.h"
 
 using namespace velmora;
@@ -55,6 +56,21 @@ void ethercatReaders(const Json::Value& reply) {
   writeVerdict(reply, ec);
 }
 
+void forceControlReaders(const Json::Value& reply) {
+  std::error_code ec;
+  checkErrorReply(reply, ec);
+  // Guard values around the joint arrays: a reader writes at most the count it was given.
+  std::array<double, 9> joint;
+  std::array<double, 9> external;
+  joint.fill(-1);
+  external.fill(-1);
+  std::array<double, 3> torque{}, force{};
+  ec.clear();
+  const bool read = readEndTorque(reply, joint.data() + 1, external.data() + 1, 7, torque, force, ec);
+  require(read != static_cast<bool>(ec));
+  require(joint[0] == -1 && joint[8] == -1 && external[0] == -1 && external[8] == -1);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -67,5 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!reader->parse(text, text + size, &reply, nullptr)) return 0;
   modelReaders(reply);
   ethercatReaders(reply);
+  forceControlReaders(reply);
   return 0;
 }

@@ -4,10 +4,11 @@
 // and keep alive after the robot object is gone (requests still need a connected link).
 // Unless a line says otherwise, an operation sends one "c" request and blocks the calling thread
 // for at most 10 s; its code is 256/257/263 from the link, or the controller's code from an
-// integer reply or an "error" member (257 for an "error" that is not a number). Range checks run
-// first and refuse NaN: 258, nothing sent. An object that was moved from owns nothing; its
-// operations give 255. One object may be used from several threads: its only state, the
-// condition wait time, is atomic.
+// integer reply or an "error" member (257 for an "error" that is not an integer). Range checks
+// run first and refuse NaN: 258, nothing sent; a value without a range that is NaN or infinite
+// gives 259, nothing sent. An object that was moved from owns nothing; its operations give 255.
+// One object may be used from several threads: its only state, the condition wait time, is
+// atomic.
 
 #include <array>
 #include <chrono>
@@ -67,7 +68,8 @@ class BaseForceControl {
   /// As `setForceCondition` with "torque_cond".
   void setTorqueCondition(const std::array<double, 6>& range, bool isInside,
                           std::chrono::duration<double> timeout, std::error_code& ec) noexcept;
-  /// As `setForceCondition` with "posbox_cond", the supervising frame and the box times 1000.
+  /// As `setForceCondition` with "posbox_cond", the supervising frame and the box times 1000;
+  /// 260 for a frame given only as a matrix (nothing sent).
   void setPoseBoxCondition(const Frame& supervising_frame, const std::array<double, 6>& box,
                            bool isInside, std::chrono::duration<double> timeout,
                            std::error_code& ec) noexcept;
@@ -135,7 +137,9 @@ class ForceControl_T : public BaseForceControl {
 
   /// "g" request "eci.fc.end_torque." + ref_world, ref_flange or ref_tcp (world, flange, tool;
   /// any other type 259, nothing sent); fills joint, external, force, torque in that order until
-  /// a member is missing or short (261); an integer reply is the code; no line is logged.
+  /// a member is missing, short or not numbers (261; outputs read before it keep their values);
+  /// an integer reply is the code (0, which carries no values, 261), a reply or "cart" of
+  /// another kind 257; no line is logged.
   void getEndTorque(FrameType ref_type, std::array<double, N>& joint_torque_measured,
                     std::array<double, N>& external_torque_measured,
                     std::array<double, 3>& cart_torque, std::array<double, 3>& cart_force,
