@@ -11,7 +11,11 @@ find_path(ASIO_INCLUDE_DIR asio.hpp REQUIRED)
 if(NOT TARGET velmora_asio)
   add_library(velmora_asio INTERFACE)
   target_include_directories(velmora_asio SYSTEM INTERFACE ${ASIO_INCLUDE_DIR})
-  target_compile_definitions(velmora_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
+  # asio picks aligned_alloc/free or new/delete for its handler memory by whether a standard
+  # header came before its own in the file; handler memory is recycled across files on one
+  # thread, so every file must make the same choice.
+  target_compile_definitions(velmora_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED
+    ASIO_DISABLE_STD_ALIGNED_ALLOC)
   target_link_libraries(velmora_asio INTERFACE Threads::Threads)
 endif()
 
