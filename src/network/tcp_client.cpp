@@ -171,8 +171,9 @@ class TcpClient::Run final : public MessageSink {
     auto batch = std::make_shared<Batch>();
     {
       std::lock_guard<std::mutex> lock(state_->mutex);
+      // A batch that left counts as written even if the peer has closed since.
+      if (writtenUpTo != 0 && state_->connection == connection) state_->markWritten(writtenUpTo, connection);
       if (state_->run != this || !state_->connected || state_->connection != connection) return;
-      if (writtenUpTo != 0) state_->markWritten(writtenUpTo, connection);
       if (state_->queue.empty()) {
         state_->writing = false;
         return;
@@ -530,6 +531,8 @@ bool TcpClient::sendNumbered(std::string_view bytes, std::uint64_t* number, std:
   // not held across the system call, so concurrent senders queue instead of waiting.
   s.directWriting = true;
   const int fd = s.fd;
+  const std::uint64_t mine = s.sent;
+  const std::uint64_t on = s.connection;
   lock.unlock();
   ssize_t n;
   do {
@@ -540,6 +543,12 @@ bool TcpClient::sendNumbered(std::string_view bytes, std::uint64_t* number, std:
   const auto sent = static_cast<std::size_t>(std::max<ssize_t>(n, 0));
   if (!broken && sent < bytes.size()) pending.emplace_back(bytes.substr(sent));
   lock.lock();
+  // Bytes that left are done even when the peer closed meanwhile: a reply sent before the close
+  // must not be undone by it. Earlier numbers left before this thread took the write side.
+  const auto markDone = [&](std::uint64_t upTo) {
+    if (s.connection == on) s.markWritten(upTo, on);
+  };
+  if (!broken && pending.empty()) markDone(mine);
   if (broken) {
     // The connection is gone: what others queued can never arrive, and the I/O thread's read
     // reports the loss to everyone waiting.
@@ -549,6 +558,7 @@ bool TcpClient::sendNumbered(std::string_view bytes, std::uint64_t* number, std:
   while (!broken && pending.empty() && !s.queue.empty() && s.connected) {
     std::vector<std::string> batch;
     batch.swap(s.queue);
+    const std::uint64_t upTo = s.sent;
     lock.unlock();
     const ssize_t written = writeSome(fd, batch);
     lock.lock();
@@ -558,6 +568,7 @@ bool TcpClient::sendNumbered(std::string_view bytes, std::uint64_t* number, std:
     }
     consume(batch, static_cast<std::size_t>(written));
     pending.swap(batch);
+    if (pending.empty()) markDone(upTo);
   }
   if (!pending.empty() && s.connected) {
     // The socket is full: the I/O thread finishes, keeping the order.
@@ -566,8 +577,6 @@ bool TcpClient::sendNumbered(std::string_view bytes, std::uint64_t* number, std:
     s.writing = true;
     asio::post(s.run->io, [run = s.run, connection = s.connection] { run->writeQueued(connection, 0); });
   }
-  // Everything numbered so far has left when neither this thread nor the I/O thread holds bytes.
-  if (!broken && s.connected && !s.writing) s.markWritten(s.sent, s.connection);
   s.directWriting = false;
   s.idle.notify_all();
   return !broken;
