@@ -10,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <utility>
 
 #include "tcp_server.h"
@@ -196,6 +197,8 @@ struct CommandService::Impl {
     } else {
       record("", body != nullptr ? *body : message);
     }
+    // In force before the request shows in the log: a test that saw the watch may publish.
+    if (answerable && form == Form::watch) noteWatches(peer.number(), requests);
     {
       std::function<void(const Request&)> tap;
       {
@@ -210,6 +213,44 @@ struct CommandService::Impl {
       for (const auto& r : requests) log.add(r);
     }
     if (answerable) answer(peer, form, id, requests);
+  }
+
+  // A connection's watches last as long as the connection: a new one starts with none.
+  void noteWatches(int connection, const std::vector<Request>& requests) {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto& topics = watched[connection];
+    for (const auto& r : requests) {
+      if (r.payload.isBool() && r.payload.asBool()) {
+        topics.insert(r.key);
+      } else {
+        topics.erase(r.key);
+      }
+    }
+  }
+
+  int publish(const Json::Value& topics) {
+    int sent = 0;
+    detail::runOnIo(core.io(), [&] {
+      for (const auto& peer : core.peers()) {
+        if (!peer->isOpen()) continue;
+        Json::Value members(Json::objectValue);
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          const auto it = watched.find(peer->number());
+          if (it == watched.end()) continue;
+          for (const auto& topic : topics.getMemberNames()) {
+            if (it->second.count(topic) != 0) members[topic] = topics[topic];
+          }
+        }
+        if (members.empty()) continue;
+        Json::Value message(Json::objectValue);
+        message["id"] = Json::UInt64(++notificationId);
+        message["n"] = std::move(members);
+        peer->write(frame(message));
+        ++sent;
+      }
+    });
+    return sent;
   }
 
   void answer(detail::Peer& peer, Form form, const Json::Value& id, const std::vector<Request>& requests) {
@@ -317,6 +358,7 @@ struct CommandService::Impl {
   std::map<Slot, Handler> served;
   std::array<Handler, 4> defaults;
   std::function<void(const Request&)> observer;
+  std::map<int, std::set<std::string>> watched;  // by connection number
   std::atomic<std::uint64_t> notificationId{0};
 };
 
@@ -389,6 +431,10 @@ int CommandService::notify(const Json::Value& topics) {
   message["id"] = Json::UInt64(++impl_->notificationId);
   message["n"] = topics;
   return impl_->toAll(frame(message));
+}
+
+int CommandService::publish(const Json::Value& topics) {
+  return topics.isObject() ? impl_->publish(topics) : 0;
 }
 
 int CommandService::broadcast(const Json::Value& message) { return impl_->toAll(frame(message)); }

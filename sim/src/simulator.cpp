@@ -88,6 +88,18 @@ void Simulator::serveControllerKeys() {
     x.reply(0);
   });
 
+  command_->serve(Form::get, "sys.info", [this](Exchange& x) {
+    const ControllerInfo identity = info();
+    Json::Value reply(Json::objectValue);
+    reply["id"] = identity.id;
+    reply["mac"] = identity.mac;
+    reply["version"] = identity.version;
+    reply["type"] = identity.type;
+    reply["joint_num"] = identity.jointCount;
+    if (!identity.workType.empty()) reply["work_type"] = identity.workType;
+    x.reply(std::move(reply));
+  });
+
   velmora::sim::StateKeySettings settings;
   settings.rtPort = rtPort_->port();
   settings.broadcastPort = options_.broadcastPort;
@@ -107,6 +119,16 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   robotConfig_.install(*command_);
+}
+
+void Simulator::setInfo(ControllerInfo identity) {
+  std::lock_guard<std::mutex> lock(infoMutex_);
+  info_ = std::move(identity);
+}
+
+ControllerInfo Simulator::info() const {
+  std::lock_guard<std::mutex> lock(infoMutex_);
+  return info_;
 }
 
 void Simulator::run(const std::function<void()>& fn) { detail::runOnIo(io_, fn); }

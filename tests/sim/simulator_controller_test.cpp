@@ -132,3 +132,44 @@ TEST(SimulatorOptionsTest, PortsOfZeroAreChosenFreeAndNamedByEciPort) {
   EXPECT_EQ(control.readMessage(2s).value_or(""),
             R"({"g":{"eci.port":{"broadcast":4242,"rt":)" + std::to_string(sim.rtPort().port()) + "}},\"id\":1}");
 }
+
+TEST_F(SimulatorControllerTest, SystemInformationIsTheControllersIdentity) {
+  RawClient client(address(), 6666);
+  ASSERT_TRUE(client.connected());
+  EXPECT_EQ(ask(client, R"({"g":{"sys.info":null},"id":1})"),
+            R"({"g":{"sys.info":{"id":"VELSIM0000000001","joint_num":7,"mac":"02:00:00:00:00:01",)"
+            R"("type":"Sim-C7","version":"3.1.0","work_type":"cobot"}},"id":1})");
+  velmora_sim::ControllerInfo identity;
+  identity.id = "X";
+  identity.jointCount = 6;
+  identity.workType = "";
+  sim().setInfo(identity);
+  EXPECT_EQ(ask(client, R"({"g":{"sys.info":null},"id":2})"),
+            R"({"g":{"sys.info":{"id":"X","joint_num":6,"mac":"02:00:00:00:00:01","type":"Sim-C7",)"
+            R"("version":"3.1.0"}},"id":2})");
+}
+
+TEST_F(SimulatorControllerTest, PublishesOnlyWhatEachConnectionWatches) {
+  RawClient watcher(address(), 6666);
+  RawClient other(address(), 6666);
+  ASSERT_TRUE(watcher.connected() && other.connected());
+  ASSERT_TRUE(command().waitForOpenConnections(2, 2s));
+  EXPECT_EQ(ask(watcher, R"({"id":1,"w":{"log.user":true,"safety.event.collision":true}})"),
+            R"({"id":1,"w":{"log.user":true,"safety.event.collision":true}})");
+  Json::Value topics(Json::objectValue);
+  topics["safety.event.collision"] = true;
+  topics["project.tasks_pointer"] = Json::Value(Json::arrayValue);
+  EXPECT_EQ(command().publish(topics), 1);
+  const auto message = watcher.readMessage(2s);
+  ASSERT_TRUE(message);
+  EXPECT_NE(message->find(R"("n":{"safety.event.collision":true})"), std::string::npos) << *message;
+  EXPECT_FALSE(other.readMessage(100ms));
+  // Switched off, and a new connection starts with no watch.
+  EXPECT_EQ(ask(watcher, R"({"id":2,"w":{"safety.event.collision":false}})"),
+            R"({"id":2,"w":{"safety.event.collision":false}})");
+  EXPECT_EQ(command().publish(topics), 0);
+  command().dropConnections();
+  RawClient fresh(address(), 6666);
+  ASSERT_TRUE(command().waitForOpenConnections(1, 2s));
+  EXPECT_EQ(command().publish(topics), 0);
+}

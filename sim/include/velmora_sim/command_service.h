@@ -125,6 +125,10 @@ class CommandService {
   // Pushing.
   /// Sends {"id":<n>,"n":topics} to every open connection; returns how many got it.
   int notify(const Json::Value& topics);
+  /// As a controller publishes: each open connection gets {"id":<n>,"n":{...}} with the
+  /// members of `topics` it watches ("w" with true, until "w" with false), none when it watches
+  /// none of them; returns how many connections got a message.
+  int publish(const Json::Value& topics);
   /// Sends a message, or raw bytes, to every open connection; returns how many got it.
   int broadcast(const Json::Value& message);
   int broadcastRaw(const std::string& bytes);

@@ -11,6 +11,7 @@
 //                              drive the state stream (see state_commands.h).
 //   "eci.ip" (s)               replies 0; an IP address text becomes the client's address for
 //                              the stream, which otherwise goes to the command connection's peer.
+//   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
 //   tools, work objects, registers, system requests, external axes, rail (`robotConfig()`,
 //                              see robot_config.h).
 
@@ -20,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -46,6 +48,17 @@ struct SimulatorOptions {
   std::chrono::nanoseconds streamInterval{0};
 };
 
+/// The simulated controller's identity, as "sys.info" gives it: {"id", "joint_num", "mac",
+/// "type", "version", "work_type"}.
+struct ControllerInfo {
+  std::string id = "VELSIM0000000001";
+  std::string mac = "02:00:00:00:00:01";
+  std::string version = "3.1.0";
+  std::string type = "Sim-C7";
+  int jointCount = 7;
+  std::string workType = "cobot";  ///< "cobot" or "industrial"; empty leaves the member out
+};
+
 class Simulator {
  public:
   /// Binds every service (SO_REUSEADDR) and starts serving; throws `std::system_error` when an
@@ -64,6 +77,10 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The configuration tables behind the tool, register, system, axis and rail keys.
   RobotConfig& robotConfig() noexcept { return robotConfig_; }
+
+  /// Replaces what "sys.info" answers from the next request on. Any thread.
+  void setInfo(ControllerInfo info);
+  ControllerInfo info() const;
 
   /// The context every service runs on, for services added beside these.
   asio::io_context& io() noexcept { return io_; }
@@ -85,6 +102,8 @@ class Simulator {
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
+  mutable std::mutex infoMutex_;
+  ControllerInfo info_;
   std::thread thread_;
 };
 

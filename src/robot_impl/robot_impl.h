@@ -1,0 +1,173 @@
+#pragma once
+// The private implementation behind every robot class: the controller's addresses and ports,
+// the command link and the real-time link, the state receiver, motion control, the event
+// watcher's tables and the program's connection handler.
+//
+// Threads: the robot's operations run on the program's threads; the command link calls
+// `connectionHandler` and `onNotification` on its I/O thread, outside every lock of the link.
+// Connecting, disconnecting and the state stream's start and stop run alone on a robot (the
+// public contract); everything the I/O thread touches is guarded or atomic.
+//
+// Lifetime: the command link is shared with the robot's extension objects and may outlive the
+// implementation; the destructor detaches every callback it installed before any member goes
+// away, so nothing calls into a destroyed implementation. Event callbacks run on delivery
+// threads that touch no state of the robot, so they may outlive it too.
+
+#include <velmora/base_robot.h>
+#include <velmora/enums.h>
+#include <velmora/event.h>
+#include <velmora/types.h>
+
+#include <json/value.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <unordered_map>
+#include <vector>
+
+#include "motion_control/motion_control.h"
+#include "network/data_receiver.h"
+#include "network/xservice.h"
+
+namespace velmora {
+
+class BaseRobot::Impl {
+ public:
+  /// Sets the language flag from the user's locale, builds both links (unconnected) and the
+  /// receiver, puts the shared console logger in the command link and installs the link's
+  /// notification dispatcher and connection handler. No connection, no thread.
+  Impl();
+  /// Detaches the link's callbacks, stops a running state stream ("eci.pub.stop"), then frees
+  /// the real-time link, the receiver and motion control (joining its threads); the command
+  /// link lives on while others hold it. Never throws.
+  ~Impl();
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+
+  // ---- Connection (robot_connect.cpp) ----
+
+  /// Tears down what ran, connects the command link to `remote`:6666, reads "sys.info", sets
+  /// the log uid, checks compatibility, reads "eci.port", gives the receiver its endpoint and
+  /// the real-time link its address (not started), sets up the robot log, starts motion
+  /// control and watches every watched event again. Throws `NetworkException` (link failure,
+  /// "sys.info" failing or not an object), `ProtocolException` (controller older than 3.1.0),
+  /// `ExecutionException` (other arm), the JSON library's error for a settings file that is
+  /// not JSON, `std::system_error` for an address the receiver cannot resolve, the logging
+  /// library's error when the robot log cannot be opened. Blocks up to the link's waits.
+  void reconnect(const std::string& remote, const std::string& local, int expectedWorkType,
+                 std::uint16_t jointCount);
+  /// Stops the state stream ("eci.pub.stop" when it runs), the motion threads, both links and
+  /// the receiver, and flushes the robot log. Addresses, information and ports stay. Never
+  /// throws; the logging registry is left alone.
+  void disconnect() noexcept;
+  /// Throws `ProtocolException` (message 11 and "3.1.0.0") for a controller older than 3.1.0,
+  /// else `ExecutionException` (message 13 and the controller's type) when the joint count or
+  /// the work type differs from the robot class.
+  void checkCompatibility(int expectedWorkType, std::uint16_t jointCount) const;
+  /// "s" "eci.ip" with `local` unless it is empty; throws `NetworkException` (message 14) when
+  /// the controller refuses it or the request fails; stores it on success.
+  void setLocalIp(const std::string& local);
+  /// When the stream runs: "c" "eci.pub.stop" (result ignored), then closes the receiver.
+  void stopReceiveRobotState() noexcept;
+  /// The command link's connection handler (its I/O thread): re-watches after a loss, records
+  /// the state and calls the program's handler, whose exceptions are caught and logged.
+  void connectionHandler(bool connected) noexcept;
+  /// Replaces the program's connection handler; a call in progress finishes with the old one.
+  void setUserConnectionHandler(std::function<void(bool)> handler);
+
+  // ---- Robot log (robot_log.cpp) ----
+
+  /// Once per implementation (while the link still holds the console logger): the daily robot
+  /// log "<dir>/<controller id>/TarvikSDK.log" from "user_log_settings.json" in the working
+  /// directory, shared with any other robot of the same controller.
+  void setupLogger();
+
+  // ---- Event watcher (event_watcher.cpp) ----
+
+  /// safety, rlExecution, logReporter: installs the callback for the event's topic, resets
+  /// the event's information, marks it watched and sends the watch (a failed send is not
+  /// reported: the next connection sends it again). moveExecution: 255 without motion
+  /// control, else the callback goes to motion control and the watch is sent (256 when it
+  /// cannot be). Other values change nothing. `ec` is written only on failure.
+  void setEventWatcher(Event event, const EventCallback& callback, std::error_code& ec);
+  /// Sends the watch of every watched event again and logs which.
+  void resetEventWatcher() noexcept;
+  /// A copy of the event's stored information (empty for an event with none).
+  EventInfo queryEventInfo(Event event) const;
+  /// Whether the event's watch is kept (moveExecution from construction on).
+  bool eventWatched(Event event) const;
+  /// The link's notification dispatcher: each member of "n" goes to the handler of its topic,
+  /// in member order; a member that cannot be read is dropped and logged, the others still go.
+  void onNotification(const Json::Value& message) noexcept;
+
+  // ---- Operation states ----
+
+  /// The controller's state names and what they mean (14 entries).
+  static const std::unordered_map<std::string, OperationState>& operationStateNames();
+  /// The `OperationState` value of a state name, -1 for a name not in the table.
+  static int stateNameToOperationState(const std::string& name);
+
+  // ---- Fields ----
+
+  std::atomic<int> flangeBoxType{0};  ///< tool-end board type, valid once known
+  std::atomic<bool> flangeBoxTypeKnown{false};
+  std::string remoteIp;                ///< as given to `reconnect`
+  std::string localIp;                 ///< stored by `setLocalIp` once accepted
+  std::uint32_t rtPort = 1337;         ///< "rt" of "eci.port"
+  std::uint32_t broadcastPort = 1338;  ///< "broadcast" of "eci.port"
+  std::shared_ptr<internal::XService> service;     ///< the command link, shared with extensions
+  std::unique_ptr<internal::XService> rtService;   ///< real-time link: addressed, started with the stream
+  std::unique_ptr<internal::DataReceiver> receiver;
+  Info info;          ///< the controller's "sys.info"
+  int workType = 0;   ///< `WorkType`: the class's, or the controller's "work_type"
+  std::atomic<MotionControlMode> motionControlMode{MotionControlMode::Idle};
+  std::unique_ptr<internal::MotionControl<1>> motionControl;  ///< from the first connection on
+  std::unique_ptr<internal::MotionControl<2>> rlTaskControl;  ///< from the first NrtRLTask on
+  std::atomic<int> dragSpace{0};
+  std::atomic<int> dragType{2};
+  /// 0 never connected, 1 connected, 2 connection lost.
+  std::atomic<int> connectionState{0};
+
+ private:
+  static constexpr std::size_t kEvents = 4;
+
+  void watchEvent(Event event, const EventCallback& callback);
+  void onCollisionEvent(const Json::Value& value, const EventCallback& callback);
+  void onTaskPointerEvent(const Json::Value& value, const EventCallback& callback);
+  void onLogReporterEvent(const Json::Value& value, const EventCallback& callback);
+
+  // The topic handlers, by event: the callback given with the watcher (possibly empty) or null
+  // while no watcher was set. Read on the link's I/O thread, replaced by `setEventWatcher`.
+  mutable std::mutex topicMutex_;
+  std::array<std::shared_ptr<const EventCallback>, kEvents> topicHandlers_{};
+  // Guards the information store and the watched flags. Order: `topicMutex_` is never held
+  // while taking it, nor the reverse.
+  mutable std::mutex eventMutex_;
+  std::array<EventInfo, kEvents> eventInfo_{};
+  std::array<bool, kEvents> watchedEvents_{{true, false, false, false}};
+
+  mutable std::mutex handlerMutex_;
+  std::function<void(bool)> userConnectionHandler_;
+};
+
+namespace internal {
+
+/// The console logger every robot writes to until its robot log exists.
+inline constexpr const char* kConsoleLoggerName = "_velmora_log_console_";
+
+/// The log uid of a controller id: its first 8 and last 4 characters joined by "-" when it has
+/// 12 or more, else the id unchanged.
+std::string shortenUid(const std::string& id);
+
+/// The topics each event watches (one each; moveExecution's reaches motion control).
+const std::unordered_map<Event, std::vector<std::string>>& EventTopicTable();
+
+}  // namespace internal
+
+}  // namespace velmora
