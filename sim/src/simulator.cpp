@@ -117,6 +117,8 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::set, "eci.port", stateKey('s'));
   command_->serve(Form::command, "eci.pub.start", stateKey('c'));
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
+
+  system_.install(*command_);
 }
 
 void Simulator::setInfo(ControllerInfo identity) {

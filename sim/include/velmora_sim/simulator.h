@@ -12,6 +12,8 @@
 //   "eci.ip" (s)               replies 0; an IP address text becomes the client's address for
 //                              the stream, which otherwise goes to the command connection's peer.
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
+//   power, modes, state, posture, NTP, the controller log (`system()`, see
+//                              controller_system.h).
 
 #include <asio/io_context.hpp>
 
@@ -24,6 +26,7 @@
 #include <thread>
 
 #include "velmora_sim/command_service.h"
+#include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
@@ -72,6 +75,8 @@ class Simulator {
   UpgradeService& upgrade();
   velmora::sim::StatePublisher& state() noexcept { return *state_; }
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
+  /// The system state behind power, modes, operation state, posture and the controller log.
+  ControllerSystem& system() noexcept { return system_; }
 
   /// Replaces what "sys.info" answers from the next request on. Any thread.
   void setInfo(ControllerInfo info);
@@ -93,6 +98,7 @@ class Simulator {
   std::unique_ptr<CommandService> command_;
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
+  ControllerSystem system_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
