@@ -10,7 +10,18 @@
 #include "robot_impl/robot_fixture.h"
 #include "support/json_match.h"
 
-class RobotOpsTest : public RobotTest {
+/// The test's simulator and scratch folder, with a look at what the simulator received.
+class RobotSimTest : public RobotTest {
+ protected:
+  /// The last request of `key` the simulator received; a record with an empty key when none.
+  velmora_sim::Request last(const std::string& key) {
+    const auto records = command().log().withKey(key);
+    return records.empty() ? velmora_sim::Request{} : records.back();
+  }
+};
+
+/// A connected robot on top.
+class RobotOpsTest : public RobotSimTest {
  protected:
   void SetUp() override {
     robot_ = std::make_unique<velmora::OstraMaxRobot>(address(), address());
@@ -18,15 +29,10 @@ class RobotOpsTest : public RobotTest {
   }
   void TearDown() override {
     robot_.reset();
-    RobotTest::TearDown();
+    RobotSimTest::TearDown();
   }
 
   velmora::OstraMaxRobot& robot() { return *robot_; }
-  /// The last request of `key` the simulator received; a record with an empty key when none.
-  velmora_sim::Request last(const std::string& key) {
-    const auto records = command().log().withKey(key);
-    return records.empty() ? velmora_sim::Request{} : records.back();
-  }
 
   std::unique_ptr<velmora::OstraMaxRobot> robot_;
 };
