@@ -206,11 +206,6 @@ void RobotConfig::install(CommandService& service) {
                   const bool shutdown = p.isObject() && p.size() == 1 && p["option"] == "shutdown";
                   return Json::Value(p.isNull() || shutdown ? 0 : -1);
                 }));
-  service.serve(Form::command, "sys.mode.switch", locked([](ConfigState& s, const Json::Value& p) {
-                  if (p != "auto" && p != "manual") return Json::Value(-1);
-                  s.operateMode = p.asString();
-                  return Json::Value(0);
-                }));
   service.serve(Form::get, "flangebox_support_rs485_param",
                 locked([](ConfigState& s, const Json::Value&) { return Json::Value(s.flangeBoxType); }));
 
@@ -277,11 +272,6 @@ Json::Value RobotConfig::registerValue(const std::string& name) const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   const auto it = state_->registers.find(name);
   return it == state_->registers.end() ? Json::Value() : it->second;
-}
-
-std::string RobotConfig::operateMode() const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->operateMode;
 }
 
 void RobotConfig::setFlangeBoxType(int type) {

@@ -20,7 +20,6 @@ struct ConfigState {
   std::map<std::string, std::map<std::string, ProjectEntry>> project;  // kind -> name ->
   std::map<std::string, std::map<int, Json::Value>> global;           // kind -> id -> record
   std::map<std::string, Json::Value> registers;
-  std::string operateMode = "manual";
   int flangeBoxType = 2;
   Json::Value extAxisData;
   Json::Value mechUnitData;

@@ -2,6 +2,7 @@
 
 #include "robot_fixture.h"
 #include "velmora_sim/robot_config.h"
+#include "velmora_sim/simulator.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ TEST_F(RobotTest, SharedRequestsUseTheRobotLink) {
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_TRUE(rail.isObject());
   EXPECT_EQ(impl->setOperateMode(velmora::OperateMode::automatic, ec), 0);
-  EXPECT_EQ(sim().robotConfig().operateMode(), "auto");
+  EXPECT_EQ(sim().system().operateMode(), "auto");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // The controller's configuration tables: tools and work objects (project and global),
-// registers, the operate mode, the tool-end board type, external axes, mechanical units and
+// registers, the tool-end board type, external axes, mechanical units and
 // the rail. Served keys (a test's scripts and handlers for a key still come first):
 //
 //   "project.tool.info", "project.wobj.info"  g  {kind: {name: {"load": {"mass", "cog",
@@ -18,7 +18,6 @@
 //   "register.write"    c  {"name", "bias", "value"} (element `bias` of an array, or a scalar
 //                          at bias 0) or {"name", "value": [...], "type": "array"}; 0 or -1
 //   "utils.reboot"      c  null or {"option": "shutdown"} -> 0, else -1
-//   "sys.mode.switch"   c  "auto" or "manual" -> 0 (kept), else -1
 //   "flangebox_support_rs485_param"  g  the board type (2 unless set)
 //   "ext_axis.get_axis_info", "ext_axis.get_mechanical_unit_info"  c  {"data": {...}}
 //   "rail_param"        g  the rail object; s {key: value, ...} merges members that exist with
@@ -70,8 +69,6 @@ class RobotConfig {
   /// Null when no such register.
   Json::Value registerValue(const std::string& name) const;
 
-  /// The last mode switched to ("auto", "manual"); "manual" at start.
-  std::string operateMode() const;
   void setFlangeBoxType(int type);
 
   /// The objects served under "data".

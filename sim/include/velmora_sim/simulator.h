@@ -12,7 +12,9 @@
 //   "eci.ip" (s)               replies 0; an IP address text becomes the client's address for
 //                              the stream, which otherwise goes to the command connection's peer.
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
-//   tools, work objects, registers, system requests, external axes, rail (`robotConfig()`,
+//   power, modes, state, posture, NTP, the controller log (`system()`, see
+//                              controller_system.h); "sys.mode.switch" (c) sets the mode.
+//   tools, work objects, registers, reboot, board type, external axes, rail (`robotConfig()`,
 //                              see robot_config.h).
 
 #include <asio/io_context.hpp>
@@ -26,6 +28,7 @@
 #include <thread>
 
 #include "velmora_sim/command_service.h"
+#include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/robot_config.h"
 #include "velmora_sim/upgrade_service.h"
@@ -75,7 +78,9 @@ class Simulator {
   UpgradeService& upgrade();
   velmora::sim::StatePublisher& state() noexcept { return *state_; }
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
-  /// The configuration tables behind the tool, register, system, axis and rail keys.
+  /// The system state behind power, modes, operation state, posture and the controller log.
+  ControllerSystem& system() noexcept { return system_; }
+  /// The configuration tables behind the tool, register, reboot, board, axis and rail keys.
   RobotConfig& robotConfig() noexcept { return robotConfig_; }
 
   /// Replaces what "sys.info" answers from the next request on. Any thread.
@@ -98,6 +103,7 @@ class Simulator {
   std::unique_ptr<CommandService> command_;
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
+  ControllerSystem system_;
   RobotConfig robotConfig_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;

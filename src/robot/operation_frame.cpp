@@ -1,0 +1,66 @@
+#include "robot/operation_frame.h"
+
+#include "common/json_convert.h"
+#include "common/json_read.h"
+
+namespace velmora::internal {
+
+bool requireMotionControl(const BaseRobot::Impl& impl, std::error_code& ec,
+                          fmt::format_string<const LogUid&, const std::error_code&> line) noexcept {
+  if (impl.motionControl) return true;
+  ec = makeErrorCode(kUninitializedCode);
+  logBoth(impl, spdlog::level::err, line, logUid, ec);
+  return false;
+}
+
+bool requireRlTaskControl(const BaseRobot::Impl& impl, std::error_code& ec,
+                          fmt::format_string<const LogUid&, std::string_view, const std::error_code&> line) noexcept {
+  if (impl.rlTaskControl) return true;
+  ec = makeErrorCode(kControlModeErrorCode);
+  logBoth(impl, spdlog::level::err, line, logUid, enumName(impl.motionControlMode.load()), ec);
+  return false;
+}
+
+void command(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& value,
+             Json::Value& reply, std::error_code& ec, std::chrono::nanoseconds timeout) {
+  impl.service->sendCommand(key, value, reply, ec, timeout);
+}
+
+void get(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& param,
+         Json::Value& reply, std::error_code& ec) {
+  impl.service->getValue(key, param, reply, ec);
+}
+
+void set(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& value,
+         std::error_code& ec) {
+  impl.service->setValue(key, value, ec);
+}
+
+void commandForCode(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& value,
+                    std::error_code& ec, std::chrono::nanoseconds timeout) {
+  Json::Value reply;
+  command(impl, key, value, reply, ec, timeout);
+  takeReplyCode(reply, ec);
+}
+
+int replyCode(const Json::Value& reply) noexcept {
+  if (reply.isNull()) return 0;
+  if (isIntegerReply(reply)) return reply.asInt();
+  return kReplyExceptionCode;
+}
+
+void takeReplyCode(const Json::Value& reply, std::error_code& ec) noexcept {
+  if (!ec) ec = makeErrorCode(replyCode(reply));
+}
+
+bool readText(const Json::Value& reply, std::string& out) {
+  if (!reply.isString()) return false;
+  out = reply.asString();
+  return true;
+}
+
+bool readNumbers(const Json::Value& array, double* out, std::size_t n) {
+  return jsonToArray(array, out, static_cast<unsigned>(n)) == 0;
+}
+
+}  // namespace velmora::internal
