@@ -119,6 +119,9 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
+  motion_ = std::make_unique<MotionResponder>(*this);
+  motionSettings_ = std::make_unique<MotionSettings>(system_);
+  motionSettings_->install(*command_);
 }
 
 void Simulator::setInfo(ControllerInfo identity) {

@@ -14,6 +14,9 @@
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
 //   power, modes, state, posture, NTP, the controller log (`system()`, see
 //                              controller_system.h).
+//   queued motion and its reports (`motion()`, motion_responder.h); motion settings,
+//                              jogging, path checks, "eci.enable"/"eci.disable"
+//                              (`motionSettings()`, motion_settings.h).
 
 #include <asio/io_context.hpp>
 
@@ -28,6 +31,8 @@
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
+#include "velmora_sim/motion_responder.h"
+#include "velmora_sim/motion_settings.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -77,6 +82,10 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The system state behind power, modes, operation state, posture and the controller log.
   ControllerSystem& system() noexcept { return system_; }
+  /// Queued motion requests and their reports, on demand until told otherwise; motion
+  /// settings, jogging, path checks and the real-time switch.
+  MotionResponder& motion() noexcept { return *motion_; }
+  MotionSettings& motionSettings() noexcept { return *motionSettings_; }
 
   /// Replaces what "sys.info" answers from the next request on. Any thread.
   void setInfo(ControllerInfo info);
@@ -99,6 +108,8 @@ class Simulator {
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
+  std::unique_ptr<MotionResponder> motion_;
+  std::unique_ptr<MotionSettings> motionSettings_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
