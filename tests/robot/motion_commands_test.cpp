@@ -225,7 +225,7 @@ TEST_F(MotionRobotTest, WithoutMotionControlOperationsGive255AndSendNothing) {
 TEST_F(MotionRobotTest, ExecuteCommandOnALostLinkGives256AndNoContinue) {
   command().refuse(true);
   command().dropConnections();
-  ASSERT_TRUE(waitUntil([&] { return command().openConnections() == 0; }, 2s));
+  ASSERT_TRUE(waitUntil([&] { return !robot().impl().service->isConnected(); }, 2s));
   command().log().clear();
   std::error_code ec;
   robot().executeCommand(linearMoves(2), ec);
