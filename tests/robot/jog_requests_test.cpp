@@ -282,5 +282,46 @@ TEST_F(MotionRobotTest, CompletePostureInterpolationOnTheFiveAxisArm) {
   EXPECT_FALSE(global_.contains("enableCompletePostureLerp")) << "robot log only";
 }
 
+TEST_F(MotionRobotTest, NoReplyOfAnyKindEndsTheProgram) {
+  const char* const keys[] = {"move.reset", "move.continue", "move.pause", "move.stop", "move.default_speed",
+                              "move.default_zone", "move.default_conf", "move.override_rate", "move.acc",
+                              "move.ignore_zone", "move.jog", "move.jog_with_ext", "move.path.check", "sys.state",
+                              "eci.enable", "eci.disable", "move.l", "move.wait"};
+  const CartesianPosition pose{0.4, 0, 0.5, 3.14, 0, 0};
+  for (const char* odd : {R"("x")", "{}", "[]", "null", "1.5", "true", R"({"error": [], "data": {"index": "i"}})"}) {
+    SCOPED_TRACE(odd);
+    const Json::Value reply = parseJson(odd);
+    for (const char* key : keys) command().handle(key, [reply](velmora_sim::Exchange& x) { x.reply(reply); });
+    std::error_code ec;
+    std::string id;
+    double acc = 0;
+    double jerk = 0;
+    std::vector<double> out;
+    robot().moveAppend(linearMoves(2), id, ec);
+    robot().moveAppend(MoveWaitCommand(1ms), id, ec);
+    robot().executeCommand(linearMoves(1), ec);
+    robot().moveStart(ec);
+    robot().stop(ec);
+    robot().moveReset(ec);
+    robot().setDefaultSpeed(100, ec);
+    robot().setDefaultZone(1, ec);
+    robot().setDefaultConfOpt(true, ec);
+    robot().adjustSpeedOnline(0.5, ec);
+    robot().adjustAcceleration(1, 1, ec);
+    robot().getAcceleration(acc, jerk, ec);
+    robot().setAutoIgnoreZone(true, ec);
+    robot().startJog(S::world, 0.5, 1, 0, true, ec);
+    robot().startJogWithExt(S::world, 0.5, 1, 0, true, "u1", ec, true);
+    robot().stop(ec);
+    robot().checkPath(pose, {0, 0}, pose, ec);
+    robot().checkPath(pose, {0, 0}, pose, pose, ec, 90.0);
+    robot().checkPath({0, 0}, {pose, pose}, out, ec);
+    robot().setMotionControlMode(MotionControlMode::NrtCommand, ec);
+    command().clearScripts();
+  }
+  std::error_code ec;
+  EXPECT_EQ(robot().operationState(ec), OperationState::idle) << "the link and the robot still work";
+}
+
 }  // namespace
 }  // namespace velmora
