@@ -127,6 +127,9 @@ void Simulator::serveControllerKeys() {
     system_.setOperateMode(mode.asString());
     x.reply(0);
   });
+  motion_ = std::make_unique<MotionResponder>(*this);
+  motionSettings_ = std::make_unique<MotionSettings>(system_);
+  motionSettings_->install(*command_);
 }
 
 void Simulator::setInfo(ControllerInfo identity) {

@@ -16,6 +16,9 @@
 //                              controller_system.h); "sys.mode.switch" (c) sets the mode.
 //   tools, work objects, registers, reboot, board type, external axes, rail (`robotConfig()`,
 //                              see robot_config.h).
+//   queued motion and its reports (`motion()`, motion_responder.h); motion settings,
+//                              jogging, path checks, "eci.enable"/"eci.disable"
+//                              (`motionSettings()`, motion_settings.h).
 
 #include <asio/io_context.hpp>
 
@@ -31,6 +34,8 @@
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/robot_config.h"
+#include "velmora_sim/motion_responder.h"
+#include "velmora_sim/motion_settings.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -82,6 +87,10 @@ class Simulator {
   ControllerSystem& system() noexcept { return system_; }
   /// The configuration tables behind the tool, register, reboot, board, axis and rail keys.
   RobotConfig& robotConfig() noexcept { return robotConfig_; }
+  /// Queued motion requests and their reports, on demand until told otherwise; motion
+  /// settings, jogging, path checks and the real-time switch.
+  MotionResponder& motion() noexcept { return *motion_; }
+  MotionSettings& motionSettings() noexcept { return *motionSettings_; }
 
   /// Replaces what "sys.info" answers from the next request on. Any thread.
   void setInfo(ControllerInfo info);
@@ -105,6 +114,8 @@ class Simulator {
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
   RobotConfig robotConfig_;
+  std::unique_ptr<MotionResponder> motion_;
+  std::unique_ptr<MotionSettings> motionSettings_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
