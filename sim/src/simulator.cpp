@@ -119,9 +119,13 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
+  ioBoard_.install(*command_, system_);
+  arm_.install(*command_, [this] { return info().jointCount; });
 }
 
 void Simulator::setInfo(ControllerInfo identity) {
+  // A controller publishes its own arm's joint fields.
+  state_->setFields(static_cast<unsigned>(identity.jointCount), {});
   std::lock_guard<std::mutex> lock(infoMutex_);
   info_ = std::move(identity);
 }

@@ -25,7 +25,9 @@
 #include <string>
 #include <thread>
 
+#include "velmora_sim/arm_state.h"
 #include "velmora_sim/command_service.h"
+#include "velmora_sim/controller_io.h"
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/upgrade_service.h"
@@ -77,8 +79,12 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The system state behind power, modes, operation state, posture and the controller log.
   ControllerSystem& system() noexcept { return system_; }
+  /// I/O signals and registers (controller_io.h); joint state and run parameters (arm_state.h).
+  ControllerIo& ioBoard() noexcept { return ioBoard_; }
+  ArmState& arm() noexcept { return arm_; }
 
-  /// Replaces what "sys.info" answers from the next request on. Any thread.
+  /// Replaces what "sys.info" answers from the next request on, and sizes the state stream's
+  /// joint fields by its joint count (the stream's fields are cleared). Any thread.
   void setInfo(ControllerInfo info);
   ControllerInfo info() const;
 
@@ -99,6 +105,8 @@ class Simulator {
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
+  ControllerIo ioBoard_;
+  ArmState arm_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
