@@ -2,42 +2,22 @@
 
 #include <map>
 #include <mutex>
-#include <optional>
-#include <utility>
 
 namespace velmora_sim {
 
 struct ControllerIo::State {
-  struct Register {
-    RegisterType type;
-    Json::Value values;  // array
-  };
   mutable std::mutex mutex;
   // By group ("DI", "DO", "AI", "AO"), then signal name; the value is a flag or a number.
   std::map<std::string, std::map<std::string, Json::Value>> signals;
-  std::map<std::string, Register> registers;
 };
 
 namespace {
 
 using State = ControllerIo::State;
-using RegisterType = ControllerIo::RegisterType;
 
 const char* const kGroups[] = {"DI", "DO", "AI", "AO"};
 
 std::string groupOf(const std::string& name) { return name.size() >= 2 ? name.substr(0, 2) : std::string(); }
-
-bool fitsRegister(RegisterType type, const Json::Value& value) {
-  switch (type) {
-    case RegisterType::integer:
-      return value.isInt();
-    case RegisterType::real:
-      return value.isNumeric();
-    case RegisterType::flag:
-      return value.isBool();
-  }
-  return false;
-}
 
 // {"DI.DI0_3": null, ...} or null (every group).
 Json::Value readSignals(const State& st, const Json::Value& query) {
@@ -78,49 +58,6 @@ Json::Value writeSignal(State& st, const char* group, const Json::Value& request
   return Json::Value(0);
 }
 
-// "<register>" or "<register>.#<index>".
-Json::Value readRegister(const State& st, const Json::Value& query) {
-  if (!query.isObject() || query.size() != 1) return Json::Value(-1);
-  const std::string key = query.getMemberNames().front();
-  std::string name = key;
-  std::optional<Json::ArrayIndex> index;
-  if (const auto mark = key.find(".#"); mark != std::string::npos) {
-    name = key.substr(0, mark);
-    const std::string digits = key.substr(mark + 2);
-    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) {
-      return Json::Value(-1);
-    }
-    index = static_cast<Json::ArrayIndex>(std::stoul(digits));
-  }
-  const auto found = st.registers.find(name);
-  if (found == st.registers.end()) return Json::Value(-1);
-  const Json::Value& values = found->second.values;
-  if (index && *index >= values.size()) return Json::Value(-1);
-  Json::Value reply(Json::objectValue);
-  reply[key] = index ? values[*index] : values;
-  return reply;
-}
-
-Json::Value writeRegister(State& st, const Json::Value& request) {
-  if (!request.isObject() || !request["name"].isString()) return Json::Value(-1);
-  const auto found = st.registers.find(request["name"].asString());
-  if (found == st.registers.end()) return Json::Value(-1);
-  State::Register& reg = found->second;
-  const Json::Value& value = request["value"];
-  if (request["type"].isString() && request["type"].asString() == "array") {
-    if (!value.isArray() || value.empty() || value.size() > reg.values.size()) return Json::Value(-1);
-    for (const Json::Value& element : value) {
-      if (!fitsRegister(reg.type, element)) return Json::Value(-1);
-    }
-    for (Json::ArrayIndex i = 0; i < value.size(); ++i) reg.values[i] = value[i];
-    return Json::Value(0);
-  }
-  const Json::Value& bias = request["bias"];
-  if (!bias.isUInt() || bias.asUInt() >= reg.values.size() || !fitsRegister(reg.type, value)) return Json::Value(-1);
-  reg.values[bias.asUInt()] = value;
-  return Json::Value(0);
-}
-
 }  // namespace
 
 ControllerIo::ControllerIo() : state_(std::make_shared<State>()) {
@@ -131,17 +68,6 @@ ControllerIo::ControllerIo() : state_(std::make_shared<State>()) {
   for (int port = 0; port < 2; ++port) {
     state_->signals["AI"]["AI0_" + std::to_string(port)] = 0.0;
     state_->signals["AO"]["AO0_" + std::to_string(port)] = 0.0;
-  }
-  const std::pair<const char*, RegisterType> registers[] = {
-      {"int_reg", RegisterType::integer}, {"float_reg", RegisterType::real}, {"bool_reg", RegisterType::flag}};
-  for (const auto& [name, type] : registers) {
-    Json::Value values(Json::arrayValue);
-    for (int i = 0; i < 8; ++i) {
-      values.append(type == RegisterType::integer ? Json::Value(0)
-                    : type == RegisterType::real  ? Json::Value(0.0)
-                                                  : Json::Value(false));
-    }
-    state_->registers[name] = State::Register{type, values};
   }
 }
 
@@ -166,8 +92,6 @@ void ControllerIo::install(CommandService& service, const ControllerSystem& syst
     std::lock_guard<std::mutex> lock(s->mutex);
     x.reply(simulating ? writeSignal(*s, "DI", x.request().payload) : Json::Value(-1));
   });
-  service.serve(Form::get, "register.values", locked([](State& st, P p) { return readRegister(st, p); }));
-  service.serve(Form::command, "register.write", locked([](State& st, P p) { return writeRegister(st, p); }));
 }
 
 bool ControllerIo::digital(const std::string& name) const {
@@ -200,17 +124,6 @@ bool ControllerIo::hasSignal(const std::string& name) const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   const auto group = state_->signals.find(groupOf(name));
   return group != state_->signals.end() && group->second.count(name) != 0;
-}
-
-void ControllerIo::setRegister(const std::string& name, RegisterType type, const Json::Value& values) {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->registers[name] = State::Register{type, values};
-}
-
-Json::Value ControllerIo::registerValues(const std::string& name) const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  const auto found = state_->registers.find(name);
-  return found == state_->registers.end() ? Json::Value() : found->second.values;
 }
 
 }  // namespace velmora_sim

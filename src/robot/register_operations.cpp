@@ -22,7 +22,6 @@ using internal::makeErrorCode;
 
 namespace {
 
-constexpr int kReadRegisterFailedCode = -17001;
 constexpr int kWriteRegisterFailedCode = -17002;
 
 template <typename T>
@@ -52,29 +51,12 @@ bool readElement(const Json::Value& value, bool& out) {
   return internal::readBool(value, out);
 }
 
-// "g" "register.values" {key: null}: the values under `key`, or null with `ec` set: -17001 for
-// the controller's -1, any other integer as it is (0 included, with no values), -260 for a reply
-// that holds no values.
-Json::Value queryRegisterValues(const BaseRobot::Impl& impl, const std::string& key, std::error_code& ec) {
-  Json::Value param(Json::objectValue);
-  param[key] = Json::Value();
-  Json::Value reply;
-  internal::get(impl, "register.values", param, reply, ec);
-  if (ec) return Json::Value();
-  if (internal::isIntegerReply(reply)) {
-    const int code = reply.asInt();
-    ec = makeErrorCode(code == -1 ? kReadRegisterFailedCode : code);
-    return Json::Value();
-  }
-  const Json::Value& values = internal::member(reply, key);
-  if (values.isNull()) ec = makeErrorCode(internal::kReplyExceptionCode);
-  return values;
-}
-
+// The register query ("register.values") gives -17001 for the controller's -1, any other
+// integer as it is (0 included, with no values) and -260 for a reply without the values.
 template <typename T>
-void readScalar(const BaseRobot::Impl& impl, const std::string& name, unsigned index, T& value,
-                std::error_code& ec) {
-  const Json::Value values = queryRegisterValues(impl, name + ".#" + std::to_string(index), ec);
+void readScalar(BaseRobot::Impl& impl, const std::string& name, unsigned index, T& value, std::error_code& ec) {
+  Json::Value values;
+  impl.queryRegisterValues(values, name + ".#" + std::to_string(index), ec);
   if (ec) return;
   T read{};
   if (!readElement(values, read)) {
@@ -87,9 +69,9 @@ void readScalar(const BaseRobot::Impl& impl, const std::string& name, unsigned i
 // The whole register; the index names no part of it. Every element is checked, so a mixed array
 // is refused instead of read up to its first odd element or truncated.
 template <typename T>
-void readArray(const BaseRobot::Impl& impl, const std::string& name, std::vector<T>& values,
-               std::error_code& ec) {
-  const Json::Value reply = queryRegisterValues(impl, name, ec);
+void readArray(BaseRobot::Impl& impl, const std::string& name, std::vector<T>& values, std::error_code& ec) {
+  Json::Value reply;
+  impl.queryRegisterValues(reply, name, ec);
   if (ec) return;
   values.clear();
   if (!reply.isArray() || reply.empty()) {

@@ -1,5 +1,5 @@
 #pragma once
-// The controller's I/O signals and registers, with stored values. Served keys (a test's
+// The controller's I/O signals, with stored values. Served keys (a test's
 // scripts and handlers for a key still come first):
 //
 //   "device.io"          g  null -> {"DI": {name: flag}, "DO": {...}, "AI": {name: number},
@@ -11,21 +11,13 @@
 //   "device.io.out.ao"   c  {"name": "AO<board>_<port>", "value": number} -> 0, else -1
 //   "device.io.simu.di"  c  {"name": "DI<board>_<port>", "value": flag} -> 0 while input
 //                           simulation is on (`ControllerSystem`), else -1
-//   "register.values"    g  {"<register>": null} -> {"<register>": [values]};
-//                           {"<register>.#<index>": null} -> {key: value}; -1 for an unknown
-//                           register or index
-//   "register.write"     c  {"name", "bias": index, "value"} -> 0, or {"name", "value": [...],
-//                           "type": "array"} -> 0 (written from element 0 on); -1 for an
-//                           unknown register, an index out of range, a value of another kind
-//                           or an array longer than the register
 //
 // At start: inputs and outputs DI0_0..DI0_7, DO0_0..DO0_7 (off), AI0_0, AI0_1, AO0_0, AO0_1
-// (0.0); registers "int_reg" (integers), "float_reg" (reals), "bool_reg" (flags), 8 zero
-// elements each. Accessors may be called from any thread.
+// (0.0). Registers are the configuration tables' (robot_config.h). Accessors may be called
+// from any thread.
 
 #include <json/value.h>
 
-#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -36,8 +28,6 @@ namespace velmora_sim {
 
 class ControllerIo {
  public:
-  enum class RegisterType { integer, real, flag };
-
   ControllerIo();
   ~ControllerIo();
   ControllerIo(const ControllerIo&) = delete;
@@ -55,12 +45,7 @@ class ControllerIo {
   /// Whether the signal exists.
   bool hasSignal(const std::string& name) const;
 
-  /// Adds or replaces a register with `values` (an array of its type's values).
-  void setRegister(const std::string& name, RegisterType type, const Json::Value& values);
-  /// The register's values; null for an unknown register.
-  Json::Value registerValues(const std::string& name) const;
-
-  /// The stored signals and registers (opaque; shared with the served handlers).
+  /// The stored signals (opaque; shared with the served handlers).
   struct State;
 
  private:
