@@ -202,7 +202,7 @@ class BaseRobot : public Base<BaseRobot> {
   void setAO(unsigned board, unsigned port, double value, std::error_code& ec) noexcept;
   /// "g" "register.values" for "<name>.#<index>" (vectors: the whole register, index unused):
   /// -17001 for -1, -260 an unreadable reply, 259 when the value or any element is not of the
-  /// type; a scalar output is untouched and a vector output empty on failure.
+  /// type; the output is untouched on failure, except a vector emptied by a refused value.
   template <typename T>
   void readRegister(const std::string& name, unsigned index, T& value,
                     std::error_code& ec) noexcept;

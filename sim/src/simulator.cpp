@@ -130,9 +130,13 @@ void Simulator::serveControllerKeys() {
   motion_ = std::make_unique<MotionResponder>(*this);
   motionSettings_ = std::make_unique<MotionSettings>(system_);
   motionSettings_->install(*command_);
+  ioBoard_.install(*command_, system_);
+  arm_.install(*command_, [this] { return info().jointCount; });
 }
 
 void Simulator::setInfo(ControllerInfo identity) {
+  // A controller publishes its own arm's joint fields.
+  state_->setFields(static_cast<unsigned>(identity.jointCount), {});
   std::lock_guard<std::mutex> lock(infoMutex_);
   info_ = std::move(identity);
 }

@@ -30,7 +30,9 @@
 #include <string>
 #include <thread>
 
+#include "velmora_sim/arm_state.h"
 #include "velmora_sim/command_service.h"
+#include "velmora_sim/controller_io.h"
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/robot_config.h"
@@ -91,8 +93,12 @@ class Simulator {
   /// settings, jogging, path checks and the real-time switch.
   MotionResponder& motion() noexcept { return *motion_; }
   MotionSettings& motionSettings() noexcept { return *motionSettings_; }
+  /// I/O signals and registers (controller_io.h); joint state and run parameters (arm_state.h).
+  ControllerIo& ioBoard() noexcept { return ioBoard_; }
+  ArmState& arm() noexcept { return arm_; }
 
-  /// Replaces what "sys.info" answers from the next request on. Any thread.
+  /// Replaces what "sys.info" answers from the next request on, and sizes the state stream's
+  /// joint fields by its joint count (the stream's fields are cleared). Any thread.
   void setInfo(ControllerInfo info);
   ControllerInfo info() const;
 
@@ -116,6 +122,8 @@ class Simulator {
   RobotConfig robotConfig_;
   std::unique_ptr<MotionResponder> motion_;
   std::unique_ptr<MotionSettings> motionSettings_;
+  ControllerIo ioBoard_;
+  ArmState arm_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
