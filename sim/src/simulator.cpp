@@ -72,8 +72,10 @@ void Simulator::serveControllerKeys() {
       x.reply(-1);
       return;
     }
-    file_->expect(length.asUInt64(), [digest = md5.asString()](const std::string& bytes) {
-      return md5Hex(bytes) == digest ? Verdict::success() : Verdict::error();
+    file_->expect(length.asUInt64(), [this, digest = md5.asString(), announcement](const std::string& bytes) {
+      if (md5Hex(bytes) != digest) return Verdict::error();
+      projects_.fileArrived(announcement, bytes);
+      return Verdict::success();
     });
     x.reply(0);
   });
@@ -119,6 +121,8 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
+  projects_.install(*command_);
+  paths_.install(*command_);
 }
 
 void Simulator::setInfo(ControllerInfo identity) {

@@ -14,6 +14,8 @@
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
 //   power, modes, state, posture, NTP, the controller log (`system()`, see
 //                              controller_system.h).
+//   RL projects, imports and project files (`projects()`, see project_store.h); path
+//                              recording (`paths()`, see path_recorder.h).
 
 #include <asio/io_context.hpp>
 
@@ -28,6 +30,8 @@
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
+#include "velmora_sim/path_recorder.h"
+#include "velmora_sim/project_store.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -77,6 +81,8 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The system state behind power, modes, operation state, posture and the controller log.
   ControllerSystem& system() noexcept { return system_; }
+  ProjectStore& projects() noexcept { return projects_; }
+  PathRecorder& paths() noexcept { return paths_; }
 
   /// Replaces what "sys.info" answers from the next request on. Any thread.
   void setInfo(ControllerInfo info);
@@ -99,6 +105,8 @@ class Simulator {
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
+  ProjectStore projects_;
+  PathRecorder paths_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
