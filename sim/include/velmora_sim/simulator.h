@@ -19,6 +19,9 @@
 //   queued motion and its reports (`motion()`, motion_responder.h); motion settings,
 //                              jogging, path checks, "eci.enable"/"eci.disable"
 //                              (`motionSettings()`, motion_settings.h).
+//   I/O signals, registers (`ioBoard()`, controller_io.h); joint state (`arm()`, arm_state.h).
+//   RL projects, imports and project files (`projects()`, see project_store.h); path
+//                              recording (`paths()`, see path_recorder.h).
 
 #include <asio/io_context.hpp>
 
@@ -38,6 +41,8 @@
 #include "velmora_sim/robot_config.h"
 #include "velmora_sim/motion_responder.h"
 #include "velmora_sim/motion_settings.h"
+#include "velmora_sim/path_recorder.h"
+#include "velmora_sim/project_store.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -96,6 +101,8 @@ class Simulator {
   /// I/O signals and registers (controller_io.h); joint state and run parameters (arm_state.h).
   ControllerIo& ioBoard() noexcept { return ioBoard_; }
   ArmState& arm() noexcept { return arm_; }
+  ProjectStore& projects() noexcept { return projects_; }
+  PathRecorder& paths() noexcept { return paths_; }
 
   /// Replaces what "sys.info" answers from the next request on, and sizes the state stream's
   /// joint fields by its joint count (the stream's fields are cleared). Any thread.
@@ -124,6 +131,8 @@ class Simulator {
   std::unique_ptr<MotionSettings> motionSettings_;
   ControllerIo ioBoard_;
   ArmState arm_;
+  ProjectStore projects_;
+  PathRecorder paths_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
