@@ -69,6 +69,92 @@ VEL_API int32_t vel_sdk_version(vel_buf** text) VEL_NOEXCEPT;
 /* How many handles are alive now (buffers included). */
 VEL_API int32_t vel_debug_live_handles(int64_t* count) VEL_NOEXCEPT;
 
+/* ---- Robot operations: I/O, registers, state, projects, paths ---------------------------- */
+
+/* Value types of registers and of rail, axis and unit parameters. Register values cross as
+ * doubles (exact for int32 and float; a flag is 0 or 1); lists as blobs of f64. */
+#define VEL_VALUE_INT 0
+#define VEL_VALUE_FLOAT 1
+#define VEL_VALUE_BOOL 2
+#define VEL_VALUE_DOUBLE 3
+#define VEL_VALUE_TEXT 4
+#define VEL_VALUE_DOUBLES 5
+#define VEL_VALUE_FRAME 6
+#define VEL_VALUE_TEXTS 7
+
+VEL_API int32_t vel_robot_get_di(vel_robot* robot, uint32_t board, uint32_t port, uint8_t* state,
+                                 vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_di(vel_robot* robot, uint32_t board, uint32_t port, uint8_t state,
+                                 vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_get_do(vel_robot* robot, uint32_t board, uint32_t port, uint8_t* state,
+                                 vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_do(vel_robot* robot, uint32_t board, uint32_t port, uint8_t state,
+                                 vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_get_ai(vel_robot* robot, uint32_t board, uint32_t port, double* value,
+                                 vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_ao(vel_robot* robot, uint32_t board, uint32_t port, double value,
+                                 vel_err* ec) VEL_NOEXCEPT;
+/* `type` is VEL_VALUE_INT, _FLOAT or _BOOL; `*value` is written whatever the outcome. An int
+ * value outside int32 is refused (VEL_STD_EXCEPTION). */
+VEL_API int32_t vel_robot_read_register(vel_robot* robot, const char* name, uint32_t index, int32_t type,
+                                        double* value, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_read_register_list(vel_robot* robot, const char* name, int32_t type, vel_buf** values,
+                                             vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_write_register(vel_robot* robot, const char* name, uint32_t index, int32_t type,
+                                         double value, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_write_register_list(vel_robot* robot, const char* name, uint32_t index, int32_t type,
+                                              const double* values, int32_t count, vel_err* ec) VEL_NOEXCEPT;
+
+/* The state stream. The start, update and field reads report native exceptions as
+ * VEL_STD_EXCEPTION with their text; `fields` is a list blob of texts (null: none). The 3- and
+ * 4-axis arms have no stream. */
+VEL_API int32_t vel_robot_start_receive_state(vel_robot* robot, int64_t interval_ns, const uint8_t* fields,
+                                              int64_t fields_length) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_stop_receive_state(vel_robot* robot) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_update_state(vel_robot* robot, int64_t timeout_ns, uint32_t* received) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_state_double(vel_robot* robot, const char* name, double* data,
+                                       int32_t* result) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_state_u64(vel_robot* robot, const char* name, uint64_t* data,
+                                    int32_t* result) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_state_doubles(vel_robot* robot, const char* name, vel_buf** data,
+                                        int32_t* result) VEL_NOEXCEPT;
+/* State queries: a StateList blob, lists of f64 (torque: one per joint), a pose blob. */
+VEL_API int32_t vel_robot_state_list(vel_robot* robot, vel_buf** state, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_joint_pos(vel_robot* robot, vel_buf** values, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_joint_vel(vel_robot* robot, vel_buf** values, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_joint_torque(vel_robot* robot, vel_buf** values, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_cart_posture(vel_robot* robot, int32_t coordinate, vel_buf** pose,
+                                       vel_err* ec) VEL_NOEXCEPT;
+
+/* RL projects and controller files; task and path lists are list blobs of texts. */
+VEL_API int32_t vel_robot_projects_info(vel_robot* robot, vel_buf** projects, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_load_project(vel_robot* robot, const char* name, const uint8_t* tasks,
+                                       int64_t tasks_length, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_pp_to_main(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_run_project(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_pause_project(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_project_running_opt(vel_robot* robot, double rate, uint8_t loop,
+                                                  vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_import_project(vel_robot* robot, const char* file_path, uint8_t overwrite,
+                                         vel_buf** name, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_remove_project(vel_robot* robot, const char* project_name, uint8_t remove_all,
+                                         vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_import_file(vel_robot* robot, const char* src_file_path, const char* dest,
+                                      uint8_t overwrite, vel_buf** name, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_remove_files(vel_robot* robot, const uint8_t* paths, int64_t paths_length,
+                                       vel_err* ec) VEL_NOEXCEPT;
+
+/* Path recording of collaborative arms (a recording runs 30 s); names as a list blob of texts. */
+VEL_API int32_t vel_cobot_start_record_path(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_stop_record_path(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_cancel_record_path(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_save_record_path(vel_robot* robot, const char* name, const char* save_as,
+                                           vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_replay_path(vel_robot* robot, const char* name, double rate, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_remove_path(vel_robot* robot, const char* name, uint8_t remove_all,
+                                      vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_query_path_lists(vel_robot* robot, vel_buf** names, vel_err* ec) VEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,75 @@
+#pragma once
+// Helpers of the export groups of robot operations (I/O, state, projects, frames, axes,
+// collaborative extras, tool-end bus): the robot seen as the class an operation belongs to, and
+// the refusal of arguments before anything is sent.
+
+#include <velmora/cobot.h>
+#include <velmora/error.h>
+#include <velmora/robots.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <type_traits>
+#include <vector>
+
+#include "native/abi_codec.h"
+#include "native/robot_handle.h"
+
+namespace velmora::internal {
+
+/// Code 259: an argument refused before any request.
+inline constexpr int kArgumentInvalid = 259;
+
+/// An operation of `BaseRobot` that reports only through its code.
+template <class Operation>
+std::int32_t baseCall(vel_robot* robot, vel_err* ec, Operation&& operation) noexcept {
+  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { operation(baseRobot(robot), code); }); });
+}
+
+/// Calls `f` with the robot as its `Cobot<N>`; an industrial robot is refused with
+/// std::invalid_argument (the managed classes never ask for it).
+template <class F>
+void visitCobot(vel_robot* handle, F&& f) {
+  visitRobot(handle, [&](auto& robot) {
+    using Robot = std::decay_t<decltype(robot)>;
+    if constexpr (std::is_base_of_v<BaseCobot, Robot>) {
+      f(robot);
+    } else {
+      throw std::invalid_argument("not a collaborative robot");
+    }
+  });
+}
+
+/// An operation of `BaseCobot` that reports only through its code.
+template <class Operation>
+std::int32_t cobotCall(vel_robot* robot, vel_err* ec, Operation&& operation) noexcept {
+  return abiCall([&] {
+    reportCode(ec, [&](std::error_code& code) {
+      visitCobot(robot, [&](auto& cobot) { operation(static_cast<BaseCobot&>(cobot), code); });
+    });
+  });
+}
+
+/// The joint count of a robot class.
+template <class Robot>
+constexpr std::size_t jointsOf() {
+  return std::tuple_size_v<decltype(std::declval<Robot&>().jointTorque(std::declval<std::error_code&>()))>;
+}
+
+/// Texts from a list blob of the managed side.
+inline std::vector<std::string> textsArg(const std::uint8_t* blob, std::int64_t length) {
+  if (blob == nullptr) return {};
+  return decoded<std::vector<std::string>>(blob, length);
+}
+
+/// A list of doubles as a blob.
+inline std::string doublesBlob(const double* values, std::size_t n) {
+  BlobWriter w;
+  w.count(n);
+  for (std::size_t i = 0; i < n; ++i) w.f64(values[i]);
+  return w.take();
+}
+
+}  // namespace velmora::internal

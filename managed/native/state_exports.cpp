@@ -1,0 +1,117 @@
+// The real-time state stream and the state queries.
+
+#include <chrono>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "native/abi_records.h"
+#include "native/operation_calls.h"
+
+using namespace velmora;
+using namespace velmora::internal;
+
+namespace {
+
+template <class Robot>
+constexpr bool kHasStream = !std::is_same_v<Robot, Sorn3Robot> && !std::is_same_v<Robot, Sorn4Robot>;
+
+}  // namespace
+
+extern "C" {
+
+int32_t vel_robot_start_receive_state(vel_robot* robot, int64_t interval_ns, const uint8_t* fields,
+                                      int64_t fields_length) noexcept {
+  return abiCall([&] {
+    const std::vector<std::string> names = textsArg(fields, fields_length);
+    visitRobot(robot, [&](auto& r) {
+      using Robot = std::decay_t<decltype(r)>;
+      if constexpr (kHasStream<Robot>) {
+        r.startReceiveRobotState(std::chrono::nanoseconds(interval_ns), names);
+      } else {
+        throw std::invalid_argument("The robot model doesn't support");
+      }
+    });
+  });
+}
+
+int32_t vel_robot_stop_receive_state(vel_robot* robot) noexcept {
+  return abiCall([&] { baseRobot(robot).stopReceiveRobotState(); });
+}
+
+int32_t vel_robot_update_state(vel_robot* robot, int64_t timeout_ns, uint32_t* received) noexcept {
+  return abiCall([&] {
+    uint32_t& out = required(received, "received");
+    out = baseRobot(robot).updateRobotState(std::chrono::nanoseconds(timeout_ns));
+  });
+}
+
+int32_t vel_robot_state_double(vel_robot* robot, const char* name, double* data, int32_t* result) noexcept {
+  return abiCall([&] {
+    double& out = required(data, "data");
+    required(result, "result") = baseRobot(robot).getStateData(textArg(name), out);
+  });
+}
+
+int32_t vel_robot_state_u64(vel_robot* robot, const char* name, uint64_t* data, int32_t* result) noexcept {
+  return abiCall([&] {
+    uint64_t& out = required(data, "data");
+    required(result, "result") = baseRobot(robot).getStateData(textArg(name), out);
+  });
+}
+
+int32_t vel_robot_state_doubles(vel_robot* robot, const char* name, vel_buf** data, int32_t* result) noexcept {
+  return abiCall([&] {
+    required(data, "data");
+    int32_t& out = required(result, "result");
+    std::vector<double> values;
+    out = baseRobot(robot).getStateData(textArg(name), values);
+    putBuffer(data, encoded(values));
+  });
+}
+
+int32_t vel_robot_state_list(vel_robot* robot, vel_buf** state, vel_err* ec) noexcept {
+  return abiCall([&] {
+    required(state, "state");
+    reportCode(ec, [&](std::error_code& code) {
+      visitRobot(robot, [&](auto& r) { putBuffer(state, encoded(r.getStateList(code))); });
+    });
+  });
+}
+
+int32_t vel_robot_joint_pos(vel_robot* robot, vel_buf** values, vel_err* ec) noexcept {
+  return abiCall([&] {
+    required(values, "values");
+    reportCode(ec, [&](std::error_code& code) { putBuffer(values, encoded(baseRobot(robot).jointPos(code))); });
+  });
+}
+
+int32_t vel_robot_joint_vel(vel_robot* robot, vel_buf** values, vel_err* ec) noexcept {
+  return abiCall([&] {
+    required(values, "values");
+    reportCode(ec, [&](std::error_code& code) { putBuffer(values, encoded(baseRobot(robot).jointVel(code))); });
+  });
+}
+
+int32_t vel_robot_joint_torque(vel_robot* robot, vel_buf** values, vel_err* ec) noexcept {
+  return abiCall([&] {
+    required(values, "values");
+    reportCode(ec, [&](std::error_code& code) {
+      visitRobot(robot, [&](auto& r) {
+        const auto torque = r.jointTorque(code);
+        putBuffer(values, doublesBlob(torque.data(), torque.size()));
+      });
+    });
+  });
+}
+
+int32_t vel_robot_cart_posture(vel_robot* robot, int32_t coordinate, vel_buf** pose, vel_err* ec) noexcept {
+  return abiCall([&] {
+    required(pose, "pose");
+    reportCode(ec, [&](std::error_code& code) {
+      putBuffer(pose, encoded(baseRobot(robot).cartPosture(static_cast<CoordinateType>(coordinate), code)));
+    });
+  });
+}
+
+}  // extern "C"
