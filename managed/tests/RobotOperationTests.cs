@@ -69,5 +69,125 @@ namespace velmora.clr.tests
                 Assert.AreEqual(before + 1, Requests(key), key);
             }
         }
+            private static BaseRobot Build(Type type, String address)
+        {
+            return (BaseRobot)type.GetConstructor(new Type[] { typeof(String) }).Invoke(new Object[] { address });
+        }
+
+        [TestCase(typeof(Sorn3Robot), 3, "industrial")]
+        [TestCase(typeof(Sorn4Robot), 4, "industrial")]
+        [TestCase(typeof(StandardRobot), 6, "industrial")]
+        [TestCase(typeof(OstraLiteRobot), 5, "cobot")]
+        [TestCase(typeof(OstraRobot), 6, "cobot")]
+        [TestCase(typeof(OstraMaxRobot), 7, "cobot")]
+        [TestCase(typeof(LynRobot), 7, "cobot")]
+        public void JointQueriesFollowTheArmClass(Type type, int joints, String workType)
+        {
+            SetInfo(ArmInfo(joints, workType));
+            BaseRobot robot = Own(Build(type, Address));
+            ErrorCode ec;
+            double[] torque = robot.jointTorque(out ec);
+            Assert.AreEqual(0, ec.value, ec.message);
+            Assert.AreEqual(joints, torque.Length);
+            for (int i = 0; i < joints; ++i) Assert.AreEqual(1.5 * (i + 1), torque[i], 1e-9);
+            Assert.AreEqual(joints, robot.jointPos(out ec).Length);
+            StateList state = robot.getStateList(out ec);
+            Assert.AreEqual(0, ec.value, ec.message);
+            Assert.AreEqual(joints, state.joint_pos.Length);
+            Assert.IsNotNull(state.cart_pos);
+
+            bool stream = joints >= 5 || workType == "cobot";
+            if (!stream)
+            {
+                NotSupportedException e = Assert.Throws<NotSupportedException>(
+                    () => robot.startReceiveRobotState(1, new String[] { "q_m" }));
+                Assert.AreEqual("The robot model doesn't support", e.Message);
+                Assert.AreEqual(0, Requests("eci.fields.out"));
+            }
+        }
+
+        [Test]
+        public void RegisterValuesCrossExactly()
+        {
+            OstraMaxRobot robot = Connect();
+            ErrorCode ec;
+            int i;
+            robot.readRegister("reg_int", 1, out i, out ec);
+            Assert.AreEqual(0, ec.value, ec.message);
+            Assert.AreEqual(2, i);
+            float f;
+            robot.readRegister("reg_float", 0, out f, out ec);
+            Assert.AreEqual(1.5f, f);
+            bool b;
+            robot.readRegister("reg_bool", 0, out b, out ec);
+            Assert.IsTrue(b);
+            List<int> ints;
+            robot.readRegister("reg_int", out ints, out ec);
+            CollectionAssert.AreEqual(new int[] { 1, 2, 3 }, ints);
+
+            // Extremes of each type survive the crossing.
+            robot.writeRegister("reg_int", 0, new int[] { int.MinValue, int.MaxValue, -7 }, out ec);
+            Assert.AreEqual(0, ec.value, ec.message);
+            robot.readRegister("reg_int", out ints, out ec);
+            CollectionAssert.AreEqual(new int[] { int.MinValue, int.MaxValue, -7 }, ints);
+            robot.writeRegister("reg_float", 0, 0.1f, out ec);
+            robot.readRegister("reg_float", 0, out f, out ec);
+            Assert.AreEqual(0.1f, f);
+            robot.writeRegister("reg_bool", 0, false, out ec);
+            robot.readRegister("reg_bool", 0, out b, out ec);
+            Assert.IsFalse(b);
+
+            // A missing register: the controller's code, and a value for the out parameter.
+            robot.readRegister("no_such_register", 0, out i, out ec);
+            Assert.AreEqual(-17001, ec.value);
+        }
+
+        [Test]
+        public void StreamDeliversSubscribedFieldsAndThrowsWhenStopped()
+        {
+            OstraMaxRobot robot = Connect();
+            double d;
+            ApiException before = Assert.Throws<ApiException>(() => robot.updateRobotState(10));
+            StringAssert.Contains("Not start receiving data", before.Message);
+            Assert.Throws<ApiException>(() => robot.getStateData("q_m", out d));
+
+            robot.startReceiveRobotState(1, new String[] { "q_m", "ts" });
+            Assert.Greater(robot.updateRobotState(1000), 0u);
+            double[] joints;
+            Assert.AreEqual(0, robot.getStateData("q_m", out joints));
+            Assert.AreEqual(7, joints.Length);
+            ulong stamp;
+            Assert.AreEqual(0, robot.getStateData("ts", out stamp));
+            Assert.AreEqual(-1, robot.getStateData("dq_m", out joints));
+            Assert.AreEqual(-1, robot.getStateData("q_m", out d));
+            robot.stopReceiveRobotState();
+            Assert.Throws<ApiException>(() => robot.updateRobotState(10));
+        }
+
+        [Test]
+        public void ProjectAndFileOperationsRefuseBeforeSending()
+        {
+            OstraMaxRobot robot = Connect();
+            ErrorCode ec;
+            robot.loadProject("demo", new List<String> { "main" }, out ec);
+            Assert.AreEqual(NotChosen, ec.value);
+            Assert.AreEqual(0, Requests("project.load"));
+            Assert.AreEqual("", robot.importProject("/nonexistent/demo.zip", true, out ec));
+            Assert.AreEqual(-279, ec.value);
+            robot.importFile("/nonexistent/a.mod", "project/demo/main", false, out ec);
+            Assert.AreEqual(-279, ec.value);
+            robot.removeFiles(null, out ec);
+            Assert.AreEqual(259, ec.value);
+            Assert.AreEqual(0, Requests("project.remove_files"));
+
+            // Texts reach the controller byte for byte.
+            robot.removeFiles(new String[] { "project/项目/main/模块.mod" }, out ec);
+            Assert.AreEqual("{\"list\":[{\"file\":\"模块.mod\",\"project\":\"项目\",\"task\":\"main\"}]}",
+                            LastPayload("project.remove_files"));
+            robot.saveRecordPath("路径", "副本", out ec);
+            StringAssert.Contains("副本", LastPayload("move.record.save"));
+            robot.removePath("路径", false, out ec);
+            StringAssert.Contains("路径", LastPayload("move.record.remove"));
+        }
     }
 }
