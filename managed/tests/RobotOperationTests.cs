@@ -189,5 +189,87 @@ namespace velmora.clr.tests
             robot.removePath("路径", false, out ec);
             StringAssert.Contains("路径", LastPayload("move.record.remove"));
         }
+            // Controller replies that are failures, and the code each operation reports for them.
+        private static readonly Object[][] Failures_ =
+        {
+            new Object[] { "c", "device.io.out.do", "-1", -14501, (Call)(r => { ErrorCode ec; r.setDO(1, 2, true, out ec); return ec; }) },
+            new Object[] { "c", "device.io.simu.di", "-1", -10030, (Call)(r => { ErrorCode ec; r.setDI(1, 2, true, out ec); return ec; }) },
+            new Object[] { "g", "device.io", "\"high\"", 257, (Call)(r => { ErrorCode ec; r.getAI(1, 2, out ec); return ec; }) },
+            new Object[] { "c", "register.write", "-1", -17002, (Call)(r => { ErrorCode ec; r.writeRegister("reg_int", 0, new int[] { 1 }, out ec); return ec; }) },
+            new Object[] { "g", "sys.rt.jnt_trq", "[1.0, 2.0]", 261, (Call)(r => { ErrorCode ec; r.jointTorque(out ec); return ec; }) },
+            new Object[] { "g", "sys.rt.jnt_vel", "\"fast\"", 257, (Call)(r => { ErrorCode ec; r.jointVel(out ec); return ec; }) },
+            new Object[] { "c", "ix.sdk.remove_project", "-1", -60005, (Call)(r => { ErrorCode ec; r.removeProject("demo", true, out ec); return ec; }) },
+            new Object[] { "g", "project.list", "7", -260, (Call)(r => { ErrorCode ec; r.projectsInfo(out ec); return ec; }) },
+            new Object[] { "c", "move.record.stop", "-260", -260, (Call)(r => { ErrorCode ec; r.stopRecordPath(out ec); return ec; }) },
+            new Object[] { "g", "move.record.paths", "{\"a\": 1}", 257, (Call)(r => { ErrorCode ec; r.queryPathLists(out ec); return ec; }) },
+        };
+
+        [Test]
+        public void ControllerFailuresArriveAsTheirCodes()
+        {
+            OstraMaxRobot robot = Connect();
+            foreach (Object[] row in Failures_)
+            {
+                String key = (String)row[1];
+                Script((String)row[0], key, (String)row[2]);
+                ErrorCode ec = ((Call)row[4])(robot);
+                Assert.AreEqual((int)row[3], ec.value, key + ": " + ec.message);
+                Assert.IsNotEmpty(ec.message, key);
+            }
+            // Outputs stay usable after a failure.
+            Script("g", "sys.rt.jnt_trq", "-1");
+            ErrorCode torqueCode;
+            Assert.AreEqual(7, robot.jointTorque(out torqueCode).Length);
+            Script("g", "sys.posture", "-1");
+            ErrorCode poseCode;
+            CartesianPosition pose = robot.cartPosture(CoordinateType.endInRef, out poseCode);
+            Assert.AreEqual(-1, poseCode.value);
+            Assert.AreEqual(3, pose.trans.Length);
+        }
+
+        [Test]
+        public void ArgumentsOutOfRangeAreRefusedBeforeSending()
+        {
+            OstraMaxRobot robot = Connect();
+            ErrorCode ec;
+            robot.setProjectRunningOpt(2.0, false, out ec);
+            Assert.AreEqual(258, ec.value);
+            robot.setProjectRunningOpt(double.NaN, false, out ec);
+            Assert.AreEqual(258, ec.value);
+            Assert.AreEqual(0, Requests("project.run_param"));
+            robot.replayPath("p1", double.PositiveInfinity, out ec);
+            Assert.AreEqual(259, ec.value);
+            robot.removeProject("../etc", false, out ec);
+            Assert.AreEqual(259, ec.value);
+            Assert.AreEqual(0, Requests("ix.sdk.remove_project"));
+        }
+
+        private sealed class BareCobot : Cobot
+        {
+        }
+
+        private static readonly Action<Cobot>[] AnyGroup_ =
+        {
+            r => { ErrorCode ec; r.getDI(0, 0, out ec); },
+            r => { ErrorCode ec; int v; r.readRegister("reg_int", 0, out v, out ec); },
+            r => { ErrorCode ec; r.jointTorque(out ec); },
+            r => { ErrorCode ec; r.getStateList(out ec); },
+            r => r.startReceiveRobotState(1, new String[] { "q_m" }),
+            r => r.updateRobotState(1),
+            r => { ErrorCode ec; r.projectsInfo(out ec); },
+            r => { ErrorCode ec; r.queryPathLists(out ec); },
+        };
+
+        [Test]
+        public void WithoutANativeRobotOrAfterDisposeNothingIsSent()
+        {
+            BareCobot bare = new BareCobot();
+            foreach (Action<Cobot> call in AnyGroup_) Assert.Throws<NullReferenceException>(() => call(bare));
+
+            OstraMaxRobot robot = new OstraMaxRobot(Address, Address);
+            robot.Dispose();
+            foreach (Action<Cobot> call in AnyGroup_) Assert.Throws<ObjectDisposedException>(() => call(robot));
+            Assert.AreEqual(0, Requests("device.io") + Requests("project.list") + Requests("eci.fields.out"));
+        }
     }
 }
