@@ -155,6 +155,81 @@ VEL_API int32_t vel_cobot_remove_path(vel_robot* robot, const char* name, uint8_
                                       vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_query_path_lists(vel_robot* robot, vel_buf** names, vel_err* ec) VEL_NOEXCEPT;
 
+/* Frames and tools. Frames cross as 6 doubles, loads as 7, tool sets as 19, a calibration
+ * result as 9 (frame, then the three errors); tool and work-object lists as list blobs. */
+VEL_API int32_t vel_robot_base_frame(vel_robot* robot, double* frame, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_base_frame(vel_robot* robot, const double* frame, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_toolset(vel_robot* robot, double* toolset, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_toolset(vel_robot* robot, const double* toolset, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_toolset_by_name(vel_robot* robot, const char* tool_name, const char* wobj_name,
+                                              vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_tools_info(vel_robot* robot, vel_buf** tools, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_wobjs_info(vel_robot* robot, vel_buf** wobjs, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_tool_info(vel_robot* robot, const char* name, const char* alias, uint8_t robot_held,
+                                        const double* pos, const double* load, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_wobj_info(vel_robot* robot, const char* name, const char* alias, uint8_t robot_held,
+                                        const double* pos, const double* load, vel_err* ec) VEL_NOEXCEPT;
+/* `points` holds `point_count` points of `joints` values each; `joints` other than the arm's
+ * joint count gives 259 with nothing sent. `base_aux` holds 3 values. */
+VEL_API int32_t vel_robot_calibrate_frame(vel_robot* robot, int32_t type, const double* points, int32_t point_count,
+                                          int32_t joints, uint8_t is_held, const double* base_aux, double* result,
+                                          vel_err* ec) VEL_NOEXCEPT;
+/* Limits as a list blob of f64: lower and upper of each joint in turn. Setting takes `rows`
+ * pairs; fewer than the arm's joints give 259 with nothing sent, pairs past them are ignored. */
+VEL_API int32_t vel_robot_get_soft_limit(vel_robot* robot, uint8_t* enabled, vel_buf** limits,
+                                         vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_soft_limit(vel_robot* robot, uint8_t enable, const double* limits, int32_t rows,
+                                         vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_dh_param(vel_robot* robot, uint8_t nominal, vel_buf** values, vel_err* ec) VEL_NOEXCEPT;
+
+/* Rail, mechanical units and external axes: values as blobs of their VEL_VALUE_* type (int32,
+ * f64, flag, text, list of f64, frame, list of texts); a type the operation does not take is
+ * refused (VEL_STD_EXCEPTION). */
+VEL_API int32_t vel_robot_get_rail_parameter(vel_robot* robot, const char* name, int32_t type, vel_buf** value,
+                                             vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_rail_parameter(vel_robot* robot, const char* name, int32_t type, const uint8_t* value,
+                                             int64_t value_length, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_get_mech_unit(vel_robot* robot, const char* name, const char* info, int32_t type,
+                                        vel_buf** value, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_get_ext_axis_info(vel_robot* robot, const char* name, const char* info, int32_t type,
+                                            vel_buf** value, vel_err* ec) VEL_NOEXCEPT;
+
+/* Collaborative-arm extras. Sensitivities: one per joint (fewer: 259, nothing sent; more are
+ * cut). Keys: 7 flags. */
+VEL_API int32_t vel_cobot_enable_drag(vel_robot* robot, int32_t space, int32_t type, uint8_t drag_button,
+                                      vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_disable_drag(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_enable_collision_detection(vel_robot* robot, const double* sensitivity, int32_t count,
+                                                     int32_t behaviour, double fallback_compliance,
+                                                     vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_disable_collision_detection(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_standard_enable_collision_detection(vel_robot* robot, const double* sensitivity, int32_t count,
+                                                        double fallback, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_standard_disable_collision_detection(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_calibrate_force_sensor(vel_robot* robot, uint8_t all_axes, int32_t axis_index,
+                                                 vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_keypad_state(vel_robot* robot, uint8_t* keys, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_use_rci_client(vel_robot* robot, uint8_t use, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_set_flangebox_vout(vel_robot* robot, int32_t vout, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_set_flangebox_rs485(vel_robot* robot, int32_t vout, uint8_t rs485,
+                                              vel_err* ec) VEL_NOEXCEPT;
+
+/* Tool-end bus. In/out arrays go in as given and come back whole: registers as a list blob of
+ * i32, coils as a list blob of flags, RS485 bytes raw; CAN frames as CANFrame blobs. */
+VEL_API int32_t vel_cobot_modbus_rtu_reg(vel_robot* robot, int32_t slave_addr, int32_t fun_cmd, int32_t reg_addr,
+                                         const char* data_type, int32_t num, const int32_t* data, int32_t count,
+                                         uint8_t crc_reverse, vel_buf** result, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_modbus_rtu_coil(vel_robot* robot, int32_t slave_addr, int32_t fun_cmd, int32_t coil_addr,
+                                          int32_t num, const uint8_t* data, int32_t count, uint8_t crc_reverse,
+                                          vel_buf** result, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_rs485_send_data(vel_robot* robot, int32_t send_byte, int32_t rev_byte, const uint8_t* send,
+                                          int32_t send_count, const uint8_t* recv, int32_t recv_count,
+                                          vel_buf** received, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_can_receive(vel_robot* robot, int32_t timeout_ms, const char* data_type, vel_buf** frame,
+                                      vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_can_send(vel_robot* robot, const char* data_type, const uint8_t* frames,
+                                   int64_t frames_length, vel_err* ec) VEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,41 @@
+// Collision detection of the 6-axis industrial arm.
+
+using System;
+using System.Runtime.InteropServices;
+
+namespace velmora.clr
+{
+    public partial class StandardRobot
+    {
+        private const int Joints = 6;
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_standard_enable_collision_detection(RobotHandle robot, double[] sensitivity,
+                                                                          int count, double fallback, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_standard_disable_collision_detection(RobotHandle robot, out VelErr ec);
+
+        /// <summary>Six sensitivities: a shorter array is refused with 259 and nothing is sent;
+        /// a longer one is cut.</summary>
+        public void enableCollisionDetection(double[] sensitivity, double fallback, out ErrorCode ec)
+        {
+            RobotHandle robot = Handle;
+            double[] given = Conversions.fixedArray(sensitivity, Joints);
+            if (given == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            ec = OperationCalls.Done(
+                vel_standard_enable_collision_detection(robot, given, given.Length, fallback, out e), e);
+        }
+
+        public void disableCollisionDetection(out ErrorCode ec)
+        {
+            VelErr e;
+            ec = OperationCalls.Done(vel_standard_disable_collision_detection(Handle, out e), e);
+        }
+    }
+}
