@@ -13,7 +13,9 @@
 //                              the stream, which otherwise goes to the command connection's peer.
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
 //   power, modes, state, posture, NTP, the controller log (`system()`, see
-//                              controller_system.h).
+//                              controller_system.h); "sys.mode.switch" (c) sets the mode.
+//   tools, work objects, registers, reboot, board type, external axes, rail (`robotConfig()`,
+//                              see robot_config.h).
 
 #include <asio/io_context.hpp>
 
@@ -28,6 +30,7 @@
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
+#include "velmora_sim/robot_config.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -77,6 +80,8 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The system state behind power, modes, operation state, posture and the controller log.
   ControllerSystem& system() noexcept { return system_; }
+  /// The configuration tables behind the tool, register, reboot, board, axis and rail keys.
+  RobotConfig& robotConfig() noexcept { return robotConfig_; }
 
   /// Replaces what "sys.info" answers from the next request on. Any thread.
   void setInfo(ControllerInfo info);
@@ -99,6 +104,7 @@ class Simulator {
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
+  RobotConfig robotConfig_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
