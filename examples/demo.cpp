@@ -1,5 +1,6 @@
 // The library against a controller: connects a robot, prints what the controller reports,
-// powers the arm on, reads its state and posture, disconnects. Usage: velmora_demo [address]
+// powers the arm on, reads its state and posture, takes the state stream for a second, runs a
+// short motion, disconnects. Usage: velmora_demo [address]
 // (default 127.0.0.1; tools/run-demo.sh starts the simulator and passes its address). The
 // robot log stays under ./_velmora_log_/<controller id>/ of the working directory.
 #include <velmora/robots.h>
@@ -10,6 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "demo_motion.h"
+#include "demo_stream.h"
 
 namespace {
 
@@ -58,6 +62,9 @@ int main(int argc, char** argv) {
       std::printf("flange in base: x %.3f y %.3f z %.3f m, rx %.3f ry %.3f rz %.3f rad\n", pose[0], pose[1], pose[2],
                   pose[3], pose[4], pose[5]);
     }
+
+    runStateStreamDemo(robot);
+    demoMotion(robot);
 
     robot.disconnectFromRobot(ec);
     ok("disconnectFromRobot", ec);

@@ -11,6 +11,8 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j "$(nproc)" --target velmora_demo velmora-sim
 
 run=$build/demo-run
+# A fresh robot log each run, so the demo prints only its own lines.
+rm -rf "$run/_velmora_log_"
 mkdir -p "$run"
 sim_out=$run/velmora-sim.out
 "$build/sim/velmora-sim" --address "$address" --rt-port 0 >"$sim_out" 2>&1 &
