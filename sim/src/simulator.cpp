@@ -119,6 +119,7 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
+  frames_.install(*command_, {});
 }
 
 void Simulator::setInfo(ControllerInfo identity) {

@@ -14,6 +14,8 @@
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
 //   power, modes, state, posture, NTP, the controller log (`system()`, see
 //                              controller_system.h).
+//   base frame, tool set, calibration, soft limits, DH parameters (`frames()`, see
+//                              robot_frames.h).
 
 #include <asio/io_context.hpp>
 
@@ -27,6 +29,7 @@
 
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/controller_system.h"
+#include "velmora_sim/robot_frames.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
@@ -77,6 +80,8 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The system state behind power, modes, operation state, posture and the controller log.
   ControllerSystem& system() noexcept { return system_; }
+  /// The base frame, tool set, soft limits, DH parameters and calibration answers.
+  RobotFrames& frames() noexcept { return frames_; }
 
   /// Replaces what "sys.info" answers from the next request on. Any thread.
   void setInfo(ControllerInfo info);
@@ -99,6 +104,7 @@ class Simulator {
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
+  RobotFrames frames_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
