@@ -130,7 +130,7 @@ TEST_F(RobotOpsTest, FrameRepliesBecomeResultsAndCodes) {
 
 // Replies of every kind where these operations expect something else: a code, never a throw,
 // and the zero result.
-TEST_F(RobotOpsTest, FrameReadsSurviveRepliesOfAnyKind) {
+TEST_F(RobotOpsTest, FrameOperationsSurviveRepliesOfAnyKind) {
   const struct {
     const char* key;
     Form form;
@@ -153,6 +153,24 @@ TEST_F(RobotOpsTest, FrameReadsSurviveRepliesOfAnyKind) {
       EXPECT_NO_THROW(result = read.call(robot(), ec));
       EXPECT_EQ(result, read.zero);
       EXPECT_TRUE(ec);
+    }
+  }
+  const struct {
+    const char* key;
+    Form form;
+    std::function<void(std::error_code&)> write;
+  } writes[] = {
+      {"ix.coord.base_in_world", Form::set, [&](auto& ec) { robot().setBaseFrame(Frame(), ec); }},
+      {"ix.coord.toolset", Form::set, [&](auto& ec) { robot().setToolset(Toolset(), ec); }},
+      {"safety.soft_limit", Form::command, [&](auto& ec) { robot().setSoftLimit(true, ec); }},
+  };
+  for (const auto& write : writes) {
+    for (const char* reply : {R"("x")", "{}", "[]", "true", "1.5", R"({"error": -1})"}) {
+      SCOPED_TRACE(std::string(write.key) + " <- " + reply);
+      command().script(write.form, write.key, Behaviour::reply(parseJson(reply)).times(1));
+      std::error_code ec;
+      write.write(ec);
+      EXPECT_TRUE(ec) << "an answer that is no code is no success";
     }
   }
 }
