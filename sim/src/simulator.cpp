@@ -119,7 +119,18 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
-  frames_.install(*command_, {});
+  robotConfig_.install(*command_);
+  // A switch changes the mode "sys.mode" reads.
+  command_->serve(Form::command, "sys.mode.switch", [this](Exchange& x) {
+    const Json::Value& mode = x.request().payload;
+    if (mode != "auto" && mode != "manual") return x.reply(-1);
+    system_.setOperateMode(mode.asString());
+    x.reply(0);
+  });
+  // The tool set chosen by names is made of the project's entries.
+  frames_.install(*command_, [this](const std::string& kind, const std::string& name) {
+    return robotConfig_.projectEntry(kind, name);
+  });
 }
 
 void Simulator::setInfo(ControllerInfo identity) {

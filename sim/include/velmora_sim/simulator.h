@@ -13,7 +13,9 @@
 //                              the stream, which otherwise goes to the command connection's peer.
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
 //   power, modes, state, posture, NTP, the controller log (`system()`, see
-//                              controller_system.h).
+//                              controller_system.h); "sys.mode.switch" (c) sets the mode.
+//   tools, work objects, registers, reboot, board type, external axes, rail (`robotConfig()`,
+//                              see robot_config.h).
 //   base frame, tool set, calibration, soft limits, DH parameters (`frames()`, see
 //                              robot_frames.h).
 
@@ -29,8 +31,9 @@
 
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/controller_system.h"
-#include "velmora_sim/robot_frames.h"
 #include "velmora_sim/file_service.h"
+#include "velmora_sim/robot_config.h"
+#include "velmora_sim/robot_frames.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -80,6 +83,8 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The system state behind power, modes, operation state, posture and the controller log.
   ControllerSystem& system() noexcept { return system_; }
+  /// The configuration tables behind the tool, register, reboot, board, axis and rail keys.
+  RobotConfig& robotConfig() noexcept { return robotConfig_; }
   /// The base frame, tool set, soft limits, DH parameters and calibration answers.
   RobotFrames& frames() noexcept { return frames_; }
 
@@ -104,6 +109,7 @@ class Simulator {
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
+  RobotConfig robotConfig_;
   RobotFrames frames_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
