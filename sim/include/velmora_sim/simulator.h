@@ -16,6 +16,8 @@
 //                              controller_system.h); "sys.mode.switch" (c) sets the mode.
 //   tools, work objects, registers, reboot, board type, external axes, rail (`robotConfig()`,
 //                              see robot_config.h).
+//   base frame, tool set, calibration, soft limits, DH parameters (`frames()`, see
+//                              robot_frames.h).
 //   queued motion and its reports (`motion()`, motion_responder.h); motion settings,
 //                              jogging, path checks, "eci.enable"/"eci.disable"
 //                              (`motionSettings()`, motion_settings.h).
@@ -39,6 +41,7 @@
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/robot_config.h"
+#include "velmora_sim/robot_frames.h"
 #include "velmora_sim/motion_responder.h"
 #include "velmora_sim/motion_settings.h"
 #include "velmora_sim/path_recorder.h"
@@ -94,6 +97,8 @@ class Simulator {
   ControllerSystem& system() noexcept { return system_; }
   /// The configuration tables behind the tool, register, reboot, board, axis and rail keys.
   RobotConfig& robotConfig() noexcept { return robotConfig_; }
+  /// The base frame, tool set, soft limits, DH parameters and calibration answers.
+  RobotFrames& frames() noexcept { return frames_; }
   /// Queued motion requests and their reports, on demand until told otherwise; motion
   /// settings, jogging, path checks and the real-time switch.
   MotionResponder& motion() noexcept { return *motion_; }
@@ -127,6 +132,7 @@ class Simulator {
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
   RobotConfig robotConfig_;
+  RobotFrames frames_;
   std::unique_ptr<MotionResponder> motion_;
   std::unique_ptr<MotionSettings> motionSettings_;
   ControllerIo ioBoard_;
