@@ -119,6 +119,8 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
+  cobot_.install(*command_, [this] { return info().jointCount; });
+  board_.install(*command_);
 }
 
 void Simulator::setInfo(ControllerInfo identity) {

@@ -14,6 +14,8 @@
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
 //   power, modes, state, posture, NTP, the controller log (`system()`, see
 //                              controller_system.h).
+//   a collaborative arm's extras and its tool-end board (`cobot()`, `board()`, see
+//                              cobot_extras.h and flangebox_board.h).
 
 #include <asio/io_context.hpp>
 
@@ -25,9 +27,11 @@
 #include <string>
 #include <thread>
 
+#include "velmora_sim/cobot_extras.h"
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
+#include "velmora_sim/flangebox_board.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -77,6 +81,10 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The system state behind power, modes, operation state, posture and the controller log.
   ControllerSystem& system() noexcept { return system_; }
+  /// Drag, collision detection, force sensor, keypad and the tool-end board's settings.
+  CobotExtras& cobot() noexcept { return cobot_; }
+  /// The tool-end board's RS485 slave and CAN bus.
+  FlangeboxBoard& board() noexcept { return board_; }
 
   /// Replaces what "sys.info" answers from the next request on. Any thread.
   void setInfo(ControllerInfo info);
@@ -99,6 +107,8 @@ class Simulator {
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
+  CobotExtras cobot_;
+  FlangeboxBoard board_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
