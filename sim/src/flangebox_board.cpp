@@ -11,7 +11,7 @@ namespace velmora_sim {
 
 struct FlangeboxBoard::State {
   mutable std::mutex mutex;
-  int type = 2;
+  std::function<int()> boardType;  // the type the controller reports
   std::deque<Json::Value> rs485Answers;
   std::vector<Json::Value> rs485Sent;
   std::map<std::tuple<int, int, int>, std::uint16_t> tables;  // (table, slave, address)
@@ -28,7 +28,8 @@ struct Limits {
   int bytes, coils, registers;
 };
 
-Limits limitsOf(int type) {
+Limits limitsOf(const std::function<int()>& boardType) {
+  const int type = boardType ? boardType() : 2;
   if (type == 2 || type == 4) return {128, 944, 59};
   if (type == 3) return {64, 432, 27};
   return {16, 48, 3};
@@ -89,19 +90,21 @@ bool acceptsFrame(P frame) {
 FlangeboxBoard::FlangeboxBoard() : state_(std::make_shared<State>()) {}
 FlangeboxBoard::~FlangeboxBoard() = default;
 
-void FlangeboxBoard::install(CommandService& service) {
+void FlangeboxBoard::install(CommandService& service, std::function<int()> boardType) {
   // The handlers hold the state, not this object: the service may outlive it.
   const std::shared_ptr<State> s = state_;
+  {
+    std::lock_guard<std::mutex> lock(s->mutex);
+    s->boardType = std::move(boardType);
+  }
   auto locked = [s](auto answer) {
     return [s, answer](Exchange& x) {
       std::lock_guard<std::mutex> lock(s->mutex);
       x.reply(answer(*s, x.request().payload));
     };
   };
-  service.serve(Form::get, "flangebox_support_rs485_param", locked([](State& st, P) { return Json::Value(st.type); }));
-
   service.serve(Form::command, "modbusRTU.data.rw", locked([](State& st, P p) {
-    const Limits limits = limitsOf(st.type);
+    const Limits limits = limitsOf(st.boardType);
     const Json::Value& sendLength = field(p, "send_len");
     const Json::Value& receiveLength = field(p, "rev_len");
     if (!intIn(sendLength, 0, limits.bytes) || !intIn(receiveLength, 0, limits.bytes) ||
@@ -126,7 +129,7 @@ void FlangeboxBoard::install(CommandService& service) {
     const Json::Value& num = field(p, "num");
     const Json::Value& values = field(p, "data_array");
     if (!intIn(field(p, "slave_addr"), 0, 65535) || !intIn(function, 1, 15) || !field(p, "if_crc_reverse").isBool() ||
-        !intIn(num, 0, limitsOf(st.type).coils) || !values.isArray() || values.size() != num.asUInt()) {
+        !intIn(num, 0, limitsOf(st.boardType).coils) || !values.isArray() || values.size() != num.asUInt()) {
       return failure("invalid coil request");
     }
     for (const Json::Value& v : values) {
@@ -156,7 +159,7 @@ void FlangeboxBoard::install(CommandService& service) {
     const Json::Value& function = field(p, "fun_cmd");
     const Json::Value& num = field(p, "num");
     if (!intIn(field(p, "slave_addr"), 0, 65535) || !intIn(function, 1, 16) || !field(p, "if_crc_reverse").isBool() ||
-        !intIn(num, 0, limitsOf(st.type).registers) || !intsIn(field(p, "data_array"), num.asUInt(), 0, 65535)) {
+        !intIn(num, 0, limitsOf(st.boardType).registers) || !intsIn(field(p, "data_array"), num.asUInt(), 0, 65535)) {
       return failure("invalid register request");
     }
     const int slave = p["slave_addr"].asInt();
@@ -209,11 +212,6 @@ void FlangeboxBoard::install(CommandService& service) {
     s->canQueue.pop_front();
     x.reply(std::move(reply));
   });
-}
-
-void FlangeboxBoard::setType(int type) {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->type = type;
 }
 
 void FlangeboxBoard::queueRs485Answer(Json::Value bytes) {

@@ -119,8 +119,16 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
+  robotConfig_.install(*command_);
+  // A switch changes the mode "sys.mode" reads.
+  command_->serve(Form::command, "sys.mode.switch", [this](Exchange& x) {
+    const Json::Value& mode = x.request().payload;
+    if (mode != "auto" && mode != "manual") return x.reply(-1);
+    system_.setOperateMode(mode.asString());
+    x.reply(0);
+  });
   cobot_.install(*command_, [this] { return info().jointCount; });
-  board_.install(*command_);
+  board_.install(*command_, [this] { return robotConfig_.flangeBoxType(); });
 }
 
 void Simulator::setInfo(ControllerInfo identity) {

@@ -28,14 +28,7 @@ BoardLimits boardLimits(int type) noexcept {
 int boardType(BaseRobot::Impl& impl) noexcept {
   // The type is stored before the flag is set, so a set flag always comes with its type.
   if (impl.flangeBoxTypeKnown.load()) return impl.flangeBoxType.load();
-  // TEMPORARY until the shared request lands.
-  Json::Value reply;
-  std::error_code ec;
-  impl.service->getValue("flangebox_support_rs485_param", Json::Value(), reply, ec);
-  if (ec || !isIntegerReply(reply)) return 0;
-  impl.flangeBoxType = reply.asInt();
-  impl.flangeBoxTypeKnown = true;
-  return reply.asInt();
+  return impl.GetFlangeBoxType();
 }
 
 bool takeBusFailure(const Json::Value& reply, std::error_code& ec) noexcept {

@@ -55,7 +55,7 @@ TEST_F(BusTest, BoardTypeSetsTheLimitsAndIsAskedUntilKnown) {
   const Case cases[] = {{2, 128, 944, 59}, {4, 128, 944, 59}, {3, 64, 432, 27}, {0, 16, 48, 3}, {7, 16, 48, 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.type);
-    sim().board().setType(c.type);
+    sim().robotConfig().setFlangeBoxType(c.type);
     OstraMaxRobot arm(address(), address());
     command().log().clear();
     auto atLimit = [&](int extra) {
@@ -83,7 +83,7 @@ TEST_F(BusTest, BoardTypeSetsTheLimitsAndIsAskedUntilKnown) {
 
   // A failed read: the smallest limits for this call, asked again by the next.
   OstraMaxRobot arm(address(), address());
-  sim().board().setType(3);
+  sim().robotConfig().setFlangeBoxType(3);
   command().log().clear();
   command().script(Form::get, kTypeKey, Behaviour::reply("three").times(1));
   Bytes in(17);

@@ -2,7 +2,6 @@
 // The tool-end I/O board of a collaborative arm, with a Modbus RTU slave on its RS485 line and
 // a CAN bus. Served keys (a test's scripts and handlers for a key still come first):
 //
-//   "flangebox_support_rs485_param" g  the board type (see `setType`)
 //   "modbusRTU.data.rw"      c  {"send_len", "rev_len", "send_data": [bytes]} ->
 //                               {"data": {"rev_data": [rev_len bytes]}}: the next queued RS485
 //                               answer, else the sent bytes (cut or padded with zeros)
@@ -21,7 +20,8 @@
 //                               when it comes within the wait (the answer then waits for it),
 //                               else -1 after the wait
 // A request the board cannot carry out (a malformed request, more bytes or values than the
-// board type allows, an address range beyond 65535, a function code of the other table)
+// board type allows (2 and 4 carry 128 RS485 bytes, 944 coils and 59 registers, 3 64/432/27,
+// any other 16/48/3), an address range beyond 65535, a function code of the other table)
 // answers {"error": text}.
 //
 // Accessors may be called from any thread; they share one lock with the served keys.
@@ -30,6 +30,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,11 +46,9 @@ class FlangeboxBoard {
   FlangeboxBoard(const FlangeboxBoard&) = delete;
   FlangeboxBoard& operator=(const FlangeboxBoard&) = delete;
 
-  void install(CommandService& service);
-
-  /// The board type "flangebox_support_rs485_param" answers (2 at start): 2 and 4 carry 128
-  /// RS485 bytes, 944 coils and 59 registers, 3 64/432/27, any other 16/48/3.
-  void setType(int type);
+  /// Serves the keys above on `service`; `boardType` (asked at each request, on the
+  /// simulator's thread) is the type the controller reports, which sets the limits.
+  void install(CommandService& service, std::function<int()> boardType);
 
   /// Answers of the RS485 slave, one per exchange in order (values as sent on the wire).
   void queueRs485Answer(Json::Value bytes);

@@ -13,7 +13,9 @@
 //                              the stream, which otherwise goes to the command connection's peer.
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
 //   power, modes, state, posture, NTP, the controller log (`system()`, see
-//                              controller_system.h).
+//                              controller_system.h); "sys.mode.switch" (c) sets the mode.
+//   tools, work objects, registers, reboot, board type, external axes, rail (`robotConfig()`,
+//                              see robot_config.h).
 //   a collaborative arm's extras and its tool-end board (`cobot()`, `board()`, see
 //                              cobot_extras.h and flangebox_board.h).
 
@@ -32,6 +34,7 @@
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/flangebox_board.h"
+#include "velmora_sim/robot_config.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -81,9 +84,11 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The system state behind power, modes, operation state, posture and the controller log.
   ControllerSystem& system() noexcept { return system_; }
+  /// The configuration tables behind the tool, register, reboot, board, axis and rail keys.
+  RobotConfig& robotConfig() noexcept { return robotConfig_; }
   /// Drag, collision detection, force sensor, keypad and the tool-end board's settings.
   CobotExtras& cobot() noexcept { return cobot_; }
-  /// The tool-end board's RS485 slave and CAN bus.
+  /// The tool-end board's RS485 slave and CAN bus (its type is `robotConfig()`'s).
   FlangeboxBoard& board() noexcept { return board_; }
 
   /// Replaces what "sys.info" answers from the next request on. Any thread.
@@ -107,6 +112,7 @@ class Simulator {
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
+  RobotConfig robotConfig_;
   CobotExtras cobot_;
   FlangeboxBoard board_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
