@@ -72,8 +72,10 @@ void Simulator::serveControllerKeys() {
       x.reply(-1);
       return;
     }
-    file_->expect(length.asUInt64(), [digest = md5.asString()](const std::string& bytes) {
-      return md5Hex(bytes) == digest ? Verdict::success() : Verdict::error();
+    file_->expect(length.asUInt64(), [this, digest = md5.asString(), announcement](const std::string& bytes) {
+      if (md5Hex(bytes) != digest) return Verdict::error();
+      projects_.fileArrived(announcement, bytes);
+      return Verdict::success();
     });
     x.reply(0);
   });
@@ -129,9 +131,18 @@ void Simulator::serveControllerKeys() {
   });
   cobot_.install(*command_, [this] { return info().jointCount; });
   board_.install(*command_, [this] { return robotConfig_.flangeBoxType(); });
+  motion_ = std::make_unique<MotionResponder>(*this);
+  motionSettings_ = std::make_unique<MotionSettings>(system_);
+  motionSettings_->install(*command_);
+  ioBoard_.install(*command_, system_);
+  arm_.install(*command_, [this] { return info().jointCount; });
+  projects_.install(*command_);
+  paths_.install(*command_);
 }
 
 void Simulator::setInfo(ControllerInfo identity) {
+  // A controller publishes its own arm's joint fields.
+  state_->setFields(static_cast<unsigned>(identity.jointCount), {});
   std::lock_guard<std::mutex> lock(infoMutex_);
   info_ = std::move(identity);
 }

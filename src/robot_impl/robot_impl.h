@@ -148,6 +148,9 @@ class BaseRobot::Impl {
   std::atomic<int> dragType{2};
   /// 0 never connected, 1 connected, 2 connection lost.
   std::atomic<int> connectionState{0};
+  /// Held by an import from its file transfer through its import command: the controller
+  /// imports the file it received last, so another import's transfer must not come between.
+  std::mutex importMutex;
 
  private:
   static constexpr std::size_t kEvents = 4;

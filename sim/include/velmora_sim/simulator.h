@@ -18,6 +18,12 @@
 //                              see robot_config.h).
 //   a collaborative arm's extras and its tool-end board (`cobot()`, `board()`, see
 //                              cobot_extras.h and flangebox_board.h).
+//   queued motion and its reports (`motion()`, motion_responder.h); motion settings,
+//                              jogging, path checks, "eci.enable"/"eci.disable"
+//                              (`motionSettings()`, motion_settings.h).
+//   I/O signals, registers (`ioBoard()`, controller_io.h); joint state (`arm()`, arm_state.h).
+//   RL projects, imports and project files (`projects()`, see project_store.h); path
+//                              recording (`paths()`, see path_recorder.h).
 
 #include <asio/io_context.hpp>
 
@@ -29,12 +35,18 @@
 #include <string>
 #include <thread>
 
+#include "velmora_sim/arm_state.h"
 #include "velmora_sim/cobot_extras.h"
 #include "velmora_sim/command_service.h"
+#include "velmora_sim/controller_io.h"
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/flangebox_board.h"
 #include "velmora_sim/robot_config.h"
+#include "velmora_sim/motion_responder.h"
+#include "velmora_sim/motion_settings.h"
+#include "velmora_sim/path_recorder.h"
+#include "velmora_sim/project_store.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -90,8 +102,18 @@ class Simulator {
   CobotExtras& cobot() noexcept { return cobot_; }
   /// The tool-end board's RS485 slave and CAN bus (its type is `robotConfig()`'s).
   FlangeboxBoard& board() noexcept { return board_; }
+  /// Queued motion requests and their reports, on demand until told otherwise; motion
+  /// settings, jogging, path checks and the real-time switch.
+  MotionResponder& motion() noexcept { return *motion_; }
+  MotionSettings& motionSettings() noexcept { return *motionSettings_; }
+  /// I/O signals and registers (controller_io.h); joint state and run parameters (arm_state.h).
+  ControllerIo& ioBoard() noexcept { return ioBoard_; }
+  ArmState& arm() noexcept { return arm_; }
+  ProjectStore& projects() noexcept { return projects_; }
+  PathRecorder& paths() noexcept { return paths_; }
 
-  /// Replaces what "sys.info" answers from the next request on. Any thread.
+  /// Replaces what "sys.info" answers from the next request on, and sizes the state stream's
+  /// joint fields by its joint count (the stream's fields are cleared). Any thread.
   void setInfo(ControllerInfo info);
   ControllerInfo info() const;
 
@@ -115,6 +137,12 @@ class Simulator {
   RobotConfig robotConfig_;
   CobotExtras cobot_;
   FlangeboxBoard board_;
+  std::unique_ptr<MotionResponder> motion_;
+  std::unique_ptr<MotionSettings> motionSettings_;
+  ControllerIo ioBoard_;
+  ArmState arm_;
+  ProjectStore projects_;
+  PathRecorder paths_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only
