@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <new>
 #include <set>
 #include <string>
 #include <thread>
@@ -23,40 +22,7 @@
 #include "network/data_receiver.h"
 #include "velmora_sim/state_publisher.h"
 
-// ---- allocations on the calling thread -------------------------------------------------------
-namespace {
-thread_local std::uint64_t threadAllocations = 0;
-void* countedAlloc(std::size_t size) {
-  ++threadAllocations;
-  return std::malloc(size == 0 ? 1 : size);
-}
-void* countedAlignedAlloc(std::size_t size, std::align_val_t align) {
-  ++threadAllocations;
-  const auto a = static_cast<std::size_t>(align);
-  return std::aligned_alloc(a, (size + a - 1) / a * a);
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (void* p = countedAlloc(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAlloc(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAlloc(size); }
-void* operator new(std::size_t size, std::align_val_t align) {
-  if (void* p = countedAlignedAlloc(size, align)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size, std::align_val_t align) { return operator new(size, align); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+#include "alloc_counter.h"
 
 namespace {
 
@@ -119,7 +85,7 @@ double decodeNs(const Recipe& recipe, int batches) {
   // The first batch warms the receiver up and is not counted.
   for (int b = 0; b <= batches; ++b) {
     for (int i = 0; i < kBatch; ++i) publisher.sendNow();
-    const std::uint64_t allocationsBefore = threadAllocations;
+    const std::uint64_t allocationsBefore = bench::threadAllocations;
     const auto start = Clock::now();
     for (int i = 0; i < kBatch; ++i) {
       if (receiver->receive(1s) != publisher.packetSize()) fail("packet lost in the decode run");
@@ -135,7 +101,7 @@ double decodeNs(const Recipe& recipe, int batches) {
     }
     if (b > 0) {
       busy += Clock::now() - start;
-      allocationsAfterWarmUp += threadAllocations - allocationsBefore;
+      allocationsAfterWarmUp += bench::threadAllocations - allocationsBefore;
       packetsAfterWarmUp += kBatch;
     }
   }
@@ -190,12 +156,12 @@ LossResult lossAt(int hz, std::chrono::seconds duration) {
   receiver->readField("ts", last);
   std::uint64_t lost = last - 1;
   auto take = [&](std::chrono::nanoseconds timeout) {
-    const std::uint64_t before = threadAllocations;
+    const std::uint64_t before = bench::threadAllocations;
     const std::size_t n = receiver->receive(timeout);
     if (n == 0) return false;
     std::uint64_t ts = 0;
     receiver->readField("ts", ts);
-    allocationsAfterWarmUp += threadAllocations - before;
+    allocationsAfterWarmUp += bench::threadAllocations - before;
     ++packetsAfterWarmUp;
     if (ts > last + 1) lost += ts - last - 1;
     last = ts;

@@ -202,7 +202,7 @@ class BaseRobot : public Base<BaseRobot> {
   void setAO(unsigned board, unsigned port, double value, std::error_code& ec) noexcept;
   /// "g" "register.values" for "<name>.#<index>" (vectors: the whole register, index unused):
   /// -17001 for -1, -260 an unreadable reply, 259 when the value or any element is not of the
-  /// type; a scalar output is untouched and a vector output empty on failure.
+  /// type; the output is untouched on failure, except a vector emptied by a refused value.
   template <typename T>
   void readRegister(const std::string& name, unsigned index, T& value,
                     std::error_code& ec) noexcept;
@@ -245,7 +245,8 @@ class BaseRobot : public Base<BaseRobot> {
   void pauseProject(std::error_code& ec) noexcept;
   /// "c" "project.pp.main": 262 until NrtRLTask was once chosen; the reply is the code.
   void ppToMain(std::error_code& ec) noexcept;
-  /// "s" "project.run_param" with {"override", "loop_mode"}: 258 for a rate outside 0.01..1.0.
+  /// "s" "project.run_param" with {"override", "loop_mode"}: 258 for a rate outside 0.01..1.0
+  /// (NaN included).
   void setProjectRunningOpt(double rate, bool loop, std::error_code& ec) noexcept;
   /// "g" "project.list": the projects with their tasks; -260 for a reply that is not a list.
   std::vector<RLProjectInfo> projectsInfo(std::error_code& ec) noexcept;
@@ -254,13 +255,15 @@ class BaseRobot : public Base<BaseRobot> {
   void removeProject(const std::string& project_name, std::error_code& ec,
                      bool remove_all = false) noexcept;
   /// Sends the archive on the file channel (up to 300 s), then "c" "ix.sdk.import_project": the
-  /// project name; -279 no such file, -281 no ".zip" in its name, -280/-283/-284/-285 transfer
-  /// failures, -277/-278/-280/-281/-284/-60005 the controller's refusals.
+  /// project name; -279 no such file, -281 no ".zip" in its name, 259 when what precedes it is
+  /// not a plain name, -280/-283/-284/-285 transfer failures, -277/-278/-280/-281/-284/-60005
+  /// the controller's refusals.
   std::string importProject(const std::string& file_path, bool overwrite,
                             std::error_code& ec) noexcept;
   /// Sends the file, then "c" "eci.file_transfer.import_project_file" into dest
-  /// "project/<project>[/<task>[/<file>]]": the stored name; 259 malformed dest, -279 no such
-  /// file, -281 wrong extension, transfer and refusal codes as `importProject`.
+  /// "project/<project>[/<task>[/<file>]]": the stored name; 259 malformed dest (a component
+  /// empty, "." or "..") or stored name, -279 no such file, -281 wrong extension, transfer and
+  /// refusal codes as `importProject`. The local path is used as given.
   std::string importFile(std::string src_file_path, std::string dest, bool overwrite,
                          std::error_code& ec) noexcept;
   /// "c" "project.remove_files" for paths "project/<project>/<task>[/<file>.mod]": 259 for an

@@ -30,6 +30,7 @@ const char* const kUsage =
     "  --verbose          print every request received\n"
     "  --help             print this text\n"
     "\n"
+    "Queued motion commands are reported finished 20 to 40 ms after they arrive.\n"
     "Unknown keys are answered with 0 (command and set forms), null (get) or the flag (watch).\n";
 
 bool parsePort(const char* text, std::uint16_t& port) {
@@ -92,6 +93,8 @@ int main(int argc, char** argv) {
     velmora_sim::Simulator sim(options);
     // A long-running simulator keeps no record of what it received.
     sim.command().log().setEnabled(false);
+    // A program appending motion waits for its finish reports, as on an arm.
+    sim.motion().finishAfter(std::chrono::milliseconds(20), std::chrono::milliseconds(40));
     if (options.upgradeService) sim.upgrade().setRecording(false);
     if (verbose) {
       sim.command().observe([](const velmora_sim::Request& r) {

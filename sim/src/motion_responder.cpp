@@ -52,6 +52,9 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
     std::string id;
     int point = 0;
     std::weak_ptr<Connection> connection;
+    bool fails = false;
+    int error = 0;
+    std::string msg;
   };
 
   explicit State(Simulator& sim) : io(sim.io()), service(sim.command()) {}
@@ -68,7 +71,17 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
     std::vector<Command> commands;
     int point = 0;
     for (auto& commandId : commandIds(id, request.payload)) {
-      commands.push_back(Command{std::move(commandId), point++, exchange.connection()});
+      Command command;
+      command.id = std::move(commandId);
+      command.point = point++;
+      command.connection = exchange.connection();
+      if (failAt != 0 && ++counted == failAt) {
+        command.fails = true;
+        command.error = failError;
+        command.msg = failMsg;
+        failAt = 0;
+      }
+      commands.push_back(std::move(command));
     }
     if (!timed) {
       for (auto& c : commands) unreported.push_back(std::move(c));
@@ -84,18 +97,38 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
       auto timer = std::make_shared<asio::steady_timer>(self->io, when);
       timer->async_wait([self, timer, gen, commands = std::move(commands)](const std::error_code& ec) {
         if (ec) return;
-        for (const auto& c : commands) self->sendFinish(c, gen);
+        for (const auto& c : commands) {
+          if (!self->sendFinish(c, gen)) break;
+        }
       });
     });
   }
 
-  void sendFinish(const Command& command, std::uint64_t gen) {
+  // False once the command failed: the controller holds nothing after it.
+  bool sendFinish(const Command& command, std::uint64_t gen) {
     {
       std::lock_guard<std::mutex> lock(mutex);
-      if (gen != generation) return;
+      if (gen != generation) return false;
+      if (command.fails) dropAllLocked();
     }
-    if (const auto connection = command.connection.lock()) connection->send(notification(
-        reportBody(command.id, command.point, "finish:0", 0)));
+    return deliver(command);
+  }
+
+  void dropAllLocked() {
+    unreported.clear();
+    ++generation;
+  }
+
+  bool deliver(const Command& command) {
+    const auto connection = command.connection.lock();
+    if (!connection) return !command.fails;
+    if (starts) connection->send(notification(reportBody(command.id, command.point, "start", 0)));
+    if (command.fails) {
+      connection->send(notification(reportBody(command.id, command.point, command.msg, command.error)));
+      return false;
+    }
+    connection->send(notification(reportBody(command.id, command.point, "finish:0", 0)));
+    return true;
   }
 
   Json::Value notification(Json::Value body) {
@@ -113,11 +146,16 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
       due.assign(unreported.begin(), unreported.begin() + static_cast<std::ptrdiff_t>(n));
       unreported.erase(unreported.begin(), unreported.begin() + static_cast<std::ptrdiff_t>(n));
     }
+    int reported = 0;
     for (const auto& c : due) {
-      if (const auto connection = c.connection.lock()) connection->send(notification(
-          reportBody(c.id, c.point, "finish:0", 0)));
+      ++reported;
+      if (c.fails) {
+        std::lock_guard<std::mutex> lock(mutex);
+        dropAllLocked();
+      }
+      if (!deliver(c)) break;
     }
-    return static_cast<int>(due.size());
+    return reported;
   }
 
   asio::io_context& io;
@@ -130,6 +168,11 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
   std::chrono::steady_clock::time_point lastDue{};
   std::uint64_t generation = 0;
   std::mt19937_64 random{20240611};
+  std::atomic<bool> starts{false};
+  std::uint64_t counted = 0;  // commands received since `failCommand`
+  std::uint64_t failAt = 0;   // 0: none
+  int failError = 0;
+  std::string failMsg;
   std::atomic<std::uint64_t> notificationId{0};
 };
 
@@ -161,6 +204,16 @@ void MotionResponder::finishAfter(std::chrono::milliseconds min, std::chrono::mi
   state_->timed = true;
   state_->minDelay = std::max(min, std::chrono::milliseconds(0));
   state_->maxDelay = std::max(max, state_->minDelay);
+}
+
+void MotionResponder::reportStarts(bool on) { state_->starts.store(on); }
+
+void MotionResponder::failCommand(int n, int error, std::string msg) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->counted = 0;
+  state_->failAt = n > 0 ? static_cast<std::uint64_t>(n) : 0;
+  state_->failError = error;
+  state_->failMsg = std::move(msg);
 }
 
 int MotionResponder::finishPending() { return state_->finish(static_cast<std::size_t>(-1)); }

@@ -72,8 +72,10 @@ void Simulator::serveControllerKeys() {
       x.reply(-1);
       return;
     }
-    file_->expect(length.asUInt64(), [digest = md5.asString()](const std::string& bytes) {
-      return md5Hex(bytes) == digest ? Verdict::success() : Verdict::error();
+    file_->expect(length.asUInt64(), [this, digest = md5.asString(), announcement](const std::string& bytes) {
+      if (md5Hex(bytes) != digest) return Verdict::error();
+      projects_.fileArrived(announcement, bytes);
+      return Verdict::success();
     });
     x.reply(0);
   });
@@ -119,9 +121,26 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
+  robotConfig_.install(*command_);
+  // A switch changes the mode "sys.mode" reads.
+  command_->serve(Form::command, "sys.mode.switch", [this](Exchange& x) {
+    const Json::Value& mode = x.request().payload;
+    if (mode != "auto" && mode != "manual") return x.reply(-1);
+    system_.setOperateMode(mode.asString());
+    x.reply(0);
+  });
+  motion_ = std::make_unique<MotionResponder>(*this);
+  motionSettings_ = std::make_unique<MotionSettings>(system_);
+  motionSettings_->install(*command_);
+  ioBoard_.install(*command_, system_);
+  arm_.install(*command_, [this] { return info().jointCount; });
+  projects_.install(*command_);
+  paths_.install(*command_);
 }
 
 void Simulator::setInfo(ControllerInfo identity) {
+  // A controller publishes its own arm's joint fields.
+  state_->setFields(static_cast<unsigned>(identity.jointCount), {});
   std::lock_guard<std::mutex> lock(infoMutex_);
   info_ = std::move(identity);
 }

@@ -40,7 +40,9 @@ struct FileBytes {
 // or longer than `maxLength`, -284 no memory or fewer bytes than its length (a file cut while
 // read must not go out padded, with a digest that matches the padding).
 int readWholeFile(const std::string& path, std::uint64_t maxLength, FileBytes& file) {
-  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking: opening a FIFO would otherwise wait for a writer that may never come; the
+  // flag changes nothing for the regular files that pass the check below.
+  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return -280;
   struct stat status {};
   if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) return -280;

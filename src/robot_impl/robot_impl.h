@@ -106,6 +106,21 @@ class BaseRobot::Impl {
   /// in member order; a member that cannot be read is dropped and logged, the others still go.
   void onNotification(const Json::Value& message) noexcept;
 
+  // ---- Shared controller requests (robot_impl_requests.cpp; see robot_requests.h) ----
+
+  std::vector<WorkToolInfo> workToolsInfo(const std::string& kind, std::error_code& ec) noexcept;
+  void setWorkToolInfo(const WorkToolInfo& toolInfo, const std::string& kind, std::error_code& ec) noexcept;
+  void queryRegisterValues(Json::Value& values, const std::string& key, std::error_code& ec) noexcept;
+  void rebootOrShutdown(int option, std::error_code& ec) noexcept;
+  int setOperateMode(OperateMode mode, std::error_code& ec) noexcept;
+  /// The tool-end board type (0 when it could not be read); a read stores it in
+  /// `flangeBoxType` before it sets `flangeBoxTypeKnown`.
+  int GetFlangeBoxType() noexcept;
+  void queryExtAxisInfo(Json::Value& reply, std::error_code& ec) noexcept;
+  void queryMechUnit(Json::Value& reply, std::error_code& ec) noexcept;
+  void queryRailParameter(Json::Value& value, std::error_code& ec) noexcept;
+  void writeRailParameter(const Json::Value& value, std::error_code& ec) noexcept;
+
   // ---- Operation states ----
 
   /// The controller's state names and what they mean (14 entries).
@@ -133,6 +148,9 @@ class BaseRobot::Impl {
   std::atomic<int> dragType{2};
   /// 0 never connected, 1 connected, 2 connection lost.
   std::atomic<int> connectionState{0};
+  /// Held by an import from its file transfer through its import command: the controller
+  /// imports the file it received last, so another import's transfer must not come between.
+  std::mutex importMutex;
 
  private:
   static constexpr std::size_t kEvents = 4;

@@ -127,8 +127,8 @@ TEST_F(StreamTest, PublisherKeepsSubMillisecondRates) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   while (take()) {
   }
-  // 4 kHz asked; allow a loaded machine half of it.
-  EXPECT_GT(double(controller.sentCount()) / seconds, 2000.0);
+  // 4 kHz asked; a loaded or instrumented build must still beat the 1 ms floor of whole-millisecond streams.
+  EXPECT_GT(double(controller.sentCount()) / seconds, 1000.0);
   EXPECT_EQ(last, controller.sentCount());
   EXPECT_EQ(gaps, 0u);
 }

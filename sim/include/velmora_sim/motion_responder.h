@@ -7,7 +7,10 @@
 //   {"id": n, "n": {"move.last_error_with_setting":
 //       {"error": 0, "data": {"id": "<text id>[*custom]", "point": i, "msg": "finish:0"}}}}
 //
-// on a timer or on demand. "move.reset" (when not scripted) forgets every unreported command.
+// on a timer or on demand, optionally after a "start" report of the same command, or in place
+// of the finish an error report of a command chosen in advance (after which the controller
+// drops every command it still holds, as one that stops does). "move.reset" (when not
+// scripted) forgets every unreported command.
 // Requests of these keys with a numeric id are answered 0 and never reported. Refusals are
 // scripted on the command service like any other reply (a scripted request is never reported).
 
@@ -40,6 +43,14 @@ class MotionResponder {
   int finishPending();
   /// Reports the `n` oldest unreported commands finished; returns how many.
   int finishOldest(int n);
+  /// With `on`, each command is reported {"error": 0, "data": {..., "msg": "start"}} right
+  /// before its finish (a report that finishes nothing).
+  void reportStarts(bool on);
+  /// The `n`-th command received from now on (1 for the next) is reported {"error": error,
+  /// "data": {..., "msg": msg}} instead of finished, and every command still unreported is
+  /// dropped with it. `n` 0 cancels.
+  void failCommand(int n, int error, std::string msg = "error");
+
   /// Pushes one report {"error": error, "data": {"id", "point", "msg"}} to every connection.
   void report(const std::string& id, int point, const std::string& msg, int error = 0);
   /// Pushes {"move.last_error_with_setting": body} whatever `body` is.

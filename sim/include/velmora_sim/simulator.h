@@ -13,7 +13,15 @@
 //                              the stream, which otherwise goes to the command connection's peer.
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
 //   power, modes, state, posture, NTP, the controller log (`system()`, see
-//                              controller_system.h).
+//                              controller_system.h); "sys.mode.switch" (c) sets the mode.
+//   tools, work objects, registers, reboot, board type, external axes, rail (`robotConfig()`,
+//                              see robot_config.h).
+//   queued motion and its reports (`motion()`, motion_responder.h); motion settings,
+//                              jogging, path checks, "eci.enable"/"eci.disable"
+//                              (`motionSettings()`, motion_settings.h).
+//   I/O signals, registers (`ioBoard()`, controller_io.h); joint state (`arm()`, arm_state.h).
+//   RL projects, imports and project files (`projects()`, see project_store.h); path
+//                              recording (`paths()`, see path_recorder.h).
 
 #include <asio/io_context.hpp>
 
@@ -25,9 +33,16 @@
 #include <string>
 #include <thread>
 
+#include "velmora_sim/arm_state.h"
 #include "velmora_sim/command_service.h"
+#include "velmora_sim/controller_io.h"
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
+#include "velmora_sim/robot_config.h"
+#include "velmora_sim/motion_responder.h"
+#include "velmora_sim/motion_settings.h"
+#include "velmora_sim/path_recorder.h"
+#include "velmora_sim/project_store.h"
 #include "velmora_sim/upgrade_service.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
@@ -77,8 +92,20 @@ class Simulator {
   velmora::sim::RtPortListener& rtPort() noexcept { return *rtPort_; }
   /// The system state behind power, modes, operation state, posture and the controller log.
   ControllerSystem& system() noexcept { return system_; }
+  /// The configuration tables behind the tool, register, reboot, board, axis and rail keys.
+  RobotConfig& robotConfig() noexcept { return robotConfig_; }
+  /// Queued motion requests and their reports, on demand until told otherwise; motion
+  /// settings, jogging, path checks and the real-time switch.
+  MotionResponder& motion() noexcept { return *motion_; }
+  MotionSettings& motionSettings() noexcept { return *motionSettings_; }
+  /// I/O signals and registers (controller_io.h); joint state and run parameters (arm_state.h).
+  ControllerIo& ioBoard() noexcept { return ioBoard_; }
+  ArmState& arm() noexcept { return arm_; }
+  ProjectStore& projects() noexcept { return projects_; }
+  PathRecorder& paths() noexcept { return paths_; }
 
-  /// Replaces what "sys.info" answers from the next request on. Any thread.
+  /// Replaces what "sys.info" answers from the next request on, and sizes the state stream's
+  /// joint fields by its joint count (the stream's fields are cleared). Any thread.
   void setInfo(ControllerInfo info);
   ControllerInfo info() const;
 
@@ -99,6 +126,13 @@ class Simulator {
   std::unique_ptr<FileService> file_;
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
+  RobotConfig robotConfig_;
+  std::unique_ptr<MotionResponder> motion_;
+  std::unique_ptr<MotionSettings> motionSettings_;
+  ControllerIo ioBoard_;
+  ArmState arm_;
+  ProjectStore projects_;
+  PathRecorder paths_;
   std::unique_ptr<velmora::sim::StatePublisher> state_;
   std::unique_ptr<velmora::sim::RtPortListener> rtPort_;
   std::string clientIp_;  // simulator thread only

@@ -1,0 +1,209 @@
+// Queued motion through the public robot API against the simulator on loopback:
+// - append to wire: from calling `moveAppend` with one linear move to the simulator having read
+//   the request, next to the floor: a raw blocking socket writing the same request bytes to the
+//   same simulator, timed the same way (send to the simulator's read), in alternating blocks;
+// - batches per second of 1 and of 100 linear moves, appended as fast as the queue takes them
+//   with the in-flight limit at its default (300), the simulator reporting each command
+//   finished as soon as it has it, until the callback has heard every finish.
+// VELMORA_BENCH_SAMPLES sets the latency samples per block (default 2000), VELMORA_BENCH_BATCHES
+// the batches of one move (default 5000; a fiftieth of it for batches of 100).
+
+#include <stdlib.h>
+
+#include <velmora/robots.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "raw_floor.h"
+#include "velmora_sim/simulator.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+std::size_t envOr(const char* name, std::size_t fallback) {
+  const char* text = std::getenv(name);
+  return text ? std::max<std::size_t>(1, std::strtoull(text, nullptr, 10)) : fallback;
+}
+
+// The robot connects to the controller's fixed port: the simulator needs an address where
+// nothing else listens on it.
+std::unique_ptr<velmora_sim::Simulator> startSimulator() {
+  for (int host = 1; host < 50; ++host) {
+    velmora_sim::SimulatorOptions options;
+    options.address = "127.86.77." + std::to_string(host);
+    options.rtPort = 0;
+    try {
+      return std::make_unique<velmora_sim::Simulator>(options);
+    } catch (const std::exception&) {
+    }
+  }
+  return nullptr;
+}
+
+// When the simulator read the latest request of the watched key.
+struct Arrivals {
+  std::atomic<std::int64_t> at{0};
+  std::atomic<std::uint64_t> count{0};
+
+  bool waitBeyond(std::uint64_t seen) const {
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (count.load(std::memory_order_acquire) <= seen) {
+      if (Clock::now() > deadline) return false;
+    }
+    return true;
+  }
+  double sinceUs(Clock::time_point t0) const {
+    return micros(Clock::time_point(Clock::duration(at.load(std::memory_order_relaxed))) - t0);
+  }
+};
+
+std::vector<velmora::MoveLCommand> moves(int n) {
+  std::vector<velmora::MoveLCommand> out;
+  for (int i = 0; i < n; ++i) {
+    velmora::MoveLCommand m(velmora::CartesianPosition{0.3 + i * 1e-4, 0.1, 0.4, 3.14, 0.0, 0.0}, 500, 10);
+    m.rotSpeed = 30;
+    out.push_back(m);
+  }
+  return out;
+}
+
+}  // namespace
+
+int main() {
+  const std::size_t samples = envOr("VELMORA_BENCH_SAMPLES", 2000);
+  const std::size_t batches1 = envOr("VELMORA_BENCH_BATCHES", 5000);
+  const std::size_t batches100 = std::max<std::size_t>(10, batches1 / 50);
+  std::string scratch = (std::filesystem::temp_directory_path() / "velmora-bench-XXXXXX").string();
+  if (mkdtemp(scratch.data()) == nullptr) return 1;
+  std::filesystem::current_path(scratch);
+
+  auto sim = startSimulator();
+  if (!sim) {
+    std::fprintf(stderr, "cannot start the simulator\n");
+    return 1;
+  }
+  sim->command().log().setEnabled(false);
+  sim->motion().finishAfter(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
+  Arrivals arrivals;
+  sim->command().observe([&](const velmora_sim::Request& r) {
+    if (r.key != "move.l") return;
+    arrivals.at.store(r.time.time_since_epoch().count(), std::memory_order_relaxed);
+    arrivals.count.fetch_add(1, std::memory_order_release);
+  });
+  const std::string address = sim->address();
+  int status = 0;
+  {
+    velmora::OstraMaxRobot robot(address, address);
+    std::atomic<std::uint64_t> finished{0};
+    std::error_code ec;
+    robot.setEventWatcher(velmora::Event::moveExecution,
+                          [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
+    robot.moveStart(ec);
+    if (ec) {
+      std::fprintf(stderr, "moveStart failed (%d)\n", ec.value());
+      return 1;
+    }
+    auto waitFinished = [&](std::uint64_t n) {
+      const auto deadline = Clock::now() + std::chrono::seconds(60);
+      while (finished.load(std::memory_order_acquire) < n) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+      }
+      return true;
+    };
+
+    // Append to wire, against the raw floor, in alternating blocks.
+    const auto one = moves(1);
+    bench::RawFloorClient raw(address, 6666);
+    if (!raw.connected()) {
+      std::fprintf(stderr, "raw client cannot connect\n");
+      return 1;
+    }
+    // The bytes the link writes for one queued move; a numeric id so the simulator answers
+    // and reports nothing more.
+    const std::string body =
+        R"({"c":{"move.l":{"point":{"elb":0.0,"rot":[3.14,0.0,0.0],"trans":[0.3,0.1,0.4]},)"
+        R"("traj":{"rot_speed":30.0,"speed":0.5,"zone":0.01}}},"id":)";
+    std::vector<double> library;
+    std::vector<double> floor;
+    std::uint64_t rawId = 4'000'000'000ull;
+    std::uint64_t appended = 0;
+    std::string reply;
+    for (int block = 0; block < 6 && status == 0; ++block) {
+      const bool warmup = block < 2;
+      for (std::size_t i = 0; i < samples / 4 && status == 0; ++i) {
+        std::uint64_t seen = arrivals.count.load();
+        std::string id;
+        const auto t0 = Clock::now();
+        robot.moveAppend(one, id, ec);
+        if (ec || !arrivals.waitBeyond(seen)) status = 1;
+        if (!warmup) library.push_back(arrivals.sinceUs(t0));
+        ++appended;
+
+        seen = arrivals.count.load();
+        const std::string request = body + std::to_string(rawId++) + "}\r";
+        const auto f0 = Clock::now();
+        if (!raw.roundTrip(request, reply) || !arrivals.waitBeyond(seen)) status = 1;
+        if (!warmup) floor.push_back(arrivals.sinceUs(f0));
+      }
+    }
+    if (status != 0 || !waitFinished(appended)) {
+      std::fprintf(stderr, "append-to-wire samples failed\n");
+      return 1;
+    }
+    const double appendUs = median(library);
+    const double floorUs = median(floor);
+    std::printf("append to wire (1 linear move): p50 %.1f us; raw-socket floor, same bytes: p50 %.1f us (%.2fx)\n",
+                appendUs, floorUs, appendUs / floorUs);
+
+    // Batches through the in-flight limit.
+    auto batchesPerSecond = [&](int size, std::size_t count) {
+      const auto list = moves(size);
+      const std::uint64_t target = finished.load() + static_cast<std::uint64_t>(size) * count;
+      const auto t0 = Clock::now();
+      for (std::size_t i = 0; i < count; ++i) {
+        std::string id;
+        robot.moveAppend(list, id, ec);
+        if (ec) return -1.0;
+      }
+      if (!waitFinished(target)) return -1.0;
+      return static_cast<double>(count) / std::chrono::duration<double>(Clock::now() - t0).count();
+    };
+    batchesPerSecond(1, batches1 / 10);  // warm-up
+    const double perSecond1 = batchesPerSecond(1, batches1);
+    const double perSecond100 = batchesPerSecond(100, batches100);
+    if (perSecond1 < 0 || perSecond100 < 0) {
+      std::fprintf(stderr, "batches never finished\n");
+      return 1;
+    }
+    std::printf("batches of 1 move: %zu at %.0f/s (%.0f moves/s)\n", batches1, perSecond1, perSecond1);
+    std::printf("batches of 100 moves: %zu at %.0f/s (%.0f moves/s)\n", batches100, perSecond100,
+                perSecond100 * 100);
+    robot.disconnectFromRobot(ec);
+    std::printf("move_pipeline: append_to_wire_us=%.1f floor_us=%.1f batches_per_s_1=%.0f batches_per_s_100=%.0f\n",
+                appendUs, floorUs, perSecond1, perSecond100);
+  }
+  sim->stop();
+  std::filesystem::current_path(std::filesystem::temp_directory_path());
+  std::error_code removeError;
+  std::filesystem::remove_all(scratch, removeError);
+  return status;
+}

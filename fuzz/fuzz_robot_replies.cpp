@@ -1,0 +1,54 @@
+// Replies to the shared robot requests (tool and work-object lists, registers) are untrusted:
+// any JSON must go through the readers without an exception, a crash or undefined behaviour,
+// and a reader that fails leaves a code and no half-read result.
+#include <json/reader.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "robot_impl/robot_requests.h"
+
+using namespace velmora;
+using namespace velmora::internal;
+
+namespace {
+
+void require(bool condition) {
+  if (!condition) std::abort();
+}
+
+void listReader(const Json::Value& reply, const std::string& kind) {
+  std::error_code ec;
+  std::vector<WorkToolInfo> list(1);
+  const bool read = readWorkToolList(reply, kind, list, ec);
+  require(read != static_cast<bool>(ec));
+  require(read || list.size() == 1);
+}
+
+void registerReader(const Json::Value& reply, const std::string& key) {
+  std::error_code ec;
+  Json::Value values = "stale";
+  const bool read = readRegisterReply(reply, key, values, ec);
+  require(read ? !ec && !values.isNull() : values.isNull());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const std::unique_ptr<Json::CharReader> reader = [] {
+    Json::CharReaderBuilder builder;
+    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+  }();
+  Json::Value reply;
+  const char* text = reinterpret_cast<const char*>(data);
+  if (!reader->parse(text, text + size, &reply, nullptr)) return 0;
+  listReader(reply, "tool");
+  listReader(reply, "wobj");
+  registerReader(reply, "R");
+  registerReader(reply, "R.#1");
+  return 0;
+}

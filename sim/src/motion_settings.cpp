@@ -1,0 +1,148 @@
+#include "velmora_sim/motion_settings.h"
+
+#include <mutex>
+#include <string>
+#include <utility>
+
+namespace velmora_sim {
+
+struct MotionSettings::State {
+  explicit State(ControllerSystem& s) : system(s) {
+    values.acc["acc"] = 1.0;
+    values.acc["jerk"] = 1.0;
+  }
+
+  ControllerSystem& system;
+  mutable std::mutex mutex;
+  Values values;
+};
+
+namespace {
+
+using P = const Json::Value&;
+
+const Json::Value& memberOf(P value, const char* key) {
+  return value.isObject() ? value[key] : Json::Value::nullSingleton();
+}
+
+bool isEnableThreshold(P value) {
+  return memberOf(value, "enable").isBool() && memberOf(value, "threshold").isNumeric();
+}
+
+bool isJog(P value, bool withExt) {
+  const bool jog = memberOf(value, "space").isInt() && memberOf(value, "rate").isNumeric() &&
+                   memberOf(value, "step").isNumeric() && memberOf(value, "index").isUInt() &&
+                   memberOf(value, "direction").isBool();
+  if (!withExt) return jog;
+  return jog && memberOf(value, "fixed_name").isString() && memberOf(value, "is_ext").isBool();
+}
+
+Json::Value pathCheck(P request) {
+  const Json::Value& near = memberOf(memberOf(request, "point0"), "near");
+  Json::Value reply(Json::objectValue);
+  if (!near.isArray()) {
+    reply["error"] = -1;
+    reply["data"]["msg"] = "no start joints";
+    return reply;
+  }
+  reply["error"] = 0;
+  reply["data"] = near;
+  return reply;
+}
+
+Json::Value avoidanceWord(P stored) {
+  return Json::Value(memberOf(stored, "enable").isBool() && stored["enable"].asBool() ? "on" : "off");
+}
+
+}  // namespace
+
+MotionSettings::MotionSettings(ControllerSystem& system) : state_(std::make_shared<State>(system)) {}
+MotionSettings::~MotionSettings() = default;
+
+void MotionSettings::install(CommandService& service) {
+  const std::shared_ptr<State> s = state_;
+  // Stores the request's value in `slot` when `accept` takes it: 0, else -1.
+  auto storing = [s](Json::Value Values::*slot, bool (*accept)(P)) {
+    return [s, slot, accept](Exchange& x) {
+      const Json::Value& value = x.request().payload;
+      if (!accept(value)) {
+        x.reply(-1);
+        return;
+      }
+      std::lock_guard<std::mutex> lock(s->mutex);
+      s->values.*slot = value;
+      x.reply(0);
+    };
+  };
+  auto reading = [s](Json::Value (*answer)(const Values&)) {
+    return [s, answer](Exchange& x) {
+      std::lock_guard<std::mutex> lock(s->mutex);
+      x.reply(answer(s->values));
+    };
+  };
+  auto number = [](P v) { return v.isNumeric(); };
+  auto flag = [](P v) { return v.isBool(); };
+
+  service.serve(Form::set, "move.default_speed", storing(&Values::defaultSpeed, number));
+  service.serve(Form::set, "move.default_zone", storing(&Values::defaultZone, number));
+  service.serve(Form::command, "move.default_conf", storing(&Values::defaultConf, flag));
+  service.serve(Form::command, "move.ignore_zone", storing(&Values::ignoreZone, flag));
+  service.serve(Form::command, "move.override_rate", storing(&Values::overrideRate, number));
+  service.serve(Form::set, "move.acc", storing(&Values::acc, [](P v) {
+                  return memberOf(v, "acc").isNumeric() && memberOf(v, "jerk").isNumeric();
+                }));
+  service.serve(Form::get, "move.acc", reading([](const Values& v) { return v.acc; }));
+  service.serve(Form::command, "move.avoid_singularity", storing(&Values::avoidSingularity, flag));
+  service.serve(Form::get, "move.avoid_singularity",
+                reading([](const Values& v) { return Json::Value(v.avoidSingularity.isBool() && v.avoidSingularity.asBool()); }));
+  service.serve(Form::command, "move.avoid_sing_wrist", storing(&Values::avoidWrist, isEnableThreshold));
+  service.serve(Form::get, "move.avoid_sing_wrist", reading([](const Values& v) { return avoidanceWord(v.avoidWrist); }));
+  service.serve(Form::command, "move.avoid_sing_joint_way", storing(&Values::avoidJointWay, isEnableThreshold));
+  service.serve(Form::get, "move.avoid_sing_joint_way",
+                reading([](const Values& v) { return avoidanceWord(v.avoidJointWay); }));
+  service.serve(Form::command, "sys.completePostureLerp",
+                storing(&Values::completePostureLerp, [](P v) { return memberOf(v, "enable").isBool(); }));
+
+  for (const bool withExt : {false, true}) {
+    service.serve(Form::command, withExt ? "move.jog_with_ext" : "move.jog", [s, withExt](Exchange& x) {
+      if (!isJog(x.request().payload, withExt)) {
+        x.reply(-1);
+        return;
+      }
+      {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        s->values.lastJog = x.request().payload;
+      }
+      s->system.setState("joging");
+      x.reply(0);
+    });
+  }
+  service.serve(Form::command, "move.stop", [s](Exchange& x) {
+    if (s->system.state() == "joging") s->system.setState("idle");
+    x.reply(0);
+  });
+  service.serve(Form::command, "move.path.check", [](Exchange& x) { x.reply(pathCheck(x.request().payload)); });
+  service.serve(Form::command, "eci.enable", [s](Exchange& x) {
+    if (!memberOf(x.request().payload, "protocol_version").isString()) {
+      x.reply(-1);
+      return;
+    }
+    s->system.setState("rci");
+    x.reply(0);
+  });
+  service.serve(Form::command, "eci.disable", [s](Exchange& x) {
+    if (s->system.state() != "rci") {
+      x.reply(-259);
+      return;
+    }
+    s->system.setState("idle");
+    x.reply(0);
+  });
+}
+
+MotionSettings::Values MotionSettings::values() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->values;
+}
+
+}  // namespace velmora_sim

@@ -1,0 +1,115 @@
+// `BaseCobot`'s path recording on the controller, the saved paths, and their replay through
+// the non-real-time motion queue.
+
+#include <velmora/cobot.h>
+
+#include <cmath>
+
+#include "robot/controller_paths.h"
+#include "robot/operation_frame.h"
+
+namespace velmora {
+
+using internal::logUid;
+using internal::makeErrorCode;
+
+void BaseCobot::startRecordPath(std::chrono::seconds duration, std::error_code& ec) noexcept {
+  const auto seconds = static_cast<Json::Int64>(duration.count());
+  internal::logEntry("uid: {} | startRecordPath {}", logUid, seconds);
+  internal::runOperation(ec, [&] {
+    Json::Value value(Json::objectValue);
+    value["type"] = "time";
+    value["duration"] = seconds;
+    value["signals"] = Json::Value(Json::arrayValue);
+    internal::commandForCode(impl(), "move.record.start", value, ec);
+  });
+  internal::logEnd(impl(), "uid: {} | startRecordPath end, duration: {}s ({})", logUid, seconds, ec);
+}
+
+void BaseCobot::stopRecordPath(std::error_code& ec) noexcept {
+  internal::logEntry("uid: {} | stopRecordPath", logUid);
+  internal::runOperation(ec, [&] { internal::commandForCode(impl(), "move.record.stop", Json::Value(), ec); });
+  internal::logEnd(impl(), "uid: {} | stopRecordPath end ({})", logUid, ec);
+}
+
+void BaseCobot::cancelRecordPath(std::error_code& ec) noexcept {
+  internal::runOperation(ec, [&] { internal::commandForCode(impl(), "move.record.cancel", Json::Value(), ec); });
+}
+
+void BaseCobot::saveRecordPath(const std::string& name, std::error_code& ec, const std::string& saveAs) noexcept {
+  internal::logEntry("uid: {} | saveRecordPath {}, {}", logUid, name, saveAs);
+  internal::runOperation(ec, [&] {
+    Json::Value value(Json::objectValue);
+    value["name"] = name;
+    if (!saveAs.empty()) value["as"] = saveAs;
+    internal::commandForCode(impl(), "move.record.save", value, ec);
+  });
+  internal::logEnd(impl(), "uid: {} | saveRecordPath end, name: {}, saveAs: {} ({})", logUid, name, saveAs, ec);
+}
+
+void BaseCobot::replayPath(const std::string& name, double rate, std::error_code& ec) noexcept {
+  internal::logEntry("uid: {} | replayPath {}, {}", logUid, name, rate);
+  bool queued = false;
+  internal::runOperation(ec, [&] {
+    auto& robot = impl();
+    if (!robot.motionControl) {
+      ec = makeErrorCode(internal::kUninitializedCode);
+      return;
+    }
+    const MotionControlMode mode = robot.motionControlMode.load();
+    if (mode == MotionControlMode::NrtRLTask || mode == MotionControlMode::RtCommand) {
+      internal::refuse(robot, ec, internal::kControlModeErrorCode, "uid: {} | replayPath control mode error {} ({})",
+                       logUid, internal::enumName(mode), ec);
+      return;
+    }
+    // NaN would go out as null and the controller would replay at a rate nobody chose.
+    if (!std::isfinite(rate)) {
+      internal::refuse(robot, ec, internal::kArgumentInvalidCode, "uid: {} | replayPath rate {} invalid ({})", logUid,
+                       rate, ec);
+      return;
+    }
+    Json::Value params(Json::objectValue);
+    params["name"] = name;
+    params["rate"] = rate;
+    robot.motionControl->appendReplay(params);
+    queued = true;
+  });
+  if (queued) internal::logEnd(impl(), "uid: {} | replayPath end, name: {}, rate: {} ({})", logUid, name, rate, ec);
+}
+
+void BaseCobot::removePath(const std::string& name, std::error_code& ec, bool removeAll) noexcept {
+  internal::logEntry("uid: {} | removePath {}, {}", logUid, name, removeAll);
+  internal::runOperation(ec, [&] {
+    if (removeAll) {
+      internal::commandForCode(impl(), "move.record.remove.all", Json::Value(), ec);
+    } else {
+      internal::commandForCode(impl(), "move.record.remove", Json::Value(name), ec);
+    }
+  });
+  internal::logEnd(impl(), "uid: {} | removePath end, name: {}, removeAll: {} ({})", logUid, name, removeAll, ec);
+}
+
+std::vector<std::string> BaseCobot::queryPathLists(std::error_code& ec) noexcept {
+  std::vector<std::string> names;
+  internal::runOperation(ec, [&] {
+    Json::Value reply;
+    internal::get(impl(), "move.record.paths", Json::Value(), reply, ec);
+    if (ec) return;
+    if (!reply.isArray()) {
+      ec = makeErrorCode(internal::kUnreadableReplyCode);
+      return;
+    }
+    for (const Json::Value& path : reply) {
+      std::string pathName;
+      if (!internal::readNameLike(path, pathName)) {
+        ec = makeErrorCode(internal::kUnreadableReplyCode);
+        return;
+      }
+      names.push_back(std::move(pathName));
+    }
+  });
+  if (ec) names.clear();
+  return names;
+}
+
+}  // namespace velmora
