@@ -14,13 +14,25 @@
 #include <type_traits>
 #include <vector>
 
-#include "native/abi_codec.h"
+#include "native/abi_records.h"
 #include "native/robot_handle.h"
 
 namespace velmora::internal {
 
 /// Code 259: an argument refused before any request.
 inline constexpr int kArgumentInvalid = 259;
+
+/// Reports code 259 for arguments refused before anything was sent.
+inline void refuseArgument(vel_err* ec) { required(ec, "ec") = vel_err{kArgumentInvalid, VEL_CATEGORY_SDK}; }
+
+/// Values of a variable-size array argument; null or a count of 0 gives none, a null pointer with
+/// a positive count or a negative count is refused.
+template <class T>
+std::vector<T> arrayArg(const T* values, std::int32_t count) {
+  if (count < 0 || (values == nullptr && count > 0)) throw std::invalid_argument("invalid array argument");
+  if (count == 0) return {};
+  return std::vector<T>(values, values + count);
+}
 
 /// An operation of `BaseRobot` that reports only through its code.
 template <class Operation>

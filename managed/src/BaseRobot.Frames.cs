@@ -194,12 +194,12 @@ namespace velmora.clr
         public void setSoftLimit(bool enable, double[,] limits, out ErrorCode ec)
         {
             RobotHandle robot = Handle;
-            if (limits.GetLength(1) != 2)
+            int rows = OperationCalls.JointCount(Kind);
+            if (limits.GetLength(1) != 2 || limits.GetLength(0) < rows)
             {
                 ec = Conversions.argumentInvalid();
                 return;
             }
-            int rows = limits.GetLength(0);
             double[] flat = new double[2 * rows];
             for (int j = 0; j < rows; ++j)
             {
