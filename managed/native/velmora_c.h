@@ -69,6 +69,133 @@ VEL_API int32_t vel_sdk_version(vel_buf** text) VEL_NOEXCEPT;
 /* How many handles are alive now (buffers included). */
 VEL_API int32_t vel_debug_live_handles(int64_t* count) VEL_NOEXCEPT;
 
+/* ---- Extensions: kinematics, force control, EtherCAT, upgrade client -------------------- */
+
+typedef struct vel_robot vel_robot;
+typedef struct vel_forcecontrol vel_forcecontrol;
+typedef struct vel_ethercat vel_ethercat;
+typedef struct vel_upgrade vel_upgrade;
+
+/* Kinematics on the robot's model. Joints are checked against the arm's joint count (fewer:
+ * 259, nothing sent); `toolset` (19 doubles) may be null for the operation without one. The
+ * pose crosses as a pose blob both ways; `joints` of calc_ik has room for 7 values and `count`
+ * says how many it holds. Solutions: a list of joint lists (f64), then a list of
+ * configuration lists (i32), solution i of one matching configuration i of the other. */
+VEL_API int32_t vel_robot_calc_fk(vel_robot* robot, const double* joints, int32_t count, const double* toolset,
+                                  vel_buf** pose, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_calc_ik(vel_robot* robot, const uint8_t* posture, int64_t length, const double* toolset,
+                                  double* joints, int32_t* count, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_calc_all_ik(vel_robot* robot, const uint8_t* posture, int64_t length,
+                                      vel_buf** solutions, vel_err* ec) VEL_NOEXCEPT;
+
+/* Force control of a collaborative arm (another class: VEL_STD_EXCEPTION). It shares the
+ * robot's command link and outlives the robot handle. */
+VEL_API int32_t vel_cobot_force_control(vel_robot* robot, vel_forcecontrol** fc) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_destroy(vel_forcecontrol* fc) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_joints(vel_forcecontrol* fc, int32_t* joints) VEL_NOEXCEPT;
+
+/* Selectors of the operations that share an export's shape. */
+#define VEL_FC_START 0
+#define VEL_FC_STOP 1
+#define VEL_FC_START_OVERLAY 2
+#define VEL_FC_STOP_OVERLAY 3
+#define VEL_FC_PAUSE_OVERLAY 4
+#define VEL_FC_RESTART_OVERLAY 5
+#define VEL_FC_WAIT_CONDITION 6
+
+#define VEL_FC_CART_STIFFNESS 0
+#define VEL_FC_CART_DESIRED_FORCE 1
+#define VEL_FC_CART_MAX_VEL 2
+#define VEL_FC_CART_CONTROL_MAX_WRENCH 3
+#define VEL_FC_CART_CONTROL_MAX_VEL 4
+
+#define VEL_FC_JOINT_STIFFNESS 0
+#define VEL_FC_JOINT_DESIRED_TORQUE 1
+#define VEL_FC_JOINT_MAX_VEL 2
+#define VEL_FC_JOINT_MAX_MOMENTUM 3
+#define VEL_FC_JOINT_MAX_ENERGY 4
+#define VEL_FC_JOINT_CONTROL_MAX_TORQUE 5
+#define VEL_FC_JOINT_CONTROL_MAX_VEL 6
+#define VEL_FC_GAIN 7
+#define VEL_FC_FRICTION 8
+
+#define VEL_FC_FORCE_CONDITION 0
+#define VEL_FC_TORQUE_CONDITION 1
+
+VEL_API int32_t vel_forcecontrol_run(vel_forcecontrol* fc, int32_t which, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_init(vel_forcecontrol* fc, int32_t frame_type, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_control_type(vel_forcecontrol* fc, int32_t type, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_load(vel_forcecontrol* fc, const double* load, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_nullspace_stiffness(vel_forcecontrol* fc, double stiffness,
+                                                         vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_monitor(vel_forcecontrol* fc, uint8_t enable, vel_err* ec) VEL_NOEXCEPT;
+/* Six values (fewer: 259, nothing sent). */
+VEL_API int32_t vel_forcecontrol_set_cartesian(vel_forcecontrol* fc, int32_t which, const double* values,
+                                               int32_t count, vel_err* ec) VEL_NOEXCEPT;
+/* One value per joint (fewer: 259, nothing sent). */
+VEL_API int32_t vel_forcecontrol_set_joints(vel_forcecontrol* fc, int32_t which, const double* values,
+                                            int32_t count, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_condition(vel_forcecontrol* fc, int32_t which, const double* range,
+                                               int32_t count, uint8_t inside, double timeout_s,
+                                               vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_pose_box_condition(vel_forcecontrol* fc, const double* frame,
+                                                        const double* box, int32_t count, uint8_t inside,
+                                                        double timeout_s, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_sine_overlay(vel_forcecontrol* fc, int32_t line_dir, double amplify,
+                                                  double frequency, double phase, double bias,
+                                                  vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_lissajous_overlay(vel_forcecontrol* fc, int32_t plane, double amplify_one,
+                                                       double frequency_one, double amplify_two,
+                                                       double frequency_two, double phase_diff,
+                                                       vel_err* ec) VEL_NOEXCEPT;
+/* `joint` and `external` have room for 7 values, `cart_torque` and `cart_force` for 3;
+ * `joints` says how many of the first two hold values. */
+VEL_API int32_t vel_forcecontrol_end_torque(vel_forcecontrol* fc, int32_t ref_type, double* joint, double* external,
+                                            double* cart_torque, double* cart_force, int32_t* joints,
+                                            vel_err* ec) VEL_NOEXCEPT;
+
+/* EtherCAT access over a command link of its own to the robot's controller; a link that does
+ * not start is VEL_STD_EXCEPTION with the native text. Destroying the handle stops the link.
+ * Byte buffers: reads fill at most `capacity` bytes of `data` and never more than the size
+ * asked; writes send `length`/`size` bytes, the first `data_count` of them from `data` and
+ * zeros after. No buffer the library hands on is ever null or shorter than the size sent. */
+VEL_API int32_t vel_robot_ethercat(vel_robot* robot, vel_ethercat** ethercat) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_destroy(vel_ethercat* ethercat) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_slave_count(vel_ethercat* ethercat, int32_t* count, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_slave_info(vel_ethercat* ethercat, int32_t slave_addr, vel_buf** info,
+                                        vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_slaves_info(vel_ethercat* ethercat, vel_buf** infos, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_set_slaves_state(vel_ethercat* ethercat, uint16_t state, uint8_t* done,
+                                              vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_slave_state(vel_ethercat* ethercat, int32_t slave_addr, uint16_t* state,
+                                         vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_read_sdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t index, int32_t sub_index,
+                                      int32_t length, uint8_t* data, int32_t capacity, int32_t over_time,
+                                      uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_write_sdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t index,
+                                       int32_t sub_index, int32_t length, const uint8_t* data, int32_t data_count,
+                                       int32_t over_time, uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
+/* `items`: a list of SDOData blobs (an item length over 50: 259, nothing sent). */
+VEL_API int32_t vel_ethercat_write_multi_sdo(vel_ethercat* ethercat, uint16_t slave_addr, const uint8_t* items,
+                                             int64_t length, uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_read_pdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t offset, int32_t size,
+                                      uint8_t* data, int32_t capacity, uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_write_pdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t offset, int32_t size,
+                                       const uint8_t* data, int32_t data_count, uint8_t* done,
+                                       vel_err* ec) VEL_NOEXCEPT;
+
+/* The upgrade client of a controller (port 4567). With `connect` set it connects to
+ * `remote_ip` at once, and a failure is VEL_STD_EXCEPTION with the native text and no handle;
+ * vel_upgrade_connect fails the same way, vel_upgrade_reconnect reports in `ec`. Backup items
+ * are BackupItem values; duplicates collapse. */
+VEL_API int32_t vel_upgrade_create(const char* remote_ip, uint8_t connect, vel_upgrade** upgrade) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_destroy(vel_upgrade* upgrade) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_connect(vel_upgrade* upgrade, const char* remote_ip) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_reconnect(vel_upgrade* upgrade, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_upgrade(vel_upgrade* upgrade, const char* package_path, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_export_backup(vel_upgrade* upgrade, const char* local_file_path, const int32_t* items,
+                                          int32_t item_count, vel_err* ec) VEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif
