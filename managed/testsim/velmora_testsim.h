@@ -70,6 +70,22 @@ VEL_API int32_t vts_dummy_hold(vts_dummy* dummy, int32_t ms) VEL_NOEXCEPT;
 /* Calls of vts_dummy_hold in progress, and dummies destroyed so far. */
 VEL_API int32_t vts_dummy_stats(int64_t* holding, int64_t* destroyed) VEL_NOEXCEPT;
 
+
+/* ---- Events and motion ---- */
+/* Publishes `topics` (a JSON object) to the connections watching them; `delivered` (may be
+ * null) is how many got a message. */
+VEL_API int32_t vts_sim_publish(vts_sim* sim, const char* topics, int32_t* delivered) VEL_NOEXCEPT;
+/* Closes every open connection. */
+VEL_API int32_t vts_sim_drop_connections(vts_sim* sim) VEL_NOEXCEPT;
+/* Waits up to `timeout_ms` for the `nth` request of `key` (counted from 1); its payload as
+ * compact JSON, or the empty text when it did not come. */
+VEL_API int32_t vts_sim_wait_request(vts_sim* sim, const char* key, int32_t nth, int32_t timeout_ms,
+                                     vel_buf** payload) VEL_NOEXCEPT;
+VEL_API int32_t vts_sim_clear_log(vts_sim* sim) VEL_NOEXCEPT;
+/* Reports every queued motion the simulator holds as finished; `finished` (may be null) counts
+ * them. */
+VEL_API int32_t vts_sim_finish_motion(vts_sim* sim, int32_t* finished) VEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif
