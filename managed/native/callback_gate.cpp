@@ -67,17 +67,17 @@ class Gate {
   std::condition_variable changed_;
 };
 
+// Never destroyed: detached delivery threads of the library may still pass through it while the
+// process exits.
 Gate& gate() noexcept {
-  static Gate instance;
-  return instance;
+  static Gate* const instance = new Gate;
+  return *instance;
 }
 
 // The deleting thread of robots destroyed inside their own callbacks; joined when the library
 // unloads, after the deletions queued so far.
 class Deleter {
  public:
-  // The gate outlives the deleter, whose thread wakes its waiters.
-  Deleter() { gate(); }
   ~Deleter() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
