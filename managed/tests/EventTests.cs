@@ -284,6 +284,23 @@ namespace velmora.clr.tests
             Assert.IsTrue(handled.WaitOne(DeliveryMs));
             Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
             Assert.AreEqual(1, NativeCore.LiveHandles());
+
+            // From the motion thread that reports queued motion.
+            OstraMaxRobot third = Connected();
+            ManualResetEvent reported = new ManualResetEvent(false);
+            Watch(third, Event.moveExecution, info =>
+            {
+                third.Dispose();
+                reported.Set();
+            });
+            String id = "";
+            ErrorCode ec2;
+            third.moveAppend(MoveCommand.Type.MoveAbsJ, new MoveCommand { jointTarget = Joints(7) }, ref id, out ec2);
+            AssertCode(0, ec2);
+            Assert.IsTrue(WaitUntil(() => FinishMotion() > 0 || reported.WaitOne(0), DeliveryMs));
+            Assert.IsTrue(reported.WaitOne(DeliveryMs));
+            Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
+            Assert.AreEqual(1, NativeCore.LiveHandles());
             Assert.AreEqual(0, RobotCallbackTable.Count, "disposed robots keep no callbacks");
         }
 
