@@ -69,6 +69,65 @@ VEL_API int32_t vel_sdk_version(vel_buf** text) VEL_NOEXCEPT;
 /* How many handles are alive now (buffers included). */
 VEL_API int32_t vel_debug_live_handles(int64_t* count) VEL_NOEXCEPT;
 
+/* ---- Robots ---------------------------------------------------------------------------- */
+
+/* A native robot of one arm class with its kinematics model. */
+typedef struct vel_robot vel_robot;
+
+/* Arm classes, in the order the managed layer tests them. */
+#define VEL_ROBOT_SORN3 0
+#define VEL_ROBOT_SORN4 1
+#define VEL_ROBOT_STANDARD 2
+#define VEL_ROBOT_OSTRA_LITE 3
+#define VEL_ROBOT_OSTRA 4
+#define VEL_ROBOT_OSTRA_MAX 5
+#define VEL_ROBOT_LYN 6
+
+/* Constructor forms: without arguments (connects nothing), the controller's address alone (the
+ * local address is ""), both addresses (not for Sorn3 and Sorn4). */
+#define VEL_CONSTRUCT_UNCONNECTED 0
+#define VEL_CONSTRUCT_REMOTE 1
+#define VEL_CONSTRUCT_REMOTE_LOCAL 2
+
+/* Builds the robot (connecting it when the form has an address), then its model. A failure
+ * leaves nothing behind: the status is VEL_STD_EXCEPTION with the native text (an unreachable
+ * or incompatible controller) and *robot stays untouched. `id` names the robot for its whole
+ * life and is never reused in the process. */
+VEL_API int32_t vel_robot_create(int32_t kind, int32_t form, const char* remote_ip, const char* local_ip,
+                                 vel_robot** robot, int64_t* id) VEL_NOEXCEPT;
+/* Destroys the robot (which stops a moving arm and closes its links), then its model. */
+VEL_API int32_t vel_robot_destroy(vel_robot* robot) VEL_NOEXCEPT;
+
+/* Connection and information. The connect with addresses fails with VEL_STD_EXCEPTION and the
+ * native text; the one without reconnects to the stored addresses and reports in `ec`. */
+VEL_API int32_t vel_robot_connect(vel_robot* robot, const char* remote_ip, const char* local_ip) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_reconnect(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_disconnect(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+/* The controller's information as an Info blob. */
+VEL_API int32_t vel_robot_info(vel_robot* robot, vel_buf** info, vel_err* ec) VEL_NOEXCEPT;
+
+/* System operations. Enumerations cross as their 32-bit values, unchecked. */
+VEL_API int32_t vel_robot_power_state(vel_robot* robot, int32_t* state, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_power_state(vel_robot* robot, uint8_t on, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_operate_mode(vel_robot* robot, int32_t* mode, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_operate_mode(vel_robot* robot, int32_t mode, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_operation_state(vel_robot* robot, int32_t* state, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_reboot_system(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_shutdown_system(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_clear_servo_alarm(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_simulation_mode(vel_robot* robot, uint8_t on, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_teach_pendant_mode(vel_robot* robot, uint8_t enable, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_config_ntp(vel_robot* robot, const char* server_ip, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_sync_time_with_server(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_recover_state(vel_robot* robot, int32_t item, vel_err* ec) VEL_NOEXCEPT;
+/* x, y, z, rx, ry, rz into `pose` (6 doubles). */
+VEL_API int32_t vel_robot_posture(vel_robot* robot, int32_t coordinate, double* pose, vel_err* ec) VEL_NOEXCEPT;
+/* `levels` holds `level_count` values of LogInfo.Level (duplicates collapse, none is allowed);
+ * the entries come as a list of LogInfo blobs, texts as the controller wrote them (UTF-8). */
+VEL_API int32_t vel_robot_query_controller_log(vel_robot* robot, uint32_t count, const int32_t* levels,
+                                               int32_t level_count, uint32_t offset, vel_buf** logs,
+                                               vel_err* ec) VEL_NOEXCEPT;
+
 
 /* ---- Events, connection handler and motion --------------------------------------------- */
 

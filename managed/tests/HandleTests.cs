@@ -1,6 +1,5 @@
 using System;
 using System.Collections.Generic;
-using System.Diagnostics;
 using System.Threading;
 using NUnit.Framework;
 using velmora.clr;
@@ -17,12 +16,6 @@ namespace velmora.clr.tests
             DummyHandle created;
             int status = TestSim.vts_dummy_create(out created);
             return OwnedHandle.Adopt(status, created, finalizable);
-        }
-
-        private static void WaitUntil(Func<bool> condition, int timeoutMs)
-        {
-            Stopwatch watch = Stopwatch.StartNew();
-            while (!condition() && watch.ElapsedMilliseconds < timeoutMs) Thread.Sleep(5);
         }
 
         [Test]

@@ -4,6 +4,7 @@
 using System;
 using System.Runtime.InteropServices;
 using System.Text;
+using System.Threading;
 using NUnit.Framework;
 using velmora.clr;
 
@@ -49,6 +50,15 @@ namespace velmora.clr.tests
         internal static extern int vts_sim_unused_steps(SimHandle sim, out IntPtr text);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int vts_sim_set_info(SimHandle sim, byte[] json);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int vts_sim_set_log(SimHandle sim, byte[] json);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vts_set_request_wait(int ms, out int previousMs);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vts_set_language(int english, out int previous);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
@@ -88,6 +98,15 @@ namespace velmora.clr.tests
         {
             int previous;
             NativeCore.Check(vts_set_language(english, out previous));
+            return previous;
+        }
+
+        /// <summary>Sets how long the library's links wait for a reply; gives the previous
+        /// wait.</summary>
+        internal static int SetRequestWait(int ms)
+        {
+            int previous;
+            NativeCore.Check(vts_set_request_wait(ms, out previous));
             return previous;
         }
 
@@ -161,20 +180,33 @@ namespace velmora.clr.tests
     public abstract class ManagedTest
     {
         private int language_;
-        private long liveAtStart_;
 
         [SetUp]
         public void StartNative()
         {
             language_ = TestSim.SetLanguage(1);
-            liveAtStart_ = NativeCore.LiveHandles();
         }
 
+        /// <summary>Every test leaves the process without a native object: buffers, robots and
+        /// simulators included.</summary>
         [TearDown]
         public void CheckNative()
         {
             TestSim.SetLanguage(language_);
-            Assert.AreEqual(liveAtStart_, NativeCore.LiveHandles(), "native handles left alive");
+            Assert.AreEqual(0, NativeCore.LiveHandles(), "native handles left alive");
+        }
+
+        /// <summary>Polls <paramref name="condition"/> until it holds or the time is up;
+        /// whether it held.</summary>
+        protected static bool WaitUntil(Func<bool> condition, int timeoutMs)
+        {
+            DateTime end = DateTime.UtcNow.AddMilliseconds(timeoutMs);
+            while (!condition())
+            {
+                if (DateTime.UtcNow > end) return false;
+                Thread.Sleep(5);
+            }
+            return true;
         }
     }
 }

@@ -13,15 +13,11 @@
 #include <thread>
 
 #include "native/abi_core.h"
+#include "testsim/testsim_sim.h"
 #include "testsim/velmora_testsim.h"
-#include "velmora_sim/simulator.h"
 #include "velmora_sim/wire.h"
 
 using namespace velmora::internal;
-
-struct vts_sim final : LiveHandle {
-  std::unique_ptr<velmora_sim::Simulator> sim;
-};
 
 struct vts_dummy final : LiveHandle {};
 

@@ -26,6 +26,16 @@ VEL_API int32_t vts_sim_last_payload(vts_sim* sim, const char* key, vel_buf** js
 /* Scripted steps with a count that requests have not used up, one per line. */
 VEL_API int32_t vts_sim_unused_steps(vts_sim* sim, vel_buf** text) VEL_NOEXCEPT;
 
+/* Replaces what "sys.info" answers: a JSON object with any of "id", "mac", "version", "type",
+ * "joint_num", "work_type"; members left out take the simulator's defaults. */
+VEL_API int32_t vts_sim_set_info(vts_sim* sim, const char* json) VEL_NOEXCEPT;
+/* Replaces the controller's log, oldest first: a JSON list of {"err_code", "time", "content",
+ * "repair", "level"} ("info", "warning" or "error"). */
+VEL_API int32_t vts_sim_set_log(vts_sim* sim, const char* json) VEL_NOEXCEPT;
+
+/* How long the library's links wait for a reply (10 s by default); `previous_ms` may be null. */
+VEL_API int32_t vts_set_request_wait(int32_t ms, int32_t* previous_ms) VEL_NOEXCEPT;
+
 /* Sets the library's language flag (0 Chinese, 1 English); `previous` may be null. */
 VEL_API int32_t vts_set_language(int32_t english, int32_t* previous) VEL_NOEXCEPT;
 /* Throws: 0 std::runtime_error(text), 1 the library's NetworkException(text), 2 an int. */
