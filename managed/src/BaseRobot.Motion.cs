@@ -95,11 +95,6 @@ namespace velmora.clr
         internal static extern int vel_robot_enable_complete_posture_lerp(RobotHandle robot, byte enable,
                                                                           out VelErr ec);
 
-        private static byte Flag(bool value)
-        {
-            return value ? (byte)1 : (byte)0;
-        }
-
         // ---- Command lists ----
 
         /// <summary>Sends the list at once, bypassing the queue. MoveWait and a type outside
