@@ -255,6 +255,97 @@ VEL_API int32_t vel_upgrade_upgrade(vel_upgrade* upgrade, const char* package_pa
 VEL_API int32_t vel_upgrade_export_backup(vel_upgrade* upgrade, const char* local_file_path, const int32_t* items,
                                           int32_t item_count, vel_err* ec) VEL_NOEXCEPT;
 
+/* ---- Events, connection handler and motion --------------------------------------------- */
+
+/* The two entry points of every robot callback, set once by the managed side: an event of
+ * `type` for robot `robot_id` with its information as an EventInfo blob (valid during the
+ * call), and a connection change (1 up, 0 lost). Native code holds no other pointer into
+ * managed code; a callback of a robot that no longer exists reaches these with its old id. */
+typedef void (*vel_event_fn)(int64_t robot_id, int32_t type, const uint8_t* info, int32_t length);
+typedef void (*vel_connection_fn)(int64_t robot_id, uint8_t connected);
+VEL_API int32_t vel_set_callbacks(vel_event_fn on_event, vel_connection_fn on_connection) VEL_NOEXCEPT;
+/* Closes the gate for good: no callback enters managed code any more. Waits up to `timeout_ms`
+ * for the callbacks in flight; `drained` (may be null) tells whether none is left. */
+VEL_API int32_t vel_callbacks_shutdown(int32_t timeout_ms, uint8_t* drained) VEL_NOEXCEPT;
+/* Waits up to `timeout_ms` until no callback is in flight and every robot destroyed inside its
+ * own callback is deleted; `idle` (may be null) tells whether that happened. */
+VEL_API int32_t vel_callbacks_wait_idle(int32_t timeout_ms, uint8_t* idle) VEL_NOEXCEPT;
+
+/* Watches an event type (Event values; another value is refused with 259) with the entry point
+ * as its callback. */
+VEL_API int32_t vel_robot_watch_event(vel_robot* robot, int32_t type, vel_err* ec) VEL_NOEXCEPT;
+/* The information last stored for the event type, as an EventInfo blob. */
+VEL_API int32_t vel_robot_query_event_info(vel_robot* robot, int32_t type, vel_buf** info,
+                                           vel_err* ec) VEL_NOEXCEPT;
+/* Makes the entry point the robot's connection handler. */
+VEL_API int32_t vel_robot_set_connection_handler(vel_robot* robot) VEL_NOEXCEPT;
+
+/* Move types of a command list (MoveCommand.Type). */
+#define VEL_MOVE_L 0
+#define VEL_MOVE_J 1
+#define VEL_MOVE_ABSJ 2
+#define VEL_MOVE_C 3
+#define VEL_MOVE_CF 4
+#define VEL_MOVE_SP 5
+#define VEL_MOVE_WAIT 6
+
+/* A list of move commands of one type as a blob: count, then per command the fields of its type
+ * (see native/move_records.h). A type outside VEL_MOVE_L..VEL_MOVE_SP is refused with 259 and
+ * nothing is sent. */
+VEL_API int32_t vel_robot_execute_command(vel_robot* robot, int32_t type, const uint8_t* commands,
+                                          int64_t length, vel_err* ec) VEL_NOEXCEPT;
+/* Queues the list; `cmd_id` is the id text read on entry, `cmd_id_out` the text after the call
+ * (the batch id on success, else the entry text). */
+VEL_API int32_t vel_robot_move_append(vel_robot* robot, int32_t type, const uint8_t* commands, int64_t length,
+                                      const char* cmd_id, vel_buf** cmd_id_out, vel_err* ec) VEL_NOEXCEPT;
+/* Queues one wait of `ms` milliseconds (a negative value is refused with 259). */
+VEL_API int32_t vel_robot_move_append_wait(vel_robot* robot, int32_t ms, const char* cmd_id, vel_buf** cmd_id_out,
+                                           vel_err* ec) VEL_NOEXCEPT;
+
+/* Motion settings. */
+VEL_API int32_t vel_robot_set_motion_control_mode(vel_robot* robot, int32_t mode, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_move_reset(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_move_start(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_stop(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_default_speed(vel_robot* robot, double speed, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_default_zone(vel_robot* robot, double zone, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_default_conf_opt(vel_robot* robot, uint8_t forced, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_max_cache_size(vel_robot* robot, int32_t number, vel_err* ec) VEL_NOEXCEPT;
+
+/* Jogging and online adjustment. */
+VEL_API int32_t vel_robot_start_jog(vel_robot* robot, int32_t space, double rate, double step, uint32_t index,
+                                    uint8_t direction, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_start_jog_with_ext(vel_robot* robot, int32_t space, double rate, double step,
+                                             uint32_t index, uint8_t direction, const char* name, uint8_t is_ext,
+                                             vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_adjust_speed_online(vel_robot* robot, double scale, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_adjust_acceleration(vel_robot* robot, double acc, double jerk, vel_err* ec) VEL_NOEXCEPT;
+/* Both outputs are written, with the robot's values or, on failure, what it left (0 at first). */
+VEL_API int32_t vel_robot_get_acceleration(vel_robot* robot, double* acc, double* jerk, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_auto_ignore_zone(vel_robot* robot, uint8_t enable, vel_err* ec) VEL_NOEXCEPT;
+
+/* Path checks. `poses` is a list of poses: start and target (line), or start, auxiliary point
+ * and target (circle, with the angle and the rotation rule 0..2); the joint values computed
+ * come as a list of doubles. The multi-point form takes the points as `poses` and gives its
+ * integer result in `result`. */
+VEL_API int32_t vel_robot_check_path_line(vel_robot* robot, const uint8_t* poses, int64_t length,
+                                          const double* start_joint, int32_t joint_count, vel_buf** joints,
+                                          vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_check_path_circle(vel_robot* robot, const uint8_t* poses, int64_t length,
+                                            const double* start_joint, int32_t joint_count, double angle,
+                                            int32_t rot_type, vel_buf** joints, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_check_path_points(vel_robot* robot, const double* start_joint, int32_t joint_count,
+                                            const uint8_t* poses, int64_t length, vel_buf** joints,
+                                            int32_t* result, vel_err* ec) VEL_NOEXCEPT;
+
+/* Singularity avoidance (StandardRobot and OstraRobot) and complete posture interpolation
+ * (OstraLiteRobot); another arm class fails with VEL_STD_EXCEPTION. */
+VEL_API int32_t vel_robot_set_avoid_singularity(vel_robot* robot, int32_t method, uint8_t enable, double limit,
+                                                vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_get_avoid_singularity(vel_robot* robot, int32_t method, uint8_t* enabled,
+                                                vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_enable_complete_posture_lerp(vel_robot* robot, uint8_t enable, vel_err* ec) VEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

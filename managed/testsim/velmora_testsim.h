@@ -97,6 +97,21 @@ VEL_API int32_t vts_upgrade_sim_stop(vts_upgrade_sim* sim) VEL_NOEXCEPT;
 VEL_API int32_t vts_upgrade_sim_set_backup(vts_upgrade_sim* sim, const char* file) VEL_NOEXCEPT;
 VEL_API int32_t vts_upgrade_sim_frames(vts_upgrade_sim* sim, vel_buf** json) VEL_NOEXCEPT;
 
+/* ---- Events and motion ---- */
+/* Publishes `topics` (a JSON object) to the connections watching them; `delivered` (may be
+ * null) is how many got a message. */
+VEL_API int32_t vts_sim_publish(vts_sim* sim, const char* topics, int32_t* delivered) VEL_NOEXCEPT;
+/* Closes every open connection. */
+VEL_API int32_t vts_sim_drop_connections(vts_sim* sim) VEL_NOEXCEPT;
+/* Waits up to `timeout_ms` for the `nth` request of `key` (counted from 1); its payload as
+ * compact JSON, or the empty text when it did not come. */
+VEL_API int32_t vts_sim_wait_request(vts_sim* sim, const char* key, int32_t nth, int32_t timeout_ms,
+                                     vel_buf** payload) VEL_NOEXCEPT;
+VEL_API int32_t vts_sim_clear_log(vts_sim* sim) VEL_NOEXCEPT;
+/* Reports every queued motion the simulator holds as finished; `finished` (may be null) counts
+ * them. */
+VEL_API int32_t vts_sim_finish_motion(vts_sim* sim, int32_t* finished) VEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

@@ -279,6 +279,11 @@ void RobotConfig::setFlangeBoxType(int type) {
   state_->flangeBoxType = type;
 }
 
+int RobotConfig::flangeBoxType() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->flangeBoxType;
+}
+
 void RobotConfig::setExtAxisData(Json::Value data) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->extAxisData = std::move(data);

@@ -129,6 +129,12 @@ void Simulator::serveControllerKeys() {
     system_.setOperateMode(mode.asString());
     x.reply(0);
   });
+  // The tool set chosen by names is made of the project's entries.
+  frames_.install(*command_, [this](const std::string& kind, const std::string& name) {
+    return robotConfig_.projectEntry(kind, name);
+  });
+  cobot_.install(*command_, [this] { return info().jointCount; });
+  board_.install(*command_, [this] { return robotConfig_.flangeBoxType(); });
   motion_ = std::make_unique<MotionResponder>(*this);
   motionSettings_ = std::make_unique<MotionSettings>(system_);
   motionSettings_->install(*command_);

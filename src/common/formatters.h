@@ -4,7 +4,7 @@
 // this header wherever one of these types is formatted; it also brings fmt's range formatting
 // ("[1, 2, 3]", doubles in their shortest round-trip form).
 //
-// Every formatter parses a string specification: no presentation type, 's' or '?' pass, any
+// Every formatter parses string format options: no presentation type, 's' or '?' pass, any
 // other throws fmt::format_error("invalid type specifier"). AvoidSingularityMethod,
 // OperateMode and JogOpt::Space honour fill, alignment and width; the other types write their
 // text unchanged. Kept out of the public headers: newer fmt releases bring their own
@@ -41,7 +41,7 @@ struct EnumNameFormatter : PlainTextFormatter {
   }
 };
 
-/// An enumeration printed by name under the parsed specification (width and alignment apply).
+/// An enumeration printed by name under the parsed format options (width and alignment apply).
 template <typename Enum>
 struct PaddedEnumNameFormatter : fmt::formatter<fmt::string_view> {
   template <typename FormatContext>

@@ -52,6 +52,11 @@ void BaseRobot::disconnectFromRobot(std::error_code& ec) noexcept {
   // closed port; leaves the logging registry alone.
   impl_->disconnect();
   internal::logEnd(*impl_, "uid: {} | disconnectFromRobot end ({})", logUid, ec);
+  // Flushed again for the end line: the robot's log is complete when this returns.
+  try {
+    if (const auto log = internal::robotLog(*impl_)) log->flush();
+  } catch (...) {
+  }
 }
 
 Info BaseRobot::robotInfo(std::error_code& ec) const noexcept {

@@ -26,10 +26,10 @@ std::string text(const T& value) {
   return fmt::format("{}", value);
 }
 
-// Every formatter of the library over one value, with a specification.
+// Every formatter of the library over one value, with format options.
 template <typename T>
-std::string withSpec(const std::string& spec, const T& value) {
-  return fmt::format(fmt::runtime("{" + spec + "}"), value);
+std::string withFormat(const std::string& options, const T& value) {
+  return fmt::format(fmt::runtime("{" + options + "}"), value);
 }
 
 }  // namespace
@@ -100,14 +100,14 @@ TEST(Formatters, SpecificationsParseAsStrings) {
   const CartesianPosition pose = samplePose();
   // 's' and no type print the same text; any other presentation type is refused.
   const auto check = [](const auto& value) {
-    EXPECT_EQ(withSpec(":s", value), withSpec("", value));
+    EXPECT_EQ(withFormat(":s", value), withFormat("", value));
     try {
-      (void)withSpec(":x", value);
+      (void)withFormat(":x", value);
       ADD_FAILURE() << "x accepted";
     } catch (const fmt::format_error& e) {
       EXPECT_STREQ(e.what(), "invalid type specifier");
     }
-    EXPECT_NO_THROW((void)withSpec(":?", value));
+    EXPECT_NO_THROW((void)withFormat(":?", value));
   };
   check(pose), check(Frame()), check(Load()), check(Toolset()), check(std::error_code());
   check(Offset{Offset::Type::offs, Frame()}), check(AvoidSingularityMethod::wrist);
@@ -116,11 +116,11 @@ TEST(Formatters, SpecificationsParseAsStrings) {
   check(StopLevel::stop1), check(FlangeboxOpt::Vout::supply24v);
 
   // Width applies to the three enums logged in aligned columns, and to nothing else.
-  EXPECT_EQ(withSpec(":>8", OperateMode::manual), "  manual");
-  EXPECT_EQ(withSpec(":*<7", AvoidSingularityMethod::wrist), "wrist**");
-  EXPECT_EQ(withSpec(":^9", JogOpt::Space::world), "  world  ");
-  EXPECT_EQ(withSpec(":>8", StopLevel::stop0), "stop0");
-  EXPECT_EQ(withSpec(":>8", FlangeboxOpt::Vout::off), "off");
-  EXPECT_EQ(withSpec(":>30", Frame()), "trans:[0, 0, 0], rpy:[0, 0, 0]");
-  EXPECT_EQ(withSpec(":>5", internal::makeErrorCode(-3)), "-3");
+  EXPECT_EQ(withFormat(":>8", OperateMode::manual), "  manual");
+  EXPECT_EQ(withFormat(":*<7", AvoidSingularityMethod::wrist), "wrist**");
+  EXPECT_EQ(withFormat(":^9", JogOpt::Space::world), "  world  ");
+  EXPECT_EQ(withFormat(":>8", StopLevel::stop0), "stop0");
+  EXPECT_EQ(withFormat(":>8", FlangeboxOpt::Vout::off), "off");
+  EXPECT_EQ(withFormat(":>30", Frame()), "trans:[0, 0, 0], rpy:[0, 0, 0]");
+  EXPECT_EQ(withFormat(":>5", internal::makeErrorCode(-3)), "-3");
 }

@@ -52,6 +52,9 @@ TEST_F(RobotOpsTest, RepliesBecomeResultsAndCodes) {
   const Call ntp = codeOnly([](auto& r, auto& ec) { r.configNtp("ntp", ec); });
   const Call sync = codeOnly([](auto& r, auto& ec) { r.syncTimeWithServer(ec); });
   const Call recover = codeOnly([](auto& r, auto& ec) { r.recoverState(1, ec); });
+  const Call switchMode = codeOnly([](auto& r, auto& ec) { r.setOperateMode(OperateMode::automatic, ec); });
+  const Call reboot = codeOnly([](auto& r, auto& ec) { r.rebootSystem(ec); });
+  const Call shutdown = codeOnly([](auto& r, auto& ec) { r.shutdownSystem(ec); });
   const ReplyCase cases[] = {
       {"sys.power", Form::get, R"("on")", powerState, "0", 0},
       {"sys.power", Form::get, R"("off")", powerState, "1", 0},
@@ -91,6 +94,10 @@ TEST_F(RobotOpsTest, RepliesBecomeResultsAndCodes) {
       {"sys.ntp.config", Form::command, R"({"error": "bad"})", ntp, "", 0},
       {"sys.ntp.sync", Form::command, R"({"error": -1, "data": "unreachable"})", sync, "", -1},
       {"rsc.emer_stop.reset", Form::command, "-3", recover, "", 0},
+      {"sys.mode.switch", Form::command, "-3", switchMode, "", -3},
+      {"sys.mode.switch", Form::command, R"("ok")", switchMode, "", -260},
+      {"utils.reboot", Form::command, "-3", reboot, "", -3},
+      {"utils.reboot", Form::command, "{}", shutdown, "", -260},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.key) + " <- " + c.reply);
@@ -110,6 +117,9 @@ TEST_F(RobotOpsTest, TransportFailuresKeepTheirCodeAndGiveEmptyResults) {
   command().script("sys.state", Behaviour::wrongKind().times(1));
   EXPECT_EQ(operationState(robot(), ec), "-1");
   EXPECT_EQ(ec.value(), 257);
+  command().script("sys.mode.switch", Behaviour::silent().times(1));
+  robot().setOperateMode(OperateMode::manual, ec);
+  EXPECT_EQ(ec.value(), 263) << "the request's code when no reply came";
   command().script("user_log.query", Behaviour::silent().times(1));
   EXPECT_TRUE(robot().queryControllerLog(3, {}, ec).empty());
   EXPECT_EQ(ec.value(), -260) << "a failed log query reports the reply it lacks";
@@ -127,6 +137,11 @@ TEST_F(RobotOpsTest, LinesGoWhereEachOperationSays) {
   std::error_code ec;
   robot().setPowerState(true, ec);
   robot().setTeachPendantMode(true, ec);
+  robot().setOperateMode(OperateMode::automatic, ec);
+  EXPECT_EQ(robot().operateMode(ec), OperateMode::automatic) << "the controller switched";
+  robot().rebootSystem(ec);
+  command().script(Form::command, "utils.reboot", Behaviour::reply(-5).times(1));
+  robot().shutdownSystem(ec);
   robot().recoverState(0, ec);
   command().script(Form::command, "sys.ntp.config",
                    Behaviour::reply(parseJson(R"({"error": -10065, "data": {"msg": "m"}})")).times(1));
@@ -134,6 +149,9 @@ TEST_F(RobotOpsTest, LinesGoWhereEachOperationSays) {
   robot().disconnectFromRobot(ec);
   EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | setPowerState end, switch motor true (0)"));
   EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | setTeachPendantMode, enable: true (0)"));
+  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | setOperationMode end, switch to auto (0)"));
+  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | rebootSystem(0)"));
+  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | shutdownSystem(-5)"));
   EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | disconnectFromRobot end (0)"));
   // Robot log only: not in the global log.
   EXPECT_FALSE(global.contains("recover state, item: 0"));
@@ -144,6 +162,8 @@ TEST_F(RobotOpsTest, LinesGoWhereEachOperationSays) {
     if (entry.is_regular_file()) robotLog += readFile(entry.path().string());
   }
   EXPECT_THAT(robotLog, ::testing::HasSubstr("setPowerState end, switch motor true (0)"));
+  EXPECT_THAT(robotLog, ::testing::HasSubstr("setOperationMode end, switch to auto (0)"));
+  EXPECT_THAT(robotLog, ::testing::HasSubstr("shutdownSystem(-5)"));
   EXPECT_THAT(robotLog, ::testing::HasSubstr("recover state, item: 0, id: 259"));
   EXPECT_THAT(robotLog, ::testing::HasSubstr("configNtp ntp.example (-10065m)"));
 }

@@ -70,6 +70,7 @@ class RobotConfig {
   Json::Value registerValue(const std::string& name) const;
 
   void setFlangeBoxType(int type);
+  int flangeBoxType() const;
 
   /// The objects served under "data".
   void setExtAxisData(Json::Value data);

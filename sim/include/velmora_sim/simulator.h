@@ -16,6 +16,10 @@
 //                              controller_system.h); "sys.mode.switch" (c) sets the mode.
 //   tools, work objects, registers, reboot, board type, external axes, rail (`robotConfig()`,
 //                              see robot_config.h).
+//   base frame, tool set, calibration, soft limits, DH parameters (`frames()`, see
+//                              robot_frames.h).
+//   a collaborative arm's extras and its tool-end board (`cobot()`, `board()`, see
+//                              cobot_extras.h and flangebox_board.h).
 //   queued motion and its reports (`motion()`, motion_responder.h); motion settings,
 //                              jogging, path checks, "eci.enable"/"eci.disable"
 //                              (`motionSettings()`, motion_settings.h).
@@ -34,11 +38,14 @@
 #include <thread>
 
 #include "velmora_sim/arm_state.h"
+#include "velmora_sim/cobot_extras.h"
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/controller_io.h"
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
+#include "velmora_sim/flangebox_board.h"
 #include "velmora_sim/robot_config.h"
+#include "velmora_sim/robot_frames.h"
 #include "velmora_sim/motion_responder.h"
 #include "velmora_sim/motion_settings.h"
 #include "velmora_sim/path_recorder.h"
@@ -94,6 +101,12 @@ class Simulator {
   ControllerSystem& system() noexcept { return system_; }
   /// The configuration tables behind the tool, register, reboot, board, axis and rail keys.
   RobotConfig& robotConfig() noexcept { return robotConfig_; }
+  /// The base frame, tool set, soft limits, DH parameters and calibration answers.
+  RobotFrames& frames() noexcept { return frames_; }
+  /// Drag, collision detection, force sensor, keypad and the tool-end board's settings.
+  CobotExtras& cobot() noexcept { return cobot_; }
+  /// The tool-end board's RS485 slave and CAN bus (its type is `robotConfig()`'s).
+  FlangeboxBoard& board() noexcept { return board_; }
   /// Queued motion requests and their reports, on demand until told otherwise; motion
   /// settings, jogging, path checks and the real-time switch.
   MotionResponder& motion() noexcept { return *motion_; }
@@ -127,6 +140,9 @@ class Simulator {
   std::unique_ptr<UpgradeService> upgrade_;
   ControllerSystem system_;
   RobotConfig robotConfig_;
+  RobotFrames frames_;
+  CobotExtras cobot_;
+  FlangeboxBoard board_;
   std::unique_ptr<MotionResponder> motion_;
   std::unique_ptr<MotionSettings> motionSettings_;
   ControllerIo ioBoard_;

@@ -1,0 +1,236 @@
+// The robot classes: one managed object per native robot, which it builds (with its kinematics
+// model) in its constructor and releases in Dispose. The operations live in the partial files
+// of BaseRobot, one per group.
+
+using System;
+using System.Runtime.InteropServices;
+
+namespace velmora.clr
+{
+    /// <summary>The arm classes, in the order the dispatch rules test them; the values are the
+    /// native interface's.</summary>
+    internal enum RobotKind
+    {
+        Sorn3 = 0, Sorn4 = 1, Standard = 2, OstraLite = 3, Ostra = 4, OstraMax = 5, Lyn = 6
+    }
+
+    /// <summary>The native robot and its model. Not finalizable: the native destructor stops
+    /// a moving arm, which only the program may decide, by Dispose.</summary>
+    internal sealed class RobotHandle : OwnedHandle
+    {
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_destroy(IntPtr robot);
+
+        protected override bool ReleaseHandle()
+        {
+            return vel_robot_destroy(handle) == NativeCore.Ok;
+        }
+    }
+
+    /// <summary>Base of every robot class. A robot is never released by the collector: only
+    /// Dispose destroys its native robot, which stops a moving arm and closes the links. A
+    /// second Dispose does nothing; any call after Dispose throws
+    /// <see cref="ObjectDisposedException"/>; a Dispose while another thread is inside a call
+    /// releases the native robot when that call has returned.</summary>
+    public partial class BaseRobot : IDisposable
+    {
+        // Constructor forms of the native interface.
+        internal const int Unconnected = 0;
+        internal const int RemoteOnly = 1;
+        internal const int RemoteAndLocal = 2;
+
+        private readonly RobotHandle handle_;
+        private readonly RobotKind kind_;
+        private readonly long id_;
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_create(int kind, int form, byte[] remoteIP, byte[] localIP,
+                                                   out RobotHandle robot, out long id);
+
+        /// <summary>A robot without a native robot; every operation throws
+        /// <see cref="NullReferenceException"/>.</summary>
+        protected BaseRobot()
+        {
+        }
+
+        /// <summary>Builds the native robot and its model, connecting when an address is
+        /// given. A failure throws <see cref="ApiException"/> with the native text and leaves
+        /// no native object behind.</summary>
+        internal BaseRobot(RobotKind kind, int form, String remoteIP, String localIP)
+        {
+            RobotHandle created;
+            long id;
+            int status = vel_robot_create((int)kind, form, Conversions.convertString(remoteIP),
+                                          Conversions.convertString(localIP), out created, out id);
+            handle_ = OwnedHandle.Adopt(status, created, false);
+            kind_ = kind;
+            id_ = id;
+        }
+
+        /// <summary>The native robot for a call; throws <see cref="ObjectDisposedException"/>
+        /// after Dispose.</summary>
+        internal RobotHandle Handle
+        {
+            get
+            {
+                if (handle_ == null) throw new NullReferenceException("the robot has no native robot");
+                return handle_.Checked();
+            }
+        }
+
+        internal RobotKind Kind { get { return kind_; } }
+
+        /// <summary>Names the robot to the native side for its whole life; never reused.</summary>
+        internal long Id { get { return id_; } }
+
+        /// <summary>3- and 4-axis industrial arms have no state stream: the stream operations
+        /// refuse them before anything is sent.</summary>
+        internal void RequireStateStream()
+        {
+            if (handle_ == null) throw new NullReferenceException("the robot has no native robot");
+            if (kind_ == RobotKind.Sorn3 || kind_ == RobotKind.Sorn4)
+                throw new NotSupportedException("The robot model doesn't support");
+        }
+
+        public void Dispose()
+        {
+            Dispose(true);
+            GC.SuppressFinalize(this);
+        }
+
+        /// <summary>Destroys the native robot (stopping a moving arm, closing its links), then
+        /// its model.</summary>
+        protected virtual void Dispose(bool disposing)
+        {
+            if (!disposing || handle_ == null) return;
+            // Calls still on their way find no callback and are dropped.
+            RobotCallbackTable.Forget(id_);
+            handle_.Dispose();
+        }
+    }
+
+    /// <summary>Base of the collaborative arms.</summary>
+    public partial class Cobot : BaseRobot
+    {
+        /// <summary>A robot without a native robot; every operation throws
+        /// <see cref="NullReferenceException"/>.</summary>
+        protected Cobot()
+        {
+        }
+
+        internal Cobot(RobotKind kind, int form, String remoteIP, String localIP)
+            : base(kind, form, remoteIP, localIP)
+        {
+        }
+    }
+
+    /// <summary>Industrial arm with 6 joints.</summary>
+    public partial class StandardRobot : BaseRobot
+    {
+        public StandardRobot(String remoteIP, String localIP)
+            : base(RobotKind.Standard, RemoteAndLocal, remoteIP, localIP)
+        {
+        }
+
+        public StandardRobot(String remoteIP) : base(RobotKind.Standard, RemoteOnly, remoteIP, "")
+        {
+        }
+
+        public StandardRobot() : base(RobotKind.Standard, Unconnected, null, null)
+        {
+        }
+    }
+
+    /// <summary>Industrial arm with 3 joints; it sends no local address.</summary>
+    public class Sorn3Robot : BaseRobot
+    {
+        public Sorn3Robot(String remoteIP) : base(RobotKind.Sorn3, RemoteOnly, remoteIP, "")
+        {
+        }
+
+        public Sorn3Robot() : base(RobotKind.Sorn3, Unconnected, null, null)
+        {
+        }
+    }
+
+    /// <summary>Industrial arm with 4 joints; it sends no local address.</summary>
+    public class Sorn4Robot : BaseRobot
+    {
+        public Sorn4Robot(String remoteIP) : base(RobotKind.Sorn4, RemoteOnly, remoteIP, "")
+        {
+        }
+
+        public Sorn4Robot() : base(RobotKind.Sorn4, Unconnected, null, null)
+        {
+        }
+    }
+
+    /// <summary>Collaborative arm with 6 joints.</summary>
+    public partial class OstraRobot : Cobot
+    {
+        public OstraRobot(String remoteIP, String localIP)
+            : base(RobotKind.Ostra, RemoteAndLocal, remoteIP, localIP)
+        {
+        }
+
+        public OstraRobot(String remoteIP) : base(RobotKind.Ostra, RemoteOnly, remoteIP, "")
+        {
+        }
+
+        public OstraRobot() : base(RobotKind.Ostra, Unconnected, null, null)
+        {
+        }
+    }
+
+    /// <summary>Collaborative arm with 5 joints.</summary>
+    public partial class OstraLiteRobot : Cobot
+    {
+        public OstraLiteRobot(String remoteIP, String localIP)
+            : base(RobotKind.OstraLite, RemoteAndLocal, remoteIP, localIP)
+        {
+        }
+
+        public OstraLiteRobot(String remoteIP) : base(RobotKind.OstraLite, RemoteOnly, remoteIP, "")
+        {
+        }
+
+        public OstraLiteRobot() : base(RobotKind.OstraLite, Unconnected, null, null)
+        {
+        }
+    }
+
+    /// <summary>Collaborative arm with 7 joints.</summary>
+    public class OstraMaxRobot : Cobot
+    {
+        public OstraMaxRobot(String remoteIP, String localIP)
+            : base(RobotKind.OstraMax, RemoteAndLocal, remoteIP, localIP)
+        {
+        }
+
+        public OstraMaxRobot(String remoteIP) : base(RobotKind.OstraMax, RemoteOnly, remoteIP, "")
+        {
+        }
+
+        public OstraMaxRobot() : base(RobotKind.OstraMax, Unconnected, null, null)
+        {
+        }
+    }
+
+    /// <summary>Another collaborative arm with 7 joints; it behaves as
+    /// <see cref="OstraMaxRobot"/>.</summary>
+    public class LynRobot : Cobot
+    {
+        public LynRobot(String remoteIP, String localIP)
+            : base(RobotKind.Lyn, RemoteAndLocal, remoteIP, localIP)
+        {
+        }
+
+        public LynRobot(String remoteIP) : base(RobotKind.Lyn, RemoteOnly, remoteIP, "")
+        {
+        }
+
+        public LynRobot() : base(RobotKind.Lyn, Unconnected, null, null)
+        {
+        }
+    }
+}
