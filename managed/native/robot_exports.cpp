@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "native/abi_records.h"
+#include "native/callback_gate.h"
 #include "native/robot_handle.h"
 
 using namespace velmora;
@@ -90,7 +91,16 @@ int32_t vel_robot_create(int32_t kind, int32_t form, const char* remote_ip, cons
 }
 
 int32_t vel_robot_destroy(vel_robot* robot) noexcept {
-  return abiCall([&] { delete robot; });
+  return abiCall([&] {
+    // Inside one of the robot's own callbacks the destructor would join the very thread it
+    // runs on (the link's I/O thread, a motion thread): the deletion waits on a thread of its
+    // own until the callback has returned.
+    if (robot != nullptr && insideCallbackOf(robot->id)) {
+      deferDeletion([robot] { delete robot; });
+      return;
+    }
+    delete robot;
+  });
 }
 
 int32_t vel_robot_connect(vel_robot* robot, const char* remote_ip, const char* local_ip) noexcept {

@@ -128,7 +128,225 @@ VEL_API int32_t vel_robot_query_controller_log(vel_robot* robot, uint32_t count,
                                                int32_t level_count, uint32_t offset, vel_buf** logs,
                                                vel_err* ec) VEL_NOEXCEPT;
 
-/* ---- Robot operations: I/O, registers, state, projects, paths ---------------------------- */
+/* ---- Extensions: kinematics, force control, EtherCAT, upgrade client -------------------- */
+
+typedef struct vel_robot vel_robot;
+typedef struct vel_forcecontrol vel_forcecontrol;
+typedef struct vel_ethercat vel_ethercat;
+typedef struct vel_upgrade vel_upgrade;
+
+/* Kinematics on the robot's model. Joints are checked against the arm's joint count (fewer:
+ * 259, nothing sent); `toolset` (19 doubles) may be null for the operation without one. The
+ * pose crosses as a pose blob both ways; `joints` of calc_ik has room for 7 values and `count`
+ * says how many it holds. Solutions: a list of joint lists (f64), then a list of
+ * configuration lists (i32), solution i of one matching configuration i of the other. */
+VEL_API int32_t vel_robot_calc_fk(vel_robot* robot, const double* joints, int32_t count, const double* toolset,
+                                  vel_buf** pose, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_calc_ik(vel_robot* robot, const uint8_t* posture, int64_t length, const double* toolset,
+                                  double* joints, int32_t* count, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_calc_all_ik(vel_robot* robot, const uint8_t* posture, int64_t length,
+                                      vel_buf** solutions, vel_err* ec) VEL_NOEXCEPT;
+
+/* Force control of a collaborative arm (another class: VEL_STD_EXCEPTION). It shares the
+ * robot's command link and outlives the robot handle. */
+VEL_API int32_t vel_cobot_force_control(vel_robot* robot, vel_forcecontrol** fc) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_destroy(vel_forcecontrol* fc) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_joints(vel_forcecontrol* fc, int32_t* joints) VEL_NOEXCEPT;
+
+/* Selectors of the operations that share an export's shape. */
+#define VEL_FC_START 0
+#define VEL_FC_STOP 1
+#define VEL_FC_START_OVERLAY 2
+#define VEL_FC_STOP_OVERLAY 3
+#define VEL_FC_PAUSE_OVERLAY 4
+#define VEL_FC_RESTART_OVERLAY 5
+#define VEL_FC_WAIT_CONDITION 6
+
+#define VEL_FC_CART_STIFFNESS 0
+#define VEL_FC_CART_DESIRED_FORCE 1
+#define VEL_FC_CART_MAX_VEL 2
+#define VEL_FC_CART_CONTROL_MAX_WRENCH 3
+#define VEL_FC_CART_CONTROL_MAX_VEL 4
+
+#define VEL_FC_JOINT_STIFFNESS 0
+#define VEL_FC_JOINT_DESIRED_TORQUE 1
+#define VEL_FC_JOINT_MAX_VEL 2
+#define VEL_FC_JOINT_MAX_MOMENTUM 3
+#define VEL_FC_JOINT_MAX_ENERGY 4
+#define VEL_FC_JOINT_CONTROL_MAX_TORQUE 5
+#define VEL_FC_JOINT_CONTROL_MAX_VEL 6
+#define VEL_FC_GAIN 7
+#define VEL_FC_FRICTION 8
+
+#define VEL_FC_FORCE_CONDITION 0
+#define VEL_FC_TORQUE_CONDITION 1
+
+VEL_API int32_t vel_forcecontrol_run(vel_forcecontrol* fc, int32_t which, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_init(vel_forcecontrol* fc, int32_t frame_type, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_control_type(vel_forcecontrol* fc, int32_t type, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_load(vel_forcecontrol* fc, const double* load, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_nullspace_stiffness(vel_forcecontrol* fc, double stiffness,
+                                                         vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_monitor(vel_forcecontrol* fc, uint8_t enable, vel_err* ec) VEL_NOEXCEPT;
+/* Six values (fewer: 259, nothing sent). */
+VEL_API int32_t vel_forcecontrol_set_cartesian(vel_forcecontrol* fc, int32_t which, const double* values,
+                                               int32_t count, vel_err* ec) VEL_NOEXCEPT;
+/* One value per joint (fewer: 259, nothing sent). */
+VEL_API int32_t vel_forcecontrol_set_joints(vel_forcecontrol* fc, int32_t which, const double* values,
+                                            int32_t count, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_condition(vel_forcecontrol* fc, int32_t which, const double* range,
+                                               int32_t count, uint8_t inside, double timeout_s,
+                                               vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_pose_box_condition(vel_forcecontrol* fc, const double* frame,
+                                                        const double* box, int32_t count, uint8_t inside,
+                                                        double timeout_s, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_sine_overlay(vel_forcecontrol* fc, int32_t line_dir, double amplify,
+                                                  double frequency, double phase, double bias,
+                                                  vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_lissajous_overlay(vel_forcecontrol* fc, int32_t plane, double amplify_one,
+                                                       double frequency_one, double amplify_two,
+                                                       double frequency_two, double phase_diff,
+                                                       vel_err* ec) VEL_NOEXCEPT;
+/* `joint` and `external` have room for 7 values, `cart_torque` and `cart_force` for 3;
+ * `joints` says how many of the first two hold values. */
+VEL_API int32_t vel_forcecontrol_end_torque(vel_forcecontrol* fc, int32_t ref_type, double* joint, double* external,
+                                            double* cart_torque, double* cart_force, int32_t* joints,
+                                            vel_err* ec) VEL_NOEXCEPT;
+
+/* EtherCAT access over a command link of its own to the robot's controller; a link that does
+ * not start is VEL_STD_EXCEPTION with the native text. Destroying the handle stops the link.
+ * Byte buffers: reads fill at most `capacity` bytes of `data` and never more than the size
+ * asked; writes send `length`/`size` bytes, the first `data_count` of them from `data` and
+ * zeros after. No buffer the library hands on is ever null or shorter than the size sent. */
+VEL_API int32_t vel_robot_ethercat(vel_robot* robot, vel_ethercat** ethercat) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_destroy(vel_ethercat* ethercat) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_slave_count(vel_ethercat* ethercat, int32_t* count, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_slave_info(vel_ethercat* ethercat, int32_t slave_addr, vel_buf** info,
+                                        vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_slaves_info(vel_ethercat* ethercat, vel_buf** infos, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_set_slaves_state(vel_ethercat* ethercat, uint16_t state, uint8_t* done,
+                                              vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_slave_state(vel_ethercat* ethercat, int32_t slave_addr, uint16_t* state,
+                                         vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_read_sdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t index, int32_t sub_index,
+                                      int32_t length, uint8_t* data, int32_t capacity, int32_t over_time,
+                                      uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_write_sdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t index,
+                                       int32_t sub_index, int32_t length, const uint8_t* data, int32_t data_count,
+                                       int32_t over_time, uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
+/* `items`: a list of SDOData blobs (an item length over 50: 259, nothing sent). */
+VEL_API int32_t vel_ethercat_write_multi_sdo(vel_ethercat* ethercat, uint16_t slave_addr, const uint8_t* items,
+                                             int64_t length, uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_read_pdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t offset, int32_t size,
+                                      uint8_t* data, int32_t capacity, uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_write_pdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t offset, int32_t size,
+                                       const uint8_t* data, int32_t data_count, uint8_t* done,
+                                       vel_err* ec) VEL_NOEXCEPT;
+
+/* The upgrade client of a controller (port 4567). With `connect` set it connects to
+ * `remote_ip` at once, and a failure is VEL_STD_EXCEPTION with the native text and no handle;
+ * vel_upgrade_connect fails the same way, vel_upgrade_reconnect reports in `ec`. Backup items
+ * are BackupItem values; duplicates collapse. */
+VEL_API int32_t vel_upgrade_create(const char* remote_ip, uint8_t connect, vel_upgrade** upgrade) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_destroy(vel_upgrade* upgrade) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_connect(vel_upgrade* upgrade, const char* remote_ip) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_reconnect(vel_upgrade* upgrade, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_upgrade(vel_upgrade* upgrade, const char* package_path, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_upgrade_export_backup(vel_upgrade* upgrade, const char* local_file_path, const int32_t* items,
+                                          int32_t item_count, vel_err* ec) VEL_NOEXCEPT;
+
+/* ---- Events, connection handler and motion --------------------------------------------- */
+
+/* The two entry points of every robot callback, set once by the managed side: an event of
+ * `type` for robot `robot_id` with its information as an EventInfo blob (valid during the
+ * call), and a connection change (1 up, 0 lost). Native code holds no other pointer into
+ * managed code; a callback of a robot that no longer exists reaches these with its old id. */
+typedef void (*vel_event_fn)(int64_t robot_id, int32_t type, const uint8_t* info, int32_t length);
+typedef void (*vel_connection_fn)(int64_t robot_id, uint8_t connected);
+VEL_API int32_t vel_set_callbacks(vel_event_fn on_event, vel_connection_fn on_connection) VEL_NOEXCEPT;
+/* Closes the gate for good: no callback enters managed code any more. Waits up to `timeout_ms`
+ * for the callbacks in flight; `drained` (may be null) tells whether none is left. */
+VEL_API int32_t vel_callbacks_shutdown(int32_t timeout_ms, uint8_t* drained) VEL_NOEXCEPT;
+/* Waits up to `timeout_ms` until no callback is in flight and every robot destroyed inside its
+ * own callback is deleted; `idle` (may be null) tells whether that happened. */
+VEL_API int32_t vel_callbacks_wait_idle(int32_t timeout_ms, uint8_t* idle) VEL_NOEXCEPT;
+
+/* Watches an event type (Event values; another value is refused with 259) with the entry point
+ * as its callback. */
+VEL_API int32_t vel_robot_watch_event(vel_robot* robot, int32_t type, vel_err* ec) VEL_NOEXCEPT;
+/* The information last stored for the event type, as an EventInfo blob. */
+VEL_API int32_t vel_robot_query_event_info(vel_robot* robot, int32_t type, vel_buf** info,
+                                           vel_err* ec) VEL_NOEXCEPT;
+/* Makes the entry point the robot's connection handler. */
+VEL_API int32_t vel_robot_set_connection_handler(vel_robot* robot) VEL_NOEXCEPT;
+
+/* Move types of a command list (MoveCommand.Type). */
+#define VEL_MOVE_L 0
+#define VEL_MOVE_J 1
+#define VEL_MOVE_ABSJ 2
+#define VEL_MOVE_C 3
+#define VEL_MOVE_CF 4
+#define VEL_MOVE_SP 5
+#define VEL_MOVE_WAIT 6
+
+/* A list of move commands of one type as a blob: count, then per command the fields of its type
+ * (see native/move_records.h). A type outside VEL_MOVE_L..VEL_MOVE_SP is refused with 259 and
+ * nothing is sent. */
+VEL_API int32_t vel_robot_execute_command(vel_robot* robot, int32_t type, const uint8_t* commands,
+                                          int64_t length, vel_err* ec) VEL_NOEXCEPT;
+/* Queues the list; `cmd_id` is the id text read on entry, `cmd_id_out` the text after the call
+ * (the batch id on success, else the entry text). */
+VEL_API int32_t vel_robot_move_append(vel_robot* robot, int32_t type, const uint8_t* commands, int64_t length,
+                                      const char* cmd_id, vel_buf** cmd_id_out, vel_err* ec) VEL_NOEXCEPT;
+/* Queues one wait of `ms` milliseconds (a negative value is refused with 259). */
+VEL_API int32_t vel_robot_move_append_wait(vel_robot* robot, int32_t ms, const char* cmd_id, vel_buf** cmd_id_out,
+                                           vel_err* ec) VEL_NOEXCEPT;
+
+/* Motion settings. */
+VEL_API int32_t vel_robot_set_motion_control_mode(vel_robot* robot, int32_t mode, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_move_reset(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_move_start(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_stop(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_default_speed(vel_robot* robot, double speed, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_default_zone(vel_robot* robot, double zone, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_default_conf_opt(vel_robot* robot, uint8_t forced, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_max_cache_size(vel_robot* robot, int32_t number, vel_err* ec) VEL_NOEXCEPT;
+
+/* Jogging and online adjustment. */
+VEL_API int32_t vel_robot_start_jog(vel_robot* robot, int32_t space, double rate, double step, uint32_t index,
+                                    uint8_t direction, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_start_jog_with_ext(vel_robot* robot, int32_t space, double rate, double step,
+                                             uint32_t index, uint8_t direction, const char* name, uint8_t is_ext,
+                                             vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_adjust_speed_online(vel_robot* robot, double scale, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_adjust_acceleration(vel_robot* robot, double acc, double jerk, vel_err* ec) VEL_NOEXCEPT;
+/* Both outputs are written, with the robot's values or, on failure, what it left (0 at first). */
+VEL_API int32_t vel_robot_get_acceleration(vel_robot* robot, double* acc, double* jerk, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_set_auto_ignore_zone(vel_robot* robot, uint8_t enable, vel_err* ec) VEL_NOEXCEPT;
+
+/* Path checks. `poses` is a list of poses: start and target (line), or start, auxiliary point
+ * and target (circle, with the angle and the rotation rule 0..2); the joint values computed
+ * come as a list of doubles. The multi-point form takes the points as `poses` and gives its
+ * integer result in `result`. */
+VEL_API int32_t vel_robot_check_path_line(vel_robot* robot, const uint8_t* poses, int64_t length,
+                                          const double* start_joint, int32_t joint_count, vel_buf** joints,
+                                          vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_check_path_circle(vel_robot* robot, const uint8_t* poses, int64_t length,
+                                            const double* start_joint, int32_t joint_count, double angle,
+                                            int32_t rot_type, vel_buf** joints, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_check_path_points(vel_robot* robot, const double* start_joint, int32_t joint_count,
+                                            const uint8_t* poses, int64_t length, vel_buf** joints,
+                                            int32_t* result, vel_err* ec) VEL_NOEXCEPT;
+
+/* Singularity avoidance (StandardRobot and OstraRobot) and complete posture interpolation
+ * (OstraLiteRobot); another arm class fails with VEL_STD_EXCEPTION. */
+VEL_API int32_t vel_robot_set_avoid_singularity(vel_robot* robot, int32_t method, uint8_t enable, double limit,
+                                                vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_get_avoid_singularity(vel_robot* robot, int32_t method, uint8_t* enabled,
+                                                vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_enable_complete_posture_lerp(vel_robot* robot, uint8_t enable, vel_err* ec) VEL_NOEXCEPT;
+
+/* ---- Robot operations: I/O, registers, state, projects, paths, frames, axes, extras, bus */
 
 /* Value types of registers and of rail, axis and unit parameters. Register values cross as
  * doubles (exact for int32 and float; a flag is 0 or 1); lists as blobs of f64. */

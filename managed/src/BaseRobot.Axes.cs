@@ -63,7 +63,7 @@ namespace velmora.clr
         {
             byte[] bytes = value.ToArray();
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_rail_parameter(Handle, Conversions.convertString(name), type, bytes,
+            ec = Done(vel_robot_set_rail_parameter(Handle, Conversions.convertString(name), type, bytes,
                                                                   bytes.Length, out e), e);
         }
 

@@ -63,7 +63,7 @@ namespace velmora.clr
         {
             double[] frame = new double[Conversions.FrameValues];
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_base_frame(Handle, frame, out e), e);
+            ec = Done(vel_robot_base_frame(Handle, frame, out e), e);
             return frame;
         }
 
@@ -71,14 +71,14 @@ namespace velmora.clr
         {
             double[] values = Conversions.frameToValues(frame);
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_base_frame(Handle, values, out e), e);
+            ec = Done(vel_robot_set_base_frame(Handle, values, out e), e);
         }
 
         public Toolset toolset(out ErrorCode ec)
         {
             double[] values = new double[Conversions.ToolsetValues];
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_toolset(Handle, values, out e), e);
+            ec = Done(vel_robot_toolset(Handle, values, out e), e);
             return Conversions.toolsetFromValues(values);
         }
 
@@ -86,14 +86,14 @@ namespace velmora.clr
         {
             double[] values = Conversions.toolsetToValues(toolset);
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_toolset(Handle, values, out e), e);
+            ec = Done(vel_robot_set_toolset(Handle, values, out e), e);
         }
 
         /// <summary>Sets the tool set of the named tool and work object.</summary>
         public void setToolset(String toolName, String wobjName, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_toolset_by_name(Handle, Conversions.convertString(toolName),
+            ec = Done(vel_robot_set_toolset_by_name(Handle, Conversions.convertString(toolName),
                                                                    Conversions.convertString(wobjName), out e), e);
         }
 
@@ -124,9 +124,9 @@ namespace velmora.clr
         public void setToolInfo(WorkToolInfo tool_info, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_tool_info(Handle, Conversions.convertString(tool_info.name),
+            ec = Done(vel_robot_set_tool_info(Handle, Conversions.convertString(tool_info.name),
                                                              Conversions.convertString(tool_info.alias),
-                                                             OperationCalls.Flag(tool_info.robotHeld),
+                                                             Flag(tool_info.robotHeld),
                                                              Conversions.frameToValues(tool_info.pos),
                                                              Conversions.loadToValues(tool_info.load), out e), e);
         }
@@ -134,9 +134,9 @@ namespace velmora.clr
         public void setWobjInfo(WorkToolInfo wobj_info, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_wobj_info(Handle, Conversions.convertString(wobj_info.name),
+            ec = Done(vel_robot_set_wobj_info(Handle, Conversions.convertString(wobj_info.name),
                                                              Conversions.convertString(wobj_info.alias),
-                                                             OperationCalls.Flag(wobj_info.robotHeld),
+                                                             Flag(wobj_info.robotHeld),
                                                              Conversions.frameToValues(wobj_info.pos),
                                                              Conversions.loadToValues(wobj_info.load), out e), e);
         }
@@ -163,8 +163,8 @@ namespace velmora.clr
             double[] aux = Conversions.paddedArray(base_aux, 3);
             double[] result = new double[Conversions.CalibrationValues];
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_calibrate_frame(robot, (int)type, flat, points.Count, n,
-                                                               OperationCalls.Flag(is_held), aux, result, out e), e);
+            ec = Done(vel_robot_calibrate_frame(robot, (int)type, flat, points.Count, n,
+                                                               Flag(is_held), aux, result, out e), e);
             return Conversions.calibrationFromValues(result);
         }
 
@@ -207,14 +207,14 @@ namespace velmora.clr
                 flat[2 * j + 1] = limits[j, 1];
             }
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_soft_limit(robot, OperationCalls.Flag(enable), flat, rows, out e), e);
+            ec = Done(vel_robot_set_soft_limit(robot, Flag(enable), flat, rows, out e), e);
         }
 
         public double[] getRobotCfg_DHparam(bool get_nominal, out ErrorCode ec)
         {
             IntPtr values;
             VelErr e;
-            int status = vel_robot_dh_param(Handle, OperationCalls.Flag(get_nominal), out values, out e);
+            int status = vel_robot_dh_param(Handle, Flag(get_nominal), out values, out e);
             NativeCore.Check(status);
             double[] read = OperationCalls.Doubles(values);
             ec = Conversions.convertErrorCode(e);

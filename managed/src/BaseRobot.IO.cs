@@ -53,49 +53,49 @@ namespace velmora.clr
         {
             byte state;
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_get_di(Handle, board, port, out state, out e), e);
+            ec = Done(vel_robot_get_di(Handle, board, port, out state, out e), e);
             return state != 0;
         }
 
         public void setDI(uint board, uint port, bool state, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_di(Handle, board, port, OperationCalls.Flag(state), out e), e);
+            ec = Done(vel_robot_set_di(Handle, board, port, Flag(state), out e), e);
         }
 
         public bool getDO(uint board, uint port, out ErrorCode ec)
         {
             byte state;
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_get_do(Handle, board, port, out state, out e), e);
+            ec = Done(vel_robot_get_do(Handle, board, port, out state, out e), e);
             return state != 0;
         }
 
         public void setDO(uint board, uint port, bool state, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_do(Handle, board, port, OperationCalls.Flag(state), out e), e);
+            ec = Done(vel_robot_set_do(Handle, board, port, Flag(state), out e), e);
         }
 
         public double getAI(uint board, uint port, out ErrorCode ec)
         {
             double value;
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_get_ai(Handle, board, port, out value, out e), e);
+            ec = Done(vel_robot_get_ai(Handle, board, port, out value, out e), e);
             return value;
         }
 
         public void setAO(uint board, uint port, double value, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_set_ao(Handle, board, port, value, out e), e);
+            ec = Done(vel_robot_set_ao(Handle, board, port, value, out e), e);
         }
 
         private double ReadRegister(String name, uint index, int type, out ErrorCode ec)
         {
             double value;
             VelErr e;
-            ec = OperationCalls.Done(
+            ec = Done(
                 vel_robot_read_register(Handle, Conversions.convertString(name), index, type, out value, out e), e);
             return value;
         }
@@ -115,14 +115,14 @@ namespace velmora.clr
         private void WriteRegister(String name, uint index, int type, double value, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(
+            ec = Done(
                 vel_robot_write_register(Handle, Conversions.convertString(name), index, type, value, out e), e);
         }
 
         private void WriteRegisterList(String name, uint index, int type, double[] values, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_write_register_list(Handle, Conversions.convertString(name), index,
+            ec = Done(vel_robot_write_register_list(Handle, Conversions.convertString(name), index,
                                                                    type, values, values.Length, out e), e);
         }
 

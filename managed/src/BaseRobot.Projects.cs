@@ -63,33 +63,33 @@ namespace velmora.clr
         {
             byte[] list = OperationCalls.Texts(tasks);
             VelErr e;
-            ec = OperationCalls.Done(
+            ec = Done(
                 vel_robot_load_project(Handle, Conversions.convertString(name), list, list.Length, out e), e);
         }
 
         public void ppToMain(out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_pp_to_main(Handle, out e), e);
+            ec = Done(vel_robot_pp_to_main(Handle, out e), e);
         }
 
         public void runProject(out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_run_project(Handle, out e), e);
+            ec = Done(vel_robot_run_project(Handle, out e), e);
         }
 
         public void pauseProject(out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_pause_project(Handle, out e), e);
+            ec = Done(vel_robot_pause_project(Handle, out e), e);
         }
 
         public void setProjectRunningOpt(double rate, bool loop, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(
-                vel_robot_set_project_running_opt(Handle, rate, OperationCalls.Flag(loop), out e), e);
+            ec = Done(
+                vel_robot_set_project_running_opt(Handle, rate, Flag(loop), out e), e);
         }
 
         /// <summary>Sends the archive and imports it: the project's name.</summary>
@@ -98,7 +98,7 @@ namespace velmora.clr
             IntPtr name;
             VelErr e;
             int status = vel_robot_import_project(Handle, Conversions.convertString(file_path),
-                                                  OperationCalls.Flag(overwrite), out name, out e);
+                                                  Flag(overwrite), out name, out e);
             NativeCore.Check(status);
             String imported = NativeCore.TakeText(name);
             ec = Conversions.convertErrorCode(e);
@@ -108,8 +108,8 @@ namespace velmora.clr
         public void removeProject(String project_name, bool remove_all, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_remove_project(Handle, Conversions.convertString(project_name),
-                                                              OperationCalls.Flag(remove_all), out e), e);
+            ec = Done(vel_robot_remove_project(Handle, Conversions.convertString(project_name),
+                                                              Flag(remove_all), out e), e);
         }
 
         /// <summary>Sends the file into <paramref name="dest"/>: the stored name.</summary>
@@ -118,7 +118,7 @@ namespace velmora.clr
             IntPtr name;
             VelErr e;
             int status = vel_robot_import_file(Handle, Conversions.convertString(src_file_path),
-                                               Conversions.convertString(dest), OperationCalls.Flag(overwrite),
+                                               Conversions.convertString(dest), Flag(overwrite),
                                                out name, out e);
             NativeCore.Check(status);
             String imported = NativeCore.TakeText(name);
@@ -131,7 +131,7 @@ namespace velmora.clr
         {
             byte[] list = OperationCalls.Texts(file_path_list);
             VelErr e;
-            ec = OperationCalls.Done(vel_robot_remove_files(Handle, list, list.Length, out e), e);
+            ec = Done(vel_robot_remove_files(Handle, list, list.Length, out e), e);
         }
     }
 }

@@ -60,12 +60,15 @@ namespace velmora.clr
                                                                  int levelCount, uint offset, out IntPtr logs,
                                                                  out VelErr ec);
 
-        private static byte Flag(bool value)
+        /// <summary>A flag as it crosses; for every partial file and the derived classes.</summary>
+        internal static byte Flag(bool value)
         {
             return value ? (byte)1 : (byte)0;
         }
 
-        private static ErrorCode Done(int status, VelErr e)
+        /// <summary>Throws <see cref="ApiException"/> for a failed export, else the crossed
+        /// code.</summary>
+        internal static ErrorCode Done(int status, VelErr e)
         {
             NativeCore.Check(status);
             return Conversions.convertErrorCode(e);

@@ -43,8 +43,8 @@ namespace velmora.clr
         public void enableDrag(DragOpt.Space space, DragOpt.Type type, bool enable_drag_button, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_enable_drag(Handle, (int)space, (int)type,
-                                                           OperationCalls.Flag(enable_drag_button), out e), e);
+            ec = Done(vel_cobot_enable_drag(Handle, (int)space, (int)type,
+                                                           Flag(enable_drag_button), out e), e);
         }
 
         /// <summary>As the other form without the drag button.</summary>
@@ -56,7 +56,7 @@ namespace velmora.clr
         public void disableDrag(out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_disable_drag(Handle, out e), e);
+            ec = Done(vel_cobot_disable_drag(Handle, out e), e);
         }
 
         /// <summary>One sensitivity per joint: a shorter array is refused with 259 and nothing
@@ -72,28 +72,28 @@ namespace velmora.clr
                 return;
             }
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_enable_collision_detection(robot, given, given.Length, (int)behaviour,
+            ec = Done(vel_cobot_enable_collision_detection(robot, given, given.Length, (int)behaviour,
                                                                           fallback_compliance, out e), e);
         }
 
         public void disableCollisionDetection(out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_disable_collision_detection(Handle, out e), e);
+            ec = Done(vel_cobot_disable_collision_detection(Handle, out e), e);
         }
 
         public void calibrateForceSensor(bool all_axes, int axis_index, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(
-                vel_cobot_calibrate_force_sensor(Handle, OperationCalls.Flag(all_axes), axis_index, out e), e);
+            ec = Done(
+                vel_cobot_calibrate_force_sensor(Handle, Flag(all_axes), axis_index, out e), e);
         }
 
         public KeyPadState getKeypadState(out ErrorCode ec)
         {
             byte[] keys = new byte[Conversions.KeypadFlags];
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_keypad_state(Handle, keys, out e), e);
+            ec = Done(vel_cobot_keypad_state(Handle, keys, out e), e);
             return Conversions.keypadFromFlags(keys);
         }
 
@@ -111,20 +111,20 @@ namespace velmora.clr
         public void useRciClient(bool use, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_use_rci_client(Handle, OperationCalls.Flag(use), out e), e);
+            ec = Done(vel_cobot_use_rci_client(Handle, Flag(use), out e), e);
         }
 
         public void setFlangeboxVout(FlangeboxOpt.Vout opt, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_set_flangebox_vout(Handle, (int)opt, out e), e);
+            ec = Done(vel_cobot_set_flangebox_vout(Handle, (int)opt, out e), e);
         }
 
         public void setFlangeboxRS485(FlangeboxOpt.Vout opt, bool if_rs485, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(
-                vel_cobot_set_flangebox_rs485(Handle, (int)opt, OperationCalls.Flag(if_rs485), out e), e);
+            ec = Done(
+                vel_cobot_set_flangebox_rs485(Handle, (int)opt, Flag(if_rs485), out e), e);
         }
     }
 }

@@ -35,19 +35,19 @@ namespace velmora.clr
         public void startRecordPath(out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_start_record_path(Handle, out e), e);
+            ec = Done(vel_cobot_start_record_path(Handle, out e), e);
         }
 
         public void stopRecordPath(out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_stop_record_path(Handle, out e), e);
+            ec = Done(vel_cobot_stop_record_path(Handle, out e), e);
         }
 
         public void cancelRecordPath(out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_cancel_record_path(Handle, out e), e);
+            ec = Done(vel_cobot_cancel_record_path(Handle, out e), e);
         }
 
         /// <summary>Saves the last recording as <paramref name="name"/>; a
@@ -55,21 +55,21 @@ namespace velmora.clr
         public void saveRecordPath(String name, String saveAs, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_save_record_path(Handle, Conversions.convertString(name),
+            ec = Done(vel_cobot_save_record_path(Handle, Conversions.convertString(name),
                                                                 Conversions.convertString(saveAs), out e), e);
         }
 
         public void replayPath(String name, double rate, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_replay_path(Handle, Conversions.convertString(name), rate, out e), e);
+            ec = Done(vel_cobot_replay_path(Handle, Conversions.convertString(name), rate, out e), e);
         }
 
         public void removePath(String name, bool removeAll, out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_cobot_remove_path(Handle, Conversions.convertString(name),
-                                                           OperationCalls.Flag(removeAll), out e), e);
+            ec = Done(vel_cobot_remove_path(Handle, Conversions.convertString(name),
+                                                           Flag(removeAll), out e), e);
         }
 
         public List<String> queryPathLists(out ErrorCode ec)

@@ -1,4 +1,4 @@
-// What the wrappers of the robot operations share: flags and codes as they cross, list blobs of
+// What the wrappers of the robot operations share: value types as they cross, list blobs of
 // texts and numbers, and the joint count of each arm class.
 
 using System;
@@ -16,19 +16,6 @@ namespace velmora.clr
         internal const int ValueDoubles = 5;
         internal const int ValueFrame = 6;
         internal const int ValueTexts = 7;
-
-        internal static byte Flag(bool value)
-        {
-            return value ? (byte)1 : (byte)0;
-        }
-
-        /// <summary>Throws <see cref="ApiException"/> for a failed export, else the crossed
-        /// code.</summary>
-        internal static ErrorCode Done(int status, VelErr e)
-        {
-            NativeCore.Check(status);
-            return Conversions.convertErrorCode(e);
-        }
 
         /// <summary>A list blob of texts; null is the empty list.</summary>
         internal static byte[] Texts(IList<String> texts)

@@ -102,7 +102,10 @@ namespace velmora.clr
         /// its model.</summary>
         protected virtual void Dispose(bool disposing)
         {
-            if (disposing && handle_ != null) handle_.Dispose();
+            if (!disposing || handle_ == null) return;
+            // Calls still on their way find no callback and are dropped.
+            RobotCallbackTable.Forget(id_);
+            handle_.Dispose();
         }
     }
 

@@ -28,14 +28,14 @@ namespace velmora.clr
                 return;
             }
             VelErr e;
-            ec = OperationCalls.Done(
+            ec = Done(
                 vel_standard_enable_collision_detection(robot, given, given.Length, fallback, out e), e);
         }
 
         public void disableCollisionDetection(out ErrorCode ec)
         {
             VelErr e;
-            ec = OperationCalls.Done(vel_standard_disable_collision_detection(Handle, out e), e);
+            ec = Done(vel_standard_disable_collision_detection(Handle, out e), e);
         }
     }
 }

@@ -80,6 +80,38 @@ VEL_API int32_t vts_dummy_hold(vts_dummy* dummy, int32_t ms) VEL_NOEXCEPT;
 /* Calls of vts_dummy_hold in progress, and dummies destroyed so far. */
 VEL_API int32_t vts_dummy_stats(int64_t* holding, int64_t* destroyed) VEL_NOEXCEPT;
 
+/* ---- Extensions: kinematics, force control, EtherCAT, upgrade ---- */
+
+typedef struct vts_upgrade_sim vts_upgrade_sim;
+
+/* Serves kinematics for `axes` joints (3 to 7), a force controller (5 to 7) and an EtherCAT bus
+ * with a slave at each of the `slaves` addresses (vendor 0x1234, name "从站-<addr>"). */
+VEL_API int32_t vts_sim_install_extensions(vts_sim* sim, int32_t axes, const uint8_t* slave_addrs,
+                                           int32_t slaves) VEL_NOEXCEPT;
+/* Command-link connections the simulator holds open now. */
+VEL_API int32_t vts_sim_open_connections(vts_sim* sim, int32_t* count) VEL_NOEXCEPT;
+/* A simulator serving only the upgrade port (4567) on `address`; its backup file; what it
+ * received, as a JSON list of {"type", "json", "name", "digest_matches", "file"}. */
+VEL_API int32_t vts_upgrade_sim_start(const char* address, vts_upgrade_sim** sim) VEL_NOEXCEPT;
+VEL_API int32_t vts_upgrade_sim_stop(vts_upgrade_sim* sim) VEL_NOEXCEPT;
+VEL_API int32_t vts_upgrade_sim_set_backup(vts_upgrade_sim* sim, const char* file) VEL_NOEXCEPT;
+VEL_API int32_t vts_upgrade_sim_frames(vts_upgrade_sim* sim, vel_buf** json) VEL_NOEXCEPT;
+
+/* ---- Events and motion ---- */
+/* Publishes `topics` (a JSON object) to the connections watching them; `delivered` (may be
+ * null) is how many got a message. */
+VEL_API int32_t vts_sim_publish(vts_sim* sim, const char* topics, int32_t* delivered) VEL_NOEXCEPT;
+/* Closes every open connection. */
+VEL_API int32_t vts_sim_drop_connections(vts_sim* sim) VEL_NOEXCEPT;
+/* Waits up to `timeout_ms` for the `nth` request of `key` (counted from 1); its payload as
+ * compact JSON, or the empty text when it did not come. */
+VEL_API int32_t vts_sim_wait_request(vts_sim* sim, const char* key, int32_t nth, int32_t timeout_ms,
+                                     vel_buf** payload) VEL_NOEXCEPT;
+VEL_API int32_t vts_sim_clear_log(vts_sim* sim) VEL_NOEXCEPT;
+/* Reports every queued motion the simulator holds as finished; `finished` (may be null) counts
+ * them. */
+VEL_API int32_t vts_sim_finish_motion(vts_sim* sim, int32_t* finished) VEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

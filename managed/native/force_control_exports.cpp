@@ -1,0 +1,248 @@
+// Force control: the handle over a collaborative arm's force control of its joint count, and
+// its operations. Operations of one shape share an export with a selector (VEL_FC_* in
+// velmora_c.h); an unknown selector is refused with std::invalid_argument.
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include "native/abi_values.h"
+#include "native/extension_handles.h"
+
+using namespace velmora;
+using namespace velmora::internal;
+
+namespace {
+
+template <class R, class = void>
+struct HasForceControl : std::false_type {};
+template <class R>
+struct HasForceControl<R, std::void_t<decltype(std::declval<R&>().forceControl())>> : std::true_type {};
+
+template <class Table>
+auto pick(const Table& table, int32_t which) {
+  if (which < 0 || static_cast<std::size_t>(which) >= std::size(table)) {
+    throw std::invalid_argument("unknown selector " + std::to_string(which));
+  }
+  return table[static_cast<std::size_t>(which)];
+}
+
+using CartesianSetter = void (BaseForceControl::*)(const std::array<double, 6>&, std::error_code&) noexcept;
+constexpr CartesianSetter kCartesianSetters[] = {
+    &BaseForceControl::setCartesianStiffness,       &BaseForceControl::setCartesianDesiredForce,
+    &BaseForceControl::setCartesianMaxVel,          &BaseForceControl::setCartesianControlMaxWrench,
+    &BaseForceControl::setCartesianControlMaxVel,
+};
+
+template <unsigned short N>
+using JointSetter = void (ForceControl_T<N>::*)(const std::array<double, N>&, std::error_code&) noexcept;
+template <unsigned short N>
+constexpr JointSetter<N> kJointSetters[] = {
+    &ForceControl_T<N>::setJointStiffness,        &ForceControl_T<N>::setJointDesiredTorque,
+    &ForceControl_T<N>::setJointMaxVel,           &ForceControl_T<N>::setJointMaxMomentum,
+    &ForceControl_T<N>::setJointMaxEnergy,        &ForceControl_T<N>::setJointControlMaxTorque,
+    &ForceControl_T<N>::setJointControlMaxVel,    &ForceControl_T<N>::setFcGain,
+    &ForceControl_T<N>::setFriction,
+};
+
+using PlainOperation = void (BaseForceControl::*)(std::error_code&) noexcept;
+constexpr PlainOperation kPlainOperations[] = {
+    &BaseForceControl::fcStart,      &BaseForceControl::fcStop,        &BaseForceControl::startOverlay,
+    &BaseForceControl::stopOverlay,  &BaseForceControl::pauseOverlay,  &BaseForceControl::restartOverlay,
+    &BaseForceControl::waitCondition,
+};
+
+using Condition = void (BaseForceControl::*)(const std::array<double, 6>&, bool, std::chrono::duration<double>,
+                                             std::error_code&) noexcept;
+constexpr Condition kConditions[] = {&BaseForceControl::setForceCondition, &BaseForceControl::setTorqueCondition};
+
+template <class Fc>
+struct JointsOf;
+template <unsigned short N>
+struct JointsOf<ForceControl_T<N>> {
+  static constexpr unsigned short value = N;
+};
+
+template <class Fc>
+constexpr unsigned short jointsOf = JointsOf<std::decay_t<Fc>>::value;
+
+/// The force control seen as its base class.
+template <class Body>
+void onBase(vel_forcecontrol* fc, vel_err* ec, Body&& body) {
+  reportCode(ec, [&](std::error_code& code) {
+    visitForceControl(fc, [&](BaseForceControl& base) { body(base, code); });
+  });
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t vel_cobot_force_control(vel_robot* robot, vel_forcecontrol** fc) noexcept {
+  return abiCall([&] {
+    vel_forcecontrol*& out = required(fc, "fc");
+    auto handle = std::make_unique<vel_forcecontrol>();
+    visitRobot(robot, [&](auto& r) {
+      using Robot = std::decay_t<decltype(r)>;
+      if constexpr (HasForceControl<Robot>::value) {
+        using Fc = decltype(r.forceControl());
+        handle->object = std::make_unique<Fc>(r.forceControl());
+      } else {
+        throw std::invalid_argument("this robot class has no force control");
+      }
+    });
+    out = handle.release();
+  });
+}
+
+int32_t vel_forcecontrol_destroy(vel_forcecontrol* fc) noexcept {
+  return abiCall([&] { delete fc; });
+}
+
+int32_t vel_forcecontrol_joints(vel_forcecontrol* fc, int32_t* joints) noexcept {
+  return abiCall([&] {
+    required(joints, "joints") = visitForceControl(fc, [](auto& f) -> int32_t { return jointsOf<decltype(f)>; });
+  });
+}
+
+int32_t vel_forcecontrol_run(vel_forcecontrol* fc, int32_t which, vel_err* ec) noexcept {
+  return abiCall([&] {
+    const PlainOperation op = pick(kPlainOperations, which);
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { (base.*op)(code); });
+  });
+}
+
+int32_t vel_forcecontrol_init(vel_forcecontrol* fc, int32_t frame_type, vel_err* ec) noexcept {
+  return abiCall([&] {
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
+      base.fcInit(static_cast<FrameType>(frame_type), code);
+    });
+  });
+}
+
+int32_t vel_forcecontrol_set_control_type(vel_forcecontrol* fc, int32_t type, vel_err* ec) noexcept {
+  return abiCall([&] {
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { base.setControlType(type, code); });
+  });
+}
+
+int32_t vel_forcecontrol_set_load(vel_forcecontrol* fc, const double* load, vel_err* ec) noexcept {
+  return abiCall([&] {
+    const Load value = loadFromValues(&required(load, "load"));
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { base.setLoad(value, code); });
+  });
+}
+
+int32_t vel_forcecontrol_set_nullspace_stiffness(vel_forcecontrol* fc, double stiffness, vel_err* ec) noexcept {
+  return abiCall([&] {
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
+      base.setCartesianNullspaceStiffness(stiffness, code);
+    });
+  });
+}
+
+int32_t vel_forcecontrol_monitor(vel_forcecontrol* fc, uint8_t enable, vel_err* ec) noexcept {
+  return abiCall([&] {
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { base.fcMonitor(enable != 0, code); });
+  });
+}
+
+int32_t vel_forcecontrol_set_cartesian(vel_forcecontrol* fc, int32_t which, const double* values, int32_t count,
+                                       vel_err* ec) noexcept {
+  return abiCall([&] {
+    const CartesianSetter op = pick(kCartesianSetters, which);
+    std::array<double, 6> array{};
+    if (!fixedArray(values, count, array)) return refuse(ec, 259);
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { (base.*op)(array, code); });
+  });
+}
+
+int32_t vel_forcecontrol_set_joints(vel_forcecontrol* fc, int32_t which, const double* values, int32_t count,
+                                    vel_err* ec) noexcept {
+  return abiCall([&] {
+    visitForceControl(fc, [&](auto& f) {
+      constexpr unsigned short N = jointsOf<decltype(f)>;
+      const JointSetter<N> op = pick(kJointSetters<N>, which);
+      std::array<double, N> array{};
+      if (!fixedArray(values, count, array)) return refuse(ec, 259);
+      reportCode(ec, [&](std::error_code& code) { (f.*op)(array, code); });
+    });
+  });
+}
+
+int32_t vel_forcecontrol_set_condition(vel_forcecontrol* fc, int32_t which, const double* range, int32_t count,
+                                       uint8_t inside, double timeout_s, vel_err* ec) noexcept {
+  return abiCall([&] {
+    const Condition op = pick(kConditions, which);
+    std::array<double, 6> array{};
+    if (!fixedArray(range, count, array)) return refuse(ec, 259);
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
+      (base.*op)(array, inside != 0, std::chrono::duration<double>(timeout_s), code);
+    });
+  });
+}
+
+int32_t vel_forcecontrol_set_pose_box_condition(vel_forcecontrol* fc, const double* frame, const double* box,
+                                                int32_t count, uint8_t inside, double timeout_s,
+                                                vel_err* ec) noexcept {
+  return abiCall([&] {
+    const Frame supervising = frameFromValues(&required(frame, "frame"));
+    std::array<double, 6> array{};
+    if (!fixedArray(box, count, array)) return refuse(ec, 259);
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
+      base.setPoseBoxCondition(supervising, array, inside != 0, std::chrono::duration<double>(timeout_s), code);
+    });
+  });
+}
+
+int32_t vel_forcecontrol_set_sine_overlay(vel_forcecontrol* fc, int32_t line_dir, double amplify, double frequency,
+                                          double phase, double bias, vel_err* ec) noexcept {
+  return abiCall([&] {
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
+      base.setSineOverlay(line_dir, amplify, frequency, phase, bias, code);
+    });
+  });
+}
+
+int32_t vel_forcecontrol_set_lissajous_overlay(vel_forcecontrol* fc, int32_t plane, double amplify_one,
+                                               double frequency_one, double amplify_two, double frequency_two,
+                                               double phase_diff, vel_err* ec) noexcept {
+  return abiCall([&] {
+    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
+      base.setLissajousOverlay(plane, amplify_one, frequency_one, amplify_two, frequency_two, phase_diff, code);
+    });
+  });
+}
+
+int32_t vel_forcecontrol_end_torque(vel_forcecontrol* fc, int32_t ref_type, double* joint, double* external,
+                                    double* cart_torque, double* cart_force, int32_t* joints, vel_err* ec) noexcept {
+  return abiCall([&] {
+    required(joint, "joint");
+    required(external, "external");
+    required(cart_torque, "cart_torque");
+    required(cart_force, "cart_force");
+    int32_t& n = required(joints, "joints");
+    visitForceControl(fc, [&](auto& f) {
+      constexpr unsigned short N = jointsOf<decltype(f)>;
+      std::array<double, N> measured{};
+      std::array<double, N> externalTorque{};
+      std::array<double, 3> torque{};
+      std::array<double, 3> force{};
+      reportCode(ec, [&](std::error_code& code) {
+        f.getEndTorque(static_cast<FrameType>(ref_type), measured, externalTorque, torque, force, code);
+      });
+      std::copy(measured.begin(), measured.end(), joint);
+      std::copy(externalTorque.begin(), externalTorque.end(), external);
+      std::copy(torque.begin(), torque.end(), cart_torque);
+      std::copy(force.begin(), force.end(), cart_force);
+      n = N;
+    });
+  });
+}
+
+}  // extern "C"

@@ -1,0 +1,377 @@
+// Non-real-time motion: command lists, motion settings, jogging, online adjustment, path
+// checks, singularity avoidance and posture interpolation.
+
+using System;
+using System.Collections.Generic;
+using System.Runtime.InteropServices;
+
+namespace velmora.clr
+{
+    public partial class BaseRobot
+    {
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_execute_command(RobotHandle robot, int type, byte[] commands, long length,
+                                                            out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_move_append(RobotHandle robot, int type, byte[] commands, long length,
+                                                        byte[] cmdId, out IntPtr cmdIdOut, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_move_append_wait(RobotHandle robot, int ms, byte[] cmdId,
+                                                             out IntPtr cmdIdOut, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_set_motion_control_mode(RobotHandle robot, int mode, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_move_reset(RobotHandle robot, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_move_start(RobotHandle robot, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_stop(RobotHandle robot, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_set_default_speed(RobotHandle robot, double speed, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_set_default_zone(RobotHandle robot, double zone, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_set_default_conf_opt(RobotHandle robot, byte forced, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_set_max_cache_size(RobotHandle robot, int number, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_start_jog(RobotHandle robot, int space, double rate, double step,
+                                                      uint index, byte direction, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_start_jog_with_ext(RobotHandle robot, int space, double rate, double step,
+                                                               uint index, byte direction, byte[] name, byte isExt,
+                                                               out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_adjust_speed_online(RobotHandle robot, double scale, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_adjust_acceleration(RobotHandle robot, double acc, double jerk,
+                                                                out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_get_acceleration(RobotHandle robot, out double acc, out double jerk,
+                                                             out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_set_auto_ignore_zone(RobotHandle robot, byte enable, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_check_path_line(RobotHandle robot, byte[] poses, long length,
+                                                            double[] startJoint, int jointCount, out IntPtr joints,
+                                                            out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_check_path_circle(RobotHandle robot, byte[] poses, long length,
+                                                              double[] startJoint, int jointCount, double angle,
+                                                              int rotType, out IntPtr joints, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_robot_check_path_points(RobotHandle robot, double[] startJoint, int jointCount,
+                                                              byte[] poses, long length, out IntPtr joints,
+                                                              out int result, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int vel_robot_set_avoid_singularity(RobotHandle robot, int method, byte enable,
+                                                                   double limit, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int vel_robot_get_avoid_singularity(RobotHandle robot, int method, out byte enabled,
+                                                                   out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int vel_robot_enable_complete_posture_lerp(RobotHandle robot, byte enable,
+                                                                          out VelErr ec);
+
+        // ---- Command lists ----
+
+        /// <summary>Sends the list at once, bypassing the queue. MoveWait and a type outside
+        /// <see cref="MoveCommand.Type"/> give 259 and send nothing.</summary>
+        public void executeCommand(MoveCommand.Type type, List<MoveCommand> cmd, out ErrorCode ec)
+        {
+            RobotHandle robot = Handle;
+            byte[] blob = MoveCodec.IsMove(type) ? MoveCodec.Encode(type, cmd) : new byte[0];
+            VelErr e;
+            NativeCore.Check(vel_robot_execute_command(robot, (int)type, blob, blob.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>Queues the list as one batch; <paramref name="cmdId"/> gets the batch's id,
+        /// or keeps its text when none was assigned. MoveWait queues one wait of the first
+        /// command's <c>args[0]</c> seconds (an empty list throws
+        /// <see cref="ArgumentOutOfRangeException"/>; a wait of 2^31 ms or more gives 259);
+        /// a type outside <see cref="MoveCommand.Type"/> gives 259.</summary>
+        public void moveAppend(MoveCommand.Type type, List<MoveCommand> cmd, ref String cmdId, out ErrorCode ec)
+        {
+            RobotHandle robot = Handle;
+            IntPtr idOut;
+            VelErr e;
+            if (type == MoveCommand.Type.MoveWait)
+            {
+                int ms = MoveCodec.WaitMs(cmd);
+                if (ms < 0)
+                {
+                    ec = Conversions.argumentInvalid();
+                    return;
+                }
+                NativeCore.Check(vel_robot_move_append_wait(robot, ms, Conversions.convertString(cmdId), out idOut,
+                                                            out e));
+            }
+            else
+            {
+                byte[] blob = MoveCodec.IsMove(type) ? MoveCodec.Encode(type, cmd) : new byte[0];
+                NativeCore.Check(vel_robot_move_append(robot, (int)type, blob, blob.Length,
+                                                       Conversions.convertString(cmdId), out idOut, out e));
+            }
+            cmdId = NativeCore.TakeText(idOut);
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>As the list form with a list of <paramref name="cmd"/> alone.</summary>
+        public void moveAppend(MoveCommand.Type type, MoveCommand cmd, ref String cmdId, out ErrorCode ec)
+        {
+            moveAppend(type, new List<MoveCommand> { cmd }, ref cmdId, out ec);
+        }
+
+        // ---- Motion settings ----
+
+        public void setMotionControlMode(MotionControlMode mode, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_set_motion_control_mode(Handle, (int)mode, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void moveReset(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_move_reset(Handle, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void moveStart(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_move_start(Handle, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void stop(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_stop(Handle, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void setDefaultSpeed(double speed, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_set_default_speed(Handle, speed, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void setDefaultZone(double zone, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_set_default_zone(Handle, zone, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void setDefaultConfOpt(bool forced, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_set_default_conf_opt(Handle, Flag(forced), out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void setMaxCacheSize(int number, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_set_max_cache_size(Handle, number, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        // ---- Jogging and online adjustment ----
+
+        public void startJog(JogSpace space, double rate, double step, uint index, bool direction, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_start_jog(Handle, (int)space, rate, step, index, Flag(direction), out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void startJogWithExt(JogSpace space, double rate, double step, uint index, bool direction,
+                                    String fixed_name, bool is_ext, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_start_jog_with_ext(Handle, (int)space, rate, step, index, Flag(direction),
+                                                          Conversions.convertString(fixed_name), Flag(is_ext),
+                                                          out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void adjustSpeedOnline(double scale, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_adjust_speed_online(Handle, scale, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void adjustAcceleration(double acc, double jerk, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_adjust_acceleration(Handle, acc, jerk, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>Both outputs are written: the controller's values, 0 on failure.</summary>
+        public void getAcceleration(out double acc, out double jerk, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_get_acceleration(Handle, out acc, out jerk, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void setAutoIgnoreZone(bool enable, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_set_auto_ignore_zone(Handle, Flag(enable), out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        // ---- Path checks ----
+
+        private static byte[] PosesBlob(params CartesianPosition[] poses)
+        {
+            if (poses == null) throw new NullReferenceException();
+            BlobWriter w = new BlobWriter();
+            RecordCodec.WritePoses(w, poses);
+            return w.ToArray();
+        }
+
+        private static double[] Doubles(IntPtr blob)
+        {
+            return RecordCodec.Decode(NativeCore.TakeBytes(blob), RecordCodec.ReadDoubles).ToArray();
+        }
+
+        /// <summary>The joint values the controller computes for a line from the start to the
+        /// target.</summary>
+        public double[] checkPath(CartesianPosition start, double[] start_joint, CartesianPosition target,
+                                  out ErrorCode ec)
+        {
+            RobotHandle robot = Handle;
+            if (start_joint == null) throw new NullReferenceException();
+            byte[] poses = PosesBlob(start, target);
+            IntPtr joints;
+            VelErr e;
+            NativeCore.Check(vel_robot_check_path_line(robot, poses, poses.Length, start_joint, start_joint.Length,
+                                                       out joints, out e));
+            ec = Conversions.convertErrorCode(e);
+            return Doubles(joints);
+        }
+
+        /// <summary>As the line form along a circle through <paramref name="aux1"/> to
+        /// <paramref name="aux2"/>; <paramref name="rot_type"/> is truncated to a rotation type
+        /// (0 constant pose, 1 rotation axis, 2 fixed axis).</summary>
+        public double[] checkPath(CartesianPosition start, double[] start_joint, CartesianPosition aux1,
+                                  CartesianPosition aux2, double angle, double rot_type, out ErrorCode ec)
+        {
+            RobotHandle robot = Handle;
+            if (start_joint == null) throw new NullReferenceException();
+            byte[] poses = PosesBlob(start, aux1, aux2);
+            int rotType = rot_type > -1.0 && rot_type < 3.0 ? (int)rot_type : 0;
+            IntPtr joints;
+            VelErr e;
+            NativeCore.Check(vel_robot_check_path_circle(robot, poses, poses.Length, start_joint, start_joint.Length,
+                                                         angle, rotType, out joints, out e));
+            ec = Conversions.convertErrorCode(e);
+            return Doubles(joints);
+        }
+
+        public double[] checkPath(CartesianPosition start, double[] start_joint, CartesianPosition aux,
+                                  CartesianPosition target, out ErrorCode ec)
+        {
+            return checkPath(start, start_joint, aux, target, 0.0, 0.0, out ec);
+        }
+
+        /// <summary>As the line form along every target in order: 0, or after a refusal the
+        /// index + 1 of the target the controller names.</summary>
+        public int checkPath(double[] start_joint, CartesianPosition[] targets, out double[] target_joint_calculated,
+                             out ErrorCode ec)
+        {
+            RobotHandle robot = Handle;
+            if (start_joint == null) throw new NullReferenceException();
+            byte[] poses = PosesBlob(targets);
+            IntPtr joints;
+            int result;
+            VelErr e;
+            NativeCore.Check(vel_robot_check_path_points(robot, start_joint, start_joint.Length, poses, poses.Length,
+                                                         out joints, out result, out e));
+            target_joint_calculated = Doubles(joints);
+            ec = Conversions.convertErrorCode(e);
+            return result;
+        }
+    }
+
+    public partial class StandardRobot
+    {
+        public void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_set_avoid_singularity(Handle, (int)method, enable ? (byte)1 : (byte)0, limit,
+                                                             out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public bool getAvoidSingularity(AvoidSingularityMethod method, out ErrorCode ec)
+        {
+            byte enabled;
+            VelErr e;
+            NativeCore.Check(vel_robot_get_avoid_singularity(Handle, (int)method, out enabled, out e));
+            ec = Conversions.convertErrorCode(e);
+            return enabled != 0;
+        }
+    }
+
+    public partial class OstraRobot
+    {
+        public void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_set_avoid_singularity(Handle, (int)method, enable ? (byte)1 : (byte)0, limit,
+                                                             out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public bool getAvoidSingularity(AvoidSingularityMethod method, out ErrorCode ec)
+        {
+            byte enabled;
+            VelErr e;
+            NativeCore.Check(vel_robot_get_avoid_singularity(Handle, (int)method, out enabled, out e));
+            ec = Conversions.convertErrorCode(e);
+            return enabled != 0;
+        }
+    }
+
+    public partial class OstraLiteRobot
+    {
+        public void enableCompletePostureLerp(bool enable, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_enable_complete_posture_lerp(Handle, enable ? (byte)1 : (byte)0, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+    }
+}

@@ -1,0 +1,109 @@
+// The upgrade client of a controller: package upgrades and backups over the controller's
+// upgrade port, independent of any robot object.
+
+using System;
+using System.Runtime.InteropServices;
+
+namespace velmora.clr
+{
+    /// <summary>The native upgrade client. Not finalizable: only Dispose releases it.</summary>
+    internal sealed class UpgradeHandle : OwnedHandle
+    {
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_upgrade_destroy(IntPtr upgrade);
+
+        protected override bool ReleaseHandle()
+        {
+            return vel_upgrade_destroy(handle) == NativeCore.Ok;
+        }
+    }
+
+    /// <summary>Sends upgrade packages to a controller and receives its backups. A second
+    /// Dispose does nothing; any call after Dispose throws
+    /// <see cref="ObjectDisposedException"/>.</summary>
+    public class BaseUpgrade : IDisposable
+    {
+        private readonly UpgradeHandle handle_;
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_upgrade_create(byte[] remoteIP, byte connect, out UpgradeHandle upgrade);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_upgrade_connect(UpgradeHandle upgrade, byte[] remoteIP);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_upgrade_reconnect(UpgradeHandle upgrade, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_upgrade_upgrade(UpgradeHandle upgrade, byte[] packagePath, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_upgrade_export_backup(UpgradeHandle upgrade, byte[] localFilePath, int[] items,
+                                                            int itemCount, out VelErr ec);
+
+        /// <summary>Connects at once; a failure throws <see cref="ApiException"/> with the
+        /// native message and leaves no native object behind.</summary>
+        public BaseUpgrade(String remote_ip) : this(remote_ip, 1)
+        {
+        }
+
+        /// <summary>An unconnected client; <see cref="connect(String)"/> connects it.</summary>
+        public BaseUpgrade() : this(null, 0)
+        {
+        }
+
+        private BaseUpgrade(String remoteIP, byte connect)
+        {
+            UpgradeHandle created;
+            int status = vel_upgrade_create(Conversions.convertString(remoteIP), connect, out created);
+            handle_ = OwnedHandle.Adopt(status, created, false);
+        }
+
+        private UpgradeHandle Handle { get { return handle_.Checked(); } }
+
+        /// <summary>Connects to the controller at <paramref name="remote_ip"/>; a failure
+        /// throws <see cref="ApiException"/>.</summary>
+        public void connect(String remote_ip)
+        {
+            NativeCore.Check(vel_upgrade_connect(Handle, Conversions.convertString(remote_ip)));
+        }
+
+        /// <summary>Connects again to the stored address.</summary>
+        public void connect(out ErrorCode ec)
+        {
+            VelErr err;
+            NativeCore.Check(vel_upgrade_reconnect(Handle, out err));
+            ec = Conversions.convertErrorCode(err);
+        }
+
+        public void upgrade(String local_file_path, out ErrorCode ec)
+        {
+            VelErr err;
+            NativeCore.Check(vel_upgrade_upgrade(Handle, Conversions.convertString(local_file_path), out err));
+            ec = Conversions.convertErrorCode(err);
+        }
+
+        /// <summary>Asks for a backup of <paramref name="items"/> (duplicates count once, null
+        /// is none) and writes it to <paramref name="local_file_path"/>.</summary>
+        public void exportBackup(String local_file_path, BackupItem[] items, out ErrorCode ec)
+        {
+            int[] values = new int[items == null ? 0 : items.Length];
+            for (int i = 0; i < values.Length; ++i) values[i] = (int)items[i];
+            VelErr err;
+            NativeCore.Check(vel_upgrade_export_backup(Handle, Conversions.convertString(local_file_path), values,
+                                                       values.Length, out err));
+            ec = Conversions.convertErrorCode(err);
+        }
+
+        public void Dispose()
+        {
+            Dispose(true);
+            GC.SuppressFinalize(this);
+        }
+
+        protected virtual void Dispose(bool disposing)
+        {
+            if (disposing) handle_.Dispose();
+        }
+    }
+}
