@@ -447,12 +447,13 @@ VEL_API int32_t vel_robot_set_tool_info(vel_robot* robot, const char* name, cons
 VEL_API int32_t vel_robot_set_wobj_info(vel_robot* robot, const char* name, const char* alias, uint8_t robot_held,
                                         const double* pos, const double* load, vel_err* ec) VEL_NOEXCEPT;
 /* `points` holds `point_count` points of `joints` values each; `joints` other than the arm's
- * joint count gives 259 with nothing sent. `base_aux` holds 3 values. */
+ * joint count gives 259 with nothing sent. `base_aux` holds 3 values (null: zeros). */
 VEL_API int32_t vel_robot_calibrate_frame(vel_robot* robot, int32_t type, const double* points, int32_t point_count,
                                           int32_t joints, uint8_t is_held, const double* base_aux, double* result,
                                           vel_err* ec) VEL_NOEXCEPT;
 /* Limits as a list blob of f64: lower and upper of each joint in turn. Setting takes `rows`
- * pairs; fewer than the arm's joints give 259 with nothing sent, pairs past them are ignored. */
+ * pairs; fewer than the arm's joints (or none) give 259 with nothing sent, pairs past them are
+ * ignored. */
 VEL_API int32_t vel_robot_get_soft_limit(vel_robot* robot, uint8_t* enabled, vel_buf** limits,
                                          vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_set_soft_limit(vel_robot* robot, uint8_t enable, const double* limits, int32_t rows,
@@ -491,8 +492,9 @@ VEL_API int32_t vel_cobot_set_flangebox_vout(vel_robot* robot, int32_t vout, vel
 VEL_API int32_t vel_cobot_set_flangebox_rs485(vel_robot* robot, int32_t vout, uint8_t rs485,
                                               vel_err* ec) VEL_NOEXCEPT;
 
-/* Tool-end bus. In/out arrays go in as given and come back whole: registers as a list blob of
- * i32, coils as a list blob of flags, RS485 bytes raw; CAN frames as CANFrame blobs. */
+/* Tool-end bus. In/out arrays go in as given (null with a count of 0: empty) and come back
+ * whole: registers as a list blob of i32, coils as a list blob of flags, RS485 bytes raw; CAN
+ * frames as CANFrame blobs (a null list: none). */
 VEL_API int32_t vel_cobot_modbus_rtu_reg(vel_robot* robot, int32_t slave_addr, int32_t fun_cmd, int32_t reg_addr,
                                          const char* data_type, int32_t num, const int32_t* data, int32_t count,
                                          uint8_t crc_reverse, vel_buf** result, vel_err* ec) VEL_NOEXCEPT;

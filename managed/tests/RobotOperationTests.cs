@@ -258,6 +258,11 @@ namespace velmora.clr.tests
             r => r.updateRobotState(1),
             r => { ErrorCode ec; r.projectsInfo(out ec); },
             r => { ErrorCode ec; r.queryPathLists(out ec); },
+            r => { ErrorCode ec; r.baseFrame(out ec); },
+            r => { ErrorCode ec; r.setSoftLimit(true, new double[7, 2], out ec); },
+            r => { ErrorCode ec; double v; r.getRailParameter("maxSpeed", out v, out ec); },
+            r => { ErrorCode ec; r.enableCollisionDetection(new double[7], StopLevel.stop1, 0.5, out ec); },
+            r => { ErrorCode ec; r.CANSendData("uint8", null, out ec); },
         };
 
         [Test]
@@ -269,7 +274,8 @@ namespace velmora.clr.tests
             OstraMaxRobot robot = new OstraMaxRobot(Address, Address);
             robot.Dispose();
             foreach (Action<Cobot> call in AnyGroup_) Assert.Throws<ObjectDisposedException>(() => call(robot));
-            Assert.AreEqual(0, Requests("device.io") + Requests("project.list") + Requests("eci.fields.out"));
+            Assert.AreEqual(0, Requests("device.io") + Requests("project.list") + Requests("eci.fields.out") +
+                               Requests("safety.soft_limit") + Requests("modbusRTU.can.send"));
         }
     }
 }
