@@ -58,7 +58,8 @@ class BaseCobot : virtual public BaseRobot {
   std::vector<std::string> queryPathLists(std::error_code& ec) noexcept;
 
   // Keypad, tool-end board and real-time client.
-  /// "g" "device.io.keypad": the seven keys; all false when the reply is not seven values.
+  /// "g" "device.io.keypad": the seven keys; all false when the reply is not seven values. A
+  /// controller refusal (an integer reply) is its code.
   KeyPadState getKeypadState(std::error_code& ec) noexcept;
   /// "s" "eci.rci.cfg" with "protocol_version" empty when `use`, else "sdk" and the library's
   /// version; the reply is the code.

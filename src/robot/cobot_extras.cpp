@@ -97,8 +97,10 @@ KeyPadState BaseCobot::getKeypadState(std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] {
     Json::Value reply;
     internal::get(impl(), "device.io.keypad", Json::Value(), reply, ec);
-    // Any other shape means no keys pressed, the code unchanged; so does a key whose value is
-    // not a flag (all seven or none).
+    // An integer answer is the controller refusing (a board without a keypad): its code. Any
+    // other shape means no keys pressed, the code unchanged; so does a key whose value is not a
+    // flag (all seven or none).
+    if (!ec && internal::isIntegerReply(reply)) ec = makeErrorCode(reply.asInt());
     if (ec || !reply.isArray() || reply.size() != 7) return;
     bool keys[7] = {};
     for (Json::ArrayIndex i = 0; i < 7; ++i) {

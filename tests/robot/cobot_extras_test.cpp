@@ -232,9 +232,13 @@ TEST_F(RobotOpsTest, KeypadReadsSevenKeysOrNone) {
   EXPECT_TRUE(keys.key1_state && keys.key3_state && keys.key7_state);
   EXPECT_FALSE(keys.key2_state || keys.key4_state || keys.key5_state || keys.key6_state);
 
-  // Any other answer: no key pressed, the code unchanged.
+  // A refusal is its code; any other answer: no key pressed, the code unchanged.
+  command().script(Form::get, "device.io.keypad", Behaviour::reply(-1).times(1));
+  keys = robot().getKeypadState(ec);
+  EXPECT_EQ(ec.value(), -1);
+  EXPECT_FALSE(keys.key1_state || keys.key3_state || keys.key7_state);
   for (const char* reply : {"[true,true,true,true,true,true]", "[true,true,true,true,true,true,true,true]",
-                            R"(["x",true,true,true,true,true,true])", R"({"a": 1})", "-1", "\"keys\"", "null"}) {
+                            R"(["x",true,true,true,true,true,true])", R"({"a": 1})", "0", "\"keys\"", "null"}) {
     SCOPED_TRACE(reply);
     command().script(Form::get, "device.io.keypad", Behaviour::reply(parseJson(reply)).times(1));
     keys = robot().getKeypadState(ec);
