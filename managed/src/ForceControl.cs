@@ -185,6 +185,7 @@ namespace velmora.clr
         public void setPoseBoxCondition(Frame supervising_frame, double[] box, bool isInside, double timeout,
                                         out ErrorCode ec)
         {
+            ForceControlHandle fc = Handle;
             double[] values = Conversions.fixedArray(box, CartesianValues);
             if (values == null)
             {
@@ -192,7 +193,7 @@ namespace velmora.clr
                 return;
             }
             VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_pose_box_condition(Handle, Conversions.frameToValues(supervising_frame),
+            NativeCore.Check(vel_forcecontrol_set_pose_box_condition(fc, Conversions.frameToValues(supervising_frame),
                                                                      values, values.Length, Flag(isInside), timeout,
                                                                      out err));
             ec = Conversions.convertErrorCode(err);
@@ -310,6 +311,7 @@ namespace velmora.clr
 
         private void SetCartesian(int which, double[] values, out ErrorCode ec)
         {
+            ForceControlHandle fc = Handle;
             double[] array = Conversions.fixedArray(values, CartesianValues);
             if (array == null)
             {
@@ -317,12 +319,13 @@ namespace velmora.clr
                 return;
             }
             VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_cartesian(Handle, which, array, array.Length, out err));
+            NativeCore.Check(vel_forcecontrol_set_cartesian(fc, which, array, array.Length, out err));
             ec = Conversions.convertErrorCode(err);
         }
 
         private void SetJoints(int which, double[] values, out ErrorCode ec)
         {
+            ForceControlHandle fc = Handle;
             double[] array = Conversions.fixedArray(values, dof_);
             if (array == null)
             {
@@ -330,12 +333,13 @@ namespace velmora.clr
                 return;
             }
             VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_joints(Handle, which, array, array.Length, out err));
+            NativeCore.Check(vel_forcecontrol_set_joints(fc, which, array, array.Length, out err));
             ec = Conversions.convertErrorCode(err);
         }
 
         private void SetCondition(int which, double[] range, bool isInside, double timeout, out ErrorCode ec)
         {
+            ForceControlHandle fc = Handle;
             double[] array = Conversions.fixedArray(range, CartesianValues);
             if (array == null)
             {
@@ -343,7 +347,7 @@ namespace velmora.clr
                 return;
             }
             VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_condition(Handle, which, array, array.Length, Flag(isInside), timeout,
+            NativeCore.Check(vel_forcecontrol_set_condition(fc, which, array, array.Length, Flag(isInside), timeout,
                                                             out err));
             ec = Conversions.convertErrorCode(err);
         }

@@ -75,6 +75,15 @@ namespace velmora.clr.tests
             }
         }
 
+        // Arrays too short for the operation: refused with 259 before anything is sent.
+        private static readonly Call[] ShortArrayCalls =
+        {
+            (ForceControl f, out ErrorCode e) => f.setJointStiffness(new double[5], out e),
+            (ForceControl f, out ErrorCode e) => f.setCartesianStiffness(new double[5], out e),
+            (ForceControl f, out ErrorCode e) => f.setForceCondition(new double[2], true, 5, out e),
+            (ForceControl f, out ErrorCode e) => f.setPoseBoxCondition(new Frame(), new double[0], true, 5, out e),
+        };
+
         [Test]
         public void JointArraysTakeTheArmsJointCount()
         {
@@ -85,16 +94,9 @@ namespace velmora.clr.tests
             StringAssert.Contains("[1.5,2.5,3.5,4.5,5.5,6.5]", LastPayload("eci.fc.set"));
 
             long sent = Requests("eci.fc.set");
-            Object[][] shortCalls =
+            foreach (Call call in ShortArrayCalls)
             {
-                new Object[] { (Call)((ForceControl f, out ErrorCode e) => f.setJointStiffness(new double[5], out e)) },
-                new Object[] { (Call)((ForceControl f, out ErrorCode e) => f.setCartesianStiffness(new double[5], out e)) },
-                new Object[] { (Call)((ForceControl f, out ErrorCode e) => f.setForceCondition(new double[2], true, 5, out e)) },
-                new Object[] { (Call)((ForceControl f, out ErrorCode e) => f.setPoseBoxCondition(new Frame(), new double[0], true, 5, out e)) },
-            };
-            foreach (Object[] row in shortCalls)
-            {
-                ((Call)row[0])(fc, out ec);
+                call(fc, out ec);
                 Assert.AreEqual(259, ec.value);
             }
             Assert.AreEqual(sent, Requests("eci.fc.set"));
@@ -128,6 +130,8 @@ namespace velmora.clr.tests
             fc.Dispose();
             fc.Dispose();
             Assert.Throws<ObjectDisposedException>(() => fc.fcStop(out ec));
+            // Disposed comes first, also for arguments that would be refused.
+            foreach (Call call in ShortArrayCalls) Assert.Throws<ObjectDisposedException>(() => call(fc, out ec));
         }
     }
 }
