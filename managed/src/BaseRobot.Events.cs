@@ -203,7 +203,7 @@ namespace velmora.clr
             RobotHandle robot = Handle;
             CallbackEntries.Ensure();
             int type = (int)eventType;
-            if (type >= 0 && type < RobotCallbacks.EventTypes) RobotCallbackTable.For(Id).SetEvent(type, callback);
+            if (type >= 0 && type < RobotCallbacks.EventTypes) CallbacksForRegistration().SetEvent(type, callback);
             VelErr e;
             NativeCore.Check(vel_robot_watch_event(robot, type, out e));
             ec = Conversions.convertErrorCode(e);
@@ -228,7 +228,7 @@ namespace velmora.clr
         {
             RobotHandle robot = Handle;
             CallbackEntries.Ensure();
-            RobotCallbackTable.For(Id).Connection = handler;
+            CallbacksForRegistration().Connection = handler;
             NativeCore.Check(vel_robot_set_connection_handler(robot));
         }
     }

@@ -4,6 +4,7 @@
 
 using System;
 using System.Runtime.InteropServices;
+using System.Threading;
 
 namespace velmora.clr
 {
@@ -42,6 +43,7 @@ namespace velmora.clr
         private readonly RobotHandle handle_;
         private readonly RobotKind kind_;
         private readonly long id_;
+        private int closing_;
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_robot_create(int kind, int form, byte[] remoteIP, byte[] localIP,
@@ -103,9 +105,25 @@ namespace velmora.clr
         protected virtual void Dispose(bool disposing)
         {
             if (!disposing || handle_ == null) return;
+            // Marked before the callbacks go: a registration racing this Dispose either sees the
+            // mark and takes its entry back, or made its entry before Forget removes it.
+            Interlocked.Exchange(ref closing_, 1);
             // Calls still on their way find no callback and are dropped.
             RobotCallbackTable.Forget(id_);
             handle_.Dispose();
+        }
+
+        /// <summary>This robot's entry of the callback table, for a registration; throws
+        /// <see cref="ObjectDisposedException"/>, leaving no entry, once Dispose has begun.</summary>
+        internal RobotCallbacks CallbacksForRegistration()
+        {
+            RobotCallbacks callbacks = RobotCallbackTable.For(id_);
+            if (Interlocked.CompareExchange(ref closing_, 0, 0) != 0)
+            {
+                RobotCallbackTable.Forget(id_);
+                throw new ObjectDisposedException(handle_.GetType().Name);
+            }
+            return callbacks;
         }
     }
 

@@ -323,6 +323,42 @@ namespace velmora.clr.tests
             Assert.AreEqual(0, RobotCallbackTable.Count);
         }
 
+        // Registrations that may run while another thread disposes the robot.
+        private static readonly Action<BaseRobot>[] Registrations =
+        {
+            r => r.setConnectionHandler(up => { }),
+            r => { ErrorCode ec; r.setEventWatcher(Event.safety, info => { }, out ec); },
+        };
+
+        [Test]
+        public void RegistrationsRacingDisposeLeaveNoCallbacksBehind()
+        {
+            foreach (Action<BaseRobot> register in Registrations)
+            {
+                for (int i = 0; i < 1000; ++i)
+                {
+                    OstraMaxRobot robot = new OstraMaxRobot();
+                    int go = 0;
+                    Thread disposer = new Thread(() =>
+                    {
+                        while (Volatile.Read(ref go) == 0) Thread.SpinWait(1);
+                        robot.Dispose();
+                    });
+                    disposer.Start();
+                    Volatile.Write(ref go, 1);
+                    try
+                    {
+                        register(robot);
+                    }
+                    catch (ObjectDisposedException)
+                    {
+                    }
+                    disposer.Join();
+                }
+                Assert.AreEqual(0, RobotCallbackTable.Count, "a disposed robot keeps callbacks");
+            }
+        }
+
         [Test]
         public void UnknownEventTypesAreRefusedAndUnwatchedOnesReportSo()
         {
