@@ -4,6 +4,8 @@
 #include <set>
 #include <utility>
 
+#include "locked_handlers.h"
+
 namespace velmora_sim {
 
 struct CobotExtras::State {
@@ -64,14 +66,8 @@ CobotExtras::CobotExtras() : state_(std::make_shared<State>()) {}
 CobotExtras::~CobotExtras() = default;
 
 void CobotExtras::install(CommandService& service, std::function<int()> jointCount) {
-  // The handlers hold the state, not this object: the service may outlive it.
   const std::shared_ptr<State> s = state_;
-  auto locked = [s](auto answer) {
-    return [s, answer](Exchange& x) {
-      std::lock_guard<std::mutex> lock(s->mutex);
-      x.reply(answer(*s, x.request().payload));
-    };
-  };
+  auto locked = detail::lockedHandlers(s);
   for (const char* key : {"sys.drag", "eci.drag"}) {
     service.serve(Form::command, key, locked([](State& st, P p) {
       if (!acceptsDrag(p)) return Json::Value(-1);

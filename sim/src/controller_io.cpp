@@ -3,6 +3,8 @@
 #include <map>
 #include <mutex>
 
+#include "locked_handlers.h"
+
 namespace velmora_sim {
 
 struct ControllerIo::State {
@@ -74,14 +76,8 @@ ControllerIo::ControllerIo() : state_(std::make_shared<State>()) {
 ControllerIo::~ControllerIo() = default;
 
 void ControllerIo::install(CommandService& service, const ControllerSystem& system) {
-  // The handlers hold the state, not this object: the service may outlive it.
   const std::shared_ptr<State> s = state_;
-  auto locked = [s](auto answer) {
-    return [s, answer](Exchange& x) {
-      std::lock_guard<std::mutex> lock(s->mutex);
-      x.reply(answer(*s, x.request().payload));
-    };
-  };
+  auto locked = detail::lockedHandlers(s);
   using P = const Json::Value&;
   service.serve(Form::get, "device.io", locked([](State& st, P p) { return readSignals(st, p); }));
   service.serve(Form::command, "device.io.out.do", locked([](State& st, P p) { return writeSignal(st, "DO", p); }));

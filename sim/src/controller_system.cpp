@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "locked_handlers.h"
+
 namespace velmora_sim {
 
 struct ControllerSystem::State {
@@ -64,14 +66,8 @@ ControllerSystem::ControllerSystem() : state_(std::make_shared<State>()) {}
 ControllerSystem::~ControllerSystem() = default;
 
 void ControllerSystem::install(CommandService& service) {
-  // The handlers hold the state, not this object: the service may outlive it.
   const std::shared_ptr<State> s = state_;
-  auto locked = [s](auto answer) {
-    return [s, answer](Exchange& x) {
-      std::lock_guard<std::mutex> lock(s->mutex);
-      x.reply(answer(*s, x.request().payload));
-    };
-  };
+  auto locked = detail::lockedHandlers(s);
   using P = const Json::Value&;
   service.serve(Form::get, "sys.power", locked([](State& st, P) { return Json::Value(st.powered ? "on" : "off"); }));
   service.serve(Form::command, "sys.power.on", locked([](State& st, P) {

@@ -7,6 +7,8 @@
 #include <tuple>
 #include <utility>
 
+#include "locked_handlers.h"
+
 namespace velmora_sim {
 
 struct FlangeboxBoard::State {
@@ -91,18 +93,12 @@ FlangeboxBoard::FlangeboxBoard() : state_(std::make_shared<State>()) {}
 FlangeboxBoard::~FlangeboxBoard() = default;
 
 void FlangeboxBoard::install(CommandService& service, std::function<int()> boardType) {
-  // The handlers hold the state, not this object: the service may outlive it.
   const std::shared_ptr<State> s = state_;
   {
     std::lock_guard<std::mutex> lock(s->mutex);
     s->boardType = std::move(boardType);
   }
-  auto locked = [s](auto answer) {
-    return [s, answer](Exchange& x) {
-      std::lock_guard<std::mutex> lock(s->mutex);
-      x.reply(answer(*s, x.request().payload));
-    };
-  };
+  auto locked = detail::lockedHandlers(s);
   service.serve(Form::command, "modbusRTU.data.rw", locked([](State& st, P p) {
     const Limits limits = limitsOf(st.boardType);
     const Json::Value& sendLength = field(p, "send_len");

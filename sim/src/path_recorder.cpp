@@ -3,6 +3,8 @@
 #include <mutex>
 #include <set>
 
+#include "locked_handlers.h"
+
 namespace velmora_sim {
 
 struct PathRecorder::State {
@@ -45,14 +47,8 @@ PathRecorder::PathRecorder() : state_(std::make_shared<State>()) {}
 PathRecorder::~PathRecorder() = default;
 
 void PathRecorder::install(CommandService& service) {
-  // The handlers hold the state, not this object: the service may outlive it.
   const std::shared_ptr<State> s = state_;
-  auto locked = [s](auto answer) {
-    return [s, answer](Exchange& x) {
-      std::lock_guard<std::mutex> lock(s->mutex);
-      x.reply(Json::Value(answer(*s, x.request().payload)));
-    };
-  };
+  auto locked = detail::lockedHandlers(s);
   using P = const Json::Value&;
   service.serve(Form::command, "move.record.start", locked([](State& st, P p) { return st.start(p); }));
   service.serve(Form::command, "move.record.stop", locked([](State& st, P) {

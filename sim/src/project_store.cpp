@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "locked_handlers.h"
+
 namespace velmora_sim {
 
 namespace {
@@ -175,14 +177,8 @@ ProjectStore::ProjectStore() : state_(std::make_shared<State>()) {}
 ProjectStore::~ProjectStore() = default;
 
 void ProjectStore::install(CommandService& service) {
-  // The handlers hold the state, not this object: the service may outlive it.
   const std::shared_ptr<State> s = state_;
-  auto locked = [s](auto answer) {
-    return [s, answer](Exchange& x) {
-      std::lock_guard<std::mutex> lock(s->mutex);
-      x.reply(answer(*s, x.request().payload));
-    };
-  };
+  auto locked = detail::lockedHandlers(s);
   using P = const Json::Value&;
   service.serve(Form::get, "project.list", locked([](State& st, P) { return st.list(); }));
   service.serve(Form::command, "project.load", locked([](State& st, P p) { return Json::Value(st.load(p)); }));

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "locked_handlers.h"
 #include "robot_config_state.h"
 
 namespace velmora_sim {
@@ -167,13 +168,7 @@ RobotConfig::~RobotConfig() = default;
 
 void RobotConfig::install(CommandService& service) {
   const std::shared_ptr<ConfigState> state = state_;
-  // Every handler takes the tables' lock for its whole answer.
-  auto locked = [state](auto answer) {
-    return [state, answer](Exchange& x) {
-      std::lock_guard<std::mutex> lock(state->mutex);
-      x.reply(answer(*state, x.request().payload));
-    };
-  };
+  auto locked = detail::lockedHandlers(state);
   for (const std::string kind : {"tool", "wobj"}) {
     service.serve(Form::get, "project." + kind + ".info", locked([kind](ConfigState& s, const Json::Value&) {
                     return detail::toolInfoReply(s, kind);

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "locked_handlers.h"
+
 namespace velmora_sim {
 
 struct RobotFrames::State {
@@ -157,14 +159,8 @@ RobotFrames::RobotFrames() : state_(std::make_shared<State>()) {
 RobotFrames::~RobotFrames() = default;
 
 void RobotFrames::install(CommandService& service, EntryLookup lookup) {
-  // The handlers hold the state, not this object: the service may outlive it.
   const std::shared_ptr<State> s = state_;
-  auto locked = [s](auto answer) {
-    return [s, answer](Exchange& x) {
-      std::lock_guard<std::mutex> lock(s->mutex);
-      x.reply(answer(*s, x.request().payload));
-    };
-  };
+  auto locked = detail::lockedHandlers(s);
   using P = const Json::Value&;
   service.serve(Form::get, "ix.coord.base_in_world", locked([](State& st, P) { return st.baseFrame; }));
   service.serve(Form::set, "ix.coord.base_in_world", locked([](State& st, P p) {
