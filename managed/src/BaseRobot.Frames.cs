@@ -126,7 +126,7 @@ namespace velmora.clr
             VelErr e;
             ec = Done(vel_robot_set_tool_info(Handle, Conversions.convertString(tool_info.name),
                                                              Conversions.convertString(tool_info.alias),
-                                                             Flag(tool_info.robotHeld),
+                                                             Conversions.flag(tool_info.robotHeld),
                                                              Conversions.frameToValues(tool_info.pos),
                                                              Conversions.loadToValues(tool_info.load), out e), e);
         }
@@ -136,7 +136,7 @@ namespace velmora.clr
             VelErr e;
             ec = Done(vel_robot_set_wobj_info(Handle, Conversions.convertString(wobj_info.name),
                                                              Conversions.convertString(wobj_info.alias),
-                                                             Flag(wobj_info.robotHeld),
+                                                             Conversions.flag(wobj_info.robotHeld),
                                                              Conversions.frameToValues(wobj_info.pos),
                                                              Conversions.loadToValues(wobj_info.load), out e), e);
         }
@@ -164,7 +164,7 @@ namespace velmora.clr
             double[] result = new double[Conversions.CalibrationValues];
             VelErr e;
             ec = Done(vel_robot_calibrate_frame(robot, (int)type, flat, points.Count, n,
-                                                               Flag(is_held), aux, result, out e), e);
+                                                               Conversions.flag(is_held), aux, result, out e), e);
             return Conversions.calibrationFromValues(result);
         }
 
@@ -207,14 +207,14 @@ namespace velmora.clr
                 flat[2 * j + 1] = limits[j, 1];
             }
             VelErr e;
-            ec = Done(vel_robot_set_soft_limit(robot, Flag(enable), flat, rows, out e), e);
+            ec = Done(vel_robot_set_soft_limit(robot, Conversions.flag(enable), flat, rows, out e), e);
         }
 
         public double[] getRobotCfg_DHparam(bool get_nominal, out ErrorCode ec)
         {
             IntPtr values;
             VelErr e;
-            int status = vel_robot_dh_param(Handle, Flag(get_nominal), out values, out e);
+            int status = vel_robot_dh_param(Handle, Conversions.flag(get_nominal), out values, out e);
             NativeCore.Check(status);
             double[] read = OperationCalls.Doubles(values);
             ec = Conversions.convertErrorCode(e);

@@ -60,7 +60,7 @@ namespace velmora.clr
         public void setDI(uint board, uint port, bool state, out ErrorCode ec)
         {
             VelErr e;
-            ec = Done(vel_robot_set_di(Handle, board, port, Flag(state), out e), e);
+            ec = Done(vel_robot_set_di(Handle, board, port, Conversions.flag(state), out e), e);
         }
 
         public bool getDO(uint board, uint port, out ErrorCode ec)
@@ -74,7 +74,7 @@ namespace velmora.clr
         public void setDO(uint board, uint port, bool state, out ErrorCode ec)
         {
             VelErr e;
-            ec = Done(vel_robot_set_do(Handle, board, port, Flag(state), out e), e);
+            ec = Done(vel_robot_set_do(Handle, board, port, Conversions.flag(state), out e), e);
         }
 
         public double getAI(uint board, uint port, out ErrorCode ec)

@@ -84,12 +84,28 @@ namespace velmora.clr
                                                               out int result, out VelErr ec);
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        internal static extern int vel_robot_set_avoid_singularity(RobotHandle robot, int method, byte enable,
-                                                                   double limit, out VelErr ec);
+        private static extern int vel_robot_set_avoid_singularity(RobotHandle robot, int method, byte enable,
+                                                                  double limit, out VelErr ec);
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        internal static extern int vel_robot_get_avoid_singularity(RobotHandle robot, int method, out byte enabled,
-                                                                   out VelErr ec);
+        private static extern int vel_robot_get_avoid_singularity(RobotHandle robot, int method, out byte enabled,
+                                                                  out VelErr ec);
+
+        /// <summary>Singularity avoidance, for the arm classes that offer it.</summary>
+        internal ErrorCode SetAvoidSingularityOf(AvoidSingularityMethod method, bool enable, double limit)
+        {
+            VelErr e;
+            int status = vel_robot_set_avoid_singularity(Handle, (int)method, Conversions.flag(enable), limit, out e);
+            return Done(status, e);
+        }
+
+        internal bool GetAvoidSingularityOf(AvoidSingularityMethod method, out ErrorCode ec)
+        {
+            byte enabled;
+            VelErr e;
+            ec = Done(vel_robot_get_avoid_singularity(Handle, (int)method, out enabled, out e), e);
+            return enabled != 0;
+        }
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         internal static extern int vel_robot_enable_complete_posture_lerp(RobotHandle robot, byte enable,
@@ -192,7 +208,7 @@ namespace velmora.clr
         public void setDefaultConfOpt(bool forced, out ErrorCode ec)
         {
             VelErr e;
-            NativeCore.Check(vel_robot_set_default_conf_opt(Handle, Flag(forced), out e));
+            NativeCore.Check(vel_robot_set_default_conf_opt(Handle, Conversions.flag(forced), out e));
             ec = Conversions.convertErrorCode(e);
         }
 
@@ -208,7 +224,8 @@ namespace velmora.clr
         public void startJog(JogSpace space, double rate, double step, uint index, bool direction, out ErrorCode ec)
         {
             VelErr e;
-            NativeCore.Check(vel_robot_start_jog(Handle, (int)space, rate, step, index, Flag(direction), out e));
+            NativeCore.Check(vel_robot_start_jog(Handle, (int)space, rate, step, index, Conversions.flag(direction),
+                                                 out e));
             ec = Conversions.convertErrorCode(e);
         }
 
@@ -216,8 +233,10 @@ namespace velmora.clr
                                     String fixed_name, bool is_ext, out ErrorCode ec)
         {
             VelErr e;
-            NativeCore.Check(vel_robot_start_jog_with_ext(Handle, (int)space, rate, step, index, Flag(direction),
-                                                          Conversions.convertString(fixed_name), Flag(is_ext),
+            NativeCore.Check(vel_robot_start_jog_with_ext(Handle, (int)space, rate, step, index,
+                                                          Conversions.flag(direction),
+                                                          Conversions.convertString(fixed_name),
+                                                          Conversions.flag(is_ext),
                                                           out e));
             ec = Conversions.convertErrorCode(e);
         }
@@ -247,7 +266,7 @@ namespace velmora.clr
         public void setAutoIgnoreZone(bool enable, out ErrorCode ec)
         {
             VelErr e;
-            NativeCore.Check(vel_robot_set_auto_ignore_zone(Handle, Flag(enable), out e));
+            NativeCore.Check(vel_robot_set_auto_ignore_zone(Handle, Conversions.flag(enable), out e));
             ec = Conversions.convertErrorCode(e);
         }
 
@@ -329,19 +348,12 @@ namespace velmora.clr
     {
         public void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit, out ErrorCode ec)
         {
-            VelErr e;
-            NativeCore.Check(vel_robot_set_avoid_singularity(Handle, (int)method, enable ? (byte)1 : (byte)0, limit,
-                                                             out e));
-            ec = Conversions.convertErrorCode(e);
+            ec = SetAvoidSingularityOf(method, enable, limit);
         }
 
         public bool getAvoidSingularity(AvoidSingularityMethod method, out ErrorCode ec)
         {
-            byte enabled;
-            VelErr e;
-            NativeCore.Check(vel_robot_get_avoid_singularity(Handle, (int)method, out enabled, out e));
-            ec = Conversions.convertErrorCode(e);
-            return enabled != 0;
+            return GetAvoidSingularityOf(method, out ec);
         }
     }
 
@@ -349,19 +361,12 @@ namespace velmora.clr
     {
         public void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit, out ErrorCode ec)
         {
-            VelErr e;
-            NativeCore.Check(vel_robot_set_avoid_singularity(Handle, (int)method, enable ? (byte)1 : (byte)0, limit,
-                                                             out e));
-            ec = Conversions.convertErrorCode(e);
+            ec = SetAvoidSingularityOf(method, enable, limit);
         }
 
         public bool getAvoidSingularity(AvoidSingularityMethod method, out ErrorCode ec)
         {
-            byte enabled;
-            VelErr e;
-            NativeCore.Check(vel_robot_get_avoid_singularity(Handle, (int)method, out enabled, out e));
-            ec = Conversions.convertErrorCode(e);
-            return enabled != 0;
+            return GetAvoidSingularityOf(method, out ec);
         }
     }
 
@@ -370,7 +375,7 @@ namespace velmora.clr
         public void enableCompletePostureLerp(bool enable, out ErrorCode ec)
         {
             VelErr e;
-            NativeCore.Check(vel_robot_enable_complete_posture_lerp(Handle, enable ? (byte)1 : (byte)0, out e));
+            NativeCore.Check(vel_robot_enable_complete_posture_lerp(Handle, Conversions.flag(enable), out e));
             ec = Conversions.convertErrorCode(e);
         }
     }

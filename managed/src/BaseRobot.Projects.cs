@@ -89,7 +89,7 @@ namespace velmora.clr
         {
             VelErr e;
             ec = Done(
-                vel_robot_set_project_running_opt(Handle, rate, Flag(loop), out e), e);
+                vel_robot_set_project_running_opt(Handle, rate, Conversions.flag(loop), out e), e);
         }
 
         /// <summary>Sends the archive and imports it: the project's name.</summary>
@@ -98,7 +98,7 @@ namespace velmora.clr
             IntPtr name;
             VelErr e;
             int status = vel_robot_import_project(Handle, Conversions.convertString(file_path),
-                                                  Flag(overwrite), out name, out e);
+                                                  Conversions.flag(overwrite), out name, out e);
             NativeCore.Check(status);
             String imported = NativeCore.TakeText(name);
             ec = Conversions.convertErrorCode(e);
@@ -109,7 +109,7 @@ namespace velmora.clr
         {
             VelErr e;
             ec = Done(vel_robot_remove_project(Handle, Conversions.convertString(project_name),
-                                                              Flag(remove_all), out e), e);
+                                                              Conversions.flag(remove_all), out e), e);
         }
 
         /// <summary>Sends the file into <paramref name="dest"/>: the stored name.</summary>
@@ -118,7 +118,7 @@ namespace velmora.clr
             IntPtr name;
             VelErr e;
             int status = vel_robot_import_file(Handle, Conversions.convertString(src_file_path),
-                                               Conversions.convertString(dest), Flag(overwrite),
+                                               Conversions.convertString(dest), Conversions.flag(overwrite),
                                                out name, out e);
             NativeCore.Check(status);
             String imported = NativeCore.TakeText(name);

@@ -60,12 +60,6 @@ namespace velmora.clr
                                                                  int levelCount, uint offset, out IntPtr logs,
                                                                  out VelErr ec);
 
-        /// <summary>A flag as it crosses; for every partial file and the derived classes.</summary>
-        internal static byte Flag(bool value)
-        {
-            return value ? (byte)1 : (byte)0;
-        }
-
         /// <summary>Throws <see cref="ApiException"/> for a failed export, else the crossed
         /// code.</summary>
         internal static ErrorCode Done(int status, VelErr e)
@@ -85,7 +79,7 @@ namespace velmora.clr
         public void setPowerState(bool on, out ErrorCode ec)
         {
             VelErr e;
-            ec = Done(vel_robot_set_power_state(Handle, Flag(on), out e), e);
+            ec = Done(vel_robot_set_power_state(Handle, Conversions.flag(on), out e), e);
         }
 
         public OperateMode operateMode(out ErrorCode ec)
@@ -131,13 +125,13 @@ namespace velmora.clr
         public void setSimulationMode(bool state, out ErrorCode ec)
         {
             VelErr e;
-            ec = Done(vel_robot_set_simulation_mode(Handle, Flag(state), out e), e);
+            ec = Done(vel_robot_set_simulation_mode(Handle, Conversions.flag(state), out e), e);
         }
 
         public void setTeachPendantMode(bool enable, out ErrorCode ec)
         {
             VelErr e;
-            ec = Done(vel_robot_set_teach_pendant_mode(Handle, Flag(enable), out e), e);
+            ec = Done(vel_robot_set_teach_pendant_mode(Handle, Conversions.flag(enable), out e), e);
         }
 
         public void configNtp(String server_ip, out ErrorCode ec)

@@ -26,7 +26,7 @@ namespace velmora.clr
 
         public void U8(byte value) { Little(value, 1); }
 
-        public void Flag(bool value) { U8(value ? (byte)1 : (byte)0); }
+        public void Flag(bool value) { U8(Conversions.flag(value)); }
 
         public void U16(ushort value) { Little(value, 2); }
 

@@ -42,7 +42,7 @@ namespace velmora.clr
             VelErr e;
             int status = vel_cobot_modbus_rtu_reg(Handle, slave_addr, fun_cmd, reg_addr,
                                                   Conversions.convertString(data_type), num, given, given.Length,
-                                                  Flag(if_crc_reverse), out result, out e);
+                                                  Conversions.flag(if_crc_reverse), out result, out e);
             NativeCore.Check(status);
             data_array = RecordCodec.Decode(NativeCore.TakeBytes(result),
                                             r => RecordCodec.ReadList(r, x => x.I32(), 4)).ToArray();
@@ -57,7 +57,7 @@ namespace velmora.clr
             IntPtr result;
             VelErr e;
             int status = vel_cobot_modbus_rtu_coil(Handle, slave_addr, fun_cmd, coil_addr, num, given, given.Length,
-                                                   Flag(if_crc_reverse), out result, out e);
+                                                   Conversions.flag(if_crc_reverse), out result, out e);
             NativeCore.Check(status);
             data_array = RecordCodec.Decode(NativeCore.TakeBytes(result),
                                             r => RecordCodec.ReadList(r, x => x.Flag(), 1)).ToArray();

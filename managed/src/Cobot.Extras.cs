@@ -44,7 +44,7 @@ namespace velmora.clr
         {
             VelErr e;
             ec = Done(vel_cobot_enable_drag(Handle, (int)space, (int)type,
-                                                           Flag(enable_drag_button), out e), e);
+                                                           Conversions.flag(enable_drag_button), out e), e);
         }
 
         /// <summary>As the other form without the drag button.</summary>
@@ -86,7 +86,7 @@ namespace velmora.clr
         {
             VelErr e;
             ec = Done(
-                vel_cobot_calibrate_force_sensor(Handle, Flag(all_axes), axis_index, out e), e);
+                vel_cobot_calibrate_force_sensor(Handle, Conversions.flag(all_axes), axis_index, out e), e);
         }
 
         public KeyPadState getKeypadState(out ErrorCode ec)
@@ -111,7 +111,7 @@ namespace velmora.clr
         public void useRciClient(bool use, out ErrorCode ec)
         {
             VelErr e;
-            ec = Done(vel_cobot_use_rci_client(Handle, Flag(use), out e), e);
+            ec = Done(vel_cobot_use_rci_client(Handle, Conversions.flag(use), out e), e);
         }
 
         public void setFlangeboxVout(FlangeboxOpt.Vout opt, out ErrorCode ec)
@@ -124,7 +124,7 @@ namespace velmora.clr
         {
             VelErr e;
             ec = Done(
-                vel_cobot_set_flangebox_rs485(Handle, (int)opt, Flag(if_rs485), out e), e);
+                vel_cobot_set_flangebox_rs485(Handle, (int)opt, Conversions.flag(if_rs485), out e), e);
         }
     }
 }

@@ -69,7 +69,7 @@ namespace velmora.clr
         {
             VelErr e;
             ec = Done(vel_cobot_remove_path(Handle, Conversions.convertString(name),
-                                                           Flag(removeAll), out e), e);
+                                                           Conversions.flag(removeAll), out e), e);
         }
 
         public List<String> queryPathLists(out ErrorCode ec)

@@ -154,11 +154,16 @@ namespace velmora.clr
             return state;
         }
 
-        /// <summary>Flags cross as one byte each, never as the runtime's 4-byte bool.</summary>
+        /// <summary>A flag crosses as one byte, never as the runtime's 4-byte bool.</summary>
+        internal static byte flag(bool value)
+        {
+            return value ? (byte)1 : (byte)0;
+        }
+
         internal static byte[] flagsOf(bool[] values)
         {
             byte[] flags = new byte[values.Length];
-            for (int i = 0; i < values.Length; ++i) flags[i] = values[i] ? (byte)1 : (byte)0;
+            for (int i = 0; i < values.Length; ++i) flags[i] = flag(values[i]);
             return flags;
         }
 

@@ -194,8 +194,8 @@ namespace velmora.clr
             }
             VelErr err;
             NativeCore.Check(vel_forcecontrol_set_pose_box_condition(fc, Conversions.frameToValues(supervising_frame),
-                                                                     values, values.Length, Flag(isInside), timeout,
-                                                                     out err));
+                                                                     values, values.Length, Conversions.flag(isInside),
+                                                                     timeout, out err));
             ec = Conversions.convertErrorCode(err);
         }
 
@@ -206,7 +206,7 @@ namespace velmora.clr
         public void fcMonitor(bool enable, out ErrorCode ec)
         {
             VelErr err;
-            NativeCore.Check(vel_forcecontrol_monitor(Handle, Flag(enable), out err));
+            NativeCore.Check(vel_forcecontrol_monitor(Handle, Conversions.flag(enable), out err));
             ec = Conversions.convertErrorCode(err);
         }
 
@@ -347,11 +347,9 @@ namespace velmora.clr
                 return;
             }
             VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_condition(fc, which, array, array.Length, Flag(isInside), timeout,
-                                                            out err));
+            NativeCore.Check(vel_forcecontrol_set_condition(fc, which, array, array.Length,
+                                                            Conversions.flag(isInside), timeout, out err));
             ec = Conversions.convertErrorCode(err);
         }
-
-        private static byte Flag(bool value) { return value ? (byte)1 : (byte)0; }
     }
 }

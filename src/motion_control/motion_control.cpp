@@ -26,6 +26,17 @@ void joinOrDetach(std::thread& thread) {
   }
 }
 
+// The members both jog requests carry.
+Json::Value jogValue(JogOpt::Space space, double rate, double step, unsigned index, bool direction) {
+  Json::Value value;
+  value["space"] = static_cast<int>(space);
+  value["rate"] = rate;
+  value["step"] = step;
+  value["index"] = index;
+  value["direction"] = direction;
+  return value;
+}
+
 }  // namespace
 
 BaseMotionControl::BaseMotionControl(std::shared_ptr<XService> link) : link_(std::move(link)) {}
@@ -182,23 +193,12 @@ void MotionControl<1>::_startJog(const char* key, Json::Value value, double rate
 
 void MotionControl<1>::startJog(JogOpt::Space space, double rate, double step, unsigned index, bool direction,
                                 std::error_code& ec) {
-  Json::Value value;
-  value["space"] = static_cast<int>(space);
-  value["rate"] = rate;
-  value["step"] = step;
-  value["index"] = index;
-  value["direction"] = direction;
-  _startJog("move.jog", std::move(value), rate, step, ec);
+  _startJog("move.jog", jogValue(space, rate, step, index, direction), rate, step, ec);
 }
 
 void MotionControl<1>::startJogWithExt(JogOpt::Space space, double rate, double step, unsigned index,
                                        bool direction, std::string fixedName, std::error_code& ec, bool isExt) {
-  Json::Value value;
-  value["space"] = static_cast<int>(space);
-  value["rate"] = rate;
-  value["step"] = step;
-  value["index"] = index;
-  value["direction"] = direction;
+  Json::Value value = jogValue(space, rate, step, index, direction);
   value["fixed_name"] = std::move(fixedName);
   value["is_ext"] = isExt;
   _startJog("move.jog_with_ext", std::move(value), rate, step, ec);

@@ -10,6 +10,7 @@
 #include "common/json_convert.h"
 #include "common/json_read.h"
 #include "common/value_checks.h"
+#include "motion_control/motion_encoding.h"
 #include "robot/operation_frame.h"
 
 namespace velmora {
@@ -18,18 +19,6 @@ using internal::logUid;
 using internal::makeErrorCode;
 
 namespace {
-
-// The word of a rotation rule; every value but the two named ones keeps the pose.
-const char* rotTypeWord(MoveCFCommand::RotType type) noexcept {
-  switch (type) {
-    case MoveCFCommand::RotType::rotAxis:
-      return "rot_axis";
-    case MoveCFCommand::RotType::fixedAxis:
-      return "fixed_axis";
-    default:
-      return "const_pose";
-  }
-}
 
 // 260 for a pose given only as a matrix (the request carries translation and angles), 259 for
 // a value that is not finite (it would reach the controller as null); the check's line then.
@@ -117,7 +106,7 @@ std::vector<double> BaseRobot::checkPath(const CartesianPosition& start, const s
     request["point2"] = internal::cartesianToJson(target, false);
     if (angle != 0.0) {
       request["circle"]["angle"] = angle;
-      request["circle"]["rot_type"] = rotTypeWord(rot_type);
+      request["circle"]["rot_type"] = internal::rotTypeName(rot_type);
     }
     joints = checkTwoPointPath(*impl_, request, ec);
   });
