@@ -32,14 +32,6 @@ velmora_sim::ControllerInfo arm(int joints, const char* workType) {
   return info;
 }
 
-struct RequestCase {
-  const char* name;
-  std::function<void(OstraMaxRobot&, std::error_code&)> call;
-  Form form;
-  const char* key;
-  const char* payload;  // JSON text
-};
-
 TEST_F(RobotOpsTest, EachExtraSendsItsKeyAndPayload) {
   const std::array<double, 7> sens{1, 2, 3, 4, 5, 6, 7};
   const RequestCase cases[] = {

@@ -33,14 +33,6 @@ Toolset sampleToolset() {
   return t;
 }
 
-struct RequestCase {
-  const char* name;
-  std::function<void(OstraMaxRobot&, std::error_code&)> call;
-  Form form;
-  const char* key;
-  const char* payload;  // JSON text
-};
-
 TEST_F(RobotOpsTest, EachFrameOperationSendsItsKeyAndPayload) {
   std::array<double[2], 7> limits{};
   for (int i = 0; i < 7; ++i) {
@@ -75,18 +67,7 @@ TEST_F(RobotOpsTest, EachFrameOperationSendsItsKeyAndPayload) {
       {"full DH", [](auto& r, auto& ec) { r.getRobotCfg_DHparam(false, ec); }, Form::command, "cfg.get",
        R"({"type": "json", "key": "KINEMATICS.DH_PARAMS_ALL"})"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    command().log().clear();
-    std::error_code ec;
-    c.call(robot(), ec);
-    EXPECT_FALSE(ec) << ec.value();
-    const auto records = command().log().all();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].form, c.form);
-    EXPECT_EQ(records[0].key, c.key);
-    EXPECT_THAT(records[0].payload, JsonIs(std::string(c.payload)));
-  }
+  expectEachSendsItsRequest(cases);
 }
 
 TEST_F(RobotOpsTest, BaseFrameAndToolsetComeBackAsSet) {

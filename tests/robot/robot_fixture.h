@@ -4,8 +4,11 @@
 
 #include <velmora/robots.h>
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "robot_impl/robot_fixture.h"
 #include "support/json_match.h"
@@ -33,6 +36,32 @@ class RobotOpsTest : public RobotSimTest {
   }
 
   velmora::OstraMaxRobot& robot() { return *robot_; }
+
+  /// An operation and the one request it must send.
+  struct RequestCase {
+    const char* name;
+    std::function<void(velmora::OstraMaxRobot&, std::error_code&)> call;
+    velmora_sim::Form form;
+    const char* key;
+    const char* payload;  // JSON text
+  };
+
+  /// Each case succeeds and sends exactly its one request.
+  template <std::size_t N>
+  void expectEachSendsItsRequest(const RequestCase (&cases)[N]) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      command().log().clear();
+      std::error_code ec;
+      c.call(robot(), ec);
+      EXPECT_FALSE(ec) << ec.value();
+      const auto records = command().log().all();
+      ASSERT_EQ(records.size(), 1u);
+      EXPECT_EQ(records[0].form, c.form);
+      EXPECT_EQ(records[0].key, c.key);
+      EXPECT_THAT(records[0].payload, JsonIs(std::string(c.payload)));
+    }
+  }
 
   std::unique_ptr<velmora::OstraMaxRobot> robot_;
 };

@@ -14,14 +14,6 @@ namespace {
 using velmora_sim::Behaviour;
 using velmora_sim::Form;
 
-struct RequestCase {
-  const char* name;
-  std::function<void(OstraMaxRobot&, std::error_code&)> call;
-  Form form;
-  const char* key;
-  const char* payload;  // JSON text
-};
-
 TEST_F(RobotOpsTest, EachOperationSendsItsKeyAndPayload) {
   using L = LogInfo::Level;
   const RequestCase cases[] = {
@@ -65,18 +57,7 @@ TEST_F(RobotOpsTest, EachOperationSendsItsKeyAndPayload) {
        [](auto& r, auto& ec) { r.queryControllerLog(4, {L::warning, static_cast<L>(7)}, ec); }, Form::command,
        "user_log.query", R"({"limit": 4, "offset": 0, "order": "time DESC", "filter": {"level": ["warning"]}})"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    command().log().clear();
-    std::error_code ec;
-    c.call(robot(), ec);
-    EXPECT_FALSE(ec) << ec.value();
-    const auto records = command().log().all();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].form, c.form);
-    EXPECT_EQ(records[0].key, c.key);
-    EXPECT_THAT(records[0].payload, JsonIs(std::string(c.payload)));
-  }
+  expectEachSendsItsRequest(cases);
 }
 
 TEST_F(RobotOpsTest, SetPowerStateSendsItsKeyAndTakesTheReplyCode) {
