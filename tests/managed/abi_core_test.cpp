@@ -12,19 +12,10 @@
 #include <thread>
 
 #include "support/lang_guard.h"
+#include "managed/abi_test_support.h"
 
 namespace velmora::internal {
 namespace {
-
-// Takes the kept text the way the managed side does; "<none>" when there is none.
-std::string takeLastException() {
-  vel_buf* text = nullptr;
-  EXPECT_EQ(vel_take_last_exception(&text), VEL_OK);
-  if (text == nullptr) return "<none>";
-  std::string result = text->bytes;
-  EXPECT_EQ(vel_buf_free(text), VEL_OK);
-  return result;
-}
 
 std::string take(vel_buf* buf) {
   const uint8_t* data = nullptr;

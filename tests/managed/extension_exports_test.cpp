@@ -13,24 +13,10 @@
 #include "robot/robot_fixture.h"
 #include "velmora_sim/ethercat_bus.h"
 #include "velmora_sim/force_control_model.h"
+#include "managed/abi_test_support.h"
 
 namespace velmora::internal {
 namespace {
-
-std::int64_t liveHandles() {
-  std::int64_t count = -1;
-  EXPECT_EQ(vel_debug_live_handles(&count), VEL_OK);
-  return count;
-}
-
-std::string takeLastException() {
-  vel_buf* text = nullptr;
-  EXPECT_EQ(vel_take_last_exception(&text), VEL_OK);
-  if (text == nullptr) return "<none>";
-  std::string result = text->bytes;
-  EXPECT_EQ(vel_buf_free(text), VEL_OK);
-  return result;
-}
 
 Json::Value bytesJson(std::initializer_list<int> bytes) {
   Json::Value list(Json::arrayValue);

@@ -13,6 +13,7 @@
 
 #include "native/abi_codec.h"
 #include "robot_impl/robot_fixture.h"
+#include "managed/abi_test_support.h"
 
 namespace velmora::internal {
 namespace {
@@ -21,15 +22,6 @@ struct Outcome {
   std::int32_t status;
   vel_err ec;
 };
-
-std::string takeLastException() {
-  vel_buf* text = nullptr;
-  EXPECT_EQ(vel_take_last_exception(&text), VEL_OK);
-  if (text == nullptr) return "<none>";
-  std::string result = text->bytes;
-  EXPECT_EQ(vel_buf_free(text), VEL_OK);
-  return result;
-}
 
 class OperationExportsTest : public RobotTest {
  protected:

@@ -17,26 +17,12 @@
 
 #include "native/abi_codec.h"
 #include "robot_impl/robot_fixture.h"
+#include "managed/abi_test_support.h"
 
 namespace velmora::internal {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string takeLastException() {
-  vel_buf* text = nullptr;
-  EXPECT_EQ(vel_take_last_exception(&text), VEL_OK);
-  if (text == nullptr) return "<none>";
-  std::string result = text->bytes;
-  EXPECT_EQ(vel_buf_free(text), VEL_OK);
-  return result;
-}
-
-std::int64_t liveHandles() {
-  std::int64_t count = -1;
-  EXPECT_EQ(vel_debug_live_handles(&count), VEL_OK);
-  return count;
-}
 
 velmora_sim::ControllerInfo arm(int joints, const char* workType) {
   velmora_sim::ControllerInfo info;
