@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "support/lang_guard.h"
 #include "managed/abi_test_support.h"
+#include "support/lang_guard.h"
 
 namespace velmora::internal {
 namespace {

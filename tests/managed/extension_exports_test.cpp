@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "managed/abi_test_support.h"
 #include "robot/robot_fixture.h"
 #include "velmora_sim/ethercat_bus.h"
 #include "velmora_sim/force_control_model.h"
-#include "managed/abi_test_support.h"
 
 namespace velmora::internal {
 namespace {

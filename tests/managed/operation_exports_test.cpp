@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "managed/abi_test_support.h"
 #include "native/abi_codec.h"
 #include "robot_impl/robot_fixture.h"
-#include "managed/abi_test_support.h"
 
 namespace velmora::internal {
 namespace {

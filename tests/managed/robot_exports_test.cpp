@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "managed/abi_test_support.h"
 #include "native/abi_codec.h"
 #include "robot_impl/robot_fixture.h"
-#include "managed/abi_test_support.h"
 
 namespace velmora::internal {
 namespace {
