@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_common.h"
 #include "motion_control/motion_control.h"
 #include "motion_control/motion_encoding.h"
 #include "network/link_settings.h"
@@ -22,16 +23,12 @@
 
 using namespace velmora;
 using namespace velmora::internal;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
+using bench::Clock;
+using bench::median;
+using bench::micros;
 
 struct Floor {
   double rps = 0;

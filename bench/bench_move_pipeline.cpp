@@ -23,40 +23,16 @@
 #include <thread>
 #include <vector>
 
+#include "bench_common.h"
 #include "raw_floor.h"
 #include "velmora_sim/simulator.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
-
-double median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-std::size_t envOr(const char* name, std::size_t fallback) {
-  const char* text = std::getenv(name);
-  return text ? std::max<std::size_t>(1, std::strtoull(text, nullptr, 10)) : fallback;
-}
-
-// The robot connects to the controller's fixed port: the simulator needs an address where
-// nothing else listens on it.
-std::unique_ptr<velmora_sim::Simulator> startSimulator() {
-  for (int host = 1; host < 50; ++host) {
-    velmora_sim::SimulatorOptions options;
-    options.address = "127.86.77." + std::to_string(host);
-    options.rtPort = 0;
-    try {
-      return std::make_unique<velmora_sim::Simulator>(options);
-    } catch (const std::exception&) {
-    }
-  }
-  return nullptr;
-}
+using bench::Clock;
+using bench::envOr;
+using bench::median;
+using bench::micros;
 
 // When the simulator read the latest request of the watched key.
 struct Arrivals {
@@ -88,14 +64,14 @@ std::vector<velmora::MoveLCommand> moves(int n) {
 }  // namespace
 
 int main() {
-  const std::size_t samples = envOr("VELMORA_BENCH_SAMPLES", 2000);
-  const std::size_t batches1 = envOr("VELMORA_BENCH_BATCHES", 5000);
+  const std::size_t samples = std::max<std::size_t>(1, envOr("VELMORA_BENCH_SAMPLES", 2000));
+  const std::size_t batches1 = std::max<std::size_t>(1, envOr("VELMORA_BENCH_BATCHES", 5000));
   const std::size_t batches100 = std::max<std::size_t>(10, batches1 / 50);
   std::string scratch = (std::filesystem::temp_directory_path() / "velmora-bench-XXXXXX").string();
   if (mkdtemp(scratch.data()) == nullptr) return 1;
   std::filesystem::current_path(scratch);
 
-  auto sim = startSimulator();
+  auto sim = bench::startSimulator("127.86.77.");
   if (!sim) {
     std::fprintf(stderr, "cannot start the simulator\n");
     return 1;

@@ -20,44 +20,29 @@
 
 #include "network/link_settings.h"
 #include "network/xservice.h"
+#include "bench_common.h"
 #include "raw_floor.h"
 #include "velmora_sim/simulator.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::envOr;
+using bench::Latency;
+using bench::micros;
+using bench::summarize;
+
 using velmora::internal::XService;
 using namespace std::chrono_literals;
 
 const std::string kKey = "bench.noop";
 const std::string kSilentKey = "bench.silent";
 
-struct Latency {
-  double p50 = 0, p99 = 0, max = 0;  // microseconds
-};
-
-Latency summarize(std::vector<double> samples) {
-  Latency l;
-  if (samples.empty()) return l;
-  std::sort(samples.begin(), samples.end());
-  l.p50 = samples[samples.size() / 2];
-  l.p99 = samples[samples.size() * 99 / 100];
-  l.max = samples.back();
-  return l;
-}
-
-double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
-
 long residentKb() {
   std::ifstream statm("/proc/self/statm");
   long pages = 0, resident = 0;
   statm >> pages >> resident;
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-std::size_t envOr(const char* name, std::size_t fallback) {
-  const char* text = std::getenv(name);
-  return text ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
 void libraryLatency(XService& link, std::size_t count, std::vector<double>& samples, std::size_t& failures) {
