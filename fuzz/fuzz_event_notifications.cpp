@@ -9,15 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "fuzz_support.h"
 #include "robot_impl/robot_impl.h"
 
 using namespace velmora;
 
 namespace {
 
-void require(bool condition) {
-  if (!condition) std::abort();
-}
+using fuzz::require;
 
 BaseRobot::Impl& robot() {
   // Empty callbacks: the handlers read and store everything, but no delivery thread starts.
@@ -43,10 +42,9 @@ void requireKinds(const EventInfo& info, std::initializer_list<const char*> keys
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
   const char* text = reinterpret_cast<const char*>(data);
   Json::Value value;
-  if (!reader->parse(text, text + size, &value, nullptr)) value = std::string(text, size);
+  if (!fuzz::parseJson(text, text + size, value)) value = std::string(text, size);
 
   BaseRobot::Impl& impl = robot();
   // The value as the whole message, as the "n" object, and under each topic alone and bundled.

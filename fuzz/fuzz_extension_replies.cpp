@@ -12,6 +12,7 @@
 
 #include "ethercat/ethercat_impl.h"
 #include "force_control/force_control_impl.h"
+#include "fuzz_support.h"
 #include "model/model_impl.h"
 
 using namespace velmora;
@@ -19,9 +20,7 @@ using namespace velmora::internal;
 
 namespace {
 
-void require(bool condition) {
-  if (!condition) std::abort();
-}
+using fuzz::require;
 
 void modelReaders(const Json::Value& reply) {
   std::error_code ec;
@@ -74,13 +73,9 @@ void forceControlReaders(const Json::Value& reply) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::unique_ptr<Json::CharReader> reader = [] {
-    Json::CharReaderBuilder builder;
-    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
-  }();
   Json::Value reply;
   const char* text = reinterpret_cast<const char*>(data);
-  if (!reader->parse(text, text + size, &reply, nullptr)) return 0;
+  if (!fuzz::parseJson(text, text + size, reply)) return 0;
   modelReaders(reply);
   ethercatReaders(reply);
   forceControlReaders(reply);

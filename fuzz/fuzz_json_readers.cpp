@@ -15,15 +15,14 @@
 #include "common/json_convert.h"
 #include "common/json_read.h"
 #include "common/value_checks.h"
+#include "fuzz_support.h"
 
 using namespace velmora;
 using namespace velmora::internal;
 
 namespace {
 
-void require(bool condition) {
-  if (!condition) std::abort();
-}
+using fuzz::require;
 
 void readers(const Json::Value& v) {
   JsonReadStatus status;
@@ -90,11 +89,9 @@ void exercise(const Json::Value& v) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
   const char* begin = reinterpret_cast<const char*>(data);
   Json::Value root;
-  std::string errors;
-  if (!reader->parse(begin, begin + size, &root, &errors)) return 0;
+  if (!fuzz::parseJson(begin, begin + size, root)) return 0;
   exercise(root);
   // One level down as well: replies nest their payload under a key or in an array.
   Json::ArrayIndex visited = 0;

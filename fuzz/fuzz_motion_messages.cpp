@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "common/logging.h"
+#include "fuzz_support.h"
 #include "motion_control/motion_report.h"
 #include "motion_control/motion_runtime.h"
 
@@ -46,14 +47,13 @@ void expectType(const velmora::EventInfo& info, const char* key) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   MotionRuntime& rt = runtime();
-  static const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
   std::string_view input(reinterpret_cast<const char*>(data), size);
   while (!input.empty()) {
     const auto cr = input.find('\r');
     const std::string_view text = input.substr(0, cr);
     input = cr == std::string_view::npos ? std::string_view() : input.substr(cr + 1);
     Json::Value message;
-    if (!reader->parse(text.data(), text.data() + text.size(), &message, nullptr)) continue;
+    if (!fuzz::parseJson(text.data(), text.data() + text.size(), message)) continue;
     velmora::internal::interpretMotionMessage(message);
     rt.processMessage(message);
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "robot_impl/robot_requests.h"
 
 using namespace velmora;
@@ -17,9 +18,7 @@ using namespace velmora::internal;
 
 namespace {
 
-void require(bool condition) {
-  if (!condition) std::abort();
-}
+using fuzz::require;
 
 void listReader(const Json::Value& reply, const std::string& kind) {
   std::error_code ec;
@@ -39,13 +38,9 @@ void registerReader(const Json::Value& reply, const std::string& key) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::unique_ptr<Json::CharReader> reader = [] {
-    Json::CharReaderBuilder builder;
-    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
-  }();
   Json::Value reply;
   const char* text = reinterpret_cast<const char*>(data);
-  if (!reader->parse(text, text + size, &reply, nullptr)) return 0;
+  if (!fuzz::parseJson(text, text + size, reply)) return 0;
   listReader(reply, "tool");
   listReader(reply, "wobj");
   registerReader(reply, "R");
