@@ -19,48 +19,31 @@ using namespace std::chrono_literals;
 using velmora_sim::Behaviour;
 using velmora_sim::Form;
 
-// An operation's result reduced to text, so one table holds every operation.
-using Call = std::function<std::string(OstraMaxRobot&, std::error_code&)>;
-
 std::string text(const Frame& f) { return fmt::format("{},{}", fmt::join(f.trans, ","), fmt::join(f.rpy, ",")); }
 
-const Call baseFrame = [](auto& r, auto& ec) { return fmt::format("{}", fmt::join(r.baseFrame(ec), ",")); };
-const Call toolset = [](auto& r, auto& ec) {
+const ResultCall baseFrame = [](auto& r, auto& ec) { return fmt::format("{}", fmt::join(r.baseFrame(ec), ",")); };
+const ResultCall toolset = [](auto& r, auto& ec) {
   const Toolset t = r.toolset(ec);
   return fmt::format("{}|{}|{}|{}|{}", t.load.mass, fmt::join(t.load.cog, ","), fmt::join(t.load.inertia, ","),
                      text(t.end), text(t.ref));
 };
-const Call softLimit = [](auto& r, auto& ec) {
+const ResultCall softLimit = [](auto& r, auto& ec) {
   std::array<double[2], 7> limits{};
   limits[6][1] = 9;  // stays when the reply is refused
   const bool enabled = r.getSoftLimit(limits, ec);
   return fmt::format("{}|{},{}|{},{}", enabled, limits[0][0], limits[0][1], limits[6][0], limits[6][1]);
 };
-const Call dh = [](auto& r, auto& ec) { return fmt::format("{}", fmt::join(r.getRobotCfg_DHparam(true, ec), ",")); };
-const Call calibrate = [](auto& r, auto& ec) {
+const ResultCall dh = [](auto& r, auto& ec) {
+  return fmt::format("{}", fmt::join(r.getRobotCfg_DHparam(true, ec), ","));
+};
+const ResultCall calibrate = [](auto& r, auto& ec) {
   const auto result = r.calibrateFrame(FrameType::wobj, std::vector<std::array<double, 7>>(3), false, ec);
   return fmt::format("{}|{}", text(result.frame), fmt::join(result.errors, ","));
 };
-Call codeOnly(std::function<void(OstraMaxRobot&, std::error_code&)> op) {
-  return [op](OstraMaxRobot& r, std::error_code& ec) {
-    op(r, ec);
-    return std::string();
-  };
-}
-
-struct ReplyCase {
-  const char* key;
-  Form form;
-  const char* reply;  // JSON text
-  Call call;
-  std::string result;
-  int code;
-};
-
 TEST_F(RobotOpsTest, FrameRepliesBecomeResultsAndCodes) {
-  const Call setBase = codeOnly([](auto& r, auto& ec) { r.setBaseFrame(Frame(), ec); });
-  const Call setToolset = codeOnly([](auto& r, auto& ec) { r.setToolset(Toolset(), ec); });
-  const Call setLimit = codeOnly([](auto& r, auto& ec) { r.setSoftLimit(true, ec); });
+  const ResultCall setBase = codeOnly([](auto& r, auto& ec) { r.setBaseFrame(Frame(), ec); });
+  const ResultCall setToolset = codeOnly([](auto& r, auto& ec) { r.setToolset(Toolset(), ec); });
+  const ResultCall setLimit = codeOnly([](auto& r, auto& ec) { r.setSoftLimit(true, ec); });
   const std::string zeroToolset = "0|0,0,0|0,0,0|0,0,0,0,0,0|0,0,0,0,0,0";
   const std::string zeroCalibration = "0,0,0,0,0,0|0,0,0";
   const char* frame = R"({"trans": [1, 2, 3], "rot": [4, 5, 6]})";
@@ -119,13 +102,7 @@ TEST_F(RobotOpsTest, FrameRepliesBecomeResultsAndCodes) {
       {"utils.calibrate_frame", Form::command, R"({"frame": {}})", calibrate, zeroCalibration, -260},
       {"utils.calibrate_frame", Form::command, "-1", calibrate, zeroCalibration, -260},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.key) + " <- " + c.reply);
-    command().script(c.form, c.key, Behaviour::reply(parseJson(c.reply)).times(1));
-    std::error_code ec;
-    EXPECT_EQ(c.call(robot(), ec), c.result);
-    EXPECT_EQ(ec.value(), c.code);
-  }
+  expectEachReadsItsReply(cases);
 }
 
 // Replies of every kind where these operations expect something else: a code, never a throw,
@@ -134,7 +111,7 @@ TEST_F(RobotOpsTest, FrameOperationsSurviveRepliesOfAnyKind) {
   const struct {
     const char* key;
     Form form;
-    Call call;
+    ResultCall call;
     std::string zero;
   } reads[] = {
       {"ix.coord.base_in_world", Form::get, baseFrame, "0,0,0,0,0,0"},

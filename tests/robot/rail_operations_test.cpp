@@ -21,8 +21,6 @@ using velmora_sim::Form;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-using Call = std::function<std::string(OstraMaxRobot&, std::error_code&)>;
-
 template <typename T>
 std::string show(const T& value) {
   if constexpr (std::is_same_v<T, Frame>) {
@@ -34,7 +32,7 @@ std::string show(const T& value) {
 
 // A read into a value holding `before`, so an untouched value shows.
 template <typename T>
-Call get(const char* name, T before = T()) {
+ResultCall get(const char* name, T before = T()) {
   return [=](OstraMaxRobot& r, std::error_code& ec) {
     T value = before;
     r.getRailParameter(name, value, ec);
@@ -43,7 +41,7 @@ Call get(const char* name, T before = T()) {
 }
 
 template <typename T>
-Call set(const char* name, T value) {
+ResultCall set(const char* name, T value) {
   return [=](OstraMaxRobot& r, std::error_code& ec) {
     r.setRailParameter(name, value, ec);
     return std::string();
@@ -52,9 +50,9 @@ Call set(const char* name, T value) {
 
 TEST_F(RobotOpsTest, RailParametersComeBackInTheCallersUnits) {
   const struct {
-    Call write;
+    ResultCall write;
     const char* sent;  // the "s" "rail_param" payload
-    Call read;
+    ResultCall read;
     const char* result;
   } cases[] = {
       {set<double>("maxSpeed", 1.5), R"({"max_speed": 1500})", get<double>("maxSpeed"), "1.5"},
@@ -112,7 +110,7 @@ TEST_F(RobotOpsTest, RailParametersComeBackInTheCallersUnits) {
 }
 
 TEST_F(RobotOpsTest, RailNamesATypeDoesNotTakeAreRefusedWithNothingSent) {
-  const Call calls[] = {
+  const ResultCall calls[] = {
       set<bool>("maxSpeed", true),
       set<double>("name", 1),
       set<int>("baseFrame", 0),
@@ -152,7 +150,7 @@ TEST_F(RobotOpsTest, RailNamesATypeDoesNotTakeAreRefusedWithNothingSent) {
 TEST_F(RobotOpsTest, RailRepliesThatCannotBeReadLeaveTheValue) {
   const struct {
     const char* reply;
-    Call read;
+    ResultCall read;
     const char* result;
     int code;
   } cases[] = {
@@ -200,7 +198,7 @@ TEST_F(RobotOpsTest, RailWritesTakeTheControllersAnswer) {
     const char* key;
     Form form;
     const char* reply;
-    Call write;
+    ResultCall write;
     int code;
   } cases[] = {
       {"rail_param", Form::set, "-2", set<double>("maxSpeed", 1), -2},

@@ -13,6 +13,27 @@
 #include "robot_impl/robot_fixture.h"
 #include "support/json_match.h"
 
+/// An operation's result reduced to text, so one table holds operations of every result type.
+using ResultCall = std::function<std::string(velmora::OstraMaxRobot&, std::error_code&)>;
+
+/// An operation that gives only its code, as a `ResultCall` with an empty result.
+inline ResultCall codeOnly(std::function<void(velmora::OstraMaxRobot&, std::error_code&)> op) {
+  return [op](velmora::OstraMaxRobot& r, std::error_code& ec) {
+    op(r, ec);
+    return std::string();
+  };
+}
+
+/// A scripted reply of `key` and what the operation makes of it.
+struct ReplyCase {
+  const char* key;
+  velmora_sim::Form form;
+  const char* reply;  // JSON text
+  ResultCall call;
+  std::string result;
+  int code;
+};
+
 /// The test's simulator and scratch folder, with a look at what the simulator received.
 class RobotSimTest : public RobotTest {
  protected:
@@ -60,6 +81,18 @@ class RobotOpsTest : public RobotSimTest {
       EXPECT_EQ(records[0].form, c.form);
       EXPECT_EQ(records[0].key, c.key);
       EXPECT_THAT(records[0].payload, JsonIs(std::string(c.payload)));
+    }
+  }
+
+  /// Each case, answered once with its reply, gives its result and code.
+  template <std::size_t N>
+  void expectEachReadsItsReply(const ReplyCase (&cases)[N]) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.key) + " <- " + c.reply);
+      command().script(c.form, c.key, velmora_sim::Behaviour::reply(parseJson(c.reply)).times(1));
+      std::error_code ec;
+      EXPECT_EQ(c.call(robot(), ec), c.result);
+      EXPECT_EQ(ec.value(), c.code);
     }
   }
 

@@ -16,45 +16,26 @@ using namespace std::chrono_literals;
 using velmora_sim::Behaviour;
 using velmora_sim::Form;
 
-// An operation's result reduced to text, so one table holds every operation.
-using Call = std::function<std::string(OstraMaxRobot&, std::error_code&)>;
-
-const Call powerState = [](auto& r, auto& ec) { return std::to_string(static_cast<int>(r.powerState(ec))); };
-const Call operateMode = [](auto& r, auto& ec) { return std::to_string(static_cast<int>(r.operateMode(ec))); };
-const Call operationState = [](auto& r, auto& ec) {
+const ResultCall powerState = [](auto& r, auto& ec) { return std::to_string(static_cast<int>(r.powerState(ec))); };
+const ResultCall operateMode = [](auto& r, auto& ec) { return std::to_string(static_cast<int>(r.operateMode(ec))); };
+const ResultCall operationState = [](auto& r, auto& ec) {
   return std::to_string(static_cast<int>(r.operationState(ec)));
 };
-const Call posture = [](auto& r, auto& ec) {
+const ResultCall posture = [](auto& r, auto& ec) {
   const auto p = r.posture(CoordinateType::endInRef, ec);
   return fmt::format("{}", fmt::join(p, ","));
 };
-Call codeOnly(std::function<void(OstraMaxRobot&, std::error_code&)> op) {
-  return [op](OstraMaxRobot& r, std::error_code& ec) {
-    op(r, ec);
-    return std::string();
-  };
-}
-
-struct ReplyCase {
-  const char* key;
-  Form form;
-  const char* reply;  // JSON text
-  Call call;
-  std::string result;
-  int code;
-};
-
 TEST_F(RobotOpsTest, RepliesBecomeResultsAndCodes) {
-  const Call setPower = codeOnly([](auto& r, auto& ec) { r.setPowerState(true, ec); });
-  const Call clearAlarm = codeOnly([](auto& r, auto& ec) { r.clearServoAlarm(ec); });
-  const Call simulation = codeOnly([](auto& r, auto& ec) { r.setSimulationMode(true, ec); });
-  const Call pendant = codeOnly([](auto& r, auto& ec) { r.setTeachPendantMode(false, ec); });
-  const Call ntp = codeOnly([](auto& r, auto& ec) { r.configNtp("ntp", ec); });
-  const Call sync = codeOnly([](auto& r, auto& ec) { r.syncTimeWithServer(ec); });
-  const Call recover = codeOnly([](auto& r, auto& ec) { r.recoverState(1, ec); });
-  const Call switchMode = codeOnly([](auto& r, auto& ec) { r.setOperateMode(OperateMode::automatic, ec); });
-  const Call reboot = codeOnly([](auto& r, auto& ec) { r.rebootSystem(ec); });
-  const Call shutdown = codeOnly([](auto& r, auto& ec) { r.shutdownSystem(ec); });
+  const ResultCall setPower = codeOnly([](auto& r, auto& ec) { r.setPowerState(true, ec); });
+  const ResultCall clearAlarm = codeOnly([](auto& r, auto& ec) { r.clearServoAlarm(ec); });
+  const ResultCall simulation = codeOnly([](auto& r, auto& ec) { r.setSimulationMode(true, ec); });
+  const ResultCall pendant = codeOnly([](auto& r, auto& ec) { r.setTeachPendantMode(false, ec); });
+  const ResultCall ntp = codeOnly([](auto& r, auto& ec) { r.configNtp("ntp", ec); });
+  const ResultCall sync = codeOnly([](auto& r, auto& ec) { r.syncTimeWithServer(ec); });
+  const ResultCall recover = codeOnly([](auto& r, auto& ec) { r.recoverState(1, ec); });
+  const ResultCall switchMode = codeOnly([](auto& r, auto& ec) { r.setOperateMode(OperateMode::automatic, ec); });
+  const ResultCall reboot = codeOnly([](auto& r, auto& ec) { r.rebootSystem(ec); });
+  const ResultCall shutdown = codeOnly([](auto& r, auto& ec) { r.shutdownSystem(ec); });
   const ReplyCase cases[] = {
       {"sys.power", Form::get, R"("on")", powerState, "0", 0},
       {"sys.power", Form::get, R"("off")", powerState, "1", 0},
@@ -99,13 +80,7 @@ TEST_F(RobotOpsTest, RepliesBecomeResultsAndCodes) {
       {"utils.reboot", Form::command, "-3", reboot, "", -3},
       {"utils.reboot", Form::command, "{}", shutdown, "", -260},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.key) + " <- " + c.reply);
-    command().script(c.form, c.key, Behaviour::reply(parseJson(c.reply)).times(1));
-    std::error_code ec;
-    EXPECT_EQ(c.call(robot(), ec), c.result);
-    EXPECT_EQ(ec.value(), c.code);
-  }
+  expectEachReadsItsReply(cases);
 }
 
 TEST_F(RobotOpsTest, TransportFailuresKeepTheirCodeAndGiveEmptyResults) {
