@@ -20,13 +20,7 @@ using velmora_sim::Behaviour;
 using velmora_sim::Form;
 
 TEST_F(RobotOpsTest, EachIoOperationSendsItsKeyAndPayload) {
-  const struct {
-    const char* name;
-    std::function<void(OstraMaxRobot&, std::error_code&)> call;
-    Form form;
-    const char* key;
-    const char* payload;
-  } cases[] = {
+  const RequestCase cases[] = {
       {"getDI", [](auto& r, auto& ec) { r.getDI(1, 12, ec); }, Form::get, "device.io", R"({"DI.DI1_12": null})"},
       {"getDO", [](auto& r, auto& ec) { r.getDO(0, 3, ec); }, Form::get, "device.io", R"({"DO.DO0_3": null})"},
       {"getAI", [](auto& r, auto& ec) { r.getAI(0, 3, ec); }, Form::get, "device.io", R"({"AI.AI0_3": null})"},

@@ -38,13 +38,7 @@ std::pair<int, std::string> readAs(OstraMaxRobot& robot, velmora_sim::CommandSer
 }
 
 TEST_F(RobotOpsTest, RegisterRequestsNameTheElementOrTheWholeRegister) {
-  const struct {
-    const char* name;
-    std::function<void(OstraMaxRobot&, std::error_code&)> call;
-    Form form;
-    const char* key;
-    const char* payload;
-  } cases[] = {
+  const RequestCase cases[] = {
       {"int", [](auto& r, auto& ec) { int v; r.readRegister("R", 3, v, ec); }, Form::get, "register.values",
        R"({"R.#3": null})"},
       {"float", [](auto& r, auto& ec) { float v; r.readRegister("R1", 2, v, ec); }, Form::get, "register.values",
