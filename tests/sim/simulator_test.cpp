@@ -156,6 +156,7 @@ TEST(SimulatorProgram, HelpPrintsTheOptionsAndExitsZero) {
   EXPECT_THAT(text, ::testing::HasSubstr("--command-port"));
   EXPECT_THAT(text, ::testing::HasSubstr("--rt-port"));
   EXPECT_THAT(text, ::testing::HasSubstr("--stream-interval-us"));
+  EXPECT_THAT(text, ::testing::HasSubstr("--time-scale"));
 }
 
 TEST(SimulatorProgram, AnswersAHandTypedRequestAndStopsOnCtrlC) {
