@@ -71,6 +71,9 @@ bool parseMicroseconds(const char* text, std::chrono::nanoseconds& interval) {
 int main(int argc, char** argv) {
   velmora_sim::SimulatorOptions options;
   options.timeScale = 1;
+  // A program appending motion sees the arm move and hears each command finish when it
+  // arrives, as on an arm; from its first connection on.
+  options.followArm = true;
   bool verbose = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -113,9 +116,6 @@ int main(int argc, char** argv) {
     velmora_sim::Simulator sim(options);
     // A long-running simulator keeps no record of what it received.
     sim.command().log().setEnabled(false);
-    // A program appending motion sees the arm move and hears each command finish when it
-    // arrives, as on an arm.
-    sim.motion().followArm();
     if (options.upgradeService) sim.upgrade().setRecording(false);
     if (verbose) {
       sim.command().observe([](const velmora_sim::Request& r) {

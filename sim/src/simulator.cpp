@@ -143,6 +143,7 @@ void Simulator::serveControllerKeys() {
   arm_.install(*command_, io_);
   arm_.setJointCount(info().jointCount);
   arm_.setTimeScale(options_.timeScale);
+  if (options_.followArm) motion_->followArm();
   state_->setSource([this](velmora::sim::StateSample& sample) { arm_.sample(sample); });
   projects_.install(*command_);
   paths_.install(*command_);

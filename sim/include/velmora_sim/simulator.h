@@ -74,6 +74,9 @@ struct SimulatorOptions {
   /// The arm's time scale (ArmState::setTimeScale): 0, every motion at once, for tests; the
   /// program's default is 1, real time.
   double timeScale = 0;
+  /// Motion moves the arm and is reported as it ends from the first request on
+  /// (MotionResponder::followArm), as the program does.
+  bool followArm = false;
 };
 
 /// The simulated controller's identity, as "sys.info" gives it: {"id", "joint_num", "mac",
