@@ -146,6 +146,7 @@ void extensions() {
   const std::string remoteIP = "192.168.0.160";
   BaseUpgrade upgrade(remoteIP);
   BaseUpgrade later;
+  static_assert(std::is_same_v<decltype(later = upgrade), BaseUpgrade&>);
   later = upgrade;
   later.connect(remoteIP);
   later.connect(ec);
