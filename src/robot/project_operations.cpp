@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/json_convert.h"
+#include "common/json_read.h"
 #include "robot/controller_paths.h"
 #include "robot/operation_frame.h"
 
@@ -111,7 +112,7 @@ std::vector<RLProjectInfo> BaseRobot::projectsInfo(std::error_code& ec) noexcept
     // Elements and task names that cannot be names are skipped, as nameless elements are.
     for (const Json::Value& element : reply) {
       std::string name;
-      if (!element.isObject() || !internal::readNameLike(internal::member(element, "name"), name) || name.empty()) {
+      if (!element.isObject() || !internal::readString(internal::member(element, "name"), name) || name.empty()) {
         continue;
       }
       RLProjectInfo project(std::move(name));
@@ -119,7 +120,7 @@ std::vector<RLProjectInfo> BaseRobot::projectsInfo(std::error_code& ec) noexcept
       if (tasks.isArray()) {
         for (const Json::Value& task : tasks) {
           std::string taskName;
-          if (internal::readNameLike(task, taskName)) project.taskList.push_back(std::move(taskName));
+          if (internal::readString(task, taskName)) project.taskList.push_back(std::move(taskName));
         }
       }
       projects.push_back(std::move(project));

@@ -220,5 +220,32 @@ TEST_F(RobotOpsTest, EventWatchersAndTheirInformation) {
   EXPECT_FALSE(ec) << "motion control exists once connected";
 }
 
+// A number where a notification member is read as text is that number's text; only a
+// structure there drops the notification.
+TEST_F(RobotOpsTest, NotificationTextsMayArriveAsNumbers) {
+  Deliveries logs;
+  Deliveries tasks;
+  std::error_code ec;
+  robot().setEventWatcher(Event::logReporter, logs.callback(), ec);
+  robot().setEventWatcher(Event::rlExecution, tasks.callback(), ec);
+  ASSERT_TRUE(command().log().waitFor("log.user", 5s));
+  ASSERT_TRUE(command().log().waitFor("project.tasks_pointer", 5s));
+
+  command().publish(parseJson(R"({"log.user": {"error": 3, "data": {"msg": "x"}}})"));
+  command().publish(parseJson(R"({"log.user": {"error": 3, "data": 404}})"));
+  ASSERT_TRUE(logs.waitFor(1));
+  command().publish(parseJson(R"({"project.tasks_pointer": [{"task_name": 7, "exe_line": {"file_name": 12.0,
+                                                                                          "line": 2}}]})"));
+  ASSERT_TRUE(tasks.waitFor(1));
+  const EventInfo log = robot().queryEventInfo(Event::logReporter, ec);
+  EXPECT_EQ(std::any_cast<std::string>(log.at("edetail")), "404");
+  EXPECT_EQ(std::any_cast<int>(log.at("ecode")), -3);
+  EXPECT_EQ(logs.count.load(), 1) << "the one with an object for its text was dropped";
+  const EventInfo task = robot().queryEventInfo(Event::rlExecution, ec);
+  EXPECT_EQ(std::any_cast<std::string>(task.at("taskName")), "7");
+  EXPECT_EQ(std::any_cast<std::string>(task.at("executeFile")), "12");
+  EXPECT_EQ(std::any_cast<int>(task.at("executeLine")), 1);
+}
+
 }  // namespace
 }  // namespace velmora
