@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "robot/robot_fixture.h"
 #include "support/lang_guard.h"
@@ -59,7 +60,8 @@ TEST_F(RobotOpsTest, RepliesBecomeResultsAndCodes) {
       {"sys.state", Form::get, R"("jogging")", operationState, "-1", 0},
       {"sys.state", Form::get, R"("")", operationState, "-1", 0},
       {"sys.state", Form::get, "-3", operationState, "-1", 0},
-      {"sys.state", Form::get, "{}", operationState, "-1", -260},
+      {"sys.state", Form::get, "{}", operationState, "-1", 0},
+      {"sys.state", Form::get, R"(["idle"])", operationState, "-1", 0},
       {"sys.posture", Form::get, R"({"trans": [1, 2, 3], "rot": [4, 5, 6, 7]})", posture, "1,2,3,4,5,6", 0},
       {"sys.posture", Form::get, R"({"trans": [1, 2, 3], "rot": [4, 5]})", posture, "1,2,3,0,0,0", 257},
       {"sys.posture", Form::get, R"({"trans": [1, "2", 3], "rot": [4, 5, 6]})", posture, "0,0,0,0,0,0", 257},
@@ -81,6 +83,29 @@ TEST_F(RobotOpsTest, RepliesBecomeResultsAndCodes) {
       {"utils.reboot", Form::command, "{}", shutdown, "", -260},
   };
   expectEachReadsItsReply(cases);
+}
+
+// A state reply that names nothing is an unknown state, not a failure: disconnecting reads it
+// as "not moving" and sends nothing more.
+TEST_F(RobotOpsTest, DisconnectingPastAStateReplyThatNamesNothing) {
+  LogCapture global;
+  for (const char* reply : {"{}", "[1]"}) {
+    SCOPED_TRACE(reply);
+    std::error_code ec;
+    robot().connectToRobot(ec);
+    ASSERT_FALSE(ec);
+    command().script(Form::get, "sys.state", Behaviour::reply(parseJson(reply)).times(1));
+    command().log().clear();
+    robot().disconnectFromRobot(ec);
+    EXPECT_EQ(ec.value(), 0);
+    std::vector<std::string> keys;
+    for (const auto& r : command().log().all()) {
+      if (r.form != Form::watch) keys.push_back(r.key);
+    }
+    EXPECT_EQ(keys, std::vector<std::string>{"sys.state"});
+  }
+  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | disconnectFromRobot end (0)"));
+  EXPECT_FALSE(global.contains("disconnectFromRobot end (-260)"));
 }
 
 TEST_F(RobotOpsTest, TransportFailuresKeepTheirCodeAndGiveEmptyResults) {
