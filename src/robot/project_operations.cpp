@@ -37,7 +37,7 @@ bool projectCommand(BaseRobot::Impl& impl, const char* key, ModeLine modeLine, s
 
 void BaseRobot::loadProject(const std::string& name, const std::vector<std::string>& tasks,
                             std::error_code& ec) noexcept {
-  internal::logEntry("uid: {} | loadProject {}, {}", logUid, name, tasks);
+  internal::logEntry("uid: {} | loadProject {}, {}", logUid, name, internal::textList(tasks));
   bool sent = false;
   internal::runOperation(ec, [&] {
     if (!internal::requireRlTaskControl(*impl_, ec, "uid: {} | loadProject control mode error {} ({})")) return;
@@ -53,7 +53,10 @@ void BaseRobot::loadProject(const std::string& name, const std::vector<std::stri
     sent = true;
     internal::commandForCode(*impl_, "project.load", value, ec);
   });
-  if (sent) internal::logEnd(*impl_, "uid: {} | loadProject end, name: {}, tasks: {} ({})", logUid, name, tasks, ec);
+  if (sent) {
+    internal::logEnd(*impl_, "uid: {} | loadProject end, name: {}, tasks: {} ({})", logUid, name,
+                     internal::textList(tasks), ec);
+  }
 }
 
 void BaseRobot::runProject(std::error_code& ec) noexcept {
