@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "common/json_read.h"
 #include "robot/controller_paths.h"
 #include "robot/operation_frame.h"
 
@@ -100,7 +101,7 @@ std::vector<std::string> BaseCobot::queryPathLists(std::error_code& ec) noexcept
     }
     for (const Json::Value& path : reply) {
       std::string pathName;
-      if (!internal::readNameLike(path, pathName)) {
+      if (!internal::readString(path, pathName)) {
         ec = makeErrorCode(internal::kUnreadableReplyCode);
         return;
       }
