@@ -142,6 +142,9 @@ class BaseRobot::Impl {
   std::unique_ptr<internal::XService> rtService;   ///< real-time link: addressed, started with the stream
   std::unique_ptr<internal::DataReceiver> receiver;
   Info info;          ///< the controller's "sys.info"
+  /// The robot class's joint count, which bounds the joint arrays it sends; 0 (not known) for
+  /// an implementation outside a robot class.
+  std::uint16_t armJoints = 0;
   int workType = 0;   ///< `WorkType`: the class's, or the controller's "work_type"
   std::atomic<MotionControlMode> motionControlMode{MotionControlMode::Idle};
   std::unique_ptr<internal::MotionControl<1>> motionControl;  ///< from the first connection on
