@@ -238,7 +238,8 @@ class BaseRobot : public Base<BaseRobot> {
 
   // RL projects and controller files. Imports of one robot run one after the other.
   /// "c" "project.load" with the name and tasks: 262 until NrtRLTask was once chosen, 259 for
-  /// an empty name or task list; the reply is the code.
+  /// an empty name or task list or a name that is not one plain path component; the reply is
+  /// the code.
   void loadProject(const std::string& name, const std::vector<std::string>& tasks,
                    std::error_code& ec) noexcept;
   /// "c" "project.start": 262 until NrtRLTask was once chosen; the reply is the code.
