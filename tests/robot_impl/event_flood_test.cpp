@@ -23,6 +23,13 @@ constexpr auto kFloodTime = 3s;
 // Slower than the events come in, with enough turnover that a thread start per event would
 // starve the link: 64 slots take about 12,800 a second.
 constexpr auto kSlowCallback = 5ms;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// Instrumented builds are many times slower and keep freed or shadow memory: there the flood
+// shows what it does to the code paths, not the time it takes or the memory it holds.
+constexpr bool kMeasured = false;
+#else
+constexpr bool kMeasured = true;
+#endif
 
 struct Latencies {
   std::vector<double> ms;
@@ -97,10 +104,13 @@ TEST_F(RobotTest, RepliesKeepFlowingUnderAnEventFloodWithASlowCallback) {
     EXPECT_GT(flood.sent(), 10'000u);
   }
   EXPECT_EQ(latencies.failures, 0);
-  EXPECT_GT(latencies.ms.size(), 100u);
-  // Milliseconds, with room for a loaded machine; seconds before the I/O thread stopped
-  // waiting on delivery.
-  EXPECT_LT(latencies.percentile(0.99), 250.0);
-  EXPECT_LT(residentPeak - residentBefore, 16 * 1024);
+  EXPECT_FALSE(latencies.ms.empty());
+  if (kMeasured) {
+    EXPECT_GT(latencies.ms.size(), 100u);
+    // Milliseconds, with room for a loaded machine; seconds while the I/O thread started a
+    // thread for every event.
+    EXPECT_LT(latencies.percentile(0.99), 250.0);
+    EXPECT_LT(residentPeak - residentBefore, 16 * 1024);
+  }
   EXPECT_TRUE(waitUntil([&] { return captured.contains("event callback dropped"); }, 2s)) << captured.text();
 }
