@@ -13,17 +13,16 @@ namespace velmora {
 using internal::logUid;
 using internal::makeErrorCode;
 
-void BaseCobot::startRecordPath(std::chrono::seconds duration, std::error_code& ec) noexcept {
-  const auto seconds = static_cast<Json::Int64>(duration.count());
-  internal::logEntry("uid: {} | startRecordPath {}", logUid, seconds);
+void BaseCobot::startRecordPath(int duration, std::error_code& ec) noexcept {
+  internal::logEntry("uid: {} | startRecordPath {}", logUid, duration);
   internal::runOperation(ec, [&] {
     Json::Value value(Json::objectValue);
     value["type"] = "time";
-    value["duration"] = seconds;
+    value["duration"] = duration;
     value["signals"] = Json::Value(Json::arrayValue);
     internal::commandForCode(impl(), "move.record.start", value, ec);
   });
-  internal::logEnd(impl(), "uid: {} | startRecordPath end, duration: {}s ({})", logUid, seconds, ec);
+  internal::logEnd(impl(), "uid: {} | startRecordPath end, duration: {}s ({})", logUid, duration, ec);
 }
 
 void BaseCobot::stopRecordPath(std::error_code& ec) noexcept {
