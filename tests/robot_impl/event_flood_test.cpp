@@ -25,7 +25,8 @@ constexpr auto kFloodTime = 3s;
 constexpr auto kSlowCallback = 5ms;
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 // Instrumented builds are many times slower and keep freed or shadow memory: there the flood
-// shows what it does to the code paths, not the time it takes or the memory it holds.
+// shows what it does to the code paths, not the time it takes, the memory it holds or whether
+// the simulator got far enough ahead to overflow the queue.
 constexpr bool kMeasured = false;
 #else
 constexpr bool kMeasured = true;
@@ -101,7 +102,9 @@ TEST_F(RobotTest, RepliesKeepFlowingUnderAnEventFloodWithASlowCallback) {
                 static_cast<unsigned long long>(flood.sent()), calls.load(), latencies.ms.size(),
                 latencies.percentile(0.5), latencies.percentile(0.99), latencies.percentile(1.0),
                 residentPeak - residentBefore);
-    EXPECT_GT(flood.sent(), 10'000u);
+    if (kMeasured) {
+      EXPECT_GT(flood.sent(), 10'000u);
+    }
   }
   EXPECT_EQ(latencies.failures, 0);
   EXPECT_FALSE(latencies.ms.empty());
@@ -111,6 +114,6 @@ TEST_F(RobotTest, RepliesKeepFlowingUnderAnEventFloodWithASlowCallback) {
     // thread for every event.
     EXPECT_LT(latencies.percentile(0.99), 250.0);
     EXPECT_LT(residentPeak - residentBefore, 16 * 1024);
+    EXPECT_TRUE(waitUntil([&] { return captured.contains("event callback dropped"); }, 2s)) << captured.text();
   }
-  EXPECT_TRUE(waitUntil([&] { return captured.contains("event callback dropped"); }, 2s)) << captured.text();
 }
