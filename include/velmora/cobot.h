@@ -44,14 +44,17 @@ class BaseCobot : virtual public BaseRobot {
   void stopRecordPath(std::error_code& ec) noexcept;
   /// "c" "move.record.cancel"; the reply is the code.
   void cancelRecordPath(std::error_code& ec) noexcept;
-  /// "c" "move.record.save" with the name and, when not empty, `saveAs`; the reply is the code.
+  /// "c" "move.record.save" with the name and, when not empty, `saveAs`; the reply is the code;
+  /// 259 for a name with a separator or that is "." or ".." (nothing sent).
   void saveRecordPath(const std::string& name, std::error_code& ec,
                       const std::string& saveAs = "") noexcept;
   /// Queues "move.replay" of the path at `rate` behind the queued moves (progress through the
   /// moveExecution event), waiting for nothing: 255 without motion control, 262 in NrtRLTask or
-  /// RtCommand mode, 259 for a rate that is not a finite number.
+  /// RtCommand mode, 259 for a rate that is not a finite number or a name with a separator or
+  /// that is "." or "..".
   void replayPath(const std::string& name, double rate, std::error_code& ec) noexcept;
-  /// "c" "move.record.remove" with the name, or "move.record.remove.all"; the reply is the code.
+  /// "c" "move.record.remove" with the name, or "move.record.remove.all"; the reply is the code;
+  /// 259 for a name with a separator or that is "." or ".." (nothing sent).
   void removePath(const std::string& name, std::error_code& ec, bool removeAll = false) noexcept;
   /// "g" "move.record.paths": the saved paths' names; 257 for a reply that is not a list of
   /// names.

@@ -32,6 +32,8 @@ bool isPlainName(std::string_view name) noexcept {
   return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
 }
 
+bool isPlainOrEmptyName(std::string_view name) noexcept { return name.empty() || isPlainName(name); }
+
 bool allPlainNames(const std::vector<std::string>& components) noexcept {
   return std::all_of(components.begin(), components.end(), [](const std::string& c) { return isPlainName(c); });
 }

@@ -27,6 +27,10 @@ std::vector<std::string> splitControllerPath(std::string path);
 /// free of "/" and "\".
 bool isPlainName(std::string_view name) noexcept;
 
+/// A plain name, or the empty text: what the path operations send as a name the controller keeps
+/// as a file (the empty one is the controller's to refuse, as it always was).
+bool isPlainOrEmptyName(std::string_view name) noexcept;
+
 /// Whether every component is a plain name.
 bool allPlainNames(const std::vector<std::string>& components) noexcept;
 

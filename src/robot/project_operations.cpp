@@ -46,6 +46,12 @@ void BaseRobot::loadProject(const std::string& name, const std::vector<std::stri
                        "uid: {} | loadProject name or task list is empty ({})", logUid, ec);
       return;
     }
+    // The project and its tasks are folders on the controller.
+    if (!internal::isPlainName(name) || !internal::allPlainNames(tasks)) {
+      internal::refuse(*impl_, ec, internal::kArgumentInvalidCode, "uid: {} | loadProject name or task invalid ({})",
+                       logUid, ec);
+      return;
+    }
     Json::Value value(Json::objectValue);
     value["name"] = name;
     Json::Value& list = value["tasks"] = Json::Value(Json::arrayValue);

@@ -54,6 +54,16 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   service->connect(remoteIp, kCommandPort);
   service->start(ec);
   if (ec) throw NetworkException(ec.message());
+  // The steps after "sys.info" tolerate a refusal or report no failure at all (the ports, motion
+  // control's reset, the watches), so a link lost during them would pass for a connection. The
+  // link marks itself down before it fails its waiters, and the handler counts the loss even
+  // when the link is back by the time it is looked at.
+  const std::uint64_t losses = linkLosses_.load();
+  const auto failIfLost = [&] {
+    if (!service->isConnected() || linkLosses_.load() != losses) {
+      throw NetworkException(internal::makeErrorCode(256).message());
+    }
+  };
 
   Json::Value reply;
   service->getValue("sys.info", reply, ec);
@@ -78,6 +88,7 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   // A failed request or a reply of another kind keeps the ports in force.
   Json::Value ports;
   service->getValue("eci.port", ports, ec);
+  failIfLost();
   if (!ec && ports.isObject()) {
     takePort(ports, "rt", kDefaultRtPort, rtPort);
     takePort(ports, "broadcast", kDefaultBroadcastPort, broadcastPort);
@@ -92,7 +103,9 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   } else {
     motionControl->_startThreads();
   }
+  failIfLost();
   resetEventWatcher();
+  failIfLost();
   internal::logOperation(service->logger(), spdlog::level::info, "uid: {} | Connect to {} from {}", internal::logUid,
                          remoteAddress, localAddress);
 }
@@ -151,6 +164,7 @@ void BaseRobot::Impl::stopReceiveRobotState() noexcept {
 }
 
 void BaseRobot::Impl::connectionHandler(bool connected) noexcept {
+  if (!connected) ++linkLosses_;
   if (connected && connectionState.load() == 2) resetEventWatcher();
   connectionState.exchange(connected ? 1 : 2);
   try {
