@@ -18,7 +18,8 @@ endif()
 if(NOT out MATCHES "the .NET layer \\(velmora.clr.dll\\) is left out")
   message(FATAL_ERROR "no word of the missing .NET layer:\n${out}")
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR} --target parent
+cmake_host_system_information(RESULT jobs QUERY NUMBER_OF_LOGICAL_CORES)
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR} --target parent --parallel ${jobs}
   OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "build failed:\n${out}")
