@@ -4,8 +4,8 @@
 # (mcs -pkg:velmora-clr, run under Mono), both against the installed velmora-sim.
 # Usage: check-installed.sh [--install BUILD_DIR] [--cxx COMPILER]... [--managed]
 #                           PREFIX WORK_DIR ADDRESS
-# --install first installs BUILD_DIR into PREFIX. A prefix other than /usr is passed to the
-# tools; /usr must work without.
+# --install first installs BUILD_DIR into PREFIX (stripped, as packaged). A prefix other than
+# /usr is passed to the tools; /usr must work without.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 install="" managed=0 compilers=()
@@ -25,7 +25,7 @@ system=0
 rm -rf "$work"
 mkdir -p "$work"
 if [ -n "$install" ]; then
-  cmake --install "$install" --prefix "$prefix" >"$work/install.log"
+  cmake --install "$install" --prefix "$prefix" --strip >"$work/install.log"
 fi
 
 run_logged() {  # <log> <command...>: the log is shown only when the command fails
