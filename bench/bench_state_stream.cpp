@@ -226,6 +226,8 @@ int main() {
     options.address = kAddress;
     velmora_sim::Simulator sim(options);
     sim.command().log().setEnabled(false);
+    // Packet numbers in "ts" instead of the arm's milliseconds: losses and staleness count them.
+    sim.state().setSource(nullptr);
     velmora::OstraMaxRobot robot(kAddress, kAddress);
     robot.startReceiveRobotState(std::chrono::microseconds(kIntervalUs), kFields);
 

@@ -22,6 +22,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include <velmora/base.h>
@@ -123,6 +124,11 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
                   std::error_code& ec) noexcept;
   /// Queues one wait ("move.wait") as a batch of its own, as the list form does.
   void moveAppend(const MoveWaitCommand& command, std::string& cmdID, std::error_code& ec) noexcept;
+  /// The same for callers that name the type, `moveAppend<MoveWaitCommand>(wait, cmdID, ec)`.
+  template <class Command, std::enable_if_t<std::is_same_v<Command, MoveWaitCommand>, int> = 0>
+  void moveAppend(const Command& command, std::string& cmdID, std::error_code& ec) noexcept {
+    moveAppend(static_cast<const MoveWaitCommand&>(command), cmdID, ec);
+  }
   /// "c" "move.reset" with {"remain_traj": true}; on success the queue and the execution
   /// information are emptied; 255 without motion control.
   void moveReset(std::error_code& ec) noexcept;

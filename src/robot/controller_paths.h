@@ -37,10 +37,6 @@ std::string fileExtension(const std::string& path);
 /// The final component without its extension.
 std::string fileStem(const std::string& path);
 
-/// A value the controller gives where the library expects a name: a text, or a number, flag or
-/// null written as text (what such a value reads as). False for an object or an array.
-bool readNameLike(const Json::Value& value, std::string& out);
-
 /// The code of one of the controller's import failure texts ("function_error",
 /// "false_project_zip", "empty_data", "wrong_file_type", "non-exist task", "open_file_error");
 /// 0 for any other text.

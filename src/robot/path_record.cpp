@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "common/json_read.h"
 #include "robot/controller_paths.h"
 #include "robot/operation_frame.h"
 
@@ -13,17 +14,16 @@ namespace velmora {
 using internal::logUid;
 using internal::makeErrorCode;
 
-void BaseCobot::startRecordPath(std::chrono::seconds duration, std::error_code& ec) noexcept {
-  const auto seconds = static_cast<Json::Int64>(duration.count());
-  internal::logEntry("uid: {} | startRecordPath {}", logUid, seconds);
+void BaseCobot::startRecordPath(int duration, std::error_code& ec) noexcept {
+  internal::logEntry("uid: {} | startRecordPath {}", logUid, duration);
   internal::runOperation(ec, [&] {
     Json::Value value(Json::objectValue);
     value["type"] = "time";
-    value["duration"] = seconds;
+    value["duration"] = duration;
     value["signals"] = Json::Value(Json::arrayValue);
     internal::commandForCode(impl(), "move.record.start", value, ec);
   });
-  internal::logEnd(impl(), "uid: {} | startRecordPath end, duration: {}s ({})", logUid, seconds, ec);
+  internal::logEnd(impl(), "uid: {} | startRecordPath end, duration: {}s ({})", logUid, duration, ec);
 }
 
 void BaseCobot::stopRecordPath(std::error_code& ec) noexcept {
@@ -101,7 +101,7 @@ std::vector<std::string> BaseCobot::queryPathLists(std::error_code& ec) noexcept
     }
     for (const Json::Value& path : reply) {
       std::string pathName;
-      if (!internal::readNameLike(path, pathName)) {
+      if (!internal::readString(path, pathName)) {
         ec = makeErrorCode(internal::kUnreadableReplyCode);
         return;
       }

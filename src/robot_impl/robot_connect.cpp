@@ -20,17 +20,16 @@ constexpr int kCommandPort = 6666;
 constexpr std::uint32_t kDefaultRtPort = 1337;
 constexpr std::uint32_t kDefaultBroadcastPort = 1338;
 
-// A port named by the controller: an absent member means the default, an integer 1..65535 is
-// taken, anything else keeps the port in force (a wrong port must never be narrowed into a
-// connection elsewhere).
+// A port named by the controller: an absent member means the default, an integral number
+// 1..65535 is taken (1400.0 included), anything else keeps the port in force (a wrong port must
+// never be narrowed into a connection elsewhere, nor a flag or null read as one).
 void takePort(const Json::Value& ports, const char* name, std::uint32_t fallback, std::uint32_t& port) {
   if (!internal::hasMember(ports, name)) {
     port = fallback;
     return;
   }
   const Json::Value& value = internal::member(ports, name);
-  const bool integer = value.type() == Json::intValue || value.type() == Json::uintValue;
-  if (integer && value.isInt() && value.asInt() >= 1 && value.asInt() <= 65535) {
+  if (value.isInt() && value.asInt() >= 1 && value.asInt() <= 65535) {
     port = static_cast<std::uint32_t>(value.asInt());
     return;
   }

@@ -187,7 +187,11 @@ TEST_F(RobotTest, EciPortFallbacks) {
       {"text port", Behaviour::reply(parseJson(R"({"rt":"x","broadcast":1500})")), 2001, 1500, true},
       {"too large", Behaviour::reply(parseJson(R"({"rt":70000,"broadcast":65536})")), 2001, 2002, true},
       {"zero", Behaviour::reply(parseJson(R"({"rt":0,"broadcast":-1})")), 2001, 2002, true},
-      {"real", Behaviour::reply(parseJson(R"({"rt":1400.0,"broadcast":1500.5})")), 2001, 2002, true},
+      {"integral reals", Behaviour::reply(parseJson(R"({"rt":1400.0,"broadcast":1.5e3})")), 1400, 1500, false},
+      {"real with a fraction", Behaviour::reply(parseJson(R"({"rt":1400.0,"broadcast":1500.5})")), 1400, 2002,
+       true},
+      {"integral reals out of range", Behaviour::reply(parseJson(R"({"rt":70000.0,"broadcast":0.0})")), 2001, 2002,
+       true},
       {"null and flag", Behaviour::reply(parseJson(R"({"rt":null,"broadcast":true})")), 2001, 2002, true},
       {"highest", Behaviour::reply(parseJson(R"({"rt":65535,"broadcast":1})")), 65535, 1, false},
   };
