@@ -1,9 +1,8 @@
 #pragma once
-// Taking apart the controller's answer to one request of the extension objects (kinematics
-// model, force control, EtherCAT). These operations are noexcept, and jsoncpp throws on most
-// reads of a kind it did not expect, so every read of a reply checks the kind first and the
-// operation's body runs inside `guardReply`, which turns anything that still escapes into
-// -260 ("protocol mismatch") instead of terminating the program.
+// Taking apart the controller's answer to one request. Operations are noexcept, and jsoncpp
+// throws on most reads of a kind it did not expect, so every read of a reply checks the kind
+// first, and what still escapes becomes -260 ("protocol mismatch") at the operation's boundary
+// instead of terminating the program.
 //
 // Codes the readers lead to: the code an operation names for the shape it misses (261 for a
 // missing or short array in the kinematics and force-control replies), 257 ("response
@@ -17,14 +16,9 @@
 #include <system_error>
 #include <type_traits>
 
-namespace velmora::internal {
+#include "common/result_codes.h"
 
-/// Given by every operation of an object that was moved from ("uninitialized nor connect").
-constexpr int kNoObjectCode = 255;
-/// The reply cannot be read ("response unresolved").
-constexpr int kUnreadableReplyCode = 257;
-/// A read that the kind checks did not foresee threw ("protocol mismatch").
-constexpr int kReplyExceptionCode = -260;
+namespace velmora::internal {
 
 /// Whether the reply is a bare controller code: a JSON integer within `int`, an unsigned value
 /// below 2^31 or a real with no fraction within `int` (7.0 counts, 7.5 and "7" do not).

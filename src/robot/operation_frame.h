@@ -33,17 +33,11 @@
 #include "common/logging.h"
 #include "common/operation_log.h"
 #include "common/reply_read.h"
+#include "common/result_codes.h"
 #include "network/link_settings.h"
 #include "robot_impl/robot_impl.h"
 
 namespace velmora::internal {
-
-// ---- Codes the frame and its checks give ----
-
-constexpr int kUninitializedCode = 255;      ///< no motion control yet ("uninitialized nor connect")
-constexpr int kParameterExceedCode = 258;    ///< an argument out of its range
-constexpr int kArgumentInvalidCode = 259;    ///< an argument the operation cannot take
-constexpr int kControlModeErrorCode = 262;   ///< the operation needs the RL-task motion mode
 
 // ---- The boundary ----
 
@@ -119,6 +113,26 @@ void logRobotOnly(const BaseRobot::Impl& impl, spdlog::level::level_enum level,
   }
 }
 
+/// The robot log as the model, force-control and EtherCAT objects reach it: the logger of the
+/// link they were given (the robot's, or one set up from it).
+inline std::shared_ptr<spdlog::logger> robotLog(const XService& link) noexcept {
+  try {
+    return link.logger();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+/// `logBoth` for those objects: global log, then the same text to the link's robot log.
+template <typename... Args>
+void logBoth(const XService& link, spdlog::level::level_enum level,
+             fmt::format_string<Args...> format, Args&&... args) noexcept {
+  try {
+    logOperation(robotLog(link), level, fmt::format(format, std::forward<Args>(args)...));
+  } catch (...) {
+  }
+}
+
 // ---- Argument checks ----
 
 /// A refused argument: `ec` = `code` and the check's line at error level to both logs. The
@@ -128,6 +142,14 @@ void refuse(const BaseRobot::Impl& impl, std::error_code& ec, int code,
             fmt::format_string<Args...> format, Args&&... args) noexcept {
   ec = makeErrorCode(code);
   logBoth(impl, spdlog::level::err, format, std::forward<Args>(args)...);
+}
+
+/// `refuse` for the model, force-control and EtherCAT objects, whose robot log is their link's.
+template <typename... Args>
+void refuse(const XService& link, std::error_code& ec, int code,
+            fmt::format_string<Args...> format, Args&&... args) noexcept {
+  ec = makeErrorCode(code);
+  logBoth(link, spdlog::level::err, format, std::forward<Args>(args)...);
 }
 
 /// The shared "uninitialized" check: false, `ec` = 255 and `line` ("uid: {} | <op>
