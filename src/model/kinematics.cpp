@@ -9,21 +9,25 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/formatters.h"
 #include "common/globals.h"
 #include "common/json_convert.h"
-#include "common/operation_log.h"
+#include "common/json_read.h"
 #include "common/reply_read.h"
+#include "common/result_codes.h"
 #include "common/value_checks.h"
 #include "model/model_impl.h"
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "robot/operation_frame.h"
 
 namespace velmora {
 namespace internal {
 namespace {
+
+/// The controller's own code for an inverse it could not solve ("IK error").
+constexpr int kInverseFailedCode = -32;
 
 Json::Value realArray(const double* values, std::size_t count) {
   Json::Value array(Json::arrayValue);
@@ -45,26 +49,56 @@ std::string describeArguments(const First& first, const Toolset* toolset) {
   return toolset != nullptr ? fmt::format("{} {}", first, *toolset) : fmt::format("{}", first);
 }
 
+bool fail(std::error_code& ec, int code) {
+  ec = makeErrorCode(code);
+  return false;
+}
+
+// The pose reader takes a list of another kind for a missing one and reads zeros; in an answer
+// that is garbage, not a pose at the origin.
+bool listsAreArrays(const Json::Value& pose) {
+  for (const char* name : {"trans", "rot", "conf", "external"}) {
+    if (hasMember(pose, name) && !member(pose, name).isArray()) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool readForwardReply(const Json::Value& reply, CartesianPosition& pose, std::error_code& ec) {
+  // A bare code is the controller's refusal; the zero pose must not pass for an answer.
+  if (takeIntegerReply(reply, ec, kUnreadableReplyCode)) return false;
+  const Json::Value& data = member(reply, "data");
+  if (!data.isObject() || !listsAreArrays(data)) return fail(ec, kUnreadableReplyCode);
+  JsonReadStatus status;
+  CartesianPosition read = jsonToCartesian(data, status);
+  if (!status.ok()) return fail(ec, kUnreadableReplyCode);
+  pose = std::move(read);
+  return true;
+}
+
+bool readInverseReply(const Json::Value& reply, double* out, std::size_t count,
+                      std::error_code& ec) {
+  if (hasMember(reply, "error")) return fail(ec, kInverseFailedCode);
+  // A bare 0 says success but carries no joints.
+  if (takeIntegerReply(reply, ec, kAxisMismatchCode)) return false;
+  if (jsonToArray(member(reply, "data"), out, static_cast<unsigned>(count)) != 0) {
+    return fail(ec, kAxisMismatchCode);
+  }
+  return true;
+}
 
 CartesianPosition calcForward(const BaseModel::Impl* model, const double* joints, std::size_t count,
                               const Toolset* toolset, std::error_code& ec) noexcept {
-  ec = makeErrorCode(0);
-  if (model == nullptr) {
-    ec = makeErrorCode(kNoObjectCode);
-    return {};
-  }
   CartesianPosition pose;
-  std::shared_ptr<spdlog::logger> robotLog;
   std::string arguments;
-  guardReply(ec, [&] {
-    robotLog = model->link->logger();
+  runOperation(model, ec, [&](const BaseModel::Impl& impl) {
     const std::vector<double> jointList(joints, joints + count);
     arguments = describeArguments(jointList, toolset);
     // jsoncpp writes NaN as null and infinity as 1e+9999: the controller would answer for
     // some other joint values.
     if (!allFinite(jointList) || (toolset != nullptr && !allFinite(*toolset))) {
-      ec = makeErrorCode(259);
+      ec = makeErrorCode(kArgumentInvalidCode);
       return;
     }
     Json::Value value = realArray(joints, count);
@@ -75,56 +109,50 @@ CartesianPosition calcForward(const BaseModel::Impl* model, const double* joints
       value = std::move(object);
     }
     Json::Value reply;
-    model->link->sendCommand("sys.calc.fk", value, reply, ec,
-                             linkSettings().defaultRequestWait.load());
+    command(*impl.link, "sys.calc.fk", value, reply, ec);
     if (!ec) readForwardReply(reply, pose, ec);
   });
+  // An empty object sends nothing and writes no line.
+  if (model == nullptr) return pose;
   if (ec) {
     pose = CartesianPosition();
-    logOperation(robotLog, spdlog::level::err, "uid: {} | calcFk {} ({})", logUid, arguments, ec);
+    logBoth(*model->link, spdlog::level::err, "uid: {} | calcFk {} ({})", logUid, arguments, ec);
   } else {
-    logOperation(robotLog, spdlog::level::info, "uid: {} | calcFk {}, ret:{} ({})", logUid,
-                 arguments, pose, ec);
+    logBoth(*model->link, spdlog::level::info, "uid: {} | calcFk {}, ret:{} ({})", logUid,
+            arguments, pose, ec);
   }
   return pose;
 }
 
 void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const Toolset* toolset,
                  double* out, std::size_t count, std::error_code& ec) noexcept {
-  ec = makeErrorCode(0);
   std::fill(out, out + count, 0.0);
-  if (model == nullptr) {
-    ec = makeErrorCode(kNoObjectCode);
-    return;
-  }
-  std::shared_ptr<spdlog::logger> robotLog;
   std::string arguments;
-  guardReply(ec, [&] {
-    robotLog = model->link->logger();
+  runOperation(model, ec, [&](const BaseModel::Impl& impl) {
     if (!posture.confData.empty()) posture.confData.resize(count, 0);
     arguments = describeArguments(posture, toolset);
     if (isMatrixOnly(posture)) {
-      ec = makeErrorCode(260);
+      ec = makeErrorCode(kInvalidTransformationCode);
       return;
     }
     if (!allFinite(posture) || !fitsArm(posture, count) || (toolset != nullptr && !allFinite(*toolset))) {
-      ec = makeErrorCode(259);
+      ec = makeErrorCode(kArgumentInvalidCode);
       return;
     }
     Json::Value value = cartesianToJson(posture, true);
     if (toolset != nullptr) value["tool_set"] = toolsetToJson(*toolset);
     Json::Value reply;
-    model->link->sendCommand("sys.calc.ik", value, reply, ec,
-                             linkSettings().defaultRequestWait.load());
+    command(*impl.link, "sys.calc.ik", value, reply, ec);
     if (!ec) readInverseReply(reply, out, count, ec);
   });
+  if (model == nullptr) return;
   if (ec) std::fill(out, out + count, 0.0);
   // 261 comes from reading the answer, so it is logged with the (zero) result like a success.
-  if (!ec || ec.value() == 261) {
-    logOperation(robotLog, spdlog::level::info, "uid: {} | calcIk {}, ret:[{}] ({})", logUid,
-                 arguments, fmt::join(out, out + count, ", "), ec);
+  if (!ec || ec.value() == kAxisMismatchCode) {
+    logBoth(*model->link, spdlog::level::info, "uid: {} | calcIk {}, ret:[{}] ({})", logUid,
+            arguments, fmt::join(out, out + count, ", "), ec);
   } else {
-    logOperation(robotLog, spdlog::level::err, "uid: {} | calcIk {} ({})", logUid, arguments, ec);
+    logBoth(*model->link, spdlog::level::err, "uid: {} | calcIk {} ({})", logUid, arguments, ec);
   }
 }
 

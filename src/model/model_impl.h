@@ -2,6 +2,8 @@
 // The private state of a kinematics model and the requests behind its operations. The
 // controller computes; these functions build the question, send it on the robot's command
 // link and read the answer with kind checks, so no reply can throw out of a noexcept operation.
+// Each operation lives with its reader: forward and inverse in kinematics.cpp, every inverse
+// solution in model.cpp.
 
 #include <json/value.h>
 #include <velmora/model.h>
@@ -23,7 +25,7 @@ class VELMORA_LOCAL BaseModel::Impl {
 
 namespace internal {
 
-// `model` is null for an object that was moved from: 255 and nothing sent.
+// `model` is null for an object that was moved from: 255, nothing sent, no line written.
 
 /// "sys.calc.fk" for `count` joint values, with "tool_set" when `toolset` is given. The pose of
 /// the reply's "data", or the all-zero pose with `ec` set.

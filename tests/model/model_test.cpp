@@ -354,6 +354,19 @@ TEST_F(ModelTest, CopiesWorkAloneAndAMovedFromModelGives255) {
   EXPECT_FALSE(ec);
 }
 
+// A model built without a link has nothing to ask: it answers like one moved from, no crash.
+TEST_F(ModelTest, AModelWithoutALinkGives255) {
+  Model_T<6> unlinked(nullptr);
+  std::vector<std::vector<int>> confs;
+  const CartesianPosition pose{1, 2, 3, 0, 0, 0};
+  EXPECT_EQ(unlinked.calcFk(joints, ec).trans, (std::array<double, 3>{}));
+  EXPECT_EQ(ec.value(), 255);
+  EXPECT_EQ(unlinked.calcIk(pose, sampleToolset(), ec), (std::array<double, 6>{}));
+  EXPECT_EQ(ec.value(), 255);
+  EXPECT_THAT(unlinked.calcAllIkSolutions(pose, confs, ec), ::testing::IsEmpty());
+  EXPECT_EQ(ec.value(), 255);
+}
+
 // The robot's link handle is shared: the model keeps the link running after whatever created
 // it is gone, and the link goes when the last model does.
 TEST_F(ModelTest, AModelOutlivesWhatCreatedTheLink) {
