@@ -1,11 +1,12 @@
 #pragma once
-// The private state of a force-control object and the frame every force-control operation
-// shares: range checks first (258 and an error line, nothing sent), one "c" request under
-// "eci.fc." + suffix, the controller's code taken from the reply, one result line in the global
-// log and then the robot log. The controller holds the force controller; the library keeps only
-// the condition wait time.
+// The private state of a force-control object and what every force-control operation shares:
+// range checks first (258 and an error line, nothing sent), one "c" request under "eci.fc." +
+// suffix, the controller's code taken from the reply, one result line in the global log and
+// then the robot log. The controller holds the force controller; the library keeps only the
+// condition wait time.
 
 #include <json/value.h>
+#include <spdlog/common.h>
 #include <velmora/force_control.h>
 
 #include <array>
@@ -18,6 +19,7 @@
 #include <system_error>
 
 #include "common/reply_read.h"
+#include "robot/operation_frame.h"
 
 namespace velmora {
 
@@ -50,31 +52,16 @@ inline bool inRange(double value, double lower, double upper) noexcept {
   return lower <= value && value <= upper;
 }
 
-/// Runs the body of a force-control operation with `ec` cleared: 255 and nothing else for an
-/// object that was moved from; anything the body throws becomes -260.
-template <typename Body>
-void runFcOperation(BaseForceControl::Impl* fc, std::error_code& ec, Body&& body) noexcept {
-  ec = makeErrorCode(0);
-  if (fc == nullptr || !fc->link) {
-    ec = makeErrorCode(kNoObjectCode);
-    return;
-  }
-  guardReply(ec, [&] { body(*fc); });
+/// Error level for a result line of an argument refused before anything was sent (259, 260),
+/// info level otherwise.
+inline spdlog::level::level_enum resultLevel(bool refused) noexcept {
+  return refused ? spdlog::level::err : spdlog::level::info;
 }
 
-/// An argument out of its range: `ec` = 258 and `line` at error level in both logs.
-void refuseOverRange(const BaseForceControl::Impl& fc, const std::string& line,
-                     std::error_code& ec) noexcept;
-/// Sends `value` under "eci.fc." + `suffix` and waits up to `timeout` (the link's request wait
-/// when not given); `ec` is the link's code, else the controller's (`checkErrorReply`).
-void sendFcRequest(const BaseForceControl::Impl& fc, const char* suffix, const Json::Value& value,
-                   std::error_code& ec);
-void sendFcRequest(const BaseForceControl::Impl& fc, const char* suffix, const Json::Value& value,
-                   std::chrono::nanoseconds timeout, std::error_code& ec);
-/// The result line, global log then robot log: info level, or error level for an argument
-/// refused before anything was sent (259, 260).
-void logFcResult(const BaseForceControl::Impl& fc, const std::string& line,
-                 bool refused = false) noexcept;
+/// Sends `value` under "eci.fc." + `suffix` on `link` and waits up to `timeout`; `ec` is the
+/// link's code, else the controller's (`checkErrorReply`).
+void sendFcRequest(XService& link, const char* suffix, const Json::Value& value,
+                   std::error_code& ec, std::chrono::nanoseconds timeout = requestWait());
 
 /// The controller's verdict on a force-control request: a bare integer is the code; an object
 /// with "error" gives that member (257 when it is not an integer); anything else leaves `ec`.

@@ -9,16 +9,18 @@
 #include <string>
 
 #include "common/globals.h"
+#include "common/result_codes.h"
 #include "force_control/force_control_impl.h"
-#include "network/xservice.h"
+#include "robot/operation_frame.h"
 
 namespace velmora {
 namespace internal {
 namespace {
 
 /// The first `count` values of an array of numbers; false (and `out` untouched) for anything
-/// else, null included.
-bool readNumbers(const Json::Value& value, double* out, std::size_t count) noexcept {
+/// else, null included. Stricter than the frame's `readNumbers`: a flag or a null in a measured
+/// torque is a broken reply, not a zero.
+bool readMeasured(const Json::Value& value, double* out, std::size_t count) noexcept {
   if (!value.isArray() || value.size() < count) return false;
   for (Json::ArrayIndex i = 0; i < count; ++i) {
     if (!value[i].isNumeric()) return false;
@@ -52,29 +54,33 @@ bool readEndTorque(const Json::Value& reply, double* joint, double* external, st
                    std::error_code& ec) noexcept {
   // A bare 0 carries none of the values asked for: the caller's arrays would keep old values
   // under a success code.
-  if (takeIntegerReply(reply, ec, 261)) return false;
+  if (takeIntegerReply(reply, ec, kAxisMismatchCode)) return false;
   if (!reply.isObject() && !reply.isNull()) return fail(ec, kUnreadableReplyCode);
   // Indexing null or an object by name never throws; the kinds are checked before each read.
-  if (!readNumbers(reply["joint"], joint, count)) return fail(ec, 261);
-  if (!readNumbers(reply["external"], external, count)) return fail(ec, 261);
+  if (!readMeasured(reply["joint"], joint, count)) return fail(ec, kAxisMismatchCode);
+  if (!readMeasured(reply["external"], external, count)) return fail(ec, kAxisMismatchCode);
   const Json::Value& cart = reply["cart"];
   if (!cart.isObject() && !cart.isNull()) return fail(ec, kUnreadableReplyCode);
-  if (!readNumbers(cart["force"], cartForce.data(), cartForce.size())) return fail(ec, 261);
-  if (!readNumbers(cart["torque"], cartTorque.data(), cartTorque.size())) return fail(ec, 261);
+  if (!readMeasured(cart["force"], cartForce.data(), cartForce.size())) {
+    return fail(ec, kAxisMismatchCode);
+  }
+  if (!readMeasured(cart["torque"], cartTorque.data(), cartTorque.size())) {
+    return fail(ec, kAxisMismatchCode);
+  }
   return true;
 }
 
 void getFcEndTorque(BaseForceControl::Impl* fc, FrameType type, double* joint,
                     double* external, std::size_t count, std::array<double, 3>& cartTorque,
                     std::array<double, 3>& cartForce, std::error_code& ec) noexcept {
-  runFcOperation(fc, ec, [&](const BaseForceControl::Impl& f) {
+  runOperation(fc, ec, [&](const BaseForceControl::Impl& impl) {
     const char* key = endTorqueKey(type);
     if (key == nullptr) {
-      ec = makeErrorCode(259);
+      ec = makeErrorCode(kArgumentInvalidCode);
       return;
     }
     Json::Value reply;
-    f.link->getValue(key, Json::Value(), reply, ec);
+    get(*impl.link, key, Json::Value(), reply, ec);
     if (!ec) readEndTorque(reply, joint, external, count, cartTorque, cartForce, ec);
   });
 }

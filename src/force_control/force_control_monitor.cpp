@@ -14,7 +14,9 @@
 #include "common/formatters.h"
 #include "common/globals.h"
 #include "common/value_checks.h"
+#include "common/result_codes.h"
 #include "force_control/force_control_impl.h"
+#include "robot/operation_frame.h"
 
 namespace velmora {
 
@@ -55,11 +57,11 @@ const LimitRule& ruleOf(internal::FcLimit limit) noexcept {
 /// {"cmd": cmd} for the overlay driving commands.
 void driveOverlay(BaseForceControl::Impl* impl, const char* cmd, const char* name,
                   std::error_code& ec) noexcept {
-  internal::runFcOperation(impl, ec, [&](const BaseForceControl::Impl& fc) {
+  internal::runOperation(impl, ec, [&](const BaseForceControl::Impl& fc) {
     Json::Value request(Json::objectValue);
     request["cmd"] = cmd;
-    internal::sendFcRequest(fc, "overlay", request, ec);
-    internal::logFcResult(fc, fmt::format("uid: {} | {} ({})", logUid, name, ec));
+    internal::sendFcRequest(*fc.link, "overlay", request, ec);
+    internal::logBoth(*fc.link, spdlog::level::info, "uid: {} | {} ({})", logUid, name, ec);
   });
 }
 
@@ -79,34 +81,32 @@ namespace internal {
 
 void setFcLimit(BaseForceControl::Impl* fc, FcLimit limit, const double* values,
                 std::size_t count, std::error_code& ec) noexcept {
-  runFcOperation(fc, ec, [&](const BaseForceControl::Impl& f) {
+  runOperation(fc, ec, [&](const BaseForceControl::Impl& impl) {
     const LimitRule& rule = ruleOf(limit);
     const bool split = limit == FcLimit::cartesianControlMaxVel;
     for (std::size_t i = 0; i < count; ++i) {
       const double upper = split && i >= 3 ? rule.upperTail : rule.upper;
       if (!inRange(values[i], 0.0, upper)) {
-        refuseOverRange(f,
-                        fmt::format("uid: {} | {} [{}] over-range", logUid, rule.name,
-                                    fmt::join(values, values + count, ", ")),
-                        ec);
+        refuse(*impl.link, ec, kParameterExceedCode, "uid: {} | {} [{}] over-range", logUid,
+               rule.name, fmt::join(values, values + count, ", "));
         return;
       }
     }
-    sendFcRequest(f, "monitor", valuesCommand(rule.cmd, values, count), ec);
-    logFcResult(f, fmt::format("uid: {} | {} [{}] ({})", logUid, rule.name,
-                               fmt::join(values, values + count, ", "), ec));
+    sendFcRequest(*impl.link, "monitor", valuesCommand(rule.cmd, values, count), ec);
+    logBoth(*impl.link, spdlog::level::info, "uid: {} | {} [{}] ({})", logUid, rule.name,
+            fmt::join(values, values + count, ", "), ec);
   });
 }
 
 }  // namespace internal
 
 void BaseForceControl::fcMonitor(bool enable, std::error_code& ec) noexcept {
-  internal::runFcOperation(impl(), ec, [&](const Impl& fc) {
+  internal::runOperation(impl(), ec, [&](const Impl& fc) {
     Json::Value request(Json::objectValue);
     request["cmd"] = "monitor";
     request["param"]["enable"] = enable;
-    internal::sendFcRequest(fc, "monitor", request, ec);
-    internal::logFcResult(fc, fmt::format("uid: {} | fcMonitor ({})", logUid, ec));
+    internal::sendFcRequest(*fc.link, "monitor", request, ec);
+    internal::logBoth(*fc.link, spdlog::level::info, "uid: {} | fcMonitor ({})", logUid, ec);
   });
 }
 
@@ -130,57 +130,52 @@ void BaseForceControl::setCartesianControlMaxWrench(const std::array<double, 6>&
 
 void BaseForceControl::setSineOverlay(int line_dir, double amplify, double frequency,
                                       double phase, double bias, std::error_code& ec) noexcept {
-  internal::runFcOperation(impl(), ec, [&](const Impl& fc) {
+  internal::runOperation(impl(), ec, [&](const Impl& fc) {
     using internal::inRange;
     if (line_dir < 0 || line_dir > 2 || !inRange(phase, 0.0, kPi) || !inRange(bias, 0.0, 10.0)) {
-      internal::refuseOverRange(fc,
-                                fmt::format("uid: {} | setSineOverlay axis:{}, phase:{}, bias:{} "
-                                            "over-range",
-                                            logUid, line_dir, phase, bias),
-                                ec);
+      internal::refuse(*fc.link, ec, internal::kParameterExceedCode,
+                       "uid: {} | setSineOverlay axis:{}, phase:{}, bias:{} over-range", logUid,
+                       line_dir, phase, bias);
       return;
     }
     // Amplitude and frequency have no range, but NaN or infinity would travel as another value.
     const bool finite = internal::allFinite(amplify) && internal::allFinite(frequency);
     if (finite) {
       internal::sendFcRequest(
-          fc, "set", overlayCommand("sine_overlay", line_dir, {amplify, frequency, phase, bias}),
-          ec);
+          *fc.link, "set",
+          overlayCommand("sine_overlay", line_dir, {amplify, frequency, phase, bias}), ec);
     } else {
-      ec = makeErrorCode(259);
+      ec = makeErrorCode(internal::kArgumentInvalidCode);
     }
-    internal::logFcResult(fc,
-                          fmt::format("uid: {} | setSineOverlay {}, {}Nm, {}Hz, {}rad, {}Nm ({})",
-                                      logUid, line_dir, amplify, frequency, phase, bias, ec),
-                          !finite);
+    internal::logBoth(*fc.link, internal::resultLevel(!finite),
+                      "uid: {} | setSineOverlay {}, {}Nm, {}Hz, {}rad, {}Nm ({})", logUid,
+                      line_dir, amplify, frequency, phase, bias, ec);
   });
 }
 
 void BaseForceControl::setLissajousOverlay(int plane, double amplify_one, double frequency_one,
                                            double amplify_two, double frequency_two,
                                            double phase_diff, std::error_code& ec) noexcept {
-  internal::runFcOperation(impl(), ec, [&](const Impl& fc) {
+  internal::runOperation(impl(), ec, [&](const Impl& fc) {
     using internal::inRange;
     const bool inside = plane >= 0 && plane <= 2 && inRange(amplify_one, 0.0, 20.0) &&
                         inRange(amplify_two, 0.0, 20.0) && inRange(frequency_one, 0.0, 5.0) &&
                         inRange(frequency_two, 0.0, 5.0) && inRange(phase_diff, 0.0, kPi);
     if (!inside) {
-      internal::refuseOverRange(
-          fc,
-          fmt::format("uid: {} | setLissajousOverlay {},{},{},{},{},{} over-range", logUid, plane,
-                      amplify_one, frequency_one, amplify_two, frequency_two, phase_diff),
-          ec);
+      internal::refuse(*fc.link, ec, internal::kParameterExceedCode,
+                       "uid: {} | setLissajousOverlay {},{},{},{},{},{} over-range", logUid, plane,
+                       amplify_one, frequency_one, amplify_two, frequency_two, phase_diff);
       return;
     }
     // Sent in pairs per axis, not in the order the ranges are checked.
-    internal::sendFcRequest(fc, "set",
+    internal::sendFcRequest(*fc.link, "set",
                             overlayCommand("lissajous_overlay", plane,
                                            {amplify_one, frequency_one, amplify_two,
                                             frequency_two, phase_diff}),
                             ec);
-    internal::logFcResult(
-        fc, fmt::format("uid: {} | setLissajousOverlay {},{},{},{},{},{} ({})", logUid, plane,
-                        amplify_one, frequency_one, amplify_two, frequency_two, phase_diff, ec));
+    internal::logBoth(*fc.link, spdlog::level::info,
+                      "uid: {} | setLissajousOverlay {},{},{},{},{},{} ({})", logUid, plane,
+                      amplify_one, frequency_one, amplify_two, frequency_two, phase_diff, ec);
   });
 }
 

@@ -1,54 +1,23 @@
-// The operation frame shared by every force-control operation, and the condition wait time.
+// The request form of every force-control operation: the "eci.fc." key and the controller's
+// verdict in the reply.
 
-#include <fmt/format.h>
 #include <json/value.h>
-#include <spdlog/common.h>
 
-#include <algorithm>
 #include <string>
 
 #include "common/globals.h"
-#include "common/operation_log.h"
-#include "common/value_checks.h"
+#include "common/reply_read.h"
+#include "common/result_codes.h"
 #include "force_control/force_control_impl.h"
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "robot/operation_frame.h"
 
-namespace velmora {
+namespace velmora::internal {
 
-std::chrono::nanoseconds BaseForceControl::Impl::lowerConditionWait(
-    std::chrono::nanoseconds candidate) noexcept {
-  // A compare-exchange loop rather than a plain store: two setters racing must leave the
-  // shorter wait, whichever stores last.
-  std::int64_t current = conditionWaitNs.load();
-  while (candidate.count() < current &&
-         !conditionWaitNs.compare_exchange_weak(current, candidate.count())) {
-  }
-  return std::chrono::nanoseconds(std::min(current, candidate.count()));
-}
-
-namespace internal {
-
-void refuseOverRange(const BaseForceControl::Impl& fc, const std::string& line,
-                     std::error_code& ec) noexcept {
-  ec = makeErrorCode(258);
-  logOperation(fc.link->logger(), spdlog::level::err, line);
-}
-
-void sendFcRequest(const BaseForceControl::Impl& fc, const char* suffix, const Json::Value& value,
-                   std::error_code& ec) {
-  sendFcRequest(fc, suffix, value, linkSettings().defaultRequestWait.load(), ec);
-}
-
-void sendFcRequest(const BaseForceControl::Impl& fc, const char* suffix, const Json::Value& value,
-                   std::chrono::nanoseconds timeout, std::error_code& ec) {
+void sendFcRequest(XService& link, const char* suffix, const Json::Value& value,
+                   std::error_code& ec, std::chrono::nanoseconds timeout) {
   Json::Value reply;
-  fc.link->sendCommand(fcCommandPrefix + suffix, value, reply, ec, timeout);
+  command(link, fcCommandPrefix + suffix, value, reply, ec, timeout);
   if (!ec) checkErrorReply(reply, ec);
-}
-
-void logFcResult(const BaseForceControl::Impl& fc, const std::string& line, bool refused) noexcept {
-  logOperation(fc.link->logger(), refused ? spdlog::level::err : spdlog::level::info, line);
 }
 
 void checkErrorReply(const Json::Value& reply, std::error_code& ec) noexcept {
@@ -70,24 +39,4 @@ Json::Value valuesCommand(const char* cmd, const double* values, std::size_t cou
   return command;
 }
 
-void setFcValues(BaseForceControl::Impl* fc, const char* cmd, const char* name,
-                 const double* values, std::size_t count, std::error_code& ec) noexcept {
-  runFcOperation(fc, ec, [&](const BaseForceControl::Impl& f) {
-    // jsoncpp writes NaN as null and infinity as 1e+9999: the controller would take some other
-    // value than the caller gave.
-    bool finite = true;
-    for (std::size_t i = 0; i < count; ++i) finite = finite && allFinite(values[i]);
-    if (finite) {
-      sendFcRequest(f, "set", valuesCommand(cmd, values, count), ec);
-    } else {
-      ec = makeErrorCode(259);
-    }
-    logFcResult(f,
-                fmt::format("uid: {} | {} [{}] ({})", logUid, name,
-                            fmt::join(values, values + count, ", "), ec.value()),
-                !finite);
-  });
-}
-
-}  // namespace internal
-}  // namespace velmora
+}  // namespace velmora::internal
