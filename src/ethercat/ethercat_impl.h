@@ -22,11 +22,6 @@ class VELMORA_LOCAL BaseEthercat::Impl {
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
 
-  /// One "c" request on the own link, waiting the link's request wait (10 s); false when the link
-  /// failed (256, 257 or 263 in `ec`).
-  bool request(const char* key, const Json::Value& value, Json::Value& reply,
-               std::error_code& ec) const;
-
   std::shared_ptr<internal::XService> link;
 };
 
