@@ -18,12 +18,14 @@ fi
 
 # Each file compared with the formatter's output of it; a file it cannot read fails the run.
 compare() {
-  set -o pipefail
+  local out
+  out=$(mktemp)
   for f in "$@"; do
-    "$format" --style=file "$f" | cmp -s - "$f" && continue
-    [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "$format failed on $f" >&2; exit 255; }
-    echo "$f"
+    # Whole output first: a comparison that stops at the first difference would cut the pipe.
+    "$format" --style=file "$f" >"$out" || { echo "$format failed on $f" >&2; rm -f "$out"; exit 255; }
+    cmp -s "$out" "$f" || echo "$f"
   done
+  rm -f "$out"
 }
 export -f compare
 export format
