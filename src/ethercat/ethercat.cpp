@@ -35,8 +35,7 @@ bool readOptional(const Json::Value& object, const char* key, T& out) {
 
 }  // namespace
 
-bool readStateList(const Json::Value& reply, std::vector<SlaveStateEntry>& out,
-                   std::error_code& ec) {
+bool readStateList(const Json::Value& reply, std::vector<SlaveStateEntry>& out, std::error_code& ec) {
   if (takeIntegerReply(reply, ec, kUnreadableReplyCode)) return false;
   if (!reply.isObject() && !reply.isNull()) return unreadable(ec);
   const Json::Value& data = member(reply, "data");
@@ -62,8 +61,7 @@ bool readSlaveInfo(const Json::Value& reply, SlaveInfo& out, std::error_code& ec
   SlaveInfo info;
   // Identifiers are 32-bit unsigned: a vendor id of 0xFFFFFFFF is an ordinary value.
   if (!readOptional(data, "addr", info.slaveAddr) || !readOptional(data, "slaveId", info.slaveId) ||
-      !readOptional(data, "vendorId", info.vendorId) ||
-      !readOptional(data, "productCode", info.productCode) ||
+      !readOptional(data, "vendorId", info.vendorId) || !readOptional(data, "productCode", info.productCode) ||
       !readOptional(data, "reversionNumber", info.reversionNumber) ||
       !readString(member(data, "slaveName"), info.slaveName)) {
     return unreadable(ec);
@@ -97,8 +95,7 @@ BaseEthercat::~BaseEthercat() = default;
 namespace {
 
 /// The list of "ethercat.get_slaves_state"; false with `ec` set when it cannot be had.
-bool slaveStates(internal::XService& link, std::vector<internal::SlaveStateEntry>& states,
-                 std::error_code& ec) {
+bool slaveStates(internal::XService& link, std::vector<internal::SlaveStateEntry>& states, std::error_code& ec) {
   Json::Value reply;
   internal::command(link, "ethercat.get_slaves_state", Json::Value(), reply, ec);
   return !ec && internal::readStateList(reply, states, ec);
@@ -133,8 +130,7 @@ int BaseEthercat::GetSlaveCount(std::error_code& ec) noexcept {
     internal::command(*impl.link, "ethercat.get_con_slaves_num", Json::Value(), reply, ec);
     if (ec) return;
     if (internal::takeIntegerReply(reply, ec, internal::kUnreadableReplyCode)) return;
-    if (!internal::hasMember(reply, "data") ||
-        !internal::readInt(internal::member(reply, "data"), count)) {
+    if (!internal::hasMember(reply, "data") || !internal::readInt(internal::member(reply, "data"), count)) {
       count = 0;
       ec = internal::makeErrorCode(internal::kUnreadableReplyCode);
     }
@@ -144,8 +140,7 @@ int BaseEthercat::GetSlaveCount(std::error_code& ec) noexcept {
 
 SlaveInfo BaseEthercat::GetSlaveInfo(int slave_addr, std::error_code& ec) noexcept {
   SlaveInfo info;
-  internal::runOperation(impl_.get(), ec,
-                         [&](Impl& impl) { info = slaveInfo(*impl.link, slave_addr, ec); });
+  internal::runOperation(impl_.get(), ec, [&](Impl& impl) { info = slaveInfo(*impl.link, slave_addr, ec); });
   return info;
 }
 

@@ -87,16 +87,15 @@ Json::Value slaveRequest(int slave, std::initializer_list<std::pair<const char*,
 }
 
 /// A write request and its verdict: true only when the controller took it.
-bool sendWrite(internal::XService& link, const char* key, const Json::Value& request,
-               std::error_code& ec) {
+bool sendWrite(internal::XService& link, const char* key, const Json::Value& request, std::error_code& ec) {
   Json::Value reply;
   internal::command(link, key, request, reply, ec);
   return !ec && internal::writeVerdict(reply, ec);
 }
 
 /// A write of `count` bytes from `data` as the request's "data".
-bool writeBytes(internal::XService& link, const char* key, Json::Value request, int count,
-                const std::uint8_t* data, std::error_code& ec) {
+bool writeBytes(internal::XService& link, const char* key, Json::Value request, int count, const std::uint8_t* data,
+                std::error_code& ec) {
   if (bufferRefused(count, data, true, ec)) return false;
   request["data"] = internal::byteArray(data, count);
   return sendWrite(link, key, request, ec);
@@ -104,8 +103,7 @@ bool writeBytes(internal::XService& link, const char* key, Json::Value request, 
 
 }  // namespace
 
-bool BaseEthercat::ReadPDO(int slave_addr, int offset, int size, std::uint8_t* data,
-                           std::error_code& ec) noexcept {
+bool BaseEthercat::ReadPDO(int slave_addr, int offset, int size, std::uint8_t* data, std::error_code& ec) noexcept {
   bool done = false;
   internal::runOperation(impl_.get(), ec, [&](Impl& impl) {
     if (bufferRefused(size, data, false, ec)) return;
@@ -126,21 +124,18 @@ bool BaseEthercat::WritePDO(int slave_addr, int offset, int size, const std::uin
   bool done = false;
   internal::runOperation(impl_.get(), ec, [&](Impl& impl) {
     done = writeBytes(*impl.link, "ethercat.write_PDO_data",
-                      slaveRequest(slave_addr, {{"offset", offset}, {"size", size}}), size, data,
-                      ec);
+                      slaveRequest(slave_addr, {{"offset", offset}, {"size", size}}), size, data, ec);
   });
   return done && !ec;
 }
 
-bool BaseEthercat::ReadSDO(int slave_addr, int index, int sub_index, int length, std::uint8_t* data,
-                           int over_time, std::error_code& ec) noexcept {
+bool BaseEthercat::ReadSDO(int slave_addr, int index, int sub_index, int length, std::uint8_t* data, int over_time,
+                           std::error_code& ec) noexcept {
   bool done = false;
   internal::runOperation(impl_.get(), ec, [&](Impl& impl) {
     if (bufferRefused(length, data, false, ec)) return;
-    const Json::Value request = slaveRequest(slave_addr, {{"index", index},
-                                                          {"sub_index", sub_index},
-                                                          {"length", length},
-                                                          {"over_time", over_time}});
+    const Json::Value request = slaveRequest(
+        slave_addr, {{"index", index}, {"sub_index", sub_index}, {"length", length}, {"over_time", over_time}});
     Json::Value reply;
     internal::command(*impl.link, "ethercat.read_SDO_data", request, reply, ec);
     if (ec) return;
@@ -151,22 +146,20 @@ bool BaseEthercat::ReadSDO(int slave_addr, int index, int sub_index, int length,
   return done && !ec;
 }
 
-bool BaseEthercat::WriteSDO(int slave_addr, int index, int sub_index, int length,
-                            const std::uint8_t* data, int over_time, std::error_code& ec) noexcept {
+bool BaseEthercat::WriteSDO(int slave_addr, int index, int sub_index, int length, const std::uint8_t* data,
+                            int over_time, std::error_code& ec) noexcept {
   bool done = false;
   internal::runOperation(impl_.get(), ec, [&](Impl& impl) {
-    done = writeBytes(*impl.link, "ethercat.write_SDO_data",
-                      slaveRequest(slave_addr, {{"index", index},
-                                                {"sub_index", sub_index},
-                                                {"length", length},
-                                                {"over_time", over_time}}),
-                      length, data, ec);
+    done = writeBytes(
+        *impl.link, "ethercat.write_SDO_data",
+        slaveRequest(slave_addr,
+                     {{"index", index}, {"sub_index", sub_index}, {"length", length}, {"over_time", over_time}}),
+        length, data, ec);
   });
   return done && !ec;
 }
 
-bool BaseEthercat::WriteMultiSDO(std::uint16_t slave_addr, std::vector<SDOData> items,
-                                 std::error_code& ec) noexcept {
+bool BaseEthercat::WriteMultiSDO(std::uint16_t slave_addr, std::vector<SDOData> items, std::error_code& ec) noexcept {
   bool done = false;
   internal::runOperation(impl_.get(), ec, [&](Impl& impl) {
     for (const SDOData& item : items) {

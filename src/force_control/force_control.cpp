@@ -101,16 +101,15 @@ void BaseForceControl::fcStop(std::error_code& ec) noexcept {
 void BaseForceControl::setControlType(int type, std::error_code& ec) noexcept {
   internal::runOperation(impl_.get(), ec, [&](const Impl& fc) {
     if (type != 0 && type != 1) {
-      internal::refuse(*fc.link, ec, internal::kParameterExceedCode,
-                       "uid: {} | setControlType type:{} over-range", logUid, type);
+      internal::refuse(*fc.link, ec, internal::kParameterExceedCode, "uid: {} | setControlType type:{} over-range",
+                       logUid, type);
       return;
     }
     Json::Value request(Json::objectValue);
     request["cmd"] = "control_type";
     request["param"]["type"] = type == 0 ? "joint" : "cart";
     internal::sendFcRequest(*fc.link, "set", request, ec);
-    internal::logBoth(*fc.link, spdlog::level::info, "uid: {} | setControlType {} ({})", logUid,
-                      type, ec);
+    internal::logBoth(*fc.link, spdlog::level::info, "uid: {} | setControlType {} ({})", logUid, type, ec);
   });
 }
 
@@ -125,15 +124,14 @@ void BaseForceControl::setLoad(const Load& load, std::error_code& ec) noexcept {
     } else {
       ec = makeErrorCode(internal::kArgumentInvalidCode);
     }
-    internal::logBoth(*fc.link, internal::resultLevel(!finite), "uid: {} | setFcLoad {} ({})",
-                      logUid, load, ec);
+    internal::logBoth(*fc.link, internal::resultLevel(!finite), "uid: {} | setFcLoad {} ({})", logUid, load, ec);
   });
 }
 
 namespace internal {
 
-void setFcValues(BaseForceControl::Impl* fc, const char* cmd, const char* name,
-                 const double* values, std::size_t count, std::error_code& ec) noexcept {
+void setFcValues(BaseForceControl::Impl* fc, const char* cmd, const char* name, const double* values, std::size_t count,
+                 std::error_code& ec) noexcept {
   runOperation(fc, ec, [&](const BaseForceControl::Impl& impl) {
     // jsoncpp writes NaN as null and infinity as 1e+9999: the controller would take some other
     // value than the caller gave.
@@ -151,14 +149,11 @@ void setFcValues(BaseForceControl::Impl* fc, const char* cmd, const char* name,
 
 }  // namespace internal
 
-void BaseForceControl::setCartesianStiffness(const std::array<double, 6>& stiffness,
-                                             std::error_code& ec) noexcept {
-  internal::setFcValues(impl_.get(), "cart_stiff", "setCartesianStiffness", stiffness.data(),
-                        stiffness.size(), ec);
+void BaseForceControl::setCartesianStiffness(const std::array<double, 6>& stiffness, std::error_code& ec) noexcept {
+  internal::setFcValues(impl_.get(), "cart_stiff", "setCartesianStiffness", stiffness.data(), stiffness.size(), ec);
 }
 
-void BaseForceControl::setCartesianNullspaceStiffness(double stiffness,
-                                                      std::error_code& ec) noexcept {
+void BaseForceControl::setCartesianNullspaceStiffness(double stiffness, std::error_code& ec) noexcept {
   internal::runOperation(impl_.get(), ec, [&](const Impl& fc) {
     const bool finite = internal::allFinite(stiffness);
     if (finite) {
@@ -169,15 +164,13 @@ void BaseForceControl::setCartesianNullspaceStiffness(double stiffness,
     } else {
       ec = makeErrorCode(internal::kArgumentInvalidCode);
     }
-    internal::logBoth(*fc.link, internal::resultLevel(!finite),
-                      "uid: {} | setCartesianNullspaceStiffness {} ({})", logUid, stiffness, ec);
+    internal::logBoth(*fc.link, internal::resultLevel(!finite), "uid: {} | setCartesianNullspaceStiffness {} ({})",
+                      logUid, stiffness, ec);
   });
 }
 
-void BaseForceControl::setCartesianDesiredForce(const std::array<double, 6>& value,
-                                                std::error_code& ec) noexcept {
-  internal::setFcValues(impl_.get(), "cart_force", "setCartesianDesiredForce", value.data(),
-                        value.size(), ec);
+void BaseForceControl::setCartesianDesiredForce(const std::array<double, 6>& value, std::error_code& ec) noexcept {
+  internal::setFcValues(impl_.get(), "cart_force", "setCartesianDesiredForce", value.data(), value.size(), ec);
 }
 
 }  // namespace velmora

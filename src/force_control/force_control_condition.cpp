@@ -25,13 +25,11 @@ namespace velmora {
 using internal::logUid;
 using internal::makeErrorCode;
 
-std::chrono::nanoseconds BaseForceControl::Impl::lowerConditionWait(
-    std::chrono::nanoseconds candidate) noexcept {
+std::chrono::nanoseconds BaseForceControl::Impl::lowerConditionWait(std::chrono::nanoseconds candidate) noexcept {
   // A compare-exchange loop rather than a plain store: two setters racing must leave the
   // shorter wait, whichever stores last.
   std::int64_t current = conditionWaitNs.load();
-  while (candidate.count() < current &&
-         !conditionWaitNs.compare_exchange_weak(current, candidate.count())) {
+  while (candidate.count() < current && !conditionWaitNs.compare_exchange_weak(current, candidate.count())) {
   }
   return std::chrono::nanoseconds(std::min(current, candidate.count()));
 }
@@ -39,8 +37,7 @@ std::chrono::nanoseconds BaseForceControl::Impl::lowerConditionWait(
 namespace {
 
 /// {"cmd": cmd, "param": {"values": the six, "inside": flag, "timeout": seconds}}.
-Json::Value conditionCommand(const char* cmd, const std::array<double, 6>& values, bool isInside,
-                             double timeout) {
+Json::Value conditionCommand(const char* cmd, const std::array<double, 6>& values, bool isInside, double timeout) {
   Json::Value command = internal::valuesCommand(cmd, values.data(), values.size());
   command["param"]["inside"] = isInside;
   command["param"]["timeout"] = timeout;
@@ -52,13 +49,13 @@ Json::Value conditionCommand(const char* cmd, const std::array<double, 6>& value
 /// sent, the line at error level), and on success the wait lowered to ceil(timeout) + 5 s.
 /// `build` also gives the arguments as the result line prints them.
 template <typename Build>
-void setCondition(BaseForceControl::Impl* impl, const char* name, bool isInside, double timeout,
-                  std::error_code& ec, Build&& build) noexcept {
+void setCondition(BaseForceControl::Impl* impl, const char* name, bool isInside, double timeout, std::error_code& ec,
+                  Build&& build) noexcept {
   internal::runOperation(impl, ec, [&](BaseForceControl::Impl& fc) {
     std::chrono::nanoseconds wait = fc.conditionWait();
     if (!internal::inRange(timeout, 1.0, 600.0)) {
-      internal::refuse(*fc.link, ec, internal::kParameterExceedCode,
-                       "uid: {} | {} timeout: {} over-range", logUid, name, timeout);
+      internal::refuse(*fc.link, ec, internal::kParameterExceedCode, "uid: {} | {} timeout: {} over-range", logUid,
+                       name, timeout);
       return;
     }
     std::string arguments;
@@ -68,19 +65,17 @@ void setCondition(BaseForceControl::Impl* impl, const char* name, bool isInside,
       internal::sendFcRequest(*fc.link, "set", request, ec);
       if (!ec) {
         // The range check above keeps the conversion defined: 6 to 605 whole seconds.
-        wait = fc.lowerConditionWait(
-            std::chrono::seconds(static_cast<std::int64_t>(std::ceil(timeout)) + 5));
+        wait = fc.lowerConditionWait(std::chrono::seconds(static_cast<std::int64_t>(std::ceil(timeout)) + 5));
       }
     }
-    internal::logBoth(*fc.link, internal::resultLevel(refused),
-                      "uid: {} | {} {}, inside:{}, timeout:{}|{}ns ({})", logUid, name, arguments,
-                      isInside, timeout, wait.count(), ec);
+    internal::logBoth(*fc.link, internal::resultLevel(refused), "uid: {} | {} {}, inside:{}, timeout:{}|{}ns ({})",
+                      logUid, name, arguments, isInside, timeout, wait.count(), ec);
   });
 }
 
 /// The request of a condition on six measured values, force or torque.
-Json::Value rangeCondition(const char* cmd, const std::array<double, 6>& range, bool isInside,
-                           double timeout, std::string& arguments, std::error_code& ec) {
+Json::Value rangeCondition(const char* cmd, const std::array<double, 6>& range, bool isInside, double timeout,
+                           std::string& arguments, std::error_code& ec) {
   arguments = fmt::format("range:{}", range);
   if (!internal::allFinite(range)) {
     ec = makeErrorCode(internal::kArgumentInvalidCode);
@@ -91,23 +86,22 @@ Json::Value rangeCondition(const char* cmd, const std::array<double, 6>& range, 
 
 }  // namespace
 
-void BaseForceControl::setForceCondition(const std::array<double, 6>& range, bool isInside,
-                                         double timeout, std::error_code& ec) noexcept {
+void BaseForceControl::setForceCondition(const std::array<double, 6>& range, bool isInside, double timeout,
+                                         std::error_code& ec) noexcept {
   setCondition(impl_.get(), "setForceCondition", isInside, timeout, ec, [&](std::string& arguments) {
     return rangeCondition("force_cond", range, isInside, timeout, arguments, ec);
   });
 }
 
-void BaseForceControl::setTorqueCondition(const std::array<double, 6>& range, bool isInside,
-                                          double timeout, std::error_code& ec) noexcept {
+void BaseForceControl::setTorqueCondition(const std::array<double, 6>& range, bool isInside, double timeout,
+                                          std::error_code& ec) noexcept {
   setCondition(impl_.get(), "setTorqueCondition", isInside, timeout, ec, [&](std::string& arguments) {
     return rangeCondition("torque_cond", range, isInside, timeout, arguments, ec);
   });
 }
 
-void BaseForceControl::setPoseBoxCondition(const Frame& supervising_frame,
-                                           const std::array<double, 6>& box, bool isInside,
-                                           double timeout, std::error_code& ec) noexcept {
+void BaseForceControl::setPoseBoxCondition(const Frame& supervising_frame, const std::array<double, 6>& box,
+                                           bool isInside, double timeout, std::error_code& ec) noexcept {
   setCondition(impl_.get(), "setPoseBoxCondition", isInside, timeout, ec, [&](std::string& arguments) {
     arguments = fmt::format("frame:{}, box:{}", supervising_frame, box);
     // The request carries "trans" and "rot" only: a frame given as a matrix would arrive as
@@ -133,8 +127,7 @@ void BaseForceControl::waitCondition(std::error_code& ec) noexcept {
     Json::Value request(Json::objectValue);
     request["cmd"] = "wait";
     internal::sendFcRequest(*fc.link, "cond", request, ec, fc.conditionWait());
-    internal::logBoth(*fc.link, spdlog::level::info, "uid: {} | waitCondition finish ({})", logUid,
-                      ec);
+    internal::logBoth(*fc.link, spdlog::level::info, "uid: {} | waitCondition finish ({})", logUid, ec);
   });
 }
 

@@ -31,9 +31,7 @@ class VELMORA_LOCAL BaseForceControl::Impl {
   Impl& operator=(const Impl&) = delete;
 
   /// The wait of `waitCondition`.
-  std::chrono::nanoseconds conditionWait() const noexcept {
-    return std::chrono::nanoseconds(conditionWaitNs.load());
-  }
+  std::chrono::nanoseconds conditionWait() const noexcept { return std::chrono::nanoseconds(conditionWaitNs.load()); }
   /// Takes `candidate` when it is shorter than the wait in force, never a longer one; gives the
   /// wait in force afterwards.
   std::chrono::nanoseconds lowerConditionWait(std::chrono::nanoseconds candidate) noexcept;
@@ -48,9 +46,7 @@ class VELMORA_LOCAL BaseForceControl::Impl {
 namespace internal {
 
 /// Inside a range, both ends included; false for NaN, which no controller value can mean.
-inline bool inRange(double value, double lower, double upper) noexcept {
-  return lower <= value && value <= upper;
-}
+inline bool inRange(double value, double lower, double upper) noexcept { return lower <= value && value <= upper; }
 
 /// Error level for a result line of an argument refused before anything was sent (259, 260),
 /// info level otherwise.
@@ -60,8 +56,8 @@ inline spdlog::level::level_enum resultLevel(bool refused) noexcept {
 
 /// Sends `value` under "eci.fc." + `suffix` on `link` and waits up to `timeout`; `ec` is the
 /// link's code, else the controller's (`checkErrorReply`).
-void sendFcRequest(XService& link, const char* suffix, const Json::Value& value,
-                   std::error_code& ec, std::chrono::nanoseconds timeout = requestWait());
+void sendFcRequest(XService& link, const char* suffix, const Json::Value& value, std::error_code& ec,
+                   std::chrono::nanoseconds timeout = requestWait());
 
 /// The controller's verdict on a force-control request: a bare integer is the code; an object
 /// with "error" gives that member (257 when it is not an integer); anything else leaves `ec`.
@@ -85,12 +81,12 @@ enum class FcLimit {
   friction,
 };
 /// Checks every element against the limit's range, then sends it under "eci.fc.monitor".
-void setFcLimit(BaseForceControl::Impl* fc, FcLimit limit, const double* values,
-                std::size_t count, std::error_code& ec) noexcept;
+void setFcLimit(BaseForceControl::Impl* fc, FcLimit limit, const double* values, std::size_t count,
+                std::error_code& ec) noexcept;
 /// A "set" command of N values without range ("joint_stiff", "joint_trq"): 259 for a value
 /// that is not finite, nothing sent; the result line "uid: {} | <name> [values] ({})".
-void setFcValues(BaseForceControl::Impl* fc, const char* cmd, const char* name,
-                 const double* values, std::size_t count, std::error_code& ec) noexcept;
+void setFcValues(BaseForceControl::Impl* fc, const char* cmd, const char* name, const double* values, std::size_t count,
+                 std::error_code& ec) noexcept;
 
 /// "eci.fc.end_torque." + the frame's name, or null for a frame that has none.
 const char* endTorqueKey(FrameType type) noexcept;
@@ -100,13 +96,11 @@ const char* endTorqueKey(FrameType type) noexcept;
 /// (null counts as missing); 257 for a reply or "cart" of another kind. False with `ec` set
 /// at the first failure.
 bool readEndTorque(const Json::Value& reply, double* joint, double* external, std::size_t count,
-                   std::array<double, 3>& cartTorque, std::array<double, 3>& cartForce,
-                   std::error_code& ec) noexcept;
+                   std::array<double, 3>& cartTorque, std::array<double, 3>& cartForce, std::error_code& ec) noexcept;
 /// The whole `getEndTorque`: 255, 259 for a frame without a key (outputs untouched), the "g"
 /// request, then `readEndTorque`. No log line.
-void getFcEndTorque(BaseForceControl::Impl* fc, FrameType type, double* joint,
-                    double* external, std::size_t count, std::array<double, 3>& cartTorque,
-                    std::array<double, 3>& cartForce, std::error_code& ec) noexcept;
+void getFcEndTorque(BaseForceControl::Impl* fc, FrameType type, double* joint, double* external, std::size_t count,
+                    std::array<double, 3>& cartTorque, std::array<double, 3>& cartForce, std::error_code& ec) noexcept;
 
 }  // namespace internal
 }  // namespace velmora

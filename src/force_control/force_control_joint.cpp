@@ -50,8 +50,7 @@ const char* endTorqueKey(FrameType type) noexcept {
 }
 
 bool readEndTorque(const Json::Value& reply, double* joint, double* external, std::size_t count,
-                   std::array<double, 3>& cartTorque, std::array<double, 3>& cartForce,
-                   std::error_code& ec) noexcept {
+                   std::array<double, 3>& cartTorque, std::array<double, 3>& cartForce, std::error_code& ec) noexcept {
   // A bare 0 carries none of the values asked for: the caller's arrays would keep old values
   // under a success code.
   if (takeIntegerReply(reply, ec, kAxisMismatchCode)) return false;
@@ -70,9 +69,8 @@ bool readEndTorque(const Json::Value& reply, double* joint, double* external, st
   return true;
 }
 
-void getFcEndTorque(BaseForceControl::Impl* fc, FrameType type, double* joint,
-                    double* external, std::size_t count, std::array<double, 3>& cartTorque,
-                    std::array<double, 3>& cartForce, std::error_code& ec) noexcept {
+void getFcEndTorque(BaseForceControl::Impl* fc, FrameType type, double* joint, double* external, std::size_t count,
+                    std::array<double, 3>& cartTorque, std::array<double, 3>& cartForce, std::error_code& ec) noexcept {
   runOperation(fc, ec, [&](const BaseForceControl::Impl& impl) {
     const char* key = endTorqueKey(type);
     if (key == nullptr) {
@@ -88,65 +86,55 @@ void getFcEndTorque(BaseForceControl::Impl* fc, FrameType type, double* joint,
 }  // namespace internal
 
 template <unsigned short N>
-ForceControl_T<N>::ForceControl_T(std::shared_ptr<internal::XService> link)
-    : BaseForceControl(std::move(link)) {}
+ForceControl_T<N>::ForceControl_T(std::shared_ptr<internal::XService> link) : BaseForceControl(std::move(link)) {}
 
 template <unsigned short N>
 ForceControl_T<N>::~ForceControl_T() = default;
 
 template <unsigned short N>
-void ForceControl_T<N>::setJointStiffness(const std::array<double, N>& stiffness,
-                                          std::error_code& ec) noexcept {
+void ForceControl_T<N>::setJointStiffness(const std::array<double, N>& stiffness, std::error_code& ec) noexcept {
   internal::setFcValues(impl(), "joint_stiff", "setJointStiffness", stiffness.data(), N, ec);
 }
 
 template <unsigned short N>
-void ForceControl_T<N>::setJointDesiredTorque(const std::array<double, N>& torque,
-                                              std::error_code& ec) noexcept {
+void ForceControl_T<N>::setJointDesiredTorque(const std::array<double, N>& torque, std::error_code& ec) noexcept {
   internal::setFcValues(impl(), "joint_trq", "setJointDesiredTorque", torque.data(), N, ec);
 }
 
 template <unsigned short N>
-void ForceControl_T<N>::getEndTorque(FrameType ref_type,
-                                     std::array<double, N>& joint_torque_measured,
+void ForceControl_T<N>::getEndTorque(FrameType ref_type, std::array<double, N>& joint_torque_measured,
                                      std::array<double, N>& external_torque_measured,
-                                     std::array<double, 3>& cart_torque,
-                                     std::array<double, 3>& cart_force,
+                                     std::array<double, 3>& cart_torque, std::array<double, 3>& cart_force,
                                      std::error_code& ec) noexcept {
-  internal::getFcEndTorque(impl(), ref_type, joint_torque_measured.data(),
-                           external_torque_measured.data(), N, cart_torque, cart_force, ec);
+  internal::getFcEndTorque(impl(), ref_type, joint_torque_measured.data(), external_torque_measured.data(), N,
+                           cart_torque, cart_force, ec);
 }
 
 template <unsigned short N>
-void ForceControl_T<N>::setJointMaxVel(const std::array<double, N>& velocity,
-                                       std::error_code& ec) noexcept {
+void ForceControl_T<N>::setJointMaxVel(const std::array<double, N>& velocity, std::error_code& ec) noexcept {
   internal::setFcLimit(impl(), internal::FcLimit::jointMaxVel, velocity.data(), N, ec);
 }
 
 template <unsigned short N>
-void ForceControl_T<N>::setJointMaxMomentum(const std::array<double, N>& momentum,
-                                            std::error_code& ec) noexcept {
+void ForceControl_T<N>::setJointMaxMomentum(const std::array<double, N>& momentum, std::error_code& ec) noexcept {
   internal::setFcLimit(impl(), internal::FcLimit::jointMaxMomentum, momentum.data(), N, ec);
 }
 
 template <unsigned short N>
-void ForceControl_T<N>::setJointMaxEnergy(const std::array<double, N>& energy,
-                                          std::error_code& ec) noexcept {
+void ForceControl_T<N>::setJointMaxEnergy(const std::array<double, N>& energy, std::error_code& ec) noexcept {
   internal::setFcLimit(impl(), internal::FcLimit::jointMaxEnergy, energy.data(), N, ec);
 }
 
 template <unsigned short N>
 void ForceControl_T<N>::setJointControlMaxVel(const std::array<double, N>& max_joint_vel,
                                               std::error_code& ec) noexcept {
-  internal::setFcLimit(impl(), internal::FcLimit::jointControlMaxVel, max_joint_vel.data(), N,
-                       ec);
+  internal::setFcLimit(impl(), internal::FcLimit::jointControlMaxVel, max_joint_vel.data(), N, ec);
 }
 
 template <unsigned short N>
 void ForceControl_T<N>::setJointControlMaxTorque(const std::array<double, N>& max_torque,
                                                  std::error_code& ec) noexcept {
-  internal::setFcLimit(impl(), internal::FcLimit::jointControlMaxTorque, max_torque.data(), N,
-                       ec);
+  internal::setFcLimit(impl(), internal::FcLimit::jointControlMaxTorque, max_torque.data(), N, ec);
 }
 
 template <unsigned short N>
@@ -155,8 +143,7 @@ void ForceControl_T<N>::setFcGain(const std::array<double, N>& gain, std::error_
 }
 
 template <unsigned short N>
-void ForceControl_T<N>::setFriction(const std::array<double, N>& fric,
-                                    std::error_code& ec) noexcept {
+void ForceControl_T<N>::setFriction(const std::array<double, N>& fric, std::error_code& ec) noexcept {
   internal::setFcLimit(impl(), internal::FcLimit::friction, fric.data(), N, ec);
 }
 

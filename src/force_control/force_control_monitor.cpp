@@ -13,8 +13,8 @@
 
 #include "common/formatters.h"
 #include "common/globals.h"
-#include "common/value_checks.h"
 #include "common/result_codes.h"
+#include "common/value_checks.h"
 #include "force_control/force_control_impl.h"
 #include "robot/operation_frame.h"
 
@@ -55,8 +55,7 @@ const LimitRule& ruleOf(internal::FcLimit limit) noexcept {
 }
 
 /// {"cmd": cmd} for the overlay driving commands.
-void driveOverlay(BaseForceControl::Impl* impl, const char* cmd, const char* name,
-                  std::error_code& ec) noexcept {
+void driveOverlay(BaseForceControl::Impl* impl, const char* cmd, const char* name, std::error_code& ec) noexcept {
   internal::runOperation(impl, ec, [&](const BaseForceControl::Impl& fc) {
     Json::Value request(Json::objectValue);
     request["cmd"] = cmd;
@@ -79,16 +78,16 @@ Json::Value overlayCommand(const char* cmd, int selector, std::initializer_list<
 
 namespace internal {
 
-void setFcLimit(BaseForceControl::Impl* fc, FcLimit limit, const double* values,
-                std::size_t count, std::error_code& ec) noexcept {
+void setFcLimit(BaseForceControl::Impl* fc, FcLimit limit, const double* values, std::size_t count,
+                std::error_code& ec) noexcept {
   runOperation(fc, ec, [&](const BaseForceControl::Impl& impl) {
     const LimitRule& rule = ruleOf(limit);
     const bool split = limit == FcLimit::cartesianControlMaxVel;
     for (std::size_t i = 0; i < count; ++i) {
       const double upper = split && i >= 3 ? rule.upperTail : rule.upper;
       if (!inRange(values[i], 0.0, upper)) {
-        refuse(*impl.link, ec, kParameterExceedCode, "uid: {} | {} [{}] over-range", logUid,
-               rule.name, fmt::join(values, values + count, ", "));
+        refuse(*impl.link, ec, kParameterExceedCode, "uid: {} | {} [{}] over-range", logUid, rule.name,
+               fmt::join(values, values + count, ", "));
         return;
       }
     }
@@ -110,52 +109,45 @@ void BaseForceControl::fcMonitor(bool enable, std::error_code& ec) noexcept {
   });
 }
 
-void BaseForceControl::setCartesianMaxVel(const std::array<double, 6>& velocity,
-                                          std::error_code& ec) noexcept {
-  internal::setFcLimit(impl(), internal::FcLimit::cartesianMaxVel, velocity.data(),
-                       velocity.size(), ec);
+void BaseForceControl::setCartesianMaxVel(const std::array<double, 6>& velocity, std::error_code& ec) noexcept {
+  internal::setFcLimit(impl(), internal::FcLimit::cartesianMaxVel, velocity.data(), velocity.size(), ec);
 }
 
 void BaseForceControl::setCartesianControlMaxVel(const std::array<double, 6>& max_cart_vel,
                                                  std::error_code& ec) noexcept {
-  internal::setFcLimit(impl(), internal::FcLimit::cartesianControlMaxVel, max_cart_vel.data(),
-                       max_cart_vel.size(), ec);
+  internal::setFcLimit(impl(), internal::FcLimit::cartesianControlMaxVel, max_cart_vel.data(), max_cart_vel.size(), ec);
 }
 
 void BaseForceControl::setCartesianControlMaxWrench(const std::array<double, 6>& max_wrench,
                                                     std::error_code& ec) noexcept {
-  internal::setFcLimit(impl(), internal::FcLimit::cartesianControlMaxWrench, max_wrench.data(),
-                       max_wrench.size(), ec);
+  internal::setFcLimit(impl(), internal::FcLimit::cartesianControlMaxWrench, max_wrench.data(), max_wrench.size(), ec);
 }
 
-void BaseForceControl::setSineOverlay(int line_dir, double amplify, double frequency,
-                                      double phase, double bias, std::error_code& ec) noexcept {
+void BaseForceControl::setSineOverlay(int line_dir, double amplify, double frequency, double phase, double bias,
+                                      std::error_code& ec) noexcept {
   internal::runOperation(impl(), ec, [&](const Impl& fc) {
     using internal::inRange;
     if (line_dir < 0 || line_dir > 2 || !inRange(phase, 0.0, kPi) || !inRange(bias, 0.0, 10.0)) {
       internal::refuse(*fc.link, ec, internal::kParameterExceedCode,
-                       "uid: {} | setSineOverlay axis:{}, phase:{}, bias:{} over-range", logUid,
-                       line_dir, phase, bias);
+                       "uid: {} | setSineOverlay axis:{}, phase:{}, bias:{} over-range", logUid, line_dir, phase, bias);
       return;
     }
     // Amplitude and frequency have no range, but NaN or infinity would travel as another value.
     const bool finite = internal::allFinite(amplify) && internal::allFinite(frequency);
     if (finite) {
-      internal::sendFcRequest(
-          *fc.link, "set",
-          overlayCommand("sine_overlay", line_dir, {amplify, frequency, phase, bias}), ec);
+      internal::sendFcRequest(*fc.link, "set",
+                              overlayCommand("sine_overlay", line_dir, {amplify, frequency, phase, bias}), ec);
     } else {
       ec = makeErrorCode(internal::kArgumentInvalidCode);
     }
     internal::logBoth(*fc.link, internal::resultLevel(!finite),
-                      "uid: {} | setSineOverlay {}, {}Nm, {}Hz, {}rad, {}Nm ({})", logUid,
-                      line_dir, amplify, frequency, phase, bias, ec);
+                      "uid: {} | setSineOverlay {}, {}Nm, {}Hz, {}rad, {}Nm ({})", logUid, line_dir, amplify, frequency,
+                      phase, bias, ec);
   });
 }
 
-void BaseForceControl::setLissajousOverlay(int plane, double amplify_one, double frequency_one,
-                                           double amplify_two, double frequency_two,
-                                           double phase_diff, std::error_code& ec) noexcept {
+void BaseForceControl::setLissajousOverlay(int plane, double amplify_one, double frequency_one, double amplify_two,
+                                           double frequency_two, double phase_diff, std::error_code& ec) noexcept {
   internal::runOperation(impl(), ec, [&](const Impl& fc) {
     using internal::inRange;
     const bool inside = plane >= 0 && plane <= 2 && inRange(amplify_one, 0.0, 20.0) &&
@@ -163,33 +155,25 @@ void BaseForceControl::setLissajousOverlay(int plane, double amplify_one, double
                         inRange(frequency_two, 0.0, 5.0) && inRange(phase_diff, 0.0, kPi);
     if (!inside) {
       internal::refuse(*fc.link, ec, internal::kParameterExceedCode,
-                       "uid: {} | setLissajousOverlay {},{},{},{},{},{} over-range", logUid, plane,
-                       amplify_one, frequency_one, amplify_two, frequency_two, phase_diff);
+                       "uid: {} | setLissajousOverlay {},{},{},{},{},{} over-range", logUid, plane, amplify_one,
+                       frequency_one, amplify_two, frequency_two, phase_diff);
       return;
     }
     // Sent in pairs per axis, not in the order the ranges are checked.
     internal::sendFcRequest(*fc.link, "set",
                             overlayCommand("lissajous_overlay", plane,
-                                           {amplify_one, frequency_one, amplify_two,
-                                            frequency_two, phase_diff}),
+                                           {amplify_one, frequency_one, amplify_two, frequency_two, phase_diff}),
                             ec);
-    internal::logBoth(*fc.link, spdlog::level::info,
-                      "uid: {} | setLissajousOverlay {},{},{},{},{},{} ({})", logUid, plane,
-                      amplify_one, frequency_one, amplify_two, frequency_two, phase_diff, ec);
+    internal::logBoth(*fc.link, spdlog::level::info, "uid: {} | setLissajousOverlay {},{},{},{},{},{} ({})", logUid,
+                      plane, amplify_one, frequency_one, amplify_two, frequency_two, phase_diff, ec);
   });
 }
 
-void BaseForceControl::startOverlay(std::error_code& ec) noexcept {
-  driveOverlay(impl(), "start", "startOverlay", ec);
-}
+void BaseForceControl::startOverlay(std::error_code& ec) noexcept { driveOverlay(impl(), "start", "startOverlay", ec); }
 
-void BaseForceControl::stopOverlay(std::error_code& ec) noexcept {
-  driveOverlay(impl(), "stop", "stopOverlay", ec);
-}
+void BaseForceControl::stopOverlay(std::error_code& ec) noexcept { driveOverlay(impl(), "stop", "stopOverlay", ec); }
 
-void BaseForceControl::pauseOverlay(std::error_code& ec) noexcept {
-  driveOverlay(impl(), "pause", "pauseOverlay", ec);
-}
+void BaseForceControl::pauseOverlay(std::error_code& ec) noexcept { driveOverlay(impl(), "pause", "pauseOverlay", ec); }
 
 void BaseForceControl::restartOverlay(std::error_code& ec) noexcept {
   driveOverlay(impl(), "restart", "restartOverlay", ec);

@@ -13,8 +13,8 @@
 
 namespace velmora::internal {
 
-void sendFcRequest(XService& link, const char* suffix, const Json::Value& value,
-                   std::error_code& ec, std::chrono::nanoseconds timeout) {
+void sendFcRequest(XService& link, const char* suffix, const Json::Value& value, std::error_code& ec,
+                   std::chrono::nanoseconds timeout) {
   Json::Value reply;
   command(link, fcCommandPrefix + suffix, value, reply, ec, timeout);
   if (!ec) checkErrorReply(reply, ec);

@@ -77,8 +77,7 @@ bool readForwardReply(const Json::Value& reply, CartesianPosition& pose, std::er
   return true;
 }
 
-bool readInverseReply(const Json::Value& reply, double* out, std::size_t count,
-                      std::error_code& ec) {
+bool readInverseReply(const Json::Value& reply, double* out, std::size_t count, std::error_code& ec) {
   if (hasMember(reply, "error")) return fail(ec, kInverseFailedCode);
   // A bare 0 says success but carries no joints.
   if (takeIntegerReply(reply, ec, kAxisMismatchCode)) return false;
@@ -118,14 +117,13 @@ CartesianPosition calcForward(const BaseModel::Impl* model, const double* joints
     pose = CartesianPosition();
     logBoth(*model->link, spdlog::level::err, "uid: {} | calcFk {} ({})", logUid, arguments, ec);
   } else {
-    logBoth(*model->link, spdlog::level::info, "uid: {} | calcFk {}, ret:{} ({})", logUid,
-            arguments, pose, ec);
+    logBoth(*model->link, spdlog::level::info, "uid: {} | calcFk {}, ret:{} ({})", logUid, arguments, pose, ec);
   }
   return pose;
 }
 
-void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const Toolset* toolset,
-                 double* out, std::size_t count, std::error_code& ec) noexcept {
+void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const Toolset* toolset, double* out,
+                 std::size_t count, std::error_code& ec) noexcept {
   std::fill(out, out + count, 0.0);
   std::string arguments;
   runOperation(model, ec, [&](const BaseModel::Impl& impl) {
@@ -149,8 +147,8 @@ void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const 
   if (ec) std::fill(out, out + count, 0.0);
   // 261 comes from reading the answer, so it is logged with the (zero) result like a success.
   if (!ec || ec.value() == kAxisMismatchCode) {
-    logBoth(*model->link, spdlog::level::info, "uid: {} | calcIk {}, ret:[{}] ({})", logUid,
-            arguments, fmt::join(out, out + count, ", "), ec);
+    logBoth(*model->link, spdlog::level::info, "uid: {} | calcIk {}, ret:[{}] ({})", logUid, arguments,
+            fmt::join(out, out + count, ", "), ec);
   } else {
     logBoth(*model->link, spdlog::level::err, "uid: {} | calcIk {} ({})", logUid, arguments, ec);
   }
@@ -165,8 +163,7 @@ template <unsigned short N>
 Model_T<N>::~Model_T() = default;
 
 template <unsigned short N>
-CartesianPosition Model_T<N>::calcFk(const std::array<double, N>& joints,
-                                     std::error_code& ec) noexcept {
+CartesianPosition Model_T<N>::calcFk(const std::array<double, N>& joints, std::error_code& ec) noexcept {
   return internal::calcForward(impl(), joints.data(), N, nullptr, ec);
 }
 

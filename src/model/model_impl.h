@@ -34,8 +34,8 @@ CartesianPosition calcForward(const BaseModel::Impl* model, const double* joints
 
 /// "sys.calc.ik": `out` receives the `count` joint values of the reply, or `count` zeros with
 /// `ec` set.
-void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const Toolset* toolset,
-                 double* out, std::size_t count, std::error_code& ec) noexcept;
+void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const Toolset* toolset, double* out,
+                 std::size_t count, std::error_code& ec) noexcept;
 
 // Readers of the replies; false with `ec` set when the reply gives no result, and the outputs
 // untouched then (apart from `confs`, emptied on 261).
@@ -45,8 +45,7 @@ void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const 
 bool readForwardReply(const Json::Value& reply, CartesianPosition& pose, std::error_code& ec);
 /// "sys.calc.ik": the first `count` numbers of "data". -32 for an object with "error", a bare
 /// code is the code (261 for 0), 261 for anything else without them.
-bool readInverseReply(const Json::Value& reply, double* out, std::size_t count,
-                      std::error_code& ec);
+bool readInverseReply(const Json::Value& reply, double* out, std::size_t count, std::error_code& ec);
 /// "utils.calc.all.ik": every "jnt" list of "data"."result" with its "conf" list. A bare code is
 /// the code (0: no solution, true), 257 without a "result" array, 261 for an element without
 /// the two arrays.
