@@ -1,6 +1,7 @@
 // `BaseRobot`'s register reads and writes. A register holds integers, floats or flags; one
 // element is read under "<name>.#<index>" and written with "bias": index, a whole register is
-// read under its bare name and written as an array.
+// read under its bare name and written as an array. Every read goes through the one register
+// query ("register.values") and its reply reader.
 
 #include <velmora/base_robot.h>
 
