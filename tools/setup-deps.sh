@@ -5,7 +5,7 @@ packages=(
   build-essential cmake pkg-config git
   libjsoncpp-dev libfmt-dev libspdlog-dev libasio-dev libeigen3-dev
   libgtest-dev libgmock-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   mono-mcs mono-runtime nunit-console libnunit-cil-dev
   netcat-openbsd
 )

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <json/reader.h>
 #include <json/writer.h>
 
 #include <algorithm>
@@ -10,11 +9,11 @@
 #include <cstring>
 #include <limits>
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
 
 #include "common/json_convert.h"
+#include "support/json_match.h"
 
 using namespace velmora;
 using namespace velmora::internal;
@@ -22,19 +21,11 @@ using Triple = std::array<double, 3>;
 
 namespace {
 
-Json::Value parse(const std::string& text) {
-  std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-  Json::Value value;
-  std::string errors;
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << text;
-  return value;
-}
-
 // Through the wire text, as the controller would see it.
 Json::Value viaText(const Json::Value& value) {
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "";
-  return parse(Json::writeString(builder, value));
+  return parseJson(Json::writeString(builder, value));
 }
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -73,62 +64,62 @@ TEST(JsonConvert, GoldenWriters) {
   pose.confData = {1, 2, 3};
   EXPECT_EQ(
       cartesianToJson(pose, false),
-      parse(
+      parseJson(
           R"({"trans":[1.0,2.0,3.0],"rot":[0.0,0.5,0.0],"elb":0.25,"conf":[1.0,2.0,3.0,0.0,0.0,0.0,0.0,0.0]})"));
   pose.confData = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
   pose.external = {7};
   pose.elbow = 0;
-  const Json::Value redundant = parse(
+  const Json::Value redundant = parseJson(
       R"({"trans":[1.0,2.0,3.0],"rot":[0.0,0.5,0.0],"redundant":[0.0],"conf":[1.0,2.0,3.0,4.0,5.0,6.0,7.0,8.0],"external":[7.0]})");
   Json::Value out(5);
   EXPECT_EQ(&cartesianToJson(out, pose, true), &out);
   EXPECT_EQ(out, redundant);
 
-  const Json::Value load = parse(R"({"mass":1.5,"cog":[0.0,0.0,0.1],"inertia":[0.01,0.02,0.03]})");
+  const Json::Value load = parseJson(R"({"mass":1.5,"cog":[0.0,0.0,0.1],"inertia":[0.01,0.02,0.03]})");
   EXPECT_EQ(loadToJson(Load(1.5, {0, 0, 0.1}, {0.01, 0.02, 0.03})), load);
   Json::Value loadOut("old");
   EXPECT_EQ(loadToJson(loadOut, Load(1.5, {0, 0, 0.1}, {0.01, 0.02, 0.03})), load);
 
-  Json::Value withName = parse(R"({"name":""})");
+  Json::Value withName = parseJson(R"({"name":""})");
   frameToJson(Frame({1, 2, 3}, {4, 5, 6}), withName);
-  EXPECT_EQ(withName, parse(R"({"name":"","trans":[1.0,2.0,3.0],"rot":[4.0,5.0,6.0]})"));
+  EXPECT_EQ(withName, parseJson(R"({"name":"","trans":[1.0,2.0,3.0],"rot":[4.0,5.0,6.0]})"));
   Json::Value notObject(3);
   frameToJson(Frame(), notObject);  // jsoncpp would throw on a member of an integer
-  EXPECT_EQ(notObject, parse(R"({"trans":[0.0,0.0,0.0],"rot":[0.0,0.0,0.0]})"));
+  EXPECT_EQ(notObject, parseJson(R"({"trans":[0.0,0.0,0.0],"rot":[0.0,0.0,0.0]})"));
 }
 
 TEST(JsonConvert, ArraysVectorsAndPartialPoses) {
   double out[3] = {9, 9, 9};
-  EXPECT_EQ(jsonToArray(parse("[1, 2.5, true, 4]"), out, 3), 0);
+  EXPECT_EQ(jsonToArray(parseJson("[1, 2.5, true, 4]"), out, 3), 0);
   EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{1, 2.5, 1}));
   for (const char* refused : {"[1, 2]", "{}", "null", "[1, \"x\", 3]"}) {
     double untouched[3] = {9, 9, 9};
-    EXPECT_EQ(jsonToArray(parse(refused), untouched, 3), 1) << refused;
+    EXPECT_EQ(jsonToArray(parseJson(refused), untouched, 3), 1) << refused;
     EXPECT_EQ(untouched[0], 9) << refused;
   }
   std::vector<double> v{5};
-  EXPECT_EQ(jsonToVector(parse("[1, {}]"), v), 1);
+  EXPECT_EQ(jsonToVector(parseJson("[1, {}]"), v), 1);
   EXPECT_EQ(v, std::vector<double>{5});
-  EXPECT_EQ(jsonToVector(parse("[]"), v), 0);
+  EXPECT_EQ(jsonToVector(parseJson("[]"), v), 0);
   EXPECT_TRUE(v.empty());
 
-  EXPECT_EQ(jsonToCartesian(parse(R"({"trans":[1,2,3]})")).trans, (Triple{1, 2, 3}));
-  const CartesianPosition rotOnly = jsonToCartesian(parse(R"({"rot":[1,2,3],"trans":[1]})"));
+  EXPECT_EQ(jsonToCartesian(parseJson(R"({"trans":[1,2,3]})")).trans, (Triple{1, 2, 3}));
+  const CartesianPosition rotOnly = jsonToCartesian(parseJson(R"({"rot":[1,2,3],"trans":[1]})"));
   EXPECT_EQ(rotOnly.rpy, Triple{});
   const CartesianPosition conf =
-      jsonToCartesian(parse(R"({"conf":[1.9,-1.9,7,true,null],"redundant":[1]})"));
+      jsonToCartesian(parseJson(R"({"conf":[1.9,-1.9,7,true,null],"redundant":[1]})"));
   EXPECT_EQ(conf.confData, (std::vector<int>{1, -1, 7, 1, 0}));
   EXPECT_EQ(conf.elbow, 0.0);
   // A configuration that cannot be read is dropped whole, never half-read.
   for (const char* bad : {R"({"conf":[1,3e9]})", R"({"conf":[1,"2"]})", R"({"conf":[-1e10]})"}) {
     JsonReadStatus status;
-    EXPECT_TRUE(jsonToCartesian(parse(bad), status).confData.empty()) << bad;
+    EXPECT_TRUE(jsonToCartesian(parseJson(bad), status).confData.empty()) << bad;
     EXPECT_EQ(status.field(), "conf") << bad;
   }
 }
 
 TEST(JsonConvert, ToolsetsAndRobotInformation) {
-  const Json::Value full = parse(
+  const Json::Value full = parseJson(
       R"({"end":{"trans":[1,2,3],"rot":[4,5,6]},"ref":{"trans":[7,8,9],"rot":[0,0,1]},"load":{"mass":2.5,"inertia":[1,2,3]}})");
   Toolset t;
   ASSERT_EQ(jsonToToolset(full, t), 0);
@@ -145,15 +136,15 @@ TEST(JsonConvert, ToolsetsAndRobotInformation) {
     EXPECT_EQ(unchanged.load.mass, 42);
   }
 
-  const Info a = jsonToInfo(parse(
+  const Info a = jsonToInfo(parseJson(
       R"({"id":"","version":"2.1","version_3.0":"3.1.0","mac":"m","type":"x6","joint_num":6.0})"));
   EXPECT_EQ(std::vector<std::string>({a.id, a.version, a.mac, a.type}),
             std::vector<std::string>({"default", "3.1.0", "m", "x6"}));
   EXPECT_EQ(a.joint_num, 6);
-  const Info b = jsonToInfo(parse(R"({"id":"c1","version":"2.1"})"));
+  const Info b = jsonToInfo(parseJson(R"({"id":"c1","version":"2.1"})"));
   EXPECT_EQ(b.id + b.version + b.mac, "c12.1");
   EXPECT_EQ(b.joint_num, 0);
-  EXPECT_EQ(jsonToInfo(parse(R"({"version_3.0":null,"version":"2.1"})")).version, "");
+  EXPECT_EQ(jsonToInfo(parseJson(R"({"version_3.0":null,"version":"2.1"})")).version, "");
 }
 
 TEST(JsonConvert, ErrorReplies) {
@@ -178,7 +169,7 @@ TEST(JsonConvert, ErrorReplies) {
   for (const Row& r : rows) {
     std::error_code ec = r.preset ? makeErrorCode(r.preset) : std::error_code();
     std::string text = "keep";
-    parseErrorReply(parse(r.reply), ec, text);
+    parseErrorReply(parseJson(r.reply), ec, text);
     EXPECT_EQ(ec.value(), r.code) << r.reply;
     EXPECT_TRUE(r.code == 0 || &ec.category() == &apiErrorCategory()) << r.reply;
     EXPECT_EQ(text, r.text) << r.reply;
@@ -259,13 +250,13 @@ Outcome run(const std::string& reader, const std::string& path, const Json::Valu
 
 TEST(JsonConvert, HostileKindsInEveryField) {
   const std::map<std::string, Json::Value> base = {
-      {"frame", parse(R"({"trans":[1,2,3],"rot":[4,5,6]})")},
-      {"pose", parse(R"({"trans":[1,2,3],"rot":[4,5,6],"elb":0.5,"conf":[1,0,1],"external":[9]})")},
+      {"frame", parseJson(R"({"trans":[1,2,3],"rot":[4,5,6]})")},
+      {"pose", parseJson(R"({"trans":[1,2,3],"rot":[4,5,6],"elb":0.5,"conf":[1,0,1],"external":[9]})")},
       {"toolset",
-       parse(R"({"end":{"trans":[1,2,3],"rot":[4,5,6]},"ref":{"trans":[1,2,3],"rot":[4,5,6]},)"
+       parseJson(R"({"end":{"trans":[1,2,3],"rot":[4,5,6]},"ref":{"trans":[1,2,3],"rot":[4,5,6]},)"
              R"("load":{"mass":1,"cog":[1,2,3],"inertia":[1,2,3]}})")},
-      {"info", parse(R"({"id":"a","mac":"m","version_3.0":"3","joint_num":6})")},
-      {"error", parse(R"({"error":-3,"data":"d"})")},
+      {"info", parseJson(R"({"id":"a","mac":"m","version_3.0":"3","joint_num":6})")},
+      {"error", parseJson(R"({"error":-3,"data":"d"})")},
   };
   struct Case {
     const char* reader;
@@ -306,8 +297,8 @@ TEST(JsonConvert, HostileKindsInEveryField) {
     const char* text;  // what a text site reads
   };
   const Kind kinds[] = {{"text", "x", 0, "x"},
-                        {"object", parse(R"({"a":1})"), 0, ""},
-                        {"array", parse("[1,2,3]"), 0, ""},
+                        {"object", parseJson(R"({"a":1})"), 0, ""},
+                        {"array", parseJson("[1,2,3]"), 0, ""},
                         {"null", {}, 0, ""},
                         {"flag", true, 1, "true"},
                         {"negative", -2, -2, "-2"},

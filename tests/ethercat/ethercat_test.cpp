@@ -46,11 +46,6 @@ class EthercatTest : public SimTest {
     return keys;
   }
 
-  Json::Value lastPayload(const std::string& key) {
-    const auto requests = command().log().withKey(key);
-    return requests.empty() ? Json::Value("nothing sent") : requests.back().payload;
-  }
-
   velmora_sim::EthercatBus bus;
   std::shared_ptr<velmora::internal::XService> robotLink;
   std::error_code ec;

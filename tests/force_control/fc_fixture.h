@@ -26,12 +26,6 @@ class ForceControlTest : public SimTest {
  protected:
   ForceControlTest() : link(installThenConnect()), fc(link) {}
 
-  /// The payload of the newest request, "nothing sent" when none came.
-  Json::Value lastPayload(const std::string& key) {
-    const auto requests = command().log().withKey(key);
-    return requests.empty() ? Json::Value("nothing sent") : requests.back().payload;
-  }
-
   velmora_sim::ForceControlModel controller{6};
   std::shared_ptr<velmora::internal::XService> link;
   ForceControlProbe<6> fc;

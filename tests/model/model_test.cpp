@@ -86,11 +86,6 @@ class ModelTest : public SimTest {
     velmora_sim::IdentityModel(6).install(command());
   }
 
-  Json::Value lastPayload(const std::string& key) {
-    const auto requests = command().log().withKey(key);
-    return requests.empty() ? Json::Value("nothing sent") : requests.back().payload;
-  }
-
   std::shared_ptr<velmora::internal::XService> link;
   Model_T<6> model;
   std::error_code ec;

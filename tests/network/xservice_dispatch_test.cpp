@@ -8,6 +8,7 @@
 
 #include "network/framer.h"
 #include "network/link_fixture.h"
+#include "support/json_match.h"
 #include "support/process_stats.h"
 
 using velmora::internal::DelimiterFramer;
@@ -31,12 +32,6 @@ class XServiceDispatchTest : public LinkTest {
     Json::Value result;
     link.sendCommand("sync", Json::Value(), result, ec, 2s);
     ASSERT_FALSE(ec);
-  }
-
-  Json::Value parse(const std::string& text) {
-    Json::Value value;
-    EXPECT_TRUE(velmora_sim::parseJson(text, value)) << text;
-    return value;
   }
 
   Recorder motion;
@@ -74,12 +69,12 @@ TEST_F(XServiceDispatchTest, NotificationsAndMotionMessagesReachTheirCallbacks) 
   for (const auto& c : cases) {
     const std::size_t motionBefore = motion.size();
     const std::size_t notificationBefore = notification.size();
-    ASSERT_EQ(command().broadcast(parse(c.message)), 1);
+    ASSERT_EQ(command().broadcast(parseJson(c.message)), 1);
     sync();
     EXPECT_EQ(motion.size() - motionBefore, c.motion) << c.message;
     EXPECT_EQ(notification.size() - notificationBefore, c.notification) << c.message;
     if (c.motion != 0) {
-      EXPECT_EQ(motion.messages().back(), parse(c.message)) << "the whole message";
+      EXPECT_EQ(motion.messages().back(), parseJson(c.message)) << "the whole message";
     }
   }
 }
@@ -166,8 +161,8 @@ TEST_F(XServiceDispatchTest, AThrowingCallbackIsCaughtAndDeliveriesGoOn) {
   link.setNotificationCallback([](const Json::Value&) { throw 7; });
   std::atomic<int> replies{0};
   for (int round = 0; round < 3; ++round) {
-    command().broadcast(parse(R"({"id":9,"n":{"move.last_error_with_setting":{},"x":{}}})"));
-    command().broadcast(parse(R"({"c":{"k":0},"id":"t"})"));
+    command().broadcast(parseJson(R"({"id":9,"n":{"move.last_error_with_setting":{},"x":{}}})"));
+    command().broadcast(parseJson(R"({"c":{"k":0},"id":"t"})"));
     std::error_code ec;
     link.sendCommandAsync("k", Json::Value(), [&](const Json::Value&) {
       ++replies;
@@ -178,7 +173,7 @@ TEST_F(XServiceDispatchTest, AThrowingCallbackIsCaughtAndDeliveriesGoOn) {
   }
   EXPECT_EQ(replies, 3);
   link.setNotificationCallback([this](const Json::Value& m) { notification(m); });
-  command().broadcast(parse(R"({"id":9,"n":{"x":{}}})"));
+  command().broadcast(parseJson(R"({"id":9,"n":{"x":{}}})"));
   EXPECT_TRUE(notification.waitFor(1));
   EXPECT_EQ(command().acceptCount(), 1);
 }
@@ -188,7 +183,7 @@ TEST_F(XServiceDispatchTest, ASetterWaitsForTheRunningCallbackButNeverForItself)
   Gate gate;
   auto token = std::make_shared<int>(0);
   link.setNotificationCallback([&gate, token](const Json::Value&) { gate.pass(); });
-  command().broadcast(parse(R"({"id":1,"n":{"x":1}})"));
+  command().broadcast(parseJson(R"({"id":1,"n":{"x":1}})"));
   ASSERT_TRUE(waitUntil([&] { return gate.entered.load(); }, 2s));
   std::atomic<bool> replaced{false};
   std::thread setter([&] {
@@ -200,7 +195,7 @@ TEST_F(XServiceDispatchTest, ASetterWaitsForTheRunningCallbackButNeverForItself)
   gate.released = true;
   setter.join();
   EXPECT_EQ(token.use_count(), 1) << "the old callable is gone when the setter returns";
-  command().broadcast(parse(R"({"id":2,"n":{"x":1}})"));
+  command().broadcast(parseJson(R"({"id":2,"n":{"x":1}})"));
   EXPECT_TRUE(notification.waitFor(1));
 
   // From inside its own callback: replaces at once; the running call finishes intact.
@@ -212,8 +207,8 @@ TEST_F(XServiceDispatchTest, ASetterWaitsForTheRunningCallbackButNeverForItself)
     link.clearReplyCallbacks(nullptr);
     oldCalls += static_cast<int>(captured.size());  // still alive after its own replacement
   });
-  command().broadcast(parse(R"({"c":{},"id":"a"})"));
-  command().broadcast(parse(R"({"c":{},"id":"b"})"));
+  command().broadcast(parseJson(R"({"c":{},"id":"a"})"));
+  command().broadcast(parseJson(R"({"c":{},"id":"b"})"));
   EXPECT_TRUE(motion.waitFor(1));
   EXPECT_EQ(oldCalls, 64);
   EXPECT_EQ(motion.messages()[0]["id"].asString(), "b");

@@ -7,6 +7,7 @@
 
 #include "network/link_fixture.h"
 #include "support/link_settings_guard.h"
+#include "support/json_match.h"
 #include "support/process_stats.h"
 
 using velmora::internal::makeErrorCode;
@@ -19,12 +20,6 @@ using namespace std::chrono_literals;
 namespace {
 
 using XServiceFormsTest = LinkTest;
-
-Json::Value parse(const std::string& text) {
-  Json::Value value;
-  EXPECT_TRUE(velmora_sim::parseJson(text, value)) << text;
-  return value;
-}
 
 std::string withId(std::string text, std::uint64_t id) {
   const auto at = text.find("ID");
@@ -48,7 +43,7 @@ TEST_F(XServiceFormsTest, EachFormGoesOutAsCompactTextWithItsOwnIdAndReadsItsRep
   EXPECT_FALSE(ec);
   EXPECT_EQ(result, Json::Value(5));
 
-  Json::Value in = parse(R"({"a":[1.5,"é\r"],"b":true})");
+  Json::Value in = parseJson(R"({"a":[1.5,"é\r"],"b":true})");
   link.getValue("a", in, ec);
   EXPECT_FALSE(ec);
   EXPECT_EQ(in, Json::Value("x"));
@@ -56,7 +51,7 @@ TEST_F(XServiceFormsTest, EachFormGoesOutAsCompactTextWithItsOwnIdAndReadsItsRep
   Json::Value out;
   link.getValues({"b", "a"}, {Json::Value(2), Json::Value(1)}, out, ec);
   EXPECT_FALSE(ec);
-  EXPECT_EQ(out, parse(R"({"a":null,"b":null})"));
+  EXPECT_EQ(out, parseJson(R"({"a":null,"b":null})"));
 
   link.setValue("k", 1, ec);
   EXPECT_EQ(ec, makeErrorCode(-4)) << "the controller's code comes back as it is";
@@ -65,10 +60,10 @@ TEST_F(XServiceFormsTest, EachFormGoesOutAsCompactTextWithItsOwnIdAndReadsItsRep
 
   link.watch("t", true, ec);
   EXPECT_FALSE(ec);
-  link.sendCommandWithId(parse(R"({"move.append":{"x":1}})"), Json::Value("cmd-7"), ec);
+  link.sendCommandWithId(parseJson(R"({"move.append":{"x":1}})"), Json::Value("cmd-7"), ec);
   EXPECT_FALSE(ec);
 
-  Json::Value request = parse(R"({"c":{"k":null},"id":"mine"})");
+  Json::Value request = parseJson(R"({"c":{"k":null},"id":"mine"})");
   Json::Value reply;
   link.request(request, reply, ec, 2s);
   EXPECT_FALSE(ec);
@@ -122,16 +117,16 @@ TEST_F(XServiceFormsTest, RepliesWithoutTheMemberOrOfTheWrongKindGive257) {
     Json::Value reply;  // the whole message; its "id" is filled in
   };
   const std::vector<Case> cases = {
-      {"command: form member missing", Form::command, parse(R"({"x":{"k":1}})")},
-      {"command: form member is a number", Form::command, parse(R"({"c":5})")},
-      {"command: key missing", Form::command, parse(R"({"c":{"other":1}})")},
-      {"get: form member is an array", Form::get, parse(R"({"g":[1]})")},
-      {"get: key missing", Form::get, parse(R"({"g":{}})")},
-      {"set: key missing", Form::set, parse(R"({"s":{}})")},
-      {"set: code is text", Form::set, parse(R"({"s":{"k":"x"}})")},
-      {"set: code is not integral", Form::set, parse(R"({"s":{"k":1.5}})")},
-      {"set: code beyond int", Form::set, parse(R"({"s":{"k":4294967296}})")},
-      {"set: form member is text", Form::set, parse(R"({"s":"wrong kind"})")},
+      {"command: form member missing", Form::command, parseJson(R"({"x":{"k":1}})")},
+      {"command: form member is a number", Form::command, parseJson(R"({"c":5})")},
+      {"command: key missing", Form::command, parseJson(R"({"c":{"other":1}})")},
+      {"get: form member is an array", Form::get, parseJson(R"({"g":[1]})")},
+      {"get: key missing", Form::get, parseJson(R"({"g":{}})")},
+      {"set: key missing", Form::set, parseJson(R"({"s":{}})")},
+      {"set: code is text", Form::set, parseJson(R"({"s":{"k":"x"}})")},
+      {"set: code is not integral", Form::set, parseJson(R"({"s":{"k":1.5}})")},
+      {"set: code beyond int", Form::set, parseJson(R"({"s":{"k":4294967296}})")},
+      {"set: form member is text", Form::set, parseJson(R"({"s":"wrong kind"})")},
   };
   for (const auto& c : cases) {
     command().script(c.form, "k", Behaviour::message(c.reply).times(c.form == Form::set ? 2 : 1));

@@ -25,13 +25,6 @@ using Vout = FlangeboxOpt::Vout;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-velmora_sim::ControllerInfo arm(int joints, const char* workType) {
-  velmora_sim::ControllerInfo info;
-  info.jointCount = joints;
-  info.workType = workType;
-  return info;
-}
-
 TEST_F(RobotOpsTest, EachExtraSendsItsKeyAndPayload) {
   const std::array<double, 7> sens{1, 2, 3, 4, 5, 6, 7};
   const RequestCase cases[] = {

@@ -18,13 +18,6 @@ using velmora_sim::Form;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-velmora_sim::ControllerInfo arm(int joints, const char* workType) {
-  velmora_sim::ControllerInfo info;
-  info.jointCount = joints;
-  info.workType = workType;
-  return info;
-}
-
 Toolset sampleToolset() {
   Toolset t;
   t.load = Load(1.5, {0.01, 0.02, 0.03}, {0.1, 0.2, 0.3});

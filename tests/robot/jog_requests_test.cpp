@@ -19,13 +19,6 @@ using S = JogOpt::Space;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-velmora_sim::ControllerInfo arm(int joints, const char* workType) {
-  velmora_sim::ControllerInfo info;
-  info.jointCount = joints;
-  info.workType = workType;
-  return info;
-}
-
 TEST_F(MotionRobotTest, JogsSendTheirMembersAndRefuseRatesAndStepsOutOfRange) {
   struct Case {
     const char* name;

@@ -24,6 +24,14 @@ inline ResultCall codeOnly(std::function<void(velmora::OstraMaxRobot&, std::erro
   };
 }
 
+/// A simulated controller with `joints` axes of the given work type.
+inline velmora_sim::ControllerInfo arm(int joints, const char* workType) {
+  velmora_sim::ControllerInfo info;
+  info.jointCount = joints;
+  info.workType = workType;
+  return info;
+}
+
 /// A scripted reply of `key` and what the operation makes of it.
 struct ReplyCase {
   const char* key;

@@ -3,6 +3,8 @@
 #include <json/reader.h>
 #include <json/writer.h>
 
+#include <memory>
+
 bool jsonEquivalent(const Json::Value& a, const Json::Value& b) {
   if (a.isNumeric() && b.isNumeric() && !a.isBool() && !b.isBool()) {
     if (a.isIntegral() && b.isIntegral()) {
@@ -32,8 +34,13 @@ bool jsonEquivalent(const Json::Value& a, const Json::Value& b) {
 }
 
 Json::Value parseJson(const std::string& text) {
+  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
   Json::Value value;
-  if (!Json::Reader().parse(text, value)) return Json::Value();
+  std::string errors;
+  if (!reader->parse(text.data(), text.data() + text.size(), &value, &errors)) {
+    ADD_FAILURE() << "not JSON: " << text << " (" << errors << ")";
+    return Json::Value();
+  }
   return value;
 }
 

@@ -9,7 +9,8 @@
 #include <string>
 
 bool jsonEquivalent(const Json::Value& a, const Json::Value& b);
-/// The text parsed; null when it is not JSON.
+/// The text parsed. Text that is not JSON fails the test (a typo in a table would otherwise
+/// pass as a null) and gives null.
 Json::Value parseJson(const std::string& text);
 std::string compactJson(const Json::Value& value);
 

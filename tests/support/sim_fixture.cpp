@@ -12,6 +12,11 @@ SimTest::SimTest() {
 
 SimTest::~SimTest() = default;
 
+Json::Value SimTest::lastPayload(const std::string& key) {
+  const auto requests = command().log().withKey(key);
+  return requests.empty() ? Json::Value("nothing sent") : requests.back().payload;
+}
+
 void SimTest::TearDown() {
   EXPECT_THAT(sim_->command().unusedSteps(), ::testing::IsEmpty()) << "scripted steps never used";
 }
