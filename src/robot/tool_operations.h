@@ -27,7 +27,7 @@ WorkToolName parseWorkToolName(const std::string& name, const std::string& kind)
 /// name order (none for a reply without the kind's member), or false with `ec` set and `list`
 /// untouched. A bare code is the controller's refusal; an entry or member of a kind that
 /// cannot be read gives -260.
-bool readWorkToolList(const Json::Value& reply, const std::string& kind,
-                      std::vector<WorkToolInfo>& list, std::error_code& ec);
+bool readWorkToolList(const Json::Value& reply, const std::string& kind, std::vector<WorkToolInfo>& list,
+                      std::error_code& ec);
 
 }  // namespace velmora::internal
