@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "robot_impl/robot_requests.h"
+#include "robot/register_operations.h"
+#include "robot/tool_operations.h"
 
 using namespace velmora;
 using namespace velmora::internal;

@@ -4,6 +4,9 @@
 
 #include <fmt/format.h>
 
+#include <mutex>
+#include <optional>
+
 #include "common/formatters.h"
 #include "common/globals.h"
 #include "motion_control/motion_control.h"
@@ -41,13 +44,13 @@ std::string commandLine(const MoveSPCommand& c) {
 }
 
 template <typename T>
-void logCommand(const MotionRuntime& rt, const T& command) {
-  rt.log(spdlog::level::info, commandLine(command));
+void logCommand(const MotionRuntime& runtime, const T& command) {
+  runtime.log(spdlog::level::info, commandLine(command));
 }
 
-void logCommand(const MotionRuntime& rt, const MoveCFCommand& command) {
-  rt.log(spdlog::level::info, commandLine(static_cast<const MoveCCommand&>(command)));
-  rt.log(spdlog::level::info,
+void logCommand(const MotionRuntime& runtime, const MoveCFCommand& command) {
+  runtime.log(spdlog::level::info, commandLine(static_cast<const MoveCCommand&>(command)));
+  runtime.log(spdlog::level::info,
          fmt::format("uid: {} | full circle: {}, {}", logUid, command.angle, rotTypeName(command.rotType)));
 }
 
@@ -58,7 +61,7 @@ void logCommand(const MotionRuntime&, const MoveWaitCommand&) {}
 template <typename T>
 Json::Value MotionControl<1>::_encode(const std::vector<T>& cmds) {
   Json::Value body = requestBody(cmds);
-  for (const T& command : cmds) logCommand(*rt_, command);
+  for (const T& command : cmds) logCommand(*runtime_, command);
   return body;
 }
 
@@ -67,7 +70,22 @@ void MotionControl<1>::_assignCmdID(std::string& id) {
   id += std::to_string(cmdIdCounter.fetch_add(1));
 }
 
-void MotionControl<1>::_enqueueCommand(QueuedCommand command) { rt_->enqueue(std::move(command)); }
+// Sent at once on the calling thread when nothing is queued, no reset is out and the limit
+// allows; queued otherwise, so nothing overtakes what waits.
+void MotionControl<1>::_enqueueCommand(QueuedCommand command) {
+  MotionRuntime& runtime = *runtime_;
+  std::optional<MotionRuntime::SendFailure> failure;
+  {
+    std::lock_guard<std::mutex> lock(runtime.commandMutex_);
+    if (runtime.commandQueue_.empty() && runtime.placeFreeLocked()) {
+      failure = runtime.sendLocked(command);
+    } else {
+      runtime.commandQueue_.push_back(std::move(command));
+      runtime.commandCv_.notify_all();
+    }
+  }
+  if (failure) runtime.reportSendFailure(*failure);
+}
 
 template <typename T>
 void MotionControl<1>::appendCommand(const std::vector<T>& cmds, std::string& cmdID, std::error_code& ec) {
@@ -80,7 +98,7 @@ void MotionControl<1>::appendCommand(const std::vector<T>& cmds, std::string& cm
   _assignCmdID(queued.cmdID);
   queued.count = static_cast<int>(cmds.size());
   queued.countsInFlight = Traits::countsInFlight;
-  rt_->log(spdlog::level::info, fmt::format("uid: {} | Append cmd {}", logUid, queued.cmdID));
+  runtime_->log(spdlog::level::info, fmt::format("uid: {} | Append cmd {}", logUid, queued.cmdID));
   std::string id = queued.cmdID;
   _enqueueCommand(std::move(queued));
   cmdID = std::move(id);
@@ -102,7 +120,7 @@ void MotionControl<1>::appendReplay(const Json::Value& params) {
   queued.request[kReplayKey] = params;
   queued.count = 1;
   queued.countsInFlight = true;
-  rt_->log(spdlog::level::info, fmt::format("uid: {} | Push cmd replay, id {}", logUid, queued.cmdID));
+  runtime_->log(spdlog::level::info, fmt::format("uid: {} | Push cmd replay, id {}", logUid, queued.cmdID));
   _enqueueCommand(std::move(queued));
 }
 

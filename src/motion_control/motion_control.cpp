@@ -44,7 +44,7 @@ BaseMotionControl::BaseMotionControl(std::shared_ptr<XService> link) : link_(std
 BaseMotionControl::~BaseMotionControl() = default;
 
 MotionControl<1>::MotionControl(std::shared_ptr<XService> link)
-    : BaseMotionControl(std::move(link)), rt_(std::make_shared<MotionRuntime>(link_)) {
+    : BaseMotionControl(std::move(link)), runtime_(std::make_shared<MotionRuntime>(link_)) {
   _startThreads();
 }
 
@@ -57,37 +57,37 @@ MotionControl<1>::~MotionControl() {
 
 void MotionControl<1>::_startThreads() {
   std::lock_guard<std::mutex> lock(lifecycleMutex_);
-  if (rt_->liveRun() != 0) return;
+  if (runtime_->liveRun() != 0) return;
   // Left over only when an earlier run ended without a stop joining it.
   joinOrDetach(sendThread_);
   joinOrDetach(notificationThread_);
 
   std::error_code ec;
-  rt_->reset(false, ec, true);
+  runtime_->reset(false, ec, true);
   if (ec) {
     // No worker would have anything to do, and a callback installed now would only fill a
     // queue that nobody empties.
-    rt_->log(spdlog::level::warn, fmt::format("uid: {} | motion threads not started: reset ({})", logUid, ec.value()));
+    runtime_->log(spdlog::level::warn, fmt::format("uid: {} | motion threads not started: reset ({})", logUid, ec.value()));
     return;
   }
 
   const std::uint64_t run = ++runCounter_;
-  rt_->beginRun(run);
+  runtime_->beginRun(run);
   try {
-    sendThread_ = std::thread([rt = rt_, run] { rt->sendLoop(run); });
-    notificationThread_ = std::thread([rt = rt_, run] { rt->notificationLoop(run); });
+    sendThread_ = std::thread([runtime = runtime_, run] { runtime->sendLoop(run); });
+    notificationThread_ = std::thread([runtime = runtime_, run] { runtime->notificationLoop(run); });
   } catch (...) {
-    rt_->state.store(kThreadsStopped);
-    rt_->endRun();
+    runtime_->state.store(kThreadsStopped);
+    runtime_->endRun();
     joinOrDetach(sendThread_);
     throw;
   }
-  std::weak_ptr<MotionRuntime> weak = rt_;
+  std::weak_ptr<MotionRuntime> weak = runtime_;
   link_->setMotionCallback([weak](const Json::Value& message) {
-    if (const auto rt = weak.lock()) rt->onMotionNotification(message);
+    if (const auto runtime = weak.lock()) runtime->onMotionNotification(message);
   });
   _watchLastError(true);
-  rt_->markLive(run);
+  runtime_->markLive(run);
 }
 
 void MotionControl<1>::_stopThreads() {
@@ -98,8 +98,8 @@ void MotionControl<1>::_stopThreads() {
     std::lock_guard<std::mutex> lock(lifecycleMutex_);
     _watchLastError(false);
     link_->setMotionCallback([](const Json::Value&) {});
-    rt_->state.store(kThreadsStopped);
-    rt_->endRun();
+    runtime_->state.store(kThreadsStopped);
+    runtime_->endRun();
     sender = std::move(sendThread_);
     processor = std::move(notificationThread_);
   }
@@ -111,28 +111,28 @@ void MotionControl<1>::_stopThreads() {
 void MotionControl<1>::_watchLastError(bool on) {
   std::error_code ec;
   link_->watch(kLastErrorTopic, on, ec);
-  if (!ec) rt_->lastErrorWatched.store(on);
+  if (!ec) runtime_->lastErrorWatched.store(on);
 }
 
-bool MotionControl<1>::threadsRunning() const noexcept { return rt_->liveRun() != 0; }
+bool MotionControl<1>::threadsRunning() const noexcept { return runtime_->liveRun() != 0; }
 
 // ---- settings and state -----------------------------------------------------------------------
 
 void MotionControl<1>::setExecutionInfoCallback(EventCallback callback) {
-  rt_->setExecutionInfoCallback(std::move(callback));
+  runtime_->setExecutionInfoCallback(std::move(callback));
 }
 
-EventInfo MotionControl<1>::executionInfo() const { return rt_->executionInfoCopy(); }
+EventInfo MotionControl<1>::executionInfo() const { return runtime_->executionInfoCopy(); }
 
-void MotionControl<1>::setMaxCacheSize(std::uint32_t size) { rt_->setMaxCacheSize(size); }
+void MotionControl<1>::setMaxCacheSize(std::uint32_t size) { runtime_->setMaxCacheSize(size); }
 
-std::uint32_t MotionControl<1>::maxCacheSize() const noexcept { return rt_->maxCacheSize.load(); }
+std::uint32_t MotionControl<1>::maxCacheSize() const noexcept { return runtime_->maxCacheSize.load(); }
 
-int MotionControl<1>::state() const noexcept { return rt_->state.load(); }
+int MotionControl<1>::state() const noexcept { return runtime_->state.load(); }
 
-bool MotionControl<1>::jogging() const noexcept { return rt_->jogging.load(); }
+bool MotionControl<1>::jogging() const noexcept { return runtime_->jogging.load(); }
 
-bool MotionControl<1>::lastErrorWatched() const noexcept { return rt_->lastErrorWatched.load(); }
+bool MotionControl<1>::lastErrorWatched() const noexcept { return runtime_->lastErrorWatched.load(); }
 
 // ---- requests -----------------------------------------------------------------------------------
 
@@ -141,12 +141,12 @@ void MotionControl<1>::_sendRequest(const char* key, const Json::Value& value, J
   link_->sendCommand(key, value, result, ec, linkSettings().defaultRequestWait.load());
 }
 
-void MotionControl<1>::moveReset(bool remainTraj, std::error_code& ec) { rt_->reset(remainTraj, ec, false); }
+void MotionControl<1>::moveReset(bool remainTraj, std::error_code& ec) { runtime_->reset(remainTraj, ec, false); }
 
 void MotionControl<1>::resume(std::error_code& ec) {
   Json::Value result;
   _sendRequest("move.continue", Json::Value(), result, ec);
-  rt_->setStateUnlessStopped(kMotionRunning);
+  runtime_->setStateUnlessStopped(kMotionRunning);
 }
 
 void MotionControl<1>::moveStart(std::error_code& ec) {
@@ -156,7 +156,7 @@ void MotionControl<1>::moveStart(std::error_code& ec) {
   if (ec) return;
   const int code = resultCode(result);
   if (code == 0) {
-    rt_->setStateUnlessStopped(kMotionRunning);
+    runtime_->setStateUnlessStopped(kMotionRunning);
   } else {
     ec = makeErrorCode(code == -1 ? 768 : code);
   }
@@ -188,7 +188,7 @@ void MotionControl<1>::_startJog(const char* key, Json::Value value, double rate
   _sendRequest(key, value, result, ec);
   if (ec) return;
   ec = makeErrorCode(resultCode(result));
-  if (!ec) rt_->jogging.store(true);
+  if (!ec) runtime_->jogging.store(true);
 }
 
 void MotionControl<1>::startJog(JogOpt::Space space, double rate, double step, unsigned index, bool direction,
@@ -208,13 +208,13 @@ void MotionControl<1>::stop(int /*level*/, std::error_code& ec) {
   const char* key = "move.pause";
   Json::Value value;
   // Jogging ends here whatever the controller answers.
-  if (rt_->jogging.exchange(false)) {
+  if (runtime_->jogging.exchange(false)) {
     key = "move.stop";
     value["task_space"] = 1;
-    rt_->log(spdlog::level::info, fmt::format("uid: {} | stop jogging", logUid));
+    runtime_->log(spdlog::level::info, fmt::format("uid: {} | stop jogging", logUid));
   } else {
     int running = kMotionRunning;
-    rt_->state.compare_exchange_strong(running, kMotionPaused);
+    runtime_->state.compare_exchange_strong(running, kMotionPaused);
   }
   Json::Value result;
   _sendRequest(key, value, result, ec);

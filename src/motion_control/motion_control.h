@@ -139,7 +139,7 @@ class MotionControl<1> : public BaseMotionControl {
   template <typename T>
   Json::Value _encode(const std::vector<T>& cmds);
 
-  std::shared_ptr<MotionRuntime> rt_;
+  std::shared_ptr<MotionRuntime> runtime_;
   std::mutex lifecycleMutex_;  // start and stop; never held while joining
   std::thread sendThread_;
   std::thread notificationThread_;

@@ -79,20 +79,6 @@ void MotionRuntime::reportSendFailure(const SendFailure& failure) {
   updateExecutionInfo(update, true);
 }
 
-void MotionRuntime::enqueue(QueuedCommand command) {
-  std::optional<SendFailure> failure;
-  {
-    std::lock_guard<std::mutex> lock(commandMutex_);
-    if (commandQueue_.empty() && placeFreeLocked()) {
-      failure = sendLocked(command);
-    } else {
-      commandQueue_.push_back(std::move(command));
-      commandCv_.notify_all();
-    }
-  }
-  if (failure) reportSendFailure(*failure);
-}
-
 void MotionRuntime::setMaxCacheSize(std::uint32_t size) {
   std::lock_guard<std::mutex> lock(commandMutex_);
   maxCacheSize.store(size);

@@ -53,16 +53,16 @@ struct ExecutionUpdate {
   std::string customInfo;
 };
 
+template <int Mode>
+class MotionControl;
+
 class MotionRuntime {
  public:
   explicit MotionRuntime(std::shared_ptr<XService> link);
   MotionRuntime(const MotionRuntime&) = delete;
   MotionRuntime& operator=(const MotionRuntime&) = delete;
 
-  // Queue and sending.
-  /// Sends at once on the calling thread when nothing is queued, no reset is out and the limit
-  /// allows; queues otherwise.
-  void enqueue(QueuedCommand command);
+  // Queue and sending (commands enter through `MotionControl<1>::_enqueueCommand`).
   void setMaxCacheSize(std::uint32_t size);
 
   // Workers. A run is one life of the two workers; the id of the live run is 0 when none is.
@@ -110,6 +110,9 @@ class MotionRuntime {
   std::size_t queuedNotifications() const;
 
  private:
+  // Its enqueue takes the queue's lock and sends under it, as the sender does.
+  friend class MotionControl<1>;
+
   struct SendFailure {
     std::string cmdID;
     std::error_code ec;

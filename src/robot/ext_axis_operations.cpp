@@ -2,20 +2,42 @@
 // field are checked against the controller's vocabulary before anything is sent; the field's
 // JSON kind must be the one the caller's type needs.
 
+#include "robot/ext_axis_operations.h"
+
 #include <velmora/base_robot.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/json_read.h"
 #include "robot/operation_frame.h"
-#include "robot_impl/robot_requests.h"
 
 namespace velmora {
 
 using internal::makeErrorCode;
 
 namespace {
+
+constexpr std::array<std::string_view, 6> kExtAxisNames = {"axis1", "axis2", "axis3",
+                                                           "axis4", "axis5", "axis6"};
+constexpr std::array<std::string_view, 18> kExtAxisParams = {
+    "ext_data_number",       "ext_axis_number",       "is_servo_gun",
+    "max_acc",               "max_jerk",              "max_motor_speed",
+    "max_speed",             "soft_limit_lower",      "soft_limit_upper",
+    "zero_value",            "motor_overload_coefficient", "motor_torque_limiting",
+    "reduction_ratio",       "rated_torque_of_motor", "resolution_ratio",
+    "joint_orient",          "coordinate_calibrated", "driver_name"};
+constexpr std::array<std::string_view, 6> kMechUnitNames = {"u1", "u2", "u3", "u4", "u5", "u6"};
+constexpr std::array<std::string_view, 7> kMechUnitParams = {
+    "activation", "axes_info", "enable", "fixed_name", "mech_link_type", "order", "unit_name"};
+
+template <std::size_t N>
+bool listed(const std::array<std::string_view, N>& names, const std::string& name) noexcept {
+  return std::find(names.begin(), names.end(), std::string_view(name)) != names.end();
+}
 
 // Reads `field` into `value` when its kind fits the type; false and `value` untouched
 // otherwise.
@@ -69,6 +91,22 @@ void takeField(const Json::Value& reply, const std::string& name, const std::str
 }
 
 }  // namespace
+
+void internal::checkExtAxisParam(const std::string& axis, const std::string& param, std::error_code& ec) noexcept {
+  ec = makeErrorCode(listed(kExtAxisNames, axis) && listed(kExtAxisParams, param) ? 0 : kArgumentInvalidCode);
+}
+
+void internal::checkMechUnitParam(const std::string& unit, const std::string& param, std::error_code& ec) noexcept {
+  ec = makeErrorCode(listed(kMechUnitNames, unit) && listed(kMechUnitParams, param) ? 0 : kArgumentInvalidCode);
+}
+
+void BaseRobot::Impl::queryExtAxisInfo(Json::Value& reply, std::error_code& ec) {
+  internal::command(*service, "ext_axis.get_axis_info", Json::Value(), reply, ec);
+}
+
+void BaseRobot::Impl::queryMechUnit(Json::Value& reply, std::error_code& ec) {
+  internal::command(*service, "ext_axis.get_mechanical_unit_info", Json::Value(), reply, ec);
+}
 
 template <typename T>
 void BaseRobot::getExtAxisInfo(const std::string& name, const std::string& info, T& value,

@@ -1,4 +1,5 @@
-// What the tool-end bus operations share, and the board's raw RS485 exchange.
+// What the tool-end bus operations share, the board type's read, and the board's raw RS485
+// exchange.
 
 #include "robot/flangebox_bus.h"
 
@@ -56,6 +57,27 @@ const Json::Value* busResult(const Json::Value& reply, const char* name, std::si
 }
 
 }  // namespace internal
+
+int BaseRobot::Impl::GetFlangeBoxType() noexcept {
+  int type = 0;
+  bool known = false;
+  std::error_code ec;
+  internal::runOperation(ec, [&] {
+    Json::Value reply;
+    internal::get(*service, "flangebox_support_rs485_param", Json::Value(), reply, ec);
+    // Only an integer is a board type; anything else is a failed read, asked again next time.
+    if (!ec && internal::isIntegerReply(reply)) {
+      type = reply.asInt();
+      known = true;
+    }
+    internal::globalLogger()->debug("uid: {}| GetFlangeBoxType: {}", logUid, type);
+  });
+  if (!known) return 0;
+  // Another board operation may see the flag at once: the type must be there before it.
+  flangeBoxType = type;
+  flangeBoxTypeKnown = true;
+  return type;
+}
 
 void BaseCobot::FBRS485SendData(int send_byte, int rev_byte, const std::vector<std::uint8_t>& send_data,
                                 std::vector<std::uint8_t>& recv_data, std::error_code& ec) noexcept {

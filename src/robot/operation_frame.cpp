@@ -43,6 +43,16 @@ void commandForCode(XService& link, const std::string& key, const Json::Value& v
   takeReplyCode(reply, ec);
 }
 
+void set(XService& link, const std::string& key, const Json::Value& value, int& answer,
+         std::error_code& ec) {
+  answer = link.setValueRaw(key, value, ec);
+}
+
+void getMany(XService& link, const std::vector<std::string>& keys,
+             const std::vector<Json::Value>& params, Json::Value& reply, std::error_code& ec) {
+  link.getValues(keys, params, reply, ec);
+}
+
 int replyCode(const Json::Value& reply) noexcept {
   if (reply.isNull()) return 0;
   if (isIntegerReply(reply)) return reply.asInt();

@@ -26,6 +26,7 @@
 #include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "common/enum_names.h"
 #include "common/formatters.h"
@@ -189,6 +190,14 @@ void set(XService& link, const std::string& key, const Json::Value& value,
 /// (`takeReplyCode`).
 void commandForCode(XService& link, const std::string& key, const Json::Value& value,
                     std::error_code& ec, std::chrono::nanoseconds timeout = requestWait());
+/// "s" {key: value} where the answer is the caller's to judge: `answer` = the controller's
+/// integer, `ec` only the link's code (257 also for an answer that is not an integer).
+void set(XService& link, const std::string& key, const Json::Value& value, int& answer,
+         std::error_code& ec);
+/// "g" {keys[i]: params[i], ...} in one request: `reply` = the reply's whole "g" object, each
+/// key's value under its key. 259 and nothing sent when the lists differ in length.
+void getMany(XService& link, const std::vector<std::string>& keys,
+             const std::vector<Json::Value>& params, Json::Value& reply, std::error_code& ec);
 
 // ---- Reply readers (never throw) ----
 

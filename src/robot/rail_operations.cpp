@@ -1,14 +1,18 @@
 // `BaseRobot`'s typed access to the rail's parameters. A name maps to the controller's key and
-// a factor (robot_requests.h); each name holds one kind of value (a number, the text "name",
+// a factor (the table below); each name holds one kind of value (a number, the text "name",
 // the flag "enable", the frame "baseFrame", the pairs "softLimit" and "range"), and a type that
 // does not fit the name is refused before anything is sent, so no number is ever written into
 // the rail's name or base frame.
 
+#include "robot/rail_operations.h"
+
 #include <velmora/base_robot.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -17,7 +21,6 @@
 #include "common/value_checks.h"
 #include "robot/frame_reads.h"
 #include "robot/operation_frame.h"
-#include "robot_impl/robot_requests.h"
 
 namespace velmora {
 
@@ -27,6 +30,27 @@ namespace {
 
 constexpr int kParameterExceedCode = internal::kParameterExceedCode;
 constexpr int kArgumentInvalidCode = internal::kArgumentInvalidCode;
+
+struct RailRow {
+  std::string_view name;
+  std::string_view key;  // as the controller spells it ("recolution_ratio" included)
+  double factor;
+};
+constexpr std::array<RailRow, 13> kRailTable = {{
+    {"encoderResolution", "recolution_ratio", 1.0},
+    {"reductionRatio", "reduction_ratio", 1.0},
+    {"maxSpeed", "max_speed", 1000.0},
+    {"maxAcc", "max_acc", 1000.0},
+    {"maxJerk", "max_jerk", 1000.0},
+    {"motorSpeed", "motor_speed", 1.0},
+    {"enable", "enable", 1.0},
+    {"name", "name", 1.0},
+    {"softLimit0", "soft_limit_lower", 1000.0},
+    {"softLimit1", "soft_limit_upper", 1000.0},
+    {"range0", "lower", 1000.0},
+    {"range1", "upper", 1000.0},
+    {"baseFrame", "base_frame", 1.0},
+}};
 
 // The key and factor of `name` when it holds the kind of value `T` stands for; an empty key
 // otherwise (the name unknown, or of another kind).
@@ -111,6 +135,28 @@ bool scaled(double value, double factor, Json::Value& out) {
 }
 
 }  // namespace
+
+std::pair<std::string, double> internal::railParamKey(const std::string& name, std::error_code& ec) {
+  ec = makeErrorCode(0);
+  for (const RailRow& row : kRailTable) {
+    if (row.name == name) return {std::string(row.key), row.factor};
+  }
+  ec = makeErrorCode(kArgumentInvalidCode);
+  return {std::string(), 0.0};
+}
+
+void BaseRobot::Impl::queryRailParameter(Json::Value& value, std::error_code& ec) {
+  Json::Value reply;
+  internal::get(*service, "rail_param", value, reply, ec);
+  if (ec) return;
+  value.swap(reply);
+  // A number in place of the parameter object is the controller's result code.
+  internal::takeIntegerReply(value, ec, 0);
+}
+
+void BaseRobot::Impl::writeRailParameter(const Json::Value& value, std::error_code& ec) {
+  internal::set(*service, "rail_param", value, ec);
+}
 
 template <typename T>
 void BaseRobot::getRailParameter(const std::string& name, T& value, std::error_code& ec) noexcept {

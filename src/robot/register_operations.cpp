@@ -1,6 +1,7 @@
 // `BaseRobot`'s register reads and writes. A register holds integers, floats or flags; one
 // element is read under "<name>.#<index>" and written with "bias": index, a whole register is
-// read under its bare name and written as an array.
+// read under its bare name and written as an array. Every read goes through the one register
+// query ("register.values") and its reply reader.
 
 #include <velmora/base_robot.h>
 
@@ -14,6 +15,7 @@
 
 #include "common/json_read.h"
 #include "robot/operation_frame.h"
+#include "robot/register_operations.h"
 
 namespace velmora {
 
@@ -22,6 +24,7 @@ using internal::makeErrorCode;
 
 namespace {
 
+constexpr int kReadRegisterFailedCode = -17001;
 constexpr int kWriteRegisterFailedCode = -17002;
 
 template <typename T>
@@ -134,6 +137,32 @@ void writeValues(const BaseRobot::Impl& impl, const std::string& name, unsigned 
 }
 
 }  // namespace
+
+bool internal::readRegisterReply(const Json::Value& reply, const std::string& key, Json::Value& values,
+                                 std::error_code& ec) {
+  values = Json::Value();
+  if (isIntegerReply(reply)) {
+    const int code = reply.asInt();
+    ec = makeErrorCode(code == -1 ? kReadRegisterFailedCode : code);
+    return false;
+  }
+  const Json::Value& found = member(reply, key);
+  if (found.isNull()) {
+    ec = makeErrorCode(kReplyExceptionCode);
+    return false;
+  }
+  values = found;
+  return true;
+}
+
+void BaseRobot::Impl::queryRegisterValues(Json::Value& values, const std::string& key, std::error_code& ec) {
+  values = Json::Value();
+  Json::Value question(Json::objectValue);
+  question[key] = Json::Value();
+  Json::Value reply;
+  internal::get(*service, "register.values", question, reply, ec);
+  if (!ec) internal::readRegisterReply(reply, key, values, ec);
+}
 
 template <typename T>
 void BaseRobot::readRegister(const std::string& name, unsigned index, T& value, std::error_code& ec) noexcept {

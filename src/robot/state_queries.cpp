@@ -1,5 +1,6 @@
-// The state queries: joint positions, velocities and torques, the Cartesian posture and a
-// whole snapshot, each one "g" request on the command link. They log nothing.
+// The state queries: joint positions, velocities and torques, the posture (as six numbers or
+// as a Cartesian position) and a whole snapshot, each one "g" request on the command link.
+// They log nothing.
 
 #include <velmora/robot_t.h>
 
@@ -46,6 +47,11 @@ void appendSignals(const Json::Value& io, const char* group, Read read,
   }
 }
 
+// The flange in the base frame; the end in the reference frame for any other value.
+const char* postureKey(CoordinateType ct) {
+  return ct == CoordinateType::flangeInBase ? "sys.posture.flan_in_base" : "sys.posture";
+}
+
 bool readFlagOrNumber(const Json::Value& value, bool& out) {
   return (value.isBool() || value.isNumeric()) && internal::readBool(value, out);
 }
@@ -64,12 +70,29 @@ std::vector<double> BaseRobot::jointVel(std::error_code& ec) noexcept {
   return jointValues(*impl_, "sys.rt.jnt_vel", ec);
 }
 
+std::array<double, 6> BaseRobot::posture(CoordinateType ct, std::error_code& ec) noexcept {
+  std::array<double, 6> pose{};
+  internal::runOperation(ec, [&] {
+    Json::Value reply;
+    internal::get(*impl_->service, postureKey(ct), Json::Value(), reply, ec);
+    if (ec) return;
+    // Each triple is taken whole or not at all; the translation read stays when the rotation
+    // cannot be read.
+    if (!internal::readNumbers(internal::member(reply, "trans"), pose.data(), 3) ||
+        !internal::readNumbers(internal::member(reply, "rot"), pose.data() + 3, 3)) {
+      ec = makeErrorCode(internal::kUnreadableReplyCode);
+    }
+  });
+  // Only a thrown read leaves the values in doubt.
+  if (ec.value() == internal::kReplyExceptionCode) pose = {};
+  return pose;
+}
+
 CartesianPosition BaseRobot::cartPosture(CoordinateType ct, std::error_code& ec) noexcept {
   CartesianPosition pose;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_->service, ct == CoordinateType::flangeInBase ? "sys.posture.flan_in_base" : "sys.posture",
-                  Json::Value(), reply, ec);
+    internal::get(*impl_->service, postureKey(ct), Json::Value(), reply, ec);
     if (ec) return;
     if (internal::isIntegerReply(reply)) {
       ec = makeErrorCode(reply.asInt());
@@ -95,8 +118,9 @@ StateList Robot_T<W, N>::getStateList(std::error_code& ec) noexcept {
     Json::Value runParam(Json::objectValue);
     runParam["override"] = Json::Value();
     Json::Value reply;
-    this->impl().service->getValues({"sys.rt.jnt_pos", "sys.posture", "device.io", "sys.mode", "project.run_param"},
-                                    {Json::Value(), Json::Value(), Json::Value(), Json::Value(), runParam}, reply, ec);
+    internal::getMany(*this->impl().service,
+                      {"sys.rt.jnt_pos", "sys.posture", "device.io", "sys.mode", "project.run_param"},
+                      {Json::Value(), Json::Value(), Json::Value(), Json::Value(), runParam}, reply, ec);
     if (ec) return;
     StateList read;
     read.joint_pos.assign(N, 0.0);

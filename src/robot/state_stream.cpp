@@ -42,7 +42,7 @@ void stopPublishing(const BaseRobot::Impl& impl) noexcept {
   try {
     Json::Value ignoredReply;
     std::error_code ignored;
-    impl.service->sendCommand("eci.pub.stop", Json::Value(), ignoredReply, ignored, internal::requestWait());
+    internal::command(*impl.service, "eci.pub.stop", Json::Value(), ignoredReply, ignored);
   } catch (...) {
   }
 }
@@ -68,7 +68,8 @@ void startStateStream(BaseRobot::Impl& impl, std::chrono::nanoseconds interval, 
   std::error_code ec;
   Json::Value names(Json::arrayValue);
   for (const std::string& name : requested) names.append(name);
-  const int answer = impl.service->setValueRaw("eci.fields.out", names, ec);
+  int answer = 0;
+  internal::set(*impl.service, "eci.fields.out", names, answer, ec);
   if (!ec && answer != 0) ec = makeErrorCode(kFieldsUnsupportedCode);
   if (ec) throw RealtimeControlException(std::string(internal::messageText(3)) + ec.message());
 
@@ -91,7 +92,7 @@ void startStateStream(BaseRobot::Impl& impl, std::chrono::nanoseconds interval, 
   const int port = receiver.port();
   Json::Value broadcastIn(Json::objectValue);
   broadcastIn["broadcast_in"] = port;
-  impl.service->setValue("eci.port", broadcastIn, ec);
+  internal::set(*impl.service, "eci.port", broadcastIn, ec);
   if (ec) {
     internal::logBoth(impl, spdlog::level::info, "uid: {} | set state data local port {} failed {}", logUid, port, ec);
   } else {
@@ -102,7 +103,7 @@ void startStateStream(BaseRobot::Impl& impl, std::chrono::nanoseconds interval, 
   std::error_code rtEc;
   try {
     Json::Value reply;
-    impl.service->sendCommand("eci.pub.start", Json::Value(ms), reply, ec, internal::requestWait());
+    internal::command(*impl.service, "eci.pub.start", Json::Value(ms), reply, ec);
     internal::takeReplyCode(reply, ec);
     if (ec) throw RealtimeControlException(std::string(internal::messageText(6)) + ec.message());
     std::this_thread::sleep_for(kPublishSettle);

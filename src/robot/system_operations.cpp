@@ -1,5 +1,5 @@
-// `BaseRobot`'s system operations: power, modes, operation state, posture, servo alarm,
-// I/O simulation, teach pendant, NTP.
+// `BaseRobot`'s system operations: power, operate mode, operation state, servo alarm, I/O
+// simulation, teach pendant, NTP, reboot and shutdown.
 
 #include <velmora/base_robot.h>
 
@@ -71,6 +71,26 @@ OperateMode BaseRobot::operateMode(std::error_code& ec) const noexcept {
   return ec ? OperateMode::unknown : mode;
 }
 
+void BaseRobot::setOperateMode(OperateMode mode, std::error_code& ec) noexcept {
+  internal::logEntry("uid: {} | setOperateMode {}", logUid, internal::enumName(mode));
+  internal::runOperation(ec, [&] {
+    // The request's code when it failed, else the controller's answer.
+    const int code = impl_->setOperateMode(mode, ec);
+    ec = internal::makeErrorCode(code);
+  });
+  internal::logEnd(*impl_, "uid: {} | setOperationMode end, switch to {} ({})", logUid, internal::enumName(mode), ec);
+}
+
+int BaseRobot::Impl::setOperateMode(OperateMode mode, std::error_code& ec) {
+  const Json::Value value(mode == OperateMode::automatic ? "auto" : "manual");
+  Json::Value reply;
+  internal::command(*service, "sys.mode.switch", value, reply, ec);
+  if (ec) return ec.value();
+  const int result = internal::replyCode(reply);
+  if (result == internal::kReplyExceptionCode) ec = makeErrorCode(result);
+  return result;
+}
+
 OperationState BaseRobot::operationState(std::error_code& ec) const noexcept {
   OperationState state = OperationState::unknown;
   internal::runOperation(ec, [&] {
@@ -83,25 +103,6 @@ OperationState BaseRobot::operationState(std::error_code& ec) const noexcept {
     state = parseOperationState(std::move(name));
   });
   return ec ? OperationState::unknown : state;
-}
-
-std::array<double, 6> BaseRobot::posture(CoordinateType ct, std::error_code& ec) noexcept {
-  std::array<double, 6> pose{};
-  internal::runOperation(ec, [&] {
-    Json::Value reply;
-    internal::get(*impl_->service, ct == CoordinateType::flangeInBase ? "sys.posture.flan_in_base" : "sys.posture",
-                  Json::Value(), reply, ec);
-    if (ec) return;
-    // Each triple is taken whole or not at all; the translation read stays when the rotation
-    // cannot be read.
-    if (!internal::readNumbers(internal::member(reply, "trans"), pose.data(), 3) ||
-        !internal::readNumbers(internal::member(reply, "rot"), pose.data() + 3, 3)) {
-      ec = makeErrorCode(internal::kUnreadableReplyCode);
-    }
-  });
-  // Only a thrown read leaves the values in doubt.
-  if (ec.value() == internal::kReplyExceptionCode) pose = {};
-  return pose;
 }
 
 void BaseRobot::clearServoAlarm(std::error_code& ec) noexcept {
@@ -143,6 +144,24 @@ void BaseRobot::syncTimeWithServer(std::error_code& ec) noexcept {
     internal::parseErrorReply(reply, ec, text);
   });
   internal::logRobotOnly(*impl_, spdlog::level::info, "syncTimeWithServer ({}{})", ec, text);
+}
+
+void BaseRobot::rebootSystem(std::error_code& ec) noexcept {
+  internal::logEntry("uid: {} | rebootSystem", logUid);
+  internal::runOperation(ec, [&] { impl_->rebootOrShutdown(0, ec); });
+  internal::logEnd(*impl_, "uid: {} | rebootSystem({})", logUid, ec);
+}
+
+void BaseRobot::shutdownSystem(std::error_code& ec) noexcept {
+  internal::logEntry("uid: {} | shutdownSystem", logUid);
+  internal::runOperation(ec, [&] { impl_->rebootOrShutdown(1, ec); });
+  internal::logEnd(*impl_, "uid: {} | shutdownSystem({})", logUid, ec);
+}
+
+void BaseRobot::Impl::rebootOrShutdown(int option, std::error_code& ec) {
+  Json::Value value;
+  if (option == 1) value["option"] = "shutdown";
+  internal::commandForCode(*service, "utils.reboot", value, ec);
 }
 
 }  // namespace velmora

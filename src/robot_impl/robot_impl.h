@@ -108,20 +108,52 @@ class VELMORA_LOCAL BaseRobot::Impl {
   /// in member order; a member that cannot be read is dropped and logged, the others still go.
   void onNotification(const Json::Value& message) noexcept;
 
-  // ---- Shared controller requests (robot_impl_requests.cpp; see robot_requests.h) ----
+  // ---- Shared controller requests ----
+  // Defined beside the operations that use them, each in its group's file under src/robot, and
+  // called inside an operation's boundary (`internal::runOperation`), which turns what still
+  // throws (memory exhaustion) into -260. Each reports through `ec` (256, 257, 263 from the
+  // link; the controller's own codes as each says) and reads every reply with its kind checked,
+  // so an answer of an unforeseen shape is a code, not an exception. They block the calling
+  // thread for one or two requests of up to the link's request wait (10 s) each.
 
-  std::vector<WorkToolInfo> workToolsInfo(const std::string& kind, std::error_code& ec) noexcept;
-  void setWorkToolInfo(const WorkToolInfo& toolInfo, const std::string& kind, std::error_code& ec) noexcept;
-  void queryRegisterValues(Json::Value& values, const std::string& key, std::error_code& ec) noexcept;
-  void rebootOrShutdown(int option, std::error_code& ec) noexcept;
-  int setOperateMode(OperateMode mode, std::error_code& ec) noexcept;
-  /// The tool-end board type (0 when it could not be read); a read stores it in
-  /// `flangeBoxType` before it sets `flangeBoxTypeKnown`.
+  /// g "project.<kind>.info", `kind` "tool" or "wobj": the project's entries in ascending name
+  /// order, values as the controller gives them (tool_operations.cpp); no entry on failure, as
+  /// `internal::readWorkToolList` says.
+  std::vector<WorkToolInfo> workToolsInfo(const std::string& kind, std::error_code& ec);
+  /// Writes one tool or work object (tool_operations.cpp). A global name (see
+  /// `internal::parseWorkToolName`) goes whole as c "global.<kind>s.set.one"; any other is
+  /// looked up in g "project.<kind>s" and sent as c "project.<kind>" {"<kind>s": [record],
+  /// "operator": "add" | "edit"} (with "old_name" when edited). 259 and nothing sent for a
+  /// non-finite translation, angle or load value; a failed list read stops before the write.
+  /// The write's integer reply is the code, -1 becoming -50501; any other reply is success.
+  void setWorkToolInfo(const WorkToolInfo& toolInfo, const std::string& kind, std::error_code& ec);
+  /// g "register.values" {key: null} (register_operations.cpp): `values` the reply's member
+  /// `key`, or null with `ec` as `internal::readRegisterReply` says.
+  void queryRegisterValues(Json::Value& values, const std::string& key, std::error_code& ec);
+  /// c "utils.reboot": {"option": "shutdown"} when `option` is 1, null (reboot) otherwise. The
+  /// reply's integer is the code (null reads 0; another kind gives -260). system_operations.cpp.
+  void rebootOrShutdown(int option, std::error_code& ec);
+  /// c "sys.mode.switch": "auto" for `OperateMode::automatic`, "manual" for any other value.
+  /// Returns the link's code when the request failed, else the reply's integer (null reads 0;
+  /// another kind gives -260, also set in `ec`). system_operations.cpp.
+  int setOperateMode(OperateMode mode, std::error_code& ec);
+  /// g "flangebox_support_rs485_param", logged at debug level to the global log: the tool-end
+  /// board type, 0 when it could not be read (flangebox_bus.cpp). A read stores it in
+  /// `flangeBoxType` before it sets `flangeBoxTypeKnown`; a failed one leaves the flag clear,
+  /// so the next board operation asks again. Called before the bus operations' boundary, so
+  /// it swallows every failure itself.
   int GetFlangeBoxType() noexcept;
-  void queryExtAxisInfo(Json::Value& reply, std::error_code& ec) noexcept;
-  void queryMechUnit(Json::Value& reply, std::error_code& ec) noexcept;
-  void queryRailParameter(Json::Value& value, std::error_code& ec) noexcept;
-  void writeRailParameter(const Json::Value& value, std::error_code& ec) noexcept;
+  /// c "ext_axis.get_axis_info" null: `reply` receives the reply's value, whatever its kind;
+  /// `ec` is the link's (ext_axis_operations.cpp).
+  void queryExtAxisInfo(Json::Value& reply, std::error_code& ec);
+  /// c "ext_axis.get_mechanical_unit_info" null, as `queryExtAxisInfo`.
+  void queryMechUnit(Json::Value& reply, std::error_code& ec);
+  /// g "rail_param" with `value` as the request's value; `value` receives the reply's. A reply
+  /// that is an integral number within int is the controller's code and becomes `ec`
+  /// (rail_operations.cpp).
+  void queryRailParameter(Json::Value& value, std::error_code& ec);
+  /// s "rail_param" with `value`; `ec` is the controller's integer answer (0 success).
+  void writeRailParameter(const Json::Value& value, std::error_code& ec);
 
   // ---- Operation states ----
 

@@ -23,7 +23,7 @@
 
 namespace velmora::internal {
 struct MotionControlTestAccess {
-  static MotionRuntime& runtime(MotionControl<1>& mc) { return *mc.rt_; }
+  static MotionRuntime& runtime(MotionControl<1>& mc) { return *mc.runtime_; }
 };
 }  // namespace velmora::internal
 

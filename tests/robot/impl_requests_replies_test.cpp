@@ -4,12 +4,11 @@
 #include <array>
 #include <functional>
 
-#include "robot_requests_fixture.h"
+#include "impl_requests_fixture.h"
 
-using velmora::internal::XService;
+using Impl = velmora::BaseRobot::Impl;
 using velmora_sim::Behaviour;
 using velmora_sim::Form;
-namespace req = velmora::internal;
 
 namespace {
 
@@ -25,9 +24,9 @@ Behaviour answer(Shape shape) {
   }
 }
 
-int writeEntry(XService& link, const std::string& name, const std::string& kind) {
+int writeEntry(Impl& robot, const std::string& name, const std::string& kind) {
   std::error_code ec;
-  req::setWorkToolInfo(link, velmora::WorkToolInfo(name, true, {}, {}), kind, ec);
+  robot.setWorkToolInfo(velmora::WorkToolInfo(name, true, {}, {}), kind, ec);
   return ec.value();
 }
 
@@ -36,91 +35,90 @@ TEST_F(RobotRequestsTest, HostileReplyKinds) {
   struct KeyCase {
     Form form;
     std::string key;
-    std::function<int(XService&)> call;
+    std::function<int(Impl&)> call;
     std::array<int, kShapes> codes;  // text, array, object, null, form member not an object
   };
   std::vector<KeyCase> cases;
   for (const std::string kind : {"tool", "wobj"}) {
     cases.push_back({Form::get, "project." + kind + ".info",
-                     [kind](XService& link) {
+                     [kind](Impl& robot) {
                        std::error_code ec;
-                       const auto list = req::workToolsInfo(link, kind, ec);
+                       const auto list = robot.workToolsInfo(kind, ec);
                        EXPECT_TRUE(list.empty());
                        return ec.value();
                      },
                      {0, 0, 0, 0, 257}});
     cases.push_back({Form::get, "project." + kind + "s",
-                     [kind, &fresh](XService& link) {
-                       return writeEntry(link, kind + std::to_string(++fresh), kind);
+                     [kind, &fresh](Impl& robot) {
+                       return writeEntry(robot, kind + std::to_string(++fresh), kind);
                      },
                      {0, 0, 0, 0, 257}});
     cases.push_back({Form::command, "project." + kind,
-                     [kind, &fresh](XService& link) {
-                       return writeEntry(link, kind + std::to_string(++fresh), kind);
+                     [kind, &fresh](Impl& robot) {
+                       return writeEntry(robot, kind + std::to_string(++fresh), kind);
                      },
                      {0, 0, 0, 0, 257}});
     cases.push_back({Form::command, "global." + kind + "s.set.one",
-                     [kind](XService& link) { return writeEntry(link, "g_" + kind + "_4", kind); },
+                     [kind](Impl& robot) { return writeEntry(robot, "g_" + kind + "_4", kind); },
                      {0, 0, 0, 0, 257}});
   }
   cases.push_back({Form::get, "register.values",
-                   [](XService& link) {
+                   [](Impl& robot) {
                      std::error_code ec;
                      Json::Value values;
-                     req::queryRegisterValues(link, values, "reg_int", ec);
+                     robot.queryRegisterValues(values, "reg_int", ec);
                      EXPECT_TRUE(values.isNull());
                      return ec.value();
                    },
                    {-260, -260, -260, -260, 257}});
   cases.push_back({Form::command, "utils.reboot",
-                   [](XService& link) {
+                   [](Impl& robot) {
                      std::error_code ec;
-                     req::rebootOrShutdown(link, 1, ec);
+                     robot.rebootOrShutdown(1, ec);
                      return ec.value();
                    },
                    {-260, -260, -260, 0, 257}});
   cases.push_back({Form::command, "sys.mode.switch",
-                   [](XService& link) {
+                   [](Impl& robot) {
                      std::error_code ec;
-                     const int result = req::setOperateMode(link, velmora::OperateMode::automatic, ec);
+                     const int result = robot.setOperateMode(velmora::OperateMode::automatic, ec);
                      EXPECT_EQ(result, ec.value());
                      return result;
                    },
                    {-260, -260, -260, 0, 257}});
   cases.push_back({Form::get, "flangebox_support_rs485_param",
-                   [](XService& link) {
-                     bool known = true;
-                     const int type = req::queryFlangeBoxType(link, known);
-                     EXPECT_FALSE(known);
+                   [](Impl& robot) {
+                     const int type = robot.GetFlangeBoxType();
+                     EXPECT_FALSE(robot.flangeBoxTypeKnown);
                      return type;
                    },
                    {0, 0, 0, 0, 0}});
   for (const char* key : {"ext_axis.get_axis_info", "ext_axis.get_mechanical_unit_info"}) {
     cases.push_back({Form::command, key,
-                     [key](XService& link) {
+                     [key](Impl& robot) {
                        std::error_code ec;
                        Json::Value reply;
                        if (std::string(key) == "ext_axis.get_axis_info") {
-                         req::queryExtAxisInfo(link, reply, ec);
+                         robot.queryExtAxisInfo(reply, ec);
                        } else {
-                         req::queryMechUnit(link, reply, ec);
+                         robot.queryMechUnit(reply, ec);
                        }
                        return ec.value();
                      },
                      {0, 0, 0, 0, 257}});
   }
   cases.push_back({Form::get, "rail_param",
-                   [](XService& link) {
+                   [](Impl& robot) {
                      std::error_code ec;
                      Json::Value value;
-                     req::queryRailParameter(link, value, ec);
+                     robot.queryRailParameter(value, ec);
                      return ec.value();
                    },
                    {0, 0, 0, 0, 257}});
   cases.push_back({Form::set, "rail_param",
-                   [](XService& link) {
+                   [](Impl& robot) {
                      std::error_code ec;
-                     req::writeRailParameter(link, parseJson(R"({"max_speed": 1})"), ec);
+                     robot.writeRailParameter(parseJson(R"({"max_speed": 1})"), ec);
                      return ec.value();
                    },
                    {257, 257, 257, 0, 257}});
@@ -128,7 +126,7 @@ TEST_F(RobotRequestsTest, HostileReplyKinds) {
   for (const KeyCase& c : cases) {
     for (int shape = 0; shape < kShapes; ++shape) {
       command().script(c.form, c.key, answer(static_cast<Shape>(shape)));
-      EXPECT_EQ(c.call(link()), c.codes[shape]) << c.key << " shape " << shape;
+      EXPECT_EQ(c.call(robot()), c.codes[shape]) << c.key << " shape " << shape;
       command().clearScripts();
     }
   }

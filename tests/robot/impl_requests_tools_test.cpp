@@ -4,15 +4,14 @@
 #include <cmath>
 #include <limits>
 
-#include "robot_requests_fixture.h"
+#include "impl_requests_fixture.h"
+#include "robot/tool_operations.h"
 #include "support/link_settings_guard.h"
 
 using velmora::Frame;
 using velmora::Load;
 using velmora::WorkToolInfo;
 using velmora::internal::parseWorkToolName;
-using velmora::internal::setWorkToolInfo;
-using velmora::internal::workToolsInfo;
 using velmora_sim::Behaviour;
 using namespace std::chrono_literals;
 
@@ -55,7 +54,7 @@ constexpr const char* kGlobalWobjRecord = R"({
 
 TEST_F(RobotRequestsTest, ToolRecordGolden) {
   std::error_code ec;
-  setWorkToolInfo(link(), sampleTool("tool1", true), "tool", ec);
+  robot().setWorkToolInfo(sampleTool("tool1", true), "tool", ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(sent("project.tools"), JsonIs("null"));
   const Json::Value body = sent("project.tool");
@@ -67,14 +66,14 @@ TEST_F(RobotRequestsTest, ToolRecordGolden) {
 
 TEST_F(RobotRequestsTest, WorkObjectRecordGolden) {
   std::error_code ec;
-  setWorkToolInfo(link(), sampleTool("g_wobj_0", false), "wobj", ec);
+  robot().setWorkToolInfo(sampleTool("g_wobj_0", false), "wobj", ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(sent("global.wobjs.set.one"), JsonNear(kGlobalWobjRecord, 1e-12));
   EXPECT_EQ(count("project.wobjs"), 0u);
   EXPECT_FALSE(config().globalRecord("wobj", 0).isNull());
 
   // A project work object relates to the project's user frame.
-  setWorkToolInfo(link(), sampleTool("wobj1", false), "wobj", ec);
+  robot().setWorkToolInfo(sampleTool("wobj1", false), "wobj", ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(sent("project.wobj")["wobjs"][0]["related_frame"], JsonIs(R"("userframe0")"));
 }
@@ -113,7 +112,7 @@ TEST_F(RobotRequestsTest, GlobalNameTable) {
   std::size_t global = 0;
   for (const char* name : {"g_tool_3", "g_tool_16", "g_tool_ 3", "g_tool_x"}) {
     const auto scope = parseWorkToolName(name, "tool");
-    setWorkToolInfo(link(), sampleTool(name, true), "tool", ec);
+    robot().setWorkToolInfo(sampleTool(name, true), "tool", ec);
     EXPECT_FALSE(ec) << name << ": " << ec.value();
     const Json::Value record = scope.global ? sent("global.tools.set.one", ++global)
                                             : sent("project.tool", ++project)["tools"][0];
@@ -125,7 +124,7 @@ TEST_F(RobotRequestsTest, GlobalNameTable) {
 
 TEST_F(RobotRequestsTest, ListReadFailureSendsNoWrite) {
   std::error_code added;
-  setWorkToolInfo(link(), sampleTool("tool1", true), "tool", added);
+  robot().setWorkToolInfo(sampleTool("tool1", true), "tool", added);
   ASSERT_FALSE(added) << added.value();
 
   RequestWaitGuard shortWait(200ms);
@@ -143,7 +142,7 @@ TEST_F(RobotRequestsTest, ListReadFailureSendsNoWrite) {
   for (const Case& c : cases) {
     command().script(velmora_sim::Form::get, "project.tools", c.step);
     std::error_code ec;
-    setWorkToolInfo(link(), sampleTool("tool1", true), "tool", ec);
+    robot().setWorkToolInfo(sampleTool("tool1", true), "tool", ec);
     EXPECT_EQ(ec.value(), c.code) << c.what;
   }
   EXPECT_EQ(count("project.tool"), 1u);
@@ -152,7 +151,7 @@ TEST_F(RobotRequestsTest, ListReadFailureSendsNoWrite) {
 TEST_F(RobotRequestsTest, ListReadDroppedSendsNoWrite) {
   command().script(velmora_sim::Form::get, "project.tools", Behaviour::drop().times(1));
   std::error_code ec;
-  setWorkToolInfo(link(), sampleTool("tool1", true), "tool", ec);
+  robot().setWorkToolInfo(sampleTool("tool1", true), "tool", ec);
   EXPECT_EQ(ec.value(), 256);
   EXPECT_EQ(count("project.tool"), 0u);
 }
@@ -160,10 +159,10 @@ TEST_F(RobotRequestsTest, ListReadDroppedSendsNoWrite) {
 TEST_F(RobotRequestsTest, AddThenEditRoundTrip) {
   std::error_code ec;
   WorkToolInfo info = sampleTool("tool1", true);
-  setWorkToolInfo(link(), info, "tool", ec);
+  robot().setWorkToolInfo(info, "tool", ec);
   ASSERT_FALSE(ec) << ec.value();
 
-  auto tools = workToolsInfo(link(), "tool", ec);
+  auto tools = robot().workToolsInfo("tool", ec);
   ASSERT_FALSE(ec) << ec.value();
   ASSERT_EQ(tools.size(), 2u);
   EXPECT_EQ(tools[0].name, "tool0");
@@ -181,7 +180,7 @@ TEST_F(RobotRequestsTest, AddThenEditRoundTrip) {
 
   // The name is in the project now: the same write edits it in place.
   info.load.mass = 2.5;
-  setWorkToolInfo(link(), info, "tool", ec);
+  robot().setWorkToolInfo(info, "tool", ec);
   ASSERT_FALSE(ec) << ec.value();
   const Json::Value edit = sent("project.tool", 2);
   EXPECT_THAT(edit["operator"], JsonIs(R"("edit")"));
@@ -201,7 +200,7 @@ TEST_F(RobotRequestsTest, WriteReplyCodes) {
       command().script(velmora_sim::Form::command, global ? "global.tools.set.one" : "project.tool",
                        Behaviour::reply(c.reply).times(1));
       std::error_code ec;
-      setWorkToolInfo(link(), sampleTool(name, true), "tool", ec);
+      robot().setWorkToolInfo(sampleTool(name, true), "tool", ec);
       EXPECT_EQ(ec.value(), c.code) << name << " answered " << compactJson(c.reply);
     }
   }
@@ -220,7 +219,7 @@ TEST_F(RobotRequestsTest, NonFiniteRecordSendsNothing) {
       default: info.load.inertia[2] = nan; break;
     }
     std::error_code ec;
-    setWorkToolInfo(link(), info, "tool", ec);
+    robot().setWorkToolInfo(info, "tool", ec);
     EXPECT_EQ(ec.value(), 259) << "field " << field;
   }
   EXPECT_EQ(command().log().size(), 0u);
@@ -236,7 +235,7 @@ TEST_F(RobotRequestsTest, ListReadingRules) {
                      "coord": {"trans": [7, 8, 9], "rot": [0.1, 0.2, 0.3]}, "held": false},
                "c": null}})")).times(1));
   std::error_code ec;
-  const auto wobjs = workToolsInfo(link(), "wobj", ec);
+  const auto wobjs = robot().workToolsInfo("wobj", ec);
   ASSERT_FALSE(ec) << ec.value();
   ASSERT_EQ(wobjs.size(), 3u);
   EXPECT_EQ(wobjs[0].name, "a");
@@ -281,7 +280,7 @@ TEST_F(RobotRequestsTest, ListReplyShapes) {
     command().script(velmora_sim::Form::get, "project.tool.info",
                      Behaviour::reply(parseJson(c.reply)).times(1));
     std::error_code ec;
-    const auto tools = workToolsInfo(link(), "tool", ec);
+    const auto tools = robot().workToolsInfo("tool", ec);
     EXPECT_EQ(ec.value(), c.code) << c.reply;
     EXPECT_EQ(tools.size(), c.entries) << c.reply;
   }

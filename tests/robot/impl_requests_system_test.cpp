@@ -1,13 +1,9 @@
 #include <velmora/enums.h>
 
-#include "robot_requests_fixture.h"
+#include "impl_requests_fixture.h"
 #include "support/link_settings_guard.h"
 
 using velmora::OperateMode;
-using velmora::internal::queryFlangeBoxType;
-using velmora::internal::queryRegisterValues;
-using velmora::internal::rebootOrShutdown;
-using velmora::internal::setOperateMode;
 using velmora_sim::Behaviour;
 using velmora_sim::Form;
 using namespace std::chrono_literals;
@@ -18,12 +14,12 @@ TEST_F(RobotRequestsTest, RegisterQueryGoldenAndRoundTrip) {
   config().setRegister("R", parseJson("[4, 5, 6]"));
   std::error_code ec;
   Json::Value values;
-  queryRegisterValues(link(), values, "R", ec);
+  robot().queryRegisterValues(values, "R", ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(values, JsonIs("[4, 5, 6]"));
   EXPECT_THAT(sent("register.values"), JsonIs(R"({"R": null})"));
 
-  queryRegisterValues(link(), values, "R.#1", ec);
+  robot().queryRegisterValues(values, "R.#1", ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(values, JsonIs("5"));
   EXPECT_THAT(sent("register.values", 2), JsonIs(R"({"R.#1": null})"));
@@ -34,12 +30,12 @@ TEST_F(RobotRequestsTest, RegisterQueryGoldenAndRoundTrip) {
                      written, ec, 1s);
   ASSERT_FALSE(ec) << ec.value();
   EXPECT_THAT(written, JsonIs("0"));
-  queryRegisterValues(link(), values, "R", ec);
+  robot().queryRegisterValues(values, "R", ec);
   EXPECT_THAT(values, JsonIs("[4, 5, 9]"));
 
   // An unknown register is refused by the controller with -1.
   values = 7;
-  queryRegisterValues(link(), values, "nothing", ec);
+  robot().queryRegisterValues(values, "nothing", ec);
   EXPECT_EQ(ec.value(), -17001);
   EXPECT_TRUE(values.isNull());
 }
@@ -59,7 +55,7 @@ TEST_F(RobotRequestsTest, RegisterReplyShapes) {
     command().script(Form::get, "register.values", Behaviour::reply(parseJson(c.reply)).times(1));
     std::error_code ec;
     Json::Value values = "stale";
-    queryRegisterValues(link(), values, "R", ec);
+    robot().queryRegisterValues(values, "R", ec);
     EXPECT_EQ(ec.value(), c.code) << c.reply;
     EXPECT_TRUE(values.isNull()) << c.reply;
   }
@@ -67,15 +63,15 @@ TEST_F(RobotRequestsTest, RegisterReplyShapes) {
 
 TEST_F(RobotRequestsTest, RebootAndShutdown) {
   std::error_code ec;
-  rebootOrShutdown(link(), 1, ec);
+  robot().rebootOrShutdown(1, ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(sent("utils.reboot"), JsonIs(R"({"option": "shutdown"})"));
-  rebootOrShutdown(link(), 0, ec);
+  robot().rebootOrShutdown(0, ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(sent("utils.reboot", 2), JsonIs("null"));
 
   command().script(Form::command, "utils.reboot", Behaviour::reply(-4).times(1));
-  rebootOrShutdown(link(), 7, ec);
+  robot().rebootOrShutdown(7, ec);
   EXPECT_EQ(ec.value(), -4);
   EXPECT_THAT(sent("utils.reboot", 3), JsonIs("null"));
 }
@@ -92,7 +88,7 @@ TEST_F(RobotRequestsTest, OperateModeSwitch) {
   std::size_t n = 0;
   for (const Case& c : cases) {
     std::error_code ec;
-    EXPECT_EQ(setOperateMode(link(), c.mode, ec), 0);
+    EXPECT_EQ(robot().setOperateMode(c.mode, ec), 0);
     EXPECT_FALSE(ec) << ec.value();
     EXPECT_THAT(sent("sys.mode.switch", ++n), JsonIs(c.sent));
     EXPECT_THAT(Json::Value(sim().system().operateMode()), JsonIs(c.sent));
@@ -100,12 +96,12 @@ TEST_F(RobotRequestsTest, OperateModeSwitch) {
 
   command().script(Form::command, "sys.mode.switch", Behaviour::reply(-3).times(1));
   std::error_code ec;
-  EXPECT_EQ(setOperateMode(link(), OperateMode::automatic, ec), -3);
+  EXPECT_EQ(robot().setOperateMode(OperateMode::automatic, ec), -3);
   EXPECT_FALSE(ec) << ec.value();
 
   RequestWaitGuard shortWait(200ms);
   command().script(Form::command, "sys.mode.switch", Behaviour::silent().times(1));
-  EXPECT_EQ(setOperateMode(link(), OperateMode::automatic, ec), 263);
+  EXPECT_EQ(robot().setOperateMode(OperateMode::automatic, ec), 263);
   EXPECT_EQ(ec.value(), 263);
 }
 
@@ -114,14 +110,13 @@ TEST_F(RobotRequestsTest, FlangeBoxTypeKnownOnlyAfterAnInteger) {
   command().script(Form::get, "flangebox_support_rs485_param", Behaviour::silent().times(1));
   command().script(Form::get, "flangebox_support_rs485_param", Behaviour::reply("4").times(1));
   command().script(Form::get, "flangebox_support_rs485_param", Behaviour::reply(Json::Value()).times(1));
-  bool known = true;
   for (int failed = 0; failed < 3; ++failed) {
-    EXPECT_EQ(queryFlangeBoxType(link(), known), 0);
-    EXPECT_FALSE(known);
+    EXPECT_EQ(robot().GetFlangeBoxType(), 0);
+    EXPECT_FALSE(robot().flangeBoxTypeKnown);
   }
   config().setFlangeBoxType(3);
-  EXPECT_EQ(queryFlangeBoxType(link(), known), 3);
-  EXPECT_TRUE(known);
+  EXPECT_EQ(robot().GetFlangeBoxType(), 3);
+  EXPECT_TRUE(robot().flangeBoxTypeKnown);
   EXPECT_EQ(count("flangebox_support_rs485_param"), 4u);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// A command link to the test's simulator, with its configuration tables, for the shared
-// controller requests.
+// A robot implementation whose command link is connected to the test's simulator, with the
+// simulator's configuration tables, for the implementation's shared controller requests.
 
 #include <gmock/gmock.h>
 #include <json/value.h>
@@ -11,7 +11,7 @@
 #include <string>
 
 #include "network/xservice.h"
-#include "robot_impl/robot_requests.h"
+#include "robot_impl/robot_impl.h"
 #include "support/command_link.h"
 #include "support/json_match.h"
 #include "support/sim_fixture.h"
@@ -19,11 +19,16 @@
 
 class RobotRequestsTest : public SimTest {
  protected:
-  /// Connected on first use, so a test can set up what must exist before.
-  velmora::internal::XService& link() {
-    if (!link_) link_ = connectedLink(address());
-    return *link_;
+  /// Connected on first use, so a test can set up what must exist before. Only the command
+  /// link is connected: nothing else of a robot's connection goes to the simulator.
+  velmora::BaseRobot::Impl& robot() {
+    if (!impl_) {
+      impl_ = std::make_unique<velmora::BaseRobot::Impl>();
+      impl_->service = connectedLink(address());
+    }
+    return *impl_;
   }
+  velmora::internal::XService& link() { return *robot().service; }
   velmora_sim::RobotConfig& config() { return sim().robotConfig(); }
 
   /// The payload of the `nth` request of `key`; null when it did not come within a second.
@@ -34,7 +39,7 @@ class RobotRequestsTest : public SimTest {
   std::size_t count(const std::string& key) { return command().log().count(key); }
 
  private:
-  std::shared_ptr<velmora::internal::XService> link_;
+  std::unique_ptr<velmora::BaseRobot::Impl> impl_;
 };
 
 /// Like `jsonEquivalent`, with numbers equal within `tolerance`; flags and integers still must

@@ -1,14 +1,12 @@
 #include <velmora/error.h>
 
-#include "robot_requests_fixture.h"
+#include "impl_requests_fixture.h"
+#include "robot/ext_axis_operations.h"
+#include "robot/rail_operations.h"
 
 using velmora::internal::checkExtAxisParam;
 using velmora::internal::checkMechUnitParam;
-using velmora::internal::queryExtAxisInfo;
-using velmora::internal::queryMechUnit;
-using velmora::internal::queryRailParameter;
 using velmora::internal::railParamKey;
-using velmora::internal::writeRailParameter;
 using velmora_sim::Behaviour;
 using velmora_sim::Form;
 
@@ -72,13 +70,13 @@ TEST(ExtAxis, RailParameterTable) {
 TEST_F(RobotRequestsTest, AxisAndUnitQueries) {
   std::error_code ec;
   Json::Value reply;
-  queryExtAxisInfo(link(), reply, ec);
+  robot().queryExtAxisInfo(reply, ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(reply["data"]["axis1"]["max_speed"], JsonIs("1000"));
   EXPECT_THAT(sent("ext_axis.get_axis_info"), JsonIs("null"));
 
   config().setMechUnitData(parseJson(R"({"u2": {"unit_name": "second"}})"));
-  queryMechUnit(link(), reply, ec);
+  robot().queryMechUnit(reply, ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(reply, JsonIs(R"({"data": {"u2": {"unit_name": "second"}}})"));
   EXPECT_THAT(sent("ext_axis.get_mechanical_unit_info"), JsonIs("null"));
@@ -90,20 +88,20 @@ TEST_F(RobotRequestsTest, RailReadAndWrite) {
   const auto [key, factor] = railParamKey("maxSpeed", keyEc);
   Json::Value write(Json::objectValue);
   write[key] = 0.5 * factor;
-  writeRailParameter(link(), write, ec);
+  robot().writeRailParameter(write, ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(sent("rail_param"), JsonIs(R"({"max_speed": 500})"));
   EXPECT_EQ(command().log().withKey("rail_param")[0].form, Form::set);
 
   Json::Value value;
-  queryRailParameter(link(), value, ec);
+  robot().queryRailParameter(value, ec);
   EXPECT_FALSE(ec) << ec.value();
   EXPECT_THAT(value["max_speed"], JsonIs("500"));
   EXPECT_THAT(value["recolution_ratio"], JsonIs("131072"));
   EXPECT_THAT(sent("rail_param", 2), JsonIs("null"));
 
   // A key the controller does not know is refused with its own code.
-  writeRailParameter(link(), parseJson(R"({"no_such": 1})"), ec);
+  robot().writeRailParameter(parseJson(R"({"no_such": 1})"), ec);
   EXPECT_EQ(ec.value(), -1);
 
   // A number in place of the parameter object is the controller's code.
@@ -115,7 +113,7 @@ TEST_F(RobotRequestsTest, RailReadAndWrite) {
   for (const Case& c : cases) {
     command().script(Form::get, "rail_param", Behaviour::reply(parseJson(c.reply)).times(1));
     Json::Value read;
-    queryRailParameter(link(), read, ec);
+    robot().queryRailParameter(read, ec);
     EXPECT_EQ(ec.value(), c.code) << c.reply;
     EXPECT_THAT(read, JsonIs(c.reply));
   }
