@@ -1,6 +1,8 @@
 #include "support/process_stats.h"
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 
 namespace {
@@ -21,6 +23,15 @@ int countEntries(const char* directory) {
 int openFdCount() { return countEntries("/proc/self/fd"); }
 
 int threadCount() { return countEntries("/proc/self/task"); }
+
+long residentKib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
