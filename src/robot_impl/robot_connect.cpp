@@ -53,7 +53,8 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
 
   std::error_code ec;
   service->connect(remoteIp, kCommandPort);
-  service->start(ec);
+  // Nothing here needs the file link: it connects meanwhile, and a transfer waits for it.
+  service->start(ec, false);
   if (ec) throw NetworkException(ec.message());
 
   Json::Value reply;
