@@ -13,7 +13,8 @@ namespace {
 
 const char* const kUsage =
     "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--rt-port N]\n"
-    "                   [--broadcast-port N] [--stream-interval-us N] [--upgrade] [--verbose]\n"
+    "                   [--broadcast-port N] [--stream-interval-us N] [--finish-ms N] [--upgrade]\n"
+    "                   [--verbose]\n"
     "\n"
     "Simulates a robot controller on one address until Ctrl-C.\n"
     "  --address A        IPv4 address to listen on (default 127.0.0.1)\n"
@@ -27,10 +28,12 @@ const char* const kUsage =
     "  --stream-interval-us N\n"
     "                     publish the state stream every N microseconds whatever\n"
     "                     \"eci.pub.start\" asks (sub-millisecond streams; default: as asked)\n"
+    "  --finish-ms N      report queued motion commands finished N ms after they arrive (0: at\n"
+    "                     once; default: 20 to 40 ms, as an arm moving short paths)\n"
     "  --verbose          print every request received\n"
     "  --help             print this text\n"
     "\n"
-    "Queued motion commands are reported finished 20 to 40 ms after they arrive.\n"
+    "Queued motion commands are reported finished 20 to 40 ms after they arrive (see --finish-ms).\n"
     "Unknown keys are answered with 0 (command and set forms), null (get) or the flag (watch).\n";
 
 bool parsePort(const char* text, std::uint16_t& port) {
@@ -54,6 +57,7 @@ bool parseMicroseconds(const char* text, std::chrono::nanoseconds& interval) {
 int main(int argc, char** argv) {
   velmora_sim::SimulatorOptions options;
   bool verbose = false;
+  long finishMs = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -74,6 +78,13 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--stream-interval-us" && hasValue && parseMicroseconds(argv[i + 1], options.streamInterval)) {
       ++i;
+    } else if (arg == "--finish-ms" && hasValue) {
+      char* end = nullptr;
+      finishMs = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || finishMs < 0 || finishMs > 60'000) {
+        std::cerr << "velmora-sim: bad --finish-ms\n" << kUsage;
+        return 2;
+      }
     } else if (arg == "--verbose") {
       verbose = true;
     } else {
@@ -94,7 +105,11 @@ int main(int argc, char** argv) {
     // A long-running simulator keeps no record of what it received.
     sim.command().log().setEnabled(false);
     // A program appending motion waits for its finish reports, as on an arm.
-    sim.motion().finishAfter(std::chrono::milliseconds(20), std::chrono::milliseconds(40));
+    if (finishMs >= 0) {
+      sim.motion().finishAfter(std::chrono::milliseconds(finishMs), std::chrono::milliseconds(finishMs));
+    } else {
+      sim.motion().finishAfter(std::chrono::milliseconds(20), std::chrono::milliseconds(40));
+    }
     if (options.upgradeService) sim.upgrade().setRecording(false);
     if (verbose) {
       sim.command().observe([](const velmora_sim::Request& r) {
