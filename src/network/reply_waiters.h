@@ -1,6 +1,7 @@
 #pragma once
-// Requests of one link waiting for their replies by id. Each waiter sleeps on its own condition,
-// so a reply wakes only its own request; a lost link fails every waiter at once. A waiter whose
+// Requests of one link waiting for their replies by id. Each waiter sleeps on a word of its own,
+// so a reply wakes only its own request, and the waker never makes it queue for a lock on
+// waking; a lost link fails every waiter at once. A waiter whose
 // link lets callers read reads the socket itself while nobody else does, so a lone request's
 // reply goes from the socket to it without waking any other thread.
 
@@ -9,13 +10,13 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace velmora::internal {
 
@@ -46,7 +47,12 @@ class ReplyWaiters {
    private:
     friend class ReplyWaiters;
     enum class State { waiting, replied, failed };
-    void settle(State state);
+    // Under the lock: the outcome; true when the waiter sleeps and must be woken (by
+    // `wakeUp`, best after the lock is released: the waiter then does not queue for it).
+    bool settle(State state);
+    static void wakeUp(std::atomic<std::uint32_t>* settled) noexcept;
+    // Sleeps until settled, woken or the deadline; then wakes its share of others.
+    void sleep(std::chrono::steady_clock::time_point deadline) noexcept;
     // Reads the link while this request waits and nobody else reads; returns when the reply is
     // here, the deadline has passed or reading must be left to the I/O thread.
     void readForReply(std::chrono::steady_clock::time_point deadline, SpinSlot& slot,
@@ -59,9 +65,11 @@ class ReplyWaiters {
     ReplyWaiters& waiters_;
     std::uint64_t id_;
     Ticket* next_ = nullptr;  // in its bucket
-    std::condition_variable condition_;
     State state_ = State::waiting;
-    std::atomic<bool> settled_{false};  // state_ left waiting; read without the lock while spinning
+    std::atomic<std::uint32_t> settled_{0};  // 1 once state_ left waiting: read without the lock
+    std::atomic<bool> sleeping_{false};      // the waiter sleeps on settled_
+    bool owesWakes_ = false;    // under the lock: woken to wake others in turn
+    bool queuedToWake_ = false;  // under the lock: in `toWake_`
     Json::Value reply_;                 // a reply handed over parsed
     std::string text_;                  // a reply handed over as text, parsed by the waiter
     bool isText_ = false;
@@ -94,10 +102,20 @@ class ReplyWaiters {
  private:
   static constexpr std::size_t kBuckets = 256;  // ids are consecutive, so they spread evenly
   Ticket* find(std::uint64_t id) const noexcept;
+  // Under the lock, for a ticket just settled while its waiter sleeps: the word to wake now,
+  // or null when a request woken earlier will wake it.
+  std::atomic<std::uint32_t>* wakeOrQueue(Ticket& ticket);
+  // Under the lock: `ticket` was woken to wake others; takes up to two sleeping ones off the
+  // queue into `words`, hands them the same duty, and returns how many.
+  int takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[2]);
 
   mutable std::mutex mutex_;
   std::array<Ticket*, kBuckets> buckets_{};
-  std::size_t count_ = 0;
+  std::atomic<std::size_t> count_{0};  // changed under the lock, read without it
+  // Replies handed to sleeping requests while others are being woken: each woken request wakes
+  // two more, so the reader wakes one per batch instead of the whole crowd in turn.
+  std::vector<Ticket*> toWake_;
+  int wakers_ = 0;  // woken requests that have not yet taken their turn
   TcpClient* reader_ = nullptr;
   std::function<void(const char*, std::size_t)> dropNote_;
 };
