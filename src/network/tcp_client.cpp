@@ -399,7 +399,7 @@ TcpClient::TcpClient(TcpClientOptions options, FramerFactory framer)
 TcpClient::~TcpClient() {
   if (onOwnIoThread()) {
     core_->requestStop();
-    if (thread_.joinable()) thread_.detach();  // the thread holds the core until it ends
+    job_.reset();  // the loop holds the core until it ends
     return;
   }
   std::lock_guard<std::mutex> lock(controlMutex_);
@@ -434,7 +434,7 @@ std::error_code TcpClient::begin(const std::string& host, std::uint16_t port) {
   }
   try {
     if (const std::error_code ec = core_->prepare()) return ec;
-    thread_ = std::thread([core = core_, handlers, host, port]() mutable {
+    job_ = IoThreads::run([core = core_, handlers, host, port]() mutable {
       core->run(std::move(handlers), std::move(host), port);
     });
   } catch (const std::system_error& e) {
@@ -477,9 +477,10 @@ void TcpClient::stop() noexcept {
 
 void TcpClient::stopLocked() noexcept {
   launched_ = false;
-  if (!thread_.joinable()) return;
+  if (!job_) return;
   core_->requestStop();
-  thread_.join();
+  job_->join();
+  job_.reset();
 }
 
 bool TcpClient::isConnected() const noexcept { return core_->connected.load(); }

@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <thread>
 
 #include "network/framer.h"
+#include "network/io_threads.h"
 
 namespace velmora::internal {
 
@@ -43,8 +43,9 @@ using DisconnectHandler = std::function<void(const std::error_code&)>;
 /// caller claimed, see `claimRead`).
 using ReceiveHandler = std::function<void(std::string_view)>;
 
-/// A TCP client with its own I/O thread. Handlers run one at a time on that thread and nothing
-/// more is read by it while one runs; an exception out of a handler is logged and swallowed.
+/// A TCP client with its own I/O thread while started (a pooled one, see IoThreads). Handlers
+/// run one at a time on that thread and nothing more is read by it while one runs; an exception
+/// out of a handler is logged and swallowed.
 class TcpClient {
  public:
   using FramerFactory = std::function<std::unique_ptr<Framer>()>;
@@ -66,7 +67,7 @@ class TcpClient {
   /// A client framing by carriage return with the 1 MiB cap.
   explicit TcpClient(TcpClientOptions options = {});
   TcpClient(TcpClientOptions options, FramerFactory framer);
-  /// Stops the client; on its own I/O thread the thread is left to finish by itself.
+  /// Stops the client; on its own I/O thread the loop is left to finish by itself.
   ~TcpClient();
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
@@ -85,9 +86,9 @@ class TcpClient {
   void launch(const std::string& host, std::uint16_t port);
 
   /// Closes the connection (the disconnect handler runs if one was established), cancels any
-  /// pending reconnection and ends the I/O thread. Idempotent; from the I/O thread itself it
-  /// returns without joining, and the connection ends once the running handler returns (the
-  /// next `start` or the destructor joins). Any thread.
+  /// pending reconnection and ends the I/O loop; no handler runs after it returns. Idempotent;
+  /// from the I/O thread itself it returns without waiting, and the connection ends once the
+  /// running handler returns (the next `start` or the destructor waits). Any thread.
   void stop() noexcept;
 
   /// Writes `bytes` at once from the calling thread when nothing else waits to be written, else
@@ -146,7 +147,7 @@ class TcpClient {
   FramerFactory framerFactory_;
   std::shared_ptr<Core> core_;
   std::mutex controlMutex_;  // start and stop from callers' threads
-  std::thread thread_;
+  std::shared_ptr<IoThreads::Job> job_;  // the running period's I/O loop
   bool launched_ = false;  // the running period's first attempt has not been waited for
 
   std::error_code begin(const std::string& host, std::uint16_t port);
