@@ -1,5 +1,6 @@
 // Queued motion through the public API, against `velmora-sim` running as a process of its own
-// that reports each queued command finished as soon as it has it:
+// whose arm ends every motion as it begins (--time-scale 0), so each queued command is reported
+// finished as soon as it arrives:
 // - encode and queue: `moveAppend` of 100 linear moves (its log lines included), median;
 // - appends per second: single-move `moveAppend`s as fast as the queue takes them (in-flight
 //   limit at its default, 300) until every finish has been heard, next to one raw connection
@@ -71,7 +72,7 @@ double rawAppends(const std::string& address, std::size_t count, std::uint64_t& 
 int main() {
   const std::size_t appends = bench::envOr("VELMORA_BENCH_APPENDS", 5000);
   bench::Scratch scratch("motion_encode");
-  bench::SimProcess sim({"--finish-ms", "0"});
+  bench::SimProcess sim({"--time-scale", "0"});
   const std::string address = sim.address();
   velmora::OstraMaxRobot robot(address, address);
   std::atomic<std::uint64_t> finished{0};

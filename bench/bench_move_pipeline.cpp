@@ -1,5 +1,6 @@
 // Queued motion through the public API against `velmora-sim` running as a process of its own,
-// printing each request it reads (--verbose) and reporting each queued command finished at once:
+// printing each request it reads (--verbose) and reporting each queued command finished at once
+// (--time-scale 0):
 // - append to wire: from calling `moveAppend` with one linear move to the simulator printing
 //   the request, next to a raw blocking socket writing the same request bytes to the same
 //   simulator, timed the same way, in alternating blocks (the pipe from the simulator costs
@@ -101,7 +102,7 @@ int main() {
   const std::size_t batches1 = std::max<std::size_t>(1, envOr("VELMORA_BENCH_BATCHES", 5000));
   const std::size_t batches100 = std::max<std::size_t>(10, batches1 / 50);
   bench::Scratch scratch("move_pipeline");
-  bench::SimProcess sim({"--verbose", "--finish-ms", "0"});
+  bench::SimProcess sim({"--verbose", "--time-scale", "0"});
   Arrivals arrivals(sim.output(), "\"move.l\"");
   const std::string address = sim.address();
   int status = 0;

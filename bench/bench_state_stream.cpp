@@ -246,7 +246,9 @@ int main() {
   std::printf("machine: %s, %u hardware threads; loopback UDP, velmora-sim (own process) publishing at 1 kHz\n",
               cpuName().c_str(), std::thread::hardware_concurrency());
   bench::Scratch scratch("state_stream");
-  bench::SimProcess sim;
+  // "ts" numbers the packets, so a gap is a loss and a packet's due time is known to the
+  // microsecond.
+  bench::SimProcess sim({"--packet-numbers"});
   const std::string address = sim.address();
   velmora::OstraMaxRobot robot(address, address);
   Totals library, raw;

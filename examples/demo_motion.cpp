@@ -1,8 +1,9 @@
 #include "demo_motion.h"
 
+#include <velmora/exception.h>
+
 #include <any>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -11,6 +12,8 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 template <typename T>
 T value(const velmora::EventInfo& info, const char* key) {
   const auto it = info.find(key);
@@ -18,26 +21,45 @@ T value(const velmora::EventInfo& info, const char* key) {
   return held ? *held : T{};
 }
 
-// What the callback heard; it runs on a thread of the library.
+// What the callback heard and when; it runs on a thread of the library.
 struct Reports {
   std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<velmora::EventInfo> heard;
+  std::vector<std::pair<Clock::time_point, velmora::EventInfo>> heard;
+
+  std::size_t count() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return heard.size();
+  }
 };
+
+double secondsSince(Clock::time_point start, Clock::time_point t) {
+  return std::chrono::duration<double>(t - start).count();
+}
+
+// One line of the stream's last packet: joints, and the flange position from the pose matrix.
+void printSample(velmora::BaseRobot& robot, double t) {
+  std::vector<double> joints;
+  std::vector<double> pose;
+  robot.getStateData("q_m", joints);
+  robot.getStateData("pos_m", pose);
+  std::printf("  %6.3f s  q_m", t);
+  for (const double q : joints) std::printf(" %6.3f", q);
+  if (pose.size() == 16) std::printf("  flange %.3f %.3f %.3f m", pose[3], pose[7], pose[11]);
+  std::printf("\n");
+}
 
 }  // namespace
 
-bool demoMotion(velmora::BaseRobot& robot) {
+template <int W, unsigned short N>
+bool demoMotion(velmora::Robot_T<W, N>& robot) {
   using namespace velmora;
   using namespace std::chrono_literals;
   // Shared with the callback, which may still be on its way out when this function returns.
-  const auto shared = std::make_shared<Reports>();
-  Reports& reports = *shared;
+  const auto reports = std::make_shared<Reports>();
   std::error_code ec;
-  robot.setEventWatcher(Event::moveExecution, [shared](const EventInfo& info) {
-    std::lock_guard<std::mutex> lock(shared->mutex);
-    shared->heard.push_back(info);
-    shared->changed.notify_all();
+  robot.setEventWatcher(Event::moveExecution, [reports](const EventInfo& info) {
+    std::lock_guard<std::mutex> lock(reports->mutex);
+    reports->heard.emplace_back(Clock::now(), info);
   }, ec);
   if (ec) {
     std::printf("  setEventWatcher failed: %d %s\n", ec.value(), ec.message().c_str());
@@ -48,34 +70,71 @@ bool demoMotion(velmora::BaseRobot& robot) {
 
   // Each call queues one batch and names it; the queue sends it to the controller.
   std::string id;
-  robot.moveAppend(std::vector<MoveAbsJCommand>{MoveAbsJCommand(JointPosition({0, 0.5, 0, 1.2, 0, 0.6, 0}), 500, 0)},
+  robot.moveAppend(std::vector<MoveAbsJCommand>{MoveAbsJCommand(JointPosition({0.4, 0.1, 0.5, 0.4, 0.5, 0.6, 0.7}), 500, 0)},
                    id, ec);
   std::printf("queued %s: joint move\n", id.c_str());
   std::vector<MoveLCommand> line;
-  for (double x : {0.45, 0.50, 0.55}) line.emplace_back(CartesianPosition{x, 0.1, 0.5, 3.14159, 0, 0}, 300, 10);
+  for (double x : {0.45, 0.50, 0.55}) {
+    line.emplace_back(CartesianPosition{x, 0.1, 0.5, 0.4, 0.5, 0.6}, 300, 10);
+    line.back().target.elbow = 0.7;
+  }
   robot.moveAppend(line, id, ec);
-  std::printf("queued %s: %zu linear moves\n", id.c_str(), line.size());
+  std::printf("queued %s: %zu linear moves of 5 cm at 300 mm/s\n", id.c_str(), line.size());
   robot.moveAppend(MoveWaitCommand(100ms), id, ec);
   std::printf("queued %s: a wait of 100 ms\n", id.c_str());
   if (ec) {
     std::printf("  moveAppend failed: %d %s\n", ec.value(), ec.message().c_str());
     return false;
   }
+
+  try {
+    robot.startReceiveRobotState(1ms, {"q_m", "pos_m"});
+  } catch (const velmora::Exception& e) {
+    std::printf("state stream failed: %s\n", e.what());
+    return false;
+  }
+  const auto start = Clock::now();
   robot.moveStart(ec);
   if (ec) {
+    robot.stopReceiveRobotState();
     std::printf("  moveStart failed: %d %s\n", ec.value(), ec.message().c_str());
     return false;
   }
-
+  std::printf("started; the stream while the arm moves:\n");
   const std::size_t expected = 1 + line.size() + 1;
-  std::unique_lock<std::mutex> lock(reports.mutex);
-  const bool done = reports.changed.wait_for(lock, 5s, [&] { return reports.heard.size() >= expected; });
-  for (const auto& info : reports.heard) {
-    std::printf("reported %s, point %d: %s (error %d)\n", value<std::string>(info, "cmdID").c_str(),
-                value<int>(info, "wayPointIndex"), value<bool>(info, "reachTarget") ? "reached" : "not reached",
-                value<std::error_code>(info, "error").value());
+  const auto until = start + 30s;
+  Clock::time_point printed{};
+  bool askedState = false;
+  while (reports->count() < expected && Clock::now() < until) {
+    // Datagrams are taken oldest first, one per call: read as fast as they come.
+    robot.updateRobotState(10ms);
+    const auto now = Clock::now();
+    if (now - printed < 150ms) continue;
+    printSample(robot, secondsSince(start, now));
+    printed = now;
+    if (!askedState && now - start > 300ms) {
+      askedState = true;
+      std::printf("  operation state while moving: %d (9 moving)\n", static_cast<int>(robot.operationState(ec)));
+    }
   }
-  lock.unlock();
+  // Where the arm came to rest, unless the last line already showed it.
+  robot.updateRobotState(10ms);
+  if (Clock::now() - printed > 50ms) printSample(robot, secondsSince(start, Clock::now()));
+  robot.stopReceiveRobotState();
+  std::printf("operation state after: %d (0 idle)\n", static_cast<int>(robot.operationState(ec)));
+
+  std::lock_guard<std::mutex> lock(reports->mutex);
+  for (const auto& [when, info] : reports->heard) {
+    std::printf("reported %s, point %d: %s (error %d) at %.3f s\n", value<std::string>(info, "cmdID").c_str(),
+                value<int>(info, "wayPointIndex"), value<bool>(info, "reachTarget") ? "reached" : "not reached",
+                value<std::error_code>(info, "error").value(), secondsSince(start, when));
+  }
+  const bool done = reports->heard.size() >= expected;
   if (!done) std::printf("  not every command was reported finished in time\n");
   return done;
 }
+
+template bool demoMotion(velmora::Robot_T<1, 5>&);
+template bool demoMotion(velmora::Robot_T<1, 6>&);
+template bool demoMotion(velmora::Robot_T<1, 7>&);
+template bool demoMotion(velmora::Robot_T<0, 6>&);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,10 @@ std::string bodies(std::string_view wire) {
   return out;
 }
 
+bool typeAllowed(const FrameRule& rule, char type) {
+  return !rule.type || static_cast<unsigned char>(type) == *rule.type;
+}
+
 std::uint64_t lengthAt(std::string_view s) {
   std::uint64_t v = 0;
   for (int i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(s[i]);
@@ -68,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FrameReader reader;
   unsigned frameIndex = 0;
   const auto ruleFor = [&](unsigned i) {
-    return (ruleBits >> (i % 8)) & 1 ? FrameRule{1, 21, cap} : FrameRule{2, 0, cap};
+    // The backup file's rule and the replies' rule, which takes any type byte.
+    return (ruleBits >> (i % 8)) & 1 ? FrameRule{1, 21, cap} : FrameRule{std::nullopt, 0, cap};
   };
   FrameRule rule = ruleFor(frameIndex);
   FrameState state = reader.expect(rule);
@@ -78,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (state == FrameState::complete) {
       const std::string_view frame = std::string_view(stream).substr(frameStart);
       const std::uint64_t p = lengthAt(frame);
-      if (static_cast<unsigned char>(frame[4]) != rule.type || p < rule.minPayload || p > rule.maxPayload) std::abort();
+      if (!typeAllowed(rule, frame[4]) || p < rule.minPayload || p > rule.maxPayload) std::abort();
       if (reader.payload() != frame.substr(6, p)) std::abort();
       velmora::internal::BackupFile file;
       if (velmora::internal::splitBackupPayload(reader.payload(), file) && file.name.size() > 256) std::abort();
@@ -92,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // Refused: the header at frameStart must break the rule.
       const std::string_view frame = std::string_view(stream).substr(frameStart);
       const std::uint64_t p = lengthAt(frame);
-      const bool typeOk = static_cast<unsigned char>(frame[4]) == rule.type;
+      const bool typeOk = typeAllowed(rule, frame[4]);
       if (typeOk == (state == FrameState::wrongType)) std::abort();
       if (typeOk && p >= rule.minPayload && p <= rule.maxPayload) std::abort();
       break;

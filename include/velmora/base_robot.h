@@ -22,6 +22,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include <velmora/base.h>
@@ -112,17 +113,23 @@ class BaseRobot : public Base<BaseRobot> {
   // Non-real-time motion. Progress of queued commands arrives through the moveExecution event.
   /// One request of the whole list ("move.j", "move.jc", "move.l", "move.c", "move.cf" or
   /// "move.sp", not waited for), then "c" "move.continue"; bypasses the queue: 255 without
-  /// motion control, 259 for an empty list or more than 100 commands.
+  /// motion control, 259 for an empty list, more than 100 commands, or a joint target or pose
+  /// with more values than the arm has joints and external axes (6 at most).
   template <class Command>
   void executeCommand(const std::vector<Command>& commands, std::error_code& ec) noexcept;
   /// Queues the list as one batch for the sender thread and writes its id into `cmdID`, waiting
   /// for nothing: 255 without motion control, 262 in NrtRLTask or RtCommand mode, 259 for an
-  /// empty list or more than 100 commands.
+  /// empty list, more than 100 commands or arrays longer than the arm's (as `executeCommand`).
   template <class Command>
   void moveAppend(const std::vector<Command>& commands, std::string& cmdID,
                   std::error_code& ec) noexcept;
   /// Queues one wait ("move.wait") as a batch of its own, as the list form does.
   void moveAppend(const MoveWaitCommand& command, std::string& cmdID, std::error_code& ec) noexcept;
+  /// The same for callers that name the type, `moveAppend<MoveWaitCommand>(wait, cmdID, ec)`.
+  template <class Command, std::enable_if_t<std::is_same_v<Command, MoveWaitCommand>, int> = 0>
+  void moveAppend(const Command& command, std::string& cmdID, std::error_code& ec) noexcept {
+    moveAppend(static_cast<const MoveWaitCommand&>(command), cmdID, ec);
+  }
   /// "c" "move.reset" with {"remain_traj": true}; on success the queue and the execution
   /// information are emptied; 255 without motion control.
   void moveReset(std::error_code& ec) noexcept;
@@ -166,7 +173,8 @@ class BaseRobot : public Base<BaseRobot> {
   void setAutoIgnoreZone(bool enable, std::error_code& ec) noexcept;
   /// "c" "move.path.check" of a line from the start (pose and joints) to the target: the joint
   /// values the controller computed; an integer reply or "error" is the code, -260 an
-  /// unreadable reply; zeros on failure.
+  /// unreadable reply, 259 (nothing sent) for start joint values or a pose's external values
+  /// beyond the arm's joints and external axes; zeros on failure.
   std::vector<double> checkPath(const CartesianPosition& start,
                                 const std::vector<double>& start_joint,
                                 const CartesianPosition& target, std::error_code& ec) noexcept;
@@ -236,7 +244,8 @@ class BaseRobot : public Base<BaseRobot> {
 
   // RL projects and controller files. Imports of one robot run one after the other.
   /// "c" "project.load" with the name and tasks: 262 until NrtRLTask was once chosen, 259 for
-  /// an empty name or task list; the reply is the code.
+  /// an empty name or task list or a name that is not one plain path component; the reply is
+  /// the code.
   void loadProject(const std::string& name, const std::vector<std::string>& tasks,
                    std::error_code& ec) noexcept;
   /// "c" "project.start": 262 until NrtRLTask was once chosen; the reply is the code.

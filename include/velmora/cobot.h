@@ -7,7 +7,6 @@
 // several threads.
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <system_error>
@@ -38,20 +37,24 @@ class BaseCobot : virtual public BaseRobot {
   void disableCollisionDetection(std::error_code& ec) noexcept;
 
   // Path recording and replay.
-  /// "c" "move.record.start" recording for `duration` (whole seconds); the reply is the code.
-  void startRecordPath(std::chrono::seconds duration, std::error_code& ec) noexcept;
+  /// "c" "move.record.start" recording for `duration` seconds, sent as given (no check); the
+  /// reply is the code.
+  void startRecordPath(int duration, std::error_code& ec) noexcept;
   /// "c" "move.record.stop"; the reply is the code.
   void stopRecordPath(std::error_code& ec) noexcept;
   /// "c" "move.record.cancel"; the reply is the code.
   void cancelRecordPath(std::error_code& ec) noexcept;
-  /// "c" "move.record.save" with the name and, when not empty, `saveAs`; the reply is the code.
+  /// "c" "move.record.save" with the name and, when not empty, `saveAs`; the reply is the code;
+  /// 259 for a name with a separator or that is "." or ".." (nothing sent).
   void saveRecordPath(const std::string& name, std::error_code& ec,
                       const std::string& saveAs = "") noexcept;
   /// Queues "move.replay" of the path at `rate` behind the queued moves (progress through the
   /// moveExecution event), waiting for nothing: 255 without motion control, 262 in NrtRLTask or
-  /// RtCommand mode, 259 for a rate that is not a finite number.
+  /// RtCommand mode, 259 for a rate that is not a finite number or a name with a separator or
+  /// that is "." or "..".
   void replayPath(const std::string& name, double rate, std::error_code& ec) noexcept;
-  /// "c" "move.record.remove" with the name, or "move.record.remove.all"; the reply is the code.
+  /// "c" "move.record.remove" with the name, or "move.record.remove.all"; the reply is the code;
+  /// 259 for a name with a separator or that is "." or ".." (nothing sent).
   void removePath(const std::string& name, std::error_code& ec, bool removeAll = false) noexcept;
   /// "g" "move.record.paths": the saved paths' names; 257 for a reply that is not a list of
   /// names.
@@ -71,11 +74,12 @@ class BaseCobot : virtual public BaseRobot {
   void setFlangeboxVout(FlangeboxOpt::Vout opt, std::error_code& ec) noexcept;
 
   // Tool-end bus: a controller-reported bus failure ("error") gives -1.
-  /// "c" "modbusRTU.can.recv", the controller waiting up to `timeout` (the request waits that
-  /// plus a margin, at least 10 s): the frame in `data_type` ("int16", "uint16" or "uint8")
-  /// values; -1 when none came, -260 for an unusable length; the frame untouched on failure.
-  void CANReceiveData(std::chrono::milliseconds timeout, std::string data_type,
-                      CANFrame& recv_frame, std::error_code& ec) noexcept;
+  /// "c" "modbusRTU.can.recv", the controller waiting up to `timeout_ms` milliseconds (the
+  /// request waits that plus a margin, at least 10 s): the frame in `data_type` ("int16",
+  /// "uint16" or "uint8") values; 258 for a negative `timeout_ms` or another type (nothing
+  /// sent), -1 when none came, -260 for an unusable length; the frame untouched on failure.
+  void CANReceiveData(int timeout_ms, std::string data_type, CANFrame& recv_frame,
+                      std::error_code& ec) noexcept;
   /// "c" "modbusRTU.can.send" with every frame: 258 when any frame's id, format, type, length,
   /// data or `data_type` is out of range (nothing sent); -1 or the code for a refusal.
   void CANSendData(std::string data_type, const std::vector<CANFrame>& send_frame,

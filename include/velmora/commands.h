@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <type_traits>
 
 #include <velmora/types.h>
 
@@ -101,7 +102,15 @@ class MoveSPCommand : public NrtCommand {
 /// A pause in the queue; speed and zone are -1.
 class MoveWaitCommand : public NrtCommand {
  public:
-  explicit MoveWaitCommand(std::chrono::nanoseconds duration);
+  /// Not explicit, so a wait can be written as its duration.
+  MoveWaitCommand(std::chrono::nanoseconds duration);
+  /// Any duration that converts to nanoseconds without loss, in one step, so that
+  /// `std::vector<MoveWaitCommand> waits = {100ms};` and `moveAppend({100ms}, id, ec)` compile.
+  template <class Rep, class Period,
+            class = std::enable_if_t<std::is_convertible_v<std::chrono::duration<Rep, Period>,
+                                                           std::chrono::nanoseconds>>>
+  MoveWaitCommand(std::chrono::duration<Rep, Period> duration)
+      : MoveWaitCommand(std::chrono::nanoseconds(duration)) {}
 
   std::chrono::nanoseconds duration;
 };

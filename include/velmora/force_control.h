@@ -11,7 +11,6 @@
 // atomic.
 
 #include <array>
-#include <chrono>
 #include <memory>
 #include <system_error>
 
@@ -60,19 +59,18 @@ class BaseForceControl {
   void setCartesianDesiredForce(const std::array<double, 6>& value, std::error_code& ec) noexcept;
 
   // End conditions and their wait.
-  /// "eci.fc.set" "force_cond" with the range, the inside flag and the timeout in seconds, which
-  /// must lie in 1..600 s (258); on success the wait time drops to ceil(timeout) + 5 s when that
-  /// is shorter (it is never raised).
-  void setForceCondition(const std::array<double, 6>& range, bool isInside,
-                         std::chrono::duration<double> timeout, std::error_code& ec) noexcept;
+  /// "eci.fc.set" "force_cond" with the range, the inside flag and `timeout` in seconds, which
+  /// must lie in 1..600 (258, NaN included); on success the wait time drops to
+  /// ceil(timeout) + 5 s when that is shorter (it is never raised).
+  void setForceCondition(const std::array<double, 6>& range, bool isInside, double timeout,
+                         std::error_code& ec) noexcept;
   /// As `setForceCondition` with "torque_cond".
-  void setTorqueCondition(const std::array<double, 6>& range, bool isInside,
-                          std::chrono::duration<double> timeout, std::error_code& ec) noexcept;
+  void setTorqueCondition(const std::array<double, 6>& range, bool isInside, double timeout,
+                          std::error_code& ec) noexcept;
   /// As `setForceCondition` with "posbox_cond", the supervising frame and the box times 1000;
   /// 260 for a frame given only as a matrix (nothing sent).
   void setPoseBoxCondition(const Frame& supervising_frame, const std::array<double, 6>& box,
-                           bool isInside, std::chrono::duration<double> timeout,
-                           std::error_code& ec) noexcept;
+                           bool isInside, double timeout, std::error_code& ec) noexcept;
   /// "eci.fc.cond" "wait": blocks until the controller reports the conditions met or the wait
   /// time (600 s unless a condition lowered it) runs out (263).
   void waitCondition(std::error_code& ec) noexcept;

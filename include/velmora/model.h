@@ -36,7 +36,8 @@ class BaseModel : public Base<BaseModel> {
   /// list per solution, with its configuration list at the same index of `confs`; an integer
   /// reply is the code, 257 for a reply without "data"."result", 261 for a solution without
   /// "jnt" or "conf" arrays (`confs` is then left empty too), 260 for a pose given only as a
-  /// matrix and 259 for a value that is not finite (nothing sent), 256/257/263 from the link.
+  /// matrix and 259 for a value that is not finite or more than 6 external-axis values (nothing
+  /// sent), 256/257/263 from the link.
   std::vector<std::vector<double>> calcAllIkSolutions(const CartesianPosition& posture,
                                                       std::vector<std::vector<int>>& confs,
                                                       std::error_code& ec) noexcept;
@@ -76,8 +77,8 @@ class Model_T : public BaseModel {
   /// Inverse kinematics ("sys.calc.ik", elbow sent as "redundant", configuration data cut or
   /// padded to N): the N joint values of "data"; -32 for a reply with "error", an integer reply
   /// is the code, 261 for a short or missing "data" (or a bare 0), 260 for a pose given only as
-  /// a matrix and 259 for a value that is not finite (nothing sent), 256/257/263 from the link;
-  /// every failure returns N zeros.
+  /// a matrix and 259 for a value that is not finite or more than 6 external-axis values
+  /// (nothing sent), 256/257/263 from the link; every failure returns N zeros.
   std::array<double, N> calcIk(CartesianPosition posture, std::error_code& ec) noexcept;
   /// As `calcIk` with the tool set added as "tool_set".
   std::array<double, N> calcIk(CartesianPosition posture, const Toolset& toolset,

@@ -24,8 +24,9 @@ class Robot_T : virtual public BaseRobot {
   ~Robot_T() override;
 
   /// Reconnects with the stored addresses after stopping a running state stream (no "eci.ip"):
-  /// 256 for a link failure, 266 for another failure (controller version, work type or joint
-  /// count), which leaves the robot partly connected until `disconnectFromRobot`.
+  /// 256 for a link failure (the link lost at any step of the connection included), 266 for
+  /// another failure (controller version, work type or joint count), which leaves the robot
+  /// partly connected until `disconnectFromRobot`.
   void connectToRobot(std::error_code& ec) noexcept;
   /// Connects to new addresses, as the connecting constructors do (sends the local address,
   /// "eci.ip", except on 3- and 4-axis arms); on failure disconnects, forgets both addresses and

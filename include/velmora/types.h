@@ -101,8 +101,8 @@ class WorkToolInfo {
 /// One entry of the controller's log.
 class LogInfo {
  public:
-  /// Levels a log query filters by.
-  enum class Level : int { info = 0, warning = 1, err = 2 };
+  /// Levels a log query filters by; `error` is `err` under its full name.
+  enum class Level : int { info = 0, warning = 1, err = 2, error = err };
 
   LogInfo() = default;
   LogInfo(int id, std::string timestamp, std::string logText, std::string repairHint);
@@ -117,8 +117,9 @@ class LogInfo {
 class RLProjectInfo {
  public:
   RLProjectInfo() = default;
-  /// `taskList` starts empty.
-  explicit RLProjectInfo(std::string name);
+  /// `taskList` starts empty. Not explicit, so lists of projects can be written as lists of
+  /// names.
+  RLProjectInfo(std::string name);
 
   std::string name;
   std::vector<std::string> taskList;

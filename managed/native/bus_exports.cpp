@@ -1,7 +1,6 @@
 // The tool-end bus of collaborative arms: Modbus RTU registers and coils, RS485 and CAN. The
 // in/out arrays go in as the caller gives them and come back whole, as the operation leaves them.
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -72,9 +71,7 @@ int32_t vel_cobot_can_receive(vel_robot* robot, int32_t timeout_ms, const char* 
     const std::string type = textArg(data_type);
     CANFrame received;
     reportCode(ec, [&](std::error_code& code) {
-      visitCobot(robot, [&](BaseCobot& c) {
-        c.CANReceiveData(std::chrono::milliseconds(timeout_ms), type, received, code);
-      });
+      visitCobot(robot, [&](BaseCobot& c) { c.CANReceiveData(timeout_ms, type, received, code); });
     });
     putBuffer(frame, encoded(received));
   });

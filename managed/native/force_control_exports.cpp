@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <iterator>
 #include <stdexcept>
 #include <string>
@@ -57,8 +56,7 @@ constexpr PlainOperation kPlainOperations[] = {
     &BaseForceControl::waitCondition,
 };
 
-using Condition = void (BaseForceControl::*)(const std::array<double, 6>&, bool, std::chrono::duration<double>,
-                                             std::error_code&) noexcept;
+using Condition = void (BaseForceControl::*)(const std::array<double, 6>&, bool, double, std::error_code&) noexcept;
 constexpr Condition kConditions[] = {&BaseForceControl::setForceCondition, &BaseForceControl::setTorqueCondition};
 
 template <class Fc>
@@ -182,7 +180,7 @@ int32_t vel_forcecontrol_set_condition(vel_forcecontrol* fc, int32_t which, cons
     std::array<double, 6> array{};
     if (!fixedArray(range, count, array)) return refuse(ec, 259);
     onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
-      (base.*op)(array, inside != 0, std::chrono::duration<double>(timeout_s), code);
+      (base.*op)(array, inside != 0, timeout_s, code);
     });
   });
 }
@@ -195,7 +193,7 @@ int32_t vel_forcecontrol_set_pose_box_condition(vel_forcecontrol* fc, const doub
     std::array<double, 6> array{};
     if (!fixedArray(box, count, array)) return refuse(ec, 259);
     onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
-      base.setPoseBoxCondition(supervising, array, inside != 0, std::chrono::duration<double>(timeout_s), code);
+      base.setPoseBoxCondition(supervising, array, inside != 0, timeout_s, code);
     });
   });
 }

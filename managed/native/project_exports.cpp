@@ -1,6 +1,5 @@
 // RL projects and controller files, and the path recording of collaborative arms.
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -12,8 +11,8 @@ using namespace velmora::internal;
 
 namespace {
 
-// A recording runs this long; the managed operation takes no duration.
-constexpr std::chrono::seconds kRecordDuration{30};
+// A recording runs this long, in seconds; the managed operation takes no duration.
+constexpr int kRecordDurationSeconds = 30;
 
 }  // namespace
 
@@ -82,7 +81,8 @@ int32_t vel_robot_remove_files(vel_robot* robot, const uint8_t* paths, int64_t p
 }
 
 int32_t vel_cobot_start_record_path(vel_robot* robot, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [](BaseCobot& c, std::error_code& code) { c.startRecordPath(kRecordDuration, code); });
+  return cobotCall(robot, ec,
+                   [](BaseCobot& c, std::error_code& code) { c.startRecordPath(kRecordDurationSeconds, code); });
 }
 
 int32_t vel_cobot_stop_record_path(vel_robot* robot, vel_err* ec) noexcept {

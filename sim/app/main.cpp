@@ -2,6 +2,7 @@
 // hand. It serves until Ctrl-C (SIGINT) or SIGTERM.
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -13,8 +14,8 @@ namespace {
 
 const char* const kUsage =
     "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--rt-port N]\n"
-    "                   [--broadcast-port N] [--stream-interval-us N] [--finish-ms N] [--upgrade]\n"
-    "                   [--verbose]\n"
+    "                   [--broadcast-port N] [--stream-interval-us N] [--time-scale X]\n"
+    "                   [--packet-numbers] [--upgrade] [--verbose]\n"
     "\n"
     "Simulates a robot controller on one address until Ctrl-C.\n"
     "  --address A        IPv4 address to listen on (default 127.0.0.1)\n"
@@ -28,12 +29,19 @@ const char* const kUsage =
     "  --stream-interval-us N\n"
     "                     publish the state stream every N microseconds whatever\n"
     "                     \"eci.pub.start\" asks (sub-millisecond streams; default: as asked)\n"
-    "  --finish-ms N      report queued motion commands finished N ms after they arrive (0: at\n"
-    "                     once; default: 20 to 40 ms, as an arm moving short paths)\n"
+    "  --time-scale X     real seconds per second of the arm's motion: 1 real time (default),\n"
+    "                     0.1 ten times faster, 0 every motion ends as it begins\n"
+    "  --packet-numbers   the stream's \"ts\" counts packets instead of the arm's milliseconds\n"
+    "                     (losses and staleness of a reader show as gaps)\n"
     "  --verbose          print every request received\n"
     "  --help             print this text\n"
     "\n"
-    "Queued motion commands are reported finished 20 to 40 ms after they arrive (see --finish-ms).\n"
+    "\n"
+    "One simulated arm stands behind the state queries, the posture, the kinematics requests\n"
+    "and the state stream. Queued and immediate motion commands move it over time at the\n"
+    "speed they give (and the speed override); each queued command is reported finished when\n"
+    "its motion ends, \"sys.state\" answers \"idleing\" (moving) meanwhile; \"move.pause\"\n"
+    "halts it, \"move.continue\" resumes, \"move.reset\" clears, a jog moves it by its step.\n"
     "Unknown keys are answered with 0 (command and set forms), null (get) or the flag (watch).\n";
 
 bool parsePort(const char* text, std::uint16_t& port) {
@@ -41,6 +49,14 @@ bool parsePort(const char* text, std::uint16_t& port) {
   const long value = std::strtol(text, &end, 10);
   if (end == text || *end != '\0' || value < 0 || value > 65535) return false;
   port = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+bool parseScale(const char* text, double& scale) {
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !std::isfinite(value) || value < 0 || value > 1000) return false;
+  scale = value;
   return true;
 }
 
@@ -56,8 +72,12 @@ bool parseMicroseconds(const char* text, std::chrono::nanoseconds& interval) {
 
 int main(int argc, char** argv) {
   velmora_sim::SimulatorOptions options;
+  options.timeScale = 1;
+  // A program appending motion sees the arm move and hears each command finish when it
+  // arrives, as on an arm; from its first connection on.
+  options.followArm = true;
   bool verbose = false;
-  long finishMs = -1;
+  bool packetNumbers = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -78,13 +98,10 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--stream-interval-us" && hasValue && parseMicroseconds(argv[i + 1], options.streamInterval)) {
       ++i;
-    } else if (arg == "--finish-ms" && hasValue) {
-      char* end = nullptr;
-      finishMs = std::strtol(argv[++i], &end, 10);
-      if (*end != '\0' || finishMs < 0 || finishMs > 60'000) {
-        std::cerr << "velmora-sim: bad --finish-ms\n" << kUsage;
-        return 2;
-      }
+    } else if (arg == "--time-scale" && hasValue && parseScale(argv[i + 1], options.timeScale)) {
+      ++i;
+    } else if (arg == "--packet-numbers") {
+      packetNumbers = true;
     } else if (arg == "--verbose") {
       verbose = true;
     } else {
@@ -104,13 +121,8 @@ int main(int argc, char** argv) {
     velmora_sim::Simulator sim(options);
     // A long-running simulator keeps no record of what it received.
     sim.command().log().setEnabled(false);
-    // A program appending motion waits for its finish reports, as on an arm.
-    if (finishMs >= 0) {
-      sim.motion().finishAfter(std::chrono::milliseconds(finishMs), std::chrono::milliseconds(finishMs));
-    } else {
-      sim.motion().finishAfter(std::chrono::milliseconds(20), std::chrono::milliseconds(40));
-    }
     if (options.upgradeService) sim.upgrade().setRecording(false);
+    if (packetNumbers) sim.state().setSource(nullptr);
     if (verbose) {
       sim.command().observe([](const velmora_sim::Request& r) {
         std::cout << r.raw.substr(0, r.raw.size() - 1) << std::endl;
@@ -119,7 +131,7 @@ int main(int argc, char** argv) {
     std::cout << "velmora-sim on " << sim.address() << ": command " << sim.command().port() << ", file "
               << sim.file().port() << ", real-time " << sim.rtPort().port();
     if (options.upgradeService) std::cout << ", upgrade " << sim.upgrade().port();
-    std::cout << " (Ctrl-C stops)" << std::endl;
+    std::cout << ", time scale " << options.timeScale << " (Ctrl-C stops)" << std::endl;
     int received = 0;
     sigwait(&signals, &received);
     sim.stop();

@@ -1,62 +1,212 @@
 #include "velmora_sim/arm_state.h"
 
+#include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
+
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 #include <utility>
 
-namespace velmora_sim {
+#include "velmora_sim/arm_timeline.h"
+#include "velmora_sim/model_identity.h"
 
-struct ArmState::State {
-  std::mutex mutex;
-  std::vector<double> positions;
-  std::vector<double> velocities;
-  std::vector<double> torques;
-  double speedOverride = 1.0;
-};
+namespace velmora_sim {
 
 namespace {
 
-Json::Value jointArray(const std::vector<double>& fixed, int joints, double step) {
-  Json::Value values(Json::arrayValue);
-  if (!fixed.empty()) {
-    for (const double value : fixed) values.append(value);
-    return values;
-  }
-  for (int i = 0; i < joints; ++i) values.append(step * (i + 1));
+using Clock = ArmTimeline::Clock;
+
+std::vector<double> steps(std::size_t count, double step) {
+  std::vector<double> values(count);
+  for (std::size_t i = 0; i < count; ++i) values[i] = step * double(i + 1);
   return values;
+}
+
+Json::Value jsonArray(const std::vector<double>& values) {
+  Json::Value array(Json::arrayValue);
+  for (const double value : values) array.append(value);
+  return array;
+}
+
+template <class Values>
+void fill(std::array<double, 16>& slot, const Values& values) {
+  std::copy_n(values.begin(), std::min<std::size_t>(values.size(), slot.size()), slot.begin());
 }
 
 }  // namespace
 
+struct ArmState::State : std::enable_shared_from_this<State> {
+  mutable std::mutex mutex;
+  ArmTimeline timeline{steps(7, 0.1)};
+  std::size_t jointCount = 7;
+  bool customJoints = false;
+  std::vector<double> velocities;  // fixed by a test
+  std::vector<double> torques;     // fixed by a test
+  double speedOverride = 1.0;
+  bool motion = false;
+  const Clock::time_point born = Clock::now();
+  asio::io_context* io = nullptr;
+  std::unique_ptr<asio::steady_timer> timer;  // the simulator's thread only
+
+  // On the simulator's thread: what is due happens, the callbacks run unlocked.
+  void advance() {
+    std::vector<ArmTimeline::Callback> calls;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      calls = timeline.advance(Clock::now());
+      reschedule();
+    }
+    for (const auto& call : calls) call();
+  }
+
+  void reschedule() {
+    if (!timer) return;
+    const auto due = timeline.deadline();
+    if (!due) {
+      timer->cancel();
+      return;
+    }
+    timer->expires_at(*due);
+    timer->async_wait([weak = weak_from_this()](const std::error_code& ec) {
+      if (ec) return;
+      if (const auto self = weak.lock()) self->advance();
+    });
+  }
+
+  // Any thread. The motion keys' replies are written before anything the change sends.
+  void kick() {
+    if (!io) return;
+    asio::post(*io, [weak = weak_from_this()] {
+      if (const auto self = weak.lock()) self->advance();
+    });
+  }
+
+  // Runs `change` on the timeline when motion is enabled, then lets it take effect.
+  template <class Change>
+  void moveWith(Change change) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!motion) return;
+      change(Clock::now());
+    }
+    kick();
+  }
+
+  void place(std::vector<double> joints) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      timeline.place(std::move(joints), Clock::now());
+    }
+    kick();
+  }
+
+  std::vector<double> positions() const { return timeline.view(Clock::now()).q; }
+  std::vector<double> jointVelocities(const ArmTimeline::View& view) const {
+    return velocities.empty() ? view.dq : velocities;
+  }
+  std::vector<double> jointTorques(std::size_t joints) const {
+    return torques.empty() ? steps(joints, 1.5) : torques;
+  }
+};
+
 ArmState::ArmState() : state_(std::make_shared<State>()) {}
 ArmState::~ArmState() = default;
 
-void ArmState::install(CommandService& service, std::function<int()> jointCount) {
-  // The handlers hold the state, not this object: the service may outlive it.
-  const std::shared_ptr<State> s = state_;
-  auto joints = [s, jointCount](std::vector<double> State::*member, double step) {
-    return [s, jointCount, member, step](Exchange& x) {
-      const int count = jointCount ? jointCount() : 7;
+void ArmState::install(CommandService& service, asio::io_context& io) {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->io = &io;
+    state_->timer = std::make_unique<asio::steady_timer>(io);
+  }
+  // The handlers hold the state weakly: the service may outlive it.
+  const std::weak_ptr<State> weak = state_;
+  auto reading = [weak](Json::Value (*answer)(const State&, const Json::Value&)) {
+    return [weak, answer](Exchange& x) {
+      const auto s = weak.lock();
+      if (!s) return x.reply(-1);
       std::lock_guard<std::mutex> lock(s->mutex);
-      x.reply(jointArray((*s).*member, count, step));
+      x.reply(answer(*s, x.request().payload));
     };
   };
-  service.serve(Form::get, "sys.rt.jnt_pos", joints(&State::positions, 0.1));
-  service.serve(Form::get, "sys.rt.jnt_vel", joints(&State::velocities, 0.01));
-  service.serve(Form::get, "sys.rt.jnt_trq", joints(&State::torques, 1.5));
-  service.serve(Form::get, "project.run_param", [s](Exchange& x) {
-    Json::Value reply(Json::objectValue);
-    {
-      std::lock_guard<std::mutex> lock(s->mutex);
-      reply["override"] = s->speedOverride;
-    }
-    reply["loop_mode"] = false;
-    x.reply(std::move(reply));
+  using P = const Json::Value&;
+  service.serve(Form::get, "sys.rt.jnt_pos", reading([](const State& s, P) { return jsonArray(s.positions()); }));
+  service.serve(Form::get, "sys.rt.jnt_vel", reading([](const State& s, P) {
+                  return jsonArray(s.jointVelocities(s.timeline.view(Clock::now())));
+                }));
+  service.serve(Form::get, "sys.rt.jnt_trq",
+                reading([](const State& s, P) { return jsonArray(s.jointTorques(s.positions().size())); }));
+  for (const char* key : {"sys.posture", "sys.posture.flan_in_base"}) {
+    service.serve(Form::get, key, reading([](const State& s, P) {
+                    const arm::Pose pose = arm::poseOf(s.positions());
+                    Json::Value value(Json::objectValue);
+                    for (int i = 0; i < 3; ++i) {
+                      value["trans"].append(pose[i]);
+                      value["rot"].append(pose[i + 3]);
+                    }
+                    return value;
+                  }));
+  }
+  const struct {
+    const char* key;
+    Json::Value (IdentityModel::*answer)(const Json::Value&) const;
+  } kinematics[] = {{"sys.calc.fk", &IdentityModel::forward},
+                    {"sys.calc.ik", &IdentityModel::inverse},
+                    {"utils.calc.all.ik", &IdentityModel::allInverse}};
+  for (const auto& k : kinematics) {
+    auto answer = k.answer;
+    service.serve(Form::command, k.key, [weak, answer](Exchange& x) {
+      const auto s = weak.lock();
+      int joints = 0;
+      if (s) {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        joints = static_cast<int>(s->jointCount);
+      }
+      if (joints < 3 || joints > 7) return x.reply(-1);
+      x.reply((IdentityModel(joints).*answer)(x.request().payload));
+    });
+  }
+  service.serve(Form::get, "project.run_param", reading([](const State& s, P) {
+                  Json::Value reply(Json::objectValue);
+                  reply["override"] = s.speedOverride;
+                  reply["loop_mode"] = false;
+                  return reply;
+                }));
+  service.serve(Form::command, "move.pause", [weak](Exchange& x) {
+    if (const auto s = weak.lock()) s->moveWith([s](Clock::time_point now) { s->timeline.halt(now); });
+    x.reply(0);
+  });
+  service.serve(Form::command, "move.continue", [weak](Exchange& x) {
+    if (const auto s = weak.lock()) s->moveWith([s](Clock::time_point now) { s->timeline.run(now); });
+    x.reply(0);
   });
 }
 
+void ArmState::setJointCount(int count) {
+  const std::size_t joints = static_cast<std::size_t>(std::max(count, 0));
+  std::vector<double> placed;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->jointCount = joints;
+    if (state_->customJoints) return;
+    placed = state_->positions();
+    if (placed.size() == joints) return;
+    const std::vector<double> defaults = steps(joints, 0.1);
+    const std::size_t kept = std::min(placed.size(), joints);
+    placed.resize(joints);
+    std::copy(defaults.begin() + static_cast<std::ptrdiff_t>(kept), defaults.end(),
+              placed.begin() + static_cast<std::ptrdiff_t>(kept));
+  }
+  state_->place(std::move(placed));
+}
+
 void ArmState::setJointPositions(std::vector<double> values) {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->positions = std::move(values);
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->customJoints = !values.empty();
+    if (values.empty()) values = steps(state_->jointCount, 0.1);
+  }
+  state_->place(std::move(values));
 }
 
 void ArmState::setJointVelocities(std::vector<double> values) {
@@ -72,6 +222,120 @@ void ArmState::setJointTorques(std::vector<double> values) {
 void ArmState::setSpeedOverride(double value) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->speedOverride = value;
+}
+
+void ArmState::setTimeScale(double scale) {
+  if (!(scale > 0)) scale = 0;  // also NaN
+  scale = std::min(scale, 1000.0);
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->timeline.setTimeScale(scale, Clock::now());
+  }
+  state_->kick();
+}
+
+double ArmState::timeScale() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->timeline.timeScale();
+}
+
+void ArmState::enableMotion() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->motion = true;
+}
+
+bool ArmState::enqueue(std::vector<Command> commands) {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (!state_->motion) return true;
+    if (state_->timeline.queued() + commands.size() > kMaxQueued) return false;
+    const auto now = Clock::now();
+    for (auto& c : commands) {
+      state_->timeline.append({arm::Path::command(c.key, c.body), std::move(c.started), std::move(c.finished), c.halts, 0},
+                              now);
+    }
+  }
+  state_->kick();
+  return true;
+}
+
+void ArmState::run() {
+  state_->moveWith([s = state_.get()](Clock::time_point now) { s->timeline.run(now); });
+}
+
+void ArmState::halt() {
+  state_->moveWith([s = state_.get()](Clock::time_point now) { s->timeline.halt(now); });
+}
+
+void ArmState::clear() {
+  state_->moveWith([s = state_.get()](Clock::time_point now) { s->timeline.clear(now); });
+}
+
+void ArmState::jog(const Json::Value& request) {
+  state_->moveWith([s = state_.get(), &request](Clock::time_point now) { s->timeline.jog(arm::Path::jog(request), now); });
+}
+
+void ArmState::setDefaultSpeed(double speed) {
+  if (!(speed > 0) || !std::isfinite(speed)) return;
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->timeline.setDefaultSpeed(speed);
+}
+
+void ArmState::setOverrideRate(double rate) {
+  if (!(rate > 0) || !std::isfinite(rate)) return;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->timeline.setOverride(std::clamp(rate, 0.01, 1.0), Clock::now());
+  }
+  state_->kick();
+}
+
+std::vector<double> ArmState::jointPositions() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->positions();
+}
+
+std::array<double, 7> ArmState::flangePose() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return arm::poseOf(state_->positions());
+}
+
+void ArmState::setFlangePose(const std::array<double, 6>& pose) {
+  std::vector<double> joints;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    joints = state_->positions();
+    const arm::Pose now = arm::poseOf(joints);
+    joints = arm::jointsOf({pose[0], pose[1], pose[2], pose[3], pose[4], pose[5], now[6]}, std::move(joints));
+  }
+  state_->place(std::move(joints));
+}
+
+bool ArmState::moving() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->timeline.moving();
+}
+
+void ArmState::sample(velmora::sim::StateSample& out) const {
+  using Slot = velmora::sim::StateSample;
+  const auto now = Clock::now();
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  const ArmTimeline::View view = state_->timeline.view(now);
+  const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(now - state_->born);
+  out.ts = static_cast<std::uint64_t>(since.count()) + 1;
+  const std::vector<double> velocities = state_->jointVelocities(view);
+  const arm::Pose pose = arm::poseOf(view.q);
+  const arm::Pose poseVelocity = arm::poseOf(velocities);
+  const arm::Pose poseAcceleration = arm::poseOf(view.ddq);
+  fill(out.values[Slot::joints], view.q);
+  fill(out.values[Slot::jointVelocities], velocities);
+  fill(out.values[Slot::jointAccelerations], view.ddq);
+  fill(out.values[Slot::jointTorques], state_->jointTorques(view.q.size()));
+  fill(out.values[Slot::pose], arm::matrixOf(pose));
+  std::copy_n(pose.begin(), 6, out.values[Slot::poseAbc].begin());
+  std::copy_n(poseVelocity.begin(), 6, out.values[Slot::poseVelocity].begin());
+  std::copy_n(poseAcceleration.begin(), 6, out.values[Slot::poseAcceleration].begin());
+  out.values[Slot::elbow][0] = pose[6];
 }
 
 }  // namespace velmora_sim

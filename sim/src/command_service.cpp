@@ -56,6 +56,11 @@ void Exchange::drop() {
   decided_ = true;
 }
 
+void Exchange::reset() {
+  kind_ = Kind::reset;
+  decided_ = true;
+}
+
 void Exchange::delay(std::chrono::milliseconds delay) { delay_ = delay; }
 
 Behaviour Behaviour::reply(Json::Value value) {
@@ -94,6 +99,13 @@ Behaviour Behaviour::drop() {
   Behaviour b;
   b.what_ = "drop";
   b.handler_ = [](Exchange& x) { x.drop(); };
+  return b;
+}
+
+Behaviour Behaviour::reset() {
+  Behaviour b;
+  b.what_ = "reset";
+  b.handler_ = [](Exchange& x) { x.reset(); };
   return b;
 }
 
@@ -258,6 +270,7 @@ struct CommandService::Impl {
     Json::Value values(Json::objectValue);
     std::vector<Json::Value> messages;
     bool drop = false;
+    bool reset = false;
     bool silent = false;
     std::chrono::milliseconds delay{0};
     for (const auto& request : requests) {
@@ -277,7 +290,14 @@ struct CommandService::Impl {
         case Exchange::Kind::drop:
           drop = true;
           break;
+        case Exchange::Kind::reset:
+          reset = true;
+          break;
       }
+    }
+    if (reset) {
+      peer.resetNow();
+      return;
     }
     if (drop) {
       peer.closeNow();

@@ -14,20 +14,12 @@ struct ControllerSystem::State {
   bool inputSimulation = false;
   std::string mode = "manual";
   std::string state = "idle";
-  std::array<double, 6> posture{{0.4, 0.0, 0.6, 3.141592653589793, 0.0, 3.141592653589793}};
+  std::function<bool()> moving;
+  std::function<void(const std::array<double, 6>&)> place;
   std::vector<ControllerLogEntry> log;
 };
 
 namespace {
-
-Json::Value postureValue(const std::array<double, 6>& pose) {
-  Json::Value value(Json::objectValue);
-  for (int i = 0; i < 3; ++i) {
-    value["trans"].append(pose[i]);
-    value["rot"].append(pose[i + 3]);
-  }
-  return value;
-}
 
 Json::Value logReply(const std::vector<ControllerLogEntry>& log, const Json::Value& query) {
   const Json::Value& limit = query.isObject() ? query["limit"] : Json::Value::nullSingleton();
@@ -79,10 +71,17 @@ void ControllerSystem::install(CommandService& service) {
     return Json::Value(0);
   }));
   service.serve(Form::get, "sys.mode", locked([](State& st, P) { return Json::Value(st.mode); }));
-  service.serve(Form::get, "sys.state", locked([](State& st, P) { return Json::Value(st.state); }));
-  for (const char* key : {"sys.posture", "sys.posture.flan_in_base"}) {
-    service.serve(Form::get, key, locked([](State& st, P) { return postureValue(st.posture); }));
-  }
+  service.serve(Form::get, "sys.state", [s](Exchange& x) {
+    std::string name;
+    std::function<bool()> moving;
+    {
+      std::lock_guard<std::mutex> lock(s->mutex);
+      name = s->state;
+      moving = s->moving;
+    }
+    // Asked without this lock: the arm takes its own.
+    x.reply(name == "idle" && moving && moving() ? "idleing" : name);
+  });
   service.serve(Form::command, "sys.servo.clear_alarm", locked([](State&, P) { return Json::Value(0); }));
   service.serve(Form::command, "device.io.simu.on", locked([](State& st, P) {
     st.inputSimulation = true;
@@ -133,9 +132,19 @@ void ControllerSystem::setState(std::string name) {
   state_->state = std::move(name);
 }
 
-void ControllerSystem::setPosture(const std::array<double, 6>& pose) {
+void ControllerSystem::linkArm(std::function<bool()> moving, std::function<void(const std::array<double, 6>&)> place) {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->posture = pose;
+  state_->moving = std::move(moving);
+  state_->place = std::move(place);
+}
+
+void ControllerSystem::setPosture(const std::array<double, 6>& pose) {
+  std::function<void(const std::array<double, 6>&)> place;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    place = state_->place;
+  }
+  if (place) place(pose);
 }
 
 bool ControllerSystem::inputSimulation() const {

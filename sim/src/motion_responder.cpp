@@ -29,20 +29,22 @@ Json::Value reportBody(const std::string& id, int point, const std::string& msg,
   return body;
 }
 
-// The ids one request's commands are reported under: its id, with "*custom" where a command
-// carries a custom text.
-std::vector<std::string> commandIds(const std::string& id, const Json::Value& body) {
-  std::vector<std::string> ids;
-  auto add = [&](const Json::Value& command) {
-    const Json::Value& custom = command.isObject() ? command["custom"] : Json::Value::nullSingleton();
-    ids.push_back(custom.isString() ? id + "*" + custom.asString() : id);
-  };
+// The bodies of one request's commands: the elements of "path", else the body itself.
+std::vector<const Json::Value*> commandBodies(const Json::Value& body) {
+  std::vector<const Json::Value*> bodies;
   if (body.isObject() && body["path"].isArray()) {
-    for (const auto& command : body["path"]) add(command);
+    for (const auto& command : body["path"]) bodies.push_back(&command);
   } else {
-    add(body);
+    bodies.push_back(&body);
   }
-  return ids;
+  return bodies;
+}
+
+// The id a command is reported under: its request's id, with "*custom" where the command
+// carries a custom text.
+std::string commandId(const std::string& id, const Json::Value& command) {
+  const Json::Value& custom = command.isObject() ? command["custom"] : Json::Value::nullSingleton();
+  return custom.isString() ? id + "*" + custom.asString() : id;
 }
 
 }  // namespace
@@ -57,12 +59,20 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
     std::string msg;
   };
 
-  explicit State(Simulator& sim) : io(sim.io()), service(sim.command()) {}
+  explicit State(Simulator& sim) : io(sim.io()), service(sim.command()), arm(sim.arm()) {}
 
   void onQueued(Exchange& exchange) {
     const Request& request = exchange.request();
+    const auto bodies = commandBodies(request.payload);
     if (!request.id.isString()) {
-      exchange.reply(0);
+      // Immediate commands move the arm and are never reported.
+      bool taken = true;
+      if (following.load()) {
+        std::vector<ArmState::Command> moves;
+        for (const Json::Value* body : bodies) moves.push_back({request.key, *body, {}, {}, false});
+        taken = arm.enqueue(std::move(moves));
+      }
+      exchange.reply(taken ? 0 : -1);
       return;
     }
     const std::string id = request.id.asString();
@@ -70,9 +80,9 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
     exchange.reply(0);
     std::vector<Command> commands;
     int point = 0;
-    for (auto& commandId : commandIds(id, request.payload)) {
+    for (const Json::Value* body : bodies) {
       Command command;
-      command.id = std::move(commandId);
+      command.id = commandId(id, *body);
       command.point = point++;
       command.connection = exchange.connection();
       if (failAt != 0 && ++counted == failAt) {
@@ -82,6 +92,10 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
         failAt = 0;
       }
       commands.push_back(std::move(command));
+    }
+    if (following.load()) {
+      followArm(exchange, bodies, std::move(commands));
+      return;
     }
     if (!timed) {
       for (auto& c : commands) unreported.push_back(std::move(c));
@@ -104,6 +118,57 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
     });
   }
 
+  // Hands the commands to the arm, which reports them as its motion begins and ends.
+  void followArm(Exchange& exchange, const std::vector<const Json::Value*>& bodies, std::vector<Command> commands) {
+    std::vector<ArmState::Command> moves;
+    const std::weak_ptr<State> weak = shared_from_this();
+    const std::uint64_t gen = generation;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      const Command& c = commands[i];
+      moves.push_back({exchange.request().key, *bodies[i],
+                       [weak, c, gen] {
+                         if (const auto self = weak.lock()) self->armStarted(c, gen);
+                       },
+                       [weak, c, gen] {
+                         if (const auto self = weak.lock()) self->armFinished(c, gen);
+                       },
+                       c.fails});
+    }
+    if (!arm.enqueue(std::move(moves))) {
+      exchange.reply(-1);
+      return;
+    }
+    followed += commands.size();
+  }
+
+  void armStarted(const Command& command, std::uint64_t gen) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (gen != generation) return;
+      if (command.fails) dropAllLocked();
+    }
+    if (command.fails) {
+      send(command, command.msg, command.error);
+    } else if (starts) {
+      send(command, "start", 0);
+    }
+  }
+
+  void armFinished(const Command& command, std::uint64_t gen) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (gen != generation) return;
+      if (followed > 0) --followed;
+    }
+    send(command, "finish:0", 0);
+  }
+
+  void send(const Command& command, const std::string& msg, int error) {
+    if (const auto connection = command.connection.lock()) {
+      connection->send(notification(reportBody(command.id, command.point, msg, error)));
+    }
+  }
+
   // False once the command failed: the controller holds nothing after it.
   bool sendFinish(const Command& command, std::uint64_t gen) {
     {
@@ -116,18 +181,17 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
 
   void dropAllLocked() {
     unreported.clear();
+    followed = 0;
     ++generation;
   }
 
   bool deliver(const Command& command) {
-    const auto connection = command.connection.lock();
-    if (!connection) return !command.fails;
-    if (starts) connection->send(notification(reportBody(command.id, command.point, "start", 0)));
+    if (starts) send(command, "start", 0);
     if (command.fails) {
-      connection->send(notification(reportBody(command.id, command.point, command.msg, command.error)));
+      send(command, command.msg, command.error);
       return false;
     }
-    connection->send(notification(reportBody(command.id, command.point, "finish:0", 0)));
+    send(command, "finish:0", 0);
     return true;
   }
 
@@ -160,8 +224,11 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
 
   asio::io_context& io;
   CommandService& service;
+  ArmState& arm;
   mutable std::mutex mutex;
   std::deque<Command> unreported;
+  std::atomic<bool> following{false};
+  std::size_t followed = 0;  // handed to the arm, not yet reported
   bool timed = false;
   std::chrono::milliseconds minDelay{0};
   std::chrono::milliseconds maxDelay{0};
@@ -189,9 +256,11 @@ MotionResponder::MotionResponder(Simulator& sim) : state_(std::make_shared<State
   }
   sim.command().serve(Form::command, "move.reset", [weak](Exchange& exchange) {
     if (const auto state = weak.lock()) {
-      std::lock_guard<std::mutex> lock(state->mutex);
-      state->unreported.clear();
-      ++state->generation;
+      {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->dropAllLocked();
+      }
+      state->arm.clear();
     }
     exchange.reply(0);
   });
@@ -204,6 +273,11 @@ void MotionResponder::finishAfter(std::chrono::milliseconds min, std::chrono::mi
   state_->timed = true;
   state_->minDelay = std::max(min, std::chrono::milliseconds(0));
   state_->maxDelay = std::max(max, state_->minDelay);
+}
+
+void MotionResponder::followArm() {
+  state_->arm.enableMotion();
+  state_->following.store(true);
 }
 
 void MotionResponder::reportStarts(bool on) { state_->starts.store(on); }
@@ -232,7 +306,7 @@ void MotionResponder::reportRaw(const Json::Value& body) {
 
 std::size_t MotionResponder::pending() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->unreported.size();
+  return state_->unreported.size() + state_->followed;
 }
 
 }  // namespace velmora_sim

@@ -7,12 +7,13 @@
 namespace velmora_sim {
 
 struct MotionSettings::State {
-  explicit State(ControllerSystem& s) : system(s) {
+  State(ControllerSystem& s, ArmState* a) : system(s), arm(a) {
     values.acc["acc"] = 1.0;
     values.acc["jerk"] = 1.0;
   }
 
   ControllerSystem& system;
+  ArmState* arm;
   mutable std::mutex mutex;
   Values values;
 };
@@ -56,7 +57,8 @@ Json::Value avoidanceWord(P stored) {
 
 }  // namespace
 
-MotionSettings::MotionSettings(ControllerSystem& system) : state_(std::make_shared<State>(system)) {}
+MotionSettings::MotionSettings(ControllerSystem& system, ArmState* arm)
+    : state_(std::make_shared<State>(system, arm)) {}
 MotionSettings::~MotionSettings() = default;
 
 void MotionSettings::install(CommandService& service) {
@@ -83,11 +85,18 @@ void MotionSettings::install(CommandService& service) {
   auto number = [](P v) { return v.isNumeric(); };
   auto flag = [](P v) { return v.isBool(); };
 
-  service.serve(Form::set, "move.default_speed", storing(&Values::defaultSpeed, number));
+  // Stores like `storing`, then hands an accepted number to the arm.
+  auto toArm = [s, storing](Json::Value Values::*slot, void (ArmState::*use)(double)) {
+    return [s, use, store = storing(slot, [](P v) { return v.isNumeric(); })](Exchange& x) {
+      store(x);
+      if (s->arm && x.request().payload.isNumeric()) (s->arm->*use)(x.request().payload.asDouble());
+    };
+  };
+  service.serve(Form::set, "move.default_speed", toArm(&Values::defaultSpeed, &ArmState::setDefaultSpeed));
   service.serve(Form::set, "move.default_zone", storing(&Values::defaultZone, number));
   service.serve(Form::command, "move.default_conf", storing(&Values::defaultConf, flag));
   service.serve(Form::command, "move.ignore_zone", storing(&Values::ignoreZone, flag));
-  service.serve(Form::command, "move.override_rate", storing(&Values::overrideRate, number));
+  service.serve(Form::command, "move.override_rate", toArm(&Values::overrideRate, &ArmState::setOverrideRate));
   service.serve(Form::set, "move.acc", storing(&Values::acc, [](P v) {
                   return memberOf(v, "acc").isNumeric() && memberOf(v, "jerk").isNumeric();
                 }));
@@ -114,11 +123,14 @@ void MotionSettings::install(CommandService& service) {
         s->values.lastJog = x.request().payload;
       }
       s->system.setState("joging");
+      const Json::Value& external = x.request().payload["is_ext"];
+      if (s->arm && !(external.isBool() && external.asBool())) s->arm->jog(x.request().payload);
       x.reply(0);
     });
   }
   service.serve(Form::command, "move.stop", [s](Exchange& x) {
     if (s->system.state() == "joging") s->system.setState("idle");
+    if (s->arm) s->arm->halt();
     x.reply(0);
   });
   service.serve(Form::command, "move.path.check", [](Exchange& x) { x.reply(pathCheck(x.request().payload)); });

@@ -121,6 +121,7 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
+  system_.linkArm([this] { return arm_.moving(); }, [this](const std::array<double, 6>& pose) { arm_.setFlangePose(pose); });
   robotConfig_.install(*command_);
   // A switch changes the mode "sys.mode" reads.
   command_->serve(Form::command, "sys.mode.switch", [this](Exchange& x) {
@@ -136,10 +137,14 @@ void Simulator::serveControllerKeys() {
   cobot_.install(*command_, [this] { return info().jointCount; });
   board_.install(*command_, [this] { return robotConfig_.flangeBoxType(); });
   motion_ = std::make_unique<MotionResponder>(*this);
-  motionSettings_ = std::make_unique<MotionSettings>(system_);
+  motionSettings_ = std::make_unique<MotionSettings>(system_, &arm_);
   motionSettings_->install(*command_);
   ioBoard_.install(*command_, system_);
-  arm_.install(*command_, [this] { return info().jointCount; });
+  arm_.install(*command_, io_);
+  arm_.setJointCount(info().jointCount);
+  arm_.setTimeScale(options_.timeScale);
+  if (options_.followArm) motion_->followArm();
+  state_->setSource([this](velmora::sim::StateSample& sample) { arm_.sample(sample); });
   projects_.install(*command_);
   paths_.install(*command_);
 }
@@ -147,6 +152,7 @@ void Simulator::serveControllerKeys() {
 void Simulator::setInfo(ControllerInfo identity) {
   // A controller publishes its own arm's joint fields.
   state_->setFields(static_cast<unsigned>(identity.jointCount), {});
+  arm_.setJointCount(identity.jointCount);
   std::lock_guard<std::mutex> lock(infoMutex_);
   info_ = std::move(identity);
 }

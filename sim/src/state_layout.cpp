@@ -38,6 +38,21 @@ void putDouble(std::uint8_t* at, double value) {
 
 }  // namespace
 
+int stateSampleSlot(const std::string& name) {
+  static const std::map<std::string, int> kSlots = {
+      {"q_m", StateSample::joints},          {"q_c", StateSample::joints},
+      {"dq_m", StateSample::jointVelocities}, {"dq_c", StateSample::jointVelocities},
+      {"ddq_m", StateSample::jointAccelerations}, {"ddq_c", StateSample::jointAccelerations},
+      {"tau_m", StateSample::jointTorques},  {"tau_c", StateSample::jointTorques},
+      {"tau_filtered_m", StateSample::jointTorques}, {"pos_m", StateSample::pose},
+      {"pos_c", StateSample::pose},          {"pos_abc_m", StateSample::poseAbc},
+      {"pos_vel_m", StateSample::poseVelocity}, {"pos_vel_c", StateSample::poseVelocity},
+      {"pos_acc_m", StateSample::poseAcceleration}, {"pos_acc_c", StateSample::poseAcceleration},
+      {"psi_m", StateSample::elbow},         {"psi_c", StateSample::elbow}};
+  const auto found = kSlots.find(name);
+  return found == kSlots.end() ? -1 : found->second;
+}
+
 std::optional<StateFieldShape> stateFieldShape(const std::string& name, unsigned axes) {
   const unsigned joints = axes == 5 || axes == 6 ? axes : 7;
   if (joints == 5 && kNotOnFive.count(name) != 0) return std::nullopt;
@@ -65,6 +80,8 @@ bool StatePacketBuilder::configure(unsigned axes, const std::vector<std::string>
   }
   if (size > kMaxStatePacket) return false;
   axes_ = axes;
+  slots_.clear();
+  for (const std::string& name : layout) slots_.push_back(stateSampleSlot(name));
   layout_ = std::move(layout);
   packetSize_ = size;
   return true;
@@ -97,14 +114,28 @@ bool StatePacketBuilder::setBytes(const std::string& name, const std::vector<std
   return true;
 }
 
-void StatePacketBuilder::build(std::uint64_t seq, std::vector<std::uint8_t>& out) const {
+void StatePacketBuilder::build(std::uint64_t seq, std::vector<std::uint8_t>& out) const { build(seq, nullptr, out); }
+
+void StatePacketBuilder::build(const StateSample& sample, std::vector<std::uint8_t>& out) const {
+  build(0, &sample, out);
+}
+
+void StatePacketBuilder::build(std::uint64_t seq, const StateSample* sample, std::vector<std::uint8_t>& out) const {
   out.assign(packetSize_, 0);
   std::uint8_t* at = out.data();
-  for (const std::string& name : layout_) {
+  for (std::size_t k = 0; k < layout_.size(); ++k) {
+    const std::string& name = layout_[k];
     const StateFieldShape shape = *stateFieldShape(name, axes_);
-    const auto fixed = fixed_.find(name);
+    const auto fixed = fixed_.empty() ? fixed_.end() : fixed_.find(name);
     if (fixed != fixed_.end() && fixed->second.size() == shape.bytes()) {
       std::memcpy(at, fixed->second.data(), shape.bytes());
+    } else if (sample) {
+      // From a sample: its values where a slot feeds the field, zero elsewhere, never a counter.
+      if (shape.type == Type::stamp) putLe64(at, sample->ts);
+      if (shape.type == Type::doubles && slots_[k] >= 0) {
+        const auto& values = sample->values[static_cast<std::size_t>(slots_[k])];
+        for (std::size_t i = 0; i < shape.count; ++i) putDouble(at + 8 * i, values[i]);
+      }
     } else if (shape.type == Type::stamp) {
       putLe64(at, seq);
     } else if (shape.type == Type::doubles) {

@@ -48,6 +48,11 @@ bool StatePublisher::setDoubles(const std::string& name, const std::vector<doubl
   return builder_.setDoubles(name, values);
 }
 
+void StatePublisher::setSource(std::function<void(StateSample&)> source) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  source_ = std::move(source);
+}
+
 bool StatePublisher::setBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
   return builder_.setBytes(name, bytes);
@@ -157,7 +162,14 @@ void StatePublisher::injectGarbage(std::uint32_t seed) {
 
 bool StatePublisher::sendLocked() {
   if (!target_) return false;
-  builder_.build(++sent_, packet_);
+  ++sent_;
+  if (source_) {
+    sample_ = StateSample{};
+    source_(sample_);
+    builder_.build(sample_, packet_);
+  } else {
+    builder_.build(sent_, packet_);
+  }
   if (errorFlag_) {
     const auto offset = builder_.offsetOf("errors");
     if (offset && errorFlag_->first < 20) packet_[*offset + errorFlag_->first] = errorFlag_->second;

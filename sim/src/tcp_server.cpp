@@ -129,6 +129,15 @@ void Peer::closeNow() {
   if (onClosed) onClosed(*this);
 }
 
+void Peer::resetNow() {
+  if (!open_) return;
+  std::error_code ignored;
+  // A zero linger makes the close send a reset instead of an orderly end.
+  socket_.set_option(asio::socket_base::linger(true, 0), ignored);
+  socket_.close(ignored);
+  closeNow();
+}
+
 ServiceCore::ServiceCore(asio::io_context& io, const std::string& address, std::uint16_t port,
                          PeerStarter starter)
     : io_(io), address_(asio::ip::make_address(address)), port_(port), starter_(std::move(starter)) {

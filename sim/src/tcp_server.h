@@ -44,6 +44,8 @@ class Peer final : public Connection, public std::enable_shared_from_this<Peer> 
   /// Runs `fn` after `delay` unless the connection has closed by then.
   void later(std::chrono::milliseconds delay, std::function<void(Peer&)> fn);
   void closeNow();
+  /// Closes with a reset: whatever is unsent is discarded and the client sees an error.
+  void resetNow();
   /// Closes once everything written so far has left.
   void closeWhenWritten();
 

@@ -2,7 +2,8 @@
 // fmt formatters for the log lines: value types, the library's enumerations and
 // std::error_code (its value only, as the "({})" at the end of every operation's line). Include
 // this header wherever one of these types is formatted; it also brings fmt's range formatting
-// ("[1, 2, 3]", doubles in their shortest round-trip form).
+// ("[1, 2, 3]", doubles in their shortest round-trip form). Lists of texts go through
+// `textList`, which prints them unquoted ("[t1, t2]").
 //
 // Every formatter parses string format options: no presentation type, 's' or '?' pass, any
 // other throws fmt::format_error("invalid type specifier"). AvoidSingularityMethod,
@@ -31,6 +32,18 @@ struct PlainTextFormatter : fmt::formatter<fmt::string_view> {
     return std::copy(text.begin(), text.end(), ctx.out());
   }
 };
+
+/// A list of texts as log lines print it, "[t1, t2]": fmt's own range form would quote each
+/// text. Holds a reference, so it lives only within the logging call.
+template <typename Range>
+struct TextList {
+  const Range& texts;
+};
+
+template <typename Range>
+TextList<Range> textList(const Range& texts) noexcept {
+  return {texts};
+}
 
 /// An enumeration printed by name, unpadded.
 template <typename Enum>
@@ -99,6 +112,14 @@ struct fmt::formatter<velmora::Toolset> : velmora::internal::PlainTextFormatter 
   auto format(const velmora::Toolset& toolset, FormatContext& ctx) const -> decltype(ctx.out()) {
     return fmt::format_to(ctx.out(), "end:{}, ref:{}, load:{}", toolset.end, toolset.ref,
                           toolset.load);
+  }
+};
+
+template <typename Range>
+struct fmt::formatter<velmora::internal::TextList<Range>> : velmora::internal::PlainTextFormatter {
+  template <typename FormatContext>
+  auto format(const velmora::internal::TextList<Range>& list, FormatContext& ctx) const -> decltype(ctx.out()) {
+    return fmt::format_to(ctx.out(), "[{}]", fmt::join(list.texts, ", "));
   }
 };
 

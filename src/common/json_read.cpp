@@ -1,7 +1,10 @@
 #include "common/json_read.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <system_error>
 #include <type_traits>
 
 namespace velmora::internal {
@@ -92,6 +95,21 @@ const char* boolRefusal(const Json::Value& value, bool& out) noexcept {
   }
 }
 
+// The decimal text of a real, without an exponent: its shortest form that reads back as the
+// same double, so 12.0 is "12", 0.1 is "0.1" and an integral value has all its digits (jsoncpp
+// would write "12.0", "0.10000000000000001" and "1.8446744073709552e+19").
+std::string realText(double d) {
+  if (d == 0.0) return "0";  // -0.0 too
+  // Fixed notation of the smallest subnormal needs 2 + 323 zeros + 1 digit; the largest
+  // double 309 digits.
+  char buffer[400];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
+  if (error != std::errc()) return {};
+  return std::string(buffer, end);
+}
+
+// Text as it is; a number as its decimal text, a flag as "true" or "false", null as "": only a
+// structure has no text of its own.
 const char* stringRefusal(const Json::Value& value, std::string& out) {
   switch (value.type()) {
     case Json::nullValue:
@@ -99,6 +117,18 @@ const char* stringRefusal(const Json::Value& value, std::string& out) {
       return nullptr;
     case Json::stringValue:
       out = value.asString();
+      return nullptr;
+    case Json::intValue:
+      out = std::to_string(value.asLargestInt());
+      return nullptr;
+    case Json::uintValue:
+      out = std::to_string(value.asLargestUInt());
+      return nullptr;
+    case Json::realValue:
+      out = realText(value.asDouble());
+      return nullptr;
+    case Json::booleanValue:
+      out = value.asBool() ? "true" : "false";
       return nullptr;
     default:
       return kindName(value);

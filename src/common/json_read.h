@@ -10,7 +10,9 @@
 //   integer readers  null (0), flags (0/1), numbers with an integral value in range
 //   readDouble       null (0.0), flags (0.0/1.0), any number
 //   readBool         null (false), flags, numbers (non-zero is true)
-//   readString       null (""), text
+//   readString       null (""), text, flags ("true"/"false"), numbers as their decimal text
+//                    (12.0 reads "12", 2^64-1 all its digits): an id or a name the controller
+//                    sent as a number still names something
 // Anything else is refused: the output is left untouched and, in the reporting forms, the first
 // refusal is recorded with the field's name.
 

@@ -79,4 +79,27 @@ bool allFinite(const MoveSPCommand& command) noexcept {
 
 bool allFinite(const MoveWaitCommand& command) noexcept { return commandFinite(command); }
 
+bool fitsArm(const std::vector<double>& jointValues, std::size_t joints) noexcept {
+  return joints == 0 || jointValues.size() <= joints + kMaxExternalAxes;
+}
+
+bool fitsArm(const JointPosition& position, std::size_t joints) noexcept {
+  // One array on the wire: the joints, then the external axes.
+  return joints == 0 || position.joints.size() + position.external.size() <= joints + kMaxExternalAxes;
+}
+
+bool fitsArm(const CartesianPosition& pose, std::size_t) noexcept { return pose.external.size() <= kMaxExternalAxes; }
+
+bool fitsArm(const MoveAbsJCommand& command, std::size_t joints) noexcept { return fitsArm(command.target, joints); }
+
+bool fitsArm(const MoveJCommand& command, std::size_t joints) noexcept { return fitsArm(command.target, joints); }
+
+bool fitsArm(const MoveLCommand& command, std::size_t joints) noexcept { return fitsArm(command.target, joints); }
+
+bool fitsArm(const MoveCCommand& command, std::size_t joints) noexcept {
+  return fitsArm(command.target, joints) && fitsArm(command.aux, joints);
+}
+
+bool fitsArm(const MoveSPCommand& command, std::size_t joints) noexcept { return fitsArm(command.target, joints); }
+
 }  // namespace velmora::internal

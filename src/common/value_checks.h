@@ -42,6 +42,32 @@ bool allFinite(const std::array<double, N>& values) noexcept {
   return true;
 }
 
+/// Most external axes an arm carries (the controller names them "axis1" to "axis6").
+inline constexpr std::size_t kMaxExternalAxes = 6;
+
+// Whether the arrays a value would send fit an arm of `joints` joints with its external axes:
+// joint values (external ones included) at most `joints` + `kMaxExternalAxes`, a pose's external
+// values at most `kMaxExternalAxes`. `joints` 0 (not known) bounds only the poses. Senders refuse
+// other values with 259: the controller has no use for them, and a million of them would go out
+// as one line of a hundred megabytes.
+bool fitsArm(const std::vector<double>& jointValues, std::size_t joints) noexcept;
+bool fitsArm(const JointPosition& position, std::size_t joints) noexcept;
+bool fitsArm(const CartesianPosition& pose, std::size_t joints) noexcept;
+bool fitsArm(const MoveAbsJCommand& command, std::size_t joints) noexcept;
+bool fitsArm(const MoveJCommand& command, std::size_t joints) noexcept;
+bool fitsArm(const MoveLCommand& command, std::size_t joints) noexcept;
+bool fitsArm(const MoveCCommand& command, std::size_t joints) noexcept;
+bool fitsArm(const MoveSPCommand& command, std::size_t joints) noexcept;
+
+/// Every element of a list (commands or poses).
+template <typename T>
+bool fitsArm(const std::vector<T>& values, std::size_t joints) noexcept {
+  for (const T& value : values) {
+    if (!fitsArm(value, joints)) return false;
+  }
+  return true;
+}
+
 /// Several values at once: `allFinite(target, speed, zone)`.
 template <typename A, typename B, typename... Rest>
 bool allFinite(const A& a, const B& b, const Rest&... rest) noexcept {

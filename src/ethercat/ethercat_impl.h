@@ -45,14 +45,16 @@ struct SlaveStateEntry {
   std::uint16_t state = 0;
 };
 
-/// The state list of a reply; a reply without "data" is an empty list. False with `ec` set for
-/// a bare code (257 for 0) and for a list that cannot be read.
+/// The state list of a reply; a reply without "data" is an empty list, an entry without "addr"
+/// or "state" reads 0 there. False with `ec` set for a bare code (257 for 0) and for a list
+/// that cannot be read (an entry that is no object, a member that is no integer).
 bool readStateList(const Json::Value& reply, std::vector<SlaveStateEntry>& out,
                    std::error_code& ec);
 
 /// The identity fields of an "ethercat.get_slave_info" reply's "data" object (missing members
 /// read as 0 or ""); false with `ec` set for a bare code (257 for 0), no "data" object or a
-/// member of a kind that is not an integer (or text for the name). `out` is untouched then.
+/// member of a kind that is not an integer (or has no text, for the name). `out` is untouched
+/// then.
 bool readSlaveInfo(const Json::Value& reply, SlaveInfo& out, std::error_code& ec);
 
 /// Copies at most `capacity` bytes of the reply's "data" array, in order, each the low 8 bits of

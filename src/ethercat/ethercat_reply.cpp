@@ -39,8 +39,8 @@ bool readStateList(const Json::Value& reply, std::vector<SlaveStateEntry>& out,
     if (!data.isArray()) return refuse(ec);
     entries.resize(data.size());
     for (Json::ArrayIndex i = 0; i < data.size(); ++i) {
-      if (!readLowBits(member(data[i], "addr"), entries[i].addr) ||
-          !readLowBits(member(data[i], "state"), entries[i].state)) {
+      if (!data[i].isObject() || !readOptional(data[i], "addr", entries[i].addr) ||
+          !readOptional(data[i], "state", entries[i].state)) {
         return refuse(ec);
       }
     }

@@ -196,51 +196,45 @@ void BaseForceControl::setCartesianDesiredForce(const std::array<double, 6>& val
 }
 
 void BaseForceControl::setForceCondition(const std::array<double, 6>& range, bool isInside,
-                                         std::chrono::duration<double> timeout,
-                                         std::error_code& ec) noexcept {
+                                         double timeout, std::error_code& ec) noexcept {
   internal::runFcOperation(impl_.get(), ec, [&](Impl& fc) {
-    const double seconds = timeout.count();
     std::chrono::nanoseconds wait{};
-    const ConditionStep step = setCondition(fc, "setForceCondition", seconds, wait, ec, [&] {
+    const ConditionStep step = setCondition(fc, "setForceCondition", timeout, wait, ec, [&] {
       if (!internal::allFinite(range)) ec = makeErrorCode(259);
-      return ec ? Json::Value() : conditionCommand("force_cond", range, isInside, seconds);
+      return ec ? Json::Value() : conditionCommand("force_cond", range, isInside, timeout);
     });
     if (step == ConditionStep::overRange) return;
     internal::logFcResult(
         fc,
         fmt::format("uid: {} | setForceCondition range:{}, inside:{}, timeout:{}|{}ns ({})", logUid,
-                    range, isInside, seconds, wait.count(), ec),
+                    range, isInside, timeout, wait.count(), ec),
         step == ConditionStep::refused);
   });
 }
 
 void BaseForceControl::setTorqueCondition(const std::array<double, 6>& range, bool isInside,
-                                          std::chrono::duration<double> timeout,
-                                          std::error_code& ec) noexcept {
+                                          double timeout, std::error_code& ec) noexcept {
   internal::runFcOperation(impl_.get(), ec, [&](Impl& fc) {
-    const double seconds = timeout.count();
     std::chrono::nanoseconds wait{};
-    const ConditionStep step = setCondition(fc, "setTorqueCondition", seconds, wait, ec, [&] {
+    const ConditionStep step = setCondition(fc, "setTorqueCondition", timeout, wait, ec, [&] {
       if (!internal::allFinite(range)) ec = makeErrorCode(259);
-      return ec ? Json::Value() : conditionCommand("torque_cond", range, isInside, seconds);
+      return ec ? Json::Value() : conditionCommand("torque_cond", range, isInside, timeout);
     });
     if (step == ConditionStep::overRange) return;
     internal::logFcResult(
         fc,
         fmt::format("uid: {} | setTorqueCondition range:{}, inside:{}, timeout:{}|{}ns ({})", logUid,
-                    range, isInside, seconds, wait.count(), ec),
+                    range, isInside, timeout, wait.count(), ec),
         step == ConditionStep::refused);
   });
 }
 
 void BaseForceControl::setPoseBoxCondition(const Frame& supervising_frame,
                                            const std::array<double, 6>& box, bool isInside,
-                                           std::chrono::duration<double> timeout,
-                                           std::error_code& ec) noexcept {
+                                           double timeout, std::error_code& ec) noexcept {
   internal::runFcOperation(impl_.get(), ec, [&](Impl& fc) {
-    const double seconds = timeout.count();
     std::chrono::nanoseconds wait{};
-    const ConditionStep step = setCondition(fc, "setPoseBoxCondition", seconds, wait, ec, [&] {
+    const ConditionStep step = setCondition(fc, "setPoseBoxCondition", timeout, wait, ec, [&] {
       // The request carries "trans" and "rot" only: a frame given as a matrix would arrive
       // as the zero frame.
       if (internal::isMatrixOnly(supervising_frame)) {
@@ -252,7 +246,7 @@ void BaseForceControl::setPoseBoxCondition(const Frame& supervising_frame,
       // The controller takes the box in thousandths of the caller's unit; the frame as given.
       std::array<double, 6> scaled{};
       for (std::size_t i = 0; i < box.size(); ++i) scaled[i] = box[i] * 1000.0;
-      Json::Value request = conditionCommand("posbox_cond", scaled, isInside, seconds);
+      Json::Value request = conditionCommand("posbox_cond", scaled, isInside, timeout);
       internal::frameToJson(supervising_frame, request["param"]["frame"]);
       return request;
     });
@@ -261,7 +255,7 @@ void BaseForceControl::setPoseBoxCondition(const Frame& supervising_frame,
         fc,
         fmt::format(
             "uid: {} | setPoseBoxCondition frame:{}, box:{}, inside:{}, timeout:{}|{}ns ({})",
-            logUid, supervising_frame, box, isInside, seconds, wait.count(), ec),
+            logUid, supervising_frame, box, isInside, timeout, wait.count(), ec),
         step == ConditionStep::refused);
   });
 }

@@ -107,7 +107,7 @@ void calcInverse(const BaseModel::Impl* model, CartesianPosition posture, const 
       ec = makeErrorCode(260);
       return;
     }
-    if (!allFinite(posture) || (toolset != nullptr && !allFinite(*toolset))) {
+    if (!allFinite(posture) || !fitsArm(posture, count) || (toolset != nullptr && !allFinite(*toolset))) {
       ec = makeErrorCode(259);
       return;
     }

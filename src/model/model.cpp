@@ -51,7 +51,7 @@ std::vector<std::vector<double>> BaseModel::calcAllIkSolutions(const CartesianPo
       ec = makeErrorCode(260);
       return;
     }
-    if (!allFinite(posture)) {
+    if (!allFinite(posture) || !fitsArm(posture, 0)) {
       ec = makeErrorCode(259);
       return;
     }

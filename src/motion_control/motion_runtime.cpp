@@ -261,10 +261,9 @@ void MotionRuntime::reset(bool remainTraj, std::error_code& ec, bool starting) {
   value["remain_traj"] = remainTraj;
   Json::Value result;
   link->sendCommand("move.reset", value, result, ec, linkSettings().defaultRequestWait.load());
-  if (!ec) {
-    int code = 0;
-    if (integerResult(result, code)) ec = makeErrorCode(code);
-  }
+  // Read as every motion request's code: a reply that is no code is no success, and the queue
+  // it would clear still holds commands the controller may run.
+  if (!ec) ec = makeErrorCode(resultCode(result));
   {
     std::lock_guard<std::mutex> lock(commandMutex_);
     resetPending_ = false;

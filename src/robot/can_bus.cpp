@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdint>
 #include <initializer_list>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -186,11 +185,11 @@ void BaseCobot::CANSendData(std::string data_type, const std::vector<CANFrame>& 
   internal::logBus(robotImpl, "uid: {} |  CANSendData end, ec:{}", logUid, ec);
 }
 
-void BaseCobot::CANReceiveData(std::chrono::milliseconds timeout, std::string data_type, CANFrame& recv_frame,
+void BaseCobot::CANReceiveData(int timeout_ms, std::string data_type, CANFrame& recv_frame,
                                std::error_code& ec) noexcept {
   const auto& robotImpl = impl();
-  // The controller takes a whole number of milliseconds as an int.
-  if (timeout.count() < 0 || timeout.count() > std::numeric_limits<int>::max()) {
+  // A negative wait means nothing to the controller.
+  if (timeout_ms < 0) {
     internal::refuseBus(robotImpl, ec, "uid: {} |  CANReceiveData error: Parameter timeout_ms out of range | ({})",
                         logUid, ec);
     return;
@@ -204,10 +203,10 @@ void BaseCobot::CANReceiveData(std::chrono::milliseconds timeout, std::string da
   bool received = false;
   internal::runOperation(ec, [&] {
     Json::Value request(Json::objectValue);
-    request["timeout_ms"] = static_cast<int>(timeout.count());
-    // The controller waits up to `timeout` for a frame before it answers: the request waits
-    // that long and then as long as for any answer.
-    const std::chrono::nanoseconds wait = internal::requestWait() + timeout;
+    request["timeout_ms"] = timeout_ms;
+    // The controller waits up to `timeout_ms` for a frame before it answers: the request waits
+    // that long and then as long as for any answer (at most 2^31 ms more, far from overflowing).
+    const std::chrono::nanoseconds wait = internal::requestWait() + std::chrono::milliseconds(timeout_ms);
     Json::Value reply;
     internal::command(robotImpl, "modbusRTU.can.recv", request, reply, ec, wait);
     if (ec || !reply.isObject() || !internal::member(reply, "error").isNull()) return;

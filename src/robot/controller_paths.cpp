@@ -32,6 +32,8 @@ bool isPlainName(std::string_view name) noexcept {
   return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
 }
 
+bool isPlainOrEmptyName(std::string_view name) noexcept { return name.empty() || isPlainName(name); }
+
 bool allPlainNames(const std::vector<std::string>& components) noexcept {
   return std::all_of(components.begin(), components.end(), [](const std::string& c) { return isPlainName(c); });
 }
@@ -42,12 +44,6 @@ std::string fileExtension(const std::string& name) {
 
 std::string fileStem(const std::string& name) {
   return std::filesystem::path(name).filename().stem().string();
-}
-
-bool readNameLike(const Json::Value& value, std::string& out) {
-  if (value.isObject() || value.isArray()) return false;
-  out = value.asString();  // never throws for text, numbers, flags and null
-  return true;
 }
 
 int importFailureCode(std::string_view text) noexcept {
@@ -79,18 +75,18 @@ std::string readImportReply(const Json::Value& reply, const char* nameKey, std::
     return {};
   }
   if (hasMember(data, "f")) {
-    const Json::Value& failure = member(data, "f");
-    if (!failure.isString()) {
+    std::string failure;
+    if (!readString(member(data, "f"), failure)) {
       ec = makeErrorCode(kReplyExceptionCode);
       return {};
     }
-    if (const int code = importFailureCode(failure.asString())) {
+    if (const int code = importFailureCode(failure)) {
       ec = makeErrorCode(code);
       return {};
     }
   }
   std::string name;
-  if (!readNameLike(member(data, nameKey), name)) {
+  if (!readString(member(data, nameKey), name)) {
     ec = makeErrorCode(kReplyExceptionCode);
     return {};
   }

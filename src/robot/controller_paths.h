@@ -27,6 +27,10 @@ std::vector<std::string> splitControllerPath(std::string path);
 /// free of "/" and "\".
 bool isPlainName(std::string_view name) noexcept;
 
+/// A plain name, or the empty text: what the path operations send as a name the controller keeps
+/// as a file (the empty one is the controller's to refuse, as it always was).
+bool isPlainOrEmptyName(std::string_view name) noexcept;
+
 /// Whether every component is a plain name.
 bool allPlainNames(const std::vector<std::string>& components) noexcept;
 
@@ -36,10 +40,6 @@ bool allPlainNames(const std::vector<std::string>& components) noexcept;
 std::string fileExtension(const std::string& path);
 /// The final component without its extension.
 std::string fileStem(const std::string& path);
-
-/// A value the controller gives where the library expects a name: a text, or a number, flag or
-/// null written as text (what such a value reads as). False for an object or an array.
-bool readNameLike(const Json::Value& value, std::string& out);
 
 /// The code of one of the controller's import failure texts ("function_error",
 /// "false_project_zip", "empty_data", "wrong_file_type", "non-exist task", "open_file_error");

@@ -171,7 +171,8 @@ void BaseRobot::removeFiles(std::vector<std::string> file_path_list, std::error_
       // A task named ".." would remove the project's parent.
       if (parts.size() < 3 || parts.size() > 4 || parts[0] != "project" || !internal::allPlainNames(parts)) {
         ec = makeErrorCode(internal::kArgumentInvalidCode);
-        internal::logRobotOnly(*impl_, spdlog::level::err, "removeFiles {} : invalid list", file_path_list);
+        internal::logRobotOnly(*impl_, spdlog::level::err, "removeFiles {} : invalid list",
+                               internal::textList(file_path_list));
         return;
       }
       Json::Value entry(Json::objectValue);
@@ -180,7 +181,8 @@ void BaseRobot::removeFiles(std::vector<std::string> file_path_list, std::error_
       if (parts.size() == 4) {
         if (internal::fileExtension(parts[3]) != ".mod") {
           ec = makeErrorCode(kWrongFileTypeCode);
-          internal::logRobotOnly(*impl_, spdlog::level::err, "removeFiles {} file type wrong", file_path_list);
+          internal::logRobotOnly(*impl_, spdlog::level::err, "removeFiles {} file type wrong",
+                                 internal::textList(file_path_list));
           return;
         }
         entry["file"] = parts[3];
@@ -194,7 +196,9 @@ void BaseRobot::removeFiles(std::vector<std::string> file_path_list, std::error_
     internal::command(*impl_, "project.remove_files", value, reply, ec);
     if (!ec && internal::isIntegerReply(reply)) ec = makeErrorCode(reply.asInt());
   });
-  if (sent) internal::logRobotOnly(*impl_, spdlog::level::info, "removeFiles {} ({})", file_path_list, ec);
+  if (sent) {
+    internal::logRobotOnly(*impl_, spdlog::level::info, "removeFiles {} ({})", internal::textList(file_path_list), ec);
+  }
 }
 
 }  // namespace velmora

@@ -53,22 +53,25 @@ void BaseRobot::setMotionControlMode(MotionControlMode mode, std::error_code& ec
     }
     Impl& impl = *impl_;
     if (mode != MotionControlMode::RtCommand) {
-      // The state query writes its own outcome into `ec`; the steps below run whatever it is,
-      // and a failure keeps the mode where it was.
+      // The state query writes its own outcome into `ec`; a failure keeps the mode where it
+      // was.
       if (operationState(ec) == OperationState::rtControlling) {
         Json::Value reply;
         internal::command(impl, "eci.disable", Json::Value(), reply, ec);
         takeEciReply(reply, ec, true);
       }
     }
+    // A refused switch keeps the mode in force, so it must keep that mode's queue threads as
+    // they are: stopped ones would leave `moveAppend` queueing batches nobody sends, and started
+    // ones would reset motion under real-time control.
     switch (mode) {
       case MotionControlMode::Idle:
       case MotionControlMode::NrtCommand:
         if (!impl.motionControl) impl.motionControl = std::make_unique<internal::MotionControl<1>>(impl.service);
-        impl.motionControl->_startThreads();
+        if (!ec) impl.motionControl->_startThreads();
         break;
       case MotionControlMode::NrtRLTask:
-        if (impl.motionControl) impl.motionControl->_stopThreads();
+        if (!ec && impl.motionControl) impl.motionControl->_stopThreads();
         if (!impl.rlTaskControl) impl.rlTaskControl = std::make_unique<internal::MotionControl<2>>(impl.service);
         break;
       case MotionControlMode::RtCommand: {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/value_checks.h"
 #include "robot/operation_frame.h"
 
 namespace velmora {
@@ -29,6 +30,10 @@ template <typename T>
 void executeNow(BaseRobot::Impl& impl, const std::vector<T>& commands, std::error_code& ec) {
   if (!impl.motionControl) {
     ec = makeErrorCode(internal::kUninitializedCode);
+    return;
+  }
+  if (!internal::fitsArm(commands, impl.armJoints)) {
+    ec = makeErrorCode(internal::kArgumentInvalidCode);
     return;
   }
   impl.motionControl->executeCommand(commands, ec);
@@ -62,7 +67,12 @@ void BaseRobot::executeCommand(const std::vector<Command>& commands, std::error_
 template <class Command>
 void BaseRobot::moveAppend(const std::vector<Command>& commands, std::string& cmdID, std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] {
-    if (queueOpen(*impl_, ec)) impl_->motionControl->appendCommand(commands, cmdID, ec);
+    if (!queueOpen(*impl_, ec)) return;
+    if (!internal::fitsArm(commands, impl_->armJoints)) {
+      ec = makeErrorCode(internal::kArgumentInvalidCode);
+      return;
+    }
+    impl_->motionControl->appendCommand(commands, cmdID, ec);
   });
 }
 

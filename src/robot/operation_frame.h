@@ -96,7 +96,8 @@ void logEnd(const BaseRobot::Impl& impl, fmt::format_string<Args...> format,
   logBoth(impl, spdlog::level::info, format, std::forward<Args>(args)...);
 }
 
-/// A line to the robot log only (the few operations whose Part says so).
+/// A line to the robot log only: the lines of files, projects, tools, time and state recovery
+/// concern this one controller and stay out of the global log.
 template <typename... Args>
 void logRobotOnly(const BaseRobot::Impl& impl, spdlog::level::level_enum level,
                   fmt::format_string<Args...> format, Args&&... args) noexcept {

@@ -21,7 +21,8 @@ using internal::makeErrorCode;
 namespace {
 
 // 260 for a pose given only as a matrix (the request carries translation and angles), 259 for
-// a value that is not finite (it would reach the controller as null); the check's line then.
+// a value that is not finite (it would reach the controller as null) or an array longer than
+// the arm has axes; the check's line then.
 bool refusePoses(BaseRobot::Impl& impl, const std::vector<double>& startJoint,
                  const std::vector<const CartesianPosition*>& poses, std::error_code& ec, double angle = 0.0) {
   int code = 0;
@@ -29,9 +30,11 @@ bool refusePoses(BaseRobot::Impl& impl, const std::vector<double>& startJoint,
     if (internal::isMatrixOnly(*pose)) code = 260;
   }
   if (code == 0) {
-    bool finite = internal::allFinite(startJoint, angle);
-    for (const CartesianPosition* pose : poses) finite = finite && internal::allFinite(*pose);
-    if (!finite) code = internal::kArgumentInvalidCode;
+    bool fine = internal::allFinite(startJoint, angle) && internal::fitsArm(startJoint, impl.armJoints);
+    for (const CartesianPosition* pose : poses) {
+      fine = fine && internal::allFinite(*pose) && internal::fitsArm(*pose, impl.armJoints);
+    }
+    if (!fine) code = internal::kArgumentInvalidCode;
   }
   if (code == 0) return false;
   internal::refuse(impl, ec, code, "uid: {} | checkPath argument invalid ({})", logUid, ec);

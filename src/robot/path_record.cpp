@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "common/json_read.h"
 #include "robot/controller_paths.h"
 #include "robot/operation_frame.h"
 
@@ -13,17 +14,16 @@ namespace velmora {
 using internal::logUid;
 using internal::makeErrorCode;
 
-void BaseCobot::startRecordPath(std::chrono::seconds duration, std::error_code& ec) noexcept {
-  const auto seconds = static_cast<Json::Int64>(duration.count());
-  internal::logEntry("uid: {} | startRecordPath {}", logUid, seconds);
+void BaseCobot::startRecordPath(int duration, std::error_code& ec) noexcept {
+  internal::logEntry("uid: {} | startRecordPath {}", logUid, duration);
   internal::runOperation(ec, [&] {
     Json::Value value(Json::objectValue);
     value["type"] = "time";
-    value["duration"] = seconds;
+    value["duration"] = duration;
     value["signals"] = Json::Value(Json::arrayValue);
     internal::commandForCode(impl(), "move.record.start", value, ec);
   });
-  internal::logEnd(impl(), "uid: {} | startRecordPath end, duration: {}s ({})", logUid, seconds, ec);
+  internal::logEnd(impl(), "uid: {} | startRecordPath end, duration: {}s ({})", logUid, duration, ec);
 }
 
 void BaseCobot::stopRecordPath(std::error_code& ec) noexcept {
@@ -38,13 +38,23 @@ void BaseCobot::cancelRecordPath(std::error_code& ec) noexcept {
 
 void BaseCobot::saveRecordPath(const std::string& name, std::error_code& ec, const std::string& saveAs) noexcept {
   internal::logEntry("uid: {} | saveRecordPath {}, {}", logUid, name, saveAs);
+  bool sent = false;
   internal::runOperation(ec, [&] {
+    // Both names become files on the controller: ".." or a separator would name another place.
+    if (!internal::isPlainOrEmptyName(name) || !internal::isPlainOrEmptyName(saveAs)) {
+      internal::refuse(impl(), ec, internal::kArgumentInvalidCode, "uid: {} | saveRecordPath name invalid ({})",
+                       logUid, ec);
+      return;
+    }
     Json::Value value(Json::objectValue);
     value["name"] = name;
     if (!saveAs.empty()) value["as"] = saveAs;
+    sent = true;
     internal::commandForCode(impl(), "move.record.save", value, ec);
   });
-  internal::logEnd(impl(), "uid: {} | saveRecordPath end, name: {}, saveAs: {} ({})", logUid, name, saveAs, ec);
+  if (sent) {
+    internal::logEnd(impl(), "uid: {} | saveRecordPath end, name: {}, saveAs: {} ({})", logUid, name, saveAs, ec);
+  }
 }
 
 void BaseCobot::replayPath(const std::string& name, double rate, std::error_code& ec) noexcept {
@@ -60,6 +70,11 @@ void BaseCobot::replayPath(const std::string& name, double rate, std::error_code
     if (mode == MotionControlMode::NrtRLTask || mode == MotionControlMode::RtCommand) {
       internal::refuse(robot, ec, internal::kControlModeErrorCode, "uid: {} | replayPath control mode error {} ({})",
                        logUid, internal::enumName(mode), ec);
+      return;
+    }
+    if (!internal::isPlainOrEmptyName(name)) {
+      internal::refuse(robot, ec, internal::kArgumentInvalidCode, "uid: {} | replayPath name invalid ({})", logUid,
+                       ec);
       return;
     }
     // NaN would go out as null and the controller would replay at a rate nobody chose.
@@ -79,14 +94,25 @@ void BaseCobot::replayPath(const std::string& name, double rate, std::error_code
 
 void BaseCobot::removePath(const std::string& name, std::error_code& ec, bool removeAll) noexcept {
   internal::logEntry("uid: {} | removePath {}, {}", logUid, name, removeAll);
+  bool sent = false;
   internal::runOperation(ec, [&] {
+    // Removing all sends no name; a single name is a file on the controller, and ".." or a
+    // name with separators would remove another one.
+    if (!removeAll && !internal::isPlainOrEmptyName(name)) {
+      internal::refuse(impl(), ec, internal::kArgumentInvalidCode, "uid: {} | removePath name invalid ({})", logUid,
+                       ec);
+      return;
+    }
+    sent = true;
     if (removeAll) {
       internal::commandForCode(impl(), "move.record.remove.all", Json::Value(), ec);
     } else {
       internal::commandForCode(impl(), "move.record.remove", Json::Value(name), ec);
     }
   });
-  internal::logEnd(impl(), "uid: {} | removePath end, name: {}, removeAll: {} ({})", logUid, name, removeAll, ec);
+  if (sent) {
+    internal::logEnd(impl(), "uid: {} | removePath end, name: {}, removeAll: {} ({})", logUid, name, removeAll, ec);
+  }
 }
 
 std::vector<std::string> BaseCobot::queryPathLists(std::error_code& ec) noexcept {
@@ -101,7 +127,7 @@ std::vector<std::string> BaseCobot::queryPathLists(std::error_code& ec) noexcept
     }
     for (const Json::Value& path : reply) {
       std::string pathName;
-      if (!internal::readNameLike(path, pathName)) {
+      if (!internal::readString(path, pathName)) {
         ec = makeErrorCode(internal::kUnreadableReplyCode);
         return;
       }

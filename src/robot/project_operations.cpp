@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/json_convert.h"
+#include "common/json_read.h"
 #include "robot/controller_paths.h"
 #include "robot/operation_frame.h"
 
@@ -36,13 +37,19 @@ bool projectCommand(BaseRobot::Impl& impl, const char* key, ModeLine modeLine, s
 
 void BaseRobot::loadProject(const std::string& name, const std::vector<std::string>& tasks,
                             std::error_code& ec) noexcept {
-  internal::logEntry("uid: {} | loadProject {}, {}", logUid, name, tasks);
+  internal::logEntry("uid: {} | loadProject {}, {}", logUid, name, internal::textList(tasks));
   bool sent = false;
   internal::runOperation(ec, [&] {
     if (!internal::requireRlTaskControl(*impl_, ec, "uid: {} | loadProject control mode error {} ({})")) return;
     if (name.empty() || tasks.empty()) {
       internal::refuse(*impl_, ec, internal::kArgumentInvalidCode,
                        "uid: {} | loadProject name or task list is empty ({})", logUid, ec);
+      return;
+    }
+    // The project and its tasks are folders on the controller.
+    if (!internal::isPlainName(name) || !internal::allPlainNames(tasks)) {
+      internal::refuse(*impl_, ec, internal::kArgumentInvalidCode, "uid: {} | loadProject name or task invalid ({})",
+                       logUid, ec);
       return;
     }
     Json::Value value(Json::objectValue);
@@ -52,7 +59,10 @@ void BaseRobot::loadProject(const std::string& name, const std::vector<std::stri
     sent = true;
     internal::commandForCode(*impl_, "project.load", value, ec);
   });
-  if (sent) internal::logEnd(*impl_, "uid: {} | loadProject end, name: {}, tasks: {} ({})", logUid, name, tasks, ec);
+  if (sent) {
+    internal::logEnd(*impl_, "uid: {} | loadProject end, name: {}, tasks: {} ({})", logUid, name,
+                     internal::textList(tasks), ec);
+  }
 }
 
 void BaseRobot::runProject(std::error_code& ec) noexcept {
@@ -111,7 +121,7 @@ std::vector<RLProjectInfo> BaseRobot::projectsInfo(std::error_code& ec) noexcept
     // Elements and task names that cannot be names are skipped, as nameless elements are.
     for (const Json::Value& element : reply) {
       std::string name;
-      if (!element.isObject() || !internal::readNameLike(internal::member(element, "name"), name) || name.empty()) {
+      if (!element.isObject() || !internal::readString(internal::member(element, "name"), name) || name.empty()) {
         continue;
       }
       RLProjectInfo project(std::move(name));
@@ -119,7 +129,7 @@ std::vector<RLProjectInfo> BaseRobot::projectsInfo(std::error_code& ec) noexcept
       if (tasks.isArray()) {
         for (const Json::Value& task : tasks) {
           std::string taskName;
-          if (internal::readNameLike(task, taskName)) project.taskList.push_back(std::move(taskName));
+          if (internal::readString(task, taskName)) project.taskList.push_back(std::move(taskName));
         }
       }
       projects.push_back(std::move(project));

@@ -17,7 +17,9 @@ constexpr int kConnectFailureCode = 266;
 }  // namespace
 
 template <int W, unsigned short N>
-Robot_T<W, N>::Robot_T() = default;
+Robot_T<W, N>::Robot_T() {
+  impl().armJoints = N;
+}
 
 template <int W, unsigned short N>
 Robot_T<W, N>::~Robot_T() = default;

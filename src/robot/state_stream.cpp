@@ -49,7 +49,7 @@ void stopPublishing(const BaseRobot::Impl& impl) noexcept {
 
 void startStateStream(BaseRobot::Impl& impl, std::chrono::nanoseconds interval, const std::vector<std::string>& fields,
                       std::uint16_t axes) {
-  internal::logEntry("uid: {} | startReceiveRobotState {} {}", logUid, interval, fields);
+  internal::logEntry("uid: {} | startReceiveRobotState {} {}", logUid, interval, internal::textList(fields));
   if (fields.empty()) {
     internal::logBoth(impl, spdlog::level::err, "uid: {} | startReceiveRobotState empty fields", logUid);
     return;
@@ -75,7 +75,7 @@ void startStateStream(BaseRobot::Impl& impl, std::chrono::nanoseconds interval, 
   if (receiver.setRecipe(requested, axes) != 0) {
     ec = makeErrorCode(kFieldsUnsupportedCode);
     internal::logBoth(impl, spdlog::level::err, "uid: {} | startReceiveRobotState receiver set recipe failed {}, ({})",
-                      logUid, requested, ec);
+                      logUid, internal::textList(requested), ec);
     throw RealtimeControlException(ec.message());
   }
 
@@ -113,7 +113,8 @@ void startStateStream(BaseRobot::Impl& impl, std::chrono::nanoseconds interval, 
     stopPublishing(impl);
     throw;
   }
-  internal::logEnd(impl, "uid: {} | startReceiveRobotState end, {} {} ({})", logUid, ms, requested, rtEc);
+  internal::logEnd(impl, "uid: {} | startReceiveRobotState end, {} {} ({})", logUid, ms, internal::textList(requested),
+                   rtEc);
 }
 
 }  // namespace

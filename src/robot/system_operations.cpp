@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/json_convert.h"
+#include "common/json_read.h"
 #include "robot/operation_frame.h"
 
 namespace velmora {
@@ -75,14 +76,11 @@ OperationState BaseRobot::operationState(std::error_code& ec) const noexcept {
   internal::runOperation(ec, [&] {
     Json::Value reply;
     internal::get(*impl_, "sys.state", Json::Value(), reply, ec);
-    if (ec) return;
-    if (reply.isString()) {
-      state = parseOperationState(reply.asString());
-    } else if (reply.isObject() || reply.isArray()) {
-      // Not a name, nor anything that reads as one.
-      ec = makeErrorCode(internal::kReplyExceptionCode);
-    }
-    // A number, flag or null reads as a name outside the table: unknown, code unchanged.
+    std::string name;
+    // A reply that is no name at all is a state outside the table, as an unknown name is:
+    // callers such as disconnecting and the mode switch go on with their own work.
+    if (ec || !internal::readString(reply, name)) return;
+    state = parseOperationState(std::move(name));
   });
   return ec ? OperationState::unknown : state;
 }

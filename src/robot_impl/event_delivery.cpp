@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -14,24 +17,38 @@ namespace velmora::internal {
 
 namespace {
 
-// Plain atomics only: detached delivery threads may still run while the process's static
-// objects are destroyed at exit.
-std::atomic<int> running{0};
+// How long an idle delivery thread waits for the next delivery before it ends.
+constexpr auto kLinger = std::chrono::milliseconds(100);
+
+struct Delivery {
+  EventCallback callback;
+  EventInfo info;
+};
+
+// Created once and never destroyed: detached delivery threads may still run, or wait for work,
+// while the process's static objects are destroyed at exit.
+struct DeliveryState {
+  std::mutex mutex;
+  std::condition_variable work;
+  std::deque<Delivery> waiting;
+  int threads = 0;  // delivery threads alive
+  int running = 0;  // deliveries taken by a thread and not yet released
+  int idle = 0;     // threads waiting for work and not yet called
+  int calls = 0;    // idle threads called for waiting work
+};
+
+DeliveryState& state() {
+  static DeliveryState* const instance = new DeliveryState;
+  return *instance;
+}
+
 std::atomic<std::int64_t> lastDropLog{0};
 std::atomic<std::uint64_t> droppedSinceLog{0};
 
-bool reserveThread() noexcept {
-  int now = running.load();
-  do {
-    if (now >= kMaxEventDeliveries) return false;
-  } while (!running.compare_exchange_weak(now, now + 1));
-  return true;
-}
-
 // One line per second at most, however fast the controller sends.
-void noteDropped(const char* why) noexcept {
+void noteDropped(const char* why, std::uint64_t count = 1) noexcept {
   try {
-    const std::uint64_t dropped = droppedSinceLog.fetch_add(1) + 1;
+    const std::uint64_t dropped = droppedSinceLog.fetch_add(count) + count;
     const std::int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
     std::int64_t last = lastDropLog.load();
     const std::int64_t second = std::chrono::nanoseconds(std::chrono::seconds(1)).count();
@@ -50,40 +67,125 @@ void logCallbackThrow(const char* what) noexcept {
   }
 }
 
+void call(Delivery& delivery) noexcept {
+  try {
+    delivery.callback(delivery.info);
+  } catch (const std::exception& e) {
+    logCallbackThrow(e.what());
+  } catch (...) {
+    logCallbackThrow("non-standard exception");
+  }
+}
+
+// The body of a delivery thread: waiting deliveries one after the other, then a short wait for
+// more, then the end. Detached; it holds nothing of a robot.
+void deliveryLoop() noexcept {
+  DeliveryState& s = state();
+  std::unique_lock<std::mutex> lock(s.mutex);
+  for (;;) {
+    if (!s.waiting.empty()) {
+      Delivery delivery = std::move(s.waiting.front());
+      s.waiting.pop_front();
+      ++s.running;
+      lock.unlock();
+      call(delivery);
+      // What the program handed over goes before the delivery counts as finished.
+      try {
+        Delivery gone = std::move(delivery);
+      } catch (...) {
+      }
+      lock.lock();
+      --s.running;
+      continue;
+    }
+    ++s.idle;
+    if (s.work.wait_for(lock, kLinger, [&s] { return s.calls > 0; })) {
+      // The caller took this thread off the idle count.
+      --s.calls;
+      continue;
+    }
+    --s.idle;
+    --s.threads;
+    return;
+  }
+}
+
 }  // namespace
 
 void deliverEvent(const EventCallback& callback, EventInfo info) noexcept {
   if (!callback) return;
-  if (!reserveThread()) {
-    noteDropped("too many callbacks running");
+  DeliveryState& s = state();
+  Delivery delivery;
+  try {
+    delivery.callback = callback;
+    delivery.info = std::move(info);
+  } catch (...) {
+    noteDropped("out of memory");
     return;
   }
-  try {
-    std::thread([callback, info = std::move(info)]() mutable {
-      try {
-        callback(info);
-      } catch (const std::exception& e) {
-        logCallbackThrow(e.what());
-      } catch (...) {
-        logCallbackThrow("non-standard exception");
-      }
-      // What the program handed over goes before the slot is given back.
-      try {
-        EventCallback released = std::move(callback);
-        EventInfo gone = std::move(info);
-      } catch (...) {
-      }
-      running.fetch_sub(1);
-    }).detach();
-  } catch (const std::exception& e) {
-    running.fetch_sub(1);
-    noteDropped(e.what());
-  } catch (...) {
-    running.fetch_sub(1);
-    noteDropped("thread not started");
+  Delivery dropped;
+  bool overflow = false;
+  bool startThread = false;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (s.waiting.size() >= kMaxWaitingEventDeliveries) {
+      dropped = std::move(s.waiting.front());
+      s.waiting.pop_front();
+      overflow = true;
+    }
+    try {
+      s.waiting.push_back(std::move(delivery));
+    } catch (...) {
+      // Only memory exhaustion gets here; the delivery is lost like an overflow.
+      overflow = true;
+    }
+    if (s.idle > 0) {
+      --s.idle;
+      ++s.calls;
+      s.work.notify_one();
+    } else if (s.threads < kMaxEventDeliveries) {
+      ++s.threads;
+      startThread = true;
+    }
   }
+  // The dropped copy goes outside the lock: its captures are the program's.
+  if (overflow) {
+    try {
+      Delivery gone = std::move(dropped);
+    } catch (...) {
+    }
+    noteDropped("too many callbacks waiting");
+  }
+  if (!startThread) return;
+  const char* failure = nullptr;
+  try {
+    std::thread(deliveryLoop).detach();
+    return;
+  } catch (const std::exception& e) {
+    failure = e.what();
+  } catch (...) {
+    failure = "thread not started";
+  }
+  // With no thread left to take them, the waiting deliveries would never finish.
+  std::deque<Delivery> stranded;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    --s.threads;
+    if (s.threads == 0) stranded.swap(s.waiting);
+  }
+  if (!stranded.empty()) noteDropped(failure, stranded.size());
 }
 
-int runningEventDeliveries() noexcept { return running.load(); }
+int runningEventDeliveries() noexcept {
+  DeliveryState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.running + static_cast<int>(s.waiting.size());
+}
+
+std::size_t waitingEventDeliveries() noexcept {
+  DeliveryState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.waiting.size();
+}
 
 }  // namespace velmora::internal

@@ -1,22 +1,36 @@
 #pragma once
-// Delivery of event callbacks: each on a detached thread of its own, with its own copy of the
-// information, so the link's I/O thread never runs program code and a slow callback delays
-// nothing. The threads touch no robot state and may outlive the robot.
+// Delivery of event callbacks on library threads, each call with its own copy of the
+// information, so the link's I/O thread never runs program code and never waits for it: it only
+// queues. Up to `kMaxEventDeliveries` callbacks run at once, each on a detached delivery thread;
+// a thread that finishes a call takes the next waiting delivery, and lingers briefly for more
+// before it ends, so a flood does not cost a thread start per event. Deliveries start in the
+// order they were queued. The threads touch no robot state and may outlive the robot.
 
 #include <velmora/event.h>
 
+#include <cstddef>
+
 namespace velmora::internal {
 
-/// Most delivery threads running at once in the process. A notification flood from the
-/// network must not use up the process's threads: beyond this, deliveries are dropped.
+/// Most callbacks running at once in the process: a notification flood from the network must
+/// not use up the process's threads.
 inline constexpr int kMaxEventDeliveries = 64;
 
-/// Calls `callback` once with `info` on a new detached thread. Nothing for an empty callback.
-/// Dropped, with a warning in the global log, when `kMaxEventDeliveries` threads run or a
-/// thread cannot be started. What the callback throws is caught and logged.
+/// Most deliveries waiting for a free slot. When the queue is full the oldest waiting delivery
+/// is dropped, so memory stays bounded and what is delivered stays the most recent.
+inline constexpr std::size_t kMaxWaitingEventDeliveries = 1024;
+
+/// Queues one call of `callback` with `info`; nothing for an empty callback. Never blocks on a
+/// running callback. A dropped delivery (queue full, or no thread could be started) is counted
+/// in a warning of the global log, one line a second at most. What the callback throws is
+/// caught and logged.
 void deliverEvent(const EventCallback& callback, EventInfo info) noexcept;
 
-/// Delivery threads running now.
+/// Deliveries not finished: callbacks running now plus those waiting for a slot. 0 means no
+/// callback copy is held any more.
 int runningEventDeliveries() noexcept;
+
+/// Deliveries waiting for a slot.
+std::size_t waitingEventDeliveries() noexcept;
 
 }  // namespace velmora::internal

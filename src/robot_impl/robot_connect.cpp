@@ -20,17 +20,16 @@ constexpr int kCommandPort = 6666;
 constexpr std::uint32_t kDefaultRtPort = 1337;
 constexpr std::uint32_t kDefaultBroadcastPort = 1338;
 
-// A port named by the controller: an absent member means the default, an integer 1..65535 is
-// taken, anything else keeps the port in force (a wrong port must never be narrowed into a
-// connection elsewhere).
+// A port named by the controller: an absent member means the default, an integral number
+// 1..65535 is taken (1400.0 included), anything else keeps the port in force (a wrong port must
+// never be narrowed into a connection elsewhere, nor a flag or null read as one).
 void takePort(const Json::Value& ports, const char* name, std::uint32_t fallback, std::uint32_t& port) {
   if (!internal::hasMember(ports, name)) {
     port = fallback;
     return;
   }
   const Json::Value& value = internal::member(ports, name);
-  const bool integer = value.type() == Json::intValue || value.type() == Json::uintValue;
-  if (integer && value.isInt() && value.asInt() >= 1 && value.asInt() <= 65535) {
+  if (value.isInt() && value.asInt() >= 1 && value.asInt() <= 65535) {
     port = static_cast<std::uint32_t>(value.asInt());
     return;
   }
@@ -56,6 +55,16 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   // Nothing here needs the file link: it connects meanwhile, and a transfer waits for it.
   service->start(ec, false);
   if (ec) throw NetworkException(ec.message());
+  // The steps after "sys.info" tolerate a refusal or report no failure at all (the ports, motion
+  // control's reset, the watches), so a link lost during them would pass for a connection. The
+  // link marks itself down before it fails its waiters, and the handler counts the loss even
+  // when the link is back by the time it is looked at.
+  const std::uint64_t losses = linkLosses_.load();
+  const auto failIfLost = [&] {
+    if (!service->isConnected() || linkLosses_.load() != losses) {
+      throw NetworkException(internal::makeErrorCode(256).message());
+    }
+  };
 
   Json::Value reply;
   service->getValue("sys.info", reply, ec);
@@ -80,6 +89,7 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   // A failed request or a reply of another kind keeps the ports in force.
   Json::Value ports;
   service->getValue("eci.port", ports, ec);
+  failIfLost();
   if (!ec && ports.isObject()) {
     takePort(ports, "rt", kDefaultRtPort, rtPort);
     takePort(ports, "broadcast", kDefaultBroadcastPort, broadcastPort);
@@ -94,7 +104,9 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   } else {
     motionControl->_startThreads();
   }
+  failIfLost();
   resetEventWatcher();
+  failIfLost();
   internal::logOperation(service->logger(), spdlog::level::info, "uid: {} | Connect to {} from {}", internal::logUid,
                          remoteAddress, localAddress);
 }
@@ -153,6 +165,7 @@ void BaseRobot::Impl::stopReceiveRobotState() noexcept {
 }
 
 void BaseRobot::Impl::connectionHandler(bool connected) noexcept {
+  if (!connected) ++linkLosses_;
   if (connected && connectionState.load() == 2) resetEventWatcher();
   connectionState.exchange(connected ? 1 : 2);
   try {

@@ -56,10 +56,12 @@ class BaseRobot::Impl {
   /// the log uid, checks compatibility, reads "eci.port", gives the receiver its endpoint and
   /// the real-time link its address (not started), sets up the robot log, starts motion
   /// control and watches every watched event again. Throws `NetworkException` (link failure,
-  /// "sys.info" failing or not an object), `ProtocolException` (controller older than 3.1.0),
-  /// `ExecutionException` (other arm), the JSON library's error for a settings file that is
-  /// not JSON, `std::system_error` for an address the receiver cannot resolve, the logging
-  /// library's error when the robot log cannot be opened. Blocks up to the link's waits.
+  /// "sys.info" failing or not an object, the link lost at any later step: a refused or
+  /// unanswered "eci.port" keeps the ports in force, a lost link does not), `ProtocolException`
+  /// (controller older than 3.1.0), `ExecutionException` (other arm), the JSON library's error
+  /// for a settings file that is not JSON, `std::system_error` for an address the receiver
+  /// cannot resolve, the logging library's error when the robot log cannot be opened. Blocks up
+  /// to the link's waits.
   void reconnect(const std::string& remote, const std::string& local, int expectedWorkType,
                  std::uint16_t jointCount);
   /// Stops the state stream ("eci.pub.stop" when it runs), the motion threads, both links and
@@ -140,6 +142,9 @@ class BaseRobot::Impl {
   std::unique_ptr<internal::XService> rtService;   ///< real-time link: addressed, started with the stream
   std::unique_ptr<internal::DataReceiver> receiver;
   Info info;          ///< the controller's "sys.info"
+  /// The robot class's joint count, which bounds the joint arrays it sends; 0 (not known) for
+  /// an implementation outside a robot class.
+  std::uint16_t armJoints = 0;
   int workType = 0;   ///< `WorkType`: the class's, or the controller's "work_type"
   std::atomic<MotionControlMode> motionControlMode{MotionControlMode::Idle};
   std::unique_ptr<internal::MotionControl<1>> motionControl;  ///< from the first connection on
@@ -172,6 +177,9 @@ class BaseRobot::Impl {
 
   mutable std::mutex handlerMutex_;
   std::function<void(bool)> userConnectionHandler_;
+  // Losses of the command link, counted by the connection handler: a loss during `reconnect`
+  // fails it even when the link is already back by its end.
+  std::atomic<std::uint64_t> linkLosses_{0};
 };
 
 namespace internal {

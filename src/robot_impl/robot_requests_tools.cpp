@@ -82,8 +82,9 @@ Json::Value zeroOrientation() {
 
 bool listHolds(const Json::Value& names, const std::string& name) {
   if (!names.isArray()) return false;
+  std::string text;
   for (const Json::Value& entry : names) {
-    if (entry.isString() && entry.asString() == name) return true;
+    if (readString(entry, text) && text == name) return true;
   }
   return false;
 }

@@ -70,7 +70,7 @@ FrameState FrameReader::feed(const char* data, std::size_t size) {
       if (headerFill_ < kFrameHeader) break;
       payloadLength_ = (std::uint64_t{header_[0]} << 24) | (std::uint64_t{header_[1]} << 16) |
                        (std::uint64_t{header_[2]} << 8) | header_[3];
-      if (header_[4] != rule_.type) {
+      if (rule_.type && header_[4] != *rule_.type) {
         state_ = FrameState::wrongType;
       } else if (payloadLength_ < rule_.minPayload || payloadLength_ > rule_.maxPayload) {
         state_ = FrameState::badLength;

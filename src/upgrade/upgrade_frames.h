@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,9 @@ void writeFrameHeader(std::uint8_t* out, std::uint64_t payloadLength, std::uint8
 /// What the next frame must be. Lengths are judged as soon as the header is in, before anything
 /// is allocated for the payload.
 struct FrameRule {
-  std::uint8_t type = kJsonFrame;
+  /// The type byte the frame must carry; none: any (the service's replies are read whatever
+  /// type they name).
+  std::optional<std::uint8_t> type;
   std::uint64_t minPayload = 0;
   std::uint64_t maxPayload = 0;
 };

@@ -170,7 +170,9 @@ std::error_code BaseUpgrade::Impl::receiveFrame(const FrameWait& wait) {
 
 std::error_code BaseUpgrade::Impl::receiveReply(Json::Value& reply, std::chrono::milliseconds timeout) {
   reply = Json::Value();
-  const FrameWait wait{{internal::kJsonFrame, 0, kMaxReplyPayload}, timeout, std::chrono::milliseconds::zero(), -257};
+  // The type byte of a reply is not looked at: a reply the service marks otherwise is still read,
+  // and one that is no JSON object is consumed with the link kept.
+  const FrameWait wait{{std::nullopt, 0, kMaxReplyPayload}, timeout, std::chrono::milliseconds::zero(), -257};
   const std::error_code ec = receiveFrame(wait);
   if (ec) return ec;
   reply = internal::parseReplyPayload(reader_.payload());

@@ -60,7 +60,8 @@ class BaseUpgrade::Impl {
   /// `wait.badLength` for a refused length. A failure inside a frame stops the link, as the
   /// stream is then out of step.
   std::error_code receiveFrame(const FrameWait& wait);
-  /// The next JSON reply, which must be an object: -257 otherwise.
+  /// The next reply frame, whatever its type byte, read as JSON: -257 when it is no object (the
+  /// frame is consumed, the link kept).
   std::error_code receiveReply(Json::Value& reply, std::chrono::milliseconds timeout);
   std::error_code receiveBackup(const std::string& localFilePath);
   /// Forgets received bytes, so only what answers the next request is read as its answer.

@@ -40,18 +40,23 @@ std::vector<Row> rows() {
   array.append(1);
   return {
       {"null", Json::Value(), 0, 0u, 0u, 0.0, false, "", nullptr},
-      {"true", true, 1, 1u, 1u, 1.0, true, no, nullptr},
-      {"negative", -5, -5, no, no, -5.0, true, no, nullptr},
-      {"integral real", 7.0, 7, 7u, 7u, 7.0, true, no, nullptr},
-      {"real", 7.5, no, no, no, 7.5, true, no, "non-integral number"},
-      {"big uint", Json::UInt(4000000000u), no, 4000000000u, 4000000000u, 4e9, true, no,
+      {"true", true, 1, 1u, 1u, 1.0, true, "true", nullptr},
+      {"negative", -5, -5, no, no, -5.0, true, "-5", nullptr},
+      {"integral real", 7.0, 7, 7u, 7u, 7.0, true, "7", nullptr},
+      {"negative zero", -0.0, 0, 0u, 0u, -0.0, false, "0", nullptr},
+      {"real", 7.5, no, no, no, 7.5, true, "7.5", "non-integral number"},
+      {"tenth", 0.1, no, no, no, 0.1, true, "0.1", "non-integral number"},
+      {"small real", 1e-7, no, no, no, 1e-7, true, "0.0000001", "non-integral number"},
+      {"big uint", Json::UInt(4000000000u), no, 4000000000u, 4000000000u, 4e9, true, "4000000000",
        "out-of-range number"},
-      {"-3e9", -3e9, no, no, no, -3e9, true, no, "out-of-range number"},
-      {"2^64", 18446744073709551616.0, no, no, no, 18446744073709551616.0, true, no,
+      {"-3e9", -3e9, no, no, no, -3e9, true, "-3000000000", "out-of-range number"},
+      {"2^64", 18446744073709551616.0, no, no, no, 18446744073709551616.0, true, "18446744073709551616",
        "out-of-range number"},
-      {"uint64 max", Json::UInt64(u64max), no, no, u64max, 18446744073709551616.0, true, no,
+      {"uint64 max", Json::UInt64(u64max), no, no, u64max, 18446744073709551616.0, true,
+       "18446744073709551615", "out-of-range number"},
+      {"int min", INT32_MIN, INT32_MIN, no, no, -2147483648.0, true, "-2147483648", nullptr},
+      {"int64 min", Json::Int64(INT64_MIN), no, no, no, -9223372036854775808.0, true, "-9223372036854775808",
        "out-of-range number"},
-      {"int min", INT32_MIN, INT32_MIN, no, no, -2147483648.0, true, no, nullptr},
       {"text", "12", no, no, no, no, no, "12", "text"},
       {"array", array, no, no, no, no, no, no, "array"},
       {"object", objectOf("a", 1), no, no, no, no, no, no, "object"},
@@ -116,7 +121,7 @@ TEST(JsonRead, StatusKeepsTheFirstRefusalAndNamesNestedFields) {
   int i = 0;
   std::string s;
   EXPECT_FALSE(readInt(Json::Value("x"), i, status, "joint_num"));
-  EXPECT_FALSE(readString(Json::Value(3), s, status, "id"));
+  EXPECT_FALSE(readString(Json::Value(Json::arrayValue), s, status, "id"));
   EXPECT_EQ(status.describe(), "joint_num: expected integer, found text");
 
   JsonReadStatus outer;

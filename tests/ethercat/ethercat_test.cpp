@@ -119,6 +119,42 @@ TEST_F(EthercatTest, StateListLookupsFirstForStateAndLastForInfo) {
   EXPECT_EQ(absent.alStatus, 0);
 }
 
+// The controller leaves out members it has nothing for: a missing "addr" or "state" reads 0;
+// only a member or an entry of another kind makes the list unreadable.
+TEST_F(EthercatTest, AStateEntryWithoutAddrOrStateReadsZero) {
+  BaseEthercat ethercat(robotLink);
+  command().script("ethercat.get_slaves_state",
+                   Behaviour::reply(parseJson(R"({"data":[{"addr":1},{"state":5},{"addr":3,"state":4}]})")));
+  EXPECT_EQ(ethercat.GetSlaveState(1, ec), 0);
+  EXPECT_FALSE(ec);
+  EXPECT_EQ(ethercat.GetSlaveState(0, ec), 5);
+  EXPECT_FALSE(ec);
+  const SlaveInfo third = ethercat.GetSlaveInfo(3, ec);
+  EXPECT_FALSE(ec);
+  EXPECT_EQ(third.slaveName, "io-3");
+  EXPECT_EQ(third.alStatus, 4);
+
+  command().log().clear();
+  const std::vector<SlaveInfo> slaves = ethercat.GetSlavesInfo(ec);
+  EXPECT_EQ(ec.value(), -2) << "the bus knows no slave 0";
+  ASSERT_EQ(slaves.size(), 3u);
+  EXPECT_EQ(slaves[0].slaveName, "drive-1");
+  EXPECT_EQ(slaves[0].alStatus, 0);
+  EXPECT_EQ(slaves[2].alStatus, 4);
+  const auto asked = command().log().withKey("ethercat.get_slave_info");
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_THAT(asked[1].payload, JsonIs(R"({"addr":0})"));
+
+  command().clearScripts();
+  for (const char* reply : {R"({"data":[{"addr":1,"state":"on"}]})", R"({"data":[{"addr":true,"state":1}]})",
+                            R"({"data":[{"addr":1,"state":1},null]})"}) {
+    SCOPED_TRACE(reply);
+    command().script("ethercat.get_slaves_state", Behaviour::reply(parseJson(reply)).times(1));
+    EXPECT_EQ(ethercat.GetSlaveState(1, ec), 0);
+    EXPECT_EQ(ec.value(), 257);
+  }
+}
+
 TEST_F(EthercatTest, WrittenDataReadsBack) {
   BaseEthercat ethercat(robotLink);
   const std::uint8_t pdo[] = {7, 8, 9};

@@ -12,7 +12,6 @@
 using velmora::Frame;
 using velmora::FrameType;
 using velmora_sim::Behaviour;
-using Seconds = std::chrono::duration<double>;
 using namespace std::chrono_literals;
 
 namespace {
@@ -38,7 +37,7 @@ TEST_F(ForceControlTest, ConditionsLowerTheWaitTimeAndNeverRaiseIt) {
   for (const Step& s : steps) {
     SCOPED_TRACE(s.timeout);
     command().script("eci.fc.set", Behaviour::reply(s.reply).times(1));
-    fc.setForceCondition({}, true, Seconds(s.timeout), ec);
+    fc.setForceCondition({}, true, s.timeout, ec);
     EXPECT_EQ(ec.value(), s.reply);
     EXPECT_EQ(fc.conditionWait(), s.wait);
     EXPECT_TRUE(log.contains(s.line)) << log.text();
@@ -46,7 +45,7 @@ TEST_F(ForceControlTest, ConditionsLowerTheWaitTimeAndNeverRaiseIt) {
   // A copy carries the wait on; each object has its own afterwards.
   ForceControlProbe<6> copy(fc);
   EXPECT_EQ(copy.conditionWait(), 8s);
-  copy.setTorqueCondition({}, false, 1s, ec);
+  copy.setTorqueCondition({}, false, 1.0, ec);
   EXPECT_EQ(copy.conditionWait(), 6s);
   EXPECT_EQ(fc.conditionWait(), 8s);
   ForceControlProbe<6> fresh(link);
@@ -76,7 +75,7 @@ TEST_F(ForceControlTest, LinesGoToBothLogs) {
 
   fc.fcMonitor(true, ec);
   fc.setLoad(velmora::Load(2, {0.1, 0, 0}, {}), ec);
-  fc.setPoseBoxCondition(Frame({1, 2, 3}, {0, 0, 0}), {0.5, 1, -0.25, 0.25, 0, 2}, false, 10s, ec);
+  fc.setPoseBoxCondition(Frame({1, 2, 3}, {0, 0, 0}), {0.5, 1, -0.25, 0.25, 0, 2}, false, 10.0, ec);
   fc.setFcGain({1, 2, 3, 4, 5, 60.5}, ec);
   fc.setSineOverlay(3, 1, 2, 0.5, 1, ec);
   fc.setLissajousOverlay(1, 2, 3, 4, 5, 1, ec);
@@ -115,7 +114,7 @@ TEST_F(ForceControlTest, SettersAndWaitRunOnDifferentThreads) {
   std::thread setter([&] {
     std::error_code setterEc;
     for (int i = 0; i < 200; ++i) {
-      const Seconds timeout(600.0 - 3 * i);
+      const double timeout = 600.0 - 3 * i;
       if (i % 2 == 0) {
         fc.setForceCondition({}, true, timeout, setterEc);
       } else {
@@ -143,7 +142,7 @@ TEST_F(ForceControlTest, SettersAndWaitRunOnDifferentThreads) {
 // controller that never reports the conditions met gives 263 then, not after 600 s.
 TEST_F(ForceControlTest, SlowWaitConditionRunsOutAfterTheLoweredWait) {
   controller.setConditionWait(std::nullopt);
-  fc.setForceCondition({}, true, 1s, ec);
+  fc.setForceCondition({}, true, 1.0, ec);
   ASSERT_FALSE(ec);
   const auto start = std::chrono::steady_clock::now();
   fc.waitCondition(ec);

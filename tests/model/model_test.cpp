@@ -146,6 +146,8 @@ TEST_F(ModelTest, ArgumentsThatCannotTravelAreRefusedUnsent) {
   std::array<double, 6> nanJoints = joints;
   nanJoints[2] = std::nan("");
   std::vector<std::vector<int>> confs{{9}};
+  CartesianPosition wide{1, 2, 3, 0, 0, 0};
+  wide.external.assign(7, 0.5);
 
   struct Case {
     const char* what;
@@ -163,6 +165,8 @@ TEST_F(ModelTest, ArgumentsThatCannotTravelAreRefusedUnsent) {
       {"ik NaN elbow", [&] { return model.calcIk(nanPose, ec) == std::array<double, 6>{}; }, 259},
       {"all-ik NaN elbow", [&] { return model.calcAllIkSolutions(nanPose, confs, ec).empty(); },
        259},
+      {"ik 7 external axes", [&] { return model.calcIk(wide, ec) == std::array<double, 6>{}; }, 259},
+      {"all-ik 7 external axes", [&] { return model.calcAllIkSolutions(wide, confs, ec).empty(); }, 259},
   };
   for (const Case& c : cases) {
     EXPECT_TRUE(c.call()) << c.what;

@@ -187,7 +187,7 @@ TEST_F(MotionAppend, HostileReports) {
   responder.report("x#1", 0, "moving");  // overwrites the information, no callback
   const char* const junk[] = {
       R"(null)", R"([1,2])", R"("finish")", R"(17)", R"({"error":"x"})", R"({"error":1.5})",
-      R"({"error":0,"data":[]})", R"({"error":0,"data":{"id":7,"msg":"finish"}})",
+      R"({"error":0,"data":[]})", R"({"error":0,"data":{"id":[7],"msg":"finish"}})",
       R"({"error":0,"data":{"id":"l#1","point":{},"msg":"finish"}})",
       R"({"error":0,"data":{"id":"l#1","point":1,"msg":{"finish":true}}})",
   };

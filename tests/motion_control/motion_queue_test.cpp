@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "motion_control/motion_fixture.h"
+#include "support/json_match.h"
 #include "support/process_stats.h"
 
 using namespace velmora;
@@ -185,6 +186,54 @@ TEST_F(MotionQueue, FailedResetKeepsTheQueue) {
   const auto resetAt = std::find_if(all.rbegin(), all.rend(), [](const auto& r) { return r.key == "move.reset"; });
   const auto bAt = std::find_if(all.rbegin(), all.rend(), [&](const auto& r) { return r.id == Json::Value(b); });
   EXPECT_LT(std::distance(all.rbegin(), bAt), std::distance(all.rbegin(), resetAt)) << "b left before the reset answer";
+}
+
+// Only a reset answered with a code of 0 (or null) empties the queue: an answer that is no code
+// reads as the protocol mismatch, and the commands it would drop are still the controller's.
+TEST_F(MotionQueue, ResetWithoutACodeKeepsTheQueue) {
+  auto link = connectLink();
+  MotionControl<1> mc(link);
+  mc.setMaxCacheSize(1);
+  std::error_code started;
+  mc.moveStart(started);
+  ASSERT_FALSE(started);
+  const struct {
+    const char* name;
+    Json::Value reply;
+    int code;
+  } cases[] = {
+      {"text", "ok", -260},
+      {"object", parseJson(R"({"error": -5})"), -260},
+      {"array", Json::Value(Json::arrayValue), -260},
+      {"null", Json::Value(), 0},  // last: it ends the run
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // One out at the controller, one waiting behind the limit.
+    std::string ids[2];
+    std::error_code ec;
+    for (std::string& id : ids) mc.appendCommand(lines(1), id, ec);
+    ASSERT_TRUE(waitUntil([&] { return responder.pending() == 1; }, 2s));
+    ASSERT_EQ(runtimeOf(mc).queuedCommands(), 1u);
+    command().log().clear();
+    command().script("move.reset", Behaviour::reply(c.reply).times(1));
+    mc.moveReset(true, ec);
+    EXPECT_EQ(ec.value(), c.code);
+    const auto sent = command().log().withKey("move.reset");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_THAT(sent[0].payload, JsonIs(R"({"remain_traj": true})"));
+    EXPECT_EQ(runtimeOf(mc).queuedCommands(), c.code == 0 ? 0u : 1u);
+    EXPECT_EQ(runtimeOf(mc).inFlight.load(), c.code == 0 ? 0u : 1u);
+    EXPECT_EQ(mc.state(), c.code == 0 ? kMotionReset : kMotionRunning);
+    // The kept command follows once the one out is finished; the simulator forgets both.
+    responder.finishPending();
+    if (c.code != 0) {
+      ASSERT_TRUE(waitUntil([&] { return responder.pending() == 1; }, 2s));
+      EXPECT_EQ(wireIds("move.l"), std::vector<std::string>{ids[1]});
+    }
+    responder.finishPending();
+    ASSERT_TRUE(waitUntil([&] { return runtimeOf(mc).inFlight.load() == 0; }, 2s));
+  }
 }
 
 // A refusal (-3, -16..-20) drops the queue and zeroes the count; other codes change nothing.

@@ -30,7 +30,8 @@ TEST(MotionReport, Replies) {
       {R"({"c":{"move.l":-3.5},"id":"l#3"})", {}, "l#3", ""},
       {R"({"c":{"move.l":"-16"},"id":"l#3"})", {}, "l#3", ""},
       {R"({"c":{"move.l":true},"id":"l#3"})", {}, "l#3", ""},
-      {R"({"c":{"a":-4,"b":-17},"id":7})", {-4, -17}, "", ""},
+      {R"({"c":{"a":-4,"b":-17},"id":7})", {-4, -17}, "7", ""},
+      {R"({"c":{"a":-4},"id":[7]})", {-4}, "", ""},
   };
   for (const auto& row : table) {
     const MotionMessage m = interpretMotionMessage(parseJson(row.message));
@@ -76,6 +77,7 @@ TEST(MotionReport, Reports) {
        true},
       {R"({"error":-2147483648,"data":{"msg":"ik"}})", "", "", false, 0, false, false, -2147483647 - 1, "", true},
       {R"({"error":5})", "", "", false, 0, false, false, 5, "", true},
+      {R"({"error":0,"data":{"id":5,"point":1,"msg":12}})", "5", "", false, 1, false, false, 0, "", false},
   };
   for (const auto& row : table) {
     Json::Value message;
@@ -114,7 +116,8 @@ TEST(MotionReport, WrongKindsAreIgnored) {
       R"({"id":1,"n":{"move.last_error_with_setting":{"error":1.5}}})",
       R"({"id":1,"n":{"move.last_error_with_setting":{"error":1e12}}})",
       R"({"id":1,"n":{"move.last_error_with_setting":{"error":0,"data":7}}})",
-      R"({"id":1,"n":{"move.last_error_with_setting":{"error":0,"data":{"id":5}}}})",
+      R"({"id":1,"n":{"move.last_error_with_setting":{"error":0,"data":{"id":[5],"msg":"finish"}}}})",
+      R"({"id":1,"n":{"move.last_error_with_setting":{"error":0,"data":{"id":"l#1","msg":{}}}}})",
       R"({"id":1,"n":{"move.last_error_with_setting":{"error":0,"data":{"id":"l#1","point":"2"}}}})",
       R"({"id":1,"n":{"move.last_error_with_setting":{"error":0,"data":{"id":"l#1","msg":["finish"]}}}})",
   };

@@ -139,14 +139,14 @@ TEST_F(SendQueueTest, SixteenThreadsOfLargeRequestsToAStalledControllerKeepMemor
     });
   }
   std::this_thread::sleep_for(1s);
-  rssAfterWarmUp = residentKib();
+  rssAfterWarmUp = residentKiB();
   std::size_t mostHeld = 0;
   const auto end = std::chrono::steady_clock::now() + 3s;
   while (std::chrono::steady_clock::now() < end) {
     mostHeld = std::max(mostHeld, link.client.unsentBytes());
     std::this_thread::sleep_for(10ms);
   }
-  const long growth = residentKib() - rssAfterWarmUp;
+  const long growth = residentKiB() - rssAfterWarmUp;
   stop = true;
   for (auto& t : threads) t.join();
   RecordProperty("rss_growth_kib", static_cast<int>(growth));

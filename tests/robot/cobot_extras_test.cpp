@@ -132,7 +132,7 @@ TEST_F(RobotOpsTest, DragFollowsTheControllerStateAndRemembersWhatWasAsked) {
   EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | disableDrag end, rt:true (0)"));
   EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | enableDrag end, rt:false (-5)"));
 
-  // A failed state query does not keep the drag request from deciding the code.
+  // A state reply that names no state does not keep the drag request from deciding the code.
   command().script(Form::get, "sys.state", Behaviour::reply(Json::Value(Json::arrayValue)).times(1));
   robot().enableDrag(Space::cartesianSpace, Type::freely, ec);
   EXPECT_FALSE(ec);

@@ -173,6 +173,21 @@ TEST_F(MotionRobotTest, RefusedChecksSendNothing) {
   robot().checkPath(matrixOnly, kJoints, kTarget, ec);
   EXPECT_EQ(ec.value(), 260);
   EXPECT_TRUE(requests().empty());
+
+  // Longer than the arm's 7 joints and 6 external axes.
+  const std::vector<double> tooMany(14, 0.1);
+  CartesianPosition wide = kTarget;
+  wide.external.assign(7, 0.2);
+  EXPECT_EQ(robot().checkPath(kStart, tooMany, kTarget, ec), std::vector<double>(14, 0.0));
+  EXPECT_EQ(ec.value(), 259);
+  robot().checkPath(kStart, kJoints, wide, kTarget, ec, 90.0, Rot::rotAxis);
+  EXPECT_EQ(ec.value(), 259);
+  EXPECT_EQ(robot().checkPath(kJoints, {kStart, kAux, wide}, out, ec), 0);
+  EXPECT_EQ(ec.value(), 259);
+  EXPECT_TRUE(requests().empty());
+  // At the bound the check goes out.
+  robot().checkPath(kStart, std::vector<double>(13, 0.1), kTarget, ec);
+  EXPECT_EQ(requests().size(), 1u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // become, the connection handler, what destruction and disconnection leave behind.
 #include <gmock/gmock.h>
 
+#include <velmora/error.h>
 #include <velmora/exception.h>
 #include <velmora/robots.h>
 
@@ -118,6 +119,66 @@ TEST_F(LifecycleTest, ADeadAddressFailsAtOnceWith256) {
   EXPECT_EQ(ec.value(), 256);
   // Nothing listens: refused, not waited for (the link's connect wait is 5 s).
   EXPECT_LT(Clock::now() - start, 5s);
+}
+
+TEST_F(LifecycleTest, ALinkLostWhileConnectingFailsEveryWayIn) {
+  // "lost" for the lost link's exception (its text is in the language the robot chose), else
+  // the exception's text, or "none".
+  auto thrown = [](const std::function<void()>& connect) -> std::string {
+    try {
+      connect();
+      return "none";
+    } catch (const NetworkException& e) {
+      const std::string lost = NetworkException(internal::makeErrorCode(256).message()).what();
+      return e.what() == lost ? "lost" : e.what();
+    }
+  };
+  struct Case {
+    const char* name;
+    Behaviour step;
+    velmora_sim::ControllerInfo info;
+    std::function<void(const std::string&)> construct;
+    std::function<std::unique_ptr<BaseRobot>()> make;
+    std::function<void(BaseRobot&, const std::string&)> connect;
+    std::function<void(BaseRobot&, std::error_code&)> reconnect;
+  };
+  // The 3-axis arm sends no local address, so nothing after the ports would notice the loss.
+  const auto cobot = arm(7, "cobot");
+  const auto small = arm(3, "industrial");
+  auto cobotCase = [&](const char* name, Behaviour step) {
+    return Case{name, step, cobot, [](const std::string& a) { OstraMaxRobot robot(a, a); },
+                [] { return std::make_unique<OstraMaxRobot>(); },
+                [](BaseRobot& r, const std::string& a) { dynamic_cast<OstraMaxRobot&>(r).connectToRobot(a, a); },
+                [](BaseRobot& r, std::error_code& ec) { dynamic_cast<OstraMaxRobot&>(r).connectToRobot(ec); }};
+  };
+  auto smallCase = [&](const char* name, Behaviour step) {
+    return Case{name, step, small, [](const std::string& a) { Sorn3Robot robot(a); },
+                [] { return std::make_unique<Sorn3Robot>(); },
+                [](BaseRobot& r, const std::string& a) { dynamic_cast<Sorn3Robot&>(r).connectToRobot(a); },
+                [](BaseRobot& r, std::error_code& ec) { dynamic_cast<Sorn3Robot&>(r).connectToRobot(ec); }};
+  };
+  const Case cases[] = {
+      cobotCase("cobot, closed", Behaviour::drop()),
+      cobotCase("cobot, reset", Behaviour::reset()),
+      smallCase("3 axes, closed", Behaviour::drop()),
+      smallCase("3 axes, reset", Behaviour::reset()),
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim().setInfo(c.info);
+    command().script(Form::get, "eci.port", c.step.times(1));
+    EXPECT_EQ(thrown([&] { c.construct(address()); }), "lost") << "connecting constructor";
+    auto robot = c.make();
+    command().script(Form::get, "eci.port", c.step.times(1));
+    EXPECT_EQ(thrown([&] { c.connect(*robot, address()); }), "lost") << "connection with the addresses";
+    c.connect(*robot, address());
+    command().script(Form::get, "eci.port", c.step.times(1));
+    std::error_code ec;
+    c.reconnect(*robot, ec);
+    EXPECT_EQ(ec.value(), 256) << "connection with a code";
+    c.reconnect(*robot, ec);
+    EXPECT_FALSE(ec) << "a controller that stays connected";
+  }
 }
 
 TEST_F(LifecycleTest, DefaultConstructedRobotReportsWhatIsMissing) {

@@ -103,6 +103,61 @@ TEST_F(MotionRobotTest, ListsOfNoneOrOverAHundredAreRefusedUnsent) {
   EXPECT_FALSE(global_.contains("executeCommand ("));
 }
 
+TEST_F(MotionRobotTest, ArraysLongerThanTheArmAreRefusedUnsent) {
+  // The arm has 7 joints and at most 6 external axes: 13 values in a joint target.
+  auto absj = [](std::size_t joints, std::size_t external) {
+    JointPosition target(std::vector<double>(joints, 0.1));
+    target.external.assign(external, 0.2);
+    return MoveAbsJCommand(target, 500, 10);
+  };
+  auto withExternal = [](CartesianPosition pose, std::size_t external) {
+    pose.external.assign(external, 0.3);
+    return pose;
+  };
+  using Call = std::function<void(std::error_code&)>;
+  auto append = [this](auto commands) {
+    return Call([this, commands](std::error_code& ec) {
+      std::string id;
+      robot().moveAppend(commands, id, ec);
+    });
+  };
+  auto execute = [this](auto commands) {
+    return Call([this, commands](std::error_code& ec) { robot().executeCommand(commands, ec); });
+  };
+  struct Case {
+    const char* name;
+    Call call;
+    int code;
+  };
+  const CartesianPosition wide = withExternal(kPose, 7);
+  const Case cases[] = {
+      {"joint target of 13", append(std::vector{absj(13, 0)}), 0},
+      {"7 joints and 6 external", execute(std::vector{absj(7, 6)}), 0},
+      {"fewer joints than the arm", append(std::vector{absj(3, 0)}), 0},
+      {"pose with 6 external", append(std::vector{MoveLCommand(withExternal(kPose, 6), 500, 10)}), 0},
+      {"joint target of 14", append(std::vector{absj(14, 0)}), 259},
+      {"7 joints and 7 external", append(std::vector{absj(7, 7)}), 259},
+      {"a million joints", execute(std::vector{absj(1'000'000, 0)}), 259},
+      {"linear target", append(std::vector{MoveLCommand(wide, 500, 10)}), 259},
+      {"second of a list", append(std::vector{MoveJCommand(kPose, 500, 10), MoveJCommand(wide, 500, 10)}), 259},
+      {"circle's auxiliary point", execute(std::vector{MoveCCommand(kPose, wide, 500, 10)}), 259},
+      {"full circle's target", append(std::vector{MoveCFCommand(wide, kAux, 360, 500, 10)}), 259},
+      {"spiral target", execute(std::vector{MoveSPCommand(wide, 0.01, 0.001, 6.28, true, 500)}), 259},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    command().log().clear();
+    std::error_code ec;
+    c.call(ec);
+    EXPECT_EQ(ec.value(), c.code);
+    if (c.code != 0) {
+      EXPECT_TRUE(requests().empty());
+    } else {
+      EXPECT_TRUE(waitUntil([&] { return !requests().empty(); }, 2s));
+    }
+  }
+}
+
 TEST_F(MotionRobotTest, AHundredCommandsTravelAsOneRequestWithATextId) {
   std::error_code ec;
   std::string id;
@@ -152,6 +207,12 @@ TEST_F(MotionRobotTest, ControlRequestsSendTheirPayloadAndMapTheirReplies) {
       {"reset", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset", R"({"remain_traj": true})", {}, 0},
       {"reset refused", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset", R"({"remain_traj": true})",
        -3, -3},
+      {"reset answered by a text", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset",
+       R"({"remain_traj": true})", "ok", -260},
+      {"reset answered by an object", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset",
+       R"({"remain_traj": true})", parseJson(R"({"error": -5})"), -260},
+      {"reset answered by an array", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset",
+       R"({"remain_traj": true})", Json::Value(Json::arrayValue), -260},
       {"start", [](R r, E ec) { r.moveStart(ec); }, Form::command, "move.continue", "0", {}, 0},
       {"start empty", [](R r, E ec) { r.moveStart(ec); }, Form::command, "move.continue", "0", -1, 768},
       {"start refused", [](R r, E ec) { r.moveStart(ec); }, Form::command, "move.continue", "0", -5, -5},

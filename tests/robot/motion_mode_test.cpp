@@ -2,6 +2,7 @@
 // operations it opens or closes.
 #include <gmock/gmock.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,68 @@ TEST_F(MotionRobotTest, RlTasksStopTheQueueAndKeepTheirController) {
   EXPECT_FALSE(ec);
   EXPECT_TRUE(arrives("move.l"));
   responder().finishPending();
+}
+
+// A switch that is refused leaves the mode in force working as it did, its queue threads
+// included; a state reply that names no state refuses nothing.
+TEST_F(MotionRobotTest, ARefusedSwitchLeavesTheModeInForceWorking) {
+  RequestWaitGuard wait(150ms);
+  const struct {
+    const char* name;
+    MotionControlMode from;
+    MotionControlMode to;
+    const char* state;                    // the simulator's state when the switch is asked for
+    std::optional<Behaviour> stateReply;  // none: the simulator's own
+    std::optional<Behaviour> disableReply;
+    int code;
+    MotionControlMode after;
+    std::vector<std::string> sent;  // by the switch, watches aside
+  } cases[] = {
+      {"state query silent", MotionControlMode::Idle, MotionControlMode::NrtRLTask, "idle", Behaviour::silent(),
+       std::nullopt, 263, MotionControlMode::Idle, {"sys.state"}},
+      {"disable refused", MotionControlMode::NrtCommand, MotionControlMode::NrtRLTask, "rci", std::nullopt,
+       Behaviour::reply(-3), -3, MotionControlMode::NrtCommand, {"sys.state", "eci.disable"}},
+      {"state names nothing", MotionControlMode::Idle, MotionControlMode::NrtRLTask, "idle",
+       Behaviour::reply(Json::Value(Json::objectValue)), std::nullopt, 0, MotionControlMode::NrtRLTask,
+       {"sys.state"}},
+      {"leaving real-time control refused", MotionControlMode::RtCommand, MotionControlMode::NrtCommand, "rci",
+       std::nullopt, Behaviour::reply(-3), -3, MotionControlMode::RtCommand, {"sys.state", "eci.disable"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    robot_.reset();
+    sim().system().setState("idle");
+    robot_ = std::make_unique<MotionArm>(address(), address());
+    std::error_code ec;
+    robot().setMotionControlMode(c.from, ec);
+    ASSERT_FALSE(ec) << ec.value();
+    const bool queueOpen = c.after == MotionControlMode::Idle || c.after == MotionControlMode::NrtCommand;
+    ASSERT_EQ(robot().impl().motionControl->threadsRunning(), c.from != MotionControlMode::RtCommand);
+    sim().system().setState(c.state);
+    if (c.stateReply) command().script(Form::get, "sys.state", Behaviour(*c.stateReply).times(1));
+    if (c.disableReply) command().script(Form::command, "eci.disable", Behaviour(*c.disableReply).times(1));
+    command().log().clear();
+
+    robot().setMotionControlMode(c.to, ec);
+    EXPECT_EQ(ec.value(), c.code);
+    EXPECT_EQ(robot().impl().motionControlMode.load(), c.after);
+    EXPECT_EQ(keysOf(requests()), c.sent) << "no reset: the threads were left alone";
+    EXPECT_EQ(robot().impl().motionControl->threadsRunning(), queueOpen);
+
+    // What the mode in force does with a batch: sent at once, or refused.
+    command().log().clear();
+    std::string id = "untouched";
+    robot().moveAppend(linearMoves(1), id, ec);
+    if (queueOpen) {
+      EXPECT_FALSE(ec) << ec.value();
+      EXPECT_TRUE(arrives("move.l"));
+      EXPECT_EQ(finishAll(1), 1);
+    } else {
+      EXPECT_EQ(ec.value(), 262);
+      EXPECT_EQ(id, "untouched");
+      EXPECT_TRUE(requests().empty());
+    }
+  }
 }
 
 TEST_F(MotionRobotTest, AFailedEnableKeepsTheModeAndTheQueue) {

@@ -31,7 +31,7 @@ TEST_F(PathTest, RecordingCommandsSendTheirKeysAndTakeTheReplyCode) {
     const char* key;
     const char* payload;
   } cases[] = {
-      {"start", [](auto& r, auto& ec) { r.startRecordPath(30s, ec); }, "move.record.start",
+      {"start", [](auto& r, auto& ec) { r.startRecordPath(30, ec); }, "move.record.start",
        R"({"type": "time", "duration": 30, "signals": []})"},
       {"stop", [](auto& r, auto& ec) { r.stopRecordPath(ec); }, "move.record.stop", "null"},
       {"cancel", [](auto& r, auto& ec) { r.cancelRecordPath(ec); }, "move.record.cancel", "null"},
@@ -56,7 +56,7 @@ TEST_F(PathTest, RecordingCommandsSendTheirKeysAndTakeTheReplyCode) {
 
 TEST_F(PathTest, ARecordingIsSavedListedAndRemoved) {
   std::error_code ec;
-  robot().startRecordPath(5s, ec);
+  robot().startRecordPath(5, ec);
   EXPECT_FALSE(ec);
   EXPECT_TRUE(sim().paths().recording());
   robot().stopRecordPath(ec);

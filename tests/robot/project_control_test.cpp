@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "robot/project_fixture.h"
+#include "robot/robot_log_text.h"
+#include "support/log_capture.h"
 #include "support/link_settings_guard.h"
 
 namespace velmora {
@@ -155,6 +157,38 @@ TEST_F(ProjectTest, RemovalRefusesNamesThatAreNotOneComponentAndMapsNotFound) {
     robot().removeProject("Q", ec);
     EXPECT_EQ(ec.value(), r.expected) << r.reply;
   }
+}
+
+// Lists of names print as the names themselves: "[T2, T1]", not quoted texts.
+TEST_F(ProjectTest, ListsOfNamesPrintUnquotedInLogLines) {
+  LogCapture global;
+  sim().projects().addProject("P", {"T1", "T2"});
+  enterMode(MotionControlMode::NrtRLTask);
+  std::error_code ec;
+  robot().loadProject("P", {"T2", "T1"}, ec);
+  EXPECT_FALSE(ec) << ec.value();
+  EXPECT_THAT(last("project.load").payload, JsonIs(R"({"name": "P", "tasks": ["T2", "T1"]})"));
+  const struct {
+    std::vector<std::string> list;
+    int code;
+    const char* line;
+  } removals[] = {
+      {{"x/P"}, 259, "removeFiles [x/P] : invalid list"},
+      {{"project/P/T1", "project/P/T2/a.txt"}, -281,
+       "removeFiles [project/P/T1, project/P/T2/a.txt] file type wrong"},
+      {{"project/P/T1"}, 0, "removeFiles [project/P/T1] (0)"},
+  };
+  for (const auto& r : removals) {
+    command().log().clear();
+    robot().removeFiles(r.list, ec);
+    EXPECT_EQ(ec.value(), r.code) << r.line;
+    EXPECT_EQ(command().log().size(), r.code == 0 ? 1u : 0u) << r.line;
+  }
+  robot().disconnectFromRobot(ec);  // flushes the robot log
+  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | loadProject end, name: P, tasks: [T2, T1] (0)")) << global.text();
+  const std::string robotLog = robotLogText();
+  for (const auto& r : removals) EXPECT_THAT(robotLog, ::testing::HasSubstr(r.line));
+  EXPECT_THAT(robotLog, ::testing::Not(::testing::HasSubstr("\"T")));
 }
 
 }  // namespace

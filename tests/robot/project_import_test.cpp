@@ -188,7 +188,8 @@ TEST_F(ImportTest, ControllerAnswersBecomeCodes) {
       {"0", 0, ""},                                           {"-9", -9, ""},
       {"null", 0, ""},                                        {R"("x")", -260, ""},
       {"[]", -260, ""},                                       {R"({"data": "x"})", -260, ""},
-      {R"({"data": {"f": 5, "N": "n"}})", -260, ""},          {R"({"data": {"N": {}}})", -260, ""},
+      {R"({"data": {"f": 5, "N": "n"}})", 0, "n"},            {R"({"data": {"N": {}}})", -260, ""},
+      {R"({"data": {"f": [], "N": "n"}})", -260, ""},         {R"({"data": {"N": 12.0}})", 0, "12"},
   };
   const std::string mod = write("a.mod", "x");
   const std::string zip = write("a.zip", kZip);

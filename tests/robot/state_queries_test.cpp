@@ -72,8 +72,9 @@ TEST_F(RobotOpsTest, StateQueriesReadTheControllersState) {
   sim().ioBoard().setDigital("DO0_5", true);
   sim().ioBoard().setAnalog("AI0_1", 3.5);
   std::error_code ec;
-  EXPECT_EQ(robot().jointPos(ec), (std::vector<double>{0.1, 0.2, 0.30000000000000004, 0.4, 0.5, 0.6000000000000001,
-                                                        0.7000000000000001}));
+  // One arm: the joints are where the posture put the flange (the identity model's slots), the
+  // elbow where it was.
+  EXPECT_EQ(robot().jointPos(ec), (std::vector<double>{0.5, -0.25, 0.75, 3.0, 0.125, -1.5, 0.7000000000000001}));
   EXPECT_EQ(robot().jointVel(ec).size(), 7u);
   EXPECT_EQ(robot().jointTorque(ec), (std::array<double, 7>{1.5, 3.0, 4.5, 6.0, 7.5, 9.0, 10.5}));
   EXPECT_EQ(pose(robot().cartPosture(CoordinateType::flangeInBase, ec)), pose({0.5, -0.25, 0.75, 3.0, 0.125, -1.5}));

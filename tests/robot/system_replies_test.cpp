@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "robot/robot_fixture.h"
 #include "support/lang_guard.h"
@@ -59,7 +60,8 @@ TEST_F(RobotOpsTest, RepliesBecomeResultsAndCodes) {
       {"sys.state", Form::get, R"("jogging")", operationState, "-1", 0},
       {"sys.state", Form::get, R"("")", operationState, "-1", 0},
       {"sys.state", Form::get, "-3", operationState, "-1", 0},
-      {"sys.state", Form::get, "{}", operationState, "-1", -260},
+      {"sys.state", Form::get, "{}", operationState, "-1", 0},
+      {"sys.state", Form::get, R"(["idle"])", operationState, "-1", 0},
       {"sys.posture", Form::get, R"({"trans": [1, 2, 3], "rot": [4, 5, 6, 7]})", posture, "1,2,3,4,5,6", 0},
       {"sys.posture", Form::get, R"({"trans": [1, 2, 3], "rot": [4, 5]})", posture, "1,2,3,0,0,0", 257},
       {"sys.posture", Form::get, R"({"trans": [1, "2", 3], "rot": [4, 5, 6]})", posture, "0,0,0,0,0,0", 257},
@@ -81,6 +83,29 @@ TEST_F(RobotOpsTest, RepliesBecomeResultsAndCodes) {
       {"utils.reboot", Form::command, "{}", shutdown, "", -260},
   };
   expectEachReadsItsReply(cases);
+}
+
+// A state reply that names nothing is an unknown state, not a failure: disconnecting reads it
+// as "not moving" and sends nothing more.
+TEST_F(RobotOpsTest, DisconnectingPastAStateReplyThatNamesNothing) {
+  LogCapture global;
+  for (const char* reply : {"{}", "[1]"}) {
+    SCOPED_TRACE(reply);
+    std::error_code ec;
+    robot().connectToRobot(ec);
+    ASSERT_FALSE(ec);
+    command().script(Form::get, "sys.state", Behaviour::reply(parseJson(reply)).times(1));
+    command().log().clear();
+    robot().disconnectFromRobot(ec);
+    EXPECT_EQ(ec.value(), 0);
+    std::vector<std::string> keys;
+    for (const auto& r : command().log().all()) {
+      if (r.form != Form::watch) keys.push_back(r.key);
+    }
+    EXPECT_EQ(keys, std::vector<std::string>{"sys.state"});
+  }
+  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | disconnectFromRobot end (0)"));
+  EXPECT_FALSE(global.contains("disconnectFromRobot end (-260)"));
 }
 
 TEST_F(RobotOpsTest, TransportFailuresKeepTheirCodeAndGiveEmptyResults) {
@@ -218,6 +243,33 @@ TEST_F(RobotOpsTest, EventWatchersAndTheirInformation) {
   EXPECT_TRUE(std::any_cast<bool>(info.at("collided")));
   robot().queryEventInfo(Event::moveExecution, ec);
   EXPECT_FALSE(ec) << "motion control exists once connected";
+}
+
+// A number where a notification member is read as text is that number's text; only a
+// structure there drops the notification.
+TEST_F(RobotOpsTest, NotificationTextsMayArriveAsNumbers) {
+  Deliveries logs;
+  Deliveries tasks;
+  std::error_code ec;
+  robot().setEventWatcher(Event::logReporter, logs.callback(), ec);
+  robot().setEventWatcher(Event::rlExecution, tasks.callback(), ec);
+  ASSERT_TRUE(command().log().waitFor("log.user", 5s));
+  ASSERT_TRUE(command().log().waitFor("project.tasks_pointer", 5s));
+
+  command().publish(parseJson(R"({"log.user": {"error": 3, "data": {"msg": "x"}}})"));
+  command().publish(parseJson(R"({"log.user": {"error": 3, "data": 404}})"));
+  ASSERT_TRUE(logs.waitFor(1));
+  command().publish(parseJson(R"({"project.tasks_pointer": [{"task_name": 7, "exe_line": {"file_name": 12.0,
+                                                                                          "line": 2}}]})"));
+  ASSERT_TRUE(tasks.waitFor(1));
+  const EventInfo log = robot().queryEventInfo(Event::logReporter, ec);
+  EXPECT_EQ(std::any_cast<std::string>(log.at("edetail")), "404");
+  EXPECT_EQ(std::any_cast<int>(log.at("ecode")), -3);
+  EXPECT_EQ(logs.count.load(), 1) << "the one with an object for its text was dropped";
+  const EventInfo task = robot().queryEventInfo(Event::rlExecution, ec);
+  EXPECT_EQ(std::any_cast<std::string>(task.at("taskName")), "7");
+  EXPECT_EQ(std::any_cast<std::string>(task.at("executeFile")), "12");
+  EXPECT_EQ(std::any_cast<int>(task.at("executeLine")), 1);
 }
 
 }  // namespace

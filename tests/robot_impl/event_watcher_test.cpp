@@ -2,9 +2,11 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <climits>
 #include <future>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -68,7 +70,9 @@ const HandlerCase kHandlerCases[] = {
      R"(ecode=2147483647 edetail="" )"},
     {"log text error", Event::logReporter, R"({"log.user":{"error":"x","data":"abc"}})", 0, R"(ecode=0 edetail="" )"},
     {"log text value", Event::logReporter, R"({"log.user":"x"})", 0, R"(ecode=0 edetail="" )"},
-    {"log number data", Event::logReporter, R"({"log.user":{"error":1,"data":5}})", 0, R"(ecode=0 edetail="" )"},
+    {"log number data", Event::logReporter, R"({"log.user":{"error":1,"data":5.25}})", 1,
+     R"(ecode=-1 edetail="5.25" )"},
+    {"log array data", Event::logReporter, R"({"log.user":{"error":1,"data":[5]}})", 0, R"(ecode=0 edetail="" )"},
     {"task lookahead only", Event::rlExecution,
      R"({"project.tasks_pointer":[{"task_name":"t1","adv_line":{"file_name":"a.mod","line":1},)"
      R"("exe_line":{"file_name":"","line":9}}]})",
@@ -87,6 +91,12 @@ const HandlerCase kHandlerCases[] = {
     {"task lowest line", Event::rlExecution,
      R"({"project.tasks_pointer":[{"task_name":"t","exe_line":{"file_name":"f","line":-2147483648}}]})", 1,
      R"(executeFile="f" executeLine=-2147483648 lookaheadFile="" lookaheadLine=0 taskName="t" )"},
+    {"task numbers for names", Event::rlExecution,
+     R"({"project.tasks_pointer":[{"task_name":7,"adv_line":{"file_name":3e2,"line":1}}]})", 1,
+     R"(executeFile="" executeLine=0 lookaheadFile="300" lookaheadLine=0 taskName="7" )"},
+    {"task object for a name", Event::rlExecution,
+     R"({"project.tasks_pointer":[{"task_name":{},"adv_line":{"file_name":"f","line":1}}]})", 0,
+     R"(executeFile="" executeLine=0 lookaheadFile="" lookaheadLine=0 taskName="" )"},
     {"task text line", Event::rlExecution,
      R"({"project.tasks_pointer":[{"task_name":"t","adv_line":{"file_name":"f","line":"1"}}]})", 0,
      R"(executeFile="" executeLine=0 lookaheadFile="" lookaheadLine=0 taskName="" )"},
@@ -186,32 +196,72 @@ TEST(EventWatcher, CallbackRunsOnItsOwnThreadWithoutHoldingTheDispatcher) {
   ASSERT_TRUE(idle());
 }
 
-TEST(EventWatcher, DeliveryThreadsAreBounded) {
+TEST(EventWatcher, DeliveriesBeyondTheSlotsWaitAndTheOldestWaitingAreDropped) {
+  using velmora::internal::kMaxEventDeliveries;
+  using velmora::internal::kMaxWaitingEventDeliveries;
   LogCapture captured;
   Impl impl;
   std::error_code ec;
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
-  std::atomic<int> started{0};
+  std::mutex mutex;
+  std::vector<int> codes;
   impl.setEventWatcher(
-      Event::safety,
-      [&started, released](const EventInfo&) {
-        ++started;
+      Event::logReporter,
+      [&, released](const EventInfo& info) {
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          codes.push_back(-std::any_cast<int>(info.at("ecode")));
+        }
         released.wait();
       },
       ec);
-  for (int i = 0; i < velmora::internal::kMaxEventDeliveries + 6; ++i) {
-    notify(impl, R"({"safety.event.collision":true})");
-  }
-  EXPECT_EQ(velmora::internal::runningEventDeliveries(), velmora::internal::kMaxEventDeliveries);
-  EXPECT_TRUE(captured.contains("event callback dropped: too many callbacks running")) << captured.text();
+  auto started = [&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    return static_cast<int>(codes.size());
+  };
+  auto logged = [&](int i) { notify(impl, R"({"log.user":)" + std::to_string(i) + "}"); };
+  // Every slot taken: the notifications keep coming back at once and queue.
+  for (int i = 1; i <= kMaxEventDeliveries; ++i) logged(i);
+  ASSERT_TRUE(waitUntil([&] { return started() == kMaxEventDeliveries; }, 5s));
+  const int total = kMaxEventDeliveries + static_cast<int>(kMaxWaitingEventDeliveries) + 10;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = kMaxEventDeliveries + 1; i <= total; ++i) logged(i);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_EQ(velmora::internal::waitingEventDeliveries(), kMaxWaitingEventDeliveries);
+  EXPECT_EQ(velmora::internal::runningEventDeliveries(),
+            kMaxEventDeliveries + static_cast<int>(kMaxWaitingEventDeliveries));
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(started(), kMaxEventDeliveries);
+  EXPECT_TRUE(captured.contains("event callback dropped: too many callbacks waiting")) << captured.text();
+
   release.set_value();
   ASSERT_TRUE(idle());
-  EXPECT_EQ(started.load(), velmora::internal::kMaxEventDeliveries);
-  // The bound is on threads running, not a budget: deliveries resume.
-  notify(impl, R"({"safety.event.collision":false})");
-  ASSERT_TRUE(idle());
-  EXPECT_EQ(started.load(), velmora::internal::kMaxEventDeliveries + 1);
+  // The first slots' deliveries, then the newest that waited, oldest first.
+  std::vector<int> expected;
+  for (int i = 1; i <= kMaxEventDeliveries; ++i) expected.push_back(i);
+  for (int i = total - static_cast<int>(kMaxWaitingEventDeliveries) + 1; i <= total; ++i) expected.push_back(i);
+  std::vector<int> sorted;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    sorted = codes;
+  }
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted, expected);
+}
+
+TEST(EventWatcher, DeliveryResumesAfterTheSlotsFreeUp) {
+  Deliveries got;
+  Impl impl;
+  std::error_code ec;
+  impl.setEventWatcher(Event::safety, got.callback(), ec);
+  for (int round = 1; round <= 3; ++round) {
+    for (int i = 0; i < 2 * velmora::internal::kMaxEventDeliveries; ++i) {
+      notify(impl, R"({"safety.event.collision":true})");
+    }
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(got.count.load(), round * 2 * velmora::internal::kMaxEventDeliveries);
+  }
 }
 
 TEST(EventWatcher, SettingAgainReplacesTheCallbackAndResetsTheInformation) {

@@ -2,12 +2,16 @@
 #include <velmora/exception.h>
 
 #include <gmock/gmock.h>
+#include <spdlog/details/null_mutex.h>
+#include <spdlog/sinks/base_sink.h>
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <thread>
 
 #include "common/globals.h"
+#include "common/logging.h"
 #include "robot_fixture.h"
 #include "support/json_match.h"
 #include "support/link_settings_guard.h"
@@ -53,6 +57,37 @@ std::string networkOutcome(int code) {
 }
 
 const char* kCollision = R"({"safety.event.collision":true})";
+
+// Holds whichever thread writes a global log line containing `piece` until `until` holds (2 s at
+// most), so a test can make the library see an event before it goes on.
+class HoldAtLine {
+ public:
+  HoldAtLine(std::string piece, std::function<bool()> until)
+      : sink_(std::make_shared<Sink>(std::move(piece), std::move(until))) {
+    velmora::internal::globalLogger()->sinks().push_back(sink_);
+  }
+  ~HoldAtLine() {
+    auto& sinks = velmora::internal::globalLogger()->sinks();
+    sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
+  }
+  HoldAtLine(const HoldAtLine&) = delete;
+  HoldAtLine& operator=(const HoldAtLine&) = delete;
+
+ private:
+  // No lock of its own: it keeps nothing, and the thread it holds must not hold up the others.
+  struct Sink final : spdlog::sinks::base_sink<spdlog::details::null_mutex> {
+    Sink(std::string p, std::function<bool()> u) : piece(std::move(p)), until(std::move(u)) {}
+    void sink_it_(const spdlog::details::log_msg& msg) override {
+      if (std::string_view(msg.payload.data(), msg.payload.size()).find(piece) != std::string_view::npos) {
+        waitUntil(until, 2s);
+      }
+    }
+    void flush_() override {}
+    const std::string piece;
+    const std::function<bool()> until;
+  };
+  std::shared_ptr<Sink> sink_;
+};
 
 }  // namespace
 
@@ -187,7 +222,11 @@ TEST_F(RobotTest, EciPortFallbacks) {
       {"text port", Behaviour::reply(parseJson(R"({"rt":"x","broadcast":1500})")), 2001, 1500, true},
       {"too large", Behaviour::reply(parseJson(R"({"rt":70000,"broadcast":65536})")), 2001, 2002, true},
       {"zero", Behaviour::reply(parseJson(R"({"rt":0,"broadcast":-1})")), 2001, 2002, true},
-      {"real", Behaviour::reply(parseJson(R"({"rt":1400.0,"broadcast":1500.5})")), 2001, 2002, true},
+      {"integral reals", Behaviour::reply(parseJson(R"({"rt":1400.0,"broadcast":1.5e3})")), 1400, 1500, false},
+      {"real with a fraction", Behaviour::reply(parseJson(R"({"rt":1400.0,"broadcast":1500.5})")), 1400, 2002,
+       true},
+      {"integral reals out of range", Behaviour::reply(parseJson(R"({"rt":70000.0,"broadcast":0.0})")), 2001, 2002,
+       true},
       {"null and flag", Behaviour::reply(parseJson(R"({"rt":null,"broadcast":true})")), 2001, 2002, true},
       {"highest", Behaviour::reply(parseJson(R"({"rt":65535,"broadcast":1})")), 65535, 1, false},
   };
@@ -204,6 +243,38 @@ TEST_F(RobotTest, EciPortFallbacks) {
     EXPECT_EQ(impl.broadcastPort, c.broadcast);
     EXPECT_EQ(static_cast<std::uint32_t>(impl.rtService->port), c.rt);
     EXPECT_EQ(captured.text().find("is not a port", logged) != std::string::npos, c.warned);
+  }
+}
+
+TEST_F(RobotTest, LinkLostDuringTheConnectionFailsIt) {
+  struct Case {
+    const char* name;
+    Form form;
+    const char* key;
+    Behaviour step;
+  };
+  const Case cases[] = {
+      {"closed at the ports", Form::get, "eci.port", Behaviour::drop()},
+      {"reset at the ports", Form::get, "eci.port", Behaviour::reset()},
+      {"closed at motion control's reset", Form::command, "move.reset", Behaviour::drop()},
+      {"reset at motion control's reset", Form::command, "move.reset", Behaviour::reset()},
+      {"closed at the first watch", Form::watch, "move.last_error_with_setting", Behaviour::drop()},
+      {"reset at the first watch", Form::watch, "move.last_error_with_setting", Behaviour::reset()},
+  };
+  // A watch waits for no reply: the sequence is held after its watches until the link has seen
+  // what the simulator did on receiving the first. Installed before any link runs.
+  std::atomic<Impl*> current{nullptr};
+  HoldAtLine hold("re-watch event", [&] {
+    const Impl* impl = current.load();
+    return impl == nullptr || !impl->service->isConnected();
+  });
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    command().script(c.form, c.key, c.step.times(1));
+    Impl impl;
+    current = &impl;
+    EXPECT_EQ(connectOutcome(impl, address()), networkOutcome(256));
+    current = nullptr;
   }
 }
 

@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <optional>
 
+#include "common/globals.h"
 #include "robot_fixture.h"
+#include "support/json_match.h"
 #include "robot_impl/log_settings.h"
 
 using velmora::internal::LogSettings;
@@ -158,6 +160,37 @@ TEST_F(RobotTest, HostileControllerIdStaysInTheLogDirectory) {
   for (const auto& entry : fs::directory_iterator("_velmora_log_")) entries.push_back(entry.path().filename());
   EXPECT_THAT(entries, ::testing::ElementsAre(".._.._x"));
   EXPECT_FALSE(fs::exists(fs::path(dir_.path()).parent_path() / "x"));
+}
+
+// An id the controller sends as a number is still its id: each such controller gets a log uid
+// and a robot log of its own instead of sharing "default".
+TEST_F(RobotTest, ANumericControllerIdNamesItsOwnLog) {
+  const struct {
+    const char* id;  // JSON
+    const char* name;
+    const char* uid;
+  } cases[] = {
+      {"202400000017", "202400000017", "20240000-0017"},
+      {"18446744073709551615", "18446744073709551615", "18446744-1615"},
+      {"12.0", "12", "12"},
+      {R"({"serial": 1})", "default", "default"},  // no text of its own
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    command().script(velmora_sim::Form::get, "sys.info",
+                     velmora_sim::Behaviour::reply(parseJson(std::string(R"({"id": )") + c.id +
+                                                             R"(, "version": "3.1.0", "mac": 2, "type": "t",
+                                                                 "joint_num": 7, "work_type": "cobot"})"))
+                         .times(1));
+    Impl impl;
+    impl.reconnect(address(), address(), 1, 7);
+    EXPECT_EQ(impl.info.id, c.name);
+    EXPECT_EQ(impl.info.mac, "2");
+    EXPECT_EQ(velmora::internal::logUid.get(), c.uid);
+    impl.disconnect();
+    EXPECT_THAT(readFile(robotLogFile("_velmora_log_", c.name)),
+                HasSubstr(std::string("uid: ") + c.uid + " | Connect to"));
+  }
 }
 
 TEST_F(RobotTest, RobotLogIsSetUpOncePerRobot) {

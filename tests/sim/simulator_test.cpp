@@ -139,11 +139,51 @@ TEST_F(SimulatorTest, FileServiceCutsArmedTransfersAndAnswersTheirVerdicts) {
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 
 #include "common/temp_dir.h"
+#include "support/json_match.h"
 #include "support/loopback.h"
 
 extern char** environ;
+
+namespace {
+
+// Starts the program with `args` on the test's own address; 0 when it cannot start.
+pid_t spawnProgram(const std::string& address, std::vector<std::string> args) {
+  args.insert(args.begin(), {VELMORA_SIM_PROGRAM, "--address", address});
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  return ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : 0;
+}
+
+// The exit status once the program ended (-1 when it did not end in time, or by a signal).
+int exitStatus(pid_t pid) {
+  int status = -1;
+  if (pid == 0 || !waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5s)) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Ctrl-C, then the exit status.
+int interrupt(pid_t pid) {
+  if (pid == 0) return -1;
+  ::kill(pid, SIGINT);
+  return exitStatus(pid);
+}
+
+// A command connection to the program, once it listens.
+std::unique_ptr<RawClient> connectTo(const std::string& address) {
+  std::unique_ptr<RawClient> client;
+  waitUntil([&] {
+    client = std::make_unique<RawClient>(address, 6666);
+    return client->connected();
+  }, 5s);
+  return client;
+}
+
+}  // namespace
 
 TEST(SimulatorProgram, HelpPrintsTheOptionsAndExitsZero) {
   FILE* out = ::popen(VELMORA_SIM_PROGRAM " --help", "r");
@@ -156,39 +196,49 @@ TEST(SimulatorProgram, HelpPrintsTheOptionsAndExitsZero) {
   EXPECT_THAT(text, ::testing::HasSubstr("--command-port"));
   EXPECT_THAT(text, ::testing::HasSubstr("--rt-port"));
   EXPECT_THAT(text, ::testing::HasSubstr("--stream-interval-us"));
+  EXPECT_THAT(text, ::testing::HasSubstr("--time-scale"));
 }
 
 TEST(SimulatorProgram, AnswersAHandTypedRequestAndStopsOnCtrlC) {
   const std::string address = testLoopbackAddress();
-  std::vector<std::string> args = {VELMORA_SIM_PROGRAM, "--address", address};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  ASSERT_EQ(::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-  std::optional<RawClient> client;
-  waitUntil([&] {
-    client.emplace(address, 6666);
-    return client->connected();
-  }, 5s);
+  const pid_t pid = spawnProgram(address, {});
+  ASSERT_NE(pid, 0);
+  const auto client = connectTo(address);
   ASSERT_TRUE(client->connected());
   ASSERT_TRUE(client->send("{\"c\":{\"sys.power.on\":null},\"id\":1}\r"));
   EXPECT_EQ(client->readMessage(2s).value_or(""), R"({"c":{"sys.power.on":0},"id":1})");
-  ::kill(pid, SIGINT);
-  int status = -1;
-  ASSERT_TRUE(waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5s));
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(interrupt(pid), 0);
+}
+
+TEST(SimulatorProgram, MovesItsArmAtTheTimeScaleAndReportsWhenTheMotionEnds) {
+  const std::string address = testLoopbackAddress();
+  const pid_t pid = spawnProgram(address, {"--time-scale", "0.05"});
+  ASSERT_NE(pid, 0);
+  const auto client = connectTo(address);
+  ASSERT_TRUE(client->connected());
+  // 0.4 rad at 0.4 rad/s: one second of motion, 50 ms here.
+  const auto sent = std::chrono::steady_clock::now();
+  ASSERT_TRUE(client->send(R"({"c":{"move.j":{"point":[0.5,0.2,0.3,0.4,0.5,0.6,0.7],"traj":{"speed":0.4}}},"id":"absj#0"})"
+                           "\r"
+                           R"({"c":{"move.continue":0},"id":2})"
+                           "\r"));
+  EXPECT_EQ(client->readMessage(2s).value_or(""), R"({"c":{"move.j":0},"id":"absj#0"})");
+  EXPECT_EQ(client->readMessage(2s).value_or(""), R"({"c":{"move.continue":0},"id":2})");
+  EXPECT_EQ(client->readMessage(2s).value_or(""),
+            R"({"id":1,"n":{"move.last_error_with_setting":{"data":{"id":"absj#0","msg":"finish:0","point":0},"error":0}}})");
+  EXPECT_GE(std::chrono::steady_clock::now() - sent, 45ms) << "not before the motion ended";
+  ASSERT_TRUE(client->send("{\"g\":{\"sys.rt.jnt_pos\":null},\"id\":3}\r"));
+  EXPECT_THAT(parseJson(client->readMessage(2s).value_or("null"))["g"]["sys.rt.jnt_pos"],
+              JsonIs("[0.5, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7]")) << "at the target";
+  EXPECT_EQ(interrupt(pid), 0);
+
+  EXPECT_EQ(exitStatus(spawnProgram(address, {"--time-scale", "-1"})), 2) << "a scale below 0 is refused";
 }
 
 TEST(SimulatorProgram, ServesUpgradesAndBackupsWhenAsked) {
   const std::string address = testLoopbackAddress();
-  std::vector<std::string> args = {VELMORA_SIM_PROGRAM, "--address", address, "--upgrade"};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  ASSERT_EQ(::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+  const pid_t pid = spawnProgram(address, {"--upgrade"});
+  ASSERT_NE(pid, 0);
   TempDir dir;
   std::ofstream(dir / "package.zip") << "package bytes";
   velmora::BaseUpgrade client;
@@ -206,9 +256,6 @@ TEST(SimulatorProgram, ServesUpgradesAndBackupsWhenAsked) {
   client.exportBackup(dir / "backup.zip", {velmora::BackupItem::controllerLog}, ec);
   EXPECT_EQ(ec.value(), 0);
   EXPECT_FALSE(readFile(dir / "backup.zip").empty());
-  ::kill(pid, SIGINT);
-  int status = -1;
-  ASSERT_TRUE(waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5s));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(interrupt(pid), 0);
 }
 #endif

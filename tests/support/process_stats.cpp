@@ -24,7 +24,7 @@ int openFdCount() { return countEntries("/proc/self/fd"); }
 
 int threadCount() { return countEntries("/proc/self/task"); }
 
-long residentKib() {
+long residentKiB() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {

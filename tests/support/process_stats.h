@@ -8,8 +8,8 @@
 int openFdCount();
 /// Threads of the process (entries of /proc/self/task).
 int threadCount();
-/// Resident memory of the process in KiB (VmRSS).
-long residentKib();
+/// Resident memory of the process in KiB (VmRSS), -1 when it cannot be read.
+long residentKiB();
 
 /// Polls `condition` every millisecond until it holds or `timeout` passes.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);

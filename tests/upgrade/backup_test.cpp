@@ -135,6 +135,7 @@ TEST_F(UpgradeTest, ABackupFrameRefusedOrNotReceivedWritesNoFile) {
       {"frame over the cap", UpgradeReply().records(upgradeFrameHeader((1 << 20) - 5, 1) + payload), 270, 500ms},
       {"name beyond the payload", UpgradeReply().records(upgradeFrame(1, shortOfName)), 270, 500ms},
       {"JSON type", UpgradeReply().records(upgradeFrame(2, payload)), -257, 500ms},
+      {"type 3", UpgradeReply().records(upgradeFrame(3, payload)), -257, 500ms},
       {"no frame", UpgradeReply(), 270, 1500ms},
       {"half a frame", UpgradeReply().records(upgradeFrame(1, payload).substr(0, 500)), 270, 1000ms},
       {"half a frame, then closed", UpgradeReply().records(upgradeFrame(1, payload).substr(0, 500)).close(), 270,
@@ -157,6 +158,25 @@ TEST_F(UpgradeTest, ABackupFrameRefusedOrNotReceivedWritesNoFile) {
     EXPECT_LT(std::chrono::steady_clock::now() - began, c.within) << c.name;
     EXPECT_EQ(std::filesystem::exists(path("b")), c.code == 0) << c.name;
   }
+}
+
+// The answer to the request is read whatever its type byte; only the file frame must be a file.
+TEST_F(UpgradeTest, TheExportAnswerMayCarryAnyTypeByte) {
+  const std::string file = "backup bytes";
+  BaseUpgrade client(address());
+  for (const std::uint8_t type : {0, 1, 2, 9}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    service().onRequest([&file, type](const UpgradeFrame& f) {
+      const std::string answer = upgradeJsonFrame(UpgradeService::exportReply(f.json));
+      return UpgradeReply().records(upgradeFrame(type, answer.substr(6)) + UpgradeService::backupFrame(file));
+    });
+    std::filesystem::remove(path("b"));
+    std::error_code ec;
+    client.exportBackup(path("b"), {BackupItem::systemLog}, ec);
+    EXPECT_EQ(ec.value(), 0);
+    EXPECT_EQ(readFile(path("b")), file);
+  }
+  EXPECT_EQ(service().acceptCount(), 1);
 }
 
 TEST_F(UpgradeTest, AnOutputFileThatCannotBeOpenedGivesItsCode) {

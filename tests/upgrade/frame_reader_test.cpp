@@ -15,6 +15,7 @@ using velmora_sim::upgradeFrameHeader;
 namespace {
 
 const FrameRule kJson{2, 0, 100};
+const FrameRule kReply{std::nullopt, 0, 100};
 const FrameRule kFile{1, 21, 1000};
 
 // Reads `stream` in chunks of `chunk` bytes, expecting the frames of `rules` one after another.
@@ -61,6 +62,8 @@ TEST(FrameReader, JudgesTheHeaderBeforeTakingThePayload) {
     FrameState state;
   } cases[] = {
       {"another type", kJson, upgradeFrame(1, "{}"), FrameState::wrongType},
+      {"any type", kReply, upgradeFrame(1, "{}"), FrameState::complete},
+      {"any type, above the maximum", kReply, upgradeFrameHeader(101, 0), FrameState::badLength},
       {"below the minimum", kFile, upgradeFrameHeader(20, 1) + std::string(20, 'x'), FrameState::badLength},
       {"above the maximum", kJson, upgradeFrameHeader(101, 2), FrameState::badLength},
       {"2^32-1", kFile, upgradeFrameHeader(0xFFFFFFFFu, 1), FrameState::badLength},

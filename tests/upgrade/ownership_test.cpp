@@ -14,15 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-long residentKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
-
 int upgradeCode(BaseUpgrade& client, const std::string& file) {
   std::error_code ec;
   client.upgrade(file, ec);

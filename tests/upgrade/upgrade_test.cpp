@@ -107,7 +107,11 @@ TEST_F(UpgradeTest, EachReplyIsJudgedAsItArrives) {
       {"payload length 1", UpgradeReply().records(upgradeFrame(2, "{")), -257, 500ms},
       {"payload length 5", UpgradeReply().records(upgradeFrame(2, "{\"s\":")), -257, 500ms},
       {"payload length 2^32-1", UpgradeReply().records(upgradeFrameHeader(0xFFFFFFFFu, 2) + "{}"), -257, 500ms},
-      {"package type", UpgradeReply().records(upgradeFrame(1, "{\"upgrade\":\"ok\"}\n")), -257, 500ms},
+      {"replies of other types",
+       UpgradeReply().records(upgradeFrame(1, "{\"s\":{\"file_transfer\":true}}\n") +
+                              upgradeFrame(7, "{\"upgrade\":\"ok\"}\n")),
+       0, 500ms},
+      {"package type, not JSON", UpgradeReply().records(upgradeFrame(1, "{\"s\":")), -257, 500ms},
       {"no second reply", UpgradeReply().json(transfer(true)), 263, 2000ms},
       {"closed after the first reply", UpgradeReply().json(transfer(true)).close(), 256, 500ms},
   };
@@ -121,6 +125,41 @@ TEST_F(UpgradeTest, EachReplyIsJudgedAsItArrives) {
     EXPECT_EQ(ec.value(), c.code) << c.name;
     EXPECT_LT(since(began), c.within) << c.name;
   }
+}
+
+// A reply that cannot be read ends the call, not the link: the next call runs on the same
+// connection, whatever type byte the unreadable reply carried.
+TEST_F(UpgradeTest, AnUnreadableReplyIsConsumedAndTheLinkKept) {
+  using velmora_sim::upgradeFrame;
+  using velmora_sim::upgradeFrameHeader;
+  const struct {
+    const char* name;
+    std::string frame;
+  } cases[] = {
+      {"not JSON, package type", upgradeFrame(1, "{\"s\":")},
+      {"not an object, type 0", upgradeFrame(0, "[1]")},
+      {"empty, type 255", upgradeFrameHeader(0, 255)},
+  };
+  std::ofstream(path("p")) << "package";
+  BaseUpgrade client(address());
+  ASSERT_TRUE(service().waitForOpenConnections(1, 2s));
+  std::size_t frames = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    service().onPackage([&c](const UpgradeFrame&) { return UpgradeReply().records(c.frame); });
+    std::error_code ec;
+    client.upgrade(path("p"), ec);
+    EXPECT_EQ(ec.value(), -257);
+    service().onPackage({});
+    client.upgrade(path("p"), ec);
+    EXPECT_EQ(ec.value(), 0) << "the link still works";
+    const auto first = service().waitForFrame(++frames, 2s);
+    const auto second = service().waitForFrame(++frames, 2s);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->connection, second->connection);
+    EXPECT_TRUE(second->digestMatches);
+  }
+  EXPECT_EQ(service().acceptCount(), 1);
 }
 
 TEST_F(UpgradeTest, RepliesThatArrivedBeforeThePackageAreNotItsAnswer) {

@@ -38,11 +38,13 @@ class Exchange {
   void silent();
   /// Close the connection instead of replying.
   void drop();
+  /// Reset the connection (the client reads an error, not an end) instead of replying.
+  void reset();
   /// Send the reply after `delay`.
   void delay(std::chrono::milliseconds delay);
 
   // The decision, read by the service.
-  enum class Kind { value, message, silent, drop };
+  enum class Kind { value, message, silent, drop, reset };
   Kind kind() const noexcept { return kind_; }
   const Json::Value& value() const noexcept { return value_; }
   bool decided() const noexcept { return decided_; }
@@ -69,6 +71,7 @@ class Behaviour {
   static Behaviour wrongKind();
   static Behaviour silent();
   static Behaviour drop();
+  static Behaviour reset();
   static Behaviour handle(Handler handler);
 
   /// Answer `delay` later.

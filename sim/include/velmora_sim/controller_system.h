@@ -5,9 +5,9 @@
 //   "sys.power"                 g  "on" | "off" (off at start)
 //   "sys.power.on", ".off"      c  null -> 0, switches the power
 //   "sys.mode"                  g  "manual" | "auto" (manual at start)
-//   "sys.state"                 g  the state name ("idle" at start)
-//   "sys.posture", "sys.posture.flan_in_base"
-//                               g  {"trans": [3], "rot": [3]} (metres, radians)
+//   "sys.state"                 g  the state name ("idle" at start); "idleing" (moving) while
+//                                  the state is "idle" and the linked arm works through its
+//                                  queue
 //   "sys.servo.clear_alarm"     c  0
 //   "device.io.simu.on", ".off" c  0, switches input simulation
 //   "sys.set_teach_pendant"     c  {"with": flag} -> 0, else -1
@@ -25,6 +25,7 @@
 #include <json/value.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,7 +59,10 @@ class ControllerSystem {
   void setOperateMode(std::string mode);
   std::string state() const;
   void setState(std::string name);
-  /// x, y, z, rx, ry, rz of both postures.
+  /// The arm whose motion "sys.state" reports and whose flange `setPosture` places (the
+  /// posture keys are the arm's, see arm_state.h). Called once, before serving.
+  void linkArm(std::function<bool()> moving, std::function<void(const std::array<double, 6>&)> place);
+  /// Puts the linked arm's flange at x, y, z, rx, ry, rz; nothing without an arm.
   void setPosture(const std::array<double, 6>& pose);
   bool inputSimulation() const;
   /// Entries oldest first; a query answers newest first.

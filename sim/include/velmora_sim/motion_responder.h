@@ -7,12 +7,15 @@
 //   {"id": n, "n": {"move.last_error_with_setting":
 //       {"error": 0, "data": {"id": "<text id>[*custom]", "point": i, "msg": "finish:0"}}}}
 //
-// on a timer or on demand, optionally after a "start" report of the same command, or in place
-// of the finish an error report of a command chosen in advance (after which the controller
-// drops every command it still holds, as one that stops does). "move.reset" (when not
-// scripted) forgets every unreported command.
-// Requests of these keys with a numeric id are answered 0 and never reported. Refusals are
-// scripted on the command service like any other reply (a scripted request is never reported).
+// on demand, on a timer, or when the simulated arm has moved it there (`followArm`), optionally
+// after a "start" report of the same command, or in place of the finish an error report of a
+// command chosen in advance (after which the controller drops every command it still holds, as
+// one that stops does). "move.reset" (when not scripted) forgets every unreported command and
+// clears the arm's queue.
+// Requests of these keys with a numeric id are answered 0 and never reported; while following
+// the arm they move it all the same. Refusals are scripted on the command service like any other
+// reply (a scripted request is never reported). While following the arm, a request that would
+// take the arm past the commands it holds (ArmState::kMaxQueued) is answered -1.
 
 #include <json/value.h>
 
@@ -38,6 +41,10 @@ class MotionResponder {
   /// Each command of a queued request is reported finished a uniformly random `min`..`max`
   /// after the request arrived, in order; zero for both reports right after the reply.
   void finishAfter(std::chrono::milliseconds min, std::chrono::milliseconds max);
+  /// From now on motion moves the simulator's arm (ArmState::enableMotion) and each queued
+  /// command is reported when the arm's motion of it ends; a "start" report (`reportStarts`)
+  /// when it begins, an error report (`failCommand`) when its turn comes.
+  void followArm();
 
   /// Reports every unreported command finished, oldest first; returns how many.
   int finishPending();
@@ -56,7 +63,7 @@ class MotionResponder {
   /// Pushes {"move.last_error_with_setting": body} whatever `body` is.
   void reportRaw(const Json::Value& body);
 
-  /// Commands received and not yet reported.
+  /// Commands received and not yet reported (also those the arm has yet to finish).
   std::size_t pending() const;
 
  private:

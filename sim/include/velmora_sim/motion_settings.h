@@ -6,6 +6,7 @@
 //   "move.default_speed", "move.default_zone"   s  number -> 0
 //   "move.default_conf", "move.ignore_zone"     c  flag -> 0
 //   "move.override_rate"                        c  number -> 0
+//   (the default speed and the override also go to the arm, when there is one)
 //   "move.acc"                  s  {"acc": number, "jerk": number} -> 0;  g  {"acc", "jerk"}
 //   "move.avoid_singularity"    c  flag -> 0;  g  the flag
 //   "move.avoid_sing_wrist", "move.avoid_sing_joint_way"
@@ -14,8 +15,8 @@
 //   "move.jog", "move.jog_with_ext"
 //                               c  {"space", "rate", "step", "index", "direction"} (plus
 //                                  "fixed_name", "is_ext") -> 0; the system state becomes
-//                                  "joging"
-//   "move.stop"                 c  0; a jogging system state becomes "idle"
+//                                  "joging" and the arm jogs (not for an external axis)
+//   "move.stop"                 c  0; a jogging system state becomes "idle", the arm halts
 //   "move.path.check"           c  {"point0": {..., "near": [joints]}, "point1" | "path", ...}
 //                                  -> {"error": 0, "data": the "near" joints}; a check without
 //                                  "near" -> {"error": -1, "data": {"msg": "no start joints"}}
@@ -29,6 +30,7 @@
 
 #include <memory>
 
+#include "velmora_sim/arm_state.h"
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/controller_system.h"
 
@@ -51,8 +53,10 @@ class MotionSettings {
     Json::Value lastJog;  ///< the last accepted jog request
   };
 
-  /// The system whose operation state jogging and the real-time switch change.
-  explicit MotionSettings(ControllerSystem& system);
+  /// The system whose operation state jogging and the real-time switch change, and the arm the
+  /// motion settings and jogs move (none: only the values are kept). Both must outlive the
+  /// service's handlers.
+  explicit MotionSettings(ControllerSystem& system, ArmState* arm = nullptr);
   ~MotionSettings();
   MotionSettings(const MotionSettings&) = delete;
   MotionSettings& operator=(const MotionSettings&) = delete;

@@ -12,8 +12,8 @@
 //   "eci.ip" (s)               replies 0; an IP address text becomes the client's address for
 //                              the stream, which otherwise goes to the command connection's peer.
 //   "sys.info" (g)             the controller's identity (`ControllerInfo`, see `setInfo`).
-//   power, modes, state, posture, NTP, the controller log (`system()`, see
-//                              controller_system.h); "sys.mode.switch" (c) sets the mode.
+//   power, modes, state, NTP, the controller log (`system()`, see controller_system.h);
+//                              "sys.mode.switch" (c) sets the mode.
 //   tools, work objects, registers, reboot, board type, external axes, rail (`robotConfig()`,
 //                              see robot_config.h).
 //   base frame, tool set, calibration, soft limits, DH parameters (`frames()`, see
@@ -23,7 +23,10 @@
 //   queued motion and its reports (`motion()`, motion_responder.h); motion settings,
 //                              jogging, path checks, "eci.enable"/"eci.disable"
 //                              (`motionSettings()`, motion_settings.h).
-//   I/O signals, registers (`ioBoard()`, controller_io.h); joint state (`arm()`, arm_state.h).
+//   I/O signals, registers (`ioBoard()`, controller_io.h).
+//   the simulated arm (`arm()`, arm_state.h): joints, posture, kinematics, the motion that moves
+//                              it once `motion().followArm()` was called; the state stream's
+//                              values are the arm's.
 //   RL projects, imports and project files (`projects()`, see project_store.h); path
 //                              recording (`paths()`, see path_recorder.h).
 
@@ -68,6 +71,12 @@ struct SimulatorOptions {
   /// When positive, the stream runs at this interval whatever "eci.pub.start" asks: the only
   /// way to a sub-millisecond stream.
   std::chrono::nanoseconds streamInterval{0};
+  /// The arm's time scale (ArmState::setTimeScale): 0, every motion at once, for tests; the
+  /// program's default is 1, real time.
+  double timeScale = 0;
+  /// Motion moves the arm and is reported as it ends from the first request on
+  /// (MotionResponder::followArm), as the program does.
+  bool followArm = false;
 };
 
 /// The simulated controller's identity, as "sys.info" gives it: {"id", "joint_num", "mac",
@@ -111,14 +120,14 @@ class Simulator {
   /// settings, jogging, path checks and the real-time switch.
   MotionResponder& motion() noexcept { return *motion_; }
   MotionSettings& motionSettings() noexcept { return *motionSettings_; }
-  /// I/O signals and registers (controller_io.h); joint state and run parameters (arm_state.h).
+  /// I/O signals and registers (controller_io.h); the arm and the run parameters (arm_state.h).
   ControllerIo& ioBoard() noexcept { return ioBoard_; }
   ArmState& arm() noexcept { return arm_; }
   ProjectStore& projects() noexcept { return projects_; }
   PathRecorder& paths() noexcept { return paths_; }
 
   /// Replaces what "sys.info" answers from the next request on, and sizes the state stream's
-  /// joint fields by its joint count (the stream's fields are cleared). Any thread.
+  /// joint fields and the arm by its joint count (the stream's fields are cleared). Any thread.
   void setInfo(ControllerInfo info);
   ControllerInfo info() const;
 

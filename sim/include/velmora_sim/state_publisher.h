@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -36,7 +37,11 @@ class StatePublisher {
   std::size_t packetSize() const;
   /// Offset of `name` in the current layout.
   std::optional<std::size_t> offsetOf(const std::string& name) const;
-  /// Fixed values instead of the per-packet defaults (see StatePacketBuilder).
+  /// Where each packet's values come from: `source` fills a sample, called before every packet
+  /// with this publisher's lock held (so it must not call back into the publisher); fields it
+  /// does not feed are zero. Without a source the builder's packet-number defaults apply.
+  void setSource(std::function<void(StateSample&)> source);
+  /// Fixed values instead of the per-packet defaults or the source's (see StatePacketBuilder).
   bool setDoubles(const std::string& name, const std::vector<double>& values);
   bool setBytes(const std::string& name, const std::vector<std::uint8_t>& bytes);
 
@@ -57,7 +62,8 @@ class StatePublisher {
   bool sendNow();
   /// Sends `bytes` as one datagram to the target.
   bool sendRaw(const std::vector<std::uint8_t>& bytes);
-  /// Packets sent so far; also the `ts` of the last one (defaults count from 1).
+  /// Packets sent so far; also the `ts` of the last one when there is no source (defaults count
+  /// from 1).
   std::uint64_t sentCount() const;
 
   /// One-shot faults, applied to the next packet sent:
@@ -82,6 +88,8 @@ class StatePublisher {
   asio::io_context io_;
   asio::ip::udp::socket socket_;
   std::optional<asio::ip::udp::endpoint> target_;
+  std::function<void(StateSample&)> source_;
+  StateSample sample_;
   std::vector<std::uint8_t> packet_;
   std::uint64_t sent_ = 0;
   // Pending one-shot faults.

@@ -1,0 +1,46 @@
+#pragma once
+// The simulated arm's kinematics: the identity model's (model_identity.h), so that what the arm
+// reports and what its kinematics requests answer agree exactly. Joint i is slot i of the pose
+// (x, y, z in metres; rx, ry, rz in radians, rotations about the fixed axes X, then Y, then Z;
+// the elbow angle); slots past the joint count are 0.
+
+#include <json/value.h>
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+namespace velmora_sim::arm {
+
+inline constexpr std::size_t kPoseSlots = 7;
+using Pose = std::array<double, kPoseSlots>;
+using Joints = std::vector<double>;
+using Vector3 = std::array<double, 3>;
+using Matrix3 = std::array<double, 9>;  // row-major
+
+/// The flange pose of `joints`.
+Pose poseOf(const Joints& joints);
+/// `joints` with its first slots (up to 7) taken from `pose`; the rest stay.
+Joints jointsOf(const Pose& pose, Joints joints);
+
+/// The rotation of rx, ry, rz and back (the angles of a matrix: ry in -pi/2..pi/2).
+Matrix3 rotationOf(double rx, double ry, double rz);
+Vector3 anglesOf(const Matrix3& rotation);
+/// The pose as a row-major homogeneous 4x4 matrix.
+std::array<double, 16> matrixOf(const Pose& pose);
+
+/// A pose of the wire, {"trans": [3], "rot": [3], "elb"?, "offset"?}, with its offset applied:
+/// "offs" moves and turns it in the base's axes, "reltool" in its own. Nullopt when it is not
+/// such an object of finite numbers.
+std::optional<Pose> poseFromJson(const Json::Value& value);
+
+Vector3 add(const Vector3& a, const Vector3& b);
+Vector3 sub(const Vector3& a, const Vector3& b);
+Vector3 scale(const Vector3& a, double factor);
+Vector3 cross(const Vector3& a, const Vector3& b);
+double dot(const Vector3& a, const Vector3& b);
+double norm(const Vector3& a);
+Vector3 rotate(const Matrix3& rotation, const Vector3& v);
+
+}  // namespace velmora_sim::arm

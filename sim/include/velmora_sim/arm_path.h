@@ -1,0 +1,96 @@
+#pragma once
+// The way one motion command takes the simulated arm, read from the command's body as the
+// motion keys carry it (one element of "path", or the whole body of a single command):
+//
+//   "move.j"       {"point": [joints..., external axes...], "traj"?}    joints interpolated
+//   "move.jc"      {"point": pose, "traj"?}                              joints interpolated
+//   "move.l"       {"point": pose, "traj"?}                              a straight line
+//   "move.c"       {"point": pose, "aux": pose, "traj"?}                 the arc through "aux"
+//   "move.cf"      as "move.c", "circle": {"angle": degrees}             that far round the
+//                                                                        circle of the three
+//                                                                        points
+//   "move.sp"      {"point": pose, "spiral": {"radius": m, "step": m per turn, "angle": degrees,
+//                  "dir": flag}, "traj"?}                                turns round the line to
+//                                                                        "point"
+//   "move.wait"    {"time": seconds}                                     stands still
+//   "move.replay", or a body it cannot read                              ends at once
+//
+// Poses as arm_kinematics.h reads them; "traj" {"speed": m/s, "jnt_speed": rad/s, "rot_speed":
+// rad/s}, zone ignored. A Cartesian path takes its length over "speed" (the default when absent)
+// and no less than its largest angle change over "rot_speed" when given; the orientation and the
+// elbow follow it evenly (a full circle keeps its start orientation). A joint path takes its
+// largest joint change over "jnt_speed", else over "speed" read in radians per second.
+//
+// A jog, {"space", "rate", "step", "index", "direction"}: `step` (millimetres, or degrees for
+// rotations and joints) along axis `index` (x, y, z, rx, ry, rz) at `rate` x 0.25 m/s (or rad/s);
+// joint space (5) moves joint `index`, the flange (1) and tool (3) spaces move along the
+// flange's own axes, every other space along the base's.
+
+#include <json/value.h>
+
+#include <string>
+
+#include "velmora_sim/arm_kinematics.h"
+
+namespace velmora_sim::arm {
+
+class Path {
+ public:
+  /// A path that ends at once where it starts.
+  Path() = default;
+  static Path command(const std::string& key, const Json::Value& body);
+  static Path jog(const Json::Value& request);
+
+  /// Fixes the way from `from`; `defaultSpeed` (m/s) stands in for a missing speed. A way that
+  /// leads to no finite place ends at once where it starts.
+  void begin(const Joints& from, double defaultSpeed);
+  /// Forgets the way, so that the next `begin` starts again.
+  void restart() noexcept { begun_ = false; }
+  bool begun() const noexcept { return begun_; }
+  /// Seconds at full speed (no speed override); 0 before `begin`.
+  double duration() const noexcept { return duration_; }
+  /// Whether the speed override shortens it (a wait does not).
+  bool followsOverride() const noexcept { return kind_ != Kind::hold; }
+  /// The joints at fraction `s` (0 to 1) of the way; the start before `begin`.
+  Joints at(double s) const;
+
+ private:
+  enum class Kind { hold, joints, jointPose, line, arc, circle, spiral, jog };
+
+  Pose poseAt(double s) const;
+  Vector3 placeAt(double s) const;
+  void beginJog();
+  void beginCartesian();
+  double length() const;
+
+  Kind kind_ = Kind::hold;
+  // As read.
+  Joints jointTarget_;
+  Pose target_{};
+  Pose aux_{};
+  double wait_ = 0;
+  double angle_ = 0;  // radians: of a full circle, of a spiral
+  double radius_ = 0;
+  double radiusStep_ = 0;
+  bool direction_ = true;
+  double speed_ = 0;  // 0: the default
+  double jointSpeed_ = 0;
+  double rotSpeed_ = 0;
+  int space_ = 0;
+  unsigned index_ = 0;
+  double jogStep_ = 0;
+  // From `begin`.
+  bool begun_ = false;
+  Kind way_ = Kind::hold;
+  Joints from_;
+  Joints to_;
+  Pose start_{};
+  Pose end_{};
+  Vector3 centre_{};
+  Vector3 u_{};
+  Vector3 v_{};
+  double sweep_ = 0;
+  double duration_ = 0;
+};
+
+}  // namespace velmora_sim::arm
