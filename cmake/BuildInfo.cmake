@@ -5,8 +5,8 @@ set(VELMORA_GIT_REV "")
 find_package(Git QUIET)
 if(GIT_FOUND)
   execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --short HEAD
-    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} OUTPUT_VARIABLE VELMORA_GIT_REV
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE VELMORA_GIT_REV
     OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 endif()
-configure_file(${CMAKE_SOURCE_DIR}/cmake/build_info.h.in
-  ${CMAKE_BINARY_DIR}/generated/velmora_build_info.h @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/build_info.h.in
+  ${PROJECT_BINARY_DIR}/generated/velmora_build_info.h @ONLY)

@@ -36,7 +36,7 @@ namespace velmora {
 
 /// Base of every robot class: owns the robot's private implementation (links, state receiver,
 /// motion control, callbacks). Not copyable; the destructor is its only virtual operation.
-class BaseRobot : public Base<BaseRobot> {
+class VELMORA_API BaseRobot : public Base<BaseRobot> {
  public:
   /// The private implementation, defined inside the library.
   class Impl;
@@ -340,3 +340,4 @@ class BaseRobot : public Base<BaseRobot> {
 }  // namespace velmora
 
 #include <velmora/base_robot_templates.h>
+#include <velmora/export.h>

@@ -14,6 +14,7 @@
 
 #include <velmora/base_robot.h>
 #include <velmora/enums.h>
+#include <velmora/export.h>
 #include <velmora/force_control.h>
 #include <velmora/robot_t.h>
 #include <velmora/types.h>
@@ -21,7 +22,7 @@
 namespace velmora {
 
 /// Operations of every collaborative arm that do not depend on the joint count.
-class BaseCobot : virtual public BaseRobot {
+class VELMORA_API BaseCobot : virtual public BaseRobot {
  public:
   ~BaseCobot() override;
 
@@ -106,7 +107,7 @@ class BaseCobot : virtual public BaseRobot {
 
 /// A collaborative arm with `N` joints (5, 6 or 7).
 template <unsigned short N>
-class Cobot : public Robot_T<1, N>, public BaseCobot {
+class VELMORA_API Cobot : public Robot_T<1, N>, public BaseCobot {
  public:
   ~Cobot() override;
 

@@ -8,12 +8,13 @@
 #include <string>
 #include <type_traits>
 
+#include <velmora/export.h>
 #include <velmora/types.h>
 
 namespace velmora {
 
 /// Common part of every motion command.
-class NrtCommand {
+class VELMORA_API NrtCommand {
  public:
   virtual ~NrtCommand();
 
@@ -31,7 +32,7 @@ class NrtCommand {
 };
 
 /// A move to joint values.
-class MoveAbsJCommand : public NrtCommand {
+class VELMORA_API MoveAbsJCommand : public NrtCommand {
  public:
   MoveAbsJCommand(JointPosition target, double speed, double zone);
 
@@ -40,7 +41,7 @@ class MoveAbsJCommand : public NrtCommand {
 };
 
 /// A joint-interpolated move to a pose.
-class MoveJCommand : public NrtCommand {
+class VELMORA_API MoveJCommand : public NrtCommand {
  public:
   MoveJCommand(CartesianPosition target, double speed, double zone);
 
@@ -50,7 +51,7 @@ class MoveJCommand : public NrtCommand {
 };
 
 /// A linear move to a pose.
-class MoveLCommand : public NrtCommand {
+class VELMORA_API MoveLCommand : public NrtCommand {
  public:
   MoveLCommand(CartesianPosition target, double speed, double zone);
 
@@ -60,7 +61,7 @@ class MoveLCommand : public NrtCommand {
 };
 
 /// A circular move through an auxiliary point to a pose.
-class MoveCCommand : public NrtCommand {
+class VELMORA_API MoveCCommand : public NrtCommand {
  public:
   MoveCCommand(CartesianPosition target, CartesianPosition aux, double speed, double zone);
 
@@ -72,7 +73,7 @@ class MoveCCommand : public NrtCommand {
 };
 
 /// A full-circle move of `angle` through the target and the auxiliary point.
-class MoveCFCommand : public MoveCCommand {
+class VELMORA_API MoveCFCommand : public MoveCCommand {
  public:
   /// How the tool turns along the circle.
   enum class RotType : int { constPose = 0, rotAxis = 1, fixedAxis = 2 };
@@ -85,7 +86,7 @@ class MoveCFCommand : public MoveCCommand {
 };
 
 /// A spiral move to a pose; `zone` is 0.
-class MoveSPCommand : public NrtCommand {
+class VELMORA_API MoveSPCommand : public NrtCommand {
  public:
   MoveSPCommand(const CartesianPosition& target, double radius, double radiusStep, double angle,
                 bool direction, double speed);
@@ -100,7 +101,7 @@ class MoveSPCommand : public NrtCommand {
 };
 
 /// A pause in the queue; speed and zone are -1.
-class MoveWaitCommand : public NrtCommand {
+class VELMORA_API MoveWaitCommand : public NrtCommand {
  public:
   /// Not explicit, so a wait can be written as its duration.
   MoveWaitCommand(std::chrono::nanoseconds duration);

@@ -2,6 +2,8 @@
 // Enumerations shared by the robot classes, the extensions and the managed layer. The numeric
 // values are what the controller and the managed layer exchange; keep them as they are.
 
+#include <velmora/export.h>
+
 namespace velmora {
 
 /// Robot family of a controller.
@@ -75,7 +77,7 @@ enum class BackupItem : int {
 };
 
 /// Options of jogging.
-struct JogOpt {
+struct VELMORA_API JogOpt {
   /// Space to jog in; sent as its integer value.
   enum class Space : int {
     world = 0,
@@ -90,13 +92,13 @@ struct JogOpt {
 };
 
 /// Options of drag teaching.
-struct DragParameter {
+struct VELMORA_API DragParameter {
   enum class Space : int { jointSpace = 0, cartesianSpace = 1 };
   enum class Type : int { translationOnly = 0, rotationOnly = 1, freely = 2 };
 };
 
 /// Options of the tool-end I/O board.
-struct FlangeboxOpt {
+struct VELMORA_API FlangeboxOpt {
   /// Supply voltage of the board's output.
   enum class Vout : int { off = 0, reserve = 1, supply12v = 2, supply24v = 3 };
 };

@@ -8,42 +8,44 @@
 #include <string_view>
 #include <system_error>
 
+#include <velmora/export.h>
+
 namespace velmora {
 namespace internal {
 
 /// Process-wide language flag: 0 Chinese, 1 English. Every text is built with the value in
 /// force at that moment; it starts at 0 and robot construction sets it from the locale.
 /// Safe to read and write from any thread.
-extern std::atomic<int> useEnglish;
+extern VELMORA_API std::atomic<int> useEnglish;
 
 /// The library's error category. `message` never throws.
-class ApiErrorCategory final : public std::error_category {
+class VELMORA_API ApiErrorCategory final : public std::error_category {
  public:
   const char* name() const noexcept override;
   std::string message(int value) const override;
 };
 
 /// The one category object; its first use is safe from any thread.
-const ApiErrorCategory& apiErrorCategory() noexcept;
+VELMORA_API const ApiErrorCategory& apiErrorCategory() noexcept;
 
 /// An error code of the library's category; 0 means success.
-std::error_code makeErrorCode(int value) noexcept;
+VELMORA_API std::error_code makeErrorCode(int value) noexcept;
 
 /// Text of a numbered message (0..34) in the current language; "" for unused or unknown numbers.
-const char* messageText(int number) noexcept;
+VELMORA_API const char* messageText(int number) noexcept;
 
 /// Text of real-time motion error 0..19 in the current language; "unknown error" otherwise.
-std::string realtimeMotionErrorText(int number);
+VELMORA_API std::string realtimeMotionErrorText(int number);
 
 /// Throws `RealtimeMotionException` for the first flag set (0..19); returns when none is set.
-void checkRealtimeMotionErrors(const std::array<bool, 20>& flags);
+VELMORA_API void checkRealtimeMotionErrors(const std::array<bool, 20>& flags);
 
 /// Whether a locale name denotes Chinese: it contains "936", "CN" or "zh" (case-sensitive).
-bool localeNameIsChinese(std::string_view name) noexcept;
+VELMORA_API bool localeNameIsChinese(std::string_view name) noexcept;
 
 /// Whether the user's locale is Chinese. The name is taken from the environment in POSIX
 /// order (LC_ALL, LC_MESSAGES, LANG); no name means English. Never changes the process locale.
-bool isChineseLocale() noexcept;
+VELMORA_API bool isChineseLocale() noexcept;
 
 }  // namespace internal
 }  // namespace velmora

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <velmora/base.h>
+#include <velmora/export.h>
 
 namespace velmora {
 
@@ -23,7 +24,7 @@ class XService;  // the command link, defined inside the library
 }  // namespace internal
 
 /// Identity and state of one slave on the bus.
-struct SlaveInfo {
+struct VELMORA_API SlaveInfo {
   std::uint32_t vendorId = 0;
   std::uint32_t productCode = 0;
   std::uint32_t reversionNumber = 0;
@@ -34,7 +35,7 @@ struct SlaveInfo {
 };
 
 /// One service data object to write with `BaseEthercat::WriteMultiSDO`.
-struct SDOData {
+struct VELMORA_API SDOData {
   std::int32_t index = 0;
   std::int32_t sub_index = 0;
   std::int32_t length = 0;  ///< bytes of `data` that count, at most 50
@@ -46,7 +47,7 @@ struct SDOData {
 
 /// Access to the slaves of the controller's EtherCAT bus. Move-only: exactly one object owns
 /// (and finally stops) its link.
-class BaseEthercat : public Base<BaseEthercat> {
+class VELMORA_API BaseEthercat : public Base<BaseEthercat> {
  public:
   /// Opens a link of its own to the controller that `robotLink` is connected to (port 6666) and
   /// logs to the robot's log; throws `NetworkException` when that link does not start (an

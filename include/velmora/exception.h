@@ -6,10 +6,12 @@
 #include <exception>
 #include <string>
 
+#include <velmora/export.h>
+
 namespace velmora {
 
 /// Common base; holds the full message (UTF-8) and adds no label.
-class Exception : public std::exception {
+class VELMORA_API Exception : public std::exception {
  public:
   explicit Exception(const std::string& message);
   const char* what() const noexcept override;
@@ -19,43 +21,43 @@ class Exception : public std::exception {
 };
 
 /// Invalid arguments of a constructor ("invalidArguments" / "参数错误").
-class ArgumentException : public Exception {
+class VELMORA_API ArgumentException : public Exception {
  public:
   explicit ArgumentException(const std::string& message);
 };
 
 /// A failure while executing, e.g. a robot type mismatch ("execute" / "执行异常").
-class ExecutionException : public Exception {
+class VELMORA_API ExecutionException : public Exception {
  public:
   explicit ExecutionException(const std::string& message);
 };
 
 /// A connection or socket failure ("network" / "网络异常").
-class NetworkException : public Exception {
+class VELMORA_API NetworkException : public Exception {
  public:
   explicit NetworkException(const std::string& message);
 };
 
 /// The controller speaks an incompatible protocol ("protocol" / "通信协议错误").
-class ProtocolException : public ExecutionException {
+class VELMORA_API ProtocolException : public ExecutionException {
  public:
   explicit ProtocolException(const std::string& message);
 };
 
 /// A failure of the real-time state stream ("realtime" / "实时模式异常").
-class RealtimeControlException : public Exception {
+class VELMORA_API RealtimeControlException : public Exception {
  public:
   explicit RealtimeControlException(const std::string& message);
 };
 
 /// A motion error reported in the real-time state ("rtMotion" / "运动错误").
-class RealtimeMotionException : public RealtimeControlException {
+class VELMORA_API RealtimeMotionException : public RealtimeControlException {
  public:
   explicit RealtimeMotionException(const std::string& message);
 };
 
 /// Misuse of the real-time state, or no state received ("rtState" / "状态错误").
-class RealtimeStateException : public RealtimeControlException {
+class VELMORA_API RealtimeStateException : public RealtimeControlException {
  public:
   explicit RealtimeStateException(const std::string& message);
 };

@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include <velmora/enums.h>
+#include <velmora/export.h>
 #include <velmora/types.h>
 
 namespace velmora {
@@ -24,7 +25,7 @@ class XService;  // the command link, defined inside the library
 }  // namespace internal
 
 /// Part of force control that does not depend on the joint count.
-class BaseForceControl {
+class VELMORA_API BaseForceControl {
  public:
   /// Takes a share of the robot's command link and sends "eci.fc.set_callback" 0, whose outcome
   /// is ignored (blocks up to 10 s); the condition wait time starts at 600 s.
@@ -119,7 +120,7 @@ class BaseForceControl {
 
 /// Force control of an arm with `N` joints (5, 6 or 7).
 template <unsigned short N>
-class ForceControl_T : public BaseForceControl {
+class VELMORA_API ForceControl_T : public BaseForceControl {
  public:
   explicit ForceControl_T(std::shared_ptr<internal::XService> link);
   ForceControl_T(const ForceControl_T&) = default;

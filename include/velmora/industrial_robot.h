@@ -1,13 +1,14 @@
 #pragma once
 // Industrial arms. Operation conventions are those of `BaseRobot`.
 
+#include <velmora/export.h>
 #include <velmora/robot_t.h>
 
 namespace velmora {
 
 /// An industrial arm with `N` joints (3, 4 or 6); adds no operation of its own.
 template <unsigned short N>
-class IndustrialRobot : public Robot_T<0, N> {
+class VELMORA_API IndustrialRobot : public Robot_T<0, N> {
  public:
   ~IndustrialRobot() override;
 

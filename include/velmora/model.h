@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <velmora/base.h>
+#include <velmora/export.h>
 #include <velmora/types.h>
 
 namespace velmora {
@@ -21,7 +22,7 @@ class XService;  // the command link, defined inside the library
 }  // namespace internal
 
 /// Part of the model that does not depend on the joint count.
-class BaseModel : public Base<BaseModel> {
+class VELMORA_API BaseModel : public Base<BaseModel> {
  public:
   /// Takes a share of the robot's command link; sends nothing.
   explicit BaseModel(std::shared_ptr<internal::XService> link);
@@ -56,7 +57,7 @@ class BaseModel : public Base<BaseModel> {
 
 /// The model of an arm with `N` joints (3 to 7).
 template <unsigned short N>
-class Model_T : public BaseModel {
+class VELMORA_API Model_T : public BaseModel {
  public:
   explicit Model_T(std::shared_ptr<internal::XService> link);
   Model_T(const Model_T&) = default;

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include <velmora/enums.h>
+#include <velmora/export.h>
 #include <velmora/types.h>
 
 namespace velmora {
 
 /// A snapshot of the arm in one request: joints, pose, every I/O signal, mode and override.
 /// A default record has empty vectors, a zero pose, `manual` and 0.0.
-struct StateList {
+struct VELMORA_API StateList {
   std::vector<double> joint_pos;  ///< one value per joint of the robot class
   CartesianPosition cart_pos;     ///< the pose "sys.posture" reports (end in reference)
   std::vector<std::pair<std::string, bool>> digital_signals;  ///< inputs, then outputs
@@ -23,7 +24,7 @@ struct StateList {
 };
 
 /// What a frame calibration computed; both members are zero when it failed.
-struct FrameCalibrationResult {
+struct VELMORA_API FrameCalibrationResult {
   Frame frame;                      ///< the calibrated frame
   std::array<double, 3> errors{};  ///< the calibration's error figures as the controller gives them
 };

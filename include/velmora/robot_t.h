@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <velmora/base_robot.h>
+#include <velmora/export.h>
 #include <velmora/model.h>
 #include <velmora/robot_records.h>
 
@@ -19,7 +20,7 @@ namespace velmora {
 /// A robot class of work type `W` with `N` joints; instances <1,5>, <1,6>, <1,7>, <0,3>, <0,4>
 /// and <0,6>.
 template <int W, unsigned short N>
-class Robot_T : virtual public BaseRobot {
+class VELMORA_API Robot_T : virtual public BaseRobot {
  public:
   ~Robot_T() override;
 

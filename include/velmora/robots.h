@@ -11,12 +11,13 @@
 
 #include <velmora/cobot.h>
 #include <velmora/enums.h>
+#include <velmora/export.h>
 #include <velmora/industrial_robot.h>
 
 namespace velmora {
 
 /// Collaborative arm with 5 joints.
-class OstraLiteRobot : public Cobot<5> {
+class VELMORA_API OstraLiteRobot : public Cobot<5> {
  public:
   explicit OstraLiteRobot(const std::string& remoteIP, const std::string& localIP = "");
   OstraLiteRobot();
@@ -27,7 +28,7 @@ class OstraLiteRobot : public Cobot<5> {
 };
 
 /// Collaborative arm with 6 joints.
-class OstraRobot : public Cobot<6> {
+class VELMORA_API OstraRobot : public Cobot<6> {
  public:
   explicit OstraRobot(const std::string& remoteIP, const std::string& localIP = "");
   OstraRobot();
@@ -44,7 +45,7 @@ class OstraRobot : public Cobot<6> {
 };
 
 /// Collaborative arm with 7 joints.
-class OstraMaxRobot : public Cobot<7> {
+class VELMORA_API OstraMaxRobot : public Cobot<7> {
  public:
   explicit OstraMaxRobot(const std::string& remoteIP, const std::string& localIP = "");
   OstraMaxRobot();
@@ -52,7 +53,7 @@ class OstraMaxRobot : public Cobot<7> {
 };
 
 /// Another collaborative arm with 7 joints; behaves as `OstraMaxRobot`.
-class LynRobot : public Cobot<7> {
+class VELMORA_API LynRobot : public Cobot<7> {
  public:
   explicit LynRobot(const std::string& remoteIP, const std::string& localIP = "");
   LynRobot();
@@ -60,7 +61,7 @@ class LynRobot : public Cobot<7> {
 };
 
 /// Industrial arm with 3 joints; never sends a local address.
-class Sorn3Robot : public IndustrialRobot<3> {
+class VELMORA_API Sorn3Robot : public IndustrialRobot<3> {
  public:
   explicit Sorn3Robot(const std::string& remoteIP);
   Sorn3Robot();
@@ -68,7 +69,7 @@ class Sorn3Robot : public IndustrialRobot<3> {
 };
 
 /// Industrial arm with 4 joints; never sends a local address.
-class Sorn4Robot : public IndustrialRobot<4> {
+class VELMORA_API Sorn4Robot : public IndustrialRobot<4> {
  public:
   explicit Sorn4Robot(const std::string& remoteIP);
   Sorn4Robot();
@@ -76,7 +77,7 @@ class Sorn4Robot : public IndustrialRobot<4> {
 };
 
 /// Industrial arm with 6 joints.
-class StandardRobot : public IndustrialRobot<6> {
+class VELMORA_API StandardRobot : public IndustrialRobot<6> {
  public:
   explicit StandardRobot(const std::string& remoteIP, const std::string& localIP = "");
   StandardRobot();

@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include <velmora/export.h>
+
 namespace velmora {
 
 /// A frame as translation and roll-pitch-yaw, and independently as a 4x4 matrix. Nothing in the
 /// library computes one form from the other, and only `trans`/`rpy` go to the controller.
-class Frame {
+class VELMORA_API Frame {
  public:
   /// All zero.
   Frame() = default;
@@ -28,7 +30,7 @@ class Frame {
 };
 
 /// A pose: a frame plus the elbow angle, the axis configuration and external-axis values.
-class CartesianPosition : public Frame {
+class VELMORA_API CartesianPosition : public Frame {
  public:
   /// How a motion target is displaced before the move.
   struct Offset {
@@ -53,7 +55,7 @@ class CartesianPosition : public Frame {
 };
 
 /// Joint values, one per axis, and external-axis values.
-class JointPosition {
+class VELMORA_API JointPosition {
  public:
   JointPosition() = default;
   /// `external` stays empty.
@@ -64,7 +66,7 @@ class JointPosition {
 };
 
 /// A payload: mass, centre of gravity and inertia.
-class Load {
+class VELMORA_API Load {
  public:
   Load() = default;
   Load(double mass, const std::array<double, 3>& cog, const std::array<double, 3>& inertia);
@@ -75,7 +77,7 @@ class Load {
 };
 
 /// The tool set in use: load, the tool's end frame and its reference frame. All zero by default.
-class Toolset {
+class VELMORA_API Toolset {
  public:
   Toolset() = default;
 
@@ -85,7 +87,7 @@ class Toolset {
 };
 
 /// One tool or work object as the controller lists it.
-class WorkToolInfo {
+class VELMORA_API WorkToolInfo {
  public:
   WorkToolInfo() = default;
   /// `alias` stays empty.
@@ -99,7 +101,7 @@ class WorkToolInfo {
 };
 
 /// One entry of the controller's log.
-class LogInfo {
+class VELMORA_API LogInfo {
  public:
   /// Levels a log query filters by; `error` is `err` under its full name.
   enum class Level : int { info = 0, warning = 1, err = 2, error = err };
@@ -114,7 +116,7 @@ class LogInfo {
 };
 
 /// One RL project on the controller.
-class RLProjectInfo {
+class VELMORA_API RLProjectInfo {
  public:
   RLProjectInfo() = default;
   /// `taskList` starts empty. Not explicit, so lists of projects can be written as lists of
@@ -126,7 +128,7 @@ class RLProjectInfo {
 };
 
 /// The robot information the controller reports in "sys.info".
-struct Info {
+struct VELMORA_API Info {
   std::string id;  ///< controller id
   std::string mac;
   std::string version;  ///< controller software version
@@ -135,7 +137,7 @@ struct Info {
 };
 
 /// The keys of the arm's keypad, as the controller reports them.
-struct KeyPadState {
+struct VELMORA_API KeyPadState {
   bool key1_state = false;
   bool key2_state = false;
   bool key3_state = false;
@@ -146,7 +148,7 @@ struct KeyPadState {
 };
 
 /// One frame of the tool-end CAN bus.
-struct CANFrame {
+struct VELMORA_API CANFrame {
   int frame_id = 0;
   int frame_format = 0;  ///< 0 standard, 1 extended
   int frame_type = 0;    ///< 0 and 1 CAN FD, 2 classic CAN

@@ -11,11 +11,12 @@
 #include <system_error>
 
 #include <velmora/enums.h>
+#include <velmora/export.h>
 
 namespace velmora {
 
 /// Sends upgrade packages to a controller and receives its backups.
-class BaseUpgrade {
+class VELMORA_API BaseUpgrade {
  public:
   /// Connects at once, as `connect(remoteIP)`; throws `NetworkException`.
   explicit BaseUpgrade(const std::string& remoteIP);

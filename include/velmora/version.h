@@ -3,10 +3,12 @@
 
 #include <string>
 
+#include <velmora/export.h>
+
 namespace velmora {
 
 /// A four-part version number with the library's build information.
-struct VersionInfo {
+struct VELMORA_API VersionInfo {
   int major = 0;
   int minor = 0;
   int patch = 0;
@@ -31,9 +33,9 @@ struct VersionInfo {
 
 namespace internal {
 /// The library's own version, 0.7.1.0.
-const VersionInfo& sdkVersionInfo() noexcept;
+VELMORA_API const VersionInfo& sdkVersionInfo() noexcept;
 /// The lowest controller version the library works with, 3.1.0.0.
-const VersionInfo& minControllerVersion() noexcept;
+VELMORA_API const VersionInfo& minControllerVersion() noexcept;
 }  // namespace internal
 
 }  // namespace velmora

@@ -113,8 +113,4 @@ int32_t vel_sdk_version(vel_buf** text) noexcept {
   return abiCall([&] { putBuffer(text, velmora::internal::sdkVersionInfo().shortString()); });
 }
 
-int32_t vel_debug_live_handles(int64_t* count) noexcept {
-  return abiCall([&] { required(count, "count") = LiveHandle::live(); });
-}
-
 }  // extern "C"

@@ -83,11 +83,4 @@ int32_t vel_callbacks_shutdown(int32_t timeout_ms, uint8_t* drained) noexcept {
   });
 }
 
-int32_t vel_callbacks_wait_idle(int32_t timeout_ms, uint8_t* idle) noexcept {
-  return abiCall([&] {
-    const bool done = waitIdle(timeoutOf(timeout_ms));
-    if (idle != nullptr) *idle = done ? 1 : 0;
-  });
-}
-
 }  // extern "C"

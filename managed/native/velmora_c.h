@@ -18,10 +18,12 @@
  *   as a little-endian blob (see native/abi_codec.h).
  * - Error codes of operations cross as vel_err; the message comes from vel_error_message.
  * - Native objects cross as opaque handles, each with its vel_<kind>_destroy (null is allowed);
- *   every live handle, vel_buf included, is counted by vel_debug_live_handles.
+ *   every live handle, vel_buf included, is counted, so the tests catch one left alive.
  */
 
 #include <stdint.h>
+
+#include <velmora/export.h>
 
 #ifdef __cplusplus
 #define VEL_NOEXCEPT noexcept
@@ -30,7 +32,7 @@ extern "C" {
 #define VEL_NOEXCEPT
 #endif
 
-#define VEL_API __attribute__((visibility("default")))
+#define VEL_API VELMORA_API
 
 #define VEL_OK 0
 #define VEL_STD_EXCEPTION 1
@@ -65,9 +67,6 @@ VEL_API int32_t vel_error_message(int32_t value, int32_t category, vel_buf** tex
 
 /* The library's version, "0.7.1". */
 VEL_API int32_t vel_sdk_version(vel_buf** text) VEL_NOEXCEPT;
-
-/* How many handles are alive now (buffers included). */
-VEL_API int32_t vel_debug_live_handles(int64_t* count) VEL_NOEXCEPT;
 
 /* ---- Robots ---------------------------------------------------------------------------- */
 
@@ -267,9 +266,6 @@ VEL_API int32_t vel_set_callbacks(vel_event_fn on_event, vel_connection_fn on_co
 /* Closes the gate for good: no callback enters managed code any more. Waits up to `timeout_ms`
  * for the callbacks in flight; `drained` (may be null) tells whether none is left. */
 VEL_API int32_t vel_callbacks_shutdown(int32_t timeout_ms, uint8_t* drained) VEL_NOEXCEPT;
-/* Waits up to `timeout_ms` until no callback is in flight and every robot destroyed inside its
- * own callback is deleted; `idle` (may be null) tells whether that happened. */
-VEL_API int32_t vel_callbacks_wait_idle(int32_t timeout_ms, uint8_t* idle) VEL_NOEXCEPT;
 
 /* Watches an event type (Event values; another value is refused with 259) with the entry point
  * as its callback. */

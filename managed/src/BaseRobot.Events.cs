@@ -87,9 +87,6 @@ namespace velmora.clr
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_callbacks_shutdown(int timeoutMs, out byte drained);
 
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_callbacks_wait_idle(int timeoutMs, out byte idle);
-
         /// <summary>How long the exit waits for callbacks still running.</summary>
         private const int ExitWaitMs = 2000;
 
@@ -108,15 +105,6 @@ namespace velmora.clr
         /// <summary>Registers the entry points, once per process.</summary>
         internal static void Ensure()
         {
-        }
-
-        /// <summary>Waits until no callback runs and every robot disposed inside its own
-        /// callback is released.</summary>
-        internal static bool WaitIdle(int timeoutMs)
-        {
-            byte idle;
-            NativeCore.Check(vel_callbacks_wait_idle(timeoutMs, out idle));
-            return idle != 0;
         }
 
         private static void OnProcessExit(object sender, EventArgs e)

@@ -43,9 +43,6 @@ namespace velmora.clr
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_sdk_version(out IntPtr text);
 
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_debug_live_handles(out long count);
-
         /// <summary>Turns a failed export's status into <see cref="ApiException"/> carrying
         /// the native exception's text. Call it on the thread that made the call, right after
         /// it: the text is kept per thread.</summary>
@@ -96,14 +93,6 @@ namespace velmora.clr
             IntPtr text;
             Check(vel_sdk_version(out text));
             return TakeText(text);
-        }
-
-        /// <summary>Native handles alive now, buffers included.</summary>
-        internal static long LiveHandles()
-        {
-            long count;
-            Check(vel_debug_live_handles(out count));
-            return count;
         }
     }
 }

@@ -46,7 +46,7 @@ namespace velmora.clr.tests
         [TearDown]
         public void WaitForCallbacks()
         {
-            Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs), "callbacks still running");
+            Assert.IsTrue(TestSim.WaitCallbacksIdle(DeliveryMs), "callbacks still running");
         }
 
         protected int Publish(String topics)

@@ -150,7 +150,7 @@ namespace velmora.clr.tests
                     Assert.AreEqual(20, mine.Calls);
                     Assert.AreEqual(5, theirs.Calls);
                 }
-                Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
+                Assert.IsTrue(TestSim.WaitCallbacksIdle(DeliveryMs));
             }
         }
 
@@ -168,9 +168,9 @@ namespace velmora.clr.tests
 
             Watch(robot, Event.safety, null);
             Publish(Collision);
-            Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
+            Assert.IsTrue(TestSim.WaitCallbacksIdle(DeliveryMs));
             Thread.Sleep(50);
-            Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
+            Assert.IsTrue(TestSim.WaitCallbacksIdle(DeliveryMs));
             Assert.AreEqual(1, second.Calls, "a muted event reaches nobody");
             ErrorCode ec;
             Assert.AreEqual(true, robot.queryEventInfo(Event.safety, out ec)["collided"], "still watched");
@@ -250,7 +250,7 @@ namespace velmora.clr.tests
             lock (changes) seen = changes.Count;
             DropConnections();
             Thread.Sleep(200);
-            Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
+            Assert.IsTrue(TestSim.WaitCallbacksIdle(DeliveryMs));
             lock (changes) Assert.AreEqual(seen, changes.Count, "a removed handler hears nothing");
         }
 
@@ -267,8 +267,8 @@ namespace velmora.clr.tests
             });
             Publish(Collision);
             Assert.IsTrue(disposed.WaitOne(DeliveryMs));
-            Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
-            Assert.AreEqual(1, NativeCore.LiveHandles(), "only the simulator is left");
+            Assert.IsTrue(TestSim.WaitCallbacksIdle(DeliveryMs));
+            Assert.AreEqual(1, TestSim.LiveHandles(), "only the simulator is left");
             ErrorCode ec;
             Assert.Throws<ObjectDisposedException>(() => robot.queryEventInfo(Event.safety, out ec));
 
@@ -282,8 +282,8 @@ namespace velmora.clr.tests
             });
             DropConnections();
             Assert.IsTrue(handled.WaitOne(DeliveryMs));
-            Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
-            Assert.AreEqual(1, NativeCore.LiveHandles());
+            Assert.IsTrue(TestSim.WaitCallbacksIdle(DeliveryMs));
+            Assert.AreEqual(1, TestSim.LiveHandles());
 
             // From the motion thread that reports queued motion.
             OstraMaxRobot third = Connected();
@@ -299,8 +299,8 @@ namespace velmora.clr.tests
             AssertCode(0, ec2);
             Assert.IsTrue(WaitUntil(() => FinishMotion() > 0 || reported.WaitOne(0), DeliveryMs));
             Assert.IsTrue(reported.WaitOne(DeliveryMs));
-            Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
-            Assert.AreEqual(1, NativeCore.LiveHandles());
+            Assert.IsTrue(TestSim.WaitCallbacksIdle(DeliveryMs));
+            Assert.AreEqual(1, TestSim.LiveHandles());
             Assert.AreEqual(0, RobotCallbackTable.Count, "disposed robots keep no callbacks");
         }
 
@@ -318,7 +318,7 @@ namespace velmora.clr.tests
             // dropped on the way.
             Publish(Collision);
             Thread.Sleep(50);
-            Assert.IsTrue(CallbackEntries.WaitIdle(DeliveryMs));
+            Assert.IsTrue(TestSim.WaitCallbacksIdle(DeliveryMs));
             Assert.AreEqual(1, recorder.Calls);
             Assert.AreEqual(0, RobotCallbackTable.Count);
         }

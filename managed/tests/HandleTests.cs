@@ -21,16 +21,16 @@ namespace velmora.clr.tests
         [Test]
         public void SecondDisposeDoesNothingAndLaterCallsThrow()
         {
-            long live = NativeCore.LiveHandles();
+            long live = TestSim.LiveHandles();
             long destroyed = TestSim.DummiesDestroyed();
             DummyHandle dummy = Create(false);
-            Assert.AreEqual(live + 1, NativeCore.LiveHandles());
+            Assert.AreEqual(live + 1, TestSim.LiveHandles());
 
             dummy.Dispose();
             dummy.Dispose();
 
             Assert.AreEqual(destroyed + 1, TestSim.DummiesDestroyed());
-            Assert.AreEqual(live, NativeCore.LiveHandles());
+            Assert.AreEqual(live, TestSim.LiveHandles());
             Assert.Throws<ObjectDisposedException>(() => TestSim.vts_dummy_hold(dummy.Checked(), 0));
         }
 

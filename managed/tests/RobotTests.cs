@@ -95,12 +95,12 @@ namespace velmora.clr.tests
         public void ConstructionAgainstAnotherArmThrowsTheNativeTextAndLeavesNothing()
         {
             SetInfo(ArmInfo(6, "industrial"));
-            long live = NativeCore.LiveHandles();
+            long live = TestSim.LiveHandles();
 
             ApiException e = Assert.Throws<ApiException>(() => new OstraRobot(Address, Address));
 
             Assert.AreEqual("execute: Robot instance type does not match with the connected robot industrial-6", e.Message);
-            Assert.AreEqual(live, NativeCore.LiveHandles());
+            Assert.AreEqual(live, TestSim.LiveHandles());
         }
 
         // A robot's construction takes the language from the environment (English here), so the
@@ -121,10 +121,10 @@ namespace velmora.clr.tests
         [Test]
         public void UnreachableControllerThrowsFromConstructorAndConnect()
         {
-            long live = NativeCore.LiveHandles();
+            long live = TestSim.LiveHandles();
             ApiException e = Assert.Throws<ApiException>(() => new Sorn3Robot(Unreachable));
             StringAssert.StartsWith("network: ", e.Message);
-            Assert.AreEqual(live, NativeCore.LiveHandles());
+            Assert.AreEqual(live, TestSim.LiveHandles());
 
             OstraMaxRobot robot = Own(new OstraMaxRobot());
             ApiException again = Assert.Throws<ApiException>(() => robot.connectToRobot(Unreachable, Address));
@@ -138,14 +138,14 @@ namespace velmora.clr.tests
         [Test]
         public void DisposeTwiceDoesNothingAndLaterCallsThrow()
         {
-            long live = NativeCore.LiveHandles();
+            long live = TestSim.LiveHandles();
             OstraMaxRobot robot = new OstraMaxRobot(Address);
-            Assert.AreEqual(live + 1, NativeCore.LiveHandles());
+            Assert.AreEqual(live + 1, TestSim.LiveHandles());
 
             robot.Dispose();
             robot.Dispose();
 
-            Assert.AreEqual(live, NativeCore.LiveHandles());
+            Assert.AreEqual(live, TestSim.LiveHandles());
             ErrorCode ec;
             Assert.Throws<ObjectDisposedException>(() => robot.powerState(out ec));
             Assert.Throws<ObjectDisposedException>(() => robot.connectToRobot(Address));
@@ -155,7 +155,7 @@ namespace velmora.clr.tests
         [Test]
         public void DisposeDuringACallReleasesTheRobotWhenTheCallReturns()
         {
-            long live = NativeCore.LiveHandles();
+            long live = TestSim.LiveHandles();
             OstraMaxRobot robot = Own(new OstraMaxRobot(Address, Address));
             Script("g", "sys.power", "\"on\"", 1, 500);
             PowerState state = PowerState.unknown;
@@ -165,14 +165,14 @@ namespace velmora.clr.tests
             Assert.IsTrue(WaitUntil(() => Requests("sys.power") == 1, 5000), "the call never reached the controller");
 
             robot.Dispose();
-            Assert.AreEqual(live + 1, NativeCore.LiveHandles(), "released under a running call");
+            Assert.AreEqual(live + 1, TestSim.LiveHandles(), "released under a running call");
             ErrorCode late;
             Assert.Throws<ObjectDisposedException>(() => robot.operateMode(out late));
 
             Assert.IsTrue(caller.Join(5000));
             Assert.AreEqual(PowerState.on, state);
             AssertSuccess(ec);
-            Assert.AreEqual(live, NativeCore.LiveHandles());
+            Assert.AreEqual(live, TestSim.LiveHandles());
         }
 
         [Test]

@@ -94,6 +94,29 @@ namespace velmora.clr.tests
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vts_dummy_stats(out long holding, out long destroyed);
 
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vts_live_handles(out long count);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vts_callbacks_wait_idle(int timeoutMs, out byte idle);
+
+        /// <summary>Native handles alive now, buffers included.</summary>
+        internal static long LiveHandles()
+        {
+            long count;
+            NativeCore.Check(vts_live_handles(out count));
+            return count;
+        }
+
+        /// <summary>Waits until no callback runs and every robot disposed inside its own
+        /// callback is released.</summary>
+        internal static bool WaitCallbacksIdle(int timeoutMs)
+        {
+            byte idle;
+            NativeCore.Check(vts_callbacks_wait_idle(timeoutMs, out idle));
+            return idle != 0;
+        }
+
         internal static int SetLanguage(int english)
         {
             int previous;
@@ -193,7 +216,7 @@ namespace velmora.clr.tests
         public void CheckNative()
         {
             TestSim.SetLanguage(language_);
-            Assert.AreEqual(0, NativeCore.LiveHandles(), "native handles left alive");
+            Assert.AreEqual(0, TestSim.LiveHandles(), "native handles left alive");
         }
 
         /// <summary>Polls <paramref name="condition"/> until it holds or the time is up;

@@ -1,8 +1,9 @@
 #ifndef VELMORA_TESTSIM_H
 #define VELMORA_TESTSIM_H
-/* Test-only C interface for the managed tests (libvelmora_testsim.so): the controller simulator,
- * hooks into the library (language flag, exceptions, error codes) and probes of the flat
- * interface's crossing forms. It keeps the rules of native/velmora_c.h. */
+/* Test-only C interface for the managed tests (libvelmora_testsim.so, which also holds the whole
+ * library, so the tests load it in place of libvelmora.so): the controller simulator, hooks into
+ * the library (language flag, exceptions, error codes, live handles, callbacks in flight) and
+ * probes of the flat interface's crossing forms. It keeps the rules of native/velmora_c.h. */
 
 #include "native/velmora_c.h"
 
@@ -32,6 +33,12 @@ VEL_API int32_t vts_sim_set_info(vts_sim* sim, const char* json) VEL_NOEXCEPT;
 /* Replaces the controller's log, oldest first: a JSON list of {"err_code", "time", "content",
  * "repair", "level"} ("info", "warning" or "error"). */
 VEL_API int32_t vts_sim_set_log(vts_sim* sim, const char* json) VEL_NOEXCEPT;
+
+/* How many native handles are alive now (buffers included). */
+VEL_API int32_t vts_live_handles(int64_t* count) VEL_NOEXCEPT;
+/* Waits up to `timeout_ms` until no callback is in flight and every robot destroyed inside its
+ * own callback is deleted; `idle` (may be null) tells whether that happened. */
+VEL_API int32_t vts_callbacks_wait_idle(int32_t timeout_ms, uint8_t* idle) VEL_NOEXCEPT;
 
 /* How long the library's links wait for a reply (10 s by default); `previous_ms` may be null. */
 VEL_API int32_t vts_set_request_wait(int32_t ms, int32_t* previous_ms) VEL_NOEXCEPT;

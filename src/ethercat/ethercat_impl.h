@@ -14,7 +14,7 @@
 
 namespace velmora {
 
-class BaseEthercat::Impl {
+class VELMORA_LOCAL BaseEthercat::Impl {
  public:
   explicit Impl(std::shared_ptr<internal::XService> ownLink) : link(std::move(ownLink)) {}
   /// The link is this object's alone: stopping it here ends its I/O threads.

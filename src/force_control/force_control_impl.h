@@ -21,7 +21,7 @@
 
 namespace velmora {
 
-class BaseForceControl::Impl {
+class VELMORA_LOCAL BaseForceControl::Impl {
  public:
   explicit Impl(std::shared_ptr<internal::XService> commandLink) : link(std::move(commandLink)) {}
   /// A copy over the same link with the wait time in force now.

@@ -14,7 +14,7 @@
 
 namespace velmora {
 
-class BaseModel::Impl {
+class VELMORA_LOCAL BaseModel::Impl {
  public:
   explicit Impl(std::shared_ptr<internal::XService> commandLink) : link(std::move(commandLink)) {}
   /// Shared with the robot and every other model; keeps the link alive after the robot is gone.

@@ -37,7 +37,7 @@
 
 namespace velmora {
 
-class BaseRobot::Impl {
+class VELMORA_LOCAL BaseRobot::Impl {
  public:
   /// Sets the language flag from the user's locale, builds both links (unconnected) and the
   /// receiver, puts the shared console logger in the command link and installs the link's

@@ -19,7 +19,7 @@
 
 namespace velmora {
 
-class BaseUpgrade::Impl {
+class VELMORA_LOCAL BaseUpgrade::Impl {
  public:
   /// Frames go out in chunks of at most this many bytes, each waited for, so a package of any
   /// size leaves without a copy of it being queued.

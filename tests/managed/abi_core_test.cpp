@@ -64,22 +64,22 @@ TEST(AbiCall, RefusesNullOutputs) {
   EXPECT_EQ(takeLastException(), "null argument: out");
   EXPECT_EQ(vel_buf_view(nullptr, nullptr, nullptr), VEL_STD_EXCEPTION);
   EXPECT_EQ(takeLastException(), "null argument: buf");
-  EXPECT_EQ(vel_debug_live_handles(nullptr), VEL_STD_EXCEPTION);
+  EXPECT_EQ(vts_live_handles(nullptr), VEL_STD_EXCEPTION);
   EXPECT_EQ(takeLastException(), "null argument: count");
   EXPECT_EQ(vel_buf_free(nullptr), VEL_OK);
 }
 
 TEST(Buffers, AreCountedUntilFreedAndKeepEveryByte) {
   int64_t before = -1;
-  ASSERT_EQ(vel_debug_live_handles(&before), VEL_OK);
+  ASSERT_EQ(vts_live_handles(&before), VEL_OK);
   vel_buf* buf = nullptr;
   putBuffer(&buf, std::string("a\0b", 3));
   int64_t during = -1;
-  ASSERT_EQ(vel_debug_live_handles(&during), VEL_OK);
+  ASSERT_EQ(vts_live_handles(&during), VEL_OK);
   EXPECT_EQ(during, before + 1);
   EXPECT_EQ(take(buf), std::string("a\0b", 3));
   int64_t after = -1;
-  ASSERT_EQ(vel_debug_live_handles(&after), VEL_OK);
+  ASSERT_EQ(vts_live_handles(&after), VEL_OK);
   EXPECT_EQ(after, before);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "native/abi_core.h"
+#include "testsim/velmora_testsim.h"
 
 namespace velmora::internal {
 
@@ -23,7 +24,7 @@ inline std::string takeLastException() {
 /// Native objects handed out and not yet destroyed.
 inline std::int64_t liveHandles() {
   std::int64_t count = -1;
-  EXPECT_EQ(vel_debug_live_handles(&count), VEL_OK);
+  EXPECT_EQ(vts_live_handles(&count), VEL_OK);
   return count;
 }
 
