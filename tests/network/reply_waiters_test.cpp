@@ -3,6 +3,7 @@
 #include <velmora/error.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,23 @@ Json::Value reply(int value) {
   Json::Value v;
   v["c"]["k"] = value;
   return v;
+}
+
+// Starts `n` threads, the i-th waiting with `wait` on the ticket of id i; returns once every
+// ticket is in the table, so nothing delivered afterwards can miss its waiter.
+std::vector<std::thread> startWaiters(ReplyWaiters& waiters, int n,
+                                      const std::function<void(int, ReplyWaiters::Ticket&)>& wait) {
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < n; ++i) {
+    threads.emplace_back([&waiters, &ready, wait, i] {
+      ReplyWaiters::Ticket ticket(waiters, static_cast<std::uint64_t>(i));
+      ++ready;
+      wait(i, ticket);
+    });
+  }
+  while (ready < n) std::this_thread::yield();
+  return threads;
 }
 
 }  // namespace
@@ -71,17 +89,10 @@ TEST(ReplyWaiters, ALostLinkWakesEveryWaiterAtOnce) {
   ReplyWaiters waiters;
   constexpr int kWaiters = 16;
   std::atomic<int> woken{0};
-  std::atomic<int> ready{0};
-  std::vector<std::thread> threads;
-  for (int i = 0; i < kWaiters; ++i) {
-    threads.emplace_back([&, i] {
-      ReplyWaiters::Ticket ticket(waiters, static_cast<std::uint64_t>(i));
-      ++ready;
-      Json::Value got;
-      if (ticket.wait(got, std::chrono::steady_clock::now() + 10s) == makeErrorCode(256)) ++woken;
-    });
-  }
-  while (ready < kWaiters) std::this_thread::yield();
+  std::vector<std::thread> threads = startWaiters(waiters, kWaiters, [&](int, ReplyWaiters::Ticket& ticket) {
+    Json::Value got;
+    if (ticket.wait(got, std::chrono::steady_clock::now() + 10s) == makeErrorCode(256)) ++woken;
+  });
   const auto failed = std::chrono::steady_clock::now();
   waiters.failAll(makeErrorCode(256));
   for (auto& t : threads) t.join();
@@ -95,22 +106,15 @@ TEST(ReplyWaiters, ABurstOfRepliesWakesEverySleeperEvenWhenSomeGiveUpMeanwhile) 
   constexpr int kWaiters = 64;
   for (int round = 0; round < 20; ++round) {
     ReplyWaiters waiters;
-    std::atomic<int> ready{0};
     std::vector<std::error_code> codes(kWaiters);
     std::vector<int> values(kWaiters, -1);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < kWaiters; ++i) {
-      threads.emplace_back([&, i] {
-        ReplyWaiters::Ticket ticket(waiters, static_cast<std::uint64_t>(i));
-        ++ready;
-        Json::Value got;
-        // Every eighth gives up almost at once, possibly while queued to be woken.
-        const auto wait = i % 8 == 0 ? std::chrono::milliseconds(round % 3) : std::chrono::milliseconds(5000);
-        codes[i] = ticket.wait(got, std::chrono::steady_clock::now() + wait);
-        if (!codes[i]) values[i] = got["c"]["k"].asInt();
-      });
-    }
-    while (ready < kWaiters) std::this_thread::yield();
+    std::vector<std::thread> threads = startWaiters(waiters, kWaiters, [&](int i, ReplyWaiters::Ticket& ticket) {
+      Json::Value got;
+      // Every eighth gives up almost at once, possibly while queued to be woken.
+      const auto wait = i % 8 == 0 ? std::chrono::milliseconds(round % 3) : std::chrono::milliseconds(5000);
+      codes[i] = ticket.wait(got, std::chrono::steady_clock::now() + wait);
+      if (!codes[i]) values[i] = got["c"]["k"].asInt();
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
     const auto began = std::chrono::steady_clock::now();
     for (int i = 0; i < kWaiters; ++i) {
