@@ -234,8 +234,9 @@ TEST_F(XServiceTest, AThousandConnectStopCyclesLeaveNoDescriptorOrThread) {
       << command().acceptCount() << " " << files().acceptCount();
   EXPECT_TRUE(command().waitForOpenConnections(0, 5s));
   EXPECT_TRUE(files().waitForOpenConnections(0, 5s));
-  // Polled: sanitizer runtimes open a descriptor of their own now and then.
-  EXPECT_TRUE(waitUntil([&] { return openFdCount() == fds; }, 2s)) << openFdCount() << " vs " << fds;
+  // Polled, and fewer allowed: sanitizer runtimes open a descriptor of their own now and then,
+  // at the first count too.
+  EXPECT_TRUE(waitUntil([&] { return openFdCount() <= fds; }, 2s)) << openFdCount() << " vs " << fds;
   // A loop thread left idle ends by itself after a while, so there may be fewer, never more.
   EXPECT_TRUE(waitUntil([&] { return threadCount() <= threads; }, 2s)) << threadCount() << " vs " << threads;
 }
