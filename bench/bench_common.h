@@ -1,17 +1,28 @@
 #pragma once
-// What the benchmark programs share: timing, latency summaries, settings from the environment
-// and a simulator on an address of its own.
+// What the benchmark programs share: timing, latency summaries, settings from the environment,
+// a scratch folder for the logs, and the simulator as a program of its own.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <memory>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "velmora_sim/simulator.h"
+extern char** environ;
 
 namespace bench {
 
@@ -35,25 +46,137 @@ inline Latency summarize(std::vector<double> samples) {
 
 inline double median(std::vector<double> values) { return summarize(std::move(values)).p50; }
 
+inline double ratio(double a, double b) { return b > 0 ? a / b : 0; }
+
 /// The environment's number for `name`, else `fallback`.
 inline std::size_t envOr(const char* name, std::size_t fallback) {
   const char* text = std::getenv(name);
   return text ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
-/// A simulator without a real-time port on the first free address `<prefix><1..49>`: a robot
-/// connects to the controller's fixed port, so nothing else may listen on the address.
-inline std::unique_ptr<velmora_sim::Simulator> startSimulator(const std::string& prefix) {
-  for (int host = 1; host < 50; ++host) {
-    velmora_sim::SimulatorOptions options;
-    options.address = prefix + std::to_string(host);
-    options.rtPort = 0;
-    try {
-      return std::make_unique<velmora_sim::Simulator>(options);
-    } catch (const std::exception&) {
-    }
-  }
-  return nullptr;
+/// CPU time of the whole process (every thread), in microseconds.
+inline double processCpuUs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
 }
+
+/// A fresh temporary folder made the working directory for the program's life: the robot log
+/// (and the simulators' output) goes there, never into the caller's folder. Removed at the end.
+class Scratch {
+ public:
+  explicit Scratch(const std::string& name) : home_(std::filesystem::current_path()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / ("velmora-bench-" + name + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
+    path_ = pattern;
+    std::filesystem::current_path(path_);
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    std::filesystem::current_path(home_, ignored);
+    if (std::getenv("VELMORA_BENCH_KEEP_LOGS") == nullptr) std::filesystem::remove_all(path_, ignored);
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path home_;
+  std::filesystem::path path_;
+};
+
+/// `velmora-sim` in a process of its own, on the first free loopback address `127.<a>.<b>.<n>`
+/// (its ports are the controller's fixed ones, so it needs an address to itself). Its output
+/// goes to a file in the working directory. Stopped with SIGTERM when destroyed.
+class SimProcess {
+ public:
+  explicit SimProcess(std::vector<std::string> extra = {}, int block = 0) {
+    const int a = 100 + static_cast<int>(::getpid() % 100);
+    for (int n = 1; n < 250 && pid_ == 0; ++n) {
+      const std::string address = "127." + std::to_string(a) + "." + std::to_string(block) + "." + std::to_string(n);
+      tryStart(address, extra);
+    }
+    if (pid_ == 0) throw std::runtime_error("cannot start velmora-sim");
+  }
+  ~SimProcess() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    ::close(output_);
+  }
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  const std::string& address() const { return address_; }
+  /// The program's standard output past its first line (with --verbose, a line per request);
+  /// whoever starts it so must keep reading it, or the program stalls on a full pipe.
+  int output() const { return output_; }
+
+ private:
+  void tryStart(const std::string& address, const std::vector<std::string>& extra) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
+    std::vector<std::string> args = {VELMORA_SIM_PROGRAM, "--address", address};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    const std::string log = "velmora-sim-" + address + ".log";
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (spawned != 0) {
+      ::close(out[0]);
+      return;
+    }
+    // Ready once it has said where it listens; a taken address makes it exit instead.
+    std::string said;
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (said.find('\n') == std::string::npos && Clock::now() < deadline) {
+      pollfd p{out[0], POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      char chunk[256];
+      const ssize_t n = ::read(out[0], chunk, sizeof chunk);
+      if (n <= 0) break;
+      said.append(chunk, static_cast<std::size_t>(n));
+    }
+    if (said.rfind("velmora-sim on ", 0) == 0) {
+      pid_ = pid;
+      address_ = address;
+      output_ = out[0];  // kept open: a closed pipe would end the program at its next line
+      return;
+    }
+    ::close(out[0]);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+  }
+
+  pid_t pid_ = 0;
+  int output_ = -1;
+  std::string address_;
+};
+
+/// The one line a benchmark program ends with: `<name>: key=value ...`.
+class Summary {
+ public:
+  explicit Summary(std::string name) : line_(std::move(name) + ":") {}
+  Summary& add(const char* key, double value, int decimals = 2) {
+    char text[64];
+    std::snprintf(text, sizeof text, " %s=%.*f", key, decimals, value);
+    line_ += text;
+    return *this;
+  }
+  void print() const { std::printf("%s\n", line_.c_str()); }
+
+ private:
+  std::string line_;
+};
 
 }  // namespace bench

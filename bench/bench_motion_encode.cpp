@@ -1,174 +1,144 @@
-// Motion commands: time to encode and queue one request of 100 linear moves (its 100 log lines
-// included, as every append writes them), and single-command appends per second with the
-// simulator reporting each command finished at once; next to the raw-socket floor, a blocking
-// client doing request/reply round trips with the same simulator in the same run.
-// VELMORA_BENCH_APPENDS sets the number of single appends (default 20000).
+// Queued motion through the public API, against `velmora-sim` running as a process of its own
+// whose arm ends every motion as it begins (--time-scale 0), so each queued command is reported
+// finished as soon as it arrives:
+// - encode and queue: `moveAppend` of 100 linear moves (its log lines included), median;
+// - appends per second: single-move `moveAppend`s as fast as the queue takes them (in-flight
+//   limit at its default, 300) until every finish has been heard, next to one raw connection
+//   sending the identical request bytes and keeping as many commands in flight, counting the
+//   same finish reports; alternating blocks.
+// VELMORA_BENCH_APPENDS sets the moves per block (default 5000).
 
-#include <algorithm>
+#include <velmora/robots.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench_common.h"
-#include "motion_control/motion_control.h"
-#include "motion_control/motion_encoding.h"
-#include "network/link_settings.h"
-#include "raw_floor.h"
-#include "velmora_sim/motion_responder.h"
-#include "velmora_sim/simulator.h"
-
-using namespace velmora;
-using namespace velmora::internal;
+#include "raw_clients.h"
 
 namespace {
 
 using bench::Clock;
-using bench::median;
-using bench::micros;
+using namespace std::chrono_literals;
 
-struct Floor {
-  double rps = 0;
-  double p50Us = 0;
-  std::size_t failures = 0;
-};
+constexpr int kWindow = 300;  // the library's default in-flight limit
 
-// Sequential round trips of a small command on a blocking socket: what one request to this
-// simulator costs with no library in between.
-Floor measureFloor(const std::string& address, std::uint16_t port, std::size_t count) {
-  bench::RawFloorClient client(address, port);
-  Floor floor;
-  if (!client.connected()) {
-    floor.failures = count;
-    return floor;
-  }
-  std::vector<double> samples;
-  samples.reserve(count);
-  std::string request;
-  std::string reply;
-  std::uint64_t id = 2'000'000'000;
-  const auto start = Clock::now();
-  for (std::size_t i = 0; i < count; ++i) {
-    request = "{\"c\":{\"move.continue\":null},\"id\":" + std::to_string(id++) + "}\r";
-    const auto t0 = Clock::now();
-    if (!client.roundTrip(request, reply)) ++floor.failures;
-    samples.push_back(micros(Clock::now() - t0));
-  }
-  floor.rps = static_cast<double>(count) / std::chrono::duration<double>(Clock::now() - start).count();
-  floor.p50Us = median(std::move(samples));
-  return floor;
+velmora::MoveLCommand move(int i) {
+  velmora::MoveLCommand m(velmora::CartesianPosition{0.3 + i * 1e-4, 0.1, 0.4, 3.14, 0.0, 0.0}, 500, 10);
+  return m;
 }
 
-bool waitIdle(MotionRuntime& rt, std::chrono::seconds limit) {
-  const auto deadline = Clock::now() + limit;
-  while (rt.inFlight.load() != 0 || rt.queuedCommands() != 0) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::microseconds(50));
+// The bytes the link writes for one queued move of `move(0)`, with a text id of its own.
+void writeMoveRequest(std::string& out, std::uint64_t n) {
+  out.assign(
+      R"({"c":{"move.l":{"path":[{"point":{"elb":0.0,"rot":[3.1400000000000001,0.0,0.0],)"
+      R"("trans":[0.29999999999999999,0.10000000000000001,0.40000000000000002]},)"
+      R"("traj":{"speed":0.5,"zone":0.01}}]}},"id":"r#)");
+  out += std::to_string(n);
+  out += "\"}\r";
+}
+
+// `count` moves through one raw connection keeping `kWindow` unfinished: a new one for each
+// finish report. Moves finished per second.
+double rawAppends(const std::string& address, std::size_t count, std::uint64_t& id) {
+  bench::RawClient client(address, 6666);
+  if (!client.connected()) return 0;
+  std::string request, message;
+  std::size_t sent = 0, finished = 0;
+  const auto t0 = Clock::now();
+  for (; sent < count && sent < static_cast<std::size_t>(kWindow); ++sent) {
+    writeMoveRequest(request, id++);
+    client.send(request);
   }
-  return true;
+  while (finished < count) {
+    if (!client.readReply(message)) return 0;
+    if (message.find("finish") == std::string::npos) continue;
+    ++finished;
+    if (sent < count) {
+      writeMoveRequest(request, id++);
+      client.send(request);
+      ++sent;
+    }
+  }
+  return static_cast<double>(count) / std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
 }  // namespace
 
-namespace velmora::internal {
-struct MotionControlTestAccess {
-  static MotionRuntime& runtime(MotionControl<1>& mc) { return *mc.rt_; }
-};
-}  // namespace velmora::internal
-
 int main() {
-  const char* env = std::getenv("VELMORA_BENCH_APPENDS");
-  const int appends = env ? std::max(100, std::atoi(env)) : 20000;
-
-  velmora_sim::SimulatorOptions options;
-  options.address = "127.0.0.1";
-  options.commandPort = 0;
-  options.filePort = 0;
-  velmora_sim::Simulator sim(options);
-  sim.command().log().setEnabled(false);
-  velmora_sim::MotionResponder responder(sim);
-  responder.finishAfter(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
-  linkSettings().fileLinkPort = sim.file().port();
-
-  auto link = std::make_shared<XService>();
-  link->connect(options.address, sim.command().port());
+  const std::size_t appends = bench::envOr("VELMORA_BENCH_APPENDS", 5000);
+  bench::Scratch scratch("motion_encode");
+  bench::SimProcess sim({"--time-scale", "0"});
+  const std::string address = sim.address();
+  velmora::OstraMaxRobot robot(address, address);
+  std::atomic<std::uint64_t> finished{0};
   std::error_code ec;
-  link->start(ec);
+  robot.setEventWatcher(velmora::Event::moveExecution,
+                        [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
+  robot.moveStart(ec);
   if (ec) {
-    std::fprintf(stderr, "cannot connect to the simulator (%d)\n", ec.value());
+    std::fprintf(stderr, "bench_motion_encode: moveStart failed (%d)\n", ec.value());
     return 1;
   }
-  MotionControl<1> mc(link);
-  MotionRuntime& rt = MotionControlTestAccess::runtime(mc);
-  if (!mc.threadsRunning()) {
-    std::fprintf(stderr, "motion threads did not start\n");
-    return 1;
-  }
-
-  // One request of 100 linear moves, each a different pose.
-  std::vector<MoveLCommand> path;
-  for (int i = 0; i < 100; ++i) {
-    MoveLCommand m(CartesianPosition{0.3 + i * 1e-3, 0.1, 0.4, 3.14, 0.01 * i, 0}, 500, 10);
-    m.rotSpeed = 30;
-    path.push_back(m);
-  }
-  std::vector<double> queueTimes;
-  std::vector<double> encodeTimes;
-  for (int i = 0; i < 220; ++i) {
-    const auto e0 = Clock::now();
-    const Json::Value body = requestBody(path);
-    const auto e1 = Clock::now();
-    std::string id;
-    const auto q0 = Clock::now();
-    mc.appendCommand(path, id, ec);
-    const auto q1 = Clock::now();
-    if (ec || body.isNull()) return 1;
-    if (!waitIdle(rt, std::chrono::seconds(10))) {
-      std::fprintf(stderr, "100-command request never finished\n");
-      return 1;
+  auto waitFinished = [&](std::uint64_t n) {
+    const auto deadline = Clock::now() + 60s;
+    while (finished.load(std::memory_order_acquire) < n) {
+      if (Clock::now() > deadline) return false;
+      std::this_thread::sleep_for(20us);
     }
-    if (i >= 20) {  // warm-up first
-      encodeTimes.push_back(micros(e1 - e0));
-      queueTimes.push_back(micros(q1 - q0));
-    }
-  }
-  const double encode100 = median(queueTimes);
-  std::printf("encode and queue 100 linear moves: median %.1f us (encoding alone %.1f us)\n", encode100,
-              median(encodeTimes));
+    return true;
+  };
+  std::size_t failures = 0;
 
-  // Single commands, each reported finished as soon as the simulator has it.
-  const std::vector<MoveLCommand> one(path.begin(), path.begin() + 1);
-  const auto a0 = Clock::now();
-  for (int i = 0; i < appends; ++i) {
+  // Encode and queue 100 moves, each request waiting for the previous one to finish.
+  std::vector<velmora::MoveLCommand> hundred;
+  for (int i = 0; i < 100; ++i) hundred.push_back(move(i));
+  std::vector<double> queueUs;
+  std::uint64_t expected = 0;
+  for (int i = 0; i < 120; ++i) {
     std::string id;
-    mc.appendCommand(one, id, ec);
-    if (ec) return 1;
+    const auto t0 = Clock::now();
+    robot.moveAppend(hundred, id, ec);
+    const double us = bench::micros(Clock::now() - t0);
+    expected += 100;
+    if (ec || !waitFinished(expected)) ++failures;
+    if (i >= 20) queueUs.push_back(us);  // the first ones warm up
   }
-  if (!waitIdle(rt, std::chrono::seconds(60))) {
-    std::fprintf(stderr, "appends never finished\n");
-    return 1;
-  }
-  const double appendSeconds = std::chrono::duration<double>(Clock::now() - a0).count();
-  const double appendsPerSecond = appends / appendSeconds;
-  std::printf("single appends, finished at once: %d in %.2f s = %.0f/s\n", appends, appendSeconds, appendsPerSecond);
+  const double encode100 = bench::median(queueUs);
 
-  measureFloor(options.address, sim.command().port(), 2000);  // warm-up
-  const Floor floor = measureFloor(options.address, sim.command().port(), 20000);
-  if (floor.failures != 0) {
-    std::fprintf(stderr, "floor round trips failed: %zu\n", floor.failures);
-    return 1;
+  // Single moves, alternating blocks.
+  const std::vector<velmora::MoveLCommand> one{move(0)};
+  std::uint64_t rawId = 0;
+  double libraryRate = 0, rawRate = 0;
+  constexpr int kRounds = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    const auto t0 = Clock::now();
+    for (std::size_t i = 0; i < appends; ++i) {
+      std::string id;
+      robot.moveAppend(one, id, ec);
+      if (ec) ++failures;
+    }
+    expected += appends;
+    if (!waitFinished(expected)) ++failures;
+    libraryRate += static_cast<double>(appends) / std::chrono::duration<double>(Clock::now() - t0).count() / kRounds;
+    const double r = rawAppends(address, appends, rawId);
+    if (r <= 0) ++failures;
+    rawRate += r / kRounds;
   }
-  std::printf("raw-socket floor (blocking request/reply round trips): %.0f/s, p50 %.1f us\n", floor.rps,
-              floor.p50Us);
-  std::printf("appends per floor round trip: %.2f\n", appendsPerSecond / floor.rps);
+  robot.moveReset(ec);
 
-  mc._stopThreads();
-  link->stop();
-  sim.stop();
-  std::printf("motion_encode: encode_100_us=%.1f appends_per_s=%.0f floor_rps=%.0f\n", encode100, appendsPerSecond,
-              floor.rps);
-  return 0;
+  std::printf("motion_encode: public API against velmora-sim (own process), finishes reported at once\n");
+  std::printf("  encode and queue 100 linear moves: median %.1f us\n", encode100);
+  std::printf("  single-move appends: %.0f/s; raw connection, same bytes, %d in flight: %.0f/s (ratio %.2f)\n",
+              libraryRate, kWindow, rawRate, bench::ratio(libraryRate, rawRate));
+  if (failures != 0) std::printf("  FAILED: %zu\n", failures);
+  bench::Summary summary("motion_encode");
+  summary.add("encode_100_us", encode100, 1).add("appends_per_s", libraryRate, 0).add("raw_appends_per_s", rawRate, 0);
+  summary.add("appends_ratio", bench::ratio(libraryRate, rawRate)).add("failures", static_cast<double>(failures), 0);
+  summary.print();
+  return failures == 0 ? 0 : 1;
 }

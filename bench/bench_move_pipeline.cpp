@@ -1,14 +1,17 @@
-// Queued motion through the public robot API against the simulator on loopback:
-// - append to wire: from calling `moveAppend` with one linear move to the simulator having read
-//   the request, next to the floor: a raw blocking socket writing the same request bytes to the
-//   same simulator, timed the same way (send to the simulator's read), in alternating blocks;
+// Queued motion through the public API against `velmora-sim` running as a process of its own,
+// printing each request it reads (--verbose) and reporting each queued command finished at once
+// (--time-scale 0):
+// - append to wire: from calling `moveAppend` with one linear move to the simulator printing
+//   the request, next to a raw blocking socket writing the same request bytes to the same
+//   simulator, timed the same way, in alternating blocks (the pipe from the simulator costs
+//   both the same);
 // - batches per second of 1 and of 100 linear moves, appended as fast as the queue takes them
-//   with the in-flight limit at its default (300), the simulator reporting each command
-//   finished as soon as it has it, until the callback has heard every finish.
+//   with the in-flight limit at its default (300), until the callback has heard every finish.
 // VELMORA_BENCH_SAMPLES sets the latency samples per block (default 2000), VELMORA_BENCH_BATCHES
 // the batches of one move (default 5000; a fiftieth of it for batches of 100).
 
-#include <stdlib.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <velmora/robots.h>
 
@@ -17,15 +20,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench_common.h"
-#include "raw_floor.h"
-#include "velmora_sim/simulator.h"
+#include "raw_clients.h"
 
 namespace {
 
@@ -34,21 +34,55 @@ using bench::envOr;
 using bench::median;
 using bench::micros;
 
-// When the simulator read the latest request of the watched key.
-struct Arrivals {
-  std::atomic<std::int64_t> at{0};
-  std::atomic<std::uint64_t> count{0};
+// When the simulator printed the latest request of the watched key, read off its output on a
+// thread of its own.
+class Arrivals {
+ public:
+  Arrivals(int fd, std::string key) : fd_(fd), key_(std::move(key)), thread_([this] { run(); }) {}
+  ~Arrivals() {
+    stop_ = true;
+    thread_.join();
+  }
 
+  std::uint64_t count() const { return count_.load(std::memory_order_acquire); }
   bool waitBeyond(std::uint64_t seen) const {
     const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (count.load(std::memory_order_acquire) <= seen) {
+    while (count_.load(std::memory_order_acquire) <= seen) {
       if (Clock::now() > deadline) return false;
     }
     return true;
   }
   double sinceUs(Clock::time_point t0) const {
-    return micros(Clock::time_point(Clock::duration(at.load(std::memory_order_relaxed))) - t0);
+    return micros(Clock::time_point(Clock::duration(at_.load(std::memory_order_relaxed))) - t0);
   }
+
+ private:
+  void run() {
+    std::string pending;
+    char chunk[64 * 1024];
+    while (!stop_) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 20) <= 0) continue;
+      const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+      if (n <= 0) return;
+      const auto now = Clock::now();
+      pending.append(chunk, static_cast<std::size_t>(n));
+      for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+        if (pending.find(key_) < end) {
+          at_.store(now.time_since_epoch().count(), std::memory_order_relaxed);
+          count_.fetch_add(1, std::memory_order_release);
+        }
+        pending.erase(0, end + 1);
+      }
+    }
+  }
+
+  int fd_;
+  std::string key_;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::int64_t> at_{0};
+  std::atomic<std::uint64_t> count_{0};
+  std::thread thread_;
 };
 
 std::vector<velmora::MoveLCommand> moves(int n) {
@@ -67,24 +101,10 @@ int main() {
   const std::size_t samples = std::max<std::size_t>(1, envOr("VELMORA_BENCH_SAMPLES", 2000));
   const std::size_t batches1 = std::max<std::size_t>(1, envOr("VELMORA_BENCH_BATCHES", 5000));
   const std::size_t batches100 = std::max<std::size_t>(10, batches1 / 50);
-  std::string scratch = (std::filesystem::temp_directory_path() / "velmora-bench-XXXXXX").string();
-  if (mkdtemp(scratch.data()) == nullptr) return 1;
-  std::filesystem::current_path(scratch);
-
-  auto sim = bench::startSimulator("127.86.77.");
-  if (!sim) {
-    std::fprintf(stderr, "cannot start the simulator\n");
-    return 1;
-  }
-  sim->command().log().setEnabled(false);
-  sim->motion().finishAfter(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
-  Arrivals arrivals;
-  sim->command().observe([&](const velmora_sim::Request& r) {
-    if (r.key != "move.l") return;
-    arrivals.at.store(r.time.time_since_epoch().count(), std::memory_order_relaxed);
-    arrivals.count.fetch_add(1, std::memory_order_release);
-  });
-  const std::string address = sim->address();
+  bench::Scratch scratch("move_pipeline");
+  bench::SimProcess sim({"--verbose", "--time-scale", "0"});
+  Arrivals arrivals(sim.output(), "\"move.l\"");
+  const std::string address = sim.address();
   int status = 0;
   {
     velmora::OstraMaxRobot robot(address, address);
@@ -106,9 +126,9 @@ int main() {
       return true;
     };
 
-    // Append to wire, against the raw floor, in alternating blocks.
+    // Append to wire, against the raw socket, in alternating blocks.
     const auto one = moves(1);
-    bench::RawFloorClient raw(address, 6666);
+    bench::RawClient raw(address, 6666);
     if (!raw.connected()) {
       std::fprintf(stderr, "raw client cannot connect\n");
       return 1;
@@ -116,17 +136,18 @@ int main() {
     // The bytes the link writes for one queued move; a numeric id so the simulator answers
     // and reports nothing more.
     const std::string body =
-        R"({"c":{"move.l":{"point":{"elb":0.0,"rot":[3.14,0.0,0.0],"trans":[0.3,0.1,0.4]},)"
-        R"("traj":{"rot_speed":30.0,"speed":0.5,"zone":0.01}}},"id":)";
+        R"({"c":{"move.l":{"path":[{"point":{"elb":0.0,"rot":[3.1400000000000001,0.0,0.0],)"
+        R"("trans":[0.29999999999999999,0.10000000000000001,0.40000000000000002]},)"
+        R"("traj":{"rot_speed":30.0,"speed":0.5,"zone":0.01}}]}},"id":)";
     std::vector<double> library;
-    std::vector<double> floor;
+    std::vector<double> baseline;
     std::uint64_t rawId = 4'000'000'000ull;
     std::uint64_t appended = 0;
     std::string reply;
     for (int block = 0; block < 6 && status == 0; ++block) {
       const bool warmup = block < 2;
       for (std::size_t i = 0; i < samples / 4 && status == 0; ++i) {
-        std::uint64_t seen = arrivals.count.load();
+        std::uint64_t seen = arrivals.count();
         std::string id;
         const auto t0 = Clock::now();
         robot.moveAppend(one, id, ec);
@@ -134,11 +155,11 @@ int main() {
         if (!warmup) library.push_back(arrivals.sinceUs(t0));
         ++appended;
 
-        seen = arrivals.count.load();
+        seen = arrivals.count();
         const std::string request = body + std::to_string(rawId++) + "}\r";
         const auto f0 = Clock::now();
         if (!raw.roundTrip(request, reply) || !arrivals.waitBeyond(seen)) status = 1;
-        if (!warmup) floor.push_back(arrivals.sinceUs(f0));
+        if (!warmup) baseline.push_back(arrivals.sinceUs(f0));
       }
     }
     if (status != 0 || !waitFinished(appended)) {
@@ -146,9 +167,9 @@ int main() {
       return 1;
     }
     const double appendUs = median(library);
-    const double floorUs = median(floor);
-    std::printf("append to wire (1 linear move): p50 %.1f us; raw-socket floor, same bytes: p50 %.1f us (%.2fx)\n",
-                appendUs, floorUs, appendUs / floorUs);
+    const double rawUs = median(baseline);
+    std::printf("append to wire (1 linear move): p50 %.1f us; raw socket, same bytes: p50 %.1f us (%.2fx)\n",
+                appendUs, rawUs, bench::ratio(appendUs, rawUs));
 
     // Batches through the in-flight limit.
     auto batchesPerSecond = [&](int size, std::size_t count) {
@@ -174,12 +195,10 @@ int main() {
     std::printf("batches of 100 moves: %zu at %.0f/s (%.0f moves/s)\n", batches100, perSecond100,
                 perSecond100 * 100);
     robot.disconnectFromRobot(ec);
-    std::printf("move_pipeline: append_to_wire_us=%.1f floor_us=%.1f batches_per_s_1=%.0f batches_per_s_100=%.0f\n",
-                appendUs, floorUs, perSecond1, perSecond100);
+    bench::Summary summary("move_pipeline");
+    summary.add("append_to_wire_us", appendUs, 1).add("raw_us", rawUs, 1).add("append_ratio", bench::ratio(appendUs, rawUs));
+    summary.add("batches_per_s_1", perSecond1, 0).add("batches_per_s_100", perSecond100, 0);
+    summary.print();
   }
-  sim->stop();
-  std::filesystem::current_path(std::filesystem::temp_directory_path());
-  std::error_code removeError;
-  std::filesystem::remove_all(scratch, removeError);
   return status;
 }

@@ -1,102 +1,75 @@
-// Request round trip of the command link against the simulator on loopback: latency of
-// `sendCommand` from one thread next to the floor (a blocking socket sending the same request
-// bytes to the same simulator), the same socket polling briefly before it blocks (as the link's
-// waiter does) and a bare TCP echo of the same size, measured in alternating blocks so all see
-// the same machine; throughput with 1, 4, 16 and 64 threads next to as many raw connections;
-// resident memory growth over 100,000 requests of which 10% time out.
-// VELMORA_BENCH_REQUESTS sets the requests per latency run (default 20000).
+// Request round trip through the public API, against `velmora-sim` running as a process of its
+// own on loopback: `operationState()` (a get of "sys.state", no log line).
+// - 1 thread: latency, process CPU and heap allocations per request, next to a raw client
+//   sending the identical bytes to the same simulator with the library's own wait policy (poll
+//   60 us, then block), in alternating blocks so both see the same machine.
+// - 4, 16 and 64 threads on one robot: requests per second next to one raw connection keeping
+//   as many requests in flight, in alternating blocks.
+// VELMORA_BENCH_REQUESTS sets the 1-thread requests per side (default 20000),
+// VELMORA_BENCH_MS the length of a throughput block (default 500).
 
-#include <unistd.h>
+#include <velmora/robots.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "alloc_counter.h"
 #include "bench_common.h"
-#include "raw_floor.h"
-#include "velmora_sim/simulator.h"
+#include "raw_clients.h"
 
 namespace {
 
 using bench::Clock;
-using bench::envOr;
-using bench::Latency;
-using bench::micros;
-using bench::summarize;
-
-using velmora::internal::XService;
 using namespace std::chrono_literals;
 
-const std::string kKey = "bench.noop";
-const std::string kSilentKey = "bench.silent";
+constexpr const char* kKey = "sys.state";
+constexpr std::uint16_t kCommandPort = 6666;
+constexpr auto kSpin = 60us;  // the library's waiter polls this long before it sleeps
 
-long residentKb() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0, resident = 0;
-  statm >> pages >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-void libraryLatency(XService& link, std::size_t count, std::vector<double>& samples, std::size_t& failures) {
-  Json::Value result;
-  std::error_code ec;
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto t0 = Clock::now();
-    link.sendCommand(kKey, Json::Value(), result, ec, 1s);
-    samples.push_back(micros(Clock::now() - t0));
-    if (ec) ++failures;
-  }
-}
-
-void floorLatency(bench::RawFloorClient& client, std::size_t count, std::vector<double>& samples,
-                  std::size_t& failures, std::chrono::microseconds poll = 0us) {
-  std::string request, reply;
-  // The same bytes the link writes, ids from a range of their own.
-  static std::uint64_t id = 1'000'000'000;
-  for (std::size_t i = 0; i < count; ++i) {
-    request = "{\"c\":{\"" + kKey + "\":null},\"id\":" + std::to_string(id++) + "}\r";
-    const auto t0 = Clock::now();
-    if (!client.roundTrip(request, reply, poll)) ++failures;
-    samples.push_back(micros(Clock::now() - t0));
-  }
-}
-
-Latency echoLatency(const std::string& address, std::size_t bytes, std::size_t count, std::size_t& failures) {
-  bench::EchoServer server(address);
+struct Side {
   std::vector<double> samples;
-  samples.reserve(count);
-  {
-    bench::RawFloorClient client(address, server.port());
-    const std::string message(bytes, 'x');
-    std::string back;
-    for (std::size_t i = 0; i < count; ++i) {
-      const auto t0 = Clock::now();
-      if (!client.echo(message, back)) ++failures;
-      samples.push_back(micros(Clock::now() - t0));
-    }
+  double cpuUs = 0;
+  std::uint64_t allocations = 0;
+  std::size_t failures = 0;
+  double perRequest(double total) const { return samples.empty() ? 0 : total / static_cast<double>(samples.size()); }
+};
+
+template <typename Request>
+void timeBlock(Side& side, std::size_t count, const Request& request) {
+  const double cpu0 = bench::processCpuUs();
+  const auto allocations0 = bench::processAllocations.load();
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto t0 = Clock::now();
+    const bool ok = request();
+    side.samples.push_back(bench::micros(Clock::now() - t0));
+    if (!ok) ++side.failures;
   }
-  return summarize(std::move(samples));
+  side.cpuUs += bench::processCpuUs() - cpu0;
+  side.allocations += bench::processAllocations.load() - allocations0;
 }
 
-double throughput(XService& link, int threads, Clock::duration length, std::size_t& failures) {
+struct Rate {
+  double perSecond = 0;
+  double cpuUsPerRequest = 0;
+};
+
+Rate libraryRate(velmora::OstraMaxRobot& robot, int threads, Clock::duration length, std::size_t& failures) {
   std::atomic<bool> stop{false};
   std::atomic<std::size_t> done{0}, failed{0};
   std::vector<std::thread> workers;
+  const double cpu0 = bench::processCpuUs();
+  const auto t0 = Clock::now();
   for (int t = 0; t < threads; ++t) {
     workers.emplace_back([&] {
-      Json::Value result;
-      std::error_code ec;
       std::size_t n = 0, f = 0;
       while (!stop.load(std::memory_order_relaxed)) {
-        link.sendCommand(kKey, Json::Value(), result, ec, 1s);
+        std::error_code ec;
+        robot.operationState(ec);
         ++n;
         if (ec) ++f;
       }
@@ -104,149 +77,104 @@ double throughput(XService& link, int threads, Clock::duration length, std::size
       failed += f;
     });
   }
-  const auto t0 = Clock::now();
   std::this_thread::sleep_for(length);
   stop = true;
   for (auto& w : workers) w.join();
+  const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   failures += failed;
-  return static_cast<double>(done) / std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// The same load from raw blocking sockets, one connection per thread: what the simulator itself
-// can answer.
-double floorThroughput(const std::string& address, std::uint16_t port, int threads, Clock::duration length,
-                       std::size_t& failures) {
-  std::atomic<bool> stop{false};
-  std::atomic<std::size_t> done{0}, failed{0};
-  std::vector<std::thread> workers;
-  for (int t = 0; t < threads; ++t) {
-    workers.emplace_back([&, t] {
-      bench::RawFloorClient client(address, port);
-      std::string request, reply;
-      std::uint64_t id = 2'000'000'000ull + static_cast<std::uint64_t>(t) * 100'000'000ull;
-      std::size_t n = 0, f = 0;
-      while (!stop.load(std::memory_order_relaxed)) {
-        request = "{\"c\":{\"" + kKey + "\":null},\"id\":" + std::to_string(id++) + "}\r";
-        if (!client.roundTrip(request, reply)) ++f;
-        ++n;
-      }
-      done += n;
-      failed += f;
-    });
-  }
-  const auto t0 = Clock::now();
-  std::this_thread::sleep_for(length);
-  stop = true;
-  for (auto& w : workers) w.join();
-  failures += failed;
-  return static_cast<double>(done) / std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// `total` requests from `threads` threads; every tenth goes to a key that never answers and
-// gives up after `timeout`.
-std::size_t mixedRun(XService& link, std::size_t total, int threads, std::chrono::milliseconds timeout) {
-  std::atomic<std::size_t> next{0}, timedOut{0};
-  std::vector<std::thread> workers;
-  for (int t = 0; t < threads; ++t) {
-    workers.emplace_back([&] {
-      Json::Value result;
-      std::error_code ec;
-      for (std::size_t i = next++; i < total; i = next++) {
-        const bool silent = i % 10 == 0;
-        link.sendCommand(silent ? kSilentKey : kKey, Json::Value(), result, ec, silent ? timeout : 1000ms);
-        if (ec.value() == 263) ++timedOut;
-      }
-    });
-  }
-  for (auto& w : workers) w.join();
-  return timedOut;
+  return {static_cast<double>(done) / seconds, (bench::processCpuUs() - cpu0) / static_cast<double>(done)};
 }
 
 }  // namespace
 
 int main() {
-  const auto began = Clock::now();
-  const std::size_t requests = envOr("VELMORA_BENCH_REQUESTS", 20000);
-  velmora_sim::SimulatorOptions options;
-  options.address = "127.0.0.1";
-  options.commandPort = 0;
-  options.filePort = 0;
-  options.rtPort = 0;
-  velmora_sim::Simulator sim(options);
-  sim.command().log().setEnabled(false);  // a long run keeps no record of what it received
-  sim.command().handle(kSilentKey, [](velmora_sim::Exchange& x) { x.silent(); });
-  velmora::internal::linkSettings().fileLinkPort = sim.file().port();
-
-  XService link;
-  link.connect(options.address, sim.command().port());
-  std::error_code ec;
-  link.start(ec);
-  if (ec) {
-    std::fprintf(stderr, "cannot connect to the simulator: %s\n", ec.message().c_str());
+  const std::size_t requests = bench::envOr("VELMORA_BENCH_REQUESTS", 20000);
+  const auto blockLength = std::chrono::milliseconds(bench::envOr("VELMORA_BENCH_MS", 500));
+  bench::Scratch scratch("request_rtt");
+  bench::SimProcess sim;
+  const std::string address = sim.address();
+  velmora::OstraMaxRobot robot(address, address);
+  bench::RawClient raw(address, kCommandPort);
+  if (!raw.connected()) {
+    std::fprintf(stderr, "bench_request_rtt: raw client cannot connect\n");
     return 1;
   }
+  std::uint64_t rawId = 1'000'000'000'000ull;  // far from the library's ids
+  std::string rawRequest, rawReply;
+  auto libraryRequest = [&] {
+    std::error_code ec;
+    robot.operationState(ec);
+    return !ec;
+  };
+  auto rawRequestWithPolicy = [&] {
+    bench::writeGetRequest(rawRequest, kKey, rawId++);
+    return raw.roundTrip(rawRequest, rawReply, kSpin);
+  };
 
-  std::size_t failures = 0;
-  std::size_t floorFailures = 0;
-  bench::RawFloorClient floorClient(options.address, sim.command().port());
-  std::vector<double> libSamples, floorSamples, pollingSamples;
-  libraryLatency(link, 2000, libSamples, failures);  // warm-up
-  floorLatency(floorClient, 2000, floorSamples, floorFailures);
-  libSamples.clear();
-  floorSamples.clear();
-  // Alternating blocks, so both see the same state of the machine.
+  // Warm-up, then alternating blocks.
+  Side lib, base;
+  timeBlock(lib, 2000, libraryRequest);
+  timeBlock(base, 2000, rawRequestWithPolicy);
+  lib = Side();
+  base = Side();
   constexpr std::size_t kBlock = 500;
   for (std::size_t done = 0; done < requests; done += kBlock) {
-    libraryLatency(link, kBlock, libSamples, failures);
-    floorLatency(floorClient, kBlock, floorSamples, floorFailures);
-    // The link's waiter watches a lone request for 60 us before sleeping; so does this one.
-    floorLatency(floorClient, kBlock, pollingSamples, floorFailures, 60us);
+    timeBlock(lib, kBlock, libraryRequest);
+    timeBlock(base, kBlock, rawRequestWithPolicy);
   }
-  const Latency lib = summarize(libSamples);
-  const Latency floor = summarize(floorSamples);
-  const Latency polling = summarize(pollingSamples);
-  const std::size_t requestBytes = ("{\"c\":{\"" + kKey + "\":null},\"id\":1000000000}\r").size();
-  const Latency echo = echoLatency(options.address, requestBytes, requests, floorFailures);
+  const auto l = bench::summarize(lib.samples);
+  const auto b = bench::summarize(base.samples);
+  const double cpu = lib.perRequest(lib.cpuUs), baseCpu = base.perRequest(base.cpuUs);
+  const double allocations = lib.perRequest(static_cast<double>(lib.allocations));
 
-  std::printf("request_rtt on loopback, %zu requests per run, %zu-byte requests, %u hardware threads\n", requests,
-              requestBytes, std::thread::hardware_concurrency());
-  std::printf("  %-34s %9s %9s %9s\n", "", "p50 us", "p99 us", "max us");
-  std::printf("  %-34s %9.1f %9.1f %9.1f\n", "sendCommand, 1 thread", lib.p50, lib.p99, lib.max);
-  std::printf("  %-34s %9.1f %9.1f %9.1f\n", "floor: raw blocking socket", floor.p50, floor.p99, floor.max);
-  std::printf("  %-34s %9.1f %9.1f %9.1f\n", "raw socket polling 60 us first", polling.p50, polling.p99,
-              polling.max);
-  std::printf("  %-34s %9.1f %9.1f %9.1f\n", "bare TCP echo ping-pong", echo.p50, echo.p99, echo.max);
-  const double p50Ratio = lib.p50 / floor.p50;
-  const double p99Ratio = lib.p99 / floor.p99;
-  std::printf("  ratio to the floor: p50 %.2f, p99 %.2f; to the polling socket: p50 %.2f\n", p50Ratio, p99Ratio,
-              lib.p50 / polling.p50);
+  std::printf("request_rtt: operationState() on loopback against velmora-sim (own process), %u hardware threads\n",
+              std::thread::hardware_concurrency());
+  std::printf("  1 thread, %zu requests per side, alternating blocks of %zu\n", requests, kBlock);
+  std::printf("  %-44s %8s %8s %8s %10s %8s\n", "", "p50 us", "p99 us", "max us", "CPU us/req", "allocs");
+  std::printf("  %-44s %8.1f %8.1f %8.1f %10.1f %8.1f\n", "library", l.p50, l.p99, l.max, cpu, allocations);
+  std::printf("  %-44s %8.1f %8.1f %8.1f %10.1f\n", "raw client, same wait policy (poll 60 us)", b.p50, b.p99, b.max,
+              baseCpu);
 
-  std::vector<std::pair<int, double>> rates;
-  std::printf("  %-34s %12s %12s\n", "throughput, requests/s", "sendCommand", "floor");
-  for (const int threads : {1, 4, 16, 64}) {
-    double rate = 0, floorRate = 0;
-    for (int half = 0; half < 2; ++half) {
-      rate += throughput(link, threads, 750ms, failures) / 2;
-      floorRate += floorThroughput(options.address, sim.command().port(), threads, 750ms, floorFailures) / 2;
+  std::size_t failures = lib.failures + base.failures;
+  struct Row {
+    int threads;
+    double rate, baseRate, cpu;
+  };
+  std::vector<Row> rows;
+  std::printf("  %-44s %10s %10s %6s %10s\n", "threads on one robot vs one connection", "req/s", "raw req/s", "ratio",
+              "CPU us/req");
+  for (const int threads : {4, 16, 64}) {
+    Row row{threads, 0, 0, 0};
+    constexpr int kRounds = 4;
+    for (int round = 0; round < kRounds; ++round) {
+      const Rate r = libraryRate(robot, threads, blockLength, failures);
+      row.rate += r.perSecond / kRounds;
+      row.cpu += r.cpuUsPerRequest / kRounds;
+      const double p = bench::pipelined(
+          address, kCommandPort, threads, blockLength,
+          [](std::string& out, std::uint64_t id) { bench::writeGetRequest(out, kKey, id); },
+          2'000'000'000'000ull + static_cast<std::uint64_t>(round) * 100'000'000ull);
+      if (p <= 0) ++failures;
+      row.baseRate += p / kRounds;
     }
-    rates.emplace_back(threads, rate);
-    std::printf("  %2d threads (floor: one connection each) %9.0f %12.0f\n", threads, rates.back().second, floorRate);
+    rows.push_back(row);
+    std::printf("  %2d threads / %2d in flight %27s %10.0f %10.0f %6.2f %10.1f\n", threads, threads, "", row.rate,
+                row.baseRate, bench::ratio(row.rate, row.baseRate), row.cpu);
   }
+  if (failures != 0) std::printf("  FAILED requests: %zu\n", failures);
 
-  // Memory: the same mixed load once to reach a steady state, then measured.
-  constexpr std::size_t kMixed = 100000;
-  constexpr auto kTimeout = 3ms;
-  mixedRun(link, 20000, 16, kTimeout);
-  const long before = residentKb();
-  const std::size_t timedOut = mixedRun(link, kMixed, 16, kTimeout);
-  const long growth = residentKb() - before;
-  std::printf("  %zu requests, %zu timed out after %lld ms: resident memory %+ld KiB, %zu left pending\n", kMixed,
-              timedOut, static_cast<long long>(kTimeout.count()), growth, link.pendingRequests());
-  if (failures != 0 || floorFailures != 0) std::printf("  FAILED requests: %zu library, %zu floor\n", failures, floorFailures);
-  std::printf("  whole run %.1f s\n", std::chrono::duration<double>(Clock::now() - began).count());
-
-  link.stop();
-  std::printf("request_rtt: p50_us=%.1f floor_p50_us=%.1f p50_ratio=%.2f p99_ratio=%.2f rps_1=%.0f rps_16=%.0f rss_growth_kb=%ld\n",
-              lib.p50, floor.p50, p50Ratio, p99Ratio, rates[0].second, rates[2].second, growth);
-  return failures == 0 && floorFailures == 0 ? 0 : 1;
+  bench::Summary summary("request_rtt");
+  summary.add("p50_us", l.p50, 1).add("raw_p50_us", b.p50, 1).add("p50_ratio", bench::ratio(l.p50, b.p50));
+  summary.add("p99_us", l.p99, 1).add("raw_p99_us", b.p99, 1).add("p99_ratio", bench::ratio(l.p99, b.p99));
+  summary.add("cpu_us", cpu, 1).add("raw_cpu_us", baseCpu, 1).add("cpu_ratio", bench::ratio(cpu, baseCpu));
+  summary.add("allocs", allocations, 1);
+  for (const Row& row : rows) {
+    const std::string n = std::to_string(row.threads);
+    summary.add(("rps_" + n).c_str(), row.rate, 0)
+        .add(("raw_rps_" + n).c_str(), row.baseRate, 0)
+        .add(("ratio_" + n).c_str(), bench::ratio(row.rate, row.baseRate));
+  }
+  summary.add("failures", static_cast<double>(failures), 0);
+  summary.print();
+  return failures == 0 ? 0 : 1;
 }

@@ -1,172 +1,193 @@
-// Latency of a public robot operation against the simulator on loopback: `operationState()`
-// (a pure query, no log line) from 1, 4 and 16 threads on one robot, next to the floor (raw
-// blocking sockets sending the same request bytes to the same simulator, one connection per
-// thread) and next to the same sockets polling briefly before they block, measured in
-// alternating blocks so all see the same machine. The logging cost is taken apart with
-// `setPowerState` (entry and end lines) against `clearServoAlarm` (the same command form, no
-// line). VELMORA_BENCH_REQUESTS sets the requests per run (default 20000).
-
-#include <stdlib.h>
-#include <unistd.h>
+// Robots through the public API against `velmora-sim` processes on loopback:
+// - 16 robots in one process, one thread each calling `operationState()`, next to 16 raw
+//   blocking clients (one connection and one thread each) sending the identical bytes to the
+//   same simulators, in alternating blocks: requests per second and process CPU per request;
+// - connecting (the constructor with an address) next to a raw client doing the same wire
+//   sequence: both connections, then "sys.info", "eci.port", "move.reset", the two last-error
+//   watches and "eci.ip", each request waiting for its reply where the library waits;
+// - the cost of the operation log lines: `setPowerState` (entry and end lines) against
+//   `clearServoAlarm` (the same command form, no line).
+// VELMORA_BENCH_ROBOTS sets the robots (default 16), VELMORA_BENCH_MS the length of a block
+// (default 1000), VELMORA_BENCH_CONNECTS the connections per side (default 60).
 
 #include <velmora/robots.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench_common.h"
-#include "raw_floor.h"
-#include "velmora_sim/simulator.h"
+#include "raw_clients.h"
 
 namespace {
 
 using bench::Clock;
-using bench::envOr;
-using bench::Latency;
-using bench::micros;
-using bench::summarize;
+using namespace std::chrono_literals;
 
+constexpr std::uint16_t kCommandPort = 6666;
+constexpr std::uint16_t kFilePort = 7777;
 
-// `count` calls of `op` on each of `threads` threads; every call's latency.
-std::vector<double> run(int threads, std::size_t count, const std::function<bool(int)>& op, std::size_t& failures) {
-  std::vector<std::vector<double>> perThread(threads);
-  std::atomic<std::size_t> failed{0};
+struct Rate {
+  double perSecond = 0;
+  double cpuUs = 0;  // per request
+  std::size_t failures = 0;
+};
+
+// `threads` workers, worker `i` calling `op(i)` until the block ends.
+template <typename Op>
+Rate runBlock(int threads, Clock::duration length, const Op& op) {
+  std::atomic<bool> stop{false};
+  std::atomic<std::size_t> done{0}, failed{0};
   std::vector<std::thread> workers;
+  const double cpu0 = bench::processCpuUs();
+  const auto t0 = Clock::now();
   for (int t = 0; t < threads; ++t) {
     workers.emplace_back([&, t] {
-      auto& samples = perThread[t];
-      samples.reserve(count);
-      for (std::size_t i = 0; i < count; ++i) {
-        const auto t0 = Clock::now();
-        if (!op(t)) ++failed;
-        samples.push_back(micros(Clock::now() - t0));
+      std::size_t n = 0, f = 0;
+      while (!stop.load(std::memory_order_relaxed)) {
+        if (!op(t)) ++f;
+        ++n;
       }
+      done += n;
+      failed += f;
     });
   }
+  std::this_thread::sleep_for(length);
+  stop = true;
   for (auto& w : workers) w.join();
-  failures += failed;
-  std::vector<double> all;
-  for (auto& s : perThread) all.insert(all.end(), s.begin(), s.end());
-  return all;
+  const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+  const double cpu = bench::processCpuUs() - cpu0;
+  return {static_cast<double>(done) / seconds, cpu / static_cast<double>(std::max<std::size_t>(done, 1)), failed};
+}
+
+// The library's connection sequence by hand: the bytes it writes, in its order, waiting where it
+// waits. The two last-error watches (one from the motion queue's start, one re-armed with the
+// events) are not waited for; their replies come before the last one and are skipped.
+bool rawConnect(const std::string& address, std::uint64_t& id) {
+  bench::RawClient command(address, kCommandPort);
+  bench::RawClient file(address, kFilePort);
+  if (!command.connected() || !file.connected()) return false;
+  std::string reply;
+  auto next = [&] { return std::to_string(id++); };
+  auto exchange = [&](const std::string& text) { return command.roundTrip(text, reply) && reply.size() > 2; };
+  const std::string watch = ",\"w\":{\"move.last_error_with_setting\":true}}\r";
+  return exchange("{\"g\":{\"sys.info\":null},\"id\":" + next() + "}\r") &&
+         exchange("{\"g\":{\"eci.port\":null},\"id\":" + next() + "}\r") &&
+         exchange("{\"c\":{\"move.reset\":{\"remain_traj\":false}},\"id\":" + next() + "}\r") &&
+         command.send("{\"id\":" + next() + watch) && command.send("{\"id\":" + next() + watch) &&
+         command.send("{\"id\":" + next() + ",\"s\":{\"eci.ip\":\"" + address + "\"}}\r") &&
+         command.readReply(reply) && command.readReply(reply) && command.readReply(reply) &&
+         reply.find("eci.ip") != std::string::npos;
 }
 
 }  // namespace
 
 int main() {
-  const std::size_t requests = envOr("VELMORA_BENCH_REQUESTS", 20000);
-  // The robot log goes below the working directory: keep it out of the caller's.
-  std::string scratch = (std::filesystem::temp_directory_path() / "velmora-bench-XXXXXX").string();
-  if (mkdtemp(scratch.data()) == nullptr) return 1;
-  std::filesystem::current_path(scratch);
+  const int robots = static_cast<int>(bench::envOr("VELMORA_BENCH_ROBOTS", 16));
+  const auto blockLength = std::chrono::milliseconds(bench::envOr("VELMORA_BENCH_MS", 1000));
+  const std::size_t connects = bench::envOr("VELMORA_BENCH_CONNECTS", 60);
+  bench::Scratch scratch("robot_ops");
+  std::vector<std::unique_ptr<bench::SimProcess>> sims;
+  for (int i = 0; i < robots; ++i) sims.push_back(std::make_unique<bench::SimProcess>(std::vector<std::string>{}, i + 1));
+  std::size_t failures = 0;
 
-  auto sim = bench::startSimulator("127.86.75.");
-  if (!sim) {
-    std::fprintf(stderr, "cannot start the simulator\n");
-    return 1;
-  }
-  sim->command().log().setEnabled(false);
-  const std::string address = sim->address();
-  int status = 0;
-  {
-    velmora::OstraMaxRobot robot(address, address);
-    std::size_t failures = 0;
-    auto stateQuery = [&](int) {
-      std::error_code ec;
-      robot.operationState(ec);
-      return !ec;
-    };
-    // One raw connection per thread; the same bytes the link writes, ids of their own range.
-    std::vector<std::unique_ptr<bench::RawFloorClient>> raw;
-    for (int t = 0; t < 16; ++t) raw.push_back(std::make_unique<bench::RawFloorClient>(address, 6666));
-    std::vector<std::uint64_t> ids(16);
-    for (int t = 0; t < 16; ++t) ids[t] = 3'000'000'000ull + static_cast<std::uint64_t>(t) * 100'000'000ull;
-    auto floorQuery = [&](int t) {
-      thread_local std::string request, reply;
-      request = "{\"g\":{\"sys.state\":null},\"id\":" + std::to_string(ids[t]++) + "}\r";
-      return raw[t]->roundTrip(request, reply);
-    };
-    // The same, polling 60 us before it blocks, as the link's waiter does: on a machine where a
-    // blocking wake-up across cores is slow, this is the floor the library can be held to.
-    auto pollingQuery = [&](int t) {
-      thread_local std::string request, reply;
-      request = "{\"g\":{\"sys.state\":null},\"id\":" + std::to_string(ids[t]++) + "}\r";
-      return raw[t]->roundTrip(request, reply, std::chrono::microseconds(60));
-    };
-
-    run(1, 2000, stateQuery, failures);  // warm-up
-    run(1, 2000, floorQuery, failures);
-
-    std::printf("robot_ops on %s, %zu requests per run, %u hardware threads\n", address.c_str(), requests,
-                std::thread::hardware_concurrency());
-    std::printf("%-28s %8s %10s %10s %10s %13s\n", "run", "threads", "p50_us", "p99_us", "floor_p50",
-                "polling_p50");
-    Latency single, floorSingle, pollingSingle, sixteen;
-    for (const int threads : {1, 4, 16}) {
-      std::vector<double> lib, floor, polling;
-      const std::size_t perBlock = std::max<std::size_t>(1, requests / 10 / threads);
-      for (int block = 0; block < 10; ++block) {
-        auto a = run(threads, perBlock, stateQuery, failures);
-        lib.insert(lib.end(), a.begin(), a.end());
-        auto b = run(threads, perBlock, floorQuery, failures);
-        floor.insert(floor.end(), b.begin(), b.end());
-        auto c = run(threads, perBlock, pollingQuery, failures);
-        polling.insert(polling.end(), c.begin(), c.end());
+  // Connecting, in alternating blocks.
+  std::vector<double> connectUs, rawConnectUs;
+  std::uint64_t rawId = 1'000'000'000'000ull;
+  const std::string first = sims[0]->address();
+  for (std::size_t done = 0; done < connects + 10; done += 5) {
+    for (int i = 0; i < 5; ++i) {
+      const auto t0 = Clock::now();
+      try {
+        velmora::OstraMaxRobot robot(first, first);
+        const double us = bench::micros(Clock::now() - t0);
+        if (done >= 10) connectUs.push_back(us);  // the first ones warm up
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "connect failed: %s\n", e.what());
+        ++failures;
       }
-      const Latency l = summarize(std::move(lib)), f = summarize(std::move(floor)), p = summarize(std::move(polling));
-      std::printf("%-28s %8d %10.1f %10.1f %10.1f %13.1f\n", "operationState", threads, l.p50, l.p99, f.p50, p.p50);
-      if (threads == 1) {
-        single = l;
-        floorSingle = f;
-        pollingSingle = p;
-      }
-      if (threads == 16) sixteen = l;
     }
-
-    // Logging: the same command form with and without the entry and end lines.
-    auto clearAlarm = [&](int) {
-      std::error_code ec;
-      robot.clearServoAlarm(ec);
-      return !ec;
-    };
-    auto setPower = [&](int) {
-      std::error_code ec;
-      robot.setPowerState(true, ec);
-      return !ec;
-    };
-    std::vector<double> quietSamples, lineSamples;
-    const std::size_t perBlock = std::max<std::size_t>(1, requests / 40);
-    for (int block = 0; block < 10; ++block) {
-      auto a = run(1, perBlock, clearAlarm, failures);
-      quietSamples.insert(quietSamples.end(), a.begin(), a.end());
-      auto b = run(1, perBlock, setPower, failures);
-      lineSamples.insert(lineSamples.end(), b.begin(), b.end());
+    for (int i = 0; i < 5; ++i) {
+      const auto t0 = Clock::now();
+      if (!rawConnect(first, rawId)) ++failures;
+      const double us = bench::micros(Clock::now() - t0);
+      if (done >= 10) rawConnectUs.push_back(us);
     }
-    const Latency quiet = summarize(std::move(quietSamples)), withLines = summarize(std::move(lineSamples));
-    std::printf("%-28s %8d %10.1f %10.1f\n", "clearServoAlarm (no line)", 1, quiet.p50, quiet.p99);
-    std::printf("%-28s %8d %10.1f %10.1f   logging cost p50 %.1f us\n", "setPowerState (2 lines)", 1, withLines.p50,
-                withLines.p99, withLines.p50 - quiet.p50);
-    if (failures) {
-      std::printf("failures: %zu\n", failures);
-      status = 1;
-    }
-    const double ratio = floorSingle.p50 > 0 ? single.p50 / floorSingle.p50 : 0;
-    const double pollingRatio = pollingSingle.p50 > 0 ? single.p50 / pollingSingle.p50 : 0;
-    std::printf("robot_ops: p50_us=%.1f floor_p50_us=%.1f p50_ratio=%.2f polling_p50_us=%.1f "
-                "p50_ratio_polling=%.2f p99_us_16=%.1f\n",
-                single.p50, floorSingle.p50, ratio, pollingSingle.p50, pollingRatio, sixteen.p99);
   }
-  sim->stop();
-  std::error_code ignored;
-  std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
-  std::filesystem::remove_all(scratch, ignored);
-  return status;
+  const double connect = bench::median(connectUs), rawConnectMedian = bench::median(rawConnectUs);
+
+  std::vector<std::unique_ptr<velmora::OstraMaxRobot>> fleet;
+  std::vector<std::unique_ptr<bench::RawClient>> raw;
+  for (const auto& sim : sims) {
+    fleet.push_back(std::make_unique<velmora::OstraMaxRobot>(sim->address(), sim->address()));
+    raw.push_back(std::make_unique<bench::RawClient>(sim->address(), kCommandPort));
+  }
+  auto libraryOp = [&](int i) {
+    std::error_code ec;
+    fleet[static_cast<std::size_t>(i)]->operationState(ec);
+    return !ec;
+  };
+  std::vector<std::uint64_t> ids(static_cast<std::size_t>(robots));
+  for (int i = 0; i < robots; ++i) ids[static_cast<std::size_t>(i)] = 2'000'000'000'000ull + i * 1'000'000'000ull;
+  auto rawOp = [&](int i) {
+    thread_local std::string request, reply;
+    const auto at = static_cast<std::size_t>(i);
+    bench::writeGetRequest(request, "sys.state", ids[at]++);
+    return raw[at]->roundTrip(request, reply);
+  };
+  runBlock(robots, 200ms, libraryOp);  // warm-up
+  runBlock(robots, 200ms, rawOp);
+  Rate lib, base;
+  constexpr int kRounds = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    const Rate a = runBlock(robots, blockLength, libraryOp);
+    const Rate b = runBlock(robots, blockLength, rawOp);
+    lib.perSecond += a.perSecond / kRounds;
+    lib.cpuUs += a.cpuUs / kRounds;
+    base.perSecond += b.perSecond / kRounds;
+    base.cpuUs += b.cpuUs / kRounds;
+    failures += a.failures + b.failures;
+  }
+
+  // Logging: the same command form with and without the entry and end lines.
+  std::vector<double> quiet, logged;
+  for (int block = 0; block < 10; ++block) {
+    for (int i = 0; i < 200; ++i) {
+      std::error_code ec;
+      auto t0 = Clock::now();
+      fleet[0]->clearServoAlarm(ec);
+      quiet.push_back(bench::micros(Clock::now() - t0));
+      t0 = Clock::now();
+      fleet[0]->setPowerState(true, ec);
+      logged.push_back(bench::micros(Clock::now() - t0));
+    }
+  }
+  const double logCost = bench::median(logged) - bench::median(quiet);
+  fleet.clear();
+
+  std::printf("robot_ops: public API against velmora-sim processes on loopback, %u hardware threads\n",
+              std::thread::hardware_concurrency());
+  std::printf("  %d robots, one thread each: %.0f req/s at %.1f us CPU/req; raw blocking, one connection each: "
+              "%.0f req/s at %.1f us CPU/req (ratio %.2f)\n",
+              robots, lib.perSecond, lib.cpuUs, base.perSecond, base.cpuUs, bench::ratio(lib.perSecond, base.perSecond));
+  std::printf("  connect (constructor with an address): median %.0f us; raw client, same wire sequence: %.0f us "
+              "(ratio %.2f)\n",
+              connect, rawConnectMedian, bench::ratio(connect, rawConnectMedian));
+  std::printf("  operation log lines: setPowerState p50 %.1f us vs clearServoAlarm %.1f us\n", bench::median(logged),
+              bench::median(quiet));
+  if (failures != 0) std::printf("  FAILED: %zu\n", failures);
+
+  bench::Summary summary("robot_ops");
+  summary.add("robots", robots, 0).add("rps", lib.perSecond, 0).add("raw_rps", base.perSecond, 0);
+  summary.add("rps_ratio", bench::ratio(lib.perSecond, base.perSecond));
+  summary.add("cpu_us", lib.cpuUs, 1).add("raw_cpu_us", base.cpuUs, 1).add("cpu_ratio", bench::ratio(lib.cpuUs, base.cpuUs));
+  summary.add("connect_us", connect, 0).add("raw_connect_us", rawConnectMedian, 0);
+  summary.add("connect_ratio", bench::ratio(connect, rawConnectMedian));
+  summary.add("log_cost_us", logCost, 1).add("failures", static_cast<double>(failures), 0);
+  summary.print();
+  return failures == 0 ? 0 : 1;
 }

@@ -17,6 +17,7 @@
 #include "fuzz_support.h"
 #include "network/framer.h"
 #include "network/json_text.h"
+#include "network/reply_text.h"
 #include "network/xservice.h"
 
 namespace {
@@ -62,6 +63,18 @@ void checkWriter(std::string_view text) {
   if (ours != Json::writeString(builder, value)) std::abort();
 }
 
+// A message taken for a reply from its text alone must be one the full parse would route as
+// that reply: anything else reaching a waiter would be a reply to the wrong request.
+void checkReplyId(std::string_view text) {
+  std::uint64_t id = 0;
+  if (!velmora::internal::replyIdOf(text, id)) return;
+  static const std::unique_ptr<Json::CharReader> reader = velmora::internal::makeMessageReader();
+  Json::Value value;
+  if (!reader->parse(text.data(), text.data() + text.size(), &value, nullptr)) std::abort();
+  if (!value.isObject() || value.size() < 2 || value.isMember("n")) std::abort();
+  if (!value["id"].isUInt64() || value["id"].asUInt64() != id) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -91,5 +104,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (service.pendingRequests() != 0 || service.pendingReplyCallbacks() != 0) std::abort();
   checkWriter(input);
+  checkReplyId(input);
   return 0;
 }

@@ -15,7 +15,7 @@ namespace {
 const char* const kUsage =
     "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--rt-port N]\n"
     "                   [--broadcast-port N] [--stream-interval-us N] [--time-scale X]\n"
-    "                   [--upgrade] [--verbose]\n"
+    "                   [--packet-numbers] [--upgrade] [--verbose]\n"
     "\n"
     "Simulates a robot controller on one address until Ctrl-C.\n"
     "  --address A        IPv4 address to listen on (default 127.0.0.1)\n"
@@ -31,6 +31,8 @@ const char* const kUsage =
     "                     \"eci.pub.start\" asks (sub-millisecond streams; default: as asked)\n"
     "  --time-scale X     real seconds per second of the arm's motion: 1 real time (default),\n"
     "                     0.1 ten times faster, 0 every motion ends as it begins\n"
+    "  --packet-numbers   the stream's \"ts\" counts packets instead of the arm's milliseconds\n"
+    "                     (losses and staleness of a reader show as gaps)\n"
     "  --verbose          print every request received\n"
     "  --help             print this text\n"
     "\n"
@@ -75,6 +77,7 @@ int main(int argc, char** argv) {
   // arrives, as on an arm; from its first connection on.
   options.followArm = true;
   bool verbose = false;
+  bool packetNumbers = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -97,6 +100,8 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--time-scale" && hasValue && parseScale(argv[i + 1], options.timeScale)) {
       ++i;
+    } else if (arg == "--packet-numbers") {
+      packetNumbers = true;
     } else if (arg == "--verbose") {
       verbose = true;
     } else {
@@ -117,6 +122,7 @@ int main(int argc, char** argv) {
     // A long-running simulator keeps no record of what it received.
     sim.command().log().setEnabled(false);
     if (options.upgradeService) sim.upgrade().setRecording(false);
+    if (packetNumbers) sim.state().setSource(nullptr);
     if (verbose) {
       sim.command().observe([](const velmora_sim::Request& r) {
         std::cout << r.raw.substr(0, r.raw.size() - 1) << std::endl;

@@ -1,18 +1,27 @@
 #pragma once
-// Requests of one link waiting for their replies by id. Each waiter sleeps on its own condition,
-// so a reply wakes only its own request; a lost link fails every waiter at once.
+// Requests of one link waiting for their replies by id. Each waiter sleeps on a word of its own,
+// so a reply wakes only its own request, and the waker never makes it queue for a lock on
+// waking; a lost link fails every waiter at once. A waiter whose
+// link lets callers read reads the socket itself while nobody else does, so a lone request's
+// reply goes from the socket to it without waking any other thread.
 
 #include <json/value.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <system_error>
-#include <unordered_map>
+#include <vector>
 
 namespace velmora::internal {
+
+class TcpClient;
+class SpinSlot;
 
 class ReplyWaiters {
  public:
@@ -25,6 +34,11 @@ class ReplyWaiters {
     Ticket(const Ticket&) = delete;
     Ticket& operator=(const Ticket&) = delete;
 
+    /// Takes the reading of the link now, if nobody reads it, so that the reply, once sent
+    /// for, finds this request reading rather than waking another thread. Call right before
+    /// sending; `wait` reads on (and the destructor lets go when nothing was sent).
+    void readFromNow() noexcept;
+
     /// Waits until the reply arrives (0, `reply` filled), the link fails (its code, 256 for a
     /// lost link) or the deadline passes (263). A reply that is already there wins over a
     /// failure that came after it.
@@ -33,22 +47,51 @@ class ReplyWaiters {
    private:
     friend class ReplyWaiters;
     enum class State { waiting, replied, failed };
+    // Under the lock: the outcome; true when the waiter sleeps and must be woken (by
+    // `wakeUp`, best after the lock is released: the waiter then does not queue for it).
+    bool settle(State state);
+    static void wakeUp(std::atomic<std::uint32_t>* settled) noexcept;
+    // Sleeps until settled, woken or the deadline; then wakes its share of others.
+    void sleep(std::chrono::steady_clock::time_point deadline) noexcept;
+    // Reads the link while this request waits and nobody else reads; returns when the reply is
+    // here, the deadline has passed or reading must be left to the I/O thread.
+    void readForReply(std::chrono::steady_clock::time_point deadline, SpinSlot& slot,
+                      std::chrono::steady_clock::time_point spinEnd);
+    // Under the lock: the reply as a value, parsing its text here (with the lock released, and
+    // left so when it succeeds) when it came as text; false when the text is no reply after all
+    // (it is dropped, as the receive path would).
+    bool takeReply(Json::Value& reply, std::unique_lock<std::mutex>& lock);
+
     ReplyWaiters& waiters_;
     std::uint64_t id_;
-    std::condition_variable condition_;
+    Ticket* next_ = nullptr;  // in its bucket
     State state_ = State::waiting;
-    std::atomic<bool> settled_{false};  // state_ left waiting; read without the lock while spinning
-    Json::Value reply_;
+    std::atomic<std::uint32_t> settled_{0};  // 1 once state_ left waiting: read without the lock
+    std::atomic<bool> sleeping_{false};      // the waiter sleeps on settled_
+    bool owesWakes_ = false;    // under the lock: woken to wake others in turn
+    bool queuedToWake_ = false;  // under the lock: in `toWake_`
+    Json::Value reply_;                 // a reply handed over parsed
+    std::string text_;                  // a reply handed over as text, parsed by the waiter
+    bool isText_ = false;
+    bool reading_ = false;  // this request's thread holds the link's reading
     std::error_code failure_;
+    std::error_code linkFailure_;  // a failure that came after the reply, kept for a bad reply
   };
 
   ReplyWaiters() = default;
   ReplyWaiters(const ReplyWaiters&) = delete;
   ReplyWaiters& operator=(const ReplyWaiters&) = delete;
 
+  /// Lets waiting requests read `client` themselves (set before any request waits).
+  void setReader(TcpClient* client) noexcept { reader_ = client; }
+  /// Told about a reply text that turned out not to parse (why, its size). Set before use.
+  void setDropNote(std::function<void(const char*, std::size_t)> note) { dropNote_ = std::move(note); }
+
   /// Hands a reply to the request waiting for `id`; false (and `message` untouched) when no
   /// request waits for it any more.
   bool deliver(std::uint64_t id, Json::Value& message);
+  /// The same with the reply's text (no carriage return), which the waiting thread parses.
+  bool deliverText(std::uint64_t id, std::string_view text);
 
   /// Fails every waiting request with `code` and wakes them all (a lost link).
   void failAll(const std::error_code& code);
@@ -57,9 +100,24 @@ class ReplyWaiters {
   std::size_t size() const;
 
  private:
+  static constexpr std::size_t kBuckets = 256;  // ids are consecutive, so they spread evenly
+  Ticket* find(std::uint64_t id) const noexcept;
+  // Under the lock, for a ticket just settled while its waiter sleeps: the word to wake now,
+  // or null when a request woken earlier will wake it.
+  std::atomic<std::uint32_t>* wakeOrQueue(Ticket& ticket);
+  // Under the lock: `ticket` was woken to wake others; takes up to two sleeping ones off the
+  // queue into `words`, hands them the same duty, and returns how many.
+  int takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[2]);
+
   mutable std::mutex mutex_;
-  std::unordered_map<std::uint64_t, Ticket*> waiting_;
-  std::atomic<std::size_t> waitingCount_{0};  // waiting_.size(), read without the lock
+  std::array<Ticket*, kBuckets> buckets_{};
+  std::atomic<std::size_t> count_{0};  // changed under the lock, read without it
+  // Replies handed to sleeping requests while others are being woken: each woken request wakes
+  // two more, so the reader wakes one per batch instead of the whole crowd in turn.
+  std::vector<Ticket*> toWake_;
+  int wakers_ = 0;  // woken requests that have not yet taken their turn
+  TcpClient* reader_ = nullptr;
+  std::function<void(const char*, std::size_t)> dropNote_;
 };
 
 }  // namespace velmora::internal

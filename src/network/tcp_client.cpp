@@ -1,100 +1,33 @@
-#include "network/tcp_client.h"
+// The client's lifecycle and its I/O thread: connecting, reconnecting, the event loop, stopping.
 
+#include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/uio.h>
+#include <unistd.h>
 
-#include <asio/connect.hpp>
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
-#include <asio/ip/tcp.hpp>
-#include <asio/post.hpp>
-#include <asio/steady_timer.hpp>
-#include <asio/write.hpp>
+#include <asio/error.hpp>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <condition_variable>
-#include <vector>
+#include <cstring>
 
 #include "common/globals.h"
 #include "common/logging.h"
+#include "network/tcp_core.h"
 
 namespace velmora::internal {
 
-struct TcpClient::Handlers {
-  ConnectHandler onConnect;
-  ReceiveHandler onReceive;
-  DisconnectHandler onDisconnect;
-};
-
-// What senders on any thread share with the I/O thread. One side at a time owns the write side:
-// a sender writing straight to the socket (`directWriting`) or the I/O thread (`writing`).
-// Others queue their bytes and return; the owner writes them after its own, so bytes never
-// interleave and no sender waits for another's system call. The descriptor is let go only when
-// no sender is writing to it (`detach`), so a write never reaches a closed or reused one.
-struct TcpClient::SendState {
-  std::mutex mutex;
-  std::condition_variable idle;  // a direct writer has finished
-  std::atomic<bool> connected{false};
-  int fd = -1;
-  Run* run = nullptr;              // the run whose socket is connected
-  std::vector<std::string> queue;  // waiting for the owner of the write side, in call order
-  bool writing = false;            // the I/O thread owns the write side
-  bool directWriting = false;      // a sender's thread owns the write side
-  std::uint64_t connection = 0;    // bumps per established connection; older writes are stale
-  // Completion of sends, for `sendAll`: every send takes the next number; `written` is the last
-  // number wholly handed to the system on connection `writtenOn`.
-  std::uint64_t sent = 0;
-  std::uint64_t written = 0;
-  std::uint64_t writtenOn = 0;
-  int waiters = 0;  // callers blocked in `sendAll`; plain sends never pay for a wake-up
-  std::condition_variable writtenChanged;
-
-  void markWritten(std::uint64_t upTo, std::uint64_t on) {
-    written = upTo;
-    writtenOn = on;
-    if (waiters > 0) writtenChanged.notify_all();
-  }
-
-  // Under `mutex`: forgets the connection once no sender writes to its descriptor any more (a
-  // direct writer only makes non-blocking calls, so the wait is short).
-  void detach(std::unique_lock<std::mutex>& lock) {
-    connected = false;
-    idle.wait(lock, [this] { return !directWriting; });
-    fd = -1;
-    run = nullptr;
-    queue.clear();
-    writing = false;
-    if (waiters > 0) writtenChanged.notify_all();
-  }
-};
-
 namespace {
 
-template <typename Handler, typename... Args>
-void callHandler(const char* what, const Handler& handler, Args&&... args) noexcept {
-  if (!handler) return;
-  try {
-    handler(std::forward<Args>(args)...);
-  } catch (const std::exception& e) {
-    try {
-      globalLogger()->error("uid: {} | tcp {} handler threw: {}", logUid, what, e.what());
-    } catch (...) {
-    }
-  } catch (...) {
-    try {
-      globalLogger()->error("uid: {} | tcp {} handler threw a non-standard exception", logUid, what);
-    } catch (...) {
-    }
-  }
-}
+using Clock = std::chrono::steady_clock;
 
-void setKeepAlive(int fd) noexcept {
+constexpr std::uint64_t kWakeTag = 0;
+
+void setLinkOptions(int fd) noexcept {
   // A controller that vanishes without closing must show up as a lost link, not as endless
-  // request timeouts.
+  // request timeouts; requests are small and must not wait for coalescing.
   const int on = 1, idle = 10, interval = 3, count = 3;
   ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
@@ -103,358 +36,439 @@ void setKeepAlive(int fd) noexcept {
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
+std::error_code lastError() { return {errno, std::system_category()}; }
+
 }  // namespace
 
-// One started period of a client: its I/O context, socket and thread. A new run per `start`
-// means nothing queued by an earlier run can ever execute in a later one.
-class TcpClient::Run final : public MessageSink {
- public:
-  Run(std::shared_ptr<SendState> state, std::shared_ptr<const Handlers> handlers,
-      const TcpClientOptions& options, std::unique_ptr<Framer> framer, std::string host,
-      std::uint16_t port)
-      : work_(asio::make_work_guard(io)),
-        socket_(io),
-        timer_(io),
-        state_(std::move(state)),
-        handlers_(std::move(handlers)),
-        options_(options),
-        framer_(std::move(framer)),
-        host_(std::move(host)),
-        port_(port) {}
+// ---- Core ----------------------------------------------------------------------------------------
 
-  ~Run() override {
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    if (state_->run == this) state_->detach(lock);
+TcpClient::Core::Core(TcpClientOptions options, FramerFactory framer)
+    : options_(options), framerFactory_(std::move(framer)) {}
+
+TcpClient::Core::~Core() {
+  if (wake_ >= 0) ::close(wake_);
+  if (epoll_ >= 0) ::close(epoll_);
+}
+
+void TcpClient::Core::logHandlerFailure(const char* what, const char* text) noexcept {
+  try {
+    globalLogger()->error("uid: {} | tcp {} handler threw: {}", logUid, what, text);
+  } catch (...) {
   }
+}
 
-  asio::io_context io;
-
-  const SendState* tag() const noexcept { return state_.get(); }
-
-  void threadMain() noexcept {
-    current = this;
-    asio::post(io, [this] { attempt(); });
-    for (;;) {
-      try {
-        io.run();
-        break;
-      } catch (const std::exception& e) {
-        logError("I/O loop", e.what());
-      } catch (...) {
-        logError("I/O loop", "non-standard exception");
-      }
+std::error_code TcpClient::Core::prepare() {
+  if (!framer_) framer_ = framerFactory_();
+  if (epoll_ < 0) {
+    epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epoll_ < 0) return lastError();
+  }
+  if (wake_ < 0) {
+    wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake_ < 0) return lastError();
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = kWakeTag;
+    if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &ev) != 0) {
+      const auto ec = lastError();
+      ::close(wake_);
+      wake_ = -1;
+      return ec;
     }
-    current = nullptr;
   }
+  std::lock_guard<std::mutex> lock(mutex_);
+  startDone_ = false;
+  startResult_.clear();
+  stopRequested_ = false;
+  wakePending_ = false;
+  return {};
+}
 
-  std::error_code waitFirstAttempt(std::chrono::milliseconds bound) {
-    std::unique_lock<std::mutex> lock(startMutex_);
-    if (!startCv_.wait_for(lock, bound, [this] { return startDone_; })) return asio::error::timed_out;
-    return startResult_;
+void TcpClient::Core::run(std::shared_ptr<const Handlers> handlers, std::string host, std::uint16_t port) noexcept {
+  ioThread_ = std::this_thread::get_id();
+  running_ = std::move(handlers);
+  host_ = std::move(host);
+  port_ = port;
+  established_ = false;
+  firstDone_ = false;
+  timer_ = Timer::none;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    readerHandlers_ = running_.get();
   }
-
-  // I/O thread only.
-  void shutdown() noexcept {
-    if (stopping_) return;
-    stopping_ = true;
-    const bool wasEstablished = established_;
-    closeSocket();
-    if (wasEstablished) callHandler("disconnect", handlers_->onDisconnect, asio::error::operation_aborted);
-    signalStart(asio::error::operation_aborted);
-    work_.reset();
-    io.stop();
+  attempt();
+  loop();
+  closeAttemptSocket();
+  closeConnection(asio::error::operation_aborted, false);
+  signalStart(asio::error::operation_aborted);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    readerHandlers_ = nullptr;
   }
+  running_.reset();
+  ioThread_ = std::thread::id();
+}
 
-  // I/O thread only: writes what senders queued, in one gathered write per batch, after
-  // recording that the sends up to `writtenUpTo` (0: none) have left.
-  void writeQueued(std::uint64_t connection, std::uint64_t writtenUpTo) {
-    auto batch = std::make_shared<Batch>();
+void TcpClient::Core::loop() {
+  epoll_event events[8];
+  for (;;) {
+    int timeout = -1;
+    if (timer_ != Timer::none) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(timerAt_ - Clock::now()).count();
+      timeout = static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+    }
+    int n = ::epoll_wait(epoll_, events, 8, timeout);
+    if (n < 0) n = 0;  // EINTR; anything else would repeat and is caught by the stop flag
+    std::optional<std::error_code> lost;
     {
-      std::lock_guard<std::mutex> lock(state_->mutex);
-      // A batch that left counts as written even if the peer has closed since.
-      if (writtenUpTo != 0 && state_->connection == connection) state_->markWritten(writtenUpTo, connection);
-      if (state_->run != this || !state_->connected || state_->connection != connection) return;
-      if (state_->queue.empty()) {
-        state_->writing = false;
-        return;
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (wakePending_) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = ::read(wake_, &count, sizeof count);
+        wakePending_ = false;
       }
-      batch->messages.swap(state_->queue);
-      batch->last = state_->sent;
+      if (stopRequested_) return;
+      lost.swap(lostBy_);
     }
-    batch->buffers.reserve(batch->messages.size());
-    for (const auto& m : batch->messages) batch->buffers.emplace_back(asio::buffer(m));
-    const auto generation = generation_;
-    asio::async_write(socket_, batch->buffers,
-                      [this, batch, generation, connection](const std::error_code& ec, std::size_t) {
-                        if (stopping_ || generation != generation_) return;
-                        if (ec) {
-                          lost(ec);
-                          return;
-                        }
-                        writeQueued(connection, batch->last);
-                      });
-  }
-
-  bool onMessage(std::string_view message) override {
-    callHandler("receive", handlers_->onReceive, message);
-    return !stopping_ && established_;
-  }
-
-  static thread_local Run* current;
-
- private:
-  struct Batch {
-    std::vector<std::string> messages;
-    std::vector<asio::const_buffer> buffers;
-    std::uint64_t last = 0;  // number of the newest send in the batch
-  };
-
-  static void logError(const char* what, const char* text) noexcept {
-    try {
-      globalLogger()->error("uid: {} | tcp {}: {}", logUid, what, text);
-    } catch (...) {
+    drainInbox();
+    if (lost) closeConnection(*lost, true);
+    const std::uint64_t tag = socketTag_;
+    for (int i = 0; i < n; ++i) {
+      if (events[i].data.u64 == kWakeTag || events[i].data.u64 != tag || socketTag_ != tag) continue;
+      onSocketEvent(events[i].events);
     }
-  }
-
-  void attempt() {
-    if (stopping_) return;
-    std::error_code ec;
-    std::vector<asio::ip::tcp::endpoint> endpoints;
-    const auto address = asio::ip::make_address(host_, ec);
-    if (!ec) {
-      endpoints.emplace_back(address, port_);
-    } else {
-      // Resolved synchronously on this thread: an asynchronous resolve would start a hidden
-      // resolver thread per link.
-      ec.clear();
-      asio::ip::tcp::resolver resolver(io);
-      const auto results = resolver.resolve(host_, std::to_string(port_), ec);
-      if (!ec) {
-        for (const auto& entry : results) endpoints.push_back(entry.endpoint());
-        if (endpoints.empty()) ec = asio::error::host_not_found;
+    if (timer_ != Timer::none && Clock::now() >= timerAt_) {
+      const Timer fired = timer_;
+      timer_ = Timer::none;
+      if (fired == Timer::reconnect) {
+        attempt();
+      } else {
+        closeAttemptSocket();
+        attemptFailed(asio::error::timed_out);
       }
     }
-    if (ec) {
-      attemptFailed(ec);
+  }
+}
+
+void TcpClient::Core::requestStop() noexcept {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stopRequested_ = true;
+  wakeIo();
+}
+
+void TcpClient::Core::wakeIo() noexcept {
+  if (wakePending_ || wake_ < 0) return;
+  wakePending_ = true;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t wrote = ::write(wake_, &one, sizeof one);
+}
+
+std::error_code TcpClient::Core::waitStarted(std::chrono::milliseconds bound) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!changed_.wait_for(lock, bound, [this] { return startDone_; })) return asio::error::timed_out;
+  return startResult_;
+}
+
+void TcpClient::Core::signalStart(const std::error_code& ec) {
+  if (firstDone_) return;
+  firstDone_ = true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  startDone_ = true;
+  startResult_ = ec;
+  changed_.notify_all();
+}
+
+// ---- Connecting (I/O thread) ------------------------------------------------------------------------
+
+void TcpClient::Core::attempt() {
+  endpoints_.clear();
+  nextEndpoint_ = 0;
+  sockaddr_in v4{};
+  sockaddr_in6 v6{};
+  if (::inet_pton(AF_INET, host_.c_str(), &v4.sin_addr) == 1) {
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(port_);
+    endpoints_.emplace_back(reinterpret_cast<const sockaddr*>(&v4), sizeof v4);
+  } else if (::inet_pton(AF_INET6, host_.c_str(), &v6.sin6_addr) == 1) {
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(port_);
+    endpoints_.emplace_back(reinterpret_cast<const sockaddr*>(&v6), sizeof v6);
+  } else {
+    // Resolved synchronously on this thread: nothing else waits for it meanwhile.
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port_);
+    if (::getaddrinfo(host_.c_str(), service.c_str(), &hints, &found) == 0) {
+      for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        if (a->ai_addrlen <= sizeof(sockaddr_storage)) endpoints_.emplace_back(a->ai_addr, a->ai_addrlen);
+      }
+      ::freeaddrinfo(found);
+    }
+    if (endpoints_.empty()) {
+      attemptFailed(asio::error::host_not_found);
       return;
     }
-    const auto generation = ++generation_;
-    attempting_ = true;
-    timedOut_ = false;
-    timer_.expires_after(options_.connectTimeout);
-    timer_.async_wait([this, generation](const std::error_code& e) {
-      if (e || stopping_ || !attempting_ || generation != generation_) return;
-      timedOut_ = true;
-      std::error_code ignored;
-      socket_.close(ignored);
-    });
-    asio::async_connect(socket_, endpoints,
-                        [this, generation](const std::error_code& e, const asio::ip::tcp::endpoint&) {
-                          if (stopping_ || generation != generation_) return;
-                          attempting_ = false;
-                          try {
-                            timer_.cancel();
-                          } catch (const std::system_error&) {
-                          }
-                          const std::error_code result = timedOut_ ? asio::error::timed_out : e;
-                          if (result) {
-                            std::error_code ignored;
-                            socket_.close(ignored);
-                            attemptFailed(result);
-                            return;
-                          }
-                          connected();
-                        });
   }
+  timer_ = Timer::connectTimeout;
+  timerAt_ = Clock::now() + options_.connectTimeout;
+  lastAttemptError_ = asio::error::connection_refused;
+  tryNextEndpoint();
+}
 
-  void attemptFailed(const std::error_code& ec) {
-    attempting_ = false;
-    callHandler("connect", handlers_->onConnect, ec);
-    if (!firstDone_) {
-      signalStart(ec);  // the starting caller stops this run
+void TcpClient::Core::tryNextEndpoint() {
+  while (nextEndpoint_ < endpoints_.size()) {
+    const Endpoint& to = endpoints_[nextEndpoint_];
+    const int fd = ::socket(to.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+      lastAttemptError_ = lastError();
+      ++nextEndpoint_;
+      continue;
+    }
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.size) == 0) {
+      connectedNow(fd);
       return;
     }
-    scheduleReconnect();
-  }
-
-  void scheduleReconnect() {
-    if (stopping_ || !options_.autoReconnect) return;
-    const auto generation = generation_;
-    timer_.expires_after(options_.reconnectDelay);
-    timer_.async_wait([this, generation](const std::error_code& e) {
-      if (e || stopping_ || generation != generation_) return;
-      attempt();
-    });
-  }
-
-  void connected() {
-    setKeepAlive(socket_.native_handle());
-    framer_->reset();
-    {
-      std::lock_guard<std::mutex> lock(state_->mutex);
-      state_->fd = socket_.native_handle();
-      state_->run = this;
-      state_->queue.clear();
-      state_->writing = false;
-      ++state_->connection;
-      state_->connected = true;
+    if (errno == EINPROGRESS) {
+      attemptFd_ = fd;
+      epoll_event ev{};
+      ev.events = EPOLLOUT | EPOLLONESHOT;
+      ev.data.u64 = ++socketTag_;
+      if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev) == 0) return;
     }
-    established_ = true;
-    callHandler("connect", handlers_->onConnect, std::error_code());
-    signalStart(std::error_code());
-    if (stopping_ || !established_) return;
-    read();
+    lastAttemptError_ = lastError();
+    ::close(fd);
+    attemptFd_ = -1;
+    ++nextEndpoint_;
   }
+  attemptFailed(lastAttemptError_);
+}
 
-  void read() {
-    auto [room, size] = framer_->prepare();
-    const auto generation = generation_;
-    socket_.async_read_some(asio::buffer(room, size), [this, generation](const std::error_code& ec,
-                                                                         std::size_t count) {
-      if (stopping_ || generation != generation_) return;
-      if (ec) {
-        lost(ec);
-        return;
-      }
-      try {
-        const FrameStatus status = framer_->commit(count, *this);
-        if (stopping_ || generation != generation_) return;
-        if (status == FrameStatus::overflow) {
-          globalLogger()->error("uid: {} | tcp {}:{} sent a message over {} bytes, link dropped", logUid,
-                                host_, port_, DelimiterFramer::kDefaultCap);
-          lost(asio::error::message_size);
-          return;
-        }
-        read();
-      } catch (const std::exception& e) {
-        logError("receive", e.what());
-        if (!stopping_ && generation == generation_) lost(std::make_error_code(std::errc::not_enough_memory));
-      }
-    });
+void TcpClient::Core::finishConnect() {
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(attemptFd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  if (error == EINPROGRESS || error == EALREADY) {
+    epoll_event ev{};
+    ev.events = EPOLLOUT | EPOLLONESHOT;
+    ev.data.u64 = socketTag_;
+    ::epoll_ctl(epoll_, EPOLL_CTL_MOD, attemptFd_, &ev);
+    return;
   }
-
-  void lost(const std::error_code& ec) {
-    closeSocket();
-    callHandler("disconnect", handlers_->onDisconnect, ec);
-    scheduleReconnect();
+  const int fd = attemptFd_;
+  ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+  attemptFd_ = -1;
+  if (error == 0) {
+    connectedNow(fd);
+    return;
   }
+  ::close(fd);
+  lastAttemptError_ = {error, std::system_category()};
+  ++nextEndpoint_;
+  tryNextEndpoint();
+}
 
-  void closeSocket() noexcept {
-    ++generation_;
-    attempting_ = false;
+void TcpClient::Core::closeAttemptSocket() noexcept {
+  if (attemptFd_ < 0) return;
+  ::epoll_ctl(epoll_, EPOLL_CTL_DEL, attemptFd_, nullptr);
+  ::close(attemptFd_);
+  attemptFd_ = -1;
+  ++socketTag_;
+}
+
+void TcpClient::Core::attemptFailed(const std::error_code& ec) {
+  timer_ = Timer::none;
+  callHandler("connect", running_->onConnect, ec);
+  if (!firstDone_) {
+    signalStart(ec);  // the starting caller ends this period
+    return;
+  }
+  scheduleReconnect();
+}
+
+void TcpClient::Core::scheduleReconnect() {
+  if (!options_.autoReconnect) return;
+  timer_ = Timer::reconnect;
+  timerAt_ = Clock::now() + options_.reconnectDelay;
+}
+
+void TcpClient::Core::connectedNow(int fd) {
+  timer_ = Timer::none;
+  setLinkOptions(fd);
+  framer_->reset();
+  const std::uint64_t tag = ++socketTag_;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fd_ = fd;
+    socketTagShared_ = tag;
+    up_ = true;
+    ++connection_;
+    queue_.clear();
+    queuedBytes_ = 0;
+    lostBy_.reset();
+    readArmed_ = true;
+    writeArmed_ = false;
+    epoll_event ev{};
+    ev.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
+    ev.data.u64 = tag;
+    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev);
+    connected = true;
+  }
+  established_ = true;
+  callHandler("connect", running_->onConnect, std::error_code());
+  signalStart(std::error_code());
+}
+
+// Ends the connection once no caller reads from or writes to its socket any more (both only make
+// calls that return at once or when the socket is shut down), delivers what was read before
+// the end, then tells the owner.
+void TcpClient::Core::closeConnection(const std::error_code& why, bool reconnect) {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (fd_ < 0) return;
+    up_ = false;
+    connected = false;
+    closing_ = true;
+    if (holder_.load() == kCaller) ::shutdown(fd_, SHUT_RDWR);  // wakes a reader blocked in poll
+    changed_.wait(lock, [this] { return holder_.load() != kCaller && !directWriting_; });
+    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd_, nullptr);
+    ::close(fd_);
+    fd_ = -1;
+    ++socketTagShared_;
+    closing_ = false;
+    readArmed_ = writeArmed_ = false;
+    queue_.clear();
+    queuedBytes_ = 0;
+    lostBy_.reset();
+    if (sendAllWaiters_ > 0) changed_.notify_all();
+  }
+  ++socketTag_;
+  drainInbox();
+  if (established_) {
     established_ = false;
-    std::error_code ignored;
-    try {
-      timer_.cancel();
-    } catch (const std::system_error&) {
-      // A timer that cannot be cancelled fires into a newer generation and is ignored.
-    }
-    {
-      std::unique_lock<std::mutex> lock(state_->mutex);
-      if (state_->run == this || state_->run == nullptr) state_->detach(lock);
-    }
-    socket_.close(ignored);
+    callHandler("disconnect", running_->onDisconnect, why);
   }
+  if (reconnect) scheduleReconnect();
+}
 
-  void signalStart(const std::error_code& ec) {
-    if (firstDone_) return;
-    firstDone_ = true;
-    {
-      std::lock_guard<std::mutex> lock(startMutex_);
-      startDone_ = true;
-      startResult_ = ec;
-    }
-    startCv_.notify_all();
+void TcpClient::Core::onSocketEvent(std::uint32_t events) {
+  if (attemptFd_ >= 0) {
+    finishConnect();
+    return;
   }
+  if (!established_) return;
+  if ((events & EPOLLOUT) != 0) {
+    const std::error_code broken = ioWrite();
+    if (broken) {
+      closeConnection(broken, true);
+      return;
+    }
+  }
+  if ((events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0) {
+    const std::error_code ended = ioRead();
+    if (ended) {
+      closeConnection(ended, true);
+      return;
+    }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  // A caller that reads re-arms when it lets go; left disarmed, a failed socket cannot keep
+  // this thread busy meanwhile.
+  if (readArmed_ || writeArmed_) applyInterest();
+}
 
-  asio::executor_work_guard<asio::io_context::executor_type> work_;
-  asio::ip::tcp::socket socket_;
-  asio::steady_timer timer_;
-  std::shared_ptr<SendState> state_;
-  std::shared_ptr<const Handlers> handlers_;
-  TcpClientOptions options_;
-  std::unique_ptr<Framer> framer_;
-  std::string host_;
-  std::uint16_t port_;
+void TcpClient::Core::applyInterest() noexcept {
+  if (fd_ < 0 || closing_) return;
+  epoll_event ev{};
+  ev.events = EPOLLONESHOT | (readArmed_ ? EPOLLIN | EPOLLRDHUP : 0u) | (writeArmed_ ? EPOLLOUT : 0u);
+  ev.data.u64 = socketTagShared_;
+  ::epoll_ctl(epoll_, EPOLL_CTL_MOD, fd_, &ev);
+}
 
-  // I/O thread only.
-  bool stopping_ = false;
-  bool established_ = false;
-  bool attempting_ = false;
-  bool timedOut_ = false;
-  bool firstDone_ = false;
-  std::uint64_t generation_ = 0;  // bumps on every attempt and close: older completions are stale
-
-  std::mutex startMutex_;
-  std::condition_variable startCv_;
-  bool startDone_ = false;
-  std::error_code startResult_;
-};
-
-thread_local TcpClient::Run* TcpClient::Run::current = nullptr;
+// ---- TcpClient ------------------------------------------------------------------------------------
 
 TcpClient::TcpClient(TcpClientOptions options)
     : TcpClient(options, [] { return std::make_unique<DelimiterFramer>(); }) {}
 
 TcpClient::TcpClient(TcpClientOptions options, FramerFactory framer)
-    : options_(options),
-      framerFactory_(std::move(framer)),
-      sendState_(std::make_shared<SendState>()),
-      handlers_(std::make_shared<const Handlers>()) {}
+    : options_(options), core_(std::make_shared<Core>(options, std::move(framer))) {
+  core_->handlers = std::make_shared<const Core::Handlers>();
+}
 
 TcpClient::~TcpClient() {
   if (onOwnIoThread()) {
-    Run::current->shutdown();
-    if (thread_.joinable()) thread_.detach();  // the thread holds its run until it ends
+    core_->requestStop();
+    job_.reset();  // the loop holds the core until it ends
     return;
   }
   std::lock_guard<std::mutex> lock(controlMutex_);
   stopLocked();
 }
 
-void TcpClient::setHandlers(ConnectHandler onConnect, ReceiveHandler onReceive,
-                            DisconnectHandler onDisconnect) {
-  auto handlers = std::make_shared<const Handlers>(
-      Handlers{std::move(onConnect), std::move(onReceive), std::move(onDisconnect)});
-  std::lock_guard<std::mutex> lock(handlersMutex_);
-  handlers_ = std::move(handlers);
+void TcpClient::setHandlers(ConnectHandler onConnect, ReceiveHandler onReceive, DisconnectHandler onDisconnect) {
+  std::lock_guard<std::mutex> lock(core_->handlersMutex);
+  auto handlers = std::make_shared<Core::Handlers>(*core_->handlers);
+  handlers->onConnect = std::move(onConnect);
+  handlers->onReceive = std::move(onReceive);
+  handlers->onDisconnect = std::move(onDisconnect);
+  core_->handlers = std::move(handlers);
 }
 
-bool TcpClient::onOwnIoThread() const noexcept {
-  return Run::current != nullptr && Run::current->tag() == sendState_.get();
+void TcpClient::setClaim(Claim claim) {
+  std::lock_guard<std::mutex> lock(core_->handlersMutex);
+  auto handlers = std::make_shared<Core::Handlers>(*core_->handlers);
+  handlers->claim = std::move(claim);
+  core_->handlers = std::move(handlers);
+}
+
+bool TcpClient::onOwnIoThread() const noexcept { return core_->onIoThread(); }
+
+std::error_code TcpClient::begin(const std::string& host, std::uint16_t port) {
+  stopLocked();
+  if (host.empty()) return asio::error::host_not_found;
+  std::shared_ptr<const Core::Handlers> handlers;
+  {
+    std::lock_guard<std::mutex> handlersLock(core_->handlersMutex);
+    handlers = core_->handlers;
+  }
+  try {
+    if (const std::error_code ec = core_->prepare()) return ec;
+    job_ = IoThreads::run([core = core_, handlers, host, port]() mutable {
+      core->run(std::move(handlers), std::move(host), port);
+    });
+  } catch (const std::system_error& e) {
+    return e.code();
+  } catch (const std::bad_alloc&) {
+    return std::make_error_code(std::errc::not_enough_memory);
+  }
+  return {};
 }
 
 std::error_code TcpClient::start(const std::string& host, std::uint16_t port) {
   if (onOwnIoThread()) return std::make_error_code(std::errc::resource_deadlock_would_occur);
   std::lock_guard<std::mutex> lock(controlMutex_);
-  stopLocked();
-  if (host.empty()) return asio::error::host_not_found;
-  std::shared_ptr<const Handlers> handlers;
-  {
-    std::lock_guard<std::mutex> handlersLock(handlersMutex_);
-    handlers = handlers_;
-  }
-  try {
-    auto run = std::make_shared<Run>(sendState_, std::move(handlers), options_, framerFactory_(), host, port);
-    run_ = run;
-    thread_ = std::thread([run] { run->threadMain(); });
-  } catch (const std::system_error& e) {
-    run_.reset();
-    return e.code();
-  } catch (const std::bad_alloc&) {
-    run_.reset();
-    return std::make_error_code(std::errc::not_enough_memory);
-  }
   // Name resolution is not covered by the connect timeout; give it a generous margin.
-  const std::error_code result =
-      run_->waitFirstAttempt(options_.connectTimeout + std::chrono::seconds(30));
+  const auto bound = options_.connectTimeout + std::chrono::seconds(30);
+  if (launched_) {
+    launched_ = false;
+    if (!core_->waitStarted(bound)) return {};
+  }
+  if (const std::error_code ec = begin(host, port)) return ec;
+  const std::error_code result = core_->waitStarted(bound);
   if (result) stopLocked();
   return result;
 }
 
+void TcpClient::launch(const std::string& host, std::uint16_t port) {
+  if (onOwnIoThread()) return;
+  std::lock_guard<std::mutex> lock(controlMutex_);
+  launched_ = !begin(host, port);
+}
+
 void TcpClient::stop() noexcept {
   if (onOwnIoThread()) {
-    Run::current->shutdown();
+    core_->requestStop();
     return;
   }
   std::lock_guard<std::mutex> lock(controlMutex_);
@@ -462,146 +476,33 @@ void TcpClient::stop() noexcept {
 }
 
 void TcpClient::stopLocked() noexcept {
-  if (!run_) return;
-  if (thread_.joinable()) {
-    try {
-      asio::post(run_->io, [run = run_.get()] { run->shutdown(); });
-    } catch (...) {
-      run_->io.stop();
-    }
-    thread_.join();
-  }
-  run_.reset();
+  launched_ = false;
+  if (!job_) return;
+  core_->requestStop();
+  job_->join();
+  job_.reset();
 }
 
-namespace {
+bool TcpClient::isConnected() const noexcept { return core_->connected.load(); }
 
-// Writes what it can of `pieces` without blocking; the bytes written, or -1 on a broken link.
-ssize_t writeSome(int fd, const std::vector<std::string>& pieces) {
-  constexpr std::size_t kMaxPieces = 64;
-  iovec vectors[kMaxPieces];
-  ssize_t written = 0;
-  for (std::size_t first = 0; first < pieces.size(); first += kMaxPieces) {
-    const std::size_t count = std::min(kMaxPieces, pieces.size() - first);
-    std::size_t bytes = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      vectors[i].iov_base = const_cast<char*>(pieces[first + i].data());
-      vectors[i].iov_len = pieces[first + i].size();
-      bytes += pieces[first + i].size();
-    }
-    msghdr message{};
-    message.msg_iov = vectors;
-    message.msg_iovlen = count;
-    ssize_t n;
-    do {
-      n = ::sendmsg(fd, &message, MSG_DONTWAIT | MSG_NOSIGNAL);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? written : -1;
-    written += n;
-    if (static_cast<std::size_t>(n) < bytes) break;
-  }
-  return written;
+std::size_t TcpClient::unsentBytes() const noexcept { return core_->unsentBytes(); }
+
+TcpClient::Posted TcpClient::post(std::string_view bytes, std::uint64_t* number) {
+  return core_->post(bytes, number, nullptr);
 }
 
-// Drops the first `count` bytes of `pieces`.
-void consume(std::vector<std::string>& pieces, std::size_t count) {
-  std::size_t whole = 0;
-  while (whole < pieces.size() && count >= pieces[whole].size()) count -= pieces[whole++].size();
-  pieces.erase(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(whole));
-  if (count > 0 && !pieces.empty()) pieces.front().erase(0, count);
-}
-
-}  // namespace
-
-bool TcpClient::send(std::string_view bytes) { return sendNumbered(bytes, nullptr, nullptr); }
-
-bool TcpClient::sendNumbered(std::string_view bytes, std::uint64_t* number, std::uint64_t* connection) {
-  SendState& s = *sendState_;
-  std::unique_lock<std::mutex> lock(s.mutex);
-  if (!s.connected) return false;
-  if (bytes.empty()) return true;
-  ++s.sent;
-  if (number != nullptr) *number = s.sent;
-  if (connection != nullptr) *connection = s.connection;
-  if (s.writing || s.directWriting) {
-    s.queue.emplace_back(bytes);  // the owner of the write side takes it along
-    return true;
-  }
-  // Nothing in flight: write from this thread and spare the hop to the I/O thread. The lock is
-  // not held across the system call, so concurrent senders queue instead of waiting.
-  s.directWriting = true;
-  const int fd = s.fd;
-  const std::uint64_t mine = s.sent;
-  const std::uint64_t on = s.connection;
-  lock.unlock();
-  ssize_t n;
-  do {
-    n = ::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-  } while (n < 0 && errno == EINTR);
-  const bool broken = n < 0 && errno != EAGAIN && errno != EWOULDBLOCK;
-  std::vector<std::string> pending;
-  const auto sent = static_cast<std::size_t>(std::max<ssize_t>(n, 0));
-  if (!broken && sent < bytes.size()) pending.emplace_back(bytes.substr(sent));
-  lock.lock();
-  // Bytes that left are done even when the peer closed meanwhile: a reply sent before the close
-  // must not be undone by it. Earlier numbers left before this thread took the write side.
-  const auto markDone = [&](std::uint64_t upTo) {
-    if (s.connection == on) s.markWritten(upTo, on);
-  };
-  if (!broken && pending.empty()) markDone(mine);
-  if (broken) {
-    // The connection is gone: what others queued can never arrive, and the I/O thread's read
-    // reports the loss to everyone waiting.
-    s.queue.clear();
-  }
-  // What others queued meanwhile goes out from here too, while this thread owns the write side.
-  while (!broken && pending.empty() && !s.queue.empty() && s.connected) {
-    std::vector<std::string> batch;
-    batch.swap(s.queue);
-    const std::uint64_t upTo = s.sent;
-    lock.unlock();
-    const ssize_t written = writeSome(fd, batch);
-    lock.lock();
-    if (written < 0) {
-      s.queue.clear();
-      break;
-    }
-    consume(batch, static_cast<std::size_t>(written));
-    pending.swap(batch);
-    if (pending.empty()) markDone(upTo);
-  }
-  if (!pending.empty() && s.connected) {
-    // The socket is full: the I/O thread finishes, keeping the order.
-    pending.insert(pending.end(), std::make_move_iterator(s.queue.begin()), std::make_move_iterator(s.queue.end()));
-    s.queue.swap(pending);
-    s.writing = true;
-    asio::post(s.run->io, [run = s.run, connection = s.connection] { run->writeQueued(connection, 0); });
-  }
-  s.directWriting = false;
-  s.idle.notify_all();
-  return !broken;
-}
+bool TcpClient::withdraw(std::uint64_t number) noexcept { return core_->withdraw(number); }
 
 std::error_code TcpClient::sendAll(std::string_view bytes, std::chrono::milliseconds timeout) {
   if (onOwnIoThread()) return std::make_error_code(std::errc::resource_deadlock_would_occur);
-  SendState& s = *sendState_;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  std::uint64_t number = 0;
-  std::uint64_t connection = 0;
-  if (!sendNumbered(bytes, &number, &connection)) return asio::error::not_connected;
-  if (number == 0) return {};  // nothing to send
-  std::unique_lock<std::mutex> lock(s.mutex);
-  // Judged by the connection the bytes went out on: a close right after they left does not
-  // turn a completed send into a failure.
-  const auto done = [&] { return s.writtenOn == connection && s.written >= number; };
-  ++s.waiters;
-  const bool settled = s.writtenChanged.wait_until(
-      lock, deadline, [&] { return done() || !s.connected || s.connection != connection; });
-  --s.waiters;
-  if (done()) return {};
-  return settled ? asio::error::not_connected : asio::error::timed_out;
+  return core_->sendAll(bytes, timeout);
 }
 
-bool TcpClient::isConnected() const noexcept { return sendState_->connected.load(); }
+bool TcpClient::claimRead() noexcept { return core_->claimRead(); }
+TcpClient::ReadStatus TcpClient::read() noexcept { return core_->callerRead(); }
+bool TcpClient::waitReadable(std::chrono::steady_clock::time_point deadline) noexcept {
+  return core_->waitReadable(deadline);
+}
+void TcpClient::releaseRead() noexcept { core_->releaseRead(); }
 
 }  // namespace velmora::internal

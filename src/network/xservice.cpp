@@ -6,18 +6,12 @@
 #include "common/globals.h"
 #include "common/logging.h"
 #include "network/link_settings.h"
+#include "network/reply_text.h"
 #include "network/xservice_dispatching.h"
 
 namespace velmora::internal {
 
 namespace {
-
-std::unique_ptr<Json::CharReader> makeReader() {
-  Json::CharReaderBuilder builder;
-  // Comments are allowed on the wire but never kept: nothing reads them.
-  builder["collectComments"] = false;
-  return std::unique_ptr<Json::CharReader>(builder.newCharReader());
-}
 
 void logCallbackFailure(const char* what, const char* text) noexcept {
   try {
@@ -41,7 +35,23 @@ const char* slotName(unsigned slot) noexcept {
 
 }  // namespace
 
-XService::XService() : reader_(makeReader()) { _bind(); }
+namespace {
+
+TcpClientOptions commandLinkOptions() {
+  TcpClientOptions options;
+  options.maxUnsentBytes = XService::kMaxUnsentBytes;
+  return options;
+}
+
+}  // namespace
+
+XService::XService() : client(commandLinkOptions()), reader_(makeMessageReader()) {
+  _bind();
+  // Requests read their own replies off the socket while nobody else reads it.
+  waiters.setReader(&client);
+  waiters.setDropNote([this](const char* why, std::size_t bytes) { noteDropped(why, bytes); });
+  client.setClaim([this](std::string_view message) { return claimReply(message); });
+}
 
 XService::~XService() { stop(); }
 
@@ -61,7 +71,7 @@ void XService::connect(const std::string& ip, int newPort) {
   transfer->connect(ip, linkSettings().fileLinkPort.load());
 }
 
-void XService::start(std::error_code& ec) {
+void XService::start(std::error_code& ec, bool awaitFileLink) {
   ec = makeErrorCode(0);
   if (linkState == 1) return;
   // An empty host would resolve to the local machine; never open a socket for it.
@@ -75,6 +85,10 @@ void XService::start(std::error_code& ec) {
   // A transfer in progress owns the file link (and has it connected); never restart it under it.
   std::unique_lock<std::mutex> transferLock(transferMutex, std::try_to_lock);
   if (transfer && transferLock.owns_lock()) {
+    if (!awaitFileLink) {
+      transfer->launch();
+      return;
+    }
     std::error_code fileEc;
     transfer->start(fileEc);
     if (fileEc) globalLogger()->info("uid: {} | FileTransfer connect failed ({})", logUid, fileEc.value());

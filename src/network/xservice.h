@@ -64,6 +64,9 @@ class XService : public Base<XService> {
 
   /// The file service announcement's largest file, as the callers give it.
   static constexpr std::uint64_t kMaxFileLength = 10 * 1024 * 1024;
+  /// Request bytes the link holds while the controller does not read them; a request beyond
+  /// fails with 256 at once (a few large requests, or thousands of ordinary ones).
+  static constexpr std::size_t kMaxUnsentBytes = 4 * 1024 * 1024;
 
   /// No socket, thread or connection yet.
   XService();
@@ -78,8 +81,10 @@ class XService : public Base<XService> {
 
   /// Opens the connection; `ec` 0, or 256 when it cannot (no host, refused, unreachable). Does
   /// nothing while connected. Then starts the file link; its failure is only logged. Returns
-  /// after the connection handler has run. Any thread but this link's I/O thread.
-  void start(std::error_code& ec);
+  /// after the connection handler has run and, with `awaitFileLink`, after the file link's
+  /// attempt (otherwise that attempt goes on by itself and a transfer waits for it). Any thread
+  /// but this link's I/O thread.
+  void start(std::error_code& ec, bool awaitFileLink = true);
 
   /// Closes the connection (the connection handler sees false if it was up), ends the I/O
   /// threads of the link and its file link. Idempotent; safe from the link's own handlers.
@@ -193,6 +198,12 @@ class XService : public Base<XService> {
   void dispatch(Json::Value& message, std::size_t bytes);
   void dispatchReply(std::uint64_t id, Json::Value& message);
   void noteDropped(const char* why, std::size_t bytes) noexcept;
+  // A reading request's thread offers each message it reads: true when it was a reply some
+  // request waits for, now handed to it.
+  bool claimReply(std::string_view data) noexcept;
+  // Hands a whole request text to the link: 259 when it is longer than a line the controller
+  // takes (nothing sent), 256 when the link is down or holds as much unsent as it may.
+  std::error_code transmit(std::string_view text, std::uint64_t* number = nullptr);
 
   template <typename Callable>
   void replaceCallback(std::shared_ptr<const Callable>& slot, Callable callable, Slot which);
@@ -227,8 +238,12 @@ class XService : public Base<XService> {
 
   // Receive side, I/O thread only.
   std::unique_ptr<Json::CharReader> reader_;
+  // Dropped messages and refused requests, told at most once a second each; any thread.
+  std::mutex dropMutex_;
   std::chrono::steady_clock::time_point lastDropLog_{};
   std::uint64_t droppedSinceLog_ = 0;
+  std::chrono::steady_clock::time_point lastFullLog_{};
+  std::uint64_t refusedSinceLog_ = 0;
 };
 
 }  // namespace velmora::internal

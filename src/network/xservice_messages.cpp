@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "common/globals.h"
 #include "common/json_read.h"
+#include "common/logging.h"
 #include "network/json_text.h"
 #include "network/link_settings.h"
 #include "network/xservice.h"
@@ -79,19 +81,55 @@ void writeRequest(std::string& out, char form, const std::string& key, const Jso
 
 }  // namespace
 
+std::error_code XService::transmit(std::string_view text, std::uint64_t* number) {
+  // The controller reads lines of at most this length, as the link does; a longer one would
+  // break its framing rather than be refused.
+  if (text.size() > DelimiterFramer::kDefaultCap) return makeErrorCode(259);
+  switch (client.post(text, number)) {
+    case TcpClient::Posted::queued:
+      return makeErrorCode(0);
+    case TcpClient::Posted::notConnected:
+      return makeErrorCode(256);
+    case TcpClient::Posted::full:
+      break;
+  }
+  // The controller has stopped reading: the link takes no more than its bound.
+  try {
+    std::lock_guard<std::mutex> lock(dropMutex_);
+    ++refusedSinceLog_;
+    const auto now = Clock::now();
+    if (now - lastFullLog_ >= std::chrono::seconds(1)) {
+      lastFullLog_ = now;
+      globalLogger()->warn("uid: {} | xService {}:{} holds as much unsent as it may; {} request(s) refused ({} bytes "
+                           "the last)",
+                           logUid, host, port, refusedSinceLog_, text.size());
+      refusedSinceLog_ = 0;
+    }
+  } catch (...) {
+  }
+  return makeErrorCode(256);
+}
+
 template <typename Writer>
 std::error_code XService::exchange(const Writer& write, Json::Value& reply, std::chrono::nanoseconds timeout) {
   const auto deadline = deadlineAfter(timeout);
   const std::uint64_t id = nextRequestId.fetch_add(1, std::memory_order_relaxed);
   // Registered before the bytes leave, so the reply cannot come before anyone waits for it.
   ReplyWaiters::Ticket ticket(waiters, id);
+  std::uint64_t number = 0;
   {
     SendBuffer buffer;
     write(buffer.text(), id);
     buffer.text().push_back('\r');
-    if (!client.send(buffer.text())) return makeErrorCode(256);
+    // Reading before the request leaves: a fast reply then never wakes the I/O thread.
+    ticket.readFromNow();
+    if (const std::error_code ec = transmit(buffer.text(), &number)) return ec;
   }
-  return ticket.wait(reply, deadline);
+  const std::error_code ec = ticket.wait(reply, deadline);
+  // A request still queued when its caller is told it failed must never reach the controller
+  // later (one partly written already is finished: the stream's framing depends on it).
+  if (ec == makeErrorCode(263) && number != 0) client.withdraw(number);
+  return ec;
 }
 
 // The replies are the callers' own copies, so their values may be taken by swap.
@@ -126,7 +164,7 @@ bool XService::sendJson(const Json::Value& message) {
   SendBuffer buffer;
   appendJson(buffer.text(), message);
   buffer.text().push_back('\r');
-  return client.send(buffer.text());
+  return !transmit(buffer.text());
 }
 
 void XService::sendCommand(const std::string& key, const Json::Value& value, Json::Value& result, std::error_code& ec,
@@ -153,8 +191,8 @@ void XService::sendCommandAsync(const std::string& key, const Json::Value& value
     std::lock_guard<std::mutex> lock(callbackMutex_);
     replyCallbacks_[id] = ReplyCallback{onReply, owner};
   }
-  if (client.send(buffer.text())) return;
-  ec = makeErrorCode(256);
+  ec = transmit(buffer.text());
+  if (!ec) return;
   if (onReply) {
     ReplyCallback unsent;
     std::lock_guard<std::mutex> lock(callbackMutex_);
@@ -175,7 +213,7 @@ void XService::sendCommandWithId(const Json::Value& body, const Json::Value& id,
   out += ",\"id\":";
   appendJson(out, id);
   out += "}\r";
-  if (!client.send(out)) ec = makeErrorCode(256);
+  ec = transmit(out);
 }
 
 void XService::getValue(const std::string& key, Json::Value& value, std::error_code& ec) {
@@ -258,7 +296,7 @@ void XService::watch(const std::string& topic, bool on, std::error_code& ec) {
   SendBuffer buffer;
   writeRequest(buffer.text(), 'w', topic, Json::Value(on), id);
   buffer.text().push_back('\r');
-  if (!client.send(buffer.text())) ec = makeErrorCode(256);
+  ec = transmit(buffer.text());
 }
 
 }  // namespace velmora::internal

@@ -3,6 +3,7 @@
 #include "common/globals.h"
 #include "common/json_read.h"
 #include "common/logging.h"
+#include "network/reply_text.h"
 #include "network/xservice.h"
 #include "network/xservice_dispatching.h"
 
@@ -25,6 +26,10 @@ void XService::onReceive(std::string_view data) noexcept {
   const auto cr = data.rfind('\r');
   if (cr != std::string_view::npos) data = data.substr(0, cr);
   try {
+    // A reply that a request waits for goes to it as text: its own thread parses it, so this
+    // thread only finds the id.
+    std::uint64_t id = 0;
+    if (replyIdOf(data, id) && waiters.deliverText(id, data)) return;
     Json::Value message;
     // The reader refuses nesting deeper than its limit by throwing; caught below like the rest.
     if (data.empty() || !reader_->parse(data.data(), data.data() + data.size(), &message, nullptr)) {
@@ -76,9 +81,21 @@ void XService::dispatch(Json::Value& message, std::size_t bytes) {
   dispatchReply(id->asLargestUInt(), message);
 }
 
+bool XService::claimReply(std::string_view data) noexcept {
+  const auto cr = data.rfind('\r');
+  if (cr != std::string_view::npos) data = data.substr(0, cr);
+  try {
+    std::uint64_t id = 0;
+    return replyIdOf(data, id) && waiters.deliverText(id, data);
+  } catch (...) {
+    return false;  // the I/O thread takes it the full way
+  }
+}
+
 void XService::noteDropped(const char* why, std::size_t bytes) noexcept {
   // One line per second at most: a controller that floods garbage must not flood the log.
   try {
+    std::lock_guard<std::mutex> lock(dropMutex_);
     ++droppedSinceLog_;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastDropLog_ < std::chrono::seconds(1)) return;

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "common/globals.h"
+#include "common/logging.h"
 #include "network/link_settings.h"
 
 namespace velmora::internal {
@@ -27,10 +29,33 @@ void XNetworkBase::connect(const std::string& ip, int newPort) {
 
 void XNetworkBase::start(std::error_code& ec) {
   if (linkState == 1) return;
+  launched_ = false;  // this caller is told the outcome
   ec = makeErrorCode(0);
   if (host.empty() || !validPort(port) || client.start(host, static_cast<std::uint16_t>(port))) {
     linkState = 2;
     ec = makeErrorCode(256);
+  }
+}
+
+void XNetworkBase::launch() {
+  if (linkState == 1) return;
+  if (host.empty() || !validPort(port)) {
+    linkState = 2;
+    attempted(makeErrorCode(256));
+    return;
+  }
+  launched_ = true;
+  client.launch(host, static_cast<std::uint16_t>(port));
+}
+
+void XNetworkBase::attempted(const std::error_code& ec) {
+  linkState = ec ? 2 : 1;
+  // A waited-for start reports its own failure; a launched one has nobody to tell but the log.
+  if (launched_.exchange(false) && ec) {
+    try {
+      globalLogger()->info("uid: {} | FileTransfer connect failed ({})", logUid, makeErrorCode(256).value());
+    } catch (...) {
+    }
   }
 }
 
@@ -91,7 +116,7 @@ void XNetworkBase::linkLost() {
 XTransfer::~XTransfer() { client.stop(); }
 
 void XTransfer::bindCallbacks() {
-  client.setHandlers([this](const std::error_code& ec) { linkState = ec ? 2 : 1; },
+  client.setHandlers([this](const std::error_code& ec) { attempted(ec); },
                      [this](std::string_view data) { onReceive(data); },
                      [this](const std::error_code&) {
                        linkState = 2;

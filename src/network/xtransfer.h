@@ -29,6 +29,9 @@ class XNetworkBase {
   virtual void connect(const std::string& ip, int port);
   /// Connects unless connected already (then `ec` is left as it was); 256 when it cannot.
   virtual void start(std::error_code& ec);
+  /// Begins connecting unless connected, without waiting: nothing depends on the file link
+  /// until a transfer, whose `start` then waits for this attempt. A failure is logged.
+  void launch();
   /// Closes the connection and ends the I/O thread. Idempotent.
   virtual void stop();
   /// Sends `length` bytes (copied as needed, so the caller may free them on return) and waits
@@ -52,9 +55,12 @@ class XNetworkBase {
   void takeVerdict(bool success);
   /// The connection ended; a waiting transfer fails.
   void linkLost();
+  /// A connection attempt ended (on the I/O thread).
+  void attempted(const std::error_code& ec);
 
  private:
   enum class Verdict { none, success, error, lost };
+  std::atomic<bool> launched_{false};  // an attempt nobody waits for: its failure is logged
   bool awaiting_ = false;  // under `mutex`
   Verdict verdict_ = Verdict::none;
 };

@@ -52,7 +52,8 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
 
   std::error_code ec;
   service->connect(remoteIp, kCommandPort);
-  service->start(ec);
+  // Nothing here needs the file link: it connects meanwhile, and a transfer waits for it.
+  service->start(ec, false);
   if (ec) throw NetworkException(ec.message());
   // The steps after "sys.info" tolerate a refusal or report no failure at all (the ports, motion
   // control's reset, the watches), so a link lost during them would pass for a connection. The

@@ -5,11 +5,13 @@
 #include <functional>
 #include <thread>
 
+#include "network/framer.h"
 #include "network/link_fixture.h"
 #include "support/link_settings_guard.h"
 #include "support/json_match.h"
 #include "support/process_stats.h"
 
+using velmora::internal::DelimiterFramer;
 using velmora::internal::makeErrorCode;
 using velmora::internal::nextRequestId;
 using velmora::internal::XService;
@@ -276,4 +278,55 @@ TEST_F(XServiceFormsTest, WatchRepliesAreDroppedSoNothingAccumulates) {
   EXPECT_FALSE(ec);
   EXPECT_EQ(link.pendingRequests(), 0u);
   EXPECT_EQ(link.pendingReplyCallbacks(), 0u);
+}
+
+TEST_F(XServiceFormsTest, ARequestLongerThanTheControllersLineGives259AndSendsNothing) {
+  const std::size_t cap = DelimiterFramer::kDefaultCap;
+  const Json::Value over(std::string(cap, 'x'));
+  const std::vector<Json::Value> overs{over};
+  std::error_code ec;
+  Json::Value out;
+  struct Case {
+    const char* form;
+    std::function<std::error_code()> call;
+  };
+  const Case cases[] = {
+      {"request",
+       [&] {
+         Json::Value request;
+         request["c"]["k"] = over;
+         link.request(request, out, ec, 30s);
+         return ec;
+       }},
+      {"command", [&] { return link.sendCommand("k", over, out, ec, 30s), ec; }},
+      {"command without waiting", [&] { return link.sendCommandAsync("k", over, [](const Json::Value&) {}, ec), ec; }},
+      {"command with the caller's id", [&] { return link.sendCommandWithId(over, Json::Value("m"), ec), ec; }},
+      {"get", [&] { return link.getValue("k", over, out, ec), ec; }},
+      {"get several", [&] { return link.getValues({"k"}, overs, out, ec), ec; }},
+      {"set", [&] { return link.setValue("k", over, ec), ec; }},
+      {"set, raw", [&] { return link.setValueRaw("k", over, ec), ec; }},
+      {"watch", [&] { return link.watch(over.asString(), true, ec), ec; }},
+  };
+  for (const Case& c : cases) {
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.call(), makeErrorCode(259)) << c.form;
+    // Well inside every wait here (10 s and more), with room for a sanitizer's slowness.
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 5s) << c.form << ": refused, not waited out";
+  }
+  EXPECT_FALSE(link.sendJson(over));
+  EXPECT_EQ(link.pendingRequests(), 0u);
+  EXPECT_EQ(link.pendingReplyCallbacks(), 0u) << "nothing kept for an unsent request";
+  EXPECT_EQ(link.client.unsentBytes(), 0u);
+
+  // {"c":{"k":"..."},"id":"m"} and its carriage return: 24 bytes around the value. A line of
+  // exactly the cap is the controller's to read; one byte more is not.
+  Json::Value body;
+  body["k"] = std::string(cap - 24 + 1, 'x');
+  link.sendCommandWithId(body, Json::Value("m"), ec);
+  EXPECT_EQ(ec, makeErrorCode(259));
+  body["k"] = std::string(cap - 24, 'x');
+  link.sendCommandWithId(body, Json::Value("m"), ec);
+  EXPECT_EQ(ec, makeErrorCode(0));
+  ASSERT_TRUE(command().log().waitFor("k", 5s)) << "a request of the longest line arrives";
+  EXPECT_EQ(command().log().size(), 1u) << "and nothing else did";
 }

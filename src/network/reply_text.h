@@ -1,0 +1,24 @@
+#pragma once
+// Reading a reply's text without building it: whoever reads the command link finds which
+// request a reply answers from its text alone, and hands the text to that request's thread,
+// which parses it there. Everything else takes the full parse on the link's I/O thread.
+
+#include <json/reader.h>
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace velmora::internal {
+
+/// True when `text` (without its carriage return) is certainly a reply to request `id`: well
+/// formed JSON whose top level is an object of at least two members, no "n" member, and an
+/// "id" member written as a plain unsigned integer. Anything unusual (escapes in a member name,
+/// a repeated "id", comments, deep nesting, text after the object) gives false, so such a
+/// message takes the full parse and is routed exactly as any other message.
+bool replyIdOf(std::string_view text, std::uint64_t& id) noexcept;
+
+/// The reader of the command link's messages (comments allowed, never kept).
+std::unique_ptr<Json::CharReader> makeMessageReader();
+
+}  // namespace velmora::internal
