@@ -14,7 +14,7 @@ namespace {
 
 /// An operation without a result beyond its code.
 template <class Operation>
-std::int32_t codeOnly(vel_robot* robot, vel_err* ec, Operation&& operation) noexcept {
+std::int32_t operationForCode(vel_robot* robot, vel_err* ec, Operation&& operation) noexcept {
   return abiCall(
       [&] { reportCode(ec, [&](std::error_code& code) { operation(baseRobot(robot), code); }); });
 }
@@ -31,7 +31,7 @@ int32_t vel_robot_power_state(vel_robot* robot, int32_t* state, vel_err* ec) noe
 }
 
 int32_t vel_robot_set_power_state(vel_robot* robot, uint8_t on, vel_err* ec) noexcept {
-  return codeOnly(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setPowerState(on != 0, code); });
+  return operationForCode(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setPowerState(on != 0, code); });
 }
 
 int32_t vel_robot_operate_mode(vel_robot* robot, int32_t* mode, vel_err* ec) noexcept {
@@ -42,7 +42,7 @@ int32_t vel_robot_operate_mode(vel_robot* robot, int32_t* mode, vel_err* ec) noe
 }
 
 int32_t vel_robot_set_operate_mode(vel_robot* robot, int32_t mode, vel_err* ec) noexcept {
-  return codeOnly(robot, ec,
+  return operationForCode(robot, ec,
                   [&](BaseRobot& r, std::error_code& code) { r.setOperateMode(static_cast<OperateMode>(mode), code); });
 }
 
@@ -55,35 +55,35 @@ int32_t vel_robot_operation_state(vel_robot* robot, int32_t* state, vel_err* ec)
 }
 
 int32_t vel_robot_reboot_system(vel_robot* robot, vel_err* ec) noexcept {
-  return codeOnly(robot, ec, [](BaseRobot& r, std::error_code& code) { r.rebootSystem(code); });
+  return operationForCode(robot, ec, [](BaseRobot& r, std::error_code& code) { r.rebootSystem(code); });
 }
 
 int32_t vel_robot_shutdown_system(vel_robot* robot, vel_err* ec) noexcept {
-  return codeOnly(robot, ec, [](BaseRobot& r, std::error_code& code) { r.shutdownSystem(code); });
+  return operationForCode(robot, ec, [](BaseRobot& r, std::error_code& code) { r.shutdownSystem(code); });
 }
 
 int32_t vel_robot_clear_servo_alarm(vel_robot* robot, vel_err* ec) noexcept {
-  return codeOnly(robot, ec, [](BaseRobot& r, std::error_code& code) { r.clearServoAlarm(code); });
+  return operationForCode(robot, ec, [](BaseRobot& r, std::error_code& code) { r.clearServoAlarm(code); });
 }
 
 int32_t vel_robot_set_simulation_mode(vel_robot* robot, uint8_t on, vel_err* ec) noexcept {
-  return codeOnly(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setSimulationMode(on != 0, code); });
+  return operationForCode(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setSimulationMode(on != 0, code); });
 }
 
 int32_t vel_robot_set_teach_pendant_mode(vel_robot* robot, uint8_t enable, vel_err* ec) noexcept {
-  return codeOnly(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setTeachPendantMode(enable != 0, code); });
+  return operationForCode(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setTeachPendantMode(enable != 0, code); });
 }
 
 int32_t vel_robot_config_ntp(vel_robot* robot, const char* server_ip, vel_err* ec) noexcept {
-  return codeOnly(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.configNtp(textArg(server_ip), code); });
+  return operationForCode(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.configNtp(textArg(server_ip), code); });
 }
 
 int32_t vel_robot_sync_time_with_server(vel_robot* robot, vel_err* ec) noexcept {
-  return codeOnly(robot, ec, [](BaseRobot& r, std::error_code& code) { r.syncTimeWithServer(code); });
+  return operationForCode(robot, ec, [](BaseRobot& r, std::error_code& code) { r.syncTimeWithServer(code); });
 }
 
 int32_t vel_robot_recover_state(vel_robot* robot, int32_t item, vel_err* ec) noexcept {
-  return codeOnly(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.recoverState(item, code); });
+  return operationForCode(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.recoverState(item, code); });
 }
 
 int32_t vel_robot_posture(vel_robot* robot, int32_t coordinate, double* pose, vel_err* ec) noexcept {

@@ -41,9 +41,9 @@ const ResultCall calibrate = [](auto& r, auto& ec) {
   return fmt::format("{}|{}", text(result.frame), fmt::join(result.errors, ","));
 };
 TEST_F(RobotOpsTest, FrameRepliesBecomeResultsAndCodes) {
-  const ResultCall setBase = codeOnly([](auto& r, auto& ec) { r.setBaseFrame(Frame(), ec); });
-  const ResultCall setToolset = codeOnly([](auto& r, auto& ec) { r.setToolset(Toolset(), ec); });
-  const ResultCall setLimit = codeOnly([](auto& r, auto& ec) { r.setSoftLimit(true, ec); });
+  const ResultCall setBase = withoutResult([](auto& r, auto& ec) { r.setBaseFrame(Frame(), ec); });
+  const ResultCall setToolset = withoutResult([](auto& r, auto& ec) { r.setToolset(Toolset(), ec); });
+  const ResultCall setLimit = withoutResult([](auto& r, auto& ec) { r.setSoftLimit(true, ec); });
   const std::string zeroToolset = "0|0,0,0|0,0,0|0,0,0,0,0,0|0,0,0,0,0,0";
   const std::string zeroCalibration = "0,0,0,0,0,0|0,0,0";
   const char* frame = R"({"trans": [1, 2, 3], "rot": [4, 5, 6]})";

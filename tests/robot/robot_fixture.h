@@ -17,7 +17,7 @@
 using ResultCall = std::function<std::string(velmora::OstraMaxRobot&, std::error_code&)>;
 
 /// An operation that gives only its code, as a `ResultCall` with an empty result.
-inline ResultCall codeOnly(std::function<void(velmora::OstraMaxRobot&, std::error_code&)> op) {
+inline ResultCall withoutResult(std::function<void(velmora::OstraMaxRobot&, std::error_code&)> op) {
   return [op](velmora::OstraMaxRobot& r, std::error_code& ec) {
     op(r, ec);
     return std::string();

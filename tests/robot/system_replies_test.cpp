@@ -27,16 +27,16 @@ const ResultCall posture = [](auto& r, auto& ec) {
   return fmt::format("{}", fmt::join(p, ","));
 };
 TEST_F(RobotOpsTest, RepliesBecomeResultsAndCodes) {
-  const ResultCall setPower = codeOnly([](auto& r, auto& ec) { r.setPowerState(true, ec); });
-  const ResultCall clearAlarm = codeOnly([](auto& r, auto& ec) { r.clearServoAlarm(ec); });
-  const ResultCall simulation = codeOnly([](auto& r, auto& ec) { r.setSimulationMode(true, ec); });
-  const ResultCall pendant = codeOnly([](auto& r, auto& ec) { r.setTeachPendantMode(false, ec); });
-  const ResultCall ntp = codeOnly([](auto& r, auto& ec) { r.configNtp("ntp", ec); });
-  const ResultCall sync = codeOnly([](auto& r, auto& ec) { r.syncTimeWithServer(ec); });
-  const ResultCall recover = codeOnly([](auto& r, auto& ec) { r.recoverState(1, ec); });
-  const ResultCall switchMode = codeOnly([](auto& r, auto& ec) { r.setOperateMode(OperateMode::automatic, ec); });
-  const ResultCall reboot = codeOnly([](auto& r, auto& ec) { r.rebootSystem(ec); });
-  const ResultCall shutdown = codeOnly([](auto& r, auto& ec) { r.shutdownSystem(ec); });
+  const ResultCall setPower = withoutResult([](auto& r, auto& ec) { r.setPowerState(true, ec); });
+  const ResultCall clearAlarm = withoutResult([](auto& r, auto& ec) { r.clearServoAlarm(ec); });
+  const ResultCall simulation = withoutResult([](auto& r, auto& ec) { r.setSimulationMode(true, ec); });
+  const ResultCall pendant = withoutResult([](auto& r, auto& ec) { r.setTeachPendantMode(false, ec); });
+  const ResultCall ntp = withoutResult([](auto& r, auto& ec) { r.configNtp("ntp", ec); });
+  const ResultCall sync = withoutResult([](auto& r, auto& ec) { r.syncTimeWithServer(ec); });
+  const ResultCall recover = withoutResult([](auto& r, auto& ec) { r.recoverState(1, ec); });
+  const ResultCall switchMode = withoutResult([](auto& r, auto& ec) { r.setOperateMode(OperateMode::automatic, ec); });
+  const ResultCall reboot = withoutResult([](auto& r, auto& ec) { r.rebootSystem(ec); });
+  const ResultCall shutdown = withoutResult([](auto& r, auto& ec) { r.shutdownSystem(ec); });
   const ReplyCase cases[] = {
       {"sys.power", Form::get, R"("on")", powerState, "0", 0},
       {"sys.power", Form::get, R"("off")", powerState, "1", 0},
