@@ -63,7 +63,7 @@ Info BaseRobot::robotInfo(std::error_code& ec) const noexcept {
   Info info;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, "sys.info", Json::Value(), reply, ec);
+    internal::get(*impl_->service, "sys.info", Json::Value(), reply, ec);
     if (ec) return;
     // An integer refusal or another kind carries no information.
     if (!reply.isObject()) {

@@ -178,7 +178,7 @@ void BaseCobot::CANSendData(std::string data_type, const std::vector<CANFrame>& 
     Json::Value& frames = request["send_frames"] = Json::Value(Json::arrayValue);
     for (const CANFrame& frame : send_frame) frames.append(frameValue(data_type, frame));
     Json::Value reply;
-    internal::command(robotImpl, "modbusRTU.can.send", request, reply, ec);
+    internal::command(*robotImpl.service, "modbusRTU.can.send", request, reply, ec);
     // A bus off or a refused frame is not a frame sent.
     if (!ec) internal::takeBusFailure(reply, ec);
   });
@@ -208,7 +208,7 @@ void BaseCobot::CANReceiveData(int timeout_ms, std::string data_type, CANFrame& 
     // that long and then as long as for any answer (at most 2^31 ms more, far from overflowing).
     const std::chrono::nanoseconds wait = internal::requestWait() + std::chrono::milliseconds(timeout_ms);
     Json::Value reply;
-    internal::command(robotImpl, "modbusRTU.can.recv", request, reply, ec, wait);
+    internal::command(*robotImpl.service, "modbusRTU.can.recv", request, reply, ec, wait);
     if (ec || !reply.isObject() || !internal::member(reply, "error").isNull()) return;
     const Json::Value& data = internal::member(reply, "data");
     if (data.isNull()) return;

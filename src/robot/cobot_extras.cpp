@@ -69,7 +69,7 @@ void BaseCobot::enableDrag(DragParameter::Space space, DragParameter::Type type,
     request["quick"] = enable_drag_button;
     rt = realTimeDrag(*this, ec);
     Json::Value reply;
-    internal::command(robotImpl, rt ? "eci.drag" : "sys.drag", request, reply, ec);
+    internal::command(*robotImpl.service, rt ? "eci.drag" : "sys.drag", request, reply, ec);
     rememberDrag(robotImpl, static_cast<int>(space), static_cast<int>(type));
     internal::takeReplyCode(reply, ec);
   });
@@ -87,7 +87,7 @@ void BaseCobot::disableDrag(std::error_code& ec) noexcept {
     request["type"] = type;
     request["space"] = space;
     rt = realTimeDrag(*this, ec);
-    internal::commandForCode(robotImpl, rt ? "eci.drag" : "sys.drag", request, ec);
+    internal::commandForCode(*robotImpl.service, rt ? "eci.drag" : "sys.drag", request, ec);
   });
   internal::logEnd(robotImpl, "uid: {} | disableDrag end, rt:{} ({})", logUid, rt, ec);
 }
@@ -96,7 +96,7 @@ KeyPadState BaseCobot::getKeypadState(std::error_code& ec) noexcept {
   KeyPadState state;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(impl(), "device.io.keypad", Json::Value(), reply, ec);
+    internal::get(*impl().service, "device.io.keypad", Json::Value(), reply, ec);
     // An integer answer is the controller refusing (a board without a keypad): its code. Any
     // other shape means no keys pressed, the code unchanged; so does a key whose value is not a
     // flag (all seven or none).
@@ -119,7 +119,7 @@ void BaseCobot::setFlangeboxVout(FlangeboxOpt::Vout opt, std::error_code& ec) no
   internal::runOperation(ec, [&] {
     Json::Value request(Json::objectValue);
     request["vout"] = vout;
-    internal::set(impl(), "device.io.flangebox", request, ec);
+    internal::set(*impl().service, "device.io.flangebox", request, ec);
   });
   internal::logEnd(impl(), "uid: {} | setFlangeboxVout end, opt: {} ({})", logUid, vout, ec);
 }
@@ -134,7 +134,7 @@ void BaseCobot::setFlangeboxRS485(FlangeboxOpt::Vout opt, bool if_rs485, std::er
     Json::Value request(Json::objectValue);
     request["vout"] = vout;
     request["mode"] = mode;
-    internal::set(impl(), "device.io.flangebox", request, ec);
+    internal::set(*impl().service, "device.io.flangebox", request, ec);
   });
   internal::logEnd(impl(), "uid: {} | setFlangeboxRTU end, opt: {}, {} ({})", logUid, vout, mode, ec);
 }
@@ -146,7 +146,7 @@ void BaseCobot::useRciClient(bool use, std::error_code& ec) noexcept {
     // Without the controller's own client, the library names itself and its version as the
     // real-time channel's user.
     request["protocol_version"] = use ? std::string() : "sdk" + internal::sdkVersionInfo().shortString();
-    internal::set(impl(), "eci.rci.cfg", request, ec);
+    internal::set(*impl().service, "eci.rci.cfg", request, ec);
   });
   internal::logEnd(impl(), "uid: {} | useRciClient end, use: {} ({})", logUid, use, ec);
 }

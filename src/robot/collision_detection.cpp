@@ -32,7 +32,7 @@ Json::Value sensitivityValue(const std::array<double, N>& sensitivity) {
 
 /// Sends an enabling request; -1 means detection is on already.
 void enableCollision(const BaseRobot::Impl& impl, const Json::Value& request, std::error_code& ec) {
-  internal::commandForCode(impl, kCollisionKey, request, ec);
+  internal::commandForCode(*impl.service, kCollisionKey, request, ec);
   if (ec.value() == kAlreadyOnReply) ec = makeErrorCode(kDuplicateOperationCode);
 }
 
@@ -42,7 +42,7 @@ void disableCollision(const BaseRobot::Impl& impl, std::error_code& ec) noexcept
   internal::runOperation(ec, [&] {
     Json::Value request(Json::objectValue);
     request["enable"] = false;
-    internal::commandForCode(impl, kCollisionKey, request, ec);
+    internal::commandForCode(*impl.service, kCollisionKey, request, ec);
   });
   internal::logEnd(impl, "uid: {} | disableCollisionDetection end ({})", logUid, ec);
 }
@@ -99,7 +99,7 @@ void Cobot<N>::calibrateForceSensor(bool all_axes, int axis_index, std::error_co
   internal::runOperation(ec, [&] {
     Json::Value request;
     if (!all_axes) request["index"] = axis_index;
-    internal::commandForCode(robotImpl, "utils.calibrate_force_sensor", request, ec);
+    internal::commandForCode(*robotImpl.service, "utils.calibrate_force_sensor", request, ec);
   });
   internal::logEnd(robotImpl, "uid: {} | calibrateForceSensor end {}, {}, ({})", logUid, all_axes, axis_index,
                    ec);

@@ -60,7 +60,7 @@ std::vector<LogInfo> BaseRobot::queryControllerLog(unsigned count, const std::se
   std::vector<LogInfo> entries;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::command(*impl_, "user_log.query", logQuery(count, level, offset), reply, ec);
+    internal::command(*impl_->service, "user_log.query", logQuery(count, level, offset), reply, ec);
     // A failed request has no object either, and reports -260 as the reply it lacks.
     if (!reply.isObject()) {
       ec = makeErrorCode(internal::kReplyExceptionCode);

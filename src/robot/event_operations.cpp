@@ -59,7 +59,7 @@ void BaseRobot::recoverState(int item, std::error_code& ec) noexcept {
     }
     // Only the link's codes: the controller's answer is not a verdict on the reset.
     Json::Value reply;
-    internal::command(*impl_, "rsc.emer_stop.reset", Json::Value(), reply, ec);
+    internal::command(*impl_->service, "rsc.emer_stop.reset", Json::Value(), reply, ec);
   });
   internal::logRobotOnly(*impl_, spdlog::level::info, "recover state, item: {}, id: {}", item, ec);
 }

@@ -33,7 +33,7 @@ bool transferAndImport(BaseRobot::Impl& impl, const std::string& source, const J
   std::lock_guard<std::mutex> lock(impl.importMutex);
   impl.service->sendFile(source, internal::XService::kMaxFileLength, options, ec);
   if (ec) return false;
-  internal::command(impl, importKey, importValue, reply, ec);
+  internal::command(*impl.service, importKey, importValue, reply, ec);
   return true;
 }
 
@@ -193,7 +193,7 @@ void BaseRobot::removeFiles(std::vector<std::string> file_path_list, std::error_
     value["list"] = std::move(entries);
     Json::Value reply;
     sent = true;
-    internal::command(*impl_, "project.remove_files", value, reply, ec);
+    internal::command(*impl_->service, "project.remove_files", value, reply, ec);
     if (!ec && internal::isIntegerReply(reply)) ec = makeErrorCode(reply.asInt());
   });
   if (sent) {

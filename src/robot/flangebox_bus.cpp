@@ -83,7 +83,7 @@ void BaseCobot::FBRS485SendData(int send_byte, int rev_byte, const std::vector<s
     Json::Value& bytes = request["send_data"] = Json::Value(Json::arrayValue);
     for (const std::uint8_t byte : send_data) bytes.append(byte);
     Json::Value reply;
-    internal::command(robotImpl, "modbusRTU.data.rw", request, reply, ec);
+    internal::command(*robotImpl.service, "modbusRTU.data.rw", request, reply, ec);
     if (ec) {
       // Nothing came back: as many zero bytes as were asked for.
       recv_data.assign(static_cast<std::size_t>(rev_byte), 0);

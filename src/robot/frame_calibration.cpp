@@ -65,7 +65,7 @@ FrameCalibrationResult Robot_T<W, N>::calibrateFrame(FrameType type, const std::
     request["held"] = is_held;
     request["aux"] = numberArray(base_aux);
     Json::Value reply;
-    internal::command(impl(), "utils.calibrate_frame", request, reply, ec);
+    internal::command(*impl().service, "utils.calibrate_frame", request, reply, ec);
     if (ec) return;
     const Json::Value& data = internal::member(reply, "data");
     if (!internal::hasMember(reply, "data")) {

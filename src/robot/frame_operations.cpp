@@ -37,7 +37,7 @@ std::array<double, 6> BaseRobot::baseFrame(std::error_code& ec) const noexcept {
   std::array<double, 6> frame{};
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, "ix.coord.base_in_world", Json::Value(), reply, ec);
+    internal::get(*impl_->service, "ix.coord.base_in_world", Json::Value(), reply, ec);
     if (ec || takeCodeReply(reply, ec)) return;
     // Each triple is taken whole or not at all; the translation stays when the rotation fails.
     if (!internal::readNumbers(internal::member(reply, "trans"), frame.data(), 3) ||
@@ -59,7 +59,7 @@ void BaseRobot::setBaseFrame(const Frame& frame, std::error_code& ec) noexcept {
     }
     Json::Value value(Json::objectValue);
     internal::frameToJson(frame, value);
-    internal::set(*impl_, "ix.coord.base_in_world", value, ec);
+    internal::set(*impl_->service, "ix.coord.base_in_world", value, ec);
   });
   internal::logEnd(*impl_, "uid: {} | setBaseFrame end, Set base frame to {} ({})", logUid, frame, ec);
 }
@@ -68,7 +68,7 @@ Toolset BaseRobot::toolset(std::error_code& ec) const noexcept {
   Toolset toolset;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, "ix.coord.toolset", Json::Value(), reply, ec);
+    internal::get(*impl_->service, "ix.coord.toolset", Json::Value(), reply, ec);
     if (ec || takeCodeReply(reply, ec)) return;
     if (internal::jsonToToolset(reply, toolset) != 0) ec = makeErrorCode(internal::kUnreadableReplyCode);
   });
@@ -86,7 +86,7 @@ void BaseRobot::setToolset(const Toolset& toolset, std::error_code& ec) noexcept
     value["load"] = internal::loadToJson(toolset.load);
     value["end"] = namedFrame(toolset.end, std::string());
     value["ref"] = namedFrame(toolset.ref, std::string());
-    internal::set(*impl_, "ix.coord.toolset", value, ec);
+    internal::set(*impl_->service, "ix.coord.toolset", value, ec);
   });
   internal::logEnd(*impl_, "uid: {} | setToolset end, Set toolset to {} ({})", logUid, toolset, ec);
 }
@@ -101,7 +101,7 @@ Toolset BaseRobot::setToolset(const std::string& toolName, const std::string& wo
     query["tool"] = toolName;
     query["wobj"] = wobjName;
     Json::Value reply;
-    internal::command(*impl_, "sys.toolset.query", query, reply, ec);
+    internal::command(*impl_->service, "sys.toolset.query", query, reply, ec);
     if (ec) return;
     if (!internal::hasMember(reply, "data")) {
       ec = makeErrorCode(internal::kReplyExceptionCode);
@@ -121,7 +121,7 @@ Toolset BaseRobot::setToolset(const std::string& toolName, const std::string& wo
     queried = true;
     data["end"]["name"] = toolName;
     data["ref"]["name"] = wobjName;
-    internal::set(*impl_, "ix.coord.toolset", data, ec);
+    internal::set(*impl_->service, "ix.coord.toolset", data, ec);
   });
   if (!queried) {
     internal::logBoth(*impl_, spdlog::level::err, "uid: {} | setToolset end, setToolset query failed ({})",
@@ -147,12 +147,12 @@ std::vector<double> BaseRobot::getRobotCfg_DHparam(bool get_nominal, std::error_
       request["key"] = "KINEMATICS.DH_PARAMS_ALL";
     }
     Json::Value reply;
-    internal::command(*impl_, "cfg.get", request, reply, ec);
+    internal::command(*impl_->service, "cfg.get", request, reply, ec);
     // A controller without the full set answers null data: ask for the nominal one instead.
     if (!get_nominal && !ec && reply.isObject() && internal::member(reply, "data").isNull()) {
       request["key"] = "KINEMATICS.DH_PARAMS";
       reply = Json::Value();
-      internal::command(*impl_, "cfg.get", request, reply, ec);
+      internal::command(*impl_->service, "cfg.get", request, reply, ec);
     }
     if (ec || takeCodeReply(reply, ec)) return;
     if (internal::jsonToVector(internal::member(reply, "data"), parameters) != 0) {

@@ -29,7 +29,7 @@ Json::Value querySignal(const BaseRobot::Impl& impl, const std::string& name, st
   Json::Value param(Json::objectValue);
   param[name] = Json::Value();
   Json::Value reply;
-  internal::get(impl, "device.io", param, reply, ec);
+  internal::get(*impl.service, "device.io", param, reply, ec);
   return reply;
 }
 
@@ -77,7 +77,7 @@ void sendSet(const BaseRobot::Impl& impl, const char* key, const std::string& na
   request["name"] = name;
   request["value"] = std::move(value);
   Json::Value reply;
-  internal::command(impl, key, request, reply, ec);
+  internal::command(*impl.service, key, request, reply, ec);
   takeSetReply(reply, codeForMinusOne, ec);
 }
 

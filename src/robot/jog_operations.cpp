@@ -78,7 +78,7 @@ void BaseRobot::adjustSpeedOnline(double scale, std::error_code& ec) noexcept {
                        logUid, scale, ec);
       return;
     }
-    internal::commandForCode(*impl_, "move.override_rate", Json::Value(scale), ec);
+    internal::commandForCode(*impl_->service, "move.override_rate", Json::Value(scale), ec);
   });
   if (refused) return;
   internal::logEnd(*impl_, "uid: {} | adjustSpeedOnline end, scale: {}% ({})", logUid, scale * kPercent, ec);
@@ -97,7 +97,7 @@ void BaseRobot::adjustAcceleration(double acc, double jerk, std::error_code& ec)
     Json::Value value;
     value["acc"] = acc;
     value["jerk"] = jerk;
-    internal::set(*impl_, "move.acc", value, ec);
+    internal::set(*impl_->service, "move.acc", value, ec);
   });
   if (refused) return;
   internal::logEnd(*impl_, "uid: {} | adjustAcceleration end, acc: {}, jerk: {} ({})", logUid, acc, jerk, ec);
@@ -106,7 +106,7 @@ void BaseRobot::adjustAcceleration(double acc, double jerk, std::error_code& ec)
 void BaseRobot::getAcceleration(double& acc, double& jerk, std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, "move.acc", Json::Value(), reply, ec);
+    internal::get(*impl_->service, "move.acc", Json::Value(), reply, ec);
     if (ec) return;
     if (internal::isIntegerReply(reply)) {
       ec = makeErrorCode(reply.asInt());
@@ -130,7 +130,7 @@ void BaseRobot::setAutoIgnoreZone(bool enable, std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] {
     // Only the link's codes: the controller's value is not examined.
     Json::Value reply;
-    internal::command(*impl_, "move.ignore_zone", Json::Value(enable), reply, ec);
+    internal::command(*impl_->service, "move.ignore_zone", Json::Value(enable), reply, ec);
   });
   internal::logEnd(*impl_, "uid: {} | setAutoIgnoreZone end, ignore: {} ({})", logUid, enable, ec);
 }

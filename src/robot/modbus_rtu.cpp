@@ -37,7 +37,7 @@ template <typename Read>
 void busExchange(const BaseRobot::Impl& impl, const char* key, const Json::Value& request, const char* name,
                  std::size_t count, std::error_code& ec, Read&& read) {
   Json::Value reply;
-  internal::command(impl, key, request, reply, ec);
+  internal::command(*impl.service, key, request, reply, ec);
   if (ec || internal::takeBusFailure(reply, ec)) return;
   const Json::Value* values = internal::busResult(reply, name, count, ec);
   if (values == nullptr) return;

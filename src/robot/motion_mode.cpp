@@ -57,7 +57,7 @@ void BaseRobot::setMotionControlMode(MotionControlMode mode, std::error_code& ec
       // was.
       if (operationState(ec) == OperationState::rtControlling) {
         Json::Value reply;
-        internal::command(impl, "eci.disable", Json::Value(), reply, ec);
+        internal::command(*impl.service, "eci.disable", Json::Value(), reply, ec);
         takeEciReply(reply, ec, true);
       }
     }
@@ -78,7 +78,7 @@ void BaseRobot::setMotionControlMode(MotionControlMode mode, std::error_code& ec
         Json::Value value;
         value["protocol_version"] = "sdk" + internal::sdkVersionInfo().shortString();
         Json::Value reply;
-        internal::command(impl, "eci.enable", value, reply, ec);
+        internal::command(*impl.service, "eci.enable", value, reply, ec);
         takeEciReply(reply, ec, false);
         if (!ec) {
           if (impl.motionControl) impl.motionControl->_stopThreads();

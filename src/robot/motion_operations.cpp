@@ -151,7 +151,7 @@ void BaseRobot::setDefaultConfOpt(bool forced, std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] {
     // Only the link's codes: the controller's value is not a verdict on the option.
     Json::Value reply;
-    internal::command(*impl_, "move.default_conf", Json::Value(forced), reply, ec);
+    internal::command(*impl_->service, "move.default_conf", Json::Value(forced), reply, ec);
   });
   internal::logEnd(*impl_, "uid: {} | setDefaultConfOpt end, forced: {} ({})", logUid, forced, ec);
 }

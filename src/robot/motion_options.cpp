@@ -59,7 +59,7 @@ void setAvoidance(BaseRobot::Impl& impl, bool hasJointWay, AvoidSingularityMetho
       value["threshold"] = method == AvoidSingularityMethod::wrist ? limit * 180.0 / kPi : limit;
     }
     Json::Value reply;
-    internal::command(impl, key, value, reply, ec);
+    internal::command(*impl.service, key, value, reply, ec);
     if (ec) return;
     ec = makeErrorCode(internal::isIntegerReply(reply) ? reply.asInt() : internal::kReplyExceptionCode);
   });
@@ -78,7 +78,7 @@ bool getAvoidance(BaseRobot::Impl& impl, bool hasJointWay, AvoidSingularityMetho
       return;
     }
     Json::Value reply;
-    internal::get(impl, key, Json::Value(), reply, ec);
+    internal::get(*impl.service, key, Json::Value(), reply, ec);
     if (ec) return;
     if (internal::isIntegerReply(reply)) {
       ec = makeErrorCode(reply.asInt());
@@ -118,7 +118,7 @@ void OstraLiteRobot::enableCompletePostureLerp(bool enable, std::error_code& ec)
   internal::runOperation(ec, [&] {
     Json::Value value;
     value["enable"] = enable;
-    internal::commandForCode(robot, "sys.completePostureLerp", value, ec);
+    internal::commandForCode(*robot.service, "sys.completePostureLerp", value, ec);
   });
   internal::logRobotOnly(robot, spdlog::level::info, "enableCompletePostureLerp, enable: {}, ({})", enable, ec);
 }

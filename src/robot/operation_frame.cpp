@@ -21,25 +21,25 @@ bool requireRlTaskControl(const BaseRobot::Impl& impl, std::error_code& ec,
   return false;
 }
 
-void command(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& value,
+void command(XService& link, const std::string& key, const Json::Value& value,
              Json::Value& reply, std::error_code& ec, std::chrono::nanoseconds timeout) {
-  impl.service->sendCommand(key, value, reply, ec, timeout);
+  link.sendCommand(key, value, reply, ec, timeout);
 }
 
-void get(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& param,
+void get(XService& link, const std::string& key, const Json::Value& param,
          Json::Value& reply, std::error_code& ec) {
-  impl.service->getValue(key, param, reply, ec);
+  link.getValue(key, param, reply, ec);
 }
 
-void set(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& value,
+void set(XService& link, const std::string& key, const Json::Value& value,
          std::error_code& ec) {
-  impl.service->setValue(key, value, ec);
+  link.setValue(key, value, ec);
 }
 
-void commandForCode(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& value,
+void commandForCode(XService& link, const std::string& key, const Json::Value& value,
                     std::error_code& ec, std::chrono::nanoseconds timeout) {
   Json::Value reply;
-  command(impl, key, value, reply, ec, timeout);
+  link.sendCommand(key, value, reply, ec, timeout);
   takeReplyCode(reply, ec);
 }
 

@@ -56,6 +56,18 @@ void runOperation(std::error_code& ec, Body&& body) noexcept {
   guardReply(ec, std::forward<Body>(body));
 }
 
+/// The same for an object a move may have left empty: 255 and nothing else when `impl` is
+/// null; `body` receives the implementation.
+template <typename Impl, typename Body>
+void runOperation(Impl* impl, std::error_code& ec, Body&& body) noexcept {
+  ec = makeErrorCode(0);
+  if (impl == nullptr) {
+    ec = makeErrorCode(kNoObjectCode);
+    return;
+  }
+  guardReply(ec, [&] { body(*impl); });
+}
+
 // ---- Log lines ----
 
 /// The robot's own log (the console logger until the first connection set it up).
@@ -136,21 +148,24 @@ inline std::chrono::nanoseconds requestWait() noexcept {
   return linkSettings().defaultRequestWait.load();
 }
 
+// Every operation of the robot, model, force-control and EtherCAT classes reaches its link
+// through these: the robot's command link, or an extension object's own.
+
 /// "c" {key: value}, waiting `timeout`: `reply` = the reply's value for the key. `ec` is the
 /// link's: 256 link down, 257 key missing, 263 no reply in time; `reply` untouched then.
-void command(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& value,
+void command(XService& link, const std::string& key, const Json::Value& value,
              Json::Value& reply, std::error_code& ec,
              std::chrono::nanoseconds timeout = requestWait());
 /// "g" {key: param}: `reply` = the reply's value for the key; link codes as `command`.
-void get(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& param,
+void get(XService& link, const std::string& key, const Json::Value& param,
          Json::Value& reply, std::error_code& ec);
 /// "s" {key: value}: `ec` = the controller's integer answer (0 success), or the link's code
 /// (257 also for an answer that is not an integer).
-void set(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& value,
+void set(XService& link, const std::string& key, const Json::Value& value,
          std::error_code& ec);
 /// The most common operation body: "c" {key: value}, then the reply is the code
 /// (`takeReplyCode`).
-void commandForCode(const BaseRobot::Impl& impl, const std::string& key, const Json::Value& value,
+void commandForCode(XService& link, const std::string& key, const Json::Value& value,
                     std::error_code& ec, std::chrono::nanoseconds timeout = requestWait());
 
 // ---- Reply readers (never throw) ----

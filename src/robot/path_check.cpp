@@ -53,7 +53,7 @@ Json::Value startPoint(const CartesianPosition& start, const std::vector<double>
 // member; -260 for an "error" that is not an integer), `message` the reply's text.
 void sendCheck(BaseRobot::Impl& impl, const Json::Value& request, Json::Value& reply, std::string& message,
                std::error_code& ec) {
-  internal::command(impl, "move.path.check", request, reply, ec);
+  internal::command(*impl.service, "move.path.check", request, reply, ec);
   internal::JsonReadStatus status;
   internal::parseErrorReply(reply, ec, message, status);
   if (!status.ok()) ec = makeErrorCode(internal::kReplyExceptionCode);

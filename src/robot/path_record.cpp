@@ -21,19 +21,19 @@ void BaseCobot::startRecordPath(int duration, std::error_code& ec) noexcept {
     value["type"] = "time";
     value["duration"] = duration;
     value["signals"] = Json::Value(Json::arrayValue);
-    internal::commandForCode(impl(), "move.record.start", value, ec);
+    internal::commandForCode(*impl().service, "move.record.start", value, ec);
   });
   internal::logEnd(impl(), "uid: {} | startRecordPath end, duration: {}s ({})", logUid, duration, ec);
 }
 
 void BaseCobot::stopRecordPath(std::error_code& ec) noexcept {
   internal::logEntry("uid: {} | stopRecordPath", logUid);
-  internal::runOperation(ec, [&] { internal::commandForCode(impl(), "move.record.stop", Json::Value(), ec); });
+  internal::runOperation(ec, [&] { internal::commandForCode(*impl().service, "move.record.stop", Json::Value(), ec); });
   internal::logEnd(impl(), "uid: {} | stopRecordPath end ({})", logUid, ec);
 }
 
 void BaseCobot::cancelRecordPath(std::error_code& ec) noexcept {
-  internal::runOperation(ec, [&] { internal::commandForCode(impl(), "move.record.cancel", Json::Value(), ec); });
+  internal::runOperation(ec, [&] { internal::commandForCode(*impl().service, "move.record.cancel", Json::Value(), ec); });
 }
 
 void BaseCobot::saveRecordPath(const std::string& name, std::error_code& ec, const std::string& saveAs) noexcept {
@@ -50,7 +50,7 @@ void BaseCobot::saveRecordPath(const std::string& name, std::error_code& ec, con
     value["name"] = name;
     if (!saveAs.empty()) value["as"] = saveAs;
     sent = true;
-    internal::commandForCode(impl(), "move.record.save", value, ec);
+    internal::commandForCode(*impl().service, "move.record.save", value, ec);
   });
   if (sent) {
     internal::logEnd(impl(), "uid: {} | saveRecordPath end, name: {}, saveAs: {} ({})", logUid, name, saveAs, ec);
@@ -105,9 +105,9 @@ void BaseCobot::removePath(const std::string& name, std::error_code& ec, bool re
     }
     sent = true;
     if (removeAll) {
-      internal::commandForCode(impl(), "move.record.remove.all", Json::Value(), ec);
+      internal::commandForCode(*impl().service, "move.record.remove.all", Json::Value(), ec);
     } else {
-      internal::commandForCode(impl(), "move.record.remove", Json::Value(name), ec);
+      internal::commandForCode(*impl().service, "move.record.remove", Json::Value(name), ec);
     }
   });
   if (sent) {
@@ -119,7 +119,7 @@ std::vector<std::string> BaseCobot::queryPathLists(std::error_code& ec) noexcept
   std::vector<std::string> names;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(impl(), "move.record.paths", Json::Value(), reply, ec);
+    internal::get(*impl().service, "move.record.paths", Json::Value(), reply, ec);
     if (ec) return;
     if (!reply.isArray()) {
       ec = makeErrorCode(internal::kUnreadableReplyCode);

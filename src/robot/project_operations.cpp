@@ -28,7 +28,7 @@ bool projectCommand(BaseRobot::Impl& impl, const char* key, ModeLine modeLine, s
   internal::runOperation(ec, [&] {
     if (!internal::requireRlTaskControl(impl, ec, modeLine)) return;
     sent = true;
-    internal::commandForCode(impl, key, Json::Value(), ec);
+    internal::commandForCode(*impl.service, key, Json::Value(), ec);
   });
   return sent;
 }
@@ -57,7 +57,7 @@ void BaseRobot::loadProject(const std::string& name, const std::vector<std::stri
     Json::Value& list = value["tasks"] = Json::Value(Json::arrayValue);
     for (const auto& task : tasks) list.append(task);
     sent = true;
-    internal::commandForCode(*impl_, "project.load", value, ec);
+    internal::commandForCode(*impl_->service, "project.load", value, ec);
   });
   if (sent) {
     internal::logEnd(*impl_, "uid: {} | loadProject end, name: {}, tasks: {} ({})", logUid, name,
@@ -100,7 +100,7 @@ void BaseRobot::setProjectRunningOpt(double rate, bool loop, std::error_code& ec
     value["override"] = rate;
     value["loop_mode"] = loop;
     sent = true;
-    internal::set(*impl_, "project.run_param", value, ec);
+    internal::set(*impl_->service, "project.run_param", value, ec);
   });
   if (sent) {
     internal::logEnd(*impl_, "uid: {} | setProjectRunningOpt end, rate: {}, loop: {} ({})", logUid, rate * 100, loop,
@@ -112,7 +112,7 @@ std::vector<RLProjectInfo> BaseRobot::projectsInfo(std::error_code& ec) noexcept
   std::vector<RLProjectInfo> projects;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, "project.list", Json::Value(), reply, ec);
+    internal::get(*impl_->service, "project.list", Json::Value(), reply, ec);
     if (ec) return;
     if (!reply.isArray()) {
       ec = makeErrorCode(internal::kReplyExceptionCode);
@@ -151,7 +151,7 @@ void BaseRobot::removeProject(const std::string& project_name, std::error_code& 
     value["name"] = project_name;
     value["remove_all"] = remove_all;
     Json::Value reply;
-    internal::command(*impl_, "ix.sdk.remove_project", value, reply, ec);
+    internal::command(*impl_->service, "ix.sdk.remove_project", value, reply, ec);
     std::string text;
     internal::parseErrorReply(reply, ec, text);
     if (ec.value() == -1) ec = makeErrorCode(kProjectNotFoundCode);

@@ -159,7 +159,7 @@ void BaseRobot::setRailParameter(const std::string& name, T value, std::error_co
       Json::Value request(Json::objectValue);
       internal::frameToJson(value, request);
       Json::Value reply;
-      internal::command(*impl_, "rail.set_rail_frame", request, reply, ec);
+      internal::command(*impl_->service, "rail.set_rail_frame", request, reply, ec);
       if (ec || internal::takeIntegerReply(reply, ec, 0)) return;
       // An answer without a confirmation reads as refused; one that is no flag confirms
       // nothing either way and is left as success.

@@ -127,7 +127,7 @@ void writeValues(const BaseRobot::Impl& impl, const std::string& name, unsigned 
     request["value"] = elementJson(value);
   }
   Json::Value reply;
-  internal::command(impl, "register.write", request, reply, ec);
+  internal::command(*impl.service, "register.write", request, reply, ec);
   if (ec || !internal::isIntegerReply(reply)) return;
   const int code = reply.asInt();
   ec = makeErrorCode(IsVector<T>::value && code == -1 ? kWriteRegisterFailedCode : code);

@@ -19,7 +19,7 @@ bool Robot_T<W, N>::getSoftLimit(std::array<double[2], N>& limits, std::error_co
   bool enabled = false;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(impl(), "safety.soft_limit", Json::Value(), reply, ec);
+    internal::get(*impl().service, "safety.soft_limit", Json::Value(), reply, ec);
     if (ec) return;
     const Json::Value& lower = internal::member(reply, "lower");
     const Json::Value& upper = internal::member(reply, "upper");
@@ -68,7 +68,7 @@ void Robot_T<W, N>::setSoftLimit(bool enable, std::error_code& ec, const std::ar
         upper.append(pair[1]);
       }
     }
-    internal::commandForCode(impl(), "safety.soft_limit", request, ec);
+    internal::commandForCode(*impl().service, "safety.soft_limit", request, ec);
   });
   internal::logEnd(impl(), "uid: {} | setSoftLimit end {}, {}, ({})", logUid, enable, limits, ec);
 }

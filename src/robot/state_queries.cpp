@@ -24,7 +24,7 @@ std::vector<double> jointValues(const BaseRobot::Impl& impl, const char* key, st
   std::vector<double> values;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(impl, key, Json::Value(), reply, ec);
+    internal::get(*impl.service, key, Json::Value(), reply, ec);
     if (ec) return;
     if (internal::jsonToVector(reply, values) != 0) ec = makeErrorCode(internal::kUnreadableReplyCode);
   });
@@ -68,7 +68,7 @@ CartesianPosition BaseRobot::cartPosture(CoordinateType ct, std::error_code& ec)
   CartesianPosition pose;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, ct == CoordinateType::flangeInBase ? "sys.posture.flan_in_base" : "sys.posture",
+    internal::get(*impl_->service, ct == CoordinateType::flangeInBase ? "sys.posture.flan_in_base" : "sys.posture",
                   Json::Value(), reply, ec);
     if (ec) return;
     if (internal::isIntegerReply(reply)) {
@@ -128,7 +128,7 @@ std::array<double, N> Robot_T<W, N>::jointTorque(std::error_code& ec) noexcept {
   std::array<double, N> torques{};
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(this->impl(), "sys.rt.jnt_trq", Json::Value(), reply, ec);
+    internal::get(*this->impl().service, "sys.rt.jnt_trq", Json::Value(), reply, ec);
     if (ec) return;
     if (internal::jsonToArray(reply, torques.data(), N) != 0) ec = makeErrorCode(kAxisMismatchCode);
   });

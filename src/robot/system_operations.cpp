@@ -38,7 +38,7 @@ PowerState BaseRobot::powerState(std::error_code& ec) const noexcept {
   PowerState state = PowerState::unknown;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, "sys.power", Json::Value(), reply, ec);
+    internal::get(*impl_->service, "sys.power", Json::Value(), reply, ec);
     std::string name;
     // Any other reply is an unknown state, the code unchanged.
     if (ec || !internal::readText(reply, name)) return;
@@ -53,7 +53,7 @@ PowerState BaseRobot::powerState(std::error_code& ec) const noexcept {
 void BaseRobot::setPowerState(bool on, std::error_code& ec) noexcept {
   internal::logEntry("uid: {} | setPowerState {}", logUid, on);
   internal::runOperation(ec, [&] {
-    internal::commandForCode(*impl_, on ? "sys.power.on" : "sys.power.off", Json::Value(), ec);
+    internal::commandForCode(*impl_->service, on ? "sys.power.on" : "sys.power.off", Json::Value(), ec);
   });
   internal::logEnd(*impl_, "uid: {} | setPowerState end, switch motor {} ({})", logUid, on, ec);
 }
@@ -62,7 +62,7 @@ OperateMode BaseRobot::operateMode(std::error_code& ec) const noexcept {
   OperateMode mode = OperateMode::unknown;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, "sys.mode", Json::Value(), reply, ec);
+    internal::get(*impl_->service, "sys.mode", Json::Value(), reply, ec);
     std::string name;
     if (ec || !internal::readText(reply, name)) return;
     if (name == "auto") mode = OperateMode::automatic;
@@ -75,7 +75,7 @@ OperationState BaseRobot::operationState(std::error_code& ec) const noexcept {
   OperationState state = OperationState::unknown;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, "sys.state", Json::Value(), reply, ec);
+    internal::get(*impl_->service, "sys.state", Json::Value(), reply, ec);
     std::string name;
     // A reply that is no name at all is a state outside the table, as an unknown name is:
     // callers such as disconnecting and the mode switch go on with their own work.
@@ -89,7 +89,7 @@ std::array<double, 6> BaseRobot::posture(CoordinateType ct, std::error_code& ec)
   std::array<double, 6> pose{};
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::get(*impl_, ct == CoordinateType::flangeInBase ? "sys.posture.flan_in_base" : "sys.posture",
+    internal::get(*impl_->service, ct == CoordinateType::flangeInBase ? "sys.posture.flan_in_base" : "sys.posture",
                   Json::Value(), reply, ec);
     if (ec) return;
     // Each triple is taken whole or not at all; the translation read stays when the rotation
@@ -105,12 +105,12 @@ std::array<double, 6> BaseRobot::posture(CoordinateType ct, std::error_code& ec)
 }
 
 void BaseRobot::clearServoAlarm(std::error_code& ec) noexcept {
-  internal::runOperation(ec, [&] { internal::commandForCode(*impl_, "sys.servo.clear_alarm", Json::Value(), ec); });
+  internal::runOperation(ec, [&] { internal::commandForCode(*impl_->service, "sys.servo.clear_alarm", Json::Value(), ec); });
 }
 
 void BaseRobot::setSimulationMode(bool state, std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] {
-    internal::commandForCode(*impl_, state ? "device.io.simu.on" : "device.io.simu.off", Json::Value(), ec);
+    internal::commandForCode(*impl_->service, state ? "device.io.simu.on" : "device.io.simu.off", Json::Value(), ec);
   });
 }
 
@@ -118,7 +118,7 @@ void BaseRobot::setTeachPendantMode(bool enable, std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] {
     Json::Value value;
     value["with"] = enable;
-    internal::commandForCode(*impl_, "sys.set_teach_pendant", value, ec);
+    internal::commandForCode(*impl_->service, "sys.set_teach_pendant", value, ec);
   });
   internal::logEnd(*impl_, "uid: {} | setTeachPendantMode, enable: {} ({})", logUid, enable, ec);
 }
@@ -129,7 +129,7 @@ void BaseRobot::configNtp(const std::string& server, std::error_code& ec) noexce
     Json::Value value;
     value["server"] = server;
     Json::Value reply;
-    internal::command(*impl_, "sys.ntp.config", value, reply, ec);
+    internal::command(*impl_->service, "sys.ntp.config", value, reply, ec);
     internal::parseErrorReply(reply, ec, text);
   });
   internal::logRobotOnly(*impl_, spdlog::level::info, "configNtp {} ({}{})", server, ec, text);
@@ -139,7 +139,7 @@ void BaseRobot::syncTimeWithServer(std::error_code& ec) noexcept {
   std::string text;
   internal::runOperation(ec, [&] {
     Json::Value reply;
-    internal::command(*impl_, "sys.ntp.sync", Json::Value(), reply, ec, kNtpSyncWait);
+    internal::command(*impl_->service, "sys.ntp.sync", Json::Value(), reply, ec, kNtpSyncWait);
     internal::parseErrorReply(reply, ec, text);
   });
   internal::logRobotOnly(*impl_, spdlog::level::info, "syncTimeWithServer ({}{})", ec, text);
