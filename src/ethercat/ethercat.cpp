@@ -30,7 +30,7 @@ BaseEthercat::BaseEthercat(std::shared_ptr<internal::XService> robotLink) {
     link->setLogger(robotLink->logger());
     // A robot that never connected has no address; the link refuses the empty host rather
     // than letting it resolve to this machine.
-    link->connect(robotLink->host, internal::kEthercatCommandPort);
+    link->connect(robotLink->host(), internal::kEthercatCommandPort);
     link->start(ec);
   }
   if (ec) throw NetworkException(ec.message());

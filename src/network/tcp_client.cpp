@@ -485,19 +485,6 @@ void TcpClient::stopLocked() noexcept {
 
 bool TcpClient::isConnected() const noexcept { return core_->connected.load(); }
 
-std::size_t TcpClient::unsentBytes() const noexcept { return core_->unsentBytes(); }
-
-TcpClient::Posted TcpClient::post(std::string_view bytes, std::uint64_t* number) {
-  return core_->post(bytes, number, nullptr);
-}
-
-bool TcpClient::withdraw(std::uint64_t number) noexcept { return core_->withdraw(number); }
-
-std::error_code TcpClient::sendAll(std::string_view bytes, std::chrono::milliseconds timeout) {
-  if (onOwnIoThread()) return std::make_error_code(std::errc::resource_deadlock_would_occur);
-  return core_->sendAll(bytes, timeout);
-}
-
 bool TcpClient::claimRead() noexcept { return core_->claimRead(); }
 TcpClient::ReadStatus TcpClient::read() noexcept { return core_->callerRead(); }
 bool TcpClient::waitReadable(std::chrono::steady_clock::time_point deadline) noexcept {

@@ -93,11 +93,9 @@ class TcpClient {
 
   /// Writes `bytes` at once from the calling thread when nothing else waits to be written, else
   /// queues a copy, so that messages of concurrent senders leave whole and in call order. Never
-  /// blocks on the network. `number` (when given) receives the message's number for `withdraw`.
-  /// Any thread.
-  Posted post(std::string_view bytes, std::uint64_t* number = nullptr);
-  /// `post`, true when queued.
-  bool send(std::string_view bytes) { return post(bytes) == Posted::queued; }
+  /// blocks on the network. `number` (when given) receives the message's number for `withdraw`,
+  /// `connection` that of the connection it went to. Any thread.
+  Posted send(std::string_view bytes, std::uint64_t* number = nullptr, std::uint64_t* connection = nullptr);
 
   /// Takes message `number` back if none of its bytes has been written yet, so a request that
   /// gave up never reaches the peer later; false when it is written, being written or gone (a

@@ -26,29 +26,30 @@ void TcpClient::Core::markWritten(std::uint64_t upTo) {
   if (sendAllWaiters_ > 0) changed_.notify_all();
 }
 
-TcpClient::Posted TcpClient::Core::post(std::string_view bytes, std::uint64_t* number, std::uint64_t* connectionOut) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (!up_) return Posted::notConnected;
-  if (connectionOut != nullptr) *connectionOut = connection_;
+TcpClient::Posted TcpClient::send(std::string_view bytes, std::uint64_t* number, std::uint64_t* connection) {
+  Core& c = *core_;
+  std::unique_lock<std::mutex> lock(c.mutex_);
+  if (!c.up_) return Posted::notConnected;
+  if (connection != nullptr) *connection = c.connection_;
   if (bytes.empty()) {
     if (number != nullptr) *number = 0;
     return Posted::queued;
   }
-  if (directWriting_ || ioWriting_ || !queue_.empty()) {
+  if (c.directWriting_ || c.ioWriting_ || !c.queue_.empty()) {
     // Someone owns the write side and takes this along. A peer that stops reading must not make
     // the queue grow without end; an empty queue always takes one message, however large.
-    if (queuedBytes_ > 0 && queuedBytes_ + bytes.size() > options_.maxUnsentBytes) return Posted::full;
-    queue_.push_back(Outgoing{std::string(bytes), ++numbered_});
-    queuedBytes_ += bytes.size();
-    if (number != nullptr) *number = numbered_;
+    if (c.queuedBytes_ > 0 && c.queuedBytes_ + bytes.size() > options_.maxUnsentBytes) return Posted::full;
+    c.queue_.push_back(Outgoing{std::string(bytes), ++c.numbered_});
+    c.queuedBytes_ += bytes.size();
+    if (number != nullptr) *number = c.numbered_;
     return Posted::queued;
   }
   // Nothing in the way: write from this thread and spare the hop to the I/O thread. The lock is
   // not held across the system call, so concurrent senders queue instead of waiting.
-  directWriting_ = true;
-  const std::uint64_t mine = ++numbered_;
+  c.directWriting_ = true;
+  const std::uint64_t mine = ++c.numbered_;
   if (number != nullptr) *number = mine;
-  const int fd = fd_;
+  const int fd = c.fd_;
   lock.unlock();
   ssize_t n;
   do {
@@ -59,25 +60,25 @@ TcpClient::Posted TcpClient::Core::post(std::string_view bytes, std::uint64_t* n
   std::error_code brokenBy;
   if (broken) {
     // What others queued can never arrive; whoever reads reports the loss to everyone waiting.
-    queue_.clear();
-    queuedBytes_ = 0;
+    c.queue_.clear();
+    c.queuedBytes_ = 0;
   } else if (static_cast<std::size_t>(std::max<ssize_t>(n, 0)) < bytes.size()) {
     // The socket is full: the rest goes first, before what others queued meanwhile.
-    queue_.push_front(Outgoing{std::string(bytes), mine, static_cast<std::size_t>(std::max<ssize_t>(n, 0))});
-    queuedBytes_ += bytes.size() - queue_.front().offset;
+    c.queue_.push_front(Outgoing{std::string(bytes), mine, static_cast<std::size_t>(std::max<ssize_t>(n, 0))});
+    c.queuedBytes_ += bytes.size() - c.queue_.front().offset;
   } else {
-    markWritten(mine);
-    if (!queue_.empty() && up_ && !flushQueue(lock, brokenBy)) {
-      queue_.clear();
-      queuedBytes_ = 0;
+    c.markWritten(mine);
+    if (!c.queue_.empty() && c.up_ && !c.flushQueue(lock, brokenBy)) {
+      c.queue_.clear();
+      c.queuedBytes_ = 0;
     }
   }
-  directWriting_ = false;
-  if (!queue_.empty() && up_) {
-    writeArmed_ = true;
-    applyInterest();
+  c.directWriting_ = false;
+  if (!c.queue_.empty() && c.up_) {
+    c.writeArmed_ = true;
+    c.applyInterest();
   }
-  if (closing_) changed_.notify_all();
+  if (c.closing_) c.changed_.notify_all();
   return broken ? Posted::notConnected : Posted::queued;
 }
 
@@ -143,40 +144,43 @@ std::error_code TcpClient::Core::ioWrite() {
   return broken;
 }
 
-bool TcpClient::Core::withdraw(std::uint64_t number) noexcept {
-  std::lock_guard<std::mutex> lock(mutex_);
+bool TcpClient::withdraw(std::uint64_t number) noexcept {
+  Core& c = *core_;
+  std::lock_guard<std::mutex> lock(c.mutex_);
   // Newest first: a request gives up on a message it queued recently.
-  for (auto it = queue_.end(); it != queue_.begin();) {
+  for (auto it = c.queue_.end(); it != c.queue_.begin();) {
     --it;
     if (it->number < number) break;
     if (it->number != number) continue;
     if (it->inFlight || it->offset > 0) return false;
-    queuedBytes_ -= it->bytes.size();
-    queue_.erase(it);
+    c.queuedBytes_ -= it->bytes.size();
+    c.queue_.erase(it);
     return true;
   }
   return false;
 }
 
-std::size_t TcpClient::Core::unsentBytes() const noexcept {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return queuedBytes_;
+std::size_t TcpClient::unsentBytes() const noexcept {
+  std::lock_guard<std::mutex> lock(core_->mutex_);
+  return core_->queuedBytes_;
 }
 
-std::error_code TcpClient::Core::sendAll(std::string_view bytes, std::chrono::milliseconds timeout) {
+std::error_code TcpClient::sendAll(std::string_view bytes, std::chrono::milliseconds timeout) {
+  if (onOwnIoThread()) return std::make_error_code(std::errc::resource_deadlock_would_occur);
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   std::uint64_t number = 0;
   std::uint64_t connection = 0;
-  if (post(bytes, &number, &connection) != Posted::queued) return asio::error::not_connected;
+  if (send(bytes, &number, &connection) != Posted::queued) return asio::error::not_connected;
   if (number == 0) return {};  // nothing to send
-  std::unique_lock<std::mutex> lock(mutex_);
+  Core& c = *core_;
+  std::unique_lock<std::mutex> lock(c.mutex_);
   // Judged by the connection the bytes went out on: a close right after they left does not
   // turn a completed send into a failure.
-  const auto done = [&] { return writtenOn_ == connection && written_ >= number; };
-  ++sendAllWaiters_;
-  const bool settled = changed_.wait_until(
-      lock, deadline, [&] { return done() || !up_ || connection_ != connection; });
-  --sendAllWaiters_;
+  const auto done = [&] { return c.writtenOn_ == connection && c.written_ >= number; };
+  ++c.sendAllWaiters_;
+  const bool settled = c.changed_.wait_until(
+      lock, deadline, [&] { return done() || !c.up_ || c.connection_ != connection; });
+  --c.sendAllWaiters_;
   if (done()) return {};
   return settled ? asio::error::not_connected : asio::error::timed_out;
 }

@@ -61,12 +61,6 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   void requestStop() noexcept;
   bool onIoThread() const noexcept { return std::this_thread::get_id() == ioThread_.load(); }
 
-  // ---- Sending (tcp_client_send.cpp) ----
-  Posted post(std::string_view bytes, std::uint64_t* number, std::uint64_t* connectionOut);
-  bool withdraw(std::uint64_t number) noexcept;
-  std::error_code sendAll(std::string_view bytes, std::chrono::milliseconds timeout);
-  std::size_t unsentBytes() const noexcept;
-
   // ---- Reading (tcp_client_read.cpp) ----
   bool claimRead() noexcept;
   ReadStatus callerRead() noexcept;
@@ -79,6 +73,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::shared_ptr<const Handlers> handlers;  // installed; a run takes its own copy
 
  private:
+  friend class TcpClient;  // its senders write from their own threads (tcp_client_send.cpp)
   friend class IoReadSink;
   friend class CallerReadSink;
 

@@ -45,78 +45,80 @@ TcpClientOptions commandLinkOptions() {
 
 }  // namespace
 
-XService::XService() : client(commandLinkOptions()), reader_(makeMessageReader()) {
+XService::XService() : client_(commandLinkOptions()), reader_(makeMessageReader()) {
   _bind();
   // Requests read their own replies off the socket while nobody else reads it.
-  waiters.setReader(&client);
-  waiters.setDropNote([this](const char* why, std::size_t bytes) { noteDropped(why, bytes); });
-  client.setClaim([this](std::string_view message) { return claimReply(message); });
+  waiters_.setReader(&client_);
+  waiters_.setDropNote([this](const char* why, std::size_t bytes) { noteDropped(why, bytes); });
+  client_.setClaim([this](std::string_view message) { return claimReply(message); });
 }
 
 XService::~XService() { stop(); }
 
+std::chrono::nanoseconds XService::requestWait() const noexcept { return linkSettings().defaultRequestWait.load(); }
+
 void XService::_bind() {
   // The handlers never change, so they are bound once rather than at every `connect`.
-  client.setHandlers([this](const std::error_code& ec) { handleConnect(ec); },
+  client_.setHandlers([this](const std::error_code& ec) { handleConnect(ec); },
                      [this](std::string_view data) { onReceive(data); },
                      [this](const std::error_code&) { handleDisconnect(); });
 }
 
 void XService::connect(const std::string& ip, int newPort) {
   // The I/O thread reads the address for its log lines.
-  client.stop();
-  host = ip;
-  port = newPort;
-  if (!transfer) transfer = std::make_shared<XTransfer>();
-  transfer->connect(ip, linkSettings().fileLinkPort.load());
+  client_.stop();
+  host_ = ip;
+  port_ = newPort;
+  if (!transfer_) transfer_ = std::make_shared<XTransfer>();
+  transfer_->connect(ip, linkSettings().fileLinkPort.load());
 }
 
 void XService::start(std::error_code& ec, bool awaitFileLink) {
   ec = makeErrorCode(0);
-  if (linkState == 1) return;
+  if (linkState_ == 1) return;
   // An empty host would resolve to the local machine; never open a socket for it.
-  if (host.empty() || port <= 0 || port > 65535 || client.start(host, static_cast<std::uint16_t>(port))) {
-    linkState = 2;
+  if (host_.empty() || port_ <= 0 || port_ > 65535 || client_.start(host_, static_cast<std::uint16_t>(port_))) {
+    linkState_ = 2;
     ec = makeErrorCode(256);
     // The file link is not tried: the caller has been told the link is down, and a file link
     // left connected would outlive that answer.
     return;
   }
-  // A transfer in progress owns the file link (and has it connected); never restart it under it.
-  std::unique_lock<std::mutex> transferLock(transferMutex, std::try_to_lock);
-  if (transfer && transferLock.owns_lock()) {
+  // A transfer_ in progress owns the file link (and has it connected); never restart it under it.
+  std::unique_lock<std::mutex> transferLock(transferMutex_, std::try_to_lock);
+  if (transfer_ && transferLock.owns_lock()) {
     if (!awaitFileLink) {
-      transfer->launch();
+      transfer_->launch();
       return;
     }
     std::error_code fileEc;
-    transfer->start(fileEc);
+    transfer_->start(fileEc);
     if (fileEc) globalLogger()->info("uid: {} | FileTransfer connect failed ({})", logUid, fileEc.value());
   }
 }
 
 void XService::stop() {
-  client.stop();
-  if (transfer) transfer->stop();
+  client_.stop();
+  if (transfer_) transfer_->stop();
 }
 
 void XService::handleConnect(const std::error_code& ec) {
   const Dispatching mark(this);
   if (ec) {
-    linkState = 2;
+    linkState_ = 2;
     return;
   }
-  linkState = 1;
-  globalLogger()->info("uid: {} | xService {}:{} connect", logUid, host, port);
+  linkState_ = 1;
+  globalLogger()->info("uid: {} | xService {}:{} connect", logUid, host_, port_);
   runCallback(connectionHandler_, kConnection, true);
 }
 
 void XService::handleDisconnect() {
   const Dispatching mark(this);
-  linkState = 2;
+  linkState_ = 2;
   // Every waiter is failed under the waiters' lock, so none can test the state and then sleep
   // through the wake-up.
-  waiters.failAll(makeErrorCode(256));
+  waiters_.failAll(makeErrorCode(256));
   {
     // Their replies cannot come on a later connection; what they captured may be gone by then.
     std::unordered_map<std::uint64_t, ReplyCallback> orphaned;
@@ -125,7 +127,7 @@ void XService::handleDisconnect() {
       orphaned.swap(replyCallbacks_);
     }
   }
-  globalLogger()->info("uid: {} | xService {}:{} disconnect", logUid, host, port);
+  globalLogger()->info("uid: {} | xService {}:{} disconnect", logUid, host_, port_);
   runCallback(connectionHandler_, kConnection, false);
 }
 
@@ -143,7 +145,7 @@ void XService::waitIdle(unsigned slots, const void* owner, std::unique_lock<std:
   // As long as the running callback takes; say so when that is unusually long.
   while (!callbackIdle_.wait_for(lock, std::chrono::seconds(1), [&] { return !busy(); })) {
     try {
-      globalLogger()->warn("uid: {} | xService {}:{} still waiting for a running {} callback", logUid, host, port,
+      globalLogger()->warn("uid: {} | xService {}:{} still waiting for a running {} callback", logUid, host_, port_,
                            slotName(running_));
     } catch (...) {
     }
@@ -226,7 +228,7 @@ std::size_t XService::pendingReplyCallbacks() const {
 }
 
 void XService::dispatchReply(std::uint64_t id, Json::Value& message) {
-  if (waiters.deliver(id, message)) return;
+  if (waiters_.deliver(id, message)) return;
   ReplyCallback entry;
   {
     std::lock_guard<std::mutex> lock(callbackMutex_);

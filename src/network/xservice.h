@@ -48,16 +48,7 @@ namespace velmora::internal {
 /// Request ids of every command link in the process: fetch-and-add, first id 1, never repeated.
 extern std::atomic<std::uint64_t> nextRequestId;
 
-/// Gives a class shared ownership helpers and forbids copies.
-template <typename Derived>
-class Base : public std::enable_shared_from_this<Derived> {
- public:
-  Base() = default;
-  Base(const Base&) = delete;
-  Base& operator=(const Base&) = delete;
-};
-
-class XService : public Base<XService> {
+class XService : public std::enable_shared_from_this<XService> {
  public:
   using MessageCallback = std::function<void(const Json::Value&)>;
   using ConnectionHandler = std::function<void(bool)>;
@@ -72,6 +63,8 @@ class XService : public Base<XService> {
   XService();
   /// Stops the link first, so no handler runs during or after destruction.
   virtual ~XService();
+  XService(const XService&) = delete;
+  XService& operator=(const XService&) = delete;
 
   // ---- Connection (xservice.cpp) ----
 
@@ -91,7 +84,12 @@ class XService : public Base<XService> {
   void stop();
 
   /// Whether the command connection is up.
-  bool isConnected() const noexcept { return linkState == 1; }
+  bool isConnected() const noexcept { return linkState_ == 1; }
+  /// The address and port given to `connect`.
+  const std::string& host() const noexcept { return host_; }
+  int port() const noexcept { return port_; }
+  /// How long the get, set and announcement forms wait for their reply.
+  std::chrono::nanoseconds requestWait() const noexcept;
 
   // ---- Callbacks (xservice.cpp) ----
   // Each setter replaces its callback under the callback lock and returns only when the old
@@ -117,6 +115,11 @@ class XService : public Base<XService> {
   /// Stamps a new "id" into `request` (replacing any), sends it and waits up to `timeout` for
   /// the reply with that id. 0 and `reply` filled, 256 or 263.
   void request(Json::Value& request, Json::Value& reply, std::error_code& ec, std::chrono::nanoseconds timeout);
+  /// The request every form goes through: hands `text` (one whole message, carriage return
+  /// included, stamped with `id`) to the TCP client and, with `reply`, waits up to `timeout` for
+  /// the reply with that id. 259 when it is longer than a line the controller takes, 256 when
+  /// the link is down or holds as much unsent as it may (nothing sent either way), 263.
+  std::error_code request(std::string_view text, std::uint64_t id, Json::Value* reply, std::chrono::nanoseconds timeout);
   /// Sends `message` as it is; false when the link is down. Waits for nothing.
   bool sendJson(const Json::Value& message);
 
@@ -156,7 +159,7 @@ class XService : public Base<XService> {
   void clearReplyCallbacks(const void* owner);
 
   /// Requests waiting for their reply now (0 whenever no request is in progress).
-  std::size_t pendingRequests() const { return waiters.size(); }
+  std::size_t pendingRequests() const { return waiters_.size(); }
   /// Reply callbacks stored now.
   std::size_t pendingReplyCallbacks() const;
 
@@ -178,15 +181,9 @@ class XService : public Base<XService> {
   /// "overwrite"}}}; `ec` = the controller's code (0 accepts), 257, 256 or 263.
   void transferInit(const std::string& md5Hex, std::uint64_t length, const Json::Value& options, std::error_code& ec);
 
-  std::string host;
-  int port = 0;
-  std::atomic<int> linkState{2};  ///< 1 connected, 2 disconnected
-  TcpClient client;
-  ReplyWaiters waiters;           ///< the requests waiting by id: the pending table
-  std::mutex transferMutex;       ///< serialises file transfers, file-link start included
-  std::shared_ptr<XTransfer> transfer;
-
  private:
+  friend class XServiceProbe;  // tests reach the client and the waiters through it
+
   enum Slot : unsigned { kConnection = 1, kMotion = 2, kNotification = 4, kReply = 8 };
   struct ReplyCallback {
     MessageCallback callback;
@@ -201,9 +198,8 @@ class XService : public Base<XService> {
   // A reading request's thread offers each message it reads: true when it was a reply some
   // request waits for, now handed to it.
   bool claimReply(std::string_view data) noexcept;
-  // Hands a whole request text to the link: 259 when it is longer than a line the controller
-  // takes (nothing sent), 256 when the link is down or holds as much unsent as it may.
-  std::error_code transmit(std::string_view text, std::uint64_t* number = nullptr);
+  // Tells (at most once a second) that requests are refused while the controller reads nothing.
+  void noteRefused(std::size_t bytes) noexcept;
 
   template <typename Callable>
   void replaceCallback(std::shared_ptr<const Callable>& slot, Callable callable, Slot which);
@@ -212,14 +208,18 @@ class XService : public Base<XService> {
   void waitIdle(unsigned slots, const void* owner, std::unique_lock<std::mutex>& lock);
   bool insideOwnCallback() const noexcept;
 
-  // Stamps an id, sends `bytes` built by `write`, waits for the reply.
-  template <typename Writer>
-  std::error_code exchange(const Writer& write, Json::Value& reply, std::chrono::nanoseconds timeout);
   // The reply's form member (an object), or its value for `key`; null when absent or of the
   // wrong kind.
   static Json::Value* replyBody(Json::Value& reply, const char* form);
   static Json::Value* replyValue(Json::Value& reply, const char* form, const std::string& key);
-  int setForm(const std::string& key, const Json::Value& value, std::error_code& ec);
+
+  std::string host_;
+  int port_ = 0;
+  std::atomic<int> linkState_{2};  // 1 connected, 2 disconnected
+  TcpClient client_;
+  ReplyWaiters waiters_;           // the requests waiting by id: the pending table
+  std::mutex transferMutex_;       // serialises file transfers, file-link start included
+  std::shared_ptr<XTransfer> transfer_;
 
   mutable std::mutex loggerMutex_;
   std::shared_ptr<spdlog::logger> logger_;

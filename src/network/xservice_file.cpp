@@ -10,7 +10,6 @@
 
 #include "common/json_read.h"
 #include "common/md5.h"
-#include "network/link_settings.h"
 #include "network/xservice.h"
 
 namespace velmora::internal {
@@ -36,7 +35,7 @@ struct FileBytes {
   std::uint64_t length = 0;
 };
 
-// The whole file, or the transfer's code: -280 cannot open (or not a regular file), -283 empty
+// The whole file, or the transfer_'s code: -280 cannot open (or not a regular file), -283 empty
 // or longer than `maxLength`, -284 no memory or fewer bytes than its length (a file cut while
 // read must not go out padded, with a digest that matches the padding).
 int readWholeFile(const std::string& path, std::uint64_t maxLength, FileBytes& file) {
@@ -68,15 +67,15 @@ void XService::sendFile(const std::string& path, std::uint64_t maxLength, const 
                         std::error_code& ec) {
   ec = makeErrorCode(0);
   // Held from the file link's start on: two transfers must never start one client at once.
-  std::lock_guard<std::mutex> lock(transferMutex);
-  if (!transfer) {
+  std::lock_guard<std::mutex> lock(transferMutex_);
+  if (!transfer_) {
     ec = makeErrorCode(256);  // never connected anywhere
     return;
   }
-  if (transfer->linkState != 1) {
+  if (transfer_->linkState != 1) {
     std::error_code startEc;
-    transfer->start(startEc);
-    if (startEc || transfer->linkState != 1) {
+    transfer_->start(startEc);
+    if (startEc || transfer_->linkState != 1) {
       ec = makeErrorCode(256);
       return;
     }
@@ -91,7 +90,7 @@ void XService::sendFile(const std::string& path, std::uint64_t maxLength, const 
   Md5::update(md5, file.data.get(), file.length);
   transferInit(Md5::hexDigest(md5, false), file.length, options, ec);
   if (ec) return;
-  transfer->sendAndWait(file.data.get(), file.length, ec);
+  transfer_->sendAndWait(file.data.get(), file.length, ec);
 }
 
 void XService::transferInit(const std::string& md5Hex, std::uint64_t length, const Json::Value& options,
@@ -104,7 +103,7 @@ void XService::transferInit(const std::string& md5Hex, std::uint64_t length, con
   announcement["name"] = member(options, "file_name");
   announcement["overwrite"] = member(options, "overwrite");
   Json::Value result;
-  sendCommand(kKey, announcement, result, ec, linkSettings().defaultRequestWait.load());
+  sendCommand(kKey, announcement, result, ec, requestWait());
   if (ec) return;
   int code = 0;
   if (!readInt(result, code)) {

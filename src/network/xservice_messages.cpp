@@ -1,6 +1,7 @@
 #include <velmora/error.h>
 
 #include <cstring>
+#include <optional>
 
 #include "common/globals.h"
 #include "common/json_read.h"
@@ -29,6 +30,7 @@ class SendBuffer {
   SendBuffer(const SendBuffer&) = delete;
   SendBuffer& operator=(const SendBuffer&) = delete;
   std::string& text() noexcept { return text_; }
+  const std::string& text() const noexcept { return text_; }
 
  private:
   static std::string& buffer() {
@@ -46,8 +48,6 @@ Clock::time_point deadlineAfter(std::chrono::nanoseconds timeout) {
   if (timeout >= kLongest) return now + kLongest;
   return now + std::chrono::duration_cast<Clock::duration>(timeout);
 }
-
-std::chrono::nanoseconds defaultWait() { return linkSettings().defaultRequestWait.load(); }
 
 // {"<form>":{key:value}...: the start of a one-key request of the forms ordered before "id".
 void appendBody(std::string& out, const std::string& key, const Json::Value& value) {
@@ -77,23 +77,60 @@ void writeRequest(std::string& out, char form, const std::string& key, const Jso
     appendBody(out, key, value);
     out.push_back('}');
   }
+  out.push_back('\r');
 }
+
+std::uint64_t newRequestId() noexcept { return nextRequestId.fetch_add(1, std::memory_order_relaxed); }
+
+// A one-key request of form `form` under a new id, framed, in the sending thread's buffer.
+class RequestText {
+ public:
+  RequestText(char form, const std::string& key, const Json::Value& value) : id(newRequestId()) {
+    writeRequest(buffer_.text(), form, key, value, id);
+  }
+  std::string_view view() const noexcept { return buffer_.text(); }
+  const std::uint64_t id;
+
+ private:
+  SendBuffer buffer_;
+};
 
 }  // namespace
 
-std::error_code XService::transmit(std::string_view text, std::uint64_t* number) {
+
+std::error_code XService::request(std::string_view text, std::uint64_t id, Json::Value* reply,
+                                  std::chrono::nanoseconds timeout) {
   // The controller reads lines of at most this length, as the link does; a longer one would
   // break its framing rather than be refused.
   if (text.size() > DelimiterFramer::kDefaultCap) return makeErrorCode(259);
-  switch (client.post(text, number)) {
+  const auto deadline = deadlineAfter(timeout);
+  // Registered before the bytes leave, so the reply cannot come before anyone waits for it.
+  std::optional<ReplyWaiters::Ticket> ticket;
+  if (reply != nullptr) {
+    ticket.emplace(waiters_, id);
+    // Reading before the request leaves: a fast reply then never wakes the I/O thread.
+    ticket->readFromNow();
+  }
+  std::uint64_t number = 0;
+  switch (client_.send(text, &number)) {
     case TcpClient::Posted::queued:
-      return makeErrorCode(0);
+      break;
     case TcpClient::Posted::notConnected:
       return makeErrorCode(256);
     case TcpClient::Posted::full:
-      break;
+      noteRefused(text.size());
+      return makeErrorCode(256);
   }
-  // The controller has stopped reading: the link takes no more than its bound.
+  if (!ticket) return makeErrorCode(0);
+  const std::error_code ec = ticket->wait(*reply, deadline);
+  // A request still queued when its caller is told it failed must never reach the controller
+  // later (one partly written already is finished: the stream's framing depends on it).
+  if (ec == makeErrorCode(263) && number != 0) client_.withdraw(number);
+  return ec;
+}
+
+// The controller has stopped reading: the link takes no more than its bound.
+void XService::noteRefused(std::size_t bytes) noexcept {
   try {
     std::lock_guard<std::mutex> lock(dropMutex_);
     ++refusedSinceLog_;
@@ -102,34 +139,11 @@ std::error_code XService::transmit(std::string_view text, std::uint64_t* number)
       lastFullLog_ = now;
       globalLogger()->warn("uid: {} | xService {}:{} holds as much unsent as it may; {} request(s) refused ({} bytes "
                            "the last)",
-                           logUid, host, port, refusedSinceLog_, text.size());
+                           logUid, host_, port_, refusedSinceLog_, bytes);
       refusedSinceLog_ = 0;
     }
   } catch (...) {
   }
-  return makeErrorCode(256);
-}
-
-template <typename Writer>
-std::error_code XService::exchange(const Writer& write, Json::Value& reply, std::chrono::nanoseconds timeout) {
-  const auto deadline = deadlineAfter(timeout);
-  const std::uint64_t id = nextRequestId.fetch_add(1, std::memory_order_relaxed);
-  // Registered before the bytes leave, so the reply cannot come before anyone waits for it.
-  ReplyWaiters::Ticket ticket(waiters, id);
-  std::uint64_t number = 0;
-  {
-    SendBuffer buffer;
-    write(buffer.text(), id);
-    buffer.text().push_back('\r');
-    // Reading before the request leaves: a fast reply then never wakes the I/O thread.
-    ticket.readFromNow();
-    if (const std::error_code ec = transmit(buffer.text(), &number)) return ec;
-  }
-  const std::error_code ec = ticket.wait(reply, deadline);
-  // A request still queued when its caller is told it failed must never reach the controller
-  // later (one partly written already is finished: the stream's framing depends on it).
-  if (ec == makeErrorCode(263) && number != 0) client.withdraw(number);
-  return ec;
 }
 
 // The replies are the callers' own copies, so their values may be taken by swap.
@@ -152,25 +166,26 @@ void XService::request(Json::Value& request, Json::Value& reply, std::error_code
     ec = makeErrorCode(259);
     return;
   }
-  ec = exchange(
-      [&request](std::string& out, std::uint64_t id) {
-        request["id"] = Json::UInt64(id);
-        appendJson(out, request);
-      },
-      reply, timeout);
+  const std::uint64_t id = newRequestId();
+  request["id"] = Json::UInt64(id);
+  SendBuffer text;
+  appendJson(text.text(), request);
+  text.text().push_back('\r');
+  ec = this->request(text.text(), id, &reply, timeout);
 }
 
 bool XService::sendJson(const Json::Value& message) {
-  SendBuffer buffer;
-  appendJson(buffer.text(), message);
-  buffer.text().push_back('\r');
-  return !transmit(buffer.text());
+  SendBuffer text;
+  appendJson(text.text(), message);
+  text.text().push_back('\r');
+  return !request(text.text(), 0, nullptr, std::chrono::nanoseconds::zero());
 }
 
 void XService::sendCommand(const std::string& key, const Json::Value& value, Json::Value& result, std::error_code& ec,
                            std::chrono::nanoseconds timeout) {
+  const RequestText text('c', key, value);
   Json::Value reply;
-  ec = exchange([&](std::string& out, std::uint64_t id) { writeRequest(out, 'c', key, value, id); }, reply, timeout);
+  ec = request(text.view(), text.id, &reply, timeout);
   if (ec) return;
   if (Json::Value* found = replyValue(reply, "c", key)) {
     result.swap(*found);
@@ -181,57 +196,43 @@ void XService::sendCommand(const std::string& key, const Json::Value& value, Jso
 
 void XService::sendCommandAsync(const std::string& key, const Json::Value& value, const MessageCallback& onReply,
                                 std::error_code& ec, const void* owner) {
-  ec = makeErrorCode(0);
-  const std::uint64_t id = nextRequestId.fetch_add(1, std::memory_order_relaxed);
-  SendBuffer buffer;
-  writeRequest(buffer.text(), 'c', key, value, id);
-  buffer.text().push_back('\r');
+  const RequestText text('c', key, value);
   // Stored before the bytes leave: a reply that comes back at once must find its callback.
   if (onReply) {
     std::lock_guard<std::mutex> lock(callbackMutex_);
-    replyCallbacks_[id] = ReplyCallback{onReply, owner};
+    replyCallbacks_[text.id] = ReplyCallback{onReply, owner};
   }
-  ec = transmit(buffer.text());
-  if (!ec) return;
-  if (onReply) {
-    ReplyCallback unsent;
-    std::lock_guard<std::mutex> lock(callbackMutex_);
-    const auto it = replyCallbacks_.find(id);
-    if (it != replyCallbacks_.end()) {
-      unsent = std::move(it->second);
-      replyCallbacks_.erase(it);
-    }
+  ec = request(text.view(), text.id, nullptr, std::chrono::nanoseconds::zero());
+  if (!ec || !onReply) return;
+  ReplyCallback unsent;
+  std::lock_guard<std::mutex> lock(callbackMutex_);
+  const auto it = replyCallbacks_.find(text.id);
+  if (it != replyCallbacks_.end()) {
+    unsent = std::move(it->second);
+    replyCallbacks_.erase(it);
   }
 }
 
 void XService::sendCommandWithId(const Json::Value& body, const Json::Value& id, std::error_code& ec) {
-  ec = makeErrorCode(0);
-  SendBuffer buffer;
-  std::string& out = buffer.text();
+  SendBuffer text;
+  std::string& out = text.text();
   out += "{\"c\":";
   appendJson(out, body);
   out += ",\"id\":";
   appendJson(out, id);
   out += "}\r";
-  ec = transmit(out);
+  ec = request(out, 0, nullptr, std::chrono::nanoseconds::zero());
 }
 
 void XService::getValue(const std::string& key, Json::Value& value, std::error_code& ec) {
-  Json::Value reply;
-  ec = exchange([&](std::string& out, std::uint64_t id) { writeRequest(out, 'g', key, value, id); }, reply,
-                defaultWait());
-  if (ec) return;
-  if (Json::Value* found = replyValue(reply, "g", key)) {
-    value.swap(*found);
-  } else {
-    ec = makeErrorCode(257);
-  }
+  // The parameter is written out before the reply may replace it, and stays on a failure.
+  getValue(key, value, value, ec);
 }
 
 void XService::getValue(const std::string& key, const Json::Value& param, Json::Value& out, std::error_code& ec) {
+  const RequestText text('g', key, param);
   Json::Value reply;
-  ec = exchange([&](std::string& text, std::uint64_t id) { writeRequest(text, 'g', key, param, id); }, reply,
-                defaultWait());
+  ec = request(text.view(), text.id, &reply, requestWait());
   if (ec) return;
   if (Json::Value* found = replyValue(reply, "g", key)) {
     out.swap(*found);
@@ -249,16 +250,15 @@ void XService::getValues(const std::vector<std::string>& keys, const std::vector
   }
   Json::Value body(Json::objectValue);
   for (std::size_t i = 0; i < keys.size(); ++i) body[keys[i]] = params[i];  // a later duplicate wins
+  const std::uint64_t id = newRequestId();
+  SendBuffer text;
+  text.text() += "{\"g\":";
+  appendJson(text.text(), body);
+  text.text() += ",\"id\":";
+  appendUnsigned(text.text(), id);
+  text.text() += "}\r";
   Json::Value reply;
-  ec = exchange(
-      [&](std::string& text, std::uint64_t id) {
-        text += "{\"g\":";
-        appendJson(text, body);
-        text += ",\"id\":";
-        appendUnsigned(text, id);
-        text.push_back('}');
-      },
-      reply, defaultWait());
+  ec = request(text.text(), id, &reply, requestWait());
   if (ec) return;
   if (Json::Value* found = replyBody(reply, "g")) {
     out.swap(*found);
@@ -267,10 +267,10 @@ void XService::getValues(const std::vector<std::string>& keys, const std::vector
   }
 }
 
-int XService::setForm(const std::string& key, const Json::Value& value, std::error_code& ec) {
+int XService::setValueRaw(const std::string& key, const Json::Value& value, std::error_code& ec) {
+  const RequestText text('s', key, value);
   Json::Value reply;
-  ec = exchange([&](std::string& out, std::uint64_t id) { writeRequest(out, 's', key, value, id); }, reply,
-                defaultWait());
+  ec = request(text.view(), text.id, &reply, requestWait());
   if (ec) return 0;
   int code = 0;
   const Json::Value* found = replyValue(reply, "s", key);
@@ -282,21 +282,13 @@ int XService::setForm(const std::string& key, const Json::Value& value, std::err
 }
 
 void XService::setValue(const std::string& key, const Json::Value& value, std::error_code& ec) {
-  const int code = setForm(key, value, ec);
+  const int code = setValueRaw(key, value, ec);
   if (!ec) ec = makeErrorCode(code);
 }
 
-int XService::setValueRaw(const std::string& key, const Json::Value& value, std::error_code& ec) {
-  return setForm(key, value, ec);
-}
-
 void XService::watch(const std::string& topic, bool on, std::error_code& ec) {
-  ec = makeErrorCode(0);
-  const std::uint64_t id = nextRequestId.fetch_add(1, std::memory_order_relaxed);
-  SendBuffer buffer;
-  writeRequest(buffer.text(), 'w', topic, Json::Value(on), id);
-  buffer.text().push_back('\r');
-  ec = transmit(buffer.text());
+  const RequestText text('w', topic, Json::Value(on));
+  ec = request(text.view(), text.id, nullptr, std::chrono::nanoseconds::zero());
 }
 
 }  // namespace velmora::internal

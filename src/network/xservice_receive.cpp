@@ -29,7 +29,7 @@ void XService::onReceive(std::string_view data) noexcept {
     // A reply that a request waits for goes to it as text: its own thread parses it, so this
     // thread only finds the id.
     std::uint64_t id = 0;
-    if (replyIdOf(data, id) && waiters.deliverText(id, data)) return;
+    if (replyIdOf(data, id) && waiters_.deliverText(id, data)) return;
     Json::Value message;
     // The reader refuses nesting deeper than its limit by throwing; caught below like the rest.
     if (data.empty() || !reader_->parse(data.data(), data.data() + data.size(), &message, nullptr)) {
@@ -86,7 +86,7 @@ bool XService::claimReply(std::string_view data) noexcept {
   if (cr != std::string_view::npos) data = data.substr(0, cr);
   try {
     std::uint64_t id = 0;
-    return replyIdOf(data, id) && waiters.deliverText(id, data);
+    return replyIdOf(data, id) && waiters_.deliverText(id, data);
   } catch (...) {
     return false;  // the I/O thread takes it the full way
   }
@@ -101,7 +101,7 @@ void XService::noteDropped(const char* why, std::size_t bytes) noexcept {
     if (now - lastDropLog_ < std::chrono::seconds(1)) return;
     lastDropLog_ = now;
     globalLogger()->warn("uid: {} | xService {}:{} dropped a message ({}, {} bytes; {} dropped since last said)",
-                         logUid, host, port, why, bytes, droppedSinceLog_);
+                         logUid, host_, port_, why, bytes, droppedSinceLog_);
     droppedSinceLog_ = 0;
   } catch (...) {
   }

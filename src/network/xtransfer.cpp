@@ -69,7 +69,7 @@ void XNetworkBase::sendAndWait(const char* data, std::size_t length, std::error_
     awaiting_ = true;
     verdict_ = Verdict::none;
   }
-  if (!client.send(std::string_view(data, length))) {
+  if (client.send(std::string_view(data, length)) != TcpClient::Posted::queued) {
     std::lock_guard<std::mutex> lock(mutex);
     awaiting_ = false;
     ec = makeErrorCode(256);

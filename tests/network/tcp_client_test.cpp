@@ -23,6 +23,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
+bool sent(TcpClient& client, std::string_view message) { return client.send(message) == TcpClient::Posted::queued; }
+
 // Records what a client's handlers saw, in order: "connect", "connect-failed", "disconnect".
 class Probe {
  public:
@@ -130,7 +132,7 @@ TEST_F(TcpClientTest, ConcurrentSendersNeverInterleaveAndKeepTheirOrder) {
         const std::string pad = i % 10 == 0 ? std::string(64 * 1024, 'p') : std::string();
         const std::string message = "{\"c\":{\"t" + std::to_string(s) + "\":" + std::to_string(i) +
                                     "},\"id\":" + std::to_string(s * kEach + i) + ",\"pad\":\"" + pad + "\"}\r";
-        if (!client.send(message)) ++refused;
+        if (!sent(client, message)) ++refused;
       }
     });
   }
@@ -158,7 +160,7 @@ TEST_F(TcpClientTest, SendersRacingALostLinkNeverCarryBytesIntoTheNextConnection
     senders.emplace_back([&, s] {
       for (int i = 0; !stop; ++i) {
         const std::string pad(i % 7 == 0 ? 32 * 1024 : 16, 'p');
-        client.send("{\"c\":{\"t" + std::to_string(s) + "\":" + std::to_string(i) + "},\"id\":1,\"pad\":\"" + pad + "\"}\r");
+        sent(client, "{\"c\":{\"t" + std::to_string(s) + "\":" + std::to_string(i) + "},\"id\":1,\"pad\":\"" + pad + "\"}\r");
         if (!client.isConnected()) std::this_thread::yield();
       }
     });
@@ -185,14 +187,14 @@ TEST_F(TcpClientTest, ReconnectsAboutOneSecondAfterTheControllerDropsTheLink) {
   const auto dropped = std::chrono::steady_clock::now();
   command().dropConnections();
   ASSERT_TRUE(probe.waitEvents(2, 2s));
-  EXPECT_FALSE(client.send("{\"x\":1,\"id\":1}\r")) << "no connection, no send";
+  EXPECT_FALSE(sent(client, "{\"x\":1,\"id\":1}\r")) << "no connection, no send";
   ASSERT_TRUE(probe.waitEvents(3, 3s));
   const auto elapsed = std::chrono::steady_clock::now() - dropped;
   EXPECT_GE(elapsed, 900ms);
   EXPECT_LE(elapsed, 2500ms);
   EXPECT_THAT(probe.events(), ::testing::ElementsAre("connect", "disconnect", "connect"));
   EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 2; }, 2s));
-  EXPECT_TRUE(client.send("{\"c\":{\"k\":1},\"id\":1}\r"));
+  EXPECT_TRUE(sent(client, "{\"c\":{\"k\":1},\"id\":1}\r"));
   EXPECT_TRUE(command().log().waitFor("k", 2s));
   client.stop();
 }
@@ -233,7 +235,7 @@ TEST_F(TcpClientTest, StopIsIdempotentAndSafeBeforeStart) {
   client.stop();
   EXPECT_THAT(probe.events(), ::testing::ElementsAre("connect", "disconnect"));
   EXPECT_FALSE(client.isConnected());
-  EXPECT_FALSE(client.send("x\r"));
+  EXPECT_FALSE(sent(client, "x\r"));
   std::this_thread::sleep_for(1200ms);  // no reconnection after a deliberate stop
   EXPECT_EQ(command().acceptCount(), 1);
 }
@@ -283,7 +285,7 @@ TEST_F(TcpClientTest, SendAllReturnsOnceTheBytesHaveLeft) {
   const auto file = files().waitForFile(1, 5s);
   ASSERT_TRUE(file);
   EXPECT_TRUE(file->bytes == data);
-  EXPECT_TRUE(client.send("and the plain send still works"));
+  EXPECT_TRUE(sent(client, "and the plain send still works"));
   client.stop();
   EXPECT_EQ(client.sendAll("x", 1s), asio::error::not_connected);
 }

@@ -14,9 +14,11 @@
 #include "support/link_settings_guard.h"
 #include "support/process_stats.h"
 #include "velmora_sim/md5.h"
+#include "support/xservice_probe.h"
 
 using velmora::internal::makeErrorCode;
 using velmora::internal::XService;
+using velmora::internal::XServiceProbe;
 using velmora_sim::Behaviour;
 using velmora_sim::Exchange;
 using velmora_sim::Verdict;
@@ -148,7 +150,7 @@ TEST_F(XServiceFileTest, AFileLinkThatCannotStartGives256WithoutAnAnnouncement) 
   write("a.bin", 10);
   files().refuse(true);
   files().dropConnections();
-  ASSERT_TRUE(waitUntil([&] { return link.transfer->linkState == 2; }, 2s));
+  ASSERT_TRUE(waitUntil([&] { return XServiceProbe::fileLink(link).linkState == 2; }, 2s));
   EXPECT_EQ(send(dir / "a.bin"), makeErrorCode(256));
   EXPECT_EQ(announcements(), 0u);
   files().refuse(false);

@@ -9,11 +9,13 @@
 #include "network/link_fixture.h"
 #include "support/link_settings_guard.h"
 #include "support/process_stats.h"
+#include "support/xservice_probe.h"
 
 using velmora::internal::DelimiterFramer;
 using velmora::internal::makeErrorCode;
 using velmora::internal::nextRequestId;
 using velmora::internal::XService;
+using velmora::internal::XServiceProbe;
 using velmora_sim::Behaviour;
 using velmora_sim::Form;
 using namespace std::chrono_literals;
@@ -320,7 +322,7 @@ TEST_F(XServiceFormsTest, ARequestLongerThanTheControllersLineGives259AndSendsNo
   EXPECT_FALSE(link.sendJson(over));
   EXPECT_EQ(link.pendingRequests(), 0u);
   EXPECT_EQ(link.pendingReplyCallbacks(), 0u) << "nothing kept for an unsent request";
-  EXPECT_EQ(link.client.unsentBytes(), 0u);
+  EXPECT_EQ(XServiceProbe::client(link).unsentBytes(), 0u);
 
   // {"c":{"k":"..."},"id":"m"} and its carriage return: 24 bytes around the value. A line of
   // exactly the cap is the controller's to read; one byte more is not.

@@ -16,9 +16,11 @@
 #include "support/loopback.h"
 #include "support/process_stats.h"
 #include "support/stalled_peer.h"
+#include "support/xservice_probe.h"
 
 using velmora::internal::makeErrorCode;
 using velmora::internal::XService;
+using velmora::internal::XServiceProbe;
 using namespace std::chrono_literals;
 
 namespace {
@@ -84,7 +86,7 @@ TEST_F(SendQueueTest, WhatDoesNotFitFailsAtOnceAndWhatGaveUpUnsentNeverArrives) 
   // Requests that need no answer fill the socket (which takes a few MB on loopback) until one is
   // left partly written; three that wait then fill the link's bound.
   std::vector<std::string> expected;
-  while (link.client.unsentBytes() == 0) {
+  while (XServiceProbe::client(link).unsentBytes() == 0) {
     ASSERT_LT(expected.size(), 20u) << "the socket never filled";
     expected.push_back("pre." + std::to_string(expected.size()));
     std::error_code ec;
@@ -92,13 +94,13 @@ TEST_F(SendQueueTest, WhatDoesNotFitFailsAtOnceAndWhatGaveUpUnsentNeverArrives) 
     ASSERT_FALSE(ec);
   }
   const std::size_t requestBytes = large.asString().size() + 40;  // the text around it included
-  for (int i = 0; link.client.unsentBytes() + requestBytes <= XService::kMaxUnsentBytes; ++i) {
-    const std::size_t before = link.client.unsentBytes();
+  for (int i = 0; XServiceProbe::client(link).unsentBytes() + requestBytes <= XService::kMaxUnsentBytes; ++i) {
+    const std::size_t before = XServiceProbe::client(link).unsentBytes();
     expected.push_back("fill." + std::to_string(i));
     send(expected.back());
-    ASSERT_TRUE(waitUntil([&] { return link.client.unsentBytes() > before; }, 2s)) << i;
+    ASSERT_TRUE(waitUntil([&] { return XServiceProbe::client(link).unsentBytes() > before; }, 2s)) << i;
   }
-  const std::size_t held = link.client.unsentBytes();
+  const std::size_t held = XServiceProbe::client(link).unsentBytes();
   EXPECT_LE(held, XService::kMaxUnsentBytes);
 
   const auto began = std::chrono::steady_clock::now();
@@ -106,7 +108,7 @@ TEST_F(SendQueueTest, WhatDoesNotFitFailsAtOnceAndWhatGaveUpUnsentNeverArrives) 
   EXPECT_EQ(command("refused", Json::Value(std::string(1'000'100, 'x')), 30s), makeErrorCode(256));
   EXPECT_LT(std::chrono::steady_clock::now() - began, 1s) << "refused at once, not after its wait";
   for (int i = 0; i < 5; ++i) EXPECT_EQ(command("late." + std::to_string(i), Json::Value(i), 50ms), makeErrorCode(263));
-  EXPECT_EQ(link.client.unsentBytes(), held) << "nothing kept of the refused and the late requests";
+  EXPECT_EQ(XServiceProbe::client(link).unsentBytes(), held) << "nothing kept of the refused and the late requests";
 
   peer.resume();
   for (auto& t : waiting) t.join();
@@ -143,7 +145,7 @@ TEST_F(SendQueueTest, SixteenThreadsOfLargeRequestsToAStalledControllerKeepMemor
   std::size_t mostHeld = 0;
   const auto end = std::chrono::steady_clock::now() + 3s;
   while (std::chrono::steady_clock::now() < end) {
-    mostHeld = std::max(mostHeld, link.client.unsentBytes());
+    mostHeld = std::max(mostHeld, XServiceProbe::client(link).unsentBytes());
     std::this_thread::sleep_for(10ms);
   }
   const long growth = residentKiB() - rssAfterWarmUp;

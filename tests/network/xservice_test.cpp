@@ -13,10 +13,12 @@
 #include "support/log_capture.h"
 #include "support/process_stats.h"
 #include "support/sim_fixture.h"
+#include "support/xservice_probe.h"
 
 using velmora::internal::makeErrorCode;
 using velmora::internal::ReplyWaiters;
 using velmora::internal::XService;
+using velmora::internal::XServiceProbe;
 using namespace std::chrono_literals;
 
 namespace {
@@ -105,9 +107,9 @@ TEST_F(XServiceTest, FileServiceDownLeavesTheCommandLinkWorking) {
   link.start(ec);
   EXPECT_FALSE(ec);
   EXPECT_TRUE(log.contains("uid: default_uid | FileTransfer connect failed ("));
-  EXPECT_EQ(link.transfer->linkState, 2);
-  ReplyWaiters::Ticket ticket(link.waiters, 41);
-  ASSERT_TRUE(link.client.send("{\"g\":{\"k\":null},\"id\":41}\r"));
+  EXPECT_EQ(XServiceProbe::fileLink(link).linkState, 2);
+  ReplyWaiters::Ticket ticket(XServiceProbe::waiters(link), 41);
+  ASSERT_TRUE(XServiceProbe::send(link, "{\"g\":{\"k\":null},\"id\":41}\r"));
   Json::Value reply;
   EXPECT_FALSE(ticket.wait(reply, std::chrono::steady_clock::now() + 2s));
   EXPECT_TRUE(reply["g"].isMember("k"));
@@ -125,10 +127,10 @@ TEST_F(XServiceTest, ADroppedLinkWakesEveryWaiterWithin100msThenReconnects) {
   // The request's reply travels back through the receive hook to its own waiter only.
   command().script("slow", velmora_sim::Behaviour::reply(1).after(50ms).times(1));
   {
-    ReplyWaiters::Ticket fast(link.waiters, 1001);
-    ReplyWaiters::Ticket slow(link.waiters, 1002);
-    ASSERT_TRUE(link.client.send("{\"c\":{\"slow\":null},\"id\":1002}\r"));
-    ASSERT_TRUE(link.client.send("{\"c\":{\"fast\":null},\"id\":1001}\r"));
+    ReplyWaiters::Ticket fast(XServiceProbe::waiters(link), 1001);
+    ReplyWaiters::Ticket slow(XServiceProbe::waiters(link), 1002);
+    ASSERT_TRUE(XServiceProbe::send(link, "{\"c\":{\"slow\":null},\"id\":1002}\r"));
+    ASSERT_TRUE(XServiceProbe::send(link, "{\"c\":{\"fast\":null},\"id\":1001}\r"));
     Json::Value reply;
     ASSERT_FALSE(fast.wait(reply, std::chrono::steady_clock::now() + 2s));
     EXPECT_EQ(reply["c"]["fast"].asInt(), 0);
@@ -149,8 +151,8 @@ TEST_F(XServiceTest, ADroppedLinkWakesEveryWaiterWithin100msThenReconnects) {
     for (int i = 0; i < kWaiters; ++i) {
       threads.emplace_back([&, i] {
         const std::uint64_t id = 5000 + static_cast<std::uint64_t>(round * kWaiters + i);
-        ReplyWaiters::Ticket ticket(link.waiters, id);
-        link.client.send("{\"c\":{\"hold\":null},\"id\":" + std::to_string(id) + "}\r");
+        ReplyWaiters::Ticket ticket(XServiceProbe::waiters(link), id);
+        XServiceProbe::send(link, "{\"c\":{\"hold\":null},\"id\":" + std::to_string(id) + "}\r");
         ++ready;
         Json::Value reply;
         codes[i] = ticket.wait(reply, std::chrono::steady_clock::now() + 10s);
@@ -165,7 +167,7 @@ TEST_F(XServiceTest, ADroppedLinkWakesEveryWaiterWithin100msThenReconnects) {
     const auto elapsed = std::chrono::steady_clock::now() - dropped;
     EXPECT_LT(elapsed, 100ms) << round;
     for (const auto& code : codes) EXPECT_EQ(code, makeErrorCode(256)) << round;
-    EXPECT_EQ(link.waiters.size(), 0u);
+    EXPECT_EQ(XServiceProbe::waiters(link).size(), 0u);
   }
   ASSERT_TRUE(waitUntil([&] { return link.isConnected(); }, 3s));
   const auto calls = seen.get();
@@ -194,7 +196,7 @@ TEST_F(XServiceTest, StopFromTheConnectionHandlerAndDestructionWhileWaiting) {
   std::error_code waited;
   std::atomic<bool> registered{false};
   std::thread waiter([&] {
-    ReplyWaiters::Ticket ticket(link->waiters, 77);
+    ReplyWaiters::Ticket ticket(XServiceProbe::waiters(*link), 77);
     registered = true;
     Json::Value reply;
     waited = ticket.wait(reply, std::chrono::steady_clock::now() + 10s);
@@ -252,7 +254,7 @@ TEST_F(XServiceTest, TheFileLinkPortFollowsItsSetting) {
   std::error_code ec;
   link.start(ec);
   EXPECT_FALSE(ec);
-  EXPECT_EQ(link.transfer->linkState, 1);
+  EXPECT_EQ(XServiceProbe::fileLink(link).linkState, 1);
   EXPECT_TRUE(waitUntil([&] { return other.file().acceptCount() == 1; }, 2s));
   EXPECT_EQ(files().acceptCount(), 0);
 }

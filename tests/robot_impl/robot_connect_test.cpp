@@ -112,7 +112,7 @@ TEST_F(RobotTest, ConnectionSequence) {
   ASSERT_TRUE(impl->motionControl);
   EXPECT_TRUE(impl->motionControl->threadsRunning());
   // The real-time link is addressed but not started.
-  EXPECT_EQ(impl->rtService->host, address());
+  EXPECT_EQ(impl->rtService->host(), address());
   EXPECT_EQ(impl->rtService->port, sim().rtPort().port());
   EXPECT_FALSE(impl->rtService->isConnected());
   EXPECT_EQ(sim().rtPort().acceptedCount(), 0u);
