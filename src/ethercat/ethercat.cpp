@@ -10,8 +10,8 @@
 #include "common/json_read.h"
 #include "common/reply_read.h"
 #include "ethercat/ethercat_impl.h"
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "network/xservice/link_settings.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora {
 

@@ -15,8 +15,8 @@
 #include "common/json_convert.h"
 #include "common/value_checks.h"
 #include "force_control/force_control_impl.h"
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "network/xservice/link_settings.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora {
 

@@ -11,8 +11,8 @@
 #include "common/operation_log.h"
 #include "common/value_checks.h"
 #include "force_control/force_control_impl.h"
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "network/xservice/link_settings.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora {
 

@@ -10,7 +10,7 @@
 
 #include "common/globals.h"
 #include "force_control/force_control_impl.h"
-#include "network/xservice.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora {
 namespace internal {

@@ -18,8 +18,8 @@
 #include "common/reply_read.h"
 #include "common/value_checks.h"
 #include "model/model_impl.h"
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "network/xservice/link_settings.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora {
 namespace internal {

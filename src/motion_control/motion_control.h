@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "motion_control/motion_runtime.h"
-#include "network/xservice.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora::internal {
 

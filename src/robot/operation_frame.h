@@ -33,7 +33,7 @@
 #include "common/logging.h"
 #include "common/operation_log.h"
 #include "common/reply_read.h"
-#include "network/link_settings.h"
+#include "network/xservice/link_settings.h"
 #include "robot_impl/robot_impl.h"
 
 namespace velmora::internal {

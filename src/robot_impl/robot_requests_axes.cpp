@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "common/reply_read.h"
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "network/xservice/link_settings.h"
+#include "network/xservice/xservice.h"
 #include "robot_impl/robot_requests.h"
 
 namespace velmora::internal {

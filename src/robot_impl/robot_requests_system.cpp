@@ -8,8 +8,8 @@
 #include "common/json_read.h"
 #include "common/logging.h"
 #include "common/reply_read.h"
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "network/xservice/link_settings.h"
+#include "network/xservice/xservice.h"
 #include "robot_impl/robot_requests.h"
 
 namespace velmora::internal {

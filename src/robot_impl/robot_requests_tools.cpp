@@ -12,8 +12,8 @@
 #include "common/reply_read.h"
 #include "common/rotation.h"
 #include "common/value_checks.h"
-#include "network/link_settings.h"
-#include "network/xservice.h"
+#include "network/xservice/link_settings.h"
+#include "network/xservice/xservice.h"
 #include "robot_impl/robot_requests.h"
 
 namespace velmora::internal {

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "network/xservice.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora::internal {
 
