@@ -1,5 +1,6 @@
 #include "network/xservice/reply_text.h"
 
+#include <cstring>
 #include <limits>
 
 namespace velmora::internal {
@@ -85,6 +86,10 @@ class Scanner {
           if (p_ == end_ || !hex(*p_)) return false;
           ++p_;
         }
+        // A surrogate is well formed only in a pair, which the full parse checks: a lone one
+        // makes the message unreadable, and it must then be dropped, not handed to a waiter.
+        const char first = p_[-4];
+        if ((first == 'd' || first == 'D') && std::strchr("89abcdefABCDEF", p_[-3]) != nullptr) return false;
       } else if (e != '"' && e != '\\' && e != '/' && e != 'b' && e != 'f' && e != 'n' && e != 'r' && e != 't') {
         return false;
       }

@@ -28,6 +28,10 @@ TEST(ReplyText, OnlyAPlainReplyIsRecognisedFromItsText) {
       {R"({"id":18446744073709551616,"c":{}})", false, 0},    // beyond 64 bits
       {R"({"id":5,"id":6,"c":{}})", false, 0},                // which one would count is not ours to say
       {R"({"\u0069d":5,"c":{}})", false, 0},                  // an escaped name takes the full parse
+      {R"({"id":5,"c":"\ud800"})", false, 0},                // a lone surrogate: not JSON at all
+      {R"({"id":5,"c":"\udc00x"})", false, 0},
+      {R"({"id":5,"c":"\uD83D\uDE00"})", false, 0},         // a pair is left to the full parse
+      {R"({"id":5,"c":"\ud7ff\ue000"})", true, 5},
       {R"({"id":5,"c":{}} trailing)", false, 0},
       {R"({"id":5,"c":{}}/*x*/)", false, 0},
       {R"({"id":5,"c":{"k":tru}})", false, 0},

@@ -230,13 +230,17 @@ TEST_F(XServiceTest, AThousandConnectStopCyclesLeaveNoDescriptorOrThread) {
       link.stop();
     }
   }
-  // Every connection the simulator accepts it closes again; wait for both before counting.
-  EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 1001 && files().acceptCount() == 1001; }, 5s));
+  // Every connection the simulator accepts it closes again; wait for both before counting. The
+  // cycles can outrun the simulator's accepting by far (under a sanitizer, seconds).
+  EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 1001 && files().acceptCount() == 1001; }, 60s))
+      << command().acceptCount() << " " << files().acceptCount();
   EXPECT_TRUE(command().waitForOpenConnections(0, 5s));
   EXPECT_TRUE(files().waitForOpenConnections(0, 5s));
-  // Polled: sanitizer runtimes open a descriptor of their own now and then.
-  EXPECT_TRUE(waitUntil([&] { return openFdCount() == fds; }, 2s)) << openFdCount() << " vs " << fds;
-  EXPECT_TRUE(waitUntil([&] { return threadCount() == threads; }, 2s)) << threadCount() << " vs " << threads;
+  // Polled, and fewer allowed: sanitizer runtimes open a descriptor of their own now and then,
+  // at the first count too.
+  EXPECT_TRUE(waitUntil([&] { return openFdCount() <= fds; }, 2s)) << openFdCount() << " vs " << fds;
+  // A loop thread left idle ends by itself after a while, so there may be fewer, never more.
+  EXPECT_TRUE(waitUntil([&] { return threadCount() <= threads; }, 2s)) << threadCount() << " vs " << threads;
 }
 
 TEST_F(XServiceTest, TheFileLinkPortFollowsItsSetting) {
