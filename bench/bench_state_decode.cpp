@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "network/data_receiver.h"
+#include "network/state_stream/data_receiver.h"
 #include "velmora_sim/state_publisher.h"
 
 #include "alloc_counter.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "network/framer.h"
+#include "network/tcp/framer.h"
 
 namespace {
 

@@ -15,15 +15,17 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "network/framer.h"
-#include "network/json_text.h"
-#include "network/reply_text.h"
-#include "network/xservice.h"
+#include "network/tcp/framer.h"
+#include "network/xservice/json_text.h"
+#include "network/xservice/reply_text.h"
+#include "network/xservice/xservice.h"
+#include "support/xservice_probe.h"
 
 namespace {
 
 using velmora::internal::ReplyWaiters;
 using velmora::internal::XService;
+using velmora::internal::XServiceProbe;
 
 struct Sink final : velmora::internal::MessageSink {
   explicit Sink(XService& link) : link(link) {}
@@ -83,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
   XService& service = link();
   {
-    ReplyWaiters::Ticket first(service.waiters, 1);
-    ReplyWaiters::Ticket second(service.waiters, 2);
+    ReplyWaiters::Ticket first(XServiceProbe::waiters(service), 1);
+    ReplyWaiters::Ticket second(XServiceProbe::waiters(service), 2);
     velmora::internal::DelimiterFramer framer('\r', 4096);
     Sink sink(service);
     for (std::size_t offset = 0; offset < input.size(); offset += chunk) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "network/data_receiver.h"
-#include "network/rt_field.h"
+#include "network/state_stream/data_receiver.h"
+#include "network/state_stream/rt_field.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "network/framer.h"
+#include "network/tcp/framer.h"
 #include "upgrade/upgrade_frames.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "native/abi_core.h"
-#include "network/link_settings.h"
+#include "network/xservice/link_settings.h"
 #include "testsim/testsim_sim.h"
 #include "testsim/velmora_testsim.h"
 #include "velmora_sim/wire.h"

@@ -11,7 +11,7 @@
 #include "common/reply_read.h"
 #include "common/result_codes.h"
 #include "ethercat/ethercat_impl.h"
-#include "network/xservice.h"
+#include "network/xservice/xservice.h"
 #include "robot/operation_frame.h"
 
 namespace velmora {
@@ -81,7 +81,7 @@ BaseEthercat::BaseEthercat(std::shared_ptr<internal::XService> robotLink) {
     link->setLogger(robotLink->logger());
     // A robot that never connected has no address; the link refuses the empty host rather
     // than letting it resolve to this machine.
-    link->connect(robotLink->host, internal::kEthercatCommandPort);
+    link->connect(robotLink->host(), internal::kEthercatCommandPort);
     link->start(ec);
   }
   if (ec) throw NetworkException(ec.message());

@@ -9,7 +9,7 @@
 
 #include "common/globals.h"
 #include "common/logging.h"
-#include "network/link_settings.h"
+#include "network/xservice/link_settings.h"
 
 namespace velmora::internal {
 

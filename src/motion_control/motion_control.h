@@ -26,14 +26,14 @@
 #include <vector>
 
 #include "motion_control/motion_runtime.h"
-#include "network/xservice.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora::internal {
 
 /// Process-wide counter behind the text ids of queued requests; starts at 0, wraps at 2^32.
 extern std::atomic<std::uint32_t> cmdIdCounter;
 
-class BaseMotionControl : public Base<BaseMotionControl> {
+class BaseMotionControl {
  public:
   explicit BaseMotionControl(std::shared_ptr<XService> link);
   virtual ~BaseMotionControl();

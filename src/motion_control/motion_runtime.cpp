@@ -11,7 +11,7 @@
 
 #include "common/globals.h"
 #include "common/logging.h"
-#include "network/link_settings.h"
+#include "network/xservice/link_settings.h"
 
 namespace velmora::internal {
 

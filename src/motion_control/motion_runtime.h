@@ -27,7 +27,7 @@
 #include <unordered_map>
 
 #include "motion_control/motion_report.h"
-#include "network/xservice.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora::internal {
 

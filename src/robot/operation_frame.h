@@ -35,7 +35,7 @@
 #include "common/operation_log.h"
 #include "common/reply_read.h"
 #include "common/result_codes.h"
-#include "network/link_settings.h"
+#include "network/xservice/link_settings.h"
 #include "robot_impl/robot_impl.h"
 
 namespace velmora::internal {

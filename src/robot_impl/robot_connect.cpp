@@ -9,7 +9,7 @@
 #include "common/json_read.h"
 #include "common/logging.h"
 #include "common/operation_log.h"
-#include "network/link_settings.h"
+#include "network/xservice/link_settings.h"
 #include "robot_impl/robot_impl.h"
 
 namespace velmora {

@@ -32,8 +32,8 @@
 #include <vector>
 
 #include "motion_control/motion_control.h"
-#include "network/data_receiver.h"
-#include "network/xservice.h"
+#include "network/state_stream/data_receiver.h"
+#include "network/xservice/xservice.h"
 
 namespace velmora {
 

@@ -15,7 +15,7 @@
 #include <system_error>
 #include <vector>
 
-#include "network/tcp_client.h"
+#include "network/tcp/tcp_client.h"
 
 namespace velmora::internal {
 

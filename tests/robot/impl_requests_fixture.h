@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "network/xservice.h"
+#include "network/xservice/xservice.h"
 #include "robot_impl/robot_impl.h"
 #include "support/command_link.h"
 #include "support/json_match.h"

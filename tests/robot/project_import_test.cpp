@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "network/xservice.h"
+#include "network/xservice/xservice.h"
 #include "robot/project_fixture.h"
 #include "support/link_settings_guard.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "network/data_receiver.h"
+#include "network/state_stream/data_receiver.h"
 #include "robot/robot_fixture.h"
 
 /// Shortens the wait for the first datagram after a start for one test.

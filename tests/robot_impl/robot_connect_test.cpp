@@ -112,8 +112,8 @@ TEST_F(RobotTest, ConnectionSequence) {
   ASSERT_TRUE(impl->motionControl);
   EXPECT_TRUE(impl->motionControl->threadsRunning());
   // The real-time link is addressed but not started.
-  EXPECT_EQ(impl->rtService->host, address());
-  EXPECT_EQ(impl->rtService->port, sim().rtPort().port());
+  EXPECT_EQ(impl->rtService->host(), address());
+  EXPECT_EQ(impl->rtService->port(), sim().rtPort().port());
   EXPECT_FALSE(impl->rtService->isConnected());
   EXPECT_EQ(sim().rtPort().acceptedCount(), 0u);
   EXPECT_FALSE(impl->receiver->isOpen());
@@ -241,7 +241,7 @@ TEST_F(RobotTest, EciPortFallbacks) {
     ASSERT_EQ(connectOutcome(impl, address()), "ok");
     EXPECT_EQ(impl.rtPort, c.rt);
     EXPECT_EQ(impl.broadcastPort, c.broadcast);
-    EXPECT_EQ(static_cast<std::uint32_t>(impl.rtService->port), c.rt);
+    EXPECT_EQ(static_cast<std::uint32_t>(impl.rtService->port()), c.rt);
     EXPECT_EQ(captured.text().find("is not a port", logged) != std::string::npos, c.warned);
   }
 }

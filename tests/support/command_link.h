@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "network/xservice.h"
+#include "network/xservice/xservice.h"
 
 /// A link started against `address`:6666; fails the test (and returns it unconnected) when it
 /// does not start.

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "network/link_settings.h"
+#include "network/xservice/link_settings.h"
 
 template <std::atomic<std::chrono::milliseconds> velmora::internal::LinkSettings::*Setting>
 class LinkWaitGuard {

@@ -1,0 +1,93 @@
+#pragma once
+// Receiver of the controller's state stream: turns each datagram into the latest value of every
+// subscribed field. It has no thread; the caller's thread receives.
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+#include "network/state_stream/rt_packet.h"
+#include "network/state_stream/udp_service.h"
+
+namespace velmora::internal {
+
+/// Wait for the first packet after a start: 3 s. Process-wide so tests can shorten it.
+std::chrono::nanoseconds firstPacketTimeout() noexcept;
+void setFirstPacketTimeout(std::chrono::nanoseconds timeout) noexcept;
+
+/// Thread safety: `isOpen`, `port`, `isReceiving`, `fieldSet`, `packetSize`, `fieldOrder` and
+/// `readField` from any thread, at any time; the others (set-up, open, close, receive) from one
+/// thread at a time.
+class DataReceiver : public UdpService {
+ public:
+  DataReceiver();
+  ~DataReceiver() override;
+
+  /// Closes the socket and clears the receiving flag.
+  void close() override;
+
+  /// Subscribes to `requested` (plus `ts` and `errors`, which lead every packet) from the state
+  /// table for `axisCount`. Returns 0, or -1 with nothing changed when a name is not in the
+  /// table or the packet would exceed 1052 bytes. The new recipe replaces the old one whole
+  /// under the lock, so readers see one or the other; its values start at zero.
+  int setRecipe(const std::set<std::string>& requested, std::uint16_t axisCount);
+
+  /// The names of the current subscription (without the two leading ones).
+  std::set<std::string> fieldSet() const;
+  std::size_t packetSize() const;
+  std::vector<std::string> fieldOrder() const;
+
+  /// Whether a datagram has come since the last start.
+  bool isReceiving() const noexcept { return receiving_.load(std::memory_order_acquire); }
+
+  /// Takes one datagram within `timeout` and decodes it when it holds at least a packet (the
+  /// first packet-size bytes; the rest is ignored); returns its length, 0 when none came.
+  /// Throws RealtimeMotionException for a set error flag (then only `ts` and `errors` change).
+  std::size_t receive(std::chrono::nanoseconds timeout);
+
+  /// The first datagram after a start, within `firstPacketTimeout()`: decodes it as `receive`
+  /// does and sets the receiving flag. Throws RealtimeStateException (message 8) when none came;
+  /// decoding errors pass through and leave the flag clear.
+  void receiveFirst();
+
+  /// Decodes a datagram of `size` bytes as `receive` does after receiving it: nothing when it is
+  /// shorter than the packet. Throws RealtimeMotionException for an error flag and
+  /// RealtimeControlException (message 9 and the reason) for an unreadable packet.
+  void decode(const std::uint8_t* packet, std::size_t size);
+
+  /// Copies the latest value of `name` when it is subscribed and its value is a `T`
+  /// (one of the alternatives of RtFieldValue).
+  template <typename T>
+  bool readField(const std::string& name, T& out) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = recipe_->fields.find(name);
+    if (found == recipe_->fields.end()) return false;
+    const T* value = std::get_if<T>(&found->second);
+    if (value == nullptr) return false;
+    out = *value;
+    return true;
+  }
+
+  /// Appends the values of an array-of-doubles field (5, 6, 7 or 16 values); false, with `out`
+  /// untouched, for a missing name or any other kind.
+  bool readField(const std::string& name, std::vector<double>& out) const;
+
+ private:
+  void parse(const std::uint8_t* packet);
+
+  std::atomic<bool> receiving_{false};
+  mutable std::mutex mutex_;
+  std::unique_ptr<RtRecipe> recipe_;  // never null; replaced whole under mutex_
+  std::array<std::uint8_t, kReceiveSize> buffer_{};
+};
+
+}  // namespace velmora::internal

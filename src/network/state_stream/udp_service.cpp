@@ -1,0 +1,153 @@
+#include "network/state_stream/udp_service.h"
+
+#include <velmora/error.h>
+#include <velmora/exception.h>
+
+#include <asio/bind_allocator.hpp>
+#include <asio/buffer.hpp>
+#include <asio/ip/address.hpp>
+
+#include <new>
+
+namespace velmora::internal {
+
+void* HandlerArena::allocate(std::size_t size) {
+  if (!inUse_ && size <= sizeof(storage_)) {
+    inUse_ = true;
+    return storage_;
+  }
+  return ::operator new(size);
+}
+
+void HandlerArena::deallocate(void* pointer) noexcept {
+  if (pointer == storage_) {
+    inUse_ = false;
+  } else {
+    ::operator delete(pointer);
+  }
+}
+
+std::chrono::steady_clock::time_point deadlineAfter(std::chrono::nanoseconds timeout) noexcept {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point now = Clock::now();
+  if (timeout <= std::chrono::nanoseconds::zero()) return now;
+  if (timeout >= Clock::time_point::max() - now) return Clock::time_point::max();
+  return now + std::chrono::duration_cast<Clock::duration>(timeout);
+}
+
+UdpService::UdpService() : socket_(ioContext_.get_executor()) {}
+
+UdpService::~UdpService() { closeSocket(); }
+
+void UdpService::setEndpoint(unsigned port, const std::string& remoteHost,
+                             const std::string& localAddress) {
+  localAddress_ = localAddress;
+  localPort_.store(port, std::memory_order_release);
+  const auto wirePort = static_cast<unsigned short>(port);
+  std::error_code ec;
+  const asio::ip::address numeric = asio::ip::make_address(remoteHost, ec);
+  if (!ec) {
+    // Resolving a numeric address with "address configured" fails on a host whose only
+    // address is loopback; the answer would be the address itself anyway.
+    peer_ = asio::ip::udp::endpoint(numeric, wirePort);
+    return;
+  }
+  asio::ip::udp::resolver resolver(ioContext_);
+  const auto results =
+      resolver.resolve(remoteHost, std::to_string(port),
+                       asio::ip::resolver_base::passive | asio::ip::resolver_base::address_configured);
+  if (results.empty()) throw std::system_error(asio::error::host_not_found);
+  peer_ = results.begin()->endpoint();
+}
+
+void UdpService::open(std::error_code& ec, bool anyPortOnFailure) {
+  ec.clear();
+  if (socket_.is_open()) close();
+
+  // An empty local address means "any interface": robots built without one must still stream.
+  asio::ip::address address = asio::ip::address_v4::any();
+  if (!localAddress_.empty()) {
+    address = asio::ip::make_address(localAddress_, ec);
+    if (ec) return;
+  }
+  socket_.open(asio::ip::udp::v4(), ec);
+  if (ec) return;
+  // No SO_REUSEADDR: a second receiver on the same port must fall back to a free port, not
+  // share the port and silently split the stream with the first.
+  const std::uint32_t wanted = localPort_.load(std::memory_order_acquire);
+  if (wanted > 0xFFFF) {
+    ec = asio::error::invalid_argument;
+  } else {
+    socket_.bind(asio::ip::udp::endpoint(address, static_cast<unsigned short>(wanted)), ec);
+  }
+  if (ec && anyPortOnFailure) {
+    ec.clear();
+    socket_.bind(asio::ip::udp::endpoint(address, 0), ec);
+  }
+  if (!ec) {
+    // Read back even after a bind to the configured port: port 0 there means "any", and the
+    // controller must be told the port actually bound.
+    const asio::ip::udp::endpoint bound = socket_.local_endpoint(ec);
+    if (!ec) localPort_.store(bound.port(), std::memory_order_release);
+  }
+  if (!ec) socket_.non_blocking(true, ec);
+  if (ec) {
+    std::error_code ignored;
+    socket_.close(ignored);
+    return;
+  }
+  state_.store(kOpen, std::memory_order_release);
+}
+
+void UdpService::open(bool anyPortOnFailure) {
+  std::error_code ec;
+  open(ec, anyPortOnFailure);
+}
+
+void UdpService::close() { closeSocket(); }
+
+void UdpService::closeSocket() noexcept {
+  std::error_code ignored;
+  socket_.shutdown(asio::socket_base::shutdown_both, ignored);
+  socket_.close(ignored);
+  state_.store(kClosed, std::memory_order_release);
+}
+
+void UdpService::runFor(std::chrono::nanoseconds timeout) {
+  ioContext_.restart();
+  ioContext_.run_until(deadlineAfter(timeout));
+  if (ioContext_.stopped()) return;
+  std::error_code ec;
+  socket_.cancel(ec);
+  if (ec) {
+    // The receive may still be queued and would later complete into the caller's buffer and
+    // frame: closing aborts it, and running the context finishes it before we report.
+    close();
+    ioContext_.run();
+    throw NetworkException(std::string(messageText(5)) + ec.message());
+  }
+  ioContext_.run();
+}
+
+std::size_t UdpService::receive(std::uint8_t* buffer, std::chrono::nanoseconds timeout) {
+  std::size_t received = 0;
+  if (socket_.is_open()) {
+    // A datagram already queued is taken with one system call; only an empty queue pays for the
+    // timed wait through the I/O context.
+    std::error_code ec;
+    received = socket_.receive_from(asio::buffer(buffer, kReceiveSize), peer_, 0, ec);
+    if (!ec || ec == asio::error::message_size) return received;
+    received = 0;
+  }
+  socket_.async_receive_from(
+      asio::buffer(buffer, kReceiveSize), peer_,
+      asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
+                           [&received](const std::error_code& ec, std::size_t bytes) {
+                             // A datagram cut to the buffer is still a datagram.
+                             if (!ec || ec == asio::error::message_size) received = bytes;
+                           }));
+  runFor(timeout);
+  return received;
+}
+
+}  // namespace velmora::internal

@@ -1,0 +1,96 @@
+#include "network/tcp/io_threads.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace velmora::internal {
+
+namespace {
+
+// Long enough to bridge a reconnection or the connections of a program's robots one after
+// another; short enough that a program done with its links soon has no thread left of them.
+constexpr auto kIdleLife = std::chrono::seconds(5);
+
+struct Worker {
+  std::condition_variable wake;
+  std::function<void()> body;
+  std::shared_ptr<IoThreads::Job> job;
+};
+
+// Leaked on purpose: detached workers may still be parked in it when the process ends.
+struct Pool {
+  std::mutex mutex;
+  std::vector<Worker*> idle;
+};
+
+Pool& pool() {
+  static Pool* instance = new Pool;
+  return *instance;
+}
+
+void workerMain(Worker* self) {
+  Pool& p = pool();
+  for (;;) {
+    self->body();
+    self->body = nullptr;
+    std::shared_ptr<IoThreads::Job> job = std::move(self->job);
+    {
+      // Idle before the job counts as done: whoever joined it and starts the next link finds
+      // this thread waiting rather than making another.
+      std::unique_lock<std::mutex> lock(p.mutex);
+      p.idle.push_back(self);
+      job->finish();
+      job.reset();
+      if (!self->wake.wait_for(lock, kIdleLife, [self] { return static_cast<bool>(self->body); })) {
+        // Still idle: leave, unless a body arrives just now (then the wait above saw it).
+        for (auto it = p.idle.begin(); it != p.idle.end(); ++it) {
+          if (*it == self) {
+            p.idle.erase(it);
+            break;
+          }
+        }
+        lock.unlock();
+        delete self;
+        return;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void IoThreads::Job::finish() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  finished_ = true;
+  done_.notify_all();
+}
+
+void IoThreads::Job::join() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  done_.wait(lock, [this] { return finished_; });
+}
+
+std::shared_ptr<IoThreads::Job> IoThreads::run(std::function<void()> body) {
+  auto job = std::make_shared<Job>();
+  Pool& p = pool();
+  {
+    std::lock_guard<std::mutex> lock(p.mutex);
+    if (!p.idle.empty()) {
+      Worker* worker = p.idle.back();
+      p.idle.pop_back();
+      worker->body = std::move(body);
+      worker->job = job;
+      worker->wake.notify_one();
+      return job;
+    }
+  }
+  auto worker = std::make_unique<Worker>();
+  worker->body = std::move(body);
+  worker->job = job;
+  std::thread(workerMain, worker.get()).detach();
+  worker.release();  // the thread owns it now
+  return job;
+}
+
+}  // namespace velmora::internal

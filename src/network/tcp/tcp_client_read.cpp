@@ -1,0 +1,219 @@
+// Reading: one party at a time reads the socket and owns the framer. The I/O thread reads when
+// the socket is armed in its epoll set; a waiting caller may take the reading instead (the
+// socket is then disarmed, so the I/O thread is not woken for bytes it would not read), claims
+// the messages it wants and leaves the rest, in order, to the I/O thread.
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <asio/error.hpp>
+
+#include <cerrno>
+#include <ctime>
+
+#include "common/globals.h"
+#include "common/logging.h"
+#include "network/tcp/tcp_core.h"
+
+namespace velmora::internal {
+
+namespace {
+
+// Reads per turn before looking at anything else (a stop, the inbox, the clock).
+constexpr int kReadsPerTurn = 16;
+
+enum class Got { some, drained, ended };
+
+// One non-blocking read into the framer's room.
+Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended) {
+  auto [room, size] = framer.prepare();
+  ssize_t n;
+  do {
+    n = ::recv(fd, room, size, MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return Got::drained;
+    ended = {errno, std::system_category()};
+    return Got::ended;
+  }
+  if (n == 0) {
+    ended = asio::error::eof;
+    return Got::ended;
+  }
+  switch (framer.commit(static_cast<std::size_t>(n), sink)) {
+    case FrameStatus::overflow:
+      ended = asio::error::message_size;
+      return Got::ended;
+    case FrameStatus::stopped:
+      return Got::drained;
+    case FrameStatus::ok:
+      break;
+  }
+  // A short read took everything there was; asking again would only cost a call.
+  return static_cast<std::size_t>(n) < size ? Got::drained : Got::some;
+}
+
+}  // namespace
+
+// Every message the I/O thread reads goes to the receive handler.
+class IoReadSink final : public MessageSink {
+ public:
+  explicit IoReadSink(TcpClient::Core& core) : core_(core) {}
+  bool onMessage(std::string_view message) override {
+    core_.callHandler("receive", core_.running_->onReceive, message);
+    std::lock_guard<std::mutex> lock(core_.mutex_);
+    return !core_.stopRequested_ && core_.up_;
+  }
+
+ private:
+  TcpClient::Core& core_;
+};
+
+// A reading caller's messages: claimed where they are read, or left to the I/O thread. Once one
+// is left there, the rest follow until the I/O thread has handled it, so nothing overtakes.
+class CallerReadSink final : public MessageSink {
+ public:
+  explicit CallerReadSink(TcpClient::Core& core) : core_(core) {}
+  bool onMessage(std::string_view message) override {
+    const auto& claim = core_.readerHandlers_->claim;
+    if (core_.undispatched_.load(std::memory_order_acquire) == 0 && claim && claim(message)) return true;
+    core_.leaveToIo(message);
+    return true;
+  }
+
+ private:
+  TcpClient::Core& core_;
+};
+
+void TcpClient::Core::logOverflow() noexcept {
+  try {
+    globalLogger()->error("uid: {} | tcp {}:{} sent a message over {} bytes, link dropped", logUid, host_, port_,
+                          DelimiterFramer::kDefaultCap);
+  } catch (...) {
+  }
+}
+
+std::error_code TcpClient::Core::ioRead() {
+  int fd;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!up_ || !readArmed_ || holder_.load() != kNobody) return {};
+    holder_ = kIoThread;
+    fd = fd_;
+  }
+  // Whatever a caller left here was read before anything this read brings.
+  drainInbox();
+  std::error_code ended;
+  try {
+    IoReadSink sink(*this);
+    for (int i = 0; i < kReadsPerTurn; ++i) {
+      if (readOnce(fd, *framer_, sink, ended) != Got::some) break;
+    }
+  } catch (const std::exception& e) {
+    try {
+      globalLogger()->error("uid: {} | tcp receive: {}", logUid, e.what());
+    } catch (...) {
+    }
+    ended = std::make_error_code(std::errc::not_enough_memory);
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    holder_ = kNobody;
+  }
+  if (ended == asio::error::message_size) logOverflow();
+  return ended;
+}
+
+void TcpClient::Core::drainInbox() {
+  for (;;) {
+    std::string message;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (inbox_.empty()) return;
+      message.swap(inbox_.front());
+      inbox_.pop_front();
+    }
+    callHandler("receive", running_->onReceive, std::string_view(message));
+    undispatched_.fetch_sub(1, std::memory_order_release);
+  }
+}
+
+void TcpClient::Core::leaveToIo(std::string_view message) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  inbox_.emplace_back(message);
+  undispatched_.fetch_add(1, std::memory_order_relaxed);
+  wakeIo();
+}
+
+void TcpClient::Core::reportLost(const std::error_code& ec) noexcept {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!up_ || closing_) return;
+  // New sends fail at once; the I/O thread closes and tells the owner.
+  up_ = false;
+  connected = false;
+  lostBy_ = ec;
+  wakeIo();
+}
+
+bool TcpClient::Core::claimRead() noexcept {
+  if (holder_.load(std::memory_order_relaxed) != kNobody || onIoThread()) return false;
+  // While the I/O thread is behind, whatever a caller read would only queue up behind it.
+  if (undispatched_.load(std::memory_order_relaxed) != 0) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!up_ || closing_ || holder_.load() != kNobody || readerHandlers_ == nullptr) return false;
+  holder_ = kCaller;
+  if (readArmed_) {
+    readArmed_ = false;
+    applyInterest();
+  }
+  return true;
+}
+
+TcpClient::ReadStatus TcpClient::Core::callerRead() noexcept {
+  std::error_code ended;
+  try {
+    CallerReadSink sink(*this);
+    Got got = Got::some;
+    for (int i = 0; i < kReadsPerTurn && got == Got::some; ++i) {
+      got = readOnce(fd_, *framer_, sink, ended);
+      // Anything left to the I/O thread may be the reply this caller waits for, and all that
+      // follows must wait behind it: let the I/O thread read on.
+      if (undispatched_.load(std::memory_order_acquire) != 0 && got != Got::ended) return ReadStatus::backlog;
+    }
+    if (got != Got::ended) return ReadStatus::idle;
+  } catch (const std::exception&) {
+    ended = std::make_error_code(std::errc::not_enough_memory);
+  }
+  if (ended == asio::error::message_size) logOverflow();
+  reportLost(ended);
+  return ReadStatus::closed;
+}
+
+bool TcpClient::Core::waitReadable(std::chrono::steady_clock::time_point deadline) noexcept {
+  // Sliced, so even a socket that somehow never wakes its poller is looked at again.
+  const auto left = deadline - std::chrono::steady_clock::now();
+  if (left <= std::chrono::steady_clock::duration::zero()) return false;
+  const auto slice = std::min<std::chrono::nanoseconds>(left, std::chrono::milliseconds(100));
+  timespec wait{};
+  wait.tv_sec = static_cast<time_t>(slice.count() / 1'000'000'000);
+  wait.tv_nsec = static_cast<long>(slice.count() % 1'000'000'000);
+  pollfd watched{};
+  watched.fd = fd_;
+  watched.events = POLLIN | POLLRDHUP;
+  return ::ppoll(&watched, 1, &wait, nullptr) > 0;
+}
+
+void TcpClient::Core::releaseRead() noexcept {
+  std::lock_guard<std::mutex> lock(mutex_);
+  holder_ = kNobody;
+  if (closing_) {
+    changed_.notify_all();
+    return;
+  }
+  if (up_) {
+    readArmed_ = true;
+    applyInterest();
+  }
+}
+
+}  // namespace velmora::internal

@@ -1,0 +1,190 @@
+#pragma once
+// Inside the TCP client: what its I/O thread and the callers' threads share. Only the client's
+// own sources include this.
+
+#include <sys/epoll.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "network/tcp/tcp_client.h"
+
+namespace velmora::internal {
+
+/// A message on its way out. Queued in a list, so an entry never moves while a write call points
+/// into it, whatever is withdrawn around it.
+struct Outgoing {
+  std::string bytes;
+  std::uint64_t number = 0;   // in call order
+  std::size_t offset = 0;     // bytes written so far
+  bool inFlight = false;      // part of a write call in progress: its bytes may be leaving now
+};
+
+class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
+ public:
+  struct Handlers {
+    ConnectHandler onConnect;
+    ReceiveHandler onReceive;
+    DisconnectHandler onDisconnect;
+    Claim claim;
+  };
+
+  // Who reads the socket.
+  enum Holder : int { kNobody = 0, kIoThread = 1, kCaller = 2 };
+
+  Core(TcpClientOptions options, FramerFactory framer);
+  ~Core();
+  Core(const Core&) = delete;
+  Core& operator=(const Core&) = delete;
+
+  // ---- Lifecycle (tcp_client.cpp) ----
+  /// The I/O thread's body for one started period.
+  void run(std::shared_ptr<const Handlers> handlers, std::string host, std::uint16_t port) noexcept;
+  /// Makes the epoll and wake descriptors (once) and readies a new period.
+  std::error_code prepare();
+  /// Waits for the first attempt of the period started last.
+  std::error_code waitStarted(std::chrono::milliseconds bound);
+  /// Asks the I/O thread to end the period; it closes what is open and returns.
+  void requestStop() noexcept;
+  bool onIoThread() const noexcept { return std::this_thread::get_id() == ioThread_.load(); }
+
+  // ---- Reading (tcp_client_read.cpp) ----
+  bool claimRead() noexcept;
+  ReadStatus callerRead() noexcept;
+  bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
+  void releaseRead() noexcept;
+
+  std::atomic<bool> connected{false};
+
+  std::mutex handlersMutex;
+  std::shared_ptr<const Handlers> handlers;  // installed; a run takes its own copy
+
+ private:
+  friend class TcpClient;  // its senders write from their own threads (tcp_client_send.cpp)
+  friend class IoReadSink;
+  friend class CallerReadSink;
+
+  enum class Timer { none, connectTimeout, reconnect };
+  struct Endpoint {
+    Endpoint(const sockaddr* at, socklen_t length) : size(length) { std::memcpy(&address, at, length); }
+    sockaddr_storage address{};
+    socklen_t size;
+  };
+
+  // I/O thread (tcp_connection.cpp).
+  void loop();
+  void attempt();
+  void tryNextEndpoint();
+  void attemptFailed(const std::error_code& ec);
+  void scheduleReconnect();
+  void finishConnect();
+  void connectedNow(int fd);
+  void closeConnection(const std::error_code& why, bool reconnect);
+  void closeAttemptSocket() noexcept;
+  void signalStart(const std::error_code& ec);
+  void onSocketEvent(std::uint32_t events);
+  // Runs a handler on the I/O thread; what it throws is logged, never let out.
+  template <typename Handler, typename... Args>
+  static void callHandler(const char* what, const Handler& handler, Args&&... args) noexcept {
+    if (!handler) return;
+    try {
+      handler(std::forward<Args>(args)...);
+    } catch (const std::exception& e) {
+      logHandlerFailure(what, e.what());
+    } catch (...) {
+      logHandlerFailure(what, "a non-standard exception");
+    }
+  }
+  static void logHandlerFailure(const char* what, const char* text) noexcept;
+
+  // Under `mutex_`: the epoll interest of the socket from `readArmed_` and `writeArmed_`.
+  void applyInterest() noexcept;
+  void wakeIo() noexcept;
+
+  // Reading (tcp_client_read.cpp). `ioRead` tells why the connection ended, if it did.
+  std::error_code ioRead();
+  void drainInbox();
+  void leaveToIo(std::string_view message);
+  void reportLost(const std::error_code& ec) noexcept;
+  void logOverflow() noexcept;
+
+  // Writing (tcp_client_send.cpp), under `mutex_` by the owner of the write side: writes what
+  // is queued until done or the socket is full; false when the connection is broken.
+  bool flushQueue(std::unique_lock<std::mutex>& lock, std::error_code& broken);
+  std::error_code ioWrite();
+  void markWritten(std::uint64_t upTo);
+
+  const TcpClientOptions options_;
+  const FramerFactory framerFactory_;
+
+  // Fixed for the client's life once created (at the first start).
+  int epoll_ = -1;
+  int wake_ = -1;  // eventfd
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;  // start result, role released, writer done, bytes written
+
+  // ---- Under mutex_ ----
+  int fd_ = -1;                   // the established connection's socket, -1 when none
+  std::uint64_t socketTagShared_ = 0;  // its epoll data
+  std::atomic<bool> up_{false};   // fd_ carries a connection readers and writers may use
+  std::uint64_t connection_ = 0;  // bumps per established connection
+  std::atomic<bool> stopRequested_{false};
+  bool wakePending_ = false;      // the eventfd has been written and not yet drained
+  std::optional<std::error_code> lostBy_;  // a reading caller saw the connection end
+  bool readArmed_ = false;
+  bool writeArmed_ = false;
+  bool closing_ = false;          // the I/O thread waits for readers and writers to leave fd_
+  // Start of a period.
+  bool startDone_ = true;
+  std::error_code startResult_;
+  // Reading.
+  std::atomic<int> holder_{kNobody};
+  const Handlers* readerHandlers_ = nullptr;  // the period's handlers, for reading callers
+  // Messages a reading caller left to the I/O thread, in order. It stops reading as soon as it
+  // leaves any, so this holds at most one read's worth.
+  std::deque<std::string> inbox_;
+  std::atomic<std::size_t> undispatched_{0};  // left to the I/O thread and not yet handled
+  // Sending.
+  std::list<Outgoing> queue_;
+  std::size_t queuedBytes_ = 0;
+  bool directWriting_ = false;    // a sender's thread owns the write side
+  bool ioWriting_ = false;        // the I/O thread owns it
+  std::uint64_t numbered_ = 0;    // the last message number given
+  std::uint64_t written_ = 0;     // every message up to this number has left...
+  std::uint64_t writtenOn_ = 0;   // ...on this connection
+  int sendAllWaiters_ = 0;
+
+  // ---- The holder of the reading (I/O thread or a caller) ----
+  std::unique_ptr<Framer> framer_;
+
+  // ---- I/O thread only ----
+  std::atomic<std::thread::id> ioThread_{};
+  std::shared_ptr<const Handlers> running_;  // this period's handlers
+  std::string host_;
+  std::uint16_t port_ = 0;
+  bool established_ = false;
+  bool firstDone_ = false;
+  int attemptFd_ = -1;
+  std::vector<Endpoint> endpoints_;
+  std::size_t nextEndpoint_ = 0;
+  std::error_code lastAttemptError_;
+  Timer timer_ = Timer::none;
+  std::chrono::steady_clock::time_point timerAt_{};
+  std::uint64_t socketTag_ = 1;  // epoll data of the current socket (0 is the wake descriptor)
+};
+
+}  // namespace velmora::internal

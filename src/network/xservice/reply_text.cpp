@@ -1,0 +1,207 @@
+#include "network/xservice/reply_text.h"
+
+#include <cstring>
+#include <limits>
+
+namespace velmora::internal {
+
+namespace {
+
+// A strict single pass over JSON text. It builds nothing and refuses what it is not sure of;
+// refusing only sends a message the slower way.
+class Scanner {
+ public:
+  explicit Scanner(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+
+  bool reply(std::uint64_t& id) {
+    skipSpace();
+    if (!take('{')) return false;
+    bool haveId = false;
+    int members = 0;
+    skipSpace();
+    if (take('}')) return false;  // empty: one member at least is needed anyway
+    for (;;) {
+      std::string_view name;
+      bool plainName = false;
+      if (!string(&name, &plainName) || !plainName) return false;
+      skipSpace();
+      if (!take(':')) return false;
+      skipSpace();
+      if (name == "n") return false;  // a notification, whatever else it holds
+      if (name == "id") {
+        if (haveId || !unsignedInteger(id)) return false;
+        haveId = true;
+      } else if (!value(1)) {
+        return false;
+      }
+      ++members;
+      skipSpace();
+      if (take(',')) {
+        skipSpace();
+        continue;
+      }
+      if (!take('}')) return false;
+      break;
+    }
+    skipSpace();
+    return p_ == end_ && haveId && members >= 2;
+  }
+
+ private:
+  static constexpr int kMaxDepth = 64;
+
+  bool take(char c) {
+    if (p_ == end_ || *p_ != c) return false;
+    ++p_;
+    return true;
+  }
+
+  void skipSpace() {
+    while (p_ != end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\n' || *p_ == '\r')) ++p_;
+  }
+
+  static bool hex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+  // At '"'. `plain` tells whether the content holds no escape (so `text` is the string itself).
+  bool string(std::string_view* text = nullptr, bool* plain = nullptr) {
+    if (!take('"')) return false;
+    const char* begin = p_;
+    bool escaped = false;
+    while (p_ != end_) {
+      const auto c = static_cast<unsigned char>(*p_);
+      if (c == '"') {
+        if (text != nullptr) *text = std::string_view(begin, static_cast<std::size_t>(p_ - begin));
+        if (plain != nullptr) *plain = !escaped;
+        ++p_;
+        return true;
+      }
+      if (c < 0x20) return false;
+      ++p_;
+      if (c != '\\') continue;
+      escaped = true;
+      if (p_ == end_) return false;
+      const char e = *p_++;
+      if (e == 'u') {
+        for (int i = 0; i < 4; ++i) {
+          if (p_ == end_ || !hex(*p_)) return false;
+          ++p_;
+        }
+        // A surrogate is well formed only in a pair, which the full parse checks: a lone one
+        // makes the message unreadable, and it must then be dropped, not handed to a waiter.
+        const char first = p_[-4];
+        if ((first == 'd' || first == 'D') && std::strchr("89abcdefABCDEF", p_[-3]) != nullptr) return false;
+      } else if (e != '"' && e != '\\' && e != '/' && e != 'b' && e != 'f' && e != 'n' && e != 'r' && e != 't') {
+        return false;
+      }
+    }
+    return false;
+  }
+
+  bool digits() {
+    const char* begin = p_;
+    while (p_ != end_ && *p_ >= '0' && *p_ <= '9') ++p_;
+    return p_ != begin;
+  }
+
+  bool number() {
+    take('-');
+    if (take('0')) {
+      if (p_ != end_ && *p_ >= '0' && *p_ <= '9') return false;
+    } else if (!digits()) {
+      return false;
+    }
+    if (take('.') && !digits()) return false;
+    if (p_ != end_ && (*p_ == 'e' || *p_ == 'E')) {
+      ++p_;
+      if (!take('+')) take('-');
+      // Exponents beyond a double's range are refused by the full parse as well.
+      const char* begin = p_;
+      if (!digits() || p_ - begin > 3) return false;
+    }
+    return true;
+  }
+
+  bool unsignedInteger(std::uint64_t& out) {
+    const char* begin = p_;
+    if (!digits()) return false;
+    if (p_ != end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E')) return false;
+    if (*begin == '0' && p_ - begin > 1) return false;
+    std::uint64_t value = 0;
+    for (const char* d = begin; d != p_; ++d) {
+      const auto digit = static_cast<std::uint64_t>(*d - '0');
+      if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return false;
+      value = value * 10 + digit;
+    }
+    out = value;
+    return true;
+  }
+
+  bool literal(std::string_view word) {
+    if (static_cast<std::size_t>(end_ - p_) < word.size() || std::string_view(p_, word.size()) != word) return false;
+    p_ += word.size();
+    return true;
+  }
+
+  bool value(int depth) {
+    if (p_ == end_) return false;
+    switch (*p_) {
+      case '"':
+        return string();
+      case '{':
+        return container(depth, '}', true);
+      case '[':
+        return container(depth, ']', false);
+      case 't':
+        return literal("true");
+      case 'f':
+        return literal("false");
+      case 'n':
+        return literal("null");
+      default:
+        return number();
+    }
+  }
+
+  bool container(int depth, char close, bool object) {
+    if (depth >= kMaxDepth) return false;
+    ++p_;
+    skipSpace();
+    if (take(close)) return true;
+    for (;;) {
+      if (object) {
+        if (!string()) return false;
+        skipSpace();
+        if (!take(':')) return false;
+        skipSpace();
+      }
+      if (!value(depth + 1)) return false;
+      skipSpace();
+      if (take(',')) {
+        skipSpace();
+        continue;
+      }
+      return take(close);
+    }
+  }
+
+  const char* p_;
+  const char* end_;
+};
+
+}  // namespace
+
+bool replyIdOf(std::string_view text, std::uint64_t& id) noexcept {
+  std::uint64_t found = 0;
+  if (!Scanner(text).reply(found)) return false;
+  id = found;
+  return true;
+}
+
+std::unique_ptr<Json::CharReader> makeMessageReader() {
+  Json::CharReaderBuilder builder;
+  // Comments are allowed on the wire but never kept: nothing reads them.
+  builder["collectComments"] = false;
+  return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+}
+
+}  // namespace velmora::internal

@@ -1,0 +1,390 @@
+#include "network/xservice/reply_waiters.h"
+
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <velmora/error.h>
+
+#include <algorithm>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include "network/xservice/reply_text.h"
+#include "network/tcp/tcp_client.h"
+
+namespace velmora::internal {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A lone request on a local network has its reply within tens of microseconds; watching for it
+// that long spares the sleep and the wake-up, which cost about as much again.
+constexpr auto kSpin = std::chrono::microseconds(60);
+
+inline void relax() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Reply texts are copied into a buffer the waiting thread lends its ticket, so a thread making
+// request after request allocates none once its buffer has grown.
+std::vector<std::string>& bufferPool() {
+  thread_local std::vector<std::string> pool;
+  return pool;
+}
+
+std::string borrowBuffer() {
+  auto& pool = bufferPool();
+  if (pool.empty()) return {};
+  std::string buffer = std::move(pool.back());
+  pool.pop_back();
+  return buffer;
+}
+
+void returnBuffer(std::string&& buffer) {
+  auto& pool = bufferPool();
+  // A buffer grown by a rare large reply is given back.
+  if (buffer.capacity() > 64 * 1024 || pool.size() >= 4) return;
+  buffer.clear();
+  pool.push_back(std::move(buffer));
+}
+
+Json::CharReader& threadReader() {
+  thread_local const std::unique_ptr<Json::CharReader> reader = makeMessageReader();
+  return *reader;
+}
+
+}  // namespace
+
+// The process's permission to spin: a few waiters at once, scaled to the cores, and only while
+// the process has no more requests waiting than that, so many requests waiting together (on one
+// link or on many) never starve the threads that would answer them. The others sleep at once.
+class SpinSlot {
+ public:
+  explicit SpinSlot(bool wanted) noexcept {
+    const int waitingNow = waiting().fetch_add(1, std::memory_order_relaxed) + 1;
+    held_ = wanted && waitingNow <= capacity() && take();
+  }
+  ~SpinSlot() {
+    release();
+    waiting().fetch_sub(1, std::memory_order_relaxed);
+  }
+  SpinSlot(const SpinSlot&) = delete;
+  SpinSlot& operator=(const SpinSlot&) = delete;
+
+  bool held() const noexcept { return held_; }
+  void release() noexcept {
+    if (!held_) return;
+    spinners().fetch_sub(1, std::memory_order_relaxed);
+    held_ = false;
+  }
+
+ private:
+  static std::atomic<int>& spinners() noexcept {
+    static std::atomic<int> count{0};
+    return count;
+  }
+  // Requests waiting in the process now.
+  static std::atomic<int>& waiting() noexcept {
+    static std::atomic<int> count{0};
+    return count;
+  }
+  static int capacity() noexcept {
+    static const int slots = [] {
+      const unsigned cores = std::thread::hardware_concurrency();
+      return cores > 1 ? static_cast<int>(std::max(1u, cores / 4)) : 0;
+    }();
+    return slots;
+  }
+  static bool take() noexcept {
+    auto& count = spinners();
+    int now = count.load(std::memory_order_relaxed);
+    while (now < capacity()) {
+      if (count.compare_exchange_weak(now, now + 1, std::memory_order_relaxed)) return true;
+    }
+    return false;
+  }
+
+  bool held_ = false;
+};
+
+ReplyWaiters::Ticket::Ticket(ReplyWaiters& waiters, std::uint64_t id)
+    : waiters_(waiters), id_(id), text_(borrowBuffer()) {
+  std::lock_guard<std::mutex> lock(waiters_.mutex_);
+  Ticket*& head = waiters_.buckets_[id_ % kBuckets];
+  next_ = head;
+  head = this;  // a newer ticket for the same id is found first
+  waiters_.count_.fetch_add(1, std::memory_order_relaxed);
+}
+
+ReplyWaiters::Ticket::~Ticket() {
+  if (reading_) waiters_.reader_->releaseRead();
+  std::atomic<std::uint32_t>* words[2] = {nullptr, nullptr};
+  int n = 0;
+  {
+    std::lock_guard<std::mutex> lock(waiters_.mutex_);
+    if (queuedToWake_) {
+      auto& queue = waiters_.toWake_;
+      const auto at = std::find(queue.begin(), queue.end(), this);
+      if (at != queue.end()) queue.erase(at);
+    }
+    if (owesWakes_) n = waiters_.takeTurn(*this, words);
+    for (Ticket** at = &waiters_.buckets_[id_ % kBuckets]; *at != nullptr; at = &(*at)->next_) {
+      if (*at == this) {
+        *at = next_;
+        waiters_.count_.fetch_sub(1, std::memory_order_relaxed);
+        break;
+      }
+    }
+  }
+  for (int i = 0; i < n; ++i) wakeUp(words[i]);
+  returnBuffer(std::move(text_));
+}
+
+void ReplyWaiters::Ticket::readFromNow() noexcept {
+  if (!reading_ && waiters_.reader_ != nullptr) reading_ = waiters_.reader_->claimRead();
+}
+
+bool ReplyWaiters::Ticket::settle(State state) {
+  state_ = state;
+  // Paired with `sleep`: either the waiter sees the outcome or this sees it sleeping.
+  settled_.store(1, std::memory_order_seq_cst);
+  return sleeping_.load(std::memory_order_seq_cst);
+}
+
+// The address alone goes to the kernel, so a ticket gone meanwhile costs at most a spurious
+// wake-up of whatever sleeps there next, which re-checks its word.
+void ReplyWaiters::Ticket::wakeUp(std::atomic<std::uint32_t>* settled) noexcept {
+  ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(settled), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+void ReplyWaiters::Ticket::sleep(Clock::time_point deadline) noexcept {
+  sleeping_.store(true, std::memory_order_seq_cst);
+  if (settled_.load(std::memory_order_seq_cst) == 0) {
+    const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::min<Clock::duration>(left, std::chrono::hours(24)));
+    timespec wait{};
+    wait.tv_sec = static_cast<time_t>(ns.count() / 1'000'000'000);
+    wait.tv_nsec = static_cast<long>(ns.count() % 1'000'000'000);
+    // Returns when woken, when the word is no longer 0, at the timeout or on a signal; the
+    // caller looks again in every case.
+    ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&settled_), FUTEX_WAIT_PRIVATE, 0u, &wait, nullptr, 0);
+  }
+  // Cleared before the lock is taken: whoever hands this ticket a duty from now on sees it
+  // awake, and a duty handed before is found below.
+  sleeping_.store(false, std::memory_order_seq_cst);
+  std::atomic<std::uint32_t>* words[2] = {nullptr, nullptr};
+  int n = 0;
+  {
+    std::lock_guard<std::mutex> lock(waiters_.mutex_);
+    if (owesWakes_) n = waiters_.takeTurn(*this, words);
+  }
+  for (int i = 0; i < n; ++i) wakeUp(words[i]);
+}
+
+std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point deadline) {
+  // Watching only pays for a lone request: with others in flight on the link its reply queues
+  // behind theirs, and the processor is better left to whoever answers them.
+  SpinSlot slot(waiters_.count_.load(std::memory_order_relaxed) == 1);
+  const auto spinEnd = slot.held() ? std::min(deadline, Clock::now() + kSpin) : Clock::time_point::min();
+  TcpClient* reader = waiters_.reader_;
+  unsigned spins = 0;
+  for (;;) {
+    if (settled_.load(std::memory_order_acquire) != 0) {
+      if (reading_) {
+        reader->releaseRead();  // others' replies must not wait for this one's parse
+        reading_ = false;
+      }
+      std::unique_lock<std::mutex> lock(waiters_.mutex_);
+      if (state_ == State::failed) return failure_;
+      if (takeReply(reply, lock)) return makeErrorCode(0);
+      if (state_ == State::failed) return failure_;
+      continue;  // the text was no reply: wait on
+    }
+    if (reading_ || (reader != nullptr && reader->claimRead())) {
+      reading_ = true;
+      readForReply(deadline, slot, spinEnd);
+      if (settled_.load(std::memory_order_acquire) == 0 && Clock::now() >= deadline) break;
+      continue;
+    }
+    if (slot.held()) {
+      // The clock is read now and then only: a spinning waiter is all about reacting fast.
+      if ((++spins & 63) != 0 || Clock::now() < spinEnd) {
+        relax();
+        continue;
+      }
+      slot.release();
+    }
+    if (Clock::now() >= deadline) break;
+    sleep(deadline);
+  }
+  // The deadline passed; a reply or failure that came meanwhile still counts.
+  std::unique_lock<std::mutex> lock(waiters_.mutex_);
+  if (state_ == State::failed) return failure_;
+  if (takeReply(reply, lock)) return makeErrorCode(0);
+  return state_ == State::failed ? failure_ : makeErrorCode(263);
+}
+
+void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& slot, Clock::time_point spinEnd) {
+  TcpClient& client = *waiters_.reader_;
+  for (unsigned round = 1;; ++round) {
+    const TcpClient::ReadStatus status = client.read();
+    if (settled_.load(std::memory_order_acquire) != 0 || status != TcpClient::ReadStatus::idle) break;
+    if (slot.held()) {
+      if ((round & 7) != 0 || Clock::now() < spinEnd) {
+        relax();
+        continue;
+      }
+      slot.release();
+    }
+    if (Clock::now() >= deadline) break;
+    client.waitReadable(deadline);
+  }
+  client.releaseRead();
+  reading_ = false;
+}
+
+bool ReplyWaiters::Ticket::takeReply(Json::Value& reply, std::unique_lock<std::mutex>& lock) {
+  if (state_ != State::replied) return false;
+  if (!isText_) {
+    reply.swap(reply_);
+    return true;
+  }
+  // The text is this request's alone once it has replied; it is parsed outside the lock.
+  lock.unlock();
+  Json::Value parsed;
+  const char* why = nullptr;
+  try {
+    if (!threadReader().parse(text_.data(), text_.data() + text_.size(), &parsed, nullptr)) {
+      why = "not JSON";
+    } else if (!parsed.isObject() || parsed.size() < 2 || parsed.isMember("n") || !parsed["id"].isUInt64() ||
+               parsed["id"].asUInt64() != id_) {
+      why = "not a reply";
+    }
+  } catch (const std::exception&) {
+    why = "not JSON";
+  }
+  if (why == nullptr) {
+    reply.swap(parsed);
+    return true;  // the lock stays released: nothing of the ticket changes any more
+  }
+  if (waiters_.dropNote_) waiters_.dropNote_(why, text_.size());
+  lock.lock();
+  isText_ = false;
+  if (linkFailure_) {
+    failure_ = linkFailure_;
+    state_ = State::failed;
+  } else {
+    state_ = State::waiting;
+    settled_.store(0, std::memory_order_relaxed);
+  }
+  return false;
+}
+
+std::atomic<std::uint32_t>* ReplyWaiters::wakeOrQueue(Ticket& ticket) {
+  if (wakers_ > 0) {
+    try {
+      toWake_.push_back(&ticket);
+      ticket.queuedToWake_ = true;
+      return nullptr;
+    } catch (const std::bad_alloc&) {
+      // Woken here instead.
+    }
+  }
+  ++wakers_;
+  ticket.owesWakes_ = true;
+  return &ticket.settled_;
+}
+
+int ReplyWaiters::takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[2]) {
+  ticket.owesWakes_ = false;
+  int n = 0;
+  while (n < 2 && !toWake_.empty()) {
+    Ticket* next = toWake_.back();
+    toWake_.pop_back();
+    next->queuedToWake_ = false;
+    // One already awake sees its reply by itself and owes nothing.
+    if (!next->sleeping_.load(std::memory_order_seq_cst)) continue;
+    next->owesWakes_ = true;
+    ++wakers_;
+    words[n++] = &next->settled_;
+  }
+  --wakers_;
+  return n;
+}
+
+ReplyWaiters::Ticket* ReplyWaiters::find(std::uint64_t id) const noexcept {
+  for (Ticket* t = buckets_[id % kBuckets]; t != nullptr; t = t->next_) {
+    if (t->id_ == id) return t;
+  }
+  return nullptr;
+}
+
+bool ReplyWaiters::deliver(std::uint64_t id, Json::Value& message) {
+  std::atomic<std::uint32_t>* wake = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Ticket* ticket = find(id);
+    if (ticket == nullptr || ticket->state_ == Ticket::State::replied) return false;
+    // A reply that arrives right after the link failed still carries the controller's answer.
+    ticket->reply_.swap(message);
+    ticket->isText_ = false;
+    if (ticket->settle(Ticket::State::replied)) wake = wakeOrQueue(*ticket);
+  }
+  if (wake != nullptr) Ticket::wakeUp(wake);
+  return true;
+}
+
+bool ReplyWaiters::deliverText(std::uint64_t id, std::string_view text) {
+  std::atomic<std::uint32_t>* wake = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Ticket* ticket = find(id);
+    if (ticket == nullptr || ticket->state_ == Ticket::State::replied) return false;
+    ticket->text_.assign(text.data(), text.size());
+    ticket->isText_ = true;
+    if (ticket->settle(Ticket::State::replied)) wake = wakeOrQueue(*ticket);
+  }
+  if (wake != nullptr) Ticket::wakeUp(wake);
+  return true;
+}
+
+void ReplyWaiters::failAll(const std::error_code& code) {
+  std::vector<std::atomic<std::uint32_t>*> words;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bool later = true;
+    try {
+      words.reserve(count_.load(std::memory_order_relaxed));
+    } catch (const std::bad_alloc&) {
+      later = false;  // woken right here then
+    }
+    for (Ticket* head : buckets_) {
+      for (Ticket* t = head; t != nullptr; t = t->next_) {
+        t->linkFailure_ = code;
+        if (t->state_ != Ticket::State::waiting) continue;
+        t->failure_ = code;
+        if (!t->settle(Ticket::State::failed)) continue;
+        if (later) {
+          words.push_back(&t->settled_);
+        } else {
+          Ticket::wakeUp(&t->settled_);
+        }
+      }
+    }
+  }
+  // All at once, outside the lock, so none of them queues for it on waking.
+  for (auto* word : words) Ticket::wakeUp(word);
+}
+
+std::size_t ReplyWaiters::size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return count_.load(std::memory_order_relaxed);
+}
+
+}  // namespace velmora::internal

@@ -1,0 +1,148 @@
+// A request reads its own reply off the socket when nobody else reads; whatever else it reads
+// still goes to the link's I/O thread, in order, and the reply-before-a-drop rule holds.
+
+#include <gmock/gmock.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <velmora/error.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "network/xservice/link_fixture.h"
+#include "support/loopback.h"
+#include "support/process_stats.h"
+
+using velmora::internal::makeErrorCode;
+using velmora::internal::XService;
+using velmora_sim::Exchange;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The threads callbacks ran on, and how many ran.
+struct Seen {
+  std::mutex mutex;
+  std::set<std::thread::id> threads;
+  int notifications = 0;
+  int motions = 0;
+  std::atomic<int> replies{0};
+  void on(int& counter) {
+    std::lock_guard<std::mutex> lock(mutex);
+    threads.insert(std::this_thread::get_id());
+    ++counter;
+  }
+};
+
+using XServiceReadingTest = LinkTest;
+
+// Accepts connections on a free port and answers each one's first request with its reply and,
+// in the same write, the end of the connection.
+class ReplyThenClose {
+ public:
+  explicit ReplyThenClose(const std::string& address) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address.c_str(), &at.sin_addr);
+    socklen_t length = sizeof at;
+    ::bind(listener_, reinterpret_cast<const sockaddr*>(&at), sizeof at);
+    ::listen(listener_, 4);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length);
+    port_ = ntohs(at.sin_port);
+    thread_ = std::thread([this] {
+      for (;;) {
+        const int fd = ::accept(listener_, nullptr, nullptr);
+        if (fd < 0) return;
+        std::string request;
+        char c;
+        while (::recv(fd, &c, 1, 0) == 1 && c != '\r') request.push_back(c);
+        const auto at = request.find("\"id\":");
+        const std::string id = request.substr(at + 5, request.find_first_not_of("0123456789", at + 5) - at - 5);
+        const std::string reply = "{\"c\":{\"k\":7},\"id\":" + id + "}\r";
+        ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+        ::close(fd);
+      }
+    });
+  }
+  ~ReplyThenClose() {
+    ::shutdown(listener_, SHUT_RDWR);
+    thread_.join();
+    ::close(listener_);
+  }
+  std::uint16_t port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  std::uint16_t port_ = 0;
+  std::thread thread_;
+};
+
+}  // namespace
+
+TEST_F(XServiceReadingTest, CallbacksStayOnTheIoThreadAndRunBeforeALaterReplyReturns) {
+  auto seen = std::make_shared<Seen>();
+  link.setNotificationCallback([seen](const Json::Value&) { seen->on(seen->notifications); });
+  link.setMotionCallback([seen](const Json::Value&) { seen->on(seen->motions); });
+  // Each request is preceded on the wire by a notification and a motion message.
+  command().handle("ordered", [](Exchange& x) {
+    Json::Value notification;
+    notification["id"] = 1;
+    notification["n"]["safety.event.collision"]["x"] = 1;
+    x.connection()->send(notification);
+    Json::Value motion;
+    motion["id"] = "m";
+    motion["c"]["move.l"] = 0;
+    x.connection()->send(motion);
+    x.reply(1);
+  });
+  command().log().setEnabled(false);
+  constexpr int kRounds = 300;
+  for (int i = 1; i <= kRounds; ++i) {
+    Json::Value result;
+    std::error_code ec;
+    link.sendCommand("ordered", Json::Value(), result, ec, 2s);
+    ASSERT_FALSE(ec) << i;
+    {
+      std::lock_guard<std::mutex> lock(seen->mutex);
+      ASSERT_EQ(seen->notifications, i) << "the notification before the reply was handled first";
+      ASSERT_EQ(seen->motions, i);
+    }
+    link.sendCommandAsync(
+        "async", Json::Value(),
+        [seen](const Json::Value&) {
+          std::lock_guard<std::mutex> lock(seen->mutex);
+          seen->threads.insert(std::this_thread::get_id());
+          ++seen->replies;
+        },
+        ec);
+    ASSERT_FALSE(ec);
+  }
+  ASSERT_TRUE(waitUntil([&] { return seen->replies == kRounds; }, 2s));
+  std::lock_guard<std::mutex> lock(seen->mutex);
+  EXPECT_EQ(seen->threads.size(), 1u) << "every callback on the one I/O thread";
+  EXPECT_EQ(seen->threads.count(std::this_thread::get_id()), 0u) << "never on the requesting thread";
+}
+
+TEST(XServiceReplyThenClose, AReplyFollowedAtOnceByTheEndOfTheLinkIsStillTheAnswer) {
+  const std::string address = testLoopbackAddress();
+  ReplyThenClose server(address);
+  XService link;
+  for (int i = 0; i < 20; ++i) {
+    link.connect(address, server.port());
+    std::error_code ec;
+    link.start(ec);
+    ASSERT_FALSE(ec) << i;
+    Json::Value result;
+    link.sendCommand("k", Json::Value(), result, ec, 2s);
+    EXPECT_EQ(ec, makeErrorCode(0)) << i;
+    EXPECT_EQ(result.asInt(), 7) << i;
+    link.stop();
+  }
+}
