@@ -104,7 +104,9 @@ int main() {
   fmt::print("Md5 context:           {:8.1f} MB/s  {}\n", context, digest);
   fmt::print("Md5Hash object:        {:8.1f} MB/s\n", object);
   fmt::print("md5sum (baseline, x5): {:8.1f} MB/s  {}{}\n", baseline, baselineDigest,
-             baseline == 0 ? "  (md5sum not available)" : baselineDigest == digest ? "" : "  DIGESTS DIFFER");
+             baseline == 0              ? "  (md5sum not available)"
+             : baselineDigest == digest ? ""
+                                        : "  DIGESTS DIFFER");
   fmt::print("md5: mbps={:.1f} baseline_mbps={:.1f} ratio={:.2f}\n", context, baseline,
              baseline > 0 ? context / baseline : 0.0);
   return baseline > 0 && baselineDigest != digest ? 1 : 0;

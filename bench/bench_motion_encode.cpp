@@ -34,10 +34,9 @@ velmora::MoveLCommand move(int i) {
 
 // The bytes the link writes for one queued move of `move(0)`, with a text id of its own.
 void writeMoveRequest(std::string& out, std::uint64_t n) {
-  out.assign(
-      R"({"c":{"move.l":{"path":[{"point":{"elb":0.0,"rot":[3.1400000000000001,0.0,0.0],)"
-      R"("trans":[0.29999999999999999,0.10000000000000001,0.40000000000000002]},)"
-      R"("traj":{"speed":0.5,"zone":0.01}}]}},"id":"r#)");
+  out.assign(R"({"c":{"move.l":{"path":[{"point":{"elb":0.0,"rot":[3.1400000000000001,0.0,0.0],)"
+             R"("trans":[0.29999999999999999,0.10000000000000001,0.40000000000000002]},)"
+             R"("traj":{"speed":0.5,"zone":0.01}}]}},"id":"r#)");
   out += std::to_string(n);
   out += "\"}\r";
 }
@@ -77,8 +76,9 @@ int main() {
   velmora::OstraMaxRobot robot(address, address);
   std::atomic<std::uint64_t> finished{0};
   std::error_code ec;
-  robot.setEventWatcher(velmora::Event::moveExecution,
-                        [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
+  robot.setEventWatcher(
+      velmora::Event::moveExecution,
+      [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
   robot.moveStart(ec);
   if (ec) {
     std::fprintf(stderr, "bench_motion_encode: moveStart failed (%d)\n", ec.value());

@@ -110,8 +110,9 @@ int main() {
     velmora::OstraMaxRobot robot(address, address);
     std::atomic<std::uint64_t> finished{0};
     std::error_code ec;
-    robot.setEventWatcher(velmora::Event::moveExecution,
-                          [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
+    robot.setEventWatcher(
+        velmora::Event::moveExecution,
+        [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
     robot.moveStart(ec);
     if (ec) {
       std::fprintf(stderr, "moveStart failed (%d)\n", ec.value());
@@ -135,10 +136,9 @@ int main() {
     }
     // The bytes the link writes for one queued move; a numeric id so the simulator answers
     // and reports nothing more.
-    const std::string body =
-        R"({"c":{"move.l":{"path":[{"point":{"elb":0.0,"rot":[3.1400000000000001,0.0,0.0],)"
-        R"("trans":[0.29999999999999999,0.10000000000000001,0.40000000000000002]},)"
-        R"("traj":{"rot_speed":30.0,"speed":0.5,"zone":0.01}}]}},"id":)";
+    const std::string body = R"({"c":{"move.l":{"path":[{"point":{"elb":0.0,"rot":[3.1400000000000001,0.0,0.0],)"
+                             R"("trans":[0.29999999999999999,0.10000000000000001,0.40000000000000002]},)"
+                             R"("traj":{"rot_speed":30.0,"speed":0.5,"zone":0.01}}]}},"id":)";
     std::vector<double> library;
     std::vector<double> baseline;
     std::uint64_t rawId = 4'000'000'000ull;
@@ -168,8 +168,8 @@ int main() {
     }
     const double appendUs = median(library);
     const double rawUs = median(baseline);
-    std::printf("append to wire (1 linear move): p50 %.1f us; raw socket, same bytes: p50 %.1f us (%.2fx)\n",
-                appendUs, rawUs, bench::ratio(appendUs, rawUs));
+    std::printf("append to wire (1 linear move): p50 %.1f us; raw socket, same bytes: p50 %.1f us (%.2fx)\n", appendUs,
+                rawUs, bench::ratio(appendUs, rawUs));
 
     // Batches through the in-flight limit.
     auto batchesPerSecond = [&](int size, std::size_t count) {
@@ -192,11 +192,12 @@ int main() {
       return 1;
     }
     std::printf("batches of 1 move: %zu at %.0f/s (%.0f moves/s)\n", batches1, perSecond1, perSecond1);
-    std::printf("batches of 100 moves: %zu at %.0f/s (%.0f moves/s)\n", batches100, perSecond100,
-                perSecond100 * 100);
+    std::printf("batches of 100 moves: %zu at %.0f/s (%.0f moves/s)\n", batches100, perSecond100, perSecond100 * 100);
     robot.disconnectFromRobot(ec);
     bench::Summary summary("move_pipeline");
-    summary.add("append_to_wire_us", appendUs, 1).add("raw_us", rawUs, 1).add("append_ratio", bench::ratio(appendUs, rawUs));
+    summary.add("append_to_wire_us", appendUs, 1)
+        .add("raw_us", rawUs, 1)
+        .add("append_ratio", bench::ratio(appendUs, rawUs));
     summary.add("batches_per_s_1", perSecond1, 0).add("batches_per_s_100", perSecond100, 0);
     summary.print();
   }

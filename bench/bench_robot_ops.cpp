@@ -79,9 +79,8 @@ bool rawConnect(const std::string& address, std::uint64_t& id) {
          exchange("{\"g\":{\"eci.port\":null},\"id\":" + next() + "}\r") &&
          exchange("{\"c\":{\"move.reset\":{\"remain_traj\":false}},\"id\":" + next() + "}\r") &&
          command.send("{\"id\":" + next() + watch) && command.send("{\"id\":" + next() + watch) &&
-         command.send("{\"id\":" + next() + ",\"s\":{\"eci.ip\":\"" + address + "\"}}\r") &&
-         command.readReply(reply) && command.readReply(reply) && command.readReply(reply) &&
-         reply.find("eci.ip") != std::string::npos;
+         command.send("{\"id\":" + next() + ",\"s\":{\"eci.ip\":\"" + address + "\"}}\r") && command.readReply(reply) &&
+         command.readReply(reply) && command.readReply(reply) && reply.find("eci.ip") != std::string::npos;
 }
 
 }  // namespace
@@ -92,7 +91,8 @@ int main() {
   const std::size_t connects = bench::envOr("VELMORA_BENCH_CONNECTS", 60);
   bench::Scratch scratch("robot_ops");
   std::vector<std::unique_ptr<bench::SimProcess>> sims;
-  for (int i = 0; i < robots; ++i) sims.push_back(std::make_unique<bench::SimProcess>(std::vector<std::string>{}, i + 1));
+  for (int i = 0; i < robots; ++i)
+    sims.push_back(std::make_unique<bench::SimProcess>(std::vector<std::string>{}, i + 1));
   std::size_t failures = 0;
 
   // Connecting, in alternating blocks.
@@ -171,12 +171,14 @@ int main() {
 
   std::printf("robot_ops: public API against velmora-sim processes on loopback, %u hardware threads\n",
               std::thread::hardware_concurrency());
-  std::printf("  %d robots, one thread each: %.0f req/s at %.1f us CPU/req; raw blocking, one connection each: "
-              "%.0f req/s at %.1f us CPU/req (ratio %.2f)\n",
-              robots, lib.perSecond, lib.cpuUs, base.perSecond, base.cpuUs, bench::ratio(lib.perSecond, base.perSecond));
-  std::printf("  connect (constructor with an address): median %.0f us; raw client, same wire sequence: %.0f us "
-              "(ratio %.2f)\n",
-              connect, rawConnectMedian, bench::ratio(connect, rawConnectMedian));
+  std::printf(
+      "  %d robots, one thread each: %.0f req/s at %.1f us CPU/req; raw blocking, one connection each: "
+      "%.0f req/s at %.1f us CPU/req (ratio %.2f)\n",
+      robots, lib.perSecond, lib.cpuUs, base.perSecond, base.cpuUs, bench::ratio(lib.perSecond, base.perSecond));
+  std::printf(
+      "  connect (constructor with an address): median %.0f us; raw client, same wire sequence: %.0f us "
+      "(ratio %.2f)\n",
+      connect, rawConnectMedian, bench::ratio(connect, rawConnectMedian));
   std::printf("  operation log lines: setPowerState p50 %.1f us vs clearServoAlarm %.1f us\n", bench::median(logged),
               bench::median(quiet));
   if (failures != 0) std::printf("  FAILED: %zu\n", failures);
@@ -184,7 +186,9 @@ int main() {
   bench::Summary summary("robot_ops");
   summary.add("robots", robots, 0).add("rps", lib.perSecond, 0).add("raw_rps", base.perSecond, 0);
   summary.add("rps_ratio", bench::ratio(lib.perSecond, base.perSecond));
-  summary.add("cpu_us", lib.cpuUs, 1).add("raw_cpu_us", base.cpuUs, 1).add("cpu_ratio", bench::ratio(lib.cpuUs, base.cpuUs));
+  summary.add("cpu_us", lib.cpuUs, 1)
+      .add("raw_cpu_us", base.cpuUs, 1)
+      .add("cpu_ratio", bench::ratio(lib.cpuUs, base.cpuUs));
   summary.add("connect_us", connect, 0).add("raw_connect_us", rawConnectMedian, 0);
   summary.add("connect_ratio", bench::ratio(connect, rawConnectMedian));
   summary.add("log_cost_us", logCost, 1).add("failures", static_cast<double>(failures), 0);

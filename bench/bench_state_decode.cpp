@@ -3,10 +3,10 @@
 // the simulator's publisher (gaps in `ts`); heap allocations per packet on the receiving thread.
 // VELMORA_BENCH_SECONDS sets the seconds per stream rate (default 10).
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <arpa/inet.h>
 
 #include <chrono>
 #include <cstdint>
@@ -45,11 +45,13 @@ struct Recipe {
 
 const Recipe kSixAxis = {"6-axis", 6, {"dq_m", "pos_m", "psi_m", "q_m", "tau_m"}, "q_m", "psi_m", false};
 // The largest 7-axis recipe: exactly 1052 bytes.
-const Recipe kSevenAxis = {"7-axis largest", 7,
-                           {"pos_m", "pos_c", "q_m", "q_c", "dq_m", "dq_c", "ddq_m", "ddq_c", "tau_m",
-                            "tau_c", "tau_filtered_m", "tau_vel_c", "theta_m", "theta_vel_m",
-                            "pos_abc_m", "pos_vel_m"},
-                           "q_m", "pos_m", true};
+const Recipe kSevenAxis = {"7-axis largest",
+                           7,
+                           {"pos_m", "pos_c", "q_m", "q_c", "dq_m", "dq_c", "ddq_m", "ddq_c", "tau_m", "tau_c",
+                            "tau_filtered_m", "tau_vel_c", "theta_m", "theta_vel_m", "pos_abc_m", "pos_vel_m"},
+                           "q_m",
+                           "pos_m",
+                           true};
 
 uint64_t allocationsAfterWarmUp = 0;
 uint64_t packetsAfterWarmUp = 0;
@@ -194,8 +196,8 @@ std::string cpuName() {
 int main() {
   const char* env = std::getenv("VELMORA_BENCH_SECONDS");
   const auto seconds = std::chrono::seconds(env ? std::max(1, std::atoi(env)) : 10);
-  std::printf("machine: %s, %u hardware threads; loopback UDP, receiver on the calling thread\n",
-              cpuName().c_str(), std::thread::hardware_concurrency());
+  std::printf("machine: %s, %u hardware threads; loopback UDP, receiver on the calling thread\n", cpuName().c_str(),
+              std::thread::hardware_concurrency());
 
   const int batches = 2000;
   const double ns6 = decodeNs(kSixAxis, batches);
@@ -211,9 +213,8 @@ int main() {
   std::uint64_t lost8 = 0;
   for (int hz : {1000, 2000, 4000, 8000}) {
     const LossResult r = lossAt(hz, seconds);
-    std::printf("stream %d Hz for %lld s: sent %llu (%.0f/s), lost %llu\n", hz,
-                static_cast<long long>(seconds.count()), static_cast<unsigned long long>(r.sent), r.rate,
-                static_cast<unsigned long long>(r.lost));
+    std::printf("stream %d Hz for %lld s: sent %llu (%.0f/s), lost %llu\n", hz, static_cast<long long>(seconds.count()),
+                static_cast<unsigned long long>(r.sent), r.rate, static_cast<unsigned long long>(r.lost));
     if (hz == 1000) lost1 = r.lost;
     if (hz == 8000) lost8 = r.lost;
   }
@@ -221,9 +222,10 @@ int main() {
   std::printf("allocations on the receiving thread after the first packet: %llu over %llu packets\n",
               static_cast<unsigned long long>(allocationsAfterWarmUp),
               static_cast<unsigned long long>(packetsAfterWarmUp));
-  std::printf("state_decode: ns_per_packet_6=%.0f ns_per_packet_7=%.0f floor_ns=%.0f ratio=%.2f lost_1khz=%llu "
-              "lost_8khz=%llu allocs_per_packet=%.3f\n",
-              ns6, ns7, floor7, ns7 / floor7, static_cast<unsigned long long>(lost1),
-              static_cast<unsigned long long>(lost8), allocsPerPacket);
+  std::printf(
+      "state_decode: ns_per_packet_6=%.0f ns_per_packet_7=%.0f floor_ns=%.0f ratio=%.2f lost_1khz=%llu "
+      "lost_8khz=%llu allocs_per_packet=%.3f\n",
+      ns6, ns7, floor7, ns7 / floor7, static_cast<unsigned long long>(lost1), static_cast<unsigned long long>(lost8),
+      allocsPerPacket);
   return 0;
 }

@@ -157,8 +157,8 @@ Reading readRaw(const std::string& address, Clock::duration length, std::uint64_
   auto exchange = [&](const std::string& text) { return command.roundTrip(text, reply); };
   const bool started =
       exchange("{\"id\":" + std::to_string(id++) + ",\"s\":{\"eci.fields.out\":[\"pos_m\",\"q_m\"]}}\r") &&
-      exchange("{\"id\":" + std::to_string(id++) + ",\"s\":{\"eci.port\":{\"broadcast_in\":" +
-               std::to_string(ntohs(local.sin_port)) + "}}}\r") &&
+      exchange("{\"id\":" + std::to_string(id++) +
+               ",\"s\":{\"eci.port\":{\"broadcast_in\":" + std::to_string(ntohs(local.sin_port)) + "}}}\r") &&
       exchange("{\"c\":{\"eci.pub.start\":1},\"id\":" + std::to_string(id++) + "}\r");
   if (!started) {
     ::close(fd);
@@ -280,19 +280,22 @@ int main() {
   const double stale50 = percentile(library.staleness, 0.5), stale99 = percentile(library.staleness, 0.99);
   const double rawStale50 = percentile(raw.staleness, 0.5), rawStale99 = percentile(raw.staleness, 0.99);
   const auto slowStaleness = slow.staleness(slowPhase);
-  std::printf("1 kHz reader, %d blocks of %lld s: %llu packets, lost %llu, CPU %.2f us/packet (update + 3 reads), "
-              "staleness p50 %.0f us p99 %.0f us, %.2f allocations/packet\n",
-              kRounds, static_cast<long long>(block.count()), static_cast<unsigned long long>(library.packets),
-              static_cast<unsigned long long>(library.lost), cpu, stale50, stale99,
-              library.perPacket(static_cast<double>(library.allocations)));
-  std::printf("raw UDP socket, blocking recv + the same 3 copies, alternating: %llu packets, lost %llu, CPU %.2f "
-              "us/packet, staleness p50 %.0f us p99 %.0f us\n",
-              static_cast<unsigned long long>(raw.packets), static_cast<unsigned long long>(raw.lost), rawCpu,
-              rawStale50, rawStale99);
-  std::printf("500 Hz reader, %lld s: %zu packets, lost %llu (by design: oldest first, one per call), "
-              "staleness p50 %.0f us p99 %.0f us\n",
-              static_cast<long long>(block.count()), slow.ts.size(), static_cast<unsigned long long>(slow.lost),
-              percentile(slowStaleness, 0.5), percentile(slowStaleness, 0.99));
+  std::printf(
+      "1 kHz reader, %d blocks of %lld s: %llu packets, lost %llu, CPU %.2f us/packet (update + 3 reads), "
+      "staleness p50 %.0f us p99 %.0f us, %.2f allocations/packet\n",
+      kRounds, static_cast<long long>(block.count()), static_cast<unsigned long long>(library.packets),
+      static_cast<unsigned long long>(library.lost), cpu, stale50, stale99,
+      library.perPacket(static_cast<double>(library.allocations)));
+  std::printf(
+      "raw UDP socket, blocking recv + the same 3 copies, alternating: %llu packets, lost %llu, CPU %.2f "
+      "us/packet, staleness p50 %.0f us p99 %.0f us\n",
+      static_cast<unsigned long long>(raw.packets), static_cast<unsigned long long>(raw.lost), rawCpu, rawStale50,
+      rawStale99);
+  std::printf(
+      "500 Hz reader, %lld s: %zu packets, lost %llu (by design: oldest first, one per call), "
+      "staleness p50 %.0f us p99 %.0f us\n",
+      static_cast<long long>(block.count()), slow.ts.size(), static_cast<unsigned long long>(slow.lost),
+      percentile(slowStaleness, 0.5), percentile(slowStaleness, 0.99));
   std::printf("getStateData: %.0f ns/call alone, %.0f ns/call beside 4 reading threads (stream read on another)\n",
               get0, get4);
   if (failures != 0) std::printf("FAILED raw blocks: %zu\n", failures);
@@ -302,7 +305,8 @@ int main() {
   summary.add("staleness_p50_us", stale50, 0).add("raw_staleness_p50_us", rawStale50, 0);
   summary.add("staleness_p99_us", stale99, 0).add("raw_staleness_p99_us", rawStale99, 0);
   summary.add("allocs_per_packet", library.perPacket(static_cast<double>(library.allocations)));
-  summary.add("lost_500hz", static_cast<double>(slow.lost), 0).add("staleness_p50_us_500hz", percentile(slowStaleness, 0.5), 0);
+  summary.add("lost_500hz", static_cast<double>(slow.lost), 0)
+      .add("staleness_p50_us_500hz", percentile(slowStaleness, 0.5), 0);
   summary.add("get_ns", get0, 0).add("get_ns_4readers", get4, 0).add("failures", static_cast<double>(failures), 0);
   summary.print();
   return failures == 0 ? 0 : 1;

@@ -19,11 +19,16 @@ namespace {
 
 const char* powerName(velmora::PowerState state) {
   switch (state) {
-    case velmora::PowerState::on: return "on";
-    case velmora::PowerState::off: return "off";
-    case velmora::PowerState::estop: return "emergency stop";
-    case velmora::PowerState::gstop: return "guard stop";
-    default: return "unknown";
+    case velmora::PowerState::on:
+      return "on";
+    case velmora::PowerState::off:
+      return "off";
+    case velmora::PowerState::estop:
+      return "emergency stop";
+    case velmora::PowerState::gstop:
+      return "guard stop";
+    default:
+      return "unknown";
   }
 }
 
@@ -47,8 +52,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     const Info info = robot.robotInfo(ec);
     if (!ok("robotInfo", ec)) return 1;
-    std::printf("connected to %s: id %s, type %s, controller %s, %d joints, MAC %s\n", address.c_str(),
-                info.id.c_str(), info.type.c_str(), info.version.c_str(), info.joint_num, info.mac.c_str());
+    std::printf("connected to %s: id %s, type %s, controller %s, %d joints, MAC %s\n", address.c_str(), info.id.c_str(),
+                info.type.c_str(), info.version.c_str(), info.joint_num, info.mac.c_str());
 
     std::printf("power: %s\n", powerName(robot.powerState(ec)));
     robot.setPowerState(true, ec);

@@ -57,10 +57,13 @@ bool demoMotion(velmora::Robot_T<W, N>& robot) {
   // Shared with the callback, which may still be on its way out when this function returns.
   const auto reports = std::make_shared<Reports>();
   std::error_code ec;
-  robot.setEventWatcher(Event::moveExecution, [reports](const EventInfo& info) {
-    std::lock_guard<std::mutex> lock(reports->mutex);
-    reports->heard.emplace_back(Clock::now(), info);
-  }, ec);
+  robot.setEventWatcher(
+      Event::moveExecution,
+      [reports](const EventInfo& info) {
+        std::lock_guard<std::mutex> lock(reports->mutex);
+        reports->heard.emplace_back(Clock::now(), info);
+      },
+      ec);
   if (ec) {
     std::printf("  setEventWatcher failed: %d %s\n", ec.value(), ec.message().c_str());
     return false;
@@ -70,8 +73,9 @@ bool demoMotion(velmora::Robot_T<W, N>& robot) {
 
   // Each call queues one batch and names it; the queue sends it to the controller.
   std::string id;
-  robot.moveAppend(std::vector<MoveAbsJCommand>{MoveAbsJCommand(JointPosition({0.4, 0.1, 0.5, 0.4, 0.5, 0.6, 0.7}), 500, 0)},
-                   id, ec);
+  robot.moveAppend(
+      std::vector<MoveAbsJCommand>{MoveAbsJCommand(JointPosition({0.4, 0.1, 0.5, 0.4, 0.5, 0.6, 0.7}), 500, 0)}, id,
+      ec);
   std::printf("queued %s: joint move\n", id.c_str());
   std::vector<MoveLCommand> line;
   for (double x : {0.45, 0.50, 0.55}) {

@@ -68,7 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   requireKinds<int>(impl.queryEventInfo(Event::logReporter), {"ecode"});
   requireKinds<std::string>(impl.queryEventInfo(Event::logReporter), {"edetail"});
   requireKinds<int>(impl.queryEventInfo(Event::rlExecution), {"lookaheadLine", "executeLine"});
-  requireKinds<std::string>(impl.queryEventInfo(Event::rlExecution),
-                            {"taskName", "lookaheadFile", "executeFile"});
+  requireKinds<std::string>(impl.queryEventInfo(Event::rlExecution), {"taskName", "lookaheadFile", "executeFile"});
   return 0;
 }

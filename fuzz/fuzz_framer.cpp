@@ -42,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (framer.pending() > cap + chunk) std::abort();
   }
   if (input.substr(0, sink.joined.size()) != sink.joined) std::abort();
-  if (status == velmora::internal::FrameStatus::ok && sink.joined.size() + framer.pending() != input.size()) std::abort();
+  if (status == velmora::internal::FrameStatus::ok && sink.joined.size() + framer.pending() != input.size())
+    std::abort();
   return 0;
 }

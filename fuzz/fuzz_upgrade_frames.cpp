@@ -32,8 +32,8 @@ struct Join final : velmora::internal::MessageSink {
 std::string bodies(std::string_view wire) {
   std::string out;
   while (wire.size() >= 2) {
-    const std::size_t n = static_cast<std::size_t>(static_cast<unsigned char>(wire[0])) << 8 |
-                          static_cast<unsigned char>(wire[1]);
+    const std::size_t n =
+        static_cast<std::size_t>(static_cast<unsigned char>(wire[0])) << 8 | static_cast<unsigned char>(wire[1]);
     wire.remove_prefix(2);
     out.append(wire.substr(0, n));
     wire.remove_prefix(std::min(n, wire.size()));

@@ -98,8 +98,8 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   /// "c" "user_log.query" for `count` entries (1 to 10) of the given levels, newest first, from
   /// `offset` on; texts come as UTF-8; -260 for a reply that is not an object, also after a
   /// failed request.
-  std::vector<LogInfo> queryControllerLog(unsigned count, const std::set<LogInfo::Level>& level,
-                                          std::error_code& ec, unsigned offset = 0) noexcept;
+  std::vector<LogInfo> queryControllerLog(unsigned count, const std::set<LogInfo::Level>& level, std::error_code& ec,
+                                          unsigned offset = 0) noexcept;
   /// Item 1 sends "c" "rsc.emer_stop.reset" (only the link's codes); any other item gives 259.
   void recoverState(int item, std::error_code& ec) noexcept;
   /// A copy of the information last stored for the event, sending nothing: 255 for
@@ -121,8 +121,7 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   /// for nothing: 255 without motion control, 262 in NrtRLTask or RtCommand mode, 259 for an
   /// empty list, more than 100 commands or arrays longer than the arm's (as `executeCommand`).
   template <class Command>
-  void moveAppend(const std::vector<Command>& commands, std::string& cmdID,
-                  std::error_code& ec) noexcept;
+  void moveAppend(const std::vector<Command>& commands, std::string& cmdID, std::error_code& ec) noexcept;
   /// Queues one wait ("move.wait") as a batch of its own, as the list form does.
   void moveAppend(const MoveWaitCommand& command, std::string& cmdID, std::error_code& ec) noexcept;
   /// The same for callers that name the type, `moveAppend<MoveWaitCommand>(wait, cmdID, ec)`.
@@ -159,9 +158,8 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   void startJog(JogOpt::Space space, double rate, double step, unsigned index, bool direction,
                 std::error_code& ec) noexcept;
   /// As `startJog` with "move.jog_with_ext", the mechanical unit's name and the external flag.
-  void startJogWithExt(JogOpt::Space space, double rate, double step, unsigned index,
-                       bool direction, std::string name, std::error_code& ec,
-                       bool isExt = false) noexcept;
+  void startJogWithExt(JogOpt::Space space, double rate, double step, unsigned index, bool direction, std::string name,
+                       std::error_code& ec, bool isExt = false) noexcept;
   /// "c" "move.override_rate" with the scale unchanged; the reply is the code.
   void adjustSpeedOnline(double scale, std::error_code& ec) noexcept;
   /// "s" "move.acc" with {"acc", "jerk"}; the reply is the code.
@@ -175,22 +173,18 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   /// values the controller computed; an integer reply or "error" is the code, -260 an
   /// unreadable reply, 259 (nothing sent) for start joint values or a pose's external values
   /// beyond the arm's joints and external axes; zeros on failure.
-  std::vector<double> checkPath(const CartesianPosition& start,
-                                const std::vector<double>& start_joint,
+  std::vector<double> checkPath(const CartesianPosition& start, const std::vector<double>& start_joint,
                                 const CartesianPosition& target, std::error_code& ec) noexcept;
   /// As the line form through `aux`, with "circle" (angle and rotation rule) when the angle is
   /// not 0.
-  std::vector<double> checkPath(const CartesianPosition& start,
-                                const std::vector<double>& start_joint,
-                                const CartesianPosition& aux, const CartesianPosition& target,
-                                std::error_code& ec, double angle = 0.0,
-                                MoveCFCommand::RotType rot_type =
-                                    MoveCFCommand::RotType::constPose) noexcept;
+  std::vector<double> checkPath(const CartesianPosition& start, const std::vector<double>& start_joint,
+                                const CartesianPosition& aux, const CartesianPosition& target, std::error_code& ec,
+                                double angle = 0.0,
+                                MoveCFCommand::RotType rot_type = MoveCFCommand::RotType::constPose) noexcept;
   /// As the line form along `points` (at least 2, else 259), output cleared then filled;
   /// returns 0, or after a refusal the failing point's index + 1 when the controller names it.
-  int checkPath(const std::vector<double>& start_joint,
-                const std::vector<CartesianPosition>& points, std::vector<double>& target_joint,
-                std::error_code& ec) noexcept;
+  int checkPath(const std::vector<double>& start_joint, const std::vector<CartesianPosition>& points,
+                std::vector<double>& target_joint, std::error_code& ec) noexcept;
 
   // Digital and analog I/O and registers.
   /// "g" "device.io" for "DI.DI<board>_<port>": the input's state; an integer reply is the
@@ -212,13 +206,11 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   /// -17001 for -1, -260 an unreadable reply, 259 when the value or any element is not of the
   /// type; the output is untouched on failure, except a vector emptied by a refused value.
   template <typename T>
-  void readRegister(const std::string& name, unsigned index, T& value,
-                    std::error_code& ec) noexcept;
+  void readRegister(const std::string& name, unsigned index, T& value, std::error_code& ec) noexcept;
   /// "c" "register.write" with name, "bias" index and value (vectors: the array and "type"
   /// "array", no index); an integer reply is the code (-17002 for -1 on vectors).
   template <typename T>
-  void writeRegister(const std::string& name, unsigned index, T value,
-                     std::error_code& ec) noexcept;
+  void writeRegister(const std::string& name, unsigned index, T value, std::error_code& ec) noexcept;
 
   // State stream and state queries.
   /// If the stream runs, "c" "eci.pub.stop" (result ignored) and closes the receiver; never
@@ -246,8 +238,7 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   /// "c" "project.load" with the name and tasks: 262 until NrtRLTask was once chosen, 259 for
   /// an empty name or task list or a name that is not one plain path component; the reply is
   /// the code.
-  void loadProject(const std::string& name, const std::vector<std::string>& tasks,
-                   std::error_code& ec) noexcept;
+  void loadProject(const std::string& name, const std::vector<std::string>& tasks, std::error_code& ec) noexcept;
   /// "c" "project.start": 262 until NrtRLTask was once chosen; the reply is the code.
   void runProject(std::error_code& ec) noexcept;
   /// "c" "project.stop": 262 until NrtRLTask was once chosen; the reply is the code.
@@ -261,20 +252,17 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   std::vector<RLProjectInfo> projectsInfo(std::error_code& ec) noexcept;
   /// "c" "ix.sdk.remove_project": -60005 for -1 (no such project), 259 for a name that is not
   /// one plain path component.
-  void removeProject(const std::string& project_name, std::error_code& ec,
-                     bool remove_all = false) noexcept;
+  void removeProject(const std::string& project_name, std::error_code& ec, bool remove_all = false) noexcept;
   /// Sends the archive on the file channel (up to 300 s), then "c" "ix.sdk.import_project": the
   /// project name; -279 no such file, -281 no ".zip" in its name, 259 when what precedes it is
   /// not a plain name, -280/-283/-284/-285 transfer failures, -277/-278/-280/-281/-284/-60005
   /// the controller's refusals.
-  std::string importProject(const std::string& file_path, bool overwrite,
-                            std::error_code& ec) noexcept;
+  std::string importProject(const std::string& file_path, bool overwrite, std::error_code& ec) noexcept;
   /// Sends the file, then "c" "eci.file_transfer.import_project_file" into dest
   /// "project/<project>[/<task>[/<file>]]": the stored name; 259 malformed dest (a component
   /// empty, "." or "..") or stored name, -279 no such file, -281 wrong extension, transfer and
   /// refusal codes as `importProject`. The local path is used as given.
-  std::string importFile(std::string src_file_path, std::string dest, bool overwrite,
-                         std::error_code& ec) noexcept;
+  std::string importFile(std::string src_file_path, std::string dest, bool overwrite, std::error_code& ec) noexcept;
   /// "c" "project.remove_files" for paths "project/<project>/<task>[/<file>.mod]": 259 for an
   /// empty list or a malformed path, -281 for another extension; an integer reply is the code.
   void removeFiles(std::vector<std::string> file_path_list, std::error_code& ec) noexcept;
@@ -291,8 +279,7 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   void setToolset(const Toolset& toolset, std::error_code& ec) noexcept;
   /// "c" "sys.toolset.query" for the named tool and work object, then "s" "ix.coord.toolset" of
   /// the result, which is returned: -50501 unknown name, -260 unreadable reply (nothing set).
-  Toolset setToolset(const std::string& toolName, const std::string& wobjName,
-                     std::error_code& ec) noexcept;
+  Toolset setToolset(const std::string& toolName, const std::string& wobjName, std::error_code& ec) noexcept;
   /// "g" "project.tool.info": the current project's tools; an integer reply is the code.
   std::vector<WorkToolInfo> toolsInfo(std::error_code& ec) noexcept;
   /// "g" "project.wobj.info": the current project's work objects; an integer reply is the code.
@@ -310,12 +297,10 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   /// "c" "ext_axis.get_axis_info": parameter `info` of axis `name` (axis1..axis6); 259 for an
   /// unknown name (nothing sent) or a member missing or not of the type; a vector is appended to.
   template <typename T>
-  void getExtAxisInfo(const std::string& name, const std::string& info, T& value,
-                      std::error_code& ec) noexcept;
+  void getExtAxisInfo(const std::string& name, const std::string& info, T& value, std::error_code& ec) noexcept;
   /// As `getExtAxisInfo` with "ext_axis.get_mechanical_unit_info" for units u1..u6.
   template <typename T>
-  void getMechUnit(const std::string& name, const std::string& info, T& value,
-                   std::error_code& ec) noexcept;
+  void getMechUnit(const std::string& name, const std::string& info, T& value, std::error_code& ec) noexcept;
   /// "g" "rail_param": the parameter in the caller's units (the pair "softLimit" or "range" as
   /// two values); an integer reply is the code; 259 for an unknown name, a name the type does
   /// not take, or a member missing, of another kind or out of the type's range.

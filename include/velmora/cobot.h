@@ -47,8 +47,7 @@ class VELMORA_API BaseCobot : virtual public BaseRobot {
   void cancelRecordPath(std::error_code& ec) noexcept;
   /// "c" "move.record.save" with the name and, when not empty, `saveAs`; the reply is the code;
   /// 259 for a name with a separator or that is "." or ".." (nothing sent).
-  void saveRecordPath(const std::string& name, std::error_code& ec,
-                      const std::string& saveAs = "") noexcept;
+  void saveRecordPath(const std::string& name, std::error_code& ec, const std::string& saveAs = "") noexcept;
   /// Queues "move.replay" of the path at `rate` behind the queued moves (progress through the
   /// moveExecution event), waiting for nothing: 255 without motion control, 262 in NrtRLTask or
   /// RtCommand mode, 259 for a rate that is not a finite number or a name with a separator or
@@ -79,12 +78,10 @@ class VELMORA_API BaseCobot : virtual public BaseRobot {
   /// request waits that plus a margin, at least 10 s): the frame in `data_type` ("int16",
   /// "uint16" or "uint8") values; 258 for a negative `timeout_ms` or another type (nothing
   /// sent), -1 when none came, -260 for an unusable length; the frame untouched on failure.
-  void CANReceiveData(int timeout_ms, std::string data_type, CANFrame& recv_frame,
-                      std::error_code& ec) noexcept;
+  void CANReceiveData(int timeout_ms, std::string data_type, CANFrame& recv_frame, std::error_code& ec) noexcept;
   /// "c" "modbusRTU.can.send" with every frame: 258 when any frame's id, format, type, length,
   /// data or `data_type` is out of range (nothing sent); -1 or the code for a refusal.
-  void CANSendData(std::string data_type, const std::vector<CANFrame>& send_frame,
-                   std::error_code& ec) noexcept;
+  void CANSendData(std::string data_type, const std::vector<CANFrame>& send_frame, std::error_code& ec) noexcept;
   /// "c" "modbusRTU.data.rw": sends `send_data` and reads `rev_byte` bytes into `recv_data`,
   /// which must already hold that many; 258 for a count beyond the board's limit or not
   /// matching its vector.
@@ -92,14 +89,12 @@ class VELMORA_API BaseCobot : virtual public BaseRobot {
                        std::vector<std::uint8_t>& recv_data, std::error_code& ec) noexcept;
   /// "c" "modbusRTU.coil.rw" with function 1, 2, 5 or 15 on `num` coils, read into or written
   /// from `data_array`; 258 for an address, function or count out of range or a size mismatch.
-  void FBRWModbusRTUCoil(int slave_addr, int fun_cmd, int coil_addr, int num,
-                         std::vector<bool>& data_array, bool if_crc_reverse,
-                         std::error_code& ec) noexcept;
+  void FBRWModbusRTUCoil(int slave_addr, int fun_cmd, int coil_addr, int num, std::vector<bool>& data_array,
+                         bool if_crc_reverse, std::error_code& ec) noexcept;
   /// "c" "modbusRTU.register.rw" with function 3, 4, 6 or 16 on `num` values of `data_type`
   /// ("int16", "uint16", "int32", "uint32"); 258 as for coils or for another type.
-  void FBRWModbusRTUReg(int slave_addr, int fun_cmd, int reg_addr, std::string data_type,
-                        int num, std::vector<int>& data_array, bool if_crc_reverse,
-                        std::error_code& ec) noexcept;
+  void FBRWModbusRTUReg(int slave_addr, int fun_cmd, int reg_addr, std::string data_type, int num,
+                        std::vector<int>& data_array, bool if_crc_reverse, std::error_code& ec) noexcept;
 
  protected:
   BaseCobot();

@@ -78,8 +78,7 @@ class VELMORA_API MoveCFCommand : public MoveCCommand {
   /// How the tool turns along the circle.
   enum class RotType : int { constPose = 0, rotAxis = 1, fixedAxis = 2 };
 
-  MoveCFCommand(const CartesianPosition& target, const CartesianPosition& aux, double angle,
-                double speed, double zone);
+  MoveCFCommand(const CartesianPosition& target, const CartesianPosition& aux, double angle, double speed, double zone);
 
   double angle;
   RotType rotType = RotType::constPose;
@@ -88,8 +87,8 @@ class VELMORA_API MoveCFCommand : public MoveCCommand {
 /// A spiral move to a pose; `zone` is 0.
 class VELMORA_API MoveSPCommand : public NrtCommand {
  public:
-  MoveSPCommand(const CartesianPosition& target, double radius, double radiusStep, double angle,
-                bool direction, double speed);
+  MoveSPCommand(const CartesianPosition& target, double radius, double radiusStep, double angle, bool direction,
+                double speed);
 
   CartesianPosition target;
   CartesianPosition::Offset targetOffset;
@@ -107,11 +106,10 @@ class VELMORA_API MoveWaitCommand : public NrtCommand {
   MoveWaitCommand(std::chrono::nanoseconds duration);
   /// Any duration that converts to nanoseconds without loss, in one step, so that
   /// `std::vector<MoveWaitCommand> waits = {100ms};` and `moveAppend({100ms}, id, ec)` compile.
-  template <class Rep, class Period,
-            class = std::enable_if_t<std::is_convertible_v<std::chrono::duration<Rep, Period>,
-                                                           std::chrono::nanoseconds>>>
-  MoveWaitCommand(std::chrono::duration<Rep, Period> duration)
-      : MoveWaitCommand(std::chrono::nanoseconds(duration)) {}
+  template <
+      class Rep, class Period,
+      class = std::enable_if_t<std::is_convertible_v<std::chrono::duration<Rep, Period>, std::chrono::nanoseconds>>>
+  MoveWaitCommand(std::chrono::duration<Rep, Period> duration) : MoveWaitCommand(std::chrono::nanoseconds(duration)) {}
 
   std::chrono::nanoseconds duration;
 };

@@ -4,8 +4,9 @@
 // link and stays usable after the robot object is gone. Each operation sends "c" requests on
 // that link and blocks the calling thread for at most 10 s per request; the link gives 256
 // (down), 257 (reply without the key) and 263 (no reply in time); a bare integer reply where
-// data was expected is its code (257 for 0), and a reply of another unexpected shape gives 257. Concurrent calls on one object each wait for their own reply. An object that
-// was moved from owns nothing; its operations give 255 and a false or zero result.
+// data was expected is its code (257 for 0), and a reply of another unexpected shape gives 257. Concurrent calls on one
+// object each wait for their own reply. An object that was moved from owns nothing; its operations give 255 and a false
+// or zero result.
 
 #include <array>
 #include <cstdint>
@@ -79,23 +80,20 @@ class VELMORA_API BaseEthercat : public Base<BaseEthercat> {
   /// "ethercat.read_PDO_data": copies at most `size` reply bytes into `data` (nothing for a
   /// size <= 0; 259 for a null buffer with a positive size); an integer reply is the code; a
   /// failed request also writes one line to the standard error stream.
-  bool ReadPDO(int slave_addr, int offset, int size, std::uint8_t* data,
-               std::error_code& ec) noexcept;
+  bool ReadPDO(int slave_addr, int offset, int size, std::uint8_t* data, std::error_code& ec) noexcept;
   /// "ethercat.write_PDO_data" with `size` bytes of `data` (259 for a null buffer with a positive
   /// size or more than 1 MiB); a reply of -1 gives false, another negative reply its code.
-  bool WritePDO(int slave_addr, int offset, int size, const std::uint8_t* data,
-                std::error_code& ec) noexcept;
+  bool WritePDO(int slave_addr, int offset, int size, const std::uint8_t* data, std::error_code& ec) noexcept;
   /// "ethercat.read_SDO_data": copies at most `length` reply bytes into `data`, as `ReadPDO`; a
   /// reply of -1 gives false.
-  bool ReadSDO(int slave_addr, int index, int sub_index, int length, std::uint8_t* data,
-               int over_time, std::error_code& ec) noexcept;
+  bool ReadSDO(int slave_addr, int index, int sub_index, int length, std::uint8_t* data, int over_time,
+               std::error_code& ec) noexcept;
   /// "ethercat.write_SDO_data" with `length` bytes of `data`, as `WritePDO`.
-  bool WriteSDO(int slave_addr, int index, int sub_index, int length, const std::uint8_t* data,
-                int over_time, std::error_code& ec) noexcept;
+  bool WriteSDO(int slave_addr, int index, int sub_index, int length, const std::uint8_t* data, int over_time,
+                std::error_code& ec) noexcept;
   /// "ethercat.write_multi_SDO_data" with one object per item in order (an item length over 50
   /// gives 259 and nothing is sent); as `WritePDO` for the reply.
-  bool WriteMultiSDO(std::uint16_t slave_addr, std::vector<SDOData> items,
-                     std::error_code& ec) noexcept;
+  bool WriteMultiSDO(std::uint16_t slave_addr, std::vector<SDOData> items, std::error_code& ec) noexcept;
 
  public:
   /// The private part, defined inside the library.

@@ -70,8 +70,8 @@ class VELMORA_API BaseForceControl {
                           std::error_code& ec) noexcept;
   /// As `setForceCondition` with "posbox_cond", the supervising frame and the box times 1000;
   /// 260 for a frame given only as a matrix (nothing sent).
-  void setPoseBoxCondition(const Frame& supervising_frame, const std::array<double, 6>& box,
-                           bool isInside, double timeout, std::error_code& ec) noexcept;
+  void setPoseBoxCondition(const Frame& supervising_frame, const std::array<double, 6>& box, bool isInside,
+                           double timeout, std::error_code& ec) noexcept;
   /// "eci.fc.cond" "wait": blocks until the controller reports the conditions met or the wait
   /// time (600 s unless a condition lowered it) runs out (263).
   void waitCondition(std::error_code& ec) noexcept;
@@ -82,11 +82,9 @@ class VELMORA_API BaseForceControl {
   /// "eci.fc.monitor" "cart_vel_max"; each value 0 to the largest finite double (258).
   void setCartesianMaxVel(const std::array<double, 6>& velocity, std::error_code& ec) noexcept;
   /// "eci.fc.monitor" "cart_ctrl_max_vel"; values 0-2 within 0..3.0, 3-5 within 0..10.0 (258).
-  void setCartesianControlMaxVel(const std::array<double, 6>& max_cart_vel,
-                                 std::error_code& ec) noexcept;
+  void setCartesianControlMaxVel(const std::array<double, 6>& max_cart_vel, std::error_code& ec) noexcept;
   /// "eci.fc.monitor" "cart_ctrl_max_wrench"; each value 0..1000.0 (258).
-  void setCartesianControlMaxWrench(const std::array<double, 6>& max_wrench,
-                                    std::error_code& ec) noexcept;
+  void setCartesianControlMaxWrench(const std::array<double, 6>& max_wrench, std::error_code& ec) noexcept;
 
   // Overlays.
   /// "eci.fc.set" "sine_overlay"; line_dir 0..2, phase 0..pi, bias 0..10.0 (258).
@@ -94,9 +92,8 @@ class VELMORA_API BaseForceControl {
                       std::error_code& ec) noexcept;
   /// "eci.fc.set" "lissajous_overlay"; plane 0..2, amplitudes 0..20.0, frequencies 0..5.0,
   /// phase_diff 0..pi (258).
-  void setLissajousOverlay(int plane, double amplify_one, double frequency_one,
-                           double amplify_two, double frequency_two, double phase_diff,
-                           std::error_code& ec) noexcept;
+  void setLissajousOverlay(int plane, double amplify_one, double frequency_one, double amplify_two,
+                           double frequency_two, double phase_diff, std::error_code& ec) noexcept;
   /// "eci.fc.overlay" "start".
   void startOverlay(std::error_code& ec) noexcept;
   /// "eci.fc.overlay" "stop".
@@ -140,9 +137,8 @@ class VELMORA_API ForceControl_T : public BaseForceControl {
   /// an integer reply is the code (0, which carries no values, 261), a reply or "cart" of
   /// another kind 257; no line is logged.
   void getEndTorque(FrameType ref_type, std::array<double, N>& joint_torque_measured,
-                    std::array<double, N>& external_torque_measured,
-                    std::array<double, 3>& cart_torque, std::array<double, 3>& cart_force,
-                    std::error_code& ec) noexcept;
+                    std::array<double, N>& external_torque_measured, std::array<double, 3>& cart_torque,
+                    std::array<double, 3>& cart_force, std::error_code& ec) noexcept;
 
   /// "eci.fc.monitor" "joint_vel_max"; each value 0 to the largest finite double (258).
   void setJointMaxVel(const std::array<double, N>& velocity, std::error_code& ec) noexcept;
@@ -151,11 +147,9 @@ class VELMORA_API ForceControl_T : public BaseForceControl {
   /// "eci.fc.monitor" "joint_energy_max"; each value 0 to the largest finite double (258).
   void setJointMaxEnergy(const std::array<double, N>& energy, std::error_code& ec) noexcept;
   /// "eci.fc.monitor" "jnt_ctrl_max_vel"; each value 0..10.0 (258).
-  void setJointControlMaxVel(const std::array<double, N>& max_joint_vel,
-                             std::error_code& ec) noexcept;
+  void setJointControlMaxVel(const std::array<double, N>& max_joint_vel, std::error_code& ec) noexcept;
   /// "eci.fc.monitor" "jnt_ctrl_max_torque"; each value 0..1000.0 (258).
-  void setJointControlMaxTorque(const std::array<double, N>& max_torque,
-                                std::error_code& ec) noexcept;
+  void setJointControlMaxTorque(const std::array<double, N>& max_torque, std::error_code& ec) noexcept;
   /// "eci.fc.monitor" "gain_value"; each value 0..60.0 (258).
   void setFcGain(const std::array<double, N>& gain, std::error_code& ec) noexcept;
   /// "eci.fc.monitor" "friction"; each value 0..1.0 (258).

@@ -72,8 +72,7 @@ class VELMORA_API Model_T : public BaseModel {
   /// all-zero pose.
   CartesianPosition calcFk(const std::array<double, N>& joints, std::error_code& ec) noexcept;
   /// As `calcFk` with "jnt_pos" and the tool set "tool_set" in one object.
-  CartesianPosition calcFk(const std::array<double, N>& joints, const Toolset& toolset,
-                           std::error_code& ec) noexcept;
+  CartesianPosition calcFk(const std::array<double, N>& joints, const Toolset& toolset, std::error_code& ec) noexcept;
 
   /// Inverse kinematics ("sys.calc.ik", elbow sent as "redundant", configuration data cut or
   /// padded to N): the N joint values of "data"; -32 for a reply with "error", an integer reply
@@ -82,8 +81,7 @@ class VELMORA_API Model_T : public BaseModel {
   /// (nothing sent), 256/257/263 from the link; every failure returns N zeros.
   std::array<double, N> calcIk(CartesianPosition posture, std::error_code& ec) noexcept;
   /// As `calcIk` with the tool set added as "tool_set".
-  std::array<double, N> calcIk(CartesianPosition posture, const Toolset& toolset,
-                               std::error_code& ec) noexcept;
+  std::array<double, N> calcIk(CartesianPosition posture, const Toolset& toolset, std::error_code& ec) noexcept;
 };
 
 extern template class Model_T<3>;

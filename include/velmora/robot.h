@@ -20,4 +20,3 @@
 #include <velmora/types.h>
 #include <velmora/upgrade.h>
 #include <velmora/version.h>
-

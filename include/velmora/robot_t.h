@@ -47,8 +47,7 @@ class VELMORA_API Robot_T : virtual public BaseRobot {
   /// nothing. A template only so that 3- and 4-axis arms, which have no stream, fail to
   /// compile a call instead of failing to link.
   template <bool Stream = (W != 0 || N >= 5), std::enable_if_t<Stream, int> = 0>
-  void startReceiveRobotState(std::chrono::nanoseconds interval,
-                              const std::vector<std::string>& fields);
+  void startReceiveRobotState(std::chrono::nanoseconds interval, const std::vector<std::string>& fields);
   /// One "g" request of "sys.rt.jnt_pos", "sys.posture", "device.io", "sys.mode" and
   /// "project.run_param": the snapshot; 261 for fewer than N joint values; a default record on
   /// failure.
@@ -59,10 +58,8 @@ class VELMORA_API Robot_T : virtual public BaseRobot {
   /// "c" "utils.calibrate_frame" from robot positions of N joint values: base 6 points, tool
   /// 3, 4 or 6, wobj 3, rail 3, anything else 259 (nothing sent); 273 for a reply with "error",
   /// -260 for one without a readable "frame"; all zero on failure.
-  FrameCalibrationResult calibrateFrame(FrameType type,
-                                        const std::vector<std::array<double, N>>& points,
-                                        bool is_held, std::error_code& ec,
-                                        const std::array<double, 3>& base_aux = {}) noexcept;
+  FrameCalibrationResult calibrateFrame(FrameType type, const std::vector<std::array<double, N>>& points, bool is_held,
+                                        std::error_code& ec, const std::array<double, 3>& base_aux = {}) noexcept;
   /// "g" "safety.soft_limit": whether the soft limits are on, with the lower and upper limit of
   /// each joint in `limits` (entries missing from short arrays read 0); 257 for a reply without
   /// "enable", "lower" or "upper"; false and `limits` untouched on failure.
@@ -71,8 +68,7 @@ class VELMORA_API Robot_T : virtual public BaseRobot {
   /// With the default `limits` (largest double as the first lower limit) only the flag is set.
   void setSoftLimit(bool enable, std::error_code& ec,
                     const std::array<double[2], N>& limits = {
-                        {{std::numeric_limits<double>::max(),
-                          std::numeric_limits<double>::max()}}}) noexcept;
+                        {{std::numeric_limits<double>::max(), std::numeric_limits<double>::max()}}}) noexcept;
 
  protected:
   Robot_T();
@@ -85,13 +81,13 @@ extern template class Robot_T<0, 3>;
 extern template class Robot_T<0, 4>;
 extern template class Robot_T<0, 6>;
 
-extern template void Robot_T<1, 5>::startReceiveRobotState<true, 0>(
-    std::chrono::nanoseconds, const std::vector<std::string>&);
-extern template void Robot_T<1, 6>::startReceiveRobotState<true, 0>(
-    std::chrono::nanoseconds, const std::vector<std::string>&);
-extern template void Robot_T<1, 7>::startReceiveRobotState<true, 0>(
-    std::chrono::nanoseconds, const std::vector<std::string>&);
-extern template void Robot_T<0, 6>::startReceiveRobotState<true, 0>(
-    std::chrono::nanoseconds, const std::vector<std::string>&);
+extern template void Robot_T<1, 5>::startReceiveRobotState<true, 0>(std::chrono::nanoseconds,
+                                                                    const std::vector<std::string>&);
+extern template void Robot_T<1, 6>::startReceiveRobotState<true, 0>(std::chrono::nanoseconds,
+                                                                    const std::vector<std::string>&);
+extern template void Robot_T<1, 7>::startReceiveRobotState<true, 0>(std::chrono::nanoseconds,
+                                                                    const std::vector<std::string>&);
+extern template void Robot_T<0, 6>::startReceiveRobotState<true, 0>(std::chrono::nanoseconds,
+                                                                    const std::vector<std::string>&);
 
 }  // namespace velmora

@@ -40,8 +40,7 @@ class VELMORA_API OstraRobot : public Cobot<6> {
   /// "c" "move.avoid_singularity" with the flag alone (lockAxis4) or "move.avoid_sing_wrist"
   /// with the flag and `limit` (radians, sent in degrees); 259 for another method (nothing
   /// sent), an integer reply is the code, -260 another shape.
-  void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit,
-                           std::error_code& ec) noexcept;
+  void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit, std::error_code& ec) noexcept;
 };
 
 /// Collaborative arm with 7 joints.
@@ -92,8 +91,7 @@ class VELMORA_API StandardRobot : public IndustrialRobot<6> {
   /// As `OstraRobot::getAvoidSingularity`, also for jointWay ("move.avoid_sing_joint_way").
   bool getAvoidSingularity(AvoidSingularityMethod method, std::error_code& ec) noexcept;
   /// As `OstraRobot::setAvoidSingularity`, also for jointWay (`limit` sent unconverted).
-  void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit,
-                           std::error_code& ec) noexcept;
+  void setAvoidSingularity(AvoidSingularityMethod method, bool enable, double limit, std::error_code& ec) noexcept;
 };
 
 }  // namespace velmora

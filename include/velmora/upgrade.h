@@ -48,8 +48,7 @@ class VELMORA_API BaseUpgrade {
   /// `localFilePath` when its MD5 matches: 256/263 link, -257 malformed reply or file frame,
   /// 270 failed (no "size", not received, too large, MD5 mismatch, write failed), -280 file
   /// cannot be opened, 271 partial (an item not "ok", the file written all the same).
-  void exportBackup(const std::string& localFilePath, const std::set<BackupItem>& items,
-                    std::error_code& ec) noexcept;
+  void exportBackup(const std::string& localFilePath, const std::set<BackupItem>& items, std::error_code& ec) noexcept;
 
  public:
   /// The private part, defined inside the library.

@@ -1,9 +1,9 @@
 #include "native/abi_codec.h"
 
 #include <cstring>
-#include <utility>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace velmora::internal {
 
@@ -23,9 +23,7 @@ T getLittle(const std::uint8_t* p) {
   return value;
 }
 
-[[noreturn]] void malformed(const char* what) {
-  throw std::invalid_argument(std::string("malformed record: ") + what);
-}
+[[noreturn]] void malformed(const char* what) { throw std::invalid_argument(std::string("malformed record: ") + what); }
 
 }  // namespace
 
@@ -52,9 +50,7 @@ void BlobWriter::text(std::string_view value) {
   out_.append(value.data(), value.size());
 }
 
-void BlobWriter::raw(const void* data, std::size_t size) {
-  out_.append(static_cast<const char*>(data), size);
-}
+void BlobWriter::raw(const void* data, std::size_t size) { out_.append(static_cast<const char*>(data), size); }
 
 BlobReader::BlobReader(const std::uint8_t* data, std::int64_t size)
     : data_(data), size_(size > 0 ? static_cast<std::size_t>(size) : 0) {

@@ -23,9 +23,7 @@ thread_local std::string otherCategoryMessage;
 
 LiveHandle::LiveHandle() noexcept { liveHandles.fetch_add(1, std::memory_order_relaxed); }
 
-LiveHandle::LiveHandle(const LiveHandle&) noexcept {
-  liveHandles.fetch_add(1, std::memory_order_relaxed);
-}
+LiveHandle::LiveHandle(const LiveHandle&) noexcept { liveHandles.fetch_add(1, std::memory_order_relaxed); }
 
 LiveHandle::~LiveHandle() { liveHandles.fetch_sub(1, std::memory_order_relaxed); }
 

@@ -177,8 +177,8 @@ void decode(BlobReader& r, CANFrame& frame) {
 }
 
 void decode(BlobReader& r, SDOData& item) {
-  for (std::int32_t* field : {&item.index, &item.sub_index, &item.length, &item.over_time,
-                              &item.wait_time, &item.print_data}) {
+  for (std::int32_t* field :
+       {&item.index, &item.sub_index, &item.length, &item.over_time, &item.wait_time, &item.print_data}) {
     *field = r.i32();
   }
   r.raw(item.data.data(), item.data.size());

@@ -83,10 +83,14 @@ void decode(BlobReader& r, double& value);
 /// Smallest blob form of an element, to bound a list's count before allocating.
 template <class T>
 constexpr std::size_t minEncodedSize() {
-  if constexpr (std::is_same_v<T, double>) return 8;
-  else if constexpr (std::is_same_v<T, std::string>) return 4;
-  else if constexpr (std::is_same_v<T, SDOData>) return 6 * 4 + 50;
-  else return 1;
+  if constexpr (std::is_same_v<T, double>)
+    return 8;
+  else if constexpr (std::is_same_v<T, std::string>)
+    return 4;
+  else if constexpr (std::is_same_v<T, SDOData>)
+    return 6 * 4 + 50;
+  else
+    return 1;
 }
 
 template <class T>

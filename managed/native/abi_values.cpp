@@ -56,9 +56,8 @@ void calibrationToValues(const FrameCalibrationResult& result, double* values) {
 }
 
 void keypadToFlags(const KeyPadState& state, std::uint8_t* flags) {
-  const bool keys[kKeypadFlags] = {state.key1_state, state.key2_state, state.key3_state,
-                                   state.key4_state, state.key5_state, state.key6_state,
-                                   state.key7_state};
+  const bool keys[kKeypadFlags] = {state.key1_state, state.key2_state, state.key3_state, state.key4_state,
+                                   state.key5_state, state.key6_state, state.key7_state};
   for (std::size_t i = 0; i < kKeypadFlags; ++i) flags[i] = keys[i] ? 1 : 0;
 }
 

@@ -37,13 +37,26 @@ void take(BlobReader& r, T& value) {
 template <class Body>
 void withRailType(std::int32_t type, Body&& body) {
   switch (type) {
-    case VEL_VALUE_INT: body(int{}); break;
-    case VEL_VALUE_DOUBLE: body(double{}); break;
-    case VEL_VALUE_BOOL: body(bool{}); break;
-    case VEL_VALUE_TEXT: body(std::string{}); break;
-    case VEL_VALUE_DOUBLES: body(std::vector<double>{}); break;
-    case VEL_VALUE_FRAME: body(Frame{}); break;
-    default: refuseType();
+    case VEL_VALUE_INT:
+      body(int{});
+      break;
+    case VEL_VALUE_DOUBLE:
+      body(double{});
+      break;
+    case VEL_VALUE_BOOL:
+      body(bool{});
+      break;
+    case VEL_VALUE_TEXT:
+      body(std::string{});
+      break;
+    case VEL_VALUE_DOUBLES:
+      body(std::vector<double>{});
+      break;
+    case VEL_VALUE_FRAME:
+      body(Frame{});
+      break;
+    default:
+      refuseType();
   }
 }
 
@@ -61,10 +74,17 @@ void readInfo(std::int32_t type, vel_buf** out, Read&& read) {
     putBuffer(out, w.take());
   };
   switch (type) {
-    case VEL_VALUE_TEXTS: cross(std::vector<std::string>{}); return;
-    case VEL_VALUE_INT: cross(int{}); return;
-    case VEL_VALUE_BOOL: cross(bool{}); return;
-    default: break;
+    case VEL_VALUE_TEXTS:
+      cross(std::vector<std::string>{});
+      return;
+    case VEL_VALUE_INT:
+      cross(int{});
+      return;
+    case VEL_VALUE_BOOL:
+      cross(bool{});
+      return;
+    default:
+      break;
   }
   if constexpr (Axis) {
     if (type == VEL_VALUE_TEXT) return cross(std::string{});
@@ -106,8 +126,8 @@ int32_t vel_robot_set_rail_parameter(vel_robot* robot, const char* name, int32_t
   });
 }
 
-int32_t vel_robot_get_mech_unit(vel_robot* robot, const char* name, const char* info, int32_t type,
-                                vel_buf** value, vel_err* ec) noexcept {
+int32_t vel_robot_get_mech_unit(vel_robot* robot, const char* name, const char* info, int32_t type, vel_buf** value,
+                                vel_err* ec) noexcept {
   return abiCall([&] {
     const std::string unit = textArg(name);
     const std::string item = textArg(info);
@@ -117,8 +137,8 @@ int32_t vel_robot_get_mech_unit(vel_robot* robot, const char* name, const char* 
   });
 }
 
-int32_t vel_robot_get_ext_axis_info(vel_robot* robot, const char* name, const char* info, int32_t type,
-                                    vel_buf** value, vel_err* ec) noexcept {
+int32_t vel_robot_get_ext_axis_info(vel_robot* robot, const char* name, const char* info, int32_t type, vel_buf** value,
+                                    vel_err* ec) noexcept {
   return abiCall([&] {
     const std::string axis = textArg(name);
     const std::string item = textArg(info);

@@ -31,9 +31,9 @@ int32_t vel_cobot_modbus_rtu_reg(vel_robot* robot, int32_t slave_addr, int32_t f
   });
 }
 
-int32_t vel_cobot_modbus_rtu_coil(vel_robot* robot, int32_t slave_addr, int32_t fun_cmd, int32_t coil_addr,
-                                  int32_t num, const uint8_t* data, int32_t count, uint8_t crc_reverse,
-                                  vel_buf** result, vel_err* ec) noexcept {
+int32_t vel_cobot_modbus_rtu_coil(vel_robot* robot, int32_t slave_addr, int32_t fun_cmd, int32_t coil_addr, int32_t num,
+                                  const uint8_t* data, int32_t count, uint8_t crc_reverse, vel_buf** result,
+                                  vel_err* ec) noexcept {
   return abiCall([&] {
     required(result, "result");
     const std::vector<uint8_t> flags = arrayArg(data, count);
@@ -83,9 +83,8 @@ int32_t vel_cobot_can_send(vel_robot* robot, const char* data_type, const uint8_
     const std::string type = textArg(data_type);
     const std::vector<CANFrame> sent =
         frames == nullptr ? std::vector<CANFrame>{} : decoded<std::vector<CANFrame>>(frames, frames_length);
-    reportCode(ec, [&](std::error_code& code) {
-      visitCobot(robot, [&](BaseCobot& c) { c.CANSendData(type, sent, code); });
-    });
+    reportCode(
+        ec, [&](std::error_code& code) { visitCobot(robot, [&](BaseCobot& c) { c.CANSendData(type, sent, code); }); });
   });
 }
 

@@ -85,8 +85,7 @@ int32_t vel_standard_disable_collision_detection(vel_robot* robot, vel_err* ec) 
   });
 }
 
-int32_t vel_cobot_calibrate_force_sensor(vel_robot* robot, uint8_t all_axes, int32_t axis_index,
-                                         vel_err* ec) noexcept {
+int32_t vel_cobot_calibrate_force_sensor(vel_robot* robot, uint8_t all_axes, int32_t axis_index, vel_err* ec) noexcept {
   return abiCall([&] {
     visitCobot(robot, [&](auto& c) {
       reportCode(ec, [&](std::error_code& code) { c.calibrateForceSensor(all_axes != 0, axis_index, code); });

@@ -112,8 +112,8 @@ int32_t vel_ethercat_write_sdo(vel_ethercat* ethercat, int32_t slave_addr, int32
   });
 }
 
-int32_t vel_ethercat_write_multi_sdo(vel_ethercat* ethercat, uint16_t slave_addr, const uint8_t* items,
-                                     int64_t length, uint8_t* done, vel_err* ec) noexcept {
+int32_t vel_ethercat_write_multi_sdo(vel_ethercat* ethercat, uint16_t slave_addr, const uint8_t* items, int64_t length,
+                                     uint8_t* done, vel_err* ec) noexcept {
   return abiCall([&] {
     uint8_t& out = required(done, "done");
     auto records = decoded<std::vector<SDOData>>(items, length);
@@ -123,8 +123,8 @@ int32_t vel_ethercat_write_multi_sdo(vel_ethercat* ethercat, uint16_t slave_addr
   });
 }
 
-int32_t vel_ethercat_read_pdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t offset, int32_t size,
-                              uint8_t* data, int32_t capacity, uint8_t* done, vel_err* ec) noexcept {
+int32_t vel_ethercat_read_pdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t offset, int32_t size, uint8_t* data,
+                              int32_t capacity, uint8_t* done, vel_err* ec) noexcept {
   return abiCall([&] {
     uint8_t& out = required(done, "done");
     std::vector<std::uint8_t> bytes = outgoing(size, nullptr, 0);

@@ -33,8 +33,8 @@ auto pick(const Table& table, int32_t which) {
 
 using CartesianSetter = void (BaseForceControl::*)(const std::array<double, 6>&, std::error_code&) noexcept;
 constexpr CartesianSetter kCartesianSetters[] = {
-    &BaseForceControl::setCartesianStiffness,       &BaseForceControl::setCartesianDesiredForce,
-    &BaseForceControl::setCartesianMaxVel,          &BaseForceControl::setCartesianControlMaxWrench,
+    &BaseForceControl::setCartesianStiffness,     &BaseForceControl::setCartesianDesiredForce,
+    &BaseForceControl::setCartesianMaxVel,        &BaseForceControl::setCartesianControlMaxWrench,
     &BaseForceControl::setCartesianControlMaxVel,
 };
 
@@ -42,17 +42,17 @@ template <unsigned short N>
 using JointSetter = void (ForceControl_T<N>::*)(const std::array<double, N>&, std::error_code&) noexcept;
 template <unsigned short N>
 constexpr JointSetter<N> kJointSetters[] = {
-    &ForceControl_T<N>::setJointStiffness,        &ForceControl_T<N>::setJointDesiredTorque,
-    &ForceControl_T<N>::setJointMaxVel,           &ForceControl_T<N>::setJointMaxMomentum,
-    &ForceControl_T<N>::setJointMaxEnergy,        &ForceControl_T<N>::setJointControlMaxTorque,
-    &ForceControl_T<N>::setJointControlMaxVel,    &ForceControl_T<N>::setFcGain,
+    &ForceControl_T<N>::setJointStiffness,     &ForceControl_T<N>::setJointDesiredTorque,
+    &ForceControl_T<N>::setJointMaxVel,        &ForceControl_T<N>::setJointMaxMomentum,
+    &ForceControl_T<N>::setJointMaxEnergy,     &ForceControl_T<N>::setJointControlMaxTorque,
+    &ForceControl_T<N>::setJointControlMaxVel, &ForceControl_T<N>::setFcGain,
     &ForceControl_T<N>::setFriction,
 };
 
 using PlainOperation = void (BaseForceControl::*)(std::error_code&) noexcept;
 constexpr PlainOperation kPlainOperations[] = {
-    &BaseForceControl::fcStart,      &BaseForceControl::fcStop,        &BaseForceControl::startOverlay,
-    &BaseForceControl::stopOverlay,  &BaseForceControl::pauseOverlay,  &BaseForceControl::restartOverlay,
+    &BaseForceControl::fcStart,       &BaseForceControl::fcStop,       &BaseForceControl::startOverlay,
+    &BaseForceControl::stopOverlay,   &BaseForceControl::pauseOverlay, &BaseForceControl::restartOverlay,
     &BaseForceControl::waitCondition,
 };
 
@@ -72,9 +72,8 @@ constexpr unsigned short jointsOf = JointsOf<std::decay_t<Fc>>::value;
 /// The force control seen as its base class.
 template <class Body>
 void onBase(vel_forcecontrol* fc, vel_err* ec, Body&& body) {
-  reportCode(ec, [&](std::error_code& code) {
-    visitForceControl(fc, [&](BaseForceControl& base) { body(base, code); });
-  });
+  reportCode(ec,
+             [&](std::error_code& code) { visitForceControl(fc, [&](BaseForceControl& base) { body(base, code); }); });
 }
 
 }  // namespace
@@ -124,9 +123,8 @@ int32_t vel_forcecontrol_init(vel_forcecontrol* fc, int32_t frame_type, vel_err*
 }
 
 int32_t vel_forcecontrol_set_control_type(vel_forcecontrol* fc, int32_t type, vel_err* ec) noexcept {
-  return abiCall([&] {
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { base.setControlType(type, code); });
-  });
+  return abiCall(
+      [&] { onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { base.setControlType(type, code); }); });
 }
 
 int32_t vel_forcecontrol_set_load(vel_forcecontrol* fc, const double* load, vel_err* ec) noexcept {
@@ -179,15 +177,13 @@ int32_t vel_forcecontrol_set_condition(vel_forcecontrol* fc, int32_t which, cons
     const Condition op = pick(kConditions, which);
     std::array<double, 6> array{};
     if (!fixedArray(range, count, array)) return refuse(ec, 259);
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
-      (base.*op)(array, inside != 0, timeout_s, code);
-    });
+    onBase(fc, ec,
+           [&](BaseForceControl& base, std::error_code& code) { (base.*op)(array, inside != 0, timeout_s, code); });
   });
 }
 
 int32_t vel_forcecontrol_set_pose_box_condition(vel_forcecontrol* fc, const double* frame, const double* box,
-                                                int32_t count, uint8_t inside, double timeout_s,
-                                                vel_err* ec) noexcept {
+                                                int32_t count, uint8_t inside, double timeout_s, vel_err* ec) noexcept {
   return abiCall([&] {
     const Frame supervising = frameFromValues(&required(frame, "frame"));
     std::array<double, 6> array{};

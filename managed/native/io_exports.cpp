@@ -17,10 +17,17 @@ namespace {
 template <class Body>
 void withRegisterType(std::int32_t type, Body&& body) {
   switch (type) {
-    case VEL_VALUE_INT: body(int{}); break;
-    case VEL_VALUE_FLOAT: body(float{}); break;
-    case VEL_VALUE_BOOL: body(bool{}); break;
-    default: throw std::invalid_argument("unknown register type");
+    case VEL_VALUE_INT:
+      body(int{});
+      break;
+    case VEL_VALUE_FLOAT:
+      body(float{});
+      break;
+    case VEL_VALUE_BOOL:
+      body(bool{});
+      break;
+    default:
+      throw std::invalid_argument("unknown register type");
   }
 }
 
@@ -63,9 +70,8 @@ int32_t vel_robot_set_do(vel_robot* robot, uint32_t board, uint32_t port, uint8_
 }
 
 int32_t vel_robot_get_ai(vel_robot* robot, uint32_t board, uint32_t port, double* value, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    required(value, "value") = r.getAI(board, port, code);
-  });
+  return baseCall(robot, ec,
+                  [&](BaseRobot& r, std::error_code& code) { required(value, "value") = r.getAI(board, port, code); });
 }
 
 int32_t vel_robot_set_ao(vel_robot* robot, uint32_t board, uint32_t port, double value, vel_err* ec) noexcept {

@@ -43,8 +43,8 @@ const Toolset* toolsetArg(const double* values, Toolset& storage) {
 
 extern "C" {
 
-int32_t vel_robot_calc_fk(vel_robot* robot, const double* joints, int32_t count, const double* toolset,
-                          vel_buf** pose, vel_err* ec) noexcept {
+int32_t vel_robot_calc_fk(vel_robot* robot, const double* joints, int32_t count, const double* toolset, vel_buf** pose,
+                          vel_err* ec) noexcept {
   return abiCall([&] {
     required(pose, "pose");
     required(ec, "ec");

@@ -144,14 +144,12 @@ int32_t vel_robot_set_default_speed(vel_robot* robot, double speed, vel_err* ec)
 }
 
 int32_t vel_robot_set_default_zone(vel_robot* robot, double zone, vel_err* ec) noexcept {
-  return abiCall(
-      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setDefaultZone(zone, code); }); });
+  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setDefaultZone(zone, code); }); });
 }
 
 int32_t vel_robot_set_default_conf_opt(vel_robot* robot, uint8_t forced, vel_err* ec) noexcept {
-  return abiCall([&] {
-    reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setDefaultConfOpt(forced != 0, code); });
-  });
+  return abiCall(
+      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setDefaultConfOpt(forced != 0, code); }); });
 }
 
 int32_t vel_robot_set_max_cache_size(vel_robot* robot, int32_t number, vel_err* ec) noexcept {
@@ -185,9 +183,8 @@ int32_t vel_robot_adjust_speed_online(vel_robot* robot, double scale, vel_err* e
 }
 
 int32_t vel_robot_adjust_acceleration(vel_robot* robot, double acc, double jerk, vel_err* ec) noexcept {
-  return abiCall([&] {
-    reportCode(ec, [&](std::error_code& code) { baseRobot(robot).adjustAcceleration(acc, jerk, code); });
-  });
+  return abiCall(
+      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).adjustAcceleration(acc, jerk, code); }); });
 }
 
 int32_t vel_robot_get_acceleration(vel_robot* robot, double* acc, double* jerk, vel_err* ec) noexcept {
@@ -203,9 +200,8 @@ int32_t vel_robot_get_acceleration(vel_robot* robot, double* acc, double* jerk, 
 }
 
 int32_t vel_robot_set_auto_ignore_zone(vel_robot* robot, uint8_t enable, vel_err* ec) noexcept {
-  return abiCall([&] {
-    reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setAutoIgnoreZone(enable != 0, code); });
-  });
+  return abiCall(
+      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setAutoIgnoreZone(enable != 0, code); }); });
 }
 
 int32_t vel_robot_check_path_line(vel_robot* robot, const uint8_t* poses, int64_t length, const double* start_joint,
@@ -216,9 +212,8 @@ int32_t vel_robot_check_path_line(vel_robot* robot, const uint8_t* poses, int64_
     if (points.size() != 2) throw std::invalid_argument("a line check takes a start and a target");
     const std::vector<double> start = valuesOf(start_joint, joint_count);
     std::vector<double> result;
-    reportCode(ec, [&](std::error_code& code) {
-      result = baseRobot(robot).checkPath(points[0], start, points[1], code);
-    });
+    reportCode(ec,
+               [&](std::error_code& code) { result = baseRobot(robot).checkPath(points[0], start, points[1], code); });
     putBuffer(joints, encoded(result));
   });
 }
@@ -229,7 +224,8 @@ int32_t vel_robot_check_path_circle(vel_robot* robot, const uint8_t* poses, int6
   return abiCall([&] {
     required(joints, "joints");
     const std::vector<CartesianPosition> points = posesOf(poses, length);
-    if (points.size() != 3) throw std::invalid_argument("a circle check takes a start, an auxiliary point and a target");
+    if (points.size() != 3)
+      throw std::invalid_argument("a circle check takes a start, an auxiliary point and a target");
     const std::vector<double> start = valuesOf(start_joint, joint_count);
     std::vector<double> result;
     reportCode(ec, [&](std::error_code& code) {
@@ -250,9 +246,7 @@ int32_t vel_robot_check_path_points(vel_robot* robot, const double* start_joint,
     const std::vector<double> start = valuesOf(start_joint, joint_count);
     std::vector<double> computed;
     int index = 0;
-    reportCode(ec, [&](std::error_code& code) {
-      index = baseRobot(robot).checkPath(start, points, computed, code);
-    });
+    reportCode(ec, [&](std::error_code& code) { index = baseRobot(robot).checkPath(start, points, computed, code); });
     putBuffer(joints, encoded(computed));
     resultOut = index;
   });

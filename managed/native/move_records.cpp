@@ -34,19 +34,29 @@ template <class Command>
 Command blank();
 
 template <>
-MoveLCommand blank<MoveLCommand>() { return MoveLCommand(CartesianPosition(), -1.0, -1.0); }
+MoveLCommand blank<MoveLCommand>() {
+  return MoveLCommand(CartesianPosition(), -1.0, -1.0);
+}
 template <>
-MoveJCommand blank<MoveJCommand>() { return MoveJCommand(CartesianPosition(), -1.0, -1.0); }
+MoveJCommand blank<MoveJCommand>() {
+  return MoveJCommand(CartesianPosition(), -1.0, -1.0);
+}
 template <>
-MoveAbsJCommand blank<MoveAbsJCommand>() { return MoveAbsJCommand(JointPosition(), -1.0, -1.0); }
+MoveAbsJCommand blank<MoveAbsJCommand>() {
+  return MoveAbsJCommand(JointPosition(), -1.0, -1.0);
+}
 template <>
-MoveCCommand blank<MoveCCommand>() { return MoveCCommand(CartesianPosition(), CartesianPosition(), -1.0, -1.0); }
+MoveCCommand blank<MoveCCommand>() {
+  return MoveCCommand(CartesianPosition(), CartesianPosition(), -1.0, -1.0);
+}
 template <>
 MoveCFCommand blank<MoveCFCommand>() {
   return MoveCFCommand(CartesianPosition(), CartesianPosition(), 0.0, -1.0, -1.0);
 }
 template <>
-MoveSPCommand blank<MoveSPCommand>() { return MoveSPCommand(CartesianPosition(), 0.0, 0.0, 0.0, false, -1.0); }
+MoveSPCommand blank<MoveSPCommand>() {
+  return MoveSPCommand(CartesianPosition(), 0.0, 0.0, 0.0, false, -1.0);
+}
 
 }  // namespace
 

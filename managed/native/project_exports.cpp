@@ -58,8 +58,7 @@ int32_t vel_robot_import_project(vel_robot* robot, const char* file_path, uint8_
   });
 }
 
-int32_t vel_robot_remove_project(vel_robot* robot, const char* project_name, uint8_t remove_all,
-                                 vel_err* ec) noexcept {
+int32_t vel_robot_remove_project(vel_robot* robot, const char* project_name, uint8_t remove_all, vel_err* ec) noexcept {
   return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
     r.removeProject(textArg(project_name), code, remove_all != 0);
   });
@@ -94,9 +93,8 @@ int32_t vel_cobot_cancel_record_path(vel_robot* robot, vel_err* ec) noexcept {
 }
 
 int32_t vel_cobot_save_record_path(vel_robot* robot, const char* name, const char* save_as, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [&](BaseCobot& c, std::error_code& code) {
-    c.saveRecordPath(textArg(name), code, textArg(save_as));
-  });
+  return cobotCall(
+      robot, ec, [&](BaseCobot& c, std::error_code& code) { c.saveRecordPath(textArg(name), code, textArg(save_as)); });
 }
 
 int32_t vel_cobot_replay_path(vel_robot* robot, const char* name, double rate, vel_err* ec) noexcept {
@@ -104,9 +102,8 @@ int32_t vel_cobot_replay_path(vel_robot* robot, const char* name, double rate, v
 }
 
 int32_t vel_cobot_remove_path(vel_robot* robot, const char* name, uint8_t remove_all, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [&](BaseCobot& c, std::error_code& code) {
-    c.removePath(textArg(name), code, remove_all != 0);
-  });
+  return cobotCall(robot, ec,
+                   [&](BaseCobot& c, std::error_code& code) { c.removePath(textArg(name), code, remove_all != 0); });
 }
 
 int32_t vel_cobot_query_path_lists(vel_robot* robot, vel_buf** names, vel_err* ec) noexcept {

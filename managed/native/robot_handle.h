@@ -16,8 +16,8 @@
 namespace velmora::internal {
 
 /// The most-derived native robot; every dispatch by kind is a visit of it.
-using RobotObject = std::variant<Sorn3Robot*, Sorn4Robot*, StandardRobot*, OstraLiteRobot*, OstraRobot*,
-                                 OstraMaxRobot*, LynRobot*>;
+using RobotObject =
+    std::variant<Sorn3Robot*, Sorn4Robot*, StandardRobot*, OstraLiteRobot*, OstraRobot*, OstraMaxRobot*, LynRobot*>;
 
 }  // namespace velmora::internal
 

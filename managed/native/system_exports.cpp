@@ -15,8 +15,7 @@ namespace {
 /// An operation without a result beyond its code.
 template <class Operation>
 std::int32_t operationForCode(vel_robot* robot, vel_err* ec, Operation&& operation) noexcept {
-  return abiCall(
-      [&] { reportCode(ec, [&](std::error_code& code) { operation(baseRobot(robot), code); }); });
+  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { operation(baseRobot(robot), code); }); });
 }
 
 }  // namespace
@@ -42,15 +41,14 @@ int32_t vel_robot_operate_mode(vel_robot* robot, int32_t* mode, vel_err* ec) noe
 }
 
 int32_t vel_robot_set_operate_mode(vel_robot* robot, int32_t mode, vel_err* ec) noexcept {
-  return operationForCode(robot, ec,
-                  [&](BaseRobot& r, std::error_code& code) { r.setOperateMode(static_cast<OperateMode>(mode), code); });
+  return operationForCode(
+      robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setOperateMode(static_cast<OperateMode>(mode), code); });
 }
 
 int32_t vel_robot_operation_state(vel_robot* robot, int32_t* state, vel_err* ec) noexcept {
   return abiCall([&] {
     int32_t& out = required(state, "state");
-    reportCode(ec,
-               [&](std::error_code& code) { out = static_cast<int32_t>(baseRobot(robot).operationState(code)); });
+    reportCode(ec, [&](std::error_code& code) { out = static_cast<int32_t>(baseRobot(robot).operationState(code)); });
   });
 }
 
@@ -71,11 +69,13 @@ int32_t vel_robot_set_simulation_mode(vel_robot* robot, uint8_t on, vel_err* ec)
 }
 
 int32_t vel_robot_set_teach_pendant_mode(vel_robot* robot, uint8_t enable, vel_err* ec) noexcept {
-  return operationForCode(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setTeachPendantMode(enable != 0, code); });
+  return operationForCode(robot, ec,
+                          [&](BaseRobot& r, std::error_code& code) { r.setTeachPendantMode(enable != 0, code); });
 }
 
 int32_t vel_robot_config_ntp(vel_robot* robot, const char* server_ip, vel_err* ec) noexcept {
-  return operationForCode(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.configNtp(textArg(server_ip), code); });
+  return operationForCode(robot, ec,
+                          [&](BaseRobot& r, std::error_code& code) { r.configNtp(textArg(server_ip), code); });
 }
 
 int32_t vel_robot_sync_time_with_server(vel_robot* robot, vel_err* ec) noexcept {

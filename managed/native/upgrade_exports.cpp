@@ -32,9 +32,7 @@ int32_t vel_upgrade_connect(vel_upgrade* upgrade, const char* remote_ip) noexcep
 }
 
 int32_t vel_upgrade_reconnect(vel_upgrade* upgrade, vel_err* ec) noexcept {
-  return abiCall([&] {
-    reportCode(ec, [&](std::error_code& code) { upgradeOf(upgrade).connect(code); });
-  });
+  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { upgradeOf(upgrade).connect(code); }); });
 }
 
 int32_t vel_upgrade_upgrade(vel_upgrade* upgrade, const char* package_path, vel_err* ec) noexcept {

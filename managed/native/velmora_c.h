@@ -143,8 +143,8 @@ VEL_API int32_t vel_robot_calc_fk(vel_robot* robot, const double* joints, int32_
                                   vel_buf** pose, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_calc_ik(vel_robot* robot, const uint8_t* posture, int64_t length, const double* toolset,
                                   double* joints, int32_t* count, vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_robot_calc_all_ik(vel_robot* robot, const uint8_t* posture, int64_t length,
-                                      vel_buf** solutions, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_calc_all_ik(vel_robot* robot, const uint8_t* posture, int64_t length, vel_buf** solutions,
+                                      vel_err* ec) VEL_NOEXCEPT;
 
 /* Force control of a collaborative arm (another class: VEL_STD_EXCEPTION). It shares the
  * robot's command link and outlives the robot handle. */
@@ -188,24 +188,22 @@ VEL_API int32_t vel_forcecontrol_set_nullspace_stiffness(vel_forcecontrol* fc, d
                                                          vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_forcecontrol_monitor(vel_forcecontrol* fc, uint8_t enable, vel_err* ec) VEL_NOEXCEPT;
 /* Six values (fewer: 259, nothing sent). */
-VEL_API int32_t vel_forcecontrol_set_cartesian(vel_forcecontrol* fc, int32_t which, const double* values,
-                                               int32_t count, vel_err* ec) VEL_NOEXCEPT;
-/* One value per joint (fewer: 259, nothing sent). */
-VEL_API int32_t vel_forcecontrol_set_joints(vel_forcecontrol* fc, int32_t which, const double* values,
-                                            int32_t count, vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_forcecontrol_set_condition(vel_forcecontrol* fc, int32_t which, const double* range,
-                                               int32_t count, uint8_t inside, double timeout_s,
+VEL_API int32_t vel_forcecontrol_set_cartesian(vel_forcecontrol* fc, int32_t which, const double* values, int32_t count,
                                                vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_forcecontrol_set_pose_box_condition(vel_forcecontrol* fc, const double* frame,
-                                                        const double* box, int32_t count, uint8_t inside,
-                                                        double timeout_s, vel_err* ec) VEL_NOEXCEPT;
+/* One value per joint (fewer: 259, nothing sent). */
+VEL_API int32_t vel_forcecontrol_set_joints(vel_forcecontrol* fc, int32_t which, const double* values, int32_t count,
+                                            vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_condition(vel_forcecontrol* fc, int32_t which, const double* range, int32_t count,
+                                               uint8_t inside, double timeout_s, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_forcecontrol_set_pose_box_condition(vel_forcecontrol* fc, const double* frame, const double* box,
+                                                        int32_t count, uint8_t inside, double timeout_s,
+                                                        vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_forcecontrol_set_sine_overlay(vel_forcecontrol* fc, int32_t line_dir, double amplify,
                                                   double frequency, double phase, double bias,
                                                   vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_forcecontrol_set_lissajous_overlay(vel_forcecontrol* fc, int32_t plane, double amplify_one,
-                                                       double frequency_one, double amplify_two,
-                                                       double frequency_two, double phase_diff,
-                                                       vel_err* ec) VEL_NOEXCEPT;
+                                                       double frequency_one, double amplify_two, double frequency_two,
+                                                       double phase_diff, vel_err* ec) VEL_NOEXCEPT;
 /* `joint` and `external` have room for 7 values, `cart_torque` and `cart_force` for 3;
  * `joints` says how many of the first two hold values. */
 VEL_API int32_t vel_forcecontrol_end_torque(vel_forcecontrol* fc, int32_t ref_type, double* joint, double* external,
@@ -228,11 +226,11 @@ VEL_API int32_t vel_ethercat_set_slaves_state(vel_ethercat* ethercat, uint16_t s
 VEL_API int32_t vel_ethercat_slave_state(vel_ethercat* ethercat, int32_t slave_addr, uint16_t* state,
                                          vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_ethercat_read_sdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t index, int32_t sub_index,
-                                      int32_t length, uint8_t* data, int32_t capacity, int32_t over_time,
-                                      uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_ethercat_write_sdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t index,
-                                       int32_t sub_index, int32_t length, const uint8_t* data, int32_t data_count,
-                                       int32_t over_time, uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
+                                      int32_t length, uint8_t* data, int32_t capacity, int32_t over_time, uint8_t* done,
+                                      vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_ethercat_write_sdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t index, int32_t sub_index,
+                                       int32_t length, const uint8_t* data, int32_t data_count, int32_t over_time,
+                                       uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
 /* `items`: a list of SDOData blobs (an item length over 50: 259, nothing sent). */
 VEL_API int32_t vel_ethercat_write_multi_sdo(vel_ethercat* ethercat, uint16_t slave_addr, const uint8_t* items,
                                              int64_t length, uint8_t* done, vel_err* ec) VEL_NOEXCEPT;
@@ -271,8 +269,7 @@ VEL_API int32_t vel_callbacks_shutdown(int32_t timeout_ms, uint8_t* drained) VEL
  * as its callback. */
 VEL_API int32_t vel_robot_watch_event(vel_robot* robot, int32_t type, vel_err* ec) VEL_NOEXCEPT;
 /* The information last stored for the event type, as an EventInfo blob. */
-VEL_API int32_t vel_robot_query_event_info(vel_robot* robot, int32_t type, vel_buf** info,
-                                           vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_query_event_info(vel_robot* robot, int32_t type, vel_buf** info, vel_err* ec) VEL_NOEXCEPT;
 /* Makes the entry point the robot's connection handler. */
 VEL_API int32_t vel_robot_set_connection_handler(vel_robot* robot) VEL_NOEXCEPT;
 
@@ -288,8 +285,8 @@ VEL_API int32_t vel_robot_set_connection_handler(vel_robot* robot) VEL_NOEXCEPT;
 /* A list of move commands of one type as a blob: count, then per command the fields of its type
  * (see native/move_records.h). A type outside VEL_MOVE_L..VEL_MOVE_SP is refused with 259 and
  * nothing is sent. */
-VEL_API int32_t vel_robot_execute_command(vel_robot* robot, int32_t type, const uint8_t* commands,
-                                          int64_t length, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_execute_command(vel_robot* robot, int32_t type, const uint8_t* commands, int64_t length,
+                                          vel_err* ec) VEL_NOEXCEPT;
 /* Queues the list; `cmd_id` is the id text read on entry, `cmd_id_out` the text after the call
  * (the batch id on success, else the entry text). */
 VEL_API int32_t vel_robot_move_append(vel_robot* robot, int32_t type, const uint8_t* commands, int64_t length,
@@ -311,8 +308,8 @@ VEL_API int32_t vel_robot_set_max_cache_size(vel_robot* robot, int32_t number, v
 /* Jogging and online adjustment. */
 VEL_API int32_t vel_robot_start_jog(vel_robot* robot, int32_t space, double rate, double step, uint32_t index,
                                     uint8_t direction, vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_robot_start_jog_with_ext(vel_robot* robot, int32_t space, double rate, double step,
-                                             uint32_t index, uint8_t direction, const char* name, uint8_t is_ext,
+VEL_API int32_t vel_robot_start_jog_with_ext(vel_robot* robot, int32_t space, double rate, double step, uint32_t index,
+                                             uint8_t direction, const char* name, uint8_t is_ext,
                                              vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_adjust_speed_online(vel_robot* robot, double scale, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_adjust_acceleration(vel_robot* robot, double acc, double jerk, vel_err* ec) VEL_NOEXCEPT;
@@ -331,8 +328,8 @@ VEL_API int32_t vel_robot_check_path_circle(vel_robot* robot, const uint8_t* pos
                                             const double* start_joint, int32_t joint_count, double angle,
                                             int32_t rot_type, vel_buf** joints, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_check_path_points(vel_robot* robot, const double* start_joint, int32_t joint_count,
-                                            const uint8_t* poses, int64_t length, vel_buf** joints,
-                                            int32_t* result, vel_err* ec) VEL_NOEXCEPT;
+                                            const uint8_t* poses, int64_t length, vel_buf** joints, int32_t* result,
+                                            vel_err* ec) VEL_NOEXCEPT;
 
 /* Singularity avoidance (StandardRobot and OstraRobot) and complete posture interpolation
  * (OstraLiteRobot); another arm class fails with VEL_STD_EXCEPTION. */
@@ -369,12 +366,12 @@ VEL_API int32_t vel_robot_set_ao(vel_robot* robot, uint32_t board, uint32_t port
                                  vel_err* ec) VEL_NOEXCEPT;
 /* `type` is VEL_VALUE_INT, _FLOAT or _BOOL; `*value` is written whatever the outcome. An int
  * value outside int32 is refused (VEL_STD_EXCEPTION). */
-VEL_API int32_t vel_robot_read_register(vel_robot* robot, const char* name, uint32_t index, int32_t type,
-                                        double* value, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_read_register(vel_robot* robot, const char* name, uint32_t index, int32_t type, double* value,
+                                        vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_read_register_list(vel_robot* robot, const char* name, int32_t type, vel_buf** values,
                                              vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_robot_write_register(vel_robot* robot, const char* name, uint32_t index, int32_t type,
-                                         double value, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_write_register(vel_robot* robot, const char* name, uint32_t index, int32_t type, double value,
+                                         vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_write_register_list(vel_robot* robot, const char* name, uint32_t index, int32_t type,
                                               const double* values, int32_t count, vel_err* ec) VEL_NOEXCEPT;
 
@@ -385,10 +382,8 @@ VEL_API int32_t vel_robot_start_receive_state(vel_robot* robot, int64_t interval
                                               int64_t fields_length) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_stop_receive_state(vel_robot* robot) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_update_state(vel_robot* robot, int64_t timeout_ns, uint32_t* received) VEL_NOEXCEPT;
-VEL_API int32_t vel_robot_state_double(vel_robot* robot, const char* name, double* data,
-                                       int32_t* result) VEL_NOEXCEPT;
-VEL_API int32_t vel_robot_state_u64(vel_robot* robot, const char* name, uint64_t* data,
-                                    int32_t* result) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_state_double(vel_robot* robot, const char* name, double* data, int32_t* result) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_state_u64(vel_robot* robot, const char* name, uint64_t* data, int32_t* result) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_state_doubles(vel_robot* robot, const char* name, vel_buf** data,
                                         int32_t* result) VEL_NOEXCEPT;
 /* State queries: a StateList blob, lists of f64 (torque: one per joint), a pose blob. */
@@ -396,24 +391,23 @@ VEL_API int32_t vel_robot_state_list(vel_robot* robot, vel_buf** state, vel_err*
 VEL_API int32_t vel_robot_joint_pos(vel_robot* robot, vel_buf** values, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_joint_vel(vel_robot* robot, vel_buf** values, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_joint_torque(vel_robot* robot, vel_buf** values, vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_robot_cart_posture(vel_robot* robot, int32_t coordinate, vel_buf** pose,
-                                       vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_cart_posture(vel_robot* robot, int32_t coordinate, vel_buf** pose, vel_err* ec) VEL_NOEXCEPT;
 
 /* RL projects and controller files; task and path lists are list blobs of texts. */
 VEL_API int32_t vel_robot_projects_info(vel_robot* robot, vel_buf** projects, vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_robot_load_project(vel_robot* robot, const char* name, const uint8_t* tasks,
-                                       int64_t tasks_length, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_load_project(vel_robot* robot, const char* name, const uint8_t* tasks, int64_t tasks_length,
+                                       vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_pp_to_main(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_run_project(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_pause_project(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_set_project_running_opt(vel_robot* robot, double rate, uint8_t loop,
                                                   vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_robot_import_project(vel_robot* robot, const char* file_path, uint8_t overwrite,
-                                         vel_buf** name, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_import_project(vel_robot* robot, const char* file_path, uint8_t overwrite, vel_buf** name,
+                                         vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_remove_project(vel_robot* robot, const char* project_name, uint8_t remove_all,
                                          vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_robot_import_file(vel_robot* robot, const char* src_file_path, const char* dest,
-                                      uint8_t overwrite, vel_buf** name, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_robot_import_file(vel_robot* robot, const char* src_file_path, const char* dest, uint8_t overwrite,
+                                      vel_buf** name, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_robot_remove_files(vel_robot* robot, const uint8_t* paths, int64_t paths_length,
                                        vel_err* ec) VEL_NOEXCEPT;
 
@@ -424,8 +418,7 @@ VEL_API int32_t vel_cobot_cancel_record_path(vel_robot* robot, vel_err* ec) VEL_
 VEL_API int32_t vel_cobot_save_record_path(vel_robot* robot, const char* name, const char* save_as,
                                            vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_replay_path(vel_robot* robot, const char* name, double rate, vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_cobot_remove_path(vel_robot* robot, const char* name, uint8_t remove_all,
-                                      vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_remove_path(vel_robot* robot, const char* name, uint8_t remove_all, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_query_path_lists(vel_robot* robot, vel_buf** names, vel_err* ec) VEL_NOEXCEPT;
 
 /* Frames and tools. Frames cross as 6 doubles, loads as 7, tool sets as 19, a calibration
@@ -485,8 +478,7 @@ VEL_API int32_t vel_cobot_calibrate_force_sensor(vel_robot* robot, uint8_t all_a
 VEL_API int32_t vel_cobot_keypad_state(vel_robot* robot, uint8_t* keys, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_use_rci_client(vel_robot* robot, uint8_t use, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_set_flangebox_vout(vel_robot* robot, int32_t vout, vel_err* ec) VEL_NOEXCEPT;
-VEL_API int32_t vel_cobot_set_flangebox_rs485(vel_robot* robot, int32_t vout, uint8_t rs485,
-                                              vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_set_flangebox_rs485(vel_robot* robot, int32_t vout, uint8_t rs485, vel_err* ec) VEL_NOEXCEPT;
 
 /* Tool-end bus. In/out arrays go in as given (null with a count of 0: empty) and come back
  * whole: registers as a list blob of i32, coils as a list blob of flags, RS485 bytes raw; CAN

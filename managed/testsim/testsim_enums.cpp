@@ -17,7 +17,8 @@ struct Row {
   int value;
 };
 
-#define VTS_ROW(managed, native, member) {managed, #member, static_cast<int>(native::member)}
+#define VTS_ROW(managed, native, member) \
+  { managed, #member, static_cast<int>(native::member) }
 
 constexpr Row kRows[] = {
     VTS_ROW("PowerState", velmora::PowerState, on),
@@ -103,17 +104,14 @@ constexpr Row kRows[] = {
 
 // Enumerations the managed side has twice (two names with the same members), each mirroring one
 // native enumeration.
-#define VTS_SPACE_ROWS(managed)                                             \
-  VTS_ROW(managed, velmora::JogOpt::Space, world),                          \
-      VTS_ROW(managed, velmora::JogOpt::Space, flange),                     \
-      VTS_ROW(managed, velmora::JogOpt::Space, baseFrame),                  \
-      VTS_ROW(managed, velmora::JogOpt::Space, toolFrame),                  \
-      VTS_ROW(managed, velmora::JogOpt::Space, wobjFrame),                  \
-      VTS_ROW(managed, velmora::JogOpt::Space, jointSpace),                 \
-      VTS_ROW(managed, velmora::JogOpt::Space, singularityAvoidMode),       \
+#define VTS_SPACE_ROWS(managed)                                                                                  \
+  VTS_ROW(managed, velmora::JogOpt::Space, world), VTS_ROW(managed, velmora::JogOpt::Space, flange),             \
+      VTS_ROW(managed, velmora::JogOpt::Space, baseFrame), VTS_ROW(managed, velmora::JogOpt::Space, toolFrame),  \
+      VTS_ROW(managed, velmora::JogOpt::Space, wobjFrame), VTS_ROW(managed, velmora::JogOpt::Space, jointSpace), \
+      VTS_ROW(managed, velmora::JogOpt::Space, singularityAvoidMode),                                            \
       VTS_ROW(managed, velmora::JogOpt::Space, baseParallelMode)
-#define VTS_DRAG_ROWS(managed)                                              \
-  VTS_ROW(managed ".Space", velmora::DragParameter::Space, jointSpace),     \
+#define VTS_DRAG_ROWS(managed)                                                  \
+  VTS_ROW(managed ".Space", velmora::DragParameter::Space, jointSpace),         \
       VTS_ROW(managed ".Space", velmora::DragParameter::Space, cartesianSpace), \
       VTS_ROW(managed ".Type", velmora::DragParameter::Type, translationOnly),  \
       VTS_ROW(managed ".Type", velmora::DragParameter::Type, rotationOnly),     \

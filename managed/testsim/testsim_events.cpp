@@ -33,7 +33,8 @@ int32_t vts_sim_drop_connections(vts_sim* sim) noexcept {
   return abiCall([&] { simOf(sim).command().dropConnections(); });
 }
 
-int32_t vts_sim_wait_request(vts_sim* sim, const char* key, int32_t nth, int32_t timeout_ms, vel_buf** payload) noexcept {
+int32_t vts_sim_wait_request(vts_sim* sim, const char* key, int32_t nth, int32_t timeout_ms,
+                             vel_buf** payload) noexcept {
   return abiCall([&] {
     required(payload, "payload");
     const auto found = simOf(sim).command().log().waitFor(textArg(key), std::chrono::milliseconds(timeout_ms),

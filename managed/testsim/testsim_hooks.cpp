@@ -51,8 +51,8 @@ int32_t vts_sim_stop(vts_sim* sim) noexcept {
   return abiCall([&] { delete sim; });
 }
 
-int32_t vts_sim_script_reply(vts_sim* sim, const char* form, const char* key, const char* json,
-                             int32_t times, int32_t delay_ms) noexcept {
+int32_t vts_sim_script_reply(vts_sim* sim, const char* form, const char* key, const char* json, int32_t times,
+                             int32_t delay_ms) noexcept {
   return abiCall([&] {
     auto& s = *required(sim, "sim").sim;
     Json::Value value;
@@ -74,8 +74,7 @@ int32_t vts_sim_script_reply(vts_sim* sim, const char* form, const char* key, co
 
 int32_t vts_sim_request_count(vts_sim* sim, const char* key, int64_t* count) noexcept {
   return abiCall([&] {
-    required(count, "count") =
-        static_cast<int64_t>(required(sim, "sim").sim->command().log().count(textArg(key)));
+    required(count, "count") = static_cast<int64_t>(required(sim, "sim").sim->command().log().count(textArg(key)));
   });
 }
 
@@ -122,9 +121,8 @@ int32_t vts_make_error(int32_t value, int32_t category, vel_err* ec) noexcept {
     if (category != VEL_CATEGORY_SYSTEM && category != VEL_CATEGORY_SDK) {
       throw std::invalid_argument("no such category: " + std::to_string(category));
     }
-    required(ec, "ec") = toVelErr(category == VEL_CATEGORY_SDK
-                                      ? makeErrorCode(value)
-                                      : std::error_code(value, std::system_category()));
+    required(ec, "ec") =
+        toVelErr(category == VEL_CATEGORY_SDK ? makeErrorCode(value) : std::error_code(value, std::system_category()));
   });
 }
 
@@ -136,8 +134,7 @@ int32_t vts_bytes_echo(const uint8_t* data, int64_t length, vel_buf** out) noexc
   return abiCall([&] {
     if (length < 0 || (data == nullptr && length != 0)) throw std::invalid_argument("bad bytes");
     putBuffer(out, length == 0 ? std::string()
-                               : std::string(reinterpret_cast<const char*>(data),
-                                             static_cast<std::size_t>(length)));
+                               : std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length)));
   });
 }
 

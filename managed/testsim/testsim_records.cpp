@@ -38,9 +38,7 @@ std::vector<double> doublesOf(const Json::Value& v) {
 
 Frame frameOf(const Json::Value& v) { return Frame(arrayOf<3>(v["trans"]), arrayOf<3>(v["rpy"])); }
 
-Load loadOf(const Json::Value& v) {
-  return Load(v["mass"].asDouble(), arrayOf<3>(v["cog"]), arrayOf<3>(v["inertia"]));
-}
+Load loadOf(const Json::Value& v) { return Load(v["mass"].asDouble(), arrayOf<3>(v["cog"]), arrayOf<3>(v["inertia"])); }
 
 CartesianPosition poseOf(const Json::Value& v) {
   CartesianPosition pose;
@@ -62,15 +60,13 @@ Info infoOf(const Json::Value& v) {
 }
 
 WorkToolInfo workToolOf(const Json::Value& v) {
-  WorkToolInfo info(v["name"].asString(), v["robotHeld"].asBool(), frameOf(v["pos"]),
-                    loadOf(v["load"]));
+  WorkToolInfo info(v["name"].asString(), v["robotHeld"].asBool(), frameOf(v["pos"]), loadOf(v["load"]));
   info.alias = v["alias"].asString();
   return info;
 }
 
 LogInfo logOf(const Json::Value& v) {
-  return LogInfo(v["id"].asInt(), v["timestamp"].asString(), v["logText"].asString(),
-                 v["repairHint"].asString());
+  return LogInfo(v["id"].asInt(), v["timestamp"].asString(), v["logText"].asString(), v["repairHint"].asString());
 }
 
 RLProjectInfo projectOf(const Json::Value& v) {
@@ -345,8 +341,7 @@ int32_t vts_record_sample(int32_t kind, const char* json, vel_buf** blob) noexce
   });
 }
 
-int32_t vts_record_describe(int32_t kind, const uint8_t* blob, int64_t length,
-                            vel_buf** json) noexcept {
+int32_t vts_record_describe(int32_t kind, const uint8_t* blob, int64_t length, vel_buf** json) noexcept {
   return abiCall([&] { putBuffer(json, describeBlob(kind, blob, length)); });
 }
 

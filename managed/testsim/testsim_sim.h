@@ -11,6 +11,4 @@ struct vts_sim final : velmora::internal::LiveHandle {
 };
 
 /// The simulator behind a handle; a null handle is refused.
-inline velmora_sim::Simulator& simOf(vts_sim* handle) {
-  return *velmora::internal::required(handle, "sim").sim;
-}
+inline velmora_sim::Simulator& simOf(vts_sim* handle) { return *velmora::internal::required(handle, "sim").sim; }

@@ -19,8 +19,8 @@ VEL_API int32_t vts_sim_start(const char* address, vts_sim** sim) VEL_NOEXCEPT;
 VEL_API int32_t vts_sim_stop(vts_sim* sim) VEL_NOEXCEPT;
 /* Replies `json` under `key` to requests of `form` ("c", "g", "s", "w"; null or "" for any),
  * `delay_ms` late, for the next `times` requests (0: for ever). */
-VEL_API int32_t vts_sim_script_reply(vts_sim* sim, const char* form, const char* key,
-                                     const char* json, int32_t times, int32_t delay_ms) VEL_NOEXCEPT;
+VEL_API int32_t vts_sim_script_reply(vts_sim* sim, const char* form, const char* key, const char* json, int32_t times,
+                                     int32_t delay_ms) VEL_NOEXCEPT;
 VEL_API int32_t vts_sim_request_count(vts_sim* sim, const char* key, int64_t* count) VEL_NOEXCEPT;
 /* Compact JSON of the payload of the last request of `key`; the empty text when none came. */
 VEL_API int32_t vts_sim_last_payload(vts_sim* sim, const char* key, vel_buf** json) VEL_NOEXCEPT;
@@ -72,8 +72,7 @@ VEL_API int32_t vts_bytes_echo(const uint8_t* data, int64_t length, vel_buf** ou
 #define VTS_RECORD_CALIBRATION 14 /* flat: 9 doubles */
 #define VTS_RECORD_KEYPAD 15      /* flat: 7 flags */
 VEL_API int32_t vts_record_sample(int32_t kind, const char* json, vel_buf** blob) VEL_NOEXCEPT;
-VEL_API int32_t vts_record_describe(int32_t kind, const uint8_t* blob, int64_t length,
-                                    vel_buf** json) VEL_NOEXCEPT;
+VEL_API int32_t vts_record_describe(int32_t kind, const uint8_t* blob, int64_t length, vel_buf** json) VEL_NOEXCEPT;
 
 /* Every native enumerator the managed enumerations mirror: "<managed name> <member> <value>"
  * per line. */

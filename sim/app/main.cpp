@@ -124,9 +124,8 @@ int main(int argc, char** argv) {
     if (options.upgradeService) sim.upgrade().setRecording(false);
     if (packetNumbers) sim.state().setSource(nullptr);
     if (verbose) {
-      sim.command().observe([](const velmora_sim::Request& r) {
-        std::cout << r.raw.substr(0, r.raw.size() - 1) << std::endl;
-      });
+      sim.command().observe(
+          [](const velmora_sim::Request& r) { std::cout << r.raw.substr(0, r.raw.size() - 1) << std::endl; });
     }
     std::cout << "velmora-sim on " << sim.address() << ": command " << sim.command().port() << ", file "
               << sim.file().port() << ", real-time " << sim.rtPort().port();

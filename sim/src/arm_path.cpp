@@ -8,9 +8,9 @@ namespace velmora_sim::arm {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kJogSpeed = 0.25;     // m/s or rad/s at rate 1
-constexpr double kTurnSpeed = 0.5;     // rad/s of a Cartesian path that only turns, without "rot_speed"
-constexpr double kLongest = 1e6;       // seconds: a longer way still ends, within the timer's range
+constexpr double kJogSpeed = 0.25;  // m/s or rad/s at rate 1
+constexpr double kTurnSpeed = 0.5;  // rad/s of a Cartesian path that only turns, without "rot_speed"
+constexpr double kLongest = 1e6;    // seconds: a longer way still ends, within the timer's range
 constexpr int kSpiralSamples = 256;
 
 double positive(const Json::Value& value) {

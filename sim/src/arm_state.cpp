@@ -105,9 +105,7 @@ struct ArmState::State : std::enable_shared_from_this<State> {
   std::vector<double> jointVelocities(const ArmTimeline::View& view) const {
     return velocities.empty() ? view.dq : velocities;
   }
-  std::vector<double> jointTorques(std::size_t joints) const {
-    return torques.empty() ? steps(joints, 1.5) : torques;
-  }
+  std::vector<double> jointTorques(std::size_t joints) const { return torques.empty() ? steps(joints, 1.5) : torques; }
 };
 
 ArmState::ArmState() : state_(std::make_shared<State>()) {}
@@ -131,9 +129,8 @@ void ArmState::install(CommandService& service, asio::io_context& io) {
   };
   using P = const Json::Value&;
   service.serve(Form::get, "sys.rt.jnt_pos", reading([](const State& s, P) { return jsonArray(s.positions()); }));
-  service.serve(Form::get, "sys.rt.jnt_vel", reading([](const State& s, P) {
-                  return jsonArray(s.jointVelocities(s.timeline.view(Clock::now())));
-                }));
+  service.serve(Form::get, "sys.rt.jnt_vel",
+                reading([](const State& s, P) { return jsonArray(s.jointVelocities(s.timeline.view(Clock::now()))); }));
   service.serve(Form::get, "sys.rt.jnt_trq",
                 reading([](const State& s, P) { return jsonArray(s.jointTorques(s.positions().size())); }));
   for (const char* key : {"sys.posture", "sys.posture.flan_in_base"}) {
@@ -251,8 +248,8 @@ bool ArmState::enqueue(std::vector<Command> commands) {
     if (state_->timeline.queued() + commands.size() > kMaxQueued) return false;
     const auto now = Clock::now();
     for (auto& c : commands) {
-      state_->timeline.append({arm::Path::command(c.key, c.body), std::move(c.started), std::move(c.finished), c.halts, 0},
-                              now);
+      state_->timeline.append(
+          {arm::Path::command(c.key, c.body), std::move(c.started), std::move(c.finished), c.halts, 0}, now);
     }
   }
   state_->kick();
@@ -272,7 +269,8 @@ void ArmState::clear() {
 }
 
 void ArmState::jog(const Json::Value& request) {
-  state_->moveWith([s = state_.get(), &request](Clock::time_point now) { s->timeline.jog(arm::Path::jog(request), now); });
+  state_->moveWith(
+      [s = state_.get(), &request](Clock::time_point now) { s->timeline.jog(arm::Path::jog(request), now); });
 }
 
 void ArmState::setDefaultSpeed(double speed) {

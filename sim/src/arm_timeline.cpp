@@ -19,9 +19,7 @@ ArmTimeline::Motion* ArmTimeline::active() {
   return running_ && !queue_.empty() ? &queue_.front() : nullptr;
 }
 
-const ArmTimeline::Motion* ArmTimeline::active() const {
-  return const_cast<ArmTimeline*>(this)->active();
-}
+const ArmTimeline::Motion* ArmTimeline::active() const { return const_cast<ArmTimeline*>(this)->active(); }
 
 const ArmTimeline::Motion* ArmTimeline::shown() const {
   if (jog_ && jog_->path.begun()) return &*jog_;

@@ -29,8 +29,8 @@ const Json::Value& field(P value, const char* name) {
 }
 
 bool isIntIn(P value, int low, int high) {
-  return (value.type() == Json::intValue || value.type() == Json::uintValue) && value.isInt() &&
-         value.asInt() >= low && value.asInt() <= high;
+  return (value.type() == Json::intValue || value.type() == Json::uintValue) && value.isInt() && value.asInt() >= low &&
+         value.asInt() <= high;
 }
 
 bool acceptsDrag(P request) {
@@ -70,25 +70,25 @@ void CobotExtras::install(CommandService& service, std::function<int()> jointCou
   auto locked = detail::lockedHandlers(s);
   for (const char* key : {"sys.drag", "eci.drag"}) {
     service.serve(Form::command, key, locked([](State& st, P p) {
-      if (!acceptsDrag(p)) return Json::Value(-1);
-      st.drag = p;
-      return Json::Value(0);
-    }));
+                    if (!acceptsDrag(p)) return Json::Value(-1);
+                    st.drag = p;
+                    return Json::Value(0);
+                  }));
   }
   service.serve(Form::command, "safety.collision_detection", locked([](State& st, P p) {
-    const Json::Value& enable = field(p, "enable");
-    if (!enable.isBool()) return Json::Value(-1);
-    if (!enable.asBool()) {
-      if (p.size() != 1) return Json::Value(-1);
-      st.collision = false;
-      return Json::Value(0);
-    }
-    if (!acceptsEnabling(p)) return Json::Value(-1);
-    if (st.collision) return Json::Value(-1);
-    st.collision = true;
-    st.collisionSettings = p;
-    return Json::Value(0);
-  }));
+                  const Json::Value& enable = field(p, "enable");
+                  if (!enable.isBool()) return Json::Value(-1);
+                  if (!enable.asBool()) {
+                    if (p.size() != 1) return Json::Value(-1);
+                    st.collision = false;
+                    return Json::Value(0);
+                  }
+                  if (!acceptsEnabling(p)) return Json::Value(-1);
+                  if (st.collision) return Json::Value(-1);
+                  st.collision = true;
+                  st.collisionSettings = p;
+                  return Json::Value(0);
+                }));
   service.serve(Form::command, "utils.calibrate_force_sensor", [s, jointCount](Exchange& x) {
     const Json::Value& p = x.request().payload;
     const int joints = jointCount ? jointCount() : 7;
@@ -104,28 +104,28 @@ void CobotExtras::install(CommandService& service, std::function<int()> jointCou
     }
   });
   service.serve(Form::get, "device.io.keypad", locked([](State& st, P) {
-    Json::Value keys(Json::arrayValue);
-    for (const bool k : st.keys) keys.append(k);
-    return keys;
-  }));
+                  Json::Value keys(Json::arrayValue);
+                  for (const bool k : st.keys) keys.append(k);
+                  return keys;
+                }));
   service.serve(Form::set, "device.io.flangebox", locked([](State& st, P p) {
-    static const std::set<std::string> vouts{"off", "reserve", "12v", "24v"};
-    const Json::Value& vout = field(p, "vout");
-    const Json::Value& mode = field(p, "mode");
-    if (!vout.isString() || vouts.count(vout.asString()) == 0) return Json::Value(-1);
-    if (!mode.isNull() && !(mode.isString() && (mode.asString() == "rs485" || mode.asString() == "ai"))) {
-      return Json::Value(-1);
-    }
-    st.vout = vout.asString();
-    if (mode.isString()) st.mode = mode.asString();
-    return Json::Value(0);
-  }));
+                  static const std::set<std::string> vouts{"off", "reserve", "12v", "24v"};
+                  const Json::Value& vout = field(p, "vout");
+                  const Json::Value& mode = field(p, "mode");
+                  if (!vout.isString() || vouts.count(vout.asString()) == 0) return Json::Value(-1);
+                  if (!mode.isNull() && !(mode.isString() && (mode.asString() == "rs485" || mode.asString() == "ai"))) {
+                    return Json::Value(-1);
+                  }
+                  st.vout = vout.asString();
+                  if (mode.isString()) st.mode = mode.asString();
+                  return Json::Value(0);
+                }));
   service.serve(Form::set, "eci.rci.cfg", locked([](State& st, P p) {
-    const Json::Value& version = field(p, "protocol_version");
-    if (!version.isString()) return Json::Value(-1);
-    st.protocolVersion = version.asString();
-    return Json::Value(0);
-  }));
+                  const Json::Value& version = field(p, "protocol_version");
+                  if (!version.isString()) return Json::Value(-1);
+                  st.protocolVersion = version.asString();
+                  return Json::Value(0);
+                }));
 }
 
 Json::Value CobotExtras::drag() const {

@@ -453,9 +453,7 @@ int CommandService::notify(const Json::Value& topics) {
   return impl_->toAll(frame(message));
 }
 
-int CommandService::publish(const Json::Value& topics) {
-  return topics.isObject() ? impl_->publish(topics) : 0;
-}
+int CommandService::publish(const Json::Value& topics) { return topics.isObject() ? impl_->publish(topics) : 0; }
 
 int CommandService::broadcast(const Json::Value& message) { return impl_->toAll(frame(message)); }
 

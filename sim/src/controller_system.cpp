@@ -63,13 +63,13 @@ void ControllerSystem::install(CommandService& service) {
   using P = const Json::Value&;
   service.serve(Form::get, "sys.power", locked([](State& st, P) { return Json::Value(st.powered ? "on" : "off"); }));
   service.serve(Form::command, "sys.power.on", locked([](State& st, P) {
-    st.powered = true;
-    return Json::Value(0);
-  }));
+                  st.powered = true;
+                  return Json::Value(0);
+                }));
   service.serve(Form::command, "sys.power.off", locked([](State& st, P) {
-    st.powered = false;
-    return Json::Value(0);
-  }));
+                  st.powered = false;
+                  return Json::Value(0);
+                }));
   service.serve(Form::get, "sys.mode", locked([](State& st, P) { return Json::Value(st.mode); }));
   service.serve(Form::get, "sys.state", [s](Exchange& x) {
     std::string name;
@@ -84,19 +84,17 @@ void ControllerSystem::install(CommandService& service) {
   });
   service.serve(Form::command, "sys.servo.clear_alarm", locked([](State&, P) { return Json::Value(0); }));
   service.serve(Form::command, "device.io.simu.on", locked([](State& st, P) {
-    st.inputSimulation = true;
-    return Json::Value(0);
-  }));
+                  st.inputSimulation = true;
+                  return Json::Value(0);
+                }));
   service.serve(Form::command, "device.io.simu.off", locked([](State& st, P) {
-    st.inputSimulation = false;
-    return Json::Value(0);
-  }));
-  service.serve(Form::command, "sys.set_teach_pendant", locked([](State&, P p) {
-    return Json::Value(p.isObject() && p["with"].isBool() ? 0 : -1);
-  }));
-  service.serve(Form::command, "sys.ntp.config", locked([](State&, P p) {
-    return Json::Value(p.isObject() && p["server"].isString() ? 0 : -1);
-  }));
+                  st.inputSimulation = false;
+                  return Json::Value(0);
+                }));
+  service.serve(Form::command, "sys.set_teach_pendant",
+                locked([](State&, P p) { return Json::Value(p.isObject() && p["with"].isBool() ? 0 : -1); }));
+  service.serve(Form::command, "sys.ntp.config",
+                locked([](State&, P p) { return Json::Value(p.isObject() && p["server"].isString() ? 0 : -1); }));
   service.serve(Form::command, "sys.ntp.sync", locked([](State&, P) { return Json::Value(0); }));
   service.serve(Form::command, "user_log.query", locked([](State& st, P p) { return logReply(st.log, p); }));
   service.serve(Form::command, "rsc.emer_stop.reset", locked([](State&, P) { return Json::Value(0); }));

@@ -11,10 +11,9 @@ constexpr int kUnknownState = -1;
 constexpr int kUnknownSlave = -2;
 constexpr int kBadRequest = -3;
 
-const char* const kKeys[] = {
-    "ethercat.get_con_slaves_num", "ethercat.get_slave_info", "ethercat.get_slaves_state",
-    "ethercat.set_slaves_state",   "ethercat.read_PDO_data",  "ethercat.write_PDO_data",
-    "ethercat.read_SDO_data",      "ethercat.write_SDO_data", "ethercat.write_multi_SDO_data"};
+const char* const kKeys[] = {"ethercat.get_con_slaves_num", "ethercat.get_slave_info", "ethercat.get_slaves_state",
+                             "ethercat.set_slaves_state",   "ethercat.read_PDO_data",  "ethercat.write_PDO_data",
+                             "ethercat.read_SDO_data",      "ethercat.write_SDO_data", "ethercat.write_multi_SDO_data"};
 
 bool intMember(const Json::Value& object, const char* name, int& out) {
   if (!object.isObject() || !object[name].isInt()) return false;
@@ -57,8 +56,8 @@ bool readSdoWrite(const Json::Value& item, SdoWrite& out) {
   int length = 0;
   int overTime = 0;
   return intMember(item, "index", out.index) && intMember(item, "sub_index", out.subIndex) &&
-         intMember(item, "length", length) && intMember(item, "over_time", overTime) &&
-         length >= 0 && byteMember(item, length, out.bytes);
+         intMember(item, "length", length) && intMember(item, "over_time", overTime) && length >= 0 &&
+         byteMember(item, length, out.bytes);
 }
 
 }  // namespace
@@ -135,15 +134,13 @@ Json::Value EthercatBus::State::pdo(const Json::Value& request, bool write) {
   int addr = 0;
   int offset = 0;
   int size = 0;
-  if (!intMember(request, "addr", addr) || !intMember(request, "offset", offset) ||
-      !intMember(request, "size", size)) {
+  if (!intMember(request, "addr", addr) || !intMember(request, "offset", offset) || !intMember(request, "size", size)) {
     return kBadRequest;
   }
   Slave* slave = find(addr);
   if (slave == nullptr) return kUnknownSlave;
   if (offset < 0 || size < 0 || offset > kPdoBytes || size > kPdoBytes - offset) return kBadRequest;
-  if (!write)
-    return dataReply(byteArray(slave->pdo.data() + offset, static_cast<std::size_t>(size)));
+  if (!write) return dataReply(byteArray(slave->pdo.data() + offset, static_cast<std::size_t>(size)));
   std::vector<std::uint8_t> bytes;
   if (!byteMember(request, size, bytes)) return kBadRequest;
   std::copy(bytes.begin(), bytes.end(), slave->pdo.begin() + offset);
@@ -171,8 +168,7 @@ Json::Value EthercatBus::State::sdo(const Json::Value& request, bool write) {
   }
   const auto it = slave->sdo.find({index, subIndex});
   if (it == slave->sdo.end()) return -1;
-  const std::size_t count =
-      std::min(it->second.size(), static_cast<std::size_t>(std::max(length, 0)));
+  const std::size_t count = std::min(it->second.size(), static_cast<std::size_t>(std::max(length, 0)));
   return dataReply(byteArray(it->second.data(), count));
 }
 
@@ -192,8 +188,7 @@ Json::Value EthercatBus::State::multiSdo(const Json::Value& request) {
     if (slave == nullptr) return kUnknownSlave;
     writes.emplace_back(slave, std::move(write));
   }
-  for (auto& [slave, write] : writes)
-    slave->sdo[{write.index, write.subIndex}] = std::move(write.bytes);
+  for (auto& [slave, write] : writes) slave->sdo[{write.index, write.subIndex}] = std::move(write.bytes);
   return 0;
 }
 

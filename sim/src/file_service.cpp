@@ -75,7 +75,8 @@ struct FileService::Impl {
 
   void finish(detail::Peer& peer, Transfer& transfer) {
     transfer.active = false;
-    const Verdict verdict = transfer.expectation.judge ? transfer.expectation.judge(transfer.bytes) : Verdict::success();
+    const Verdict verdict =
+        transfer.expectation.judge ? transfer.expectation.judge(transfer.bytes) : Verdict::success();
     {
       std::lock_guard<std::mutex> lock(mutex);
       files.push_back(ReceivedFile{peer.number(), std::move(transfer.bytes), std::chrono::steady_clock::now()});

@@ -43,8 +43,8 @@ const Json::Value& field(P value, const char* name) {
 
 /// An integer on the wire (not a real, not a flag) within [low, high].
 bool intIn(P value, int low, int high) {
-  return (value.type() == Json::intValue || value.type() == Json::uintValue) && value.isInt() &&
-         value.asInt() >= low && value.asInt() <= high;
+  return (value.type() == Json::intValue || value.type() == Json::uintValue) && value.isInt() && value.asInt() >= low &&
+         value.asInt() <= high;
 }
 
 /// An array of exactly `n` integers within [low, high].
@@ -100,94 +100,96 @@ void FlangeboxBoard::install(CommandService& service, std::function<int()> board
   }
   auto locked = detail::lockedHandlers(s);
   service.serve(Form::command, "modbusRTU.data.rw", locked([](State& st, P p) {
-    const Limits limits = limitsOf(st.boardType);
-    const Json::Value& sendLength = field(p, "send_len");
-    const Json::Value& receiveLength = field(p, "rev_len");
-    if (!intIn(sendLength, 0, limits.bytes) || !intIn(receiveLength, 0, limits.bytes) ||
-        !intsIn(field(p, "send_data"), sendLength.asUInt(), 0, 255)) {
-      return failure("invalid rs485 request");
-    }
-    st.rs485Sent.push_back(p["send_data"]);
-    Json::Value answer = p["send_data"];
-    if (!st.rs485Answers.empty()) {
-      answer = std::move(st.rs485Answers.front());
-      st.rs485Answers.pop_front();
-    }
-    if (answer.isArray()) answer.resize(receiveLength.asUInt());
-    for (Json::Value& byte : answer) {
-      if (byte.isNull()) byte = 0;
-    }
-    return result("rev_data", std::move(answer));
-  }));
+                  const Limits limits = limitsOf(st.boardType);
+                  const Json::Value& sendLength = field(p, "send_len");
+                  const Json::Value& receiveLength = field(p, "rev_len");
+                  if (!intIn(sendLength, 0, limits.bytes) || !intIn(receiveLength, 0, limits.bytes) ||
+                      !intsIn(field(p, "send_data"), sendLength.asUInt(), 0, 255)) {
+                    return failure("invalid rs485 request");
+                  }
+                  st.rs485Sent.push_back(p["send_data"]);
+                  Json::Value answer = p["send_data"];
+                  if (!st.rs485Answers.empty()) {
+                    answer = std::move(st.rs485Answers.front());
+                    st.rs485Answers.pop_front();
+                  }
+                  if (answer.isArray()) answer.resize(receiveLength.asUInt());
+                  for (Json::Value& byte : answer) {
+                    if (byte.isNull()) byte = 0;
+                  }
+                  return result("rev_data", std::move(answer));
+                }));
 
   service.serve(Form::command, "modbusRTU.coil.rw", locked([](State& st, P p) {
-    const Json::Value& function = field(p, "fun_cmd");
-    const Json::Value& num = field(p, "num");
-    const Json::Value& values = field(p, "data_array");
-    if (!intIn(field(p, "slave_addr"), 0, 65535) || !intIn(function, 1, 15) || !field(p, "if_crc_reverse").isBool() ||
-        !intIn(num, 0, limitsOf(st.boardType).coils) || !values.isArray() || values.size() != num.asUInt()) {
-      return failure("invalid coil request");
-    }
-    for (const Json::Value& v : values) {
-      if (!v.isBool()) return failure("invalid coil request");
-    }
-    const int slave = p["slave_addr"].asInt();
-    const int start = p["coil_addr"].isInt() ? p["coil_addr"].asInt() : -1;
-    const int code = function.asInt();
-    if (start < 0 || start + num.asInt() > kAddressSpace) return failure("illegal data address");
-    Json::Value answer(Json::arrayValue);
-    if (code == 1 || code == 2) {
-      const int table = static_cast<int>(code == 1 ? Table::coils : Table::discreteInputs);
-      for (int i = 0; i < num.asInt(); ++i) answer.append(st.tables[{table, slave, start + i}] != 0);
-    } else if (code == 5 || code == 15) {
-      const int written = code == 5 ? std::min(1, num.asInt()) : num.asInt();
-      for (int i = 0; i < written; ++i) {
-        st.tables[{static_cast<int>(Table::coils), slave, start + i}] = values[i].asBool() ? 1 : 0;
-      }
-      answer = values;
-    } else {
-      return failure("illegal function");
-    }
-    return result("rev_data", std::move(answer));
-  }));
+                  const Json::Value& function = field(p, "fun_cmd");
+                  const Json::Value& num = field(p, "num");
+                  const Json::Value& values = field(p, "data_array");
+                  if (!intIn(field(p, "slave_addr"), 0, 65535) || !intIn(function, 1, 15) ||
+                      !field(p, "if_crc_reverse").isBool() || !intIn(num, 0, limitsOf(st.boardType).coils) ||
+                      !values.isArray() || values.size() != num.asUInt()) {
+                    return failure("invalid coil request");
+                  }
+                  for (const Json::Value& v : values) {
+                    if (!v.isBool()) return failure("invalid coil request");
+                  }
+                  const int slave = p["slave_addr"].asInt();
+                  const int start = p["coil_addr"].isInt() ? p["coil_addr"].asInt() : -1;
+                  const int code = function.asInt();
+                  if (start < 0 || start + num.asInt() > kAddressSpace) return failure("illegal data address");
+                  Json::Value answer(Json::arrayValue);
+                  if (code == 1 || code == 2) {
+                    const int table = static_cast<int>(code == 1 ? Table::coils : Table::discreteInputs);
+                    for (int i = 0; i < num.asInt(); ++i) answer.append(st.tables[{table, slave, start + i}] != 0);
+                  } else if (code == 5 || code == 15) {
+                    const int written = code == 5 ? std::min(1, num.asInt()) : num.asInt();
+                    for (int i = 0; i < written; ++i) {
+                      st.tables[{static_cast<int>(Table::coils), slave, start + i}] = values[i].asBool() ? 1 : 0;
+                    }
+                    answer = values;
+                  } else {
+                    return failure("illegal function");
+                  }
+                  return result("rev_data", std::move(answer));
+                }));
 
   service.serve(Form::command, "modbusRTU.register.rw", locked([](State& st, P p) {
-    const Json::Value& function = field(p, "fun_cmd");
-    const Json::Value& num = field(p, "num");
-    if (!intIn(field(p, "slave_addr"), 0, 65535) || !intIn(function, 1, 16) || !field(p, "if_crc_reverse").isBool() ||
-        !intIn(num, 0, limitsOf(st.boardType).registers) || !intsIn(field(p, "data_array"), num.asUInt(), 0, 65535)) {
-      return failure("invalid register request");
-    }
-    const int slave = p["slave_addr"].asInt();
-    const int start = p["reg_addr"].isInt() ? p["reg_addr"].asInt() : -1;
-    const int code = function.asInt();
-    if (start < 0 || start + num.asInt() > kAddressSpace) return failure("illegal data address");
-    Json::Value answer(Json::arrayValue);
-    if (code == 3 || code == 4) {
-      const int table = static_cast<int>(code == 3 ? Table::holdingRegisters : Table::inputRegisters);
-      for (int i = 0; i < num.asInt(); ++i) answer.append(st.tables[{table, slave, start + i}]);
-    } else if (code == 6 || code == 16) {
-      const int written = code == 6 ? std::min(1, num.asInt()) : num.asInt();
-      for (int i = 0; i < written; ++i) {
-        st.tables[{static_cast<int>(Table::holdingRegisters), slave, start + i}] =
-            static_cast<std::uint16_t>(p["data_array"][i].asUInt());
-      }
-      answer = p["data_array"];
-    } else {
-      return failure("illegal function");
-    }
-    return result("data_array", std::move(answer));
-  }));
+                  const Json::Value& function = field(p, "fun_cmd");
+                  const Json::Value& num = field(p, "num");
+                  if (!intIn(field(p, "slave_addr"), 0, 65535) || !intIn(function, 1, 16) ||
+                      !field(p, "if_crc_reverse").isBool() || !intIn(num, 0, limitsOf(st.boardType).registers) ||
+                      !intsIn(field(p, "data_array"), num.asUInt(), 0, 65535)) {
+                    return failure("invalid register request");
+                  }
+                  const int slave = p["slave_addr"].asInt();
+                  const int start = p["reg_addr"].isInt() ? p["reg_addr"].asInt() : -1;
+                  const int code = function.asInt();
+                  if (start < 0 || start + num.asInt() > kAddressSpace) return failure("illegal data address");
+                  Json::Value answer(Json::arrayValue);
+                  if (code == 3 || code == 4) {
+                    const int table = static_cast<int>(code == 3 ? Table::holdingRegisters : Table::inputRegisters);
+                    for (int i = 0; i < num.asInt(); ++i) answer.append(st.tables[{table, slave, start + i}]);
+                  } else if (code == 6 || code == 16) {
+                    const int written = code == 6 ? std::min(1, num.asInt()) : num.asInt();
+                    for (int i = 0; i < written; ++i) {
+                      st.tables[{static_cast<int>(Table::holdingRegisters), slave, start + i}] =
+                          static_cast<std::uint16_t>(p["data_array"][i].asUInt());
+                    }
+                    answer = p["data_array"];
+                  } else {
+                    return failure("illegal function");
+                  }
+                  return result("data_array", std::move(answer));
+                }));
 
   service.serve(Form::command, "modbusRTU.can.send", locked([](State& st, P p) {
-    const Json::Value& frames = field(p, "send_frames");
-    if (!frames.isArray()) return failure("invalid can request");
-    for (const Json::Value& frame : frames) {
-      if (!acceptsFrame(frame)) return failure("invalid can frame");
-    }
-    for (const Json::Value& frame : frames) st.canSent.push_back(frame);
-    return Json::Value(0);
-  }));
+                  const Json::Value& frames = field(p, "send_frames");
+                  if (!frames.isArray()) return failure("invalid can request");
+                  for (const Json::Value& frame : frames) {
+                    if (!acceptsFrame(frame)) return failure("invalid can frame");
+                  }
+                  for (const Json::Value& frame : frames) st.canSent.push_back(frame);
+                  return Json::Value(0);
+                }));
 
   service.serve(Form::command, "modbusRTU.can.recv", [s](Exchange& x) {
     const Json::Value& timeout = field(x.request().payload, "timeout_ms");

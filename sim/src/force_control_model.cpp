@@ -14,8 +14,7 @@ namespace {
 const Json::Value kRefused(-1);
 const Json::Value kDone(0);
 
-const char* const kEndTorqueKeys[] = {"eci.fc.end_torque.ref_world",
-                                      "eci.fc.end_torque.ref_flange",
+const char* const kEndTorqueKeys[] = {"eci.fc.end_torque.ref_world", "eci.fc.end_torque.ref_flange",
                                       "eci.fc.end_torque.ref_tcp"};
 
 bool numbers(const Json::Value& value, Json::ArrayIndex count) {
@@ -36,8 +35,7 @@ bool members(const Json::Value& object, std::set<std::string> names) {
 }
 
 bool frame(const Json::Value& value) {
-  return members(value, {"trans", "rot"}) && numbers(value["trans"], 3) &&
-         numbers(value["rot"], 3);
+  return members(value, {"trans", "rot"}) && numbers(value["trans"], 3) && numbers(value["rot"], 3);
 }
 
 bool condition(const Json::Value& param, bool withFrame) {
@@ -52,8 +50,7 @@ bool overlayValues(const Json::Value& param, Json::ArrayIndex reals) {
   if (!members(param, {"values"})) return false;
   const Json::Value& values = param["values"];
   // The selector travels as a JSON integer, not as a real that happens to be whole.
-  return numbers(values, reals + 1) &&
-         (values[0].type() == Json::intValue || values[0].type() == Json::uintValue);
+  return numbers(values, reals + 1) && (values[0].type() == Json::intValue || values[0].type() == Json::uintValue);
 }
 
 Json::Value sequence(int first, int count) {
@@ -86,8 +83,8 @@ struct ForceControlModel::State {
     }
     if (cmd == "load") {
       const Json::Value& load = param["load"];
-      return members(param, {"load"}) && members(load, {"mass", "cog", "inertia"}) &&
-             load["mass"].isNumeric() && numbers(load["cog"], 3) && numbers(load["inertia"], 3);
+      return members(param, {"load"}) && members(load, {"mass", "cog", "inertia"}) && load["mass"].isNumeric() &&
+             numbers(load["cog"], 3) && numbers(load["inertia"], 3);
     }
     if (cmd == "cart_ns_stiff") return members(param, {"value"}) && param["value"].isNumeric();
     if (cmd == "force_cond" || cmd == "torque_cond") return condition(param, false);
@@ -95,12 +92,11 @@ struct ForceControlModel::State {
     if (cmd == "sine_overlay") return overlayValues(param, 4);
     if (cmd == "lissajous_overlay") return overlayValues(param, 5);
     if (cmd == "monitor") return members(param, {"enable"}) && param["enable"].isBool();
-    static const std::set<std::string> six{"cart_stiff", "cart_force", "cart_vel_max",
-                                           "cart_ctrl_max_vel", "cart_ctrl_max_wrench"};
-    static const std::set<std::string> perJoint{
-        "joint_stiff",      "joint_trq",           "joint_vel_max", "joint_momentum_max",
-        "joint_energy_max", "jnt_ctrl_max_vel",    "jnt_ctrl_max_torque",
-        "gain_value",       "friction"};
+    static const std::set<std::string> six{"cart_stiff", "cart_force", "cart_vel_max", "cart_ctrl_max_vel",
+                                           "cart_ctrl_max_wrench"};
+    static const std::set<std::string> perJoint{"joint_stiff",         "joint_trq",        "joint_vel_max",
+                                                "joint_momentum_max",  "joint_energy_max", "jnt_ctrl_max_vel",
+                                                "jnt_ctrl_max_torque", "gain_value",       "friction"};
     if (six.count(cmd) != 0) return members(param, {"values"}) && numbers(param["values"], 6);
     if (perJoint.count(cmd) != 0) return members(param, {"values"}) && numbers(param["values"], n);
     return false;
@@ -124,11 +120,10 @@ ForceControlModel::ForceControlModel(int axes) {
 
 void ForceControlModel::install(CommandService& service) const {
   const ForceControlModel model = *this;
-  for (const char* key : {"eci.fc.set_callback", "eci.fc.init", "eci.fc.start", "eci.fc.stop",
-                          "eci.fc.set", "eci.fc.monitor", "eci.fc.overlay"}) {
-    service.handle(Form::command, key, [model, key = std::string(key)](Exchange& x) {
-      x.reply(model.answer(key, x.request().payload));
-    });
+  for (const char* key : {"eci.fc.set_callback", "eci.fc.init", "eci.fc.start", "eci.fc.stop", "eci.fc.set",
+                          "eci.fc.monitor", "eci.fc.overlay"}) {
+    service.handle(Form::command, key,
+                   [model, key = std::string(key)](Exchange& x) { x.reply(model.answer(key, x.request().payload)); });
   }
   service.handle(Form::command, "eci.fc.cond", [model](Exchange& x) {
     const Json::Value reply = model.answer("eci.fc.cond", x.request().payload);
@@ -148,9 +143,8 @@ void ForceControlModel::install(CommandService& service) const {
     }
   });
   for (const char* key : kEndTorqueKeys) {
-    service.handle(Form::get, key, [model, key = std::string(key)](Exchange& x) {
-      x.reply(model.answer(key, x.request().payload));
-    });
+    service.handle(Form::get, key,
+                   [model, key = std::string(key)](Exchange& x) { x.reply(model.answer(key, x.request().payload)); });
   }
 }
 
@@ -200,8 +194,7 @@ Json::Value ForceControlModel::answer(const std::string& key, const Json::Value&
   }
   if (key == "eci.fc.init") {
     static const std::set<std::string> frames{"world", "base", "flange", "tool", "wobj", "path"};
-    if (!members(request, {"frame"}) || !request["frame"].isString() ||
-        frames.count(request["frame"].asString()) == 0)
+    if (!members(request, {"frame"}) || !request["frame"].isString() || frames.count(request["frame"].asString()) == 0)
       return kRefused;
     s.frame = request["frame"].asString();
     return kDone;
@@ -221,15 +214,21 @@ Json::Value ForceControlModel::answer(const std::string& key, const Json::Value&
     return kDone;
   }
   if (key == "eci.fc.set" || key == "eci.fc.monitor") {
-    static const std::set<std::string> monitorCommands{
-        "monitor",          "cart_vel_max",     "cart_ctrl_max_vel",   "cart_ctrl_max_wrench",
-        "joint_vel_max",    "joint_momentum_max", "joint_energy_max",  "jnt_ctrl_max_vel",
-        "jnt_ctrl_max_torque", "gain_value",    "friction"};
+    static const std::set<std::string> monitorCommands{"monitor",
+                                                       "cart_vel_max",
+                                                       "cart_ctrl_max_vel",
+                                                       "cart_ctrl_max_wrench",
+                                                       "joint_vel_max",
+                                                       "joint_momentum_max",
+                                                       "joint_energy_max",
+                                                       "jnt_ctrl_max_vel",
+                                                       "jnt_ctrl_max_torque",
+                                                       "gain_value",
+                                                       "friction"};
     if (!members(request, {"cmd", "param"}) || !request["cmd"].isString()) return kRefused;
     const std::string cmd = request["cmd"].asString();
     const bool underMonitor = monitorCommands.count(cmd) != 0;
-    if (underMonitor != (key == "eci.fc.monitor") || !s.validParam(cmd, request["param"]))
-      return kRefused;
+    if (underMonitor != (key == "eci.fc.monitor") || !s.validParam(cmd, request["param"])) return kRefused;
     s.settings[cmd] = request["param"];
     return kDone;
   }

@@ -13,7 +13,8 @@ namespace {
 const std::array<std::uint32_t, 64>& sineTable() {
   static const std::array<std::uint32_t, 64> table = [] {
     std::array<std::uint32_t, 64> t{};
-    for (int i = 0; i < 64; ++i) t[i] = static_cast<std::uint32_t>(std::floor(std::fabs(std::sin(i + 1.0)) * 4294967296.0));
+    for (int i = 0; i < 64; ++i)
+      t[i] = static_cast<std::uint32_t>(std::floor(std::fabs(std::sin(i + 1.0)) * 4294967296.0));
     return t;
   }();
   return table;

@@ -23,11 +23,9 @@ bool frame(const Json::Value& value) {
 }
 
 bool toolset(const Json::Value& value) {
-  if (!value.isObject() || value.size() != 3 || !frame(value["end"]) || !frame(value["ref"]))
-    return false;
+  if (!value.isObject() || value.size() != 3 || !frame(value["end"]) || !frame(value["ref"])) return false;
   const Json::Value& load = value["load"];
-  return load.isObject() && load["mass"].isNumeric() && numbers(load["cog"], 3) &&
-         numbers(load["inertia"], 3);
+  return load.isObject() && load["mass"].isNumeric() && numbers(load["cog"], 3) && numbers(load["inertia"], 3);
 }
 
 // The members a pose request may carry besides the elbow.
@@ -39,8 +37,7 @@ bool poseMembers(const Json::Value& pose, const char* elbowMember, bool toolAllo
     if (!known) return false;
   }
   if (pose.isMember("conf") && !numbers(pose["conf"], kConfLength)) return false;
-  if (pose.isMember("external") && !numbers(pose["external"], pose["external"].size()))
-    return false;
+  if (pose.isMember("external") && !numbers(pose["external"], pose["external"].size())) return false;
   return !pose.isMember("tool_set") || toolset(pose["tool_set"]);
 }
 
@@ -52,10 +49,8 @@ IdentityModel::IdentityModel(int axes) : axes_(axes) {
 
 void IdentityModel::install(CommandService& service) const {
   const IdentityModel model = *this;
-  service.handle(Form::command, "sys.calc.fk",
-                 [model](Exchange& x) { x.reply(model.forward(x.request().payload)); });
-  service.handle(Form::command, "sys.calc.ik",
-                 [model](Exchange& x) { x.reply(model.inverse(x.request().payload)); });
+  service.handle(Form::command, "sys.calc.fk", [model](Exchange& x) { x.reply(model.forward(x.request().payload)); });
+  service.handle(Form::command, "sys.calc.ik", [model](Exchange& x) { x.reply(model.inverse(x.request().payload)); });
   service.handle(Form::command, "utils.calc.all.ik",
                  [model](Exchange& x) { x.reply(model.allInverse(x.request().payload)); });
 }
@@ -83,8 +78,7 @@ Json::Value IdentityModel::forward(const Json::Value& request) const {
 }
 
 Json::Value IdentityModel::inverse(const Json::Value& request) const {
-  if (!poseMembers(request, "redundant", true) || !numbers(request["redundant"], 1))
-    return kRefused;
+  if (!poseMembers(request, "redundant", true) || !numbers(request["redundant"], 1)) return kRefused;
   std::array<double, kSlots> slots{};
   for (int i = 0; i < 3; ++i) {
     slots[i] = request["trans"][i].asDouble();

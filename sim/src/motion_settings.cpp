@@ -102,10 +102,12 @@ void MotionSettings::install(CommandService& service) {
                 }));
   service.serve(Form::get, "move.acc", reading([](const Values& v) { return v.acc; }));
   service.serve(Form::command, "move.avoid_singularity", storing(&Values::avoidSingularity, flag));
-  service.serve(Form::get, "move.avoid_singularity",
-                reading([](const Values& v) { return Json::Value(v.avoidSingularity.isBool() && v.avoidSingularity.asBool()); }));
+  service.serve(Form::get, "move.avoid_singularity", reading([](const Values& v) {
+                  return Json::Value(v.avoidSingularity.isBool() && v.avoidSingularity.asBool());
+                }));
   service.serve(Form::command, "move.avoid_sing_wrist", storing(&Values::avoidWrist, isEnableThreshold));
-  service.serve(Form::get, "move.avoid_sing_wrist", reading([](const Values& v) { return avoidanceWord(v.avoidWrist); }));
+  service.serve(Form::get, "move.avoid_sing_wrist",
+                reading([](const Values& v) { return avoidanceWord(v.avoidWrist); }));
   service.serve(Form::command, "move.avoid_sing_joint_way", storing(&Values::avoidJointWay, isEnableThreshold));
   service.serve(Form::get, "move.avoid_sing_joint_way",
                 reading([](const Values& v) { return avoidanceWord(v.avoidJointWay); }));

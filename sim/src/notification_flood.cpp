@@ -18,9 +18,8 @@ constexpr std::int64_t kMaxBatch = 1000;
 }  // namespace
 
 NotificationFlood::NotificationFlood(CommandService& service, Json::Value topics, int perSecond)
-    : service_(service), thread_([this, topics = std::move(topics), perSecond]() mutable {
-        run(std::move(topics), perSecond);
-      }) {}
+    : service_(service),
+      thread_([this, topics = std::move(topics), perSecond]() mutable { run(std::move(topics), perSecond); }) {}
 
 NotificationFlood::~NotificationFlood() { stop(); }
 

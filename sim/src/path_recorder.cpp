@@ -52,25 +52,24 @@ void PathRecorder::install(CommandService& service) {
   using P = const Json::Value&;
   service.serve(Form::command, "move.record.start", locked([](State& st, P p) { return st.start(p); }));
   service.serve(Form::command, "move.record.stop", locked([](State& st, P) {
-    if (!st.recording) return -1;
-    st.recording = false;
-    st.finished = true;
-    return 0;
-  }));
+                  if (!st.recording) return -1;
+                  st.recording = false;
+                  st.finished = true;
+                  return 0;
+                }));
   service.serve(Form::command, "move.record.cancel", locked([](State& st, P) {
-    st.recording = false;
-    st.finished = false;
-    st.duration = 0;
-    return 0;
-  }));
+                  st.recording = false;
+                  st.finished = false;
+                  st.duration = 0;
+                  return 0;
+                }));
   service.serve(Form::command, "move.record.save", locked([](State& st, P p) { return st.save(p); }));
-  service.serve(Form::command, "move.record.remove", locked([](State& st, P p) {
-    return p.isString() && st.paths.erase(p.asString()) != 0 ? 0 : -1;
-  }));
+  service.serve(Form::command, "move.record.remove",
+                locked([](State& st, P p) { return p.isString() && st.paths.erase(p.asString()) != 0 ? 0 : -1; }));
   service.serve(Form::command, "move.record.remove.all", locked([](State& st, P) {
-    st.paths.clear();
-    return 0;
-  }));
+                  st.paths.clear();
+                  return 0;
+                }));
   service.serve(Form::get, "move.record.paths", [s](Exchange& x) {
     std::lock_guard<std::mutex> lock(s->mutex);
     Json::Value names(Json::arrayValue);

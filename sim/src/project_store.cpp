@@ -183,15 +183,15 @@ void ProjectStore::install(CommandService& service) {
   service.serve(Form::get, "project.list", locked([](State& st, P) { return st.list(); }));
   service.serve(Form::command, "project.load", locked([](State& st, P p) { return Json::Value(st.load(p)); }));
   service.serve(Form::command, "project.start", locked([](State& st, P) {
-    if (st.loaded.empty()) return Json::Value(-1);
-    st.running = true;
-    return Json::Value(0);
-  }));
+                  if (st.loaded.empty()) return Json::Value(-1);
+                  st.running = true;
+                  return Json::Value(0);
+                }));
   service.serve(Form::command, "project.stop", locked([](State& st, P) {
-    if (st.loaded.empty()) return Json::Value(-1);
-    st.running = false;
-    return Json::Value(0);
-  }));
+                  if (st.loaded.empty()) return Json::Value(-1);
+                  st.running = false;
+                  return Json::Value(0);
+                }));
   service.serve(Form::command, "project.pp.main",
                 locked([](State& st, P) { return Json::Value(st.loaded.empty() ? -1 : 0); }));
   service.serve(Form::set, "project.run_param", locked([](State& st, P p) { return Json::Value(st.runParam(p)); }));

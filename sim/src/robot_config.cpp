@@ -129,8 +129,7 @@ int writeRegister(ConfigState& state, const Json::Value& request) {
   Json::Value& stored = it->second;
   const Json::Value& value = request["value"];
   if (request.isMember("type")) {
-    if (request.size() != 3 || request["type"] != "array" || !stored.isArray() ||
-        !value.isArray() || value.empty()) {
+    if (request.size() != 3 || request["type"] != "array" || !stored.isArray() || !value.isArray() || value.empty()) {
       return -1;
     }
     for (const Json::Value& element : value) {
@@ -170,17 +169,14 @@ void RobotConfig::install(CommandService& service) {
   const std::shared_ptr<ConfigState> state = state_;
   auto locked = detail::lockedHandlers(state);
   for (const std::string kind : {"tool", "wobj"}) {
-    service.serve(Form::get, "project." + kind + ".info", locked([kind](ConfigState& s, const Json::Value&) {
-                    return detail::toolInfoReply(s, kind);
-                  }));
-    service.serve(Form::get, "project." + kind + "s", locked([kind](ConfigState& s, const Json::Value&) {
-                    return detail::toolNamesReply(s, kind);
-                  }));
+    service.serve(Form::get, "project." + kind + ".info",
+                  locked([kind](ConfigState& s, const Json::Value&) { return detail::toolInfoReply(s, kind); }));
+    service.serve(Form::get, "project." + kind + "s",
+                  locked([kind](ConfigState& s, const Json::Value&) { return detail::toolNamesReply(s, kind); }));
     service.serve(Form::command, "project." + kind, locked([kind](ConfigState& s, const Json::Value& p) {
                     return Json::Value(detail::writeProjectTool(s, kind, p));
                   }));
-    service.serve(Form::command, "global." + kind + "s.set.one",
-                  locked([kind](ConfigState& s, const Json::Value& p) {
+    service.serve(Form::command, "global." + kind + "s.set.one", locked([kind](ConfigState& s, const Json::Value& p) {
                     return Json::Value(detail::writeGlobalTool(s, kind, p));
                   }));
   }
@@ -193,9 +189,8 @@ void RobotConfig::install(CommandService& service) {
                   }
                   return reply;
                 }));
-  service.serve(Form::command, "register.write", locked([](ConfigState& s, const Json::Value& p) {
-                  return Json::Value(writeRegister(s, p));
-                }));
+  service.serve(Form::command, "register.write",
+                locked([](ConfigState& s, const Json::Value& p) { return Json::Value(writeRegister(s, p)); }));
 
   service.serve(Form::command, "utils.reboot", locked([](ConfigState&, const Json::Value& p) {
                   const bool shutdown = p.isObject() && p.size() == 1 && p["option"] == "shutdown";
@@ -209,8 +204,7 @@ void RobotConfig::install(CommandService& service) {
                   reply["data"] = s.extAxisData;
                   return reply;
                 }));
-  service.serve(Form::command, "ext_axis.get_mechanical_unit_info",
-                locked([](ConfigState& s, const Json::Value&) {
+  service.serve(Form::command, "ext_axis.get_mechanical_unit_info", locked([](ConfigState& s, const Json::Value&) {
                   Json::Value reply(Json::objectValue);
                   reply["data"] = s.mechUnitData;
                   return reply;

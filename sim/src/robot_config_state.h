@@ -18,7 +18,7 @@ struct ConfigState {
 
   mutable std::mutex mutex;
   std::map<std::string, std::map<std::string, ProjectEntry>> project;  // kind -> name ->
-  std::map<std::string, std::map<int, Json::Value>> global;           // kind -> id -> record
+  std::map<std::string, std::map<int, Json::Value>> global;            // kind -> id -> record
   std::map<std::string, Json::Value> registers;
   int flangeBoxType = 2;
   Json::Value extAxisData;

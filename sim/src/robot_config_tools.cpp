@@ -41,8 +41,8 @@ bool orientation(const Json::Value& v) {
 
 bool validRecord(const Json::Value& r, const std::string& kind, bool edit) {
   if (!r.isObject()) return false;
-  std::vector<const char*> names = {"id", "name", "identified", "calibrated", "description",
-                                    "frame", "method", "pers", "robhold", "load"};
+  std::vector<const char*> names = {"id",    "name",   "identified", "calibrated", "description",
+                                    "frame", "method", "pers",       "robhold",    "load"};
   if (kind == "wobj") {
     names.insert(names.end(), {"mechanic", "movable", "related_frame", "uf_id"});
   } else {
@@ -55,25 +55,21 @@ bool validRecord(const Json::Value& r, const std::string& kind, bool edit) {
   }
   const Json::Value& load = r["load"];
   const bool common =
-      r["id"].isInt() && r["name"].isString() && !r["name"].asString().empty() &&
-      r["identified"].isBool() && r["calibrated"].isBool() && r["description"].isString() &&
-      r["method"].isInt() && r["pers"].isBool() && r["robhold"].isBool() &&
-      exactly(r["frame"], {"pos", "ori"}) && position(r["frame"]["pos"]) &&
-      orientation(r["frame"]["ori"]) && exactly(load, {"mass", "moment", "pose"}) &&
-      number(load["mass"]) && load["moment"].isArray() && load["moment"].size() == 3 &&
-      number(load["moment"][0]) && number(load["moment"][1]) && number(load["moment"][2]) &&
-      exactly(load["pose"], {"pos", "ori"}) && position(load["pose"]["pos"]) &&
-      orientation(load["pose"]["ori"]);
+      r["id"].isInt() && r["name"].isString() && !r["name"].asString().empty() && r["identified"].isBool() &&
+      r["calibrated"].isBool() && r["description"].isString() && r["method"].isInt() && r["pers"].isBool() &&
+      r["robhold"].isBool() && exactly(r["frame"], {"pos", "ori"}) && position(r["frame"]["pos"]) &&
+      orientation(r["frame"]["ori"]) && exactly(load, {"mass", "moment", "pose"}) && number(load["mass"]) &&
+      load["moment"].isArray() && load["moment"].size() == 3 && number(load["moment"][0]) &&
+      number(load["moment"][1]) && number(load["moment"][2]) && exactly(load["pose"], {"pos", "ori"}) &&
+      position(load["pose"]["pos"]) && orientation(load["pose"]["ori"]);
   if (!common || (edit && !r["old_name"].isString())) return false;
   if (kind == "wobj") {
-    return r["mechanic"].isString() && r["movable"].isBool() && r["related_frame"].isString() &&
-           r["uf_id"].isInt();
+    return r["mechanic"].isString() && r["movable"].isBool() && r["related_frame"].isString() && r["uf_id"].isInt();
   }
   return r["envelope"].isObject();
 }
 
-Json::Value triple(const Json::Value& v, const char* a, const char* b, const char* c,
-                   double factor) {
+Json::Value triple(const Json::Value& v, const char* a, const char* b, const char* c, double factor) {
   Json::Value out(Json::arrayValue);
   out.append(v[a].asDouble() * factor);
   out.append(v[b].asDouble() * factor);

@@ -67,9 +67,9 @@ bool isNamedFrame(const Json::Value& v) {
 
 bool isToolset(const Json::Value& v) {
   const Json::Value& load = v["load"];
-  return exactly(v, {"load", "end", "ref"}) && exactly(load, {"mass", "cog", "inertia"}) &&
-         load["mass"].isNumeric() && numberArray(load["cog"], 3) && numberArray(load["inertia"], 3) &&
-         isNamedFrame(v["end"]) && isNamedFrame(v["ref"]);
+  return exactly(v, {"load", "end", "ref"}) && exactly(load, {"mass", "cog", "inertia"}) && load["mass"].isNumeric() &&
+         numberArray(load["cog"], 3) && numberArray(load["inertia"], 3) && isNamedFrame(v["end"]) &&
+         isNamedFrame(v["ref"]);
 }
 
 // The point counts each calibration takes.
@@ -148,8 +148,8 @@ RobotFrames::RobotFrames() : state_(std::make_shared<State>()) {
   s.softLimit["lower"] = repeated(-3.0, 7);
   s.softLimit["upper"] = repeated(3.0, 7);
   // a, alpha, d, theta of each joint.
-  s.dhNominal = numbers({0, 0, 0.34, 0, 0, -1.5708, 0, 0, 0, 1.5708, 0.4, 0, 0, -1.5708, 0, 0,
-                         0, 1.5708, 0.4, 0, 0, -1.5708, 0, 0, 0, 1.5708, 0.126, 0});
+  s.dhNominal = numbers({0, 0, 0.34, 0,      0,   -1.5708, 0, 0,       0, 1.5708, 0.4, 0,      0,     -1.5708,
+                         0, 0, 0,    1.5708, 0.4, 0,       0, -1.5708, 0, 0,      0,   1.5708, 0.126, 0});
   s.dhAll = s.dhNominal;
   for (int i = 0; i < 7; ++i) s.dhAll.append(0.0);  // the joints' offsets beside the nominal set
   s.calibration["frame"] = frameValue({0.1, 0.2, 0.3}, {0, 0, 1.5});
@@ -164,16 +164,16 @@ void RobotFrames::install(CommandService& service, EntryLookup lookup) {
   using P = const Json::Value&;
   service.serve(Form::get, "ix.coord.base_in_world", locked([](State& st, P) { return st.baseFrame; }));
   service.serve(Form::set, "ix.coord.base_in_world", locked([](State& st, P p) {
-    if (!isFrame(p)) return Json::Value(-1);
-    st.baseFrame = p;
-    return Json::Value(0);
-  }));
+                  if (!isFrame(p)) return Json::Value(-1);
+                  st.baseFrame = p;
+                  return Json::Value(0);
+                }));
   service.serve(Form::get, "ix.coord.toolset", locked([](State& st, P) { return st.toolset; }));
   service.serve(Form::set, "ix.coord.toolset", locked([](State& st, P p) {
-    if (!isToolset(p)) return Json::Value(-1);
-    st.toolset = p;
-    return Json::Value(0);
-  }));
+                  if (!isToolset(p)) return Json::Value(-1);
+                  st.toolset = p;
+                  return Json::Value(0);
+                }));
   service.serve(Form::command, "sys.toolset.query", [lookup](Exchange& x) {
     const Json::Value& p = x.request().payload;
     if (!exactly(p, {"tool", "wobj"}) || !p["tool"].isString() || !p["wobj"].isString()) {
@@ -194,11 +194,11 @@ void RobotFrames::install(CommandService& service, EntryLookup lookup) {
     x.reply(reply);
   });
   service.serve(Form::command, "utils.calibrate_frame", locked([](State& st, P p) {
-    if (!calibrationRequest(p)) return withError("invalid points");
-    Json::Value reply(Json::objectValue);
-    reply["data"] = st.calibration;
-    return reply;
-  }));
+                  if (!calibrationRequest(p)) return withError("invalid points");
+                  Json::Value reply(Json::objectValue);
+                  reply["data"] = st.calibration;
+                  return reply;
+                }));
   service.serve(Form::get, "safety.soft_limit", locked([](State& st, P) { return st.softLimit; }));
   service.serve(Form::command, "safety.soft_limit",
                 locked([](State& st, P p) { return Json::Value(writeSoftLimit(st.softLimit, p)); }));

@@ -31,9 +31,8 @@ Simulator::Simulator(SimulatorOptions options)
     : options_(std::move(options)),
       command_(std::make_unique<CommandService>(io_, options_.address, options_.commandPort)),
       file_(std::make_unique<FileService>(io_, options_.address, options_.filePort)),
-      upgrade_(options_.upgradeService
-                   ? std::make_unique<UpgradeService>(io_, options_.address, options_.upgradePort)
-                   : nullptr),
+      upgrade_(options_.upgradeService ? std::make_unique<UpgradeService>(io_, options_.address, options_.upgradePort)
+                                       : nullptr),
       state_(std::make_unique<velmora::sim::StatePublisher>()),
       rtPort_(std::make_unique<velmora::sim::RtPortListener>()) {
   if (const std::error_code ec = rtPort_->start(options_.address, options_.rtPort)) {
@@ -121,7 +120,8 @@ void Simulator::serveControllerKeys() {
   command_->serve(Form::command, "eci.pub.stop", stateKey('c'));
 
   system_.install(*command_);
-  system_.linkArm([this] { return arm_.moving(); }, [this](const std::array<double, 6>& pose) { arm_.setFlangePose(pose); });
+  system_.linkArm([this] { return arm_.moving(); },
+                  [this](const std::array<double, 6>& pose) { arm_.setFlangePose(pose); });
   robotConfig_.install(*command_);
   // A switch changes the mode "sys.mode" reads.
   command_->serve(Form::command, "sys.mode.switch", [this](Exchange& x) {

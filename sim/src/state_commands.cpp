@@ -16,8 +16,7 @@ Json::Value fieldsOut(StatePublisher& publisher, const Json::Value& value) {
   return publisher.setFields(names) ? 0 : 1;
 }
 
-Json::Value setBroadcastIn(StatePublisher& publisher, const Json::Value& value,
-                           const std::string& clientAddress) {
+Json::Value setBroadcastIn(StatePublisher& publisher, const Json::Value& value, const std::string& clientAddress) {
   if (!value.isObject() || !value["broadcast_in"].isInt()) return -1;
   const int port = value["broadcast_in"].asInt();
   if (port <= 0 || port > 0xFFFF) return -1;
@@ -40,8 +39,8 @@ Json::Value pubStart(StatePublisher& publisher, const StateKeySettings& settings
 
 }  // namespace
 
-std::optional<Json::Value> handleStateKey(StatePublisher& publisher, const StateKeySettings& settings,
-                                          char form, const std::string& key, const Json::Value& value,
+std::optional<Json::Value> handleStateKey(StatePublisher& publisher, const StateKeySettings& settings, char form,
+                                          const std::string& key, const Json::Value& value,
                                           const std::string& clientAddress) {
   if (key == "eci.fields.out" && form == 's') return fieldsOut(publisher, value);
   if (key == "eci.port" && form == 'g') {

@@ -11,14 +11,23 @@ namespace {
 using Type = StateFieldShape::Type;
 
 // One value per joint.
-const std::set<std::string> kPerJoint = {
-    "q_m",   "q_c",   "dq_m",           "dq_c",      "ddq_m",   "ddq_c",       "tau_m",
-    "tau_c", "tau_filtered_m", "tau_vel_c", "theta_m", "theta_vel_m", "motor_tau",
-    "motor_tau_filtered"};
+const std::set<std::string> kPerJoint = {"q_m",
+                                         "q_c",
+                                         "dq_m",
+                                         "dq_c",
+                                         "ddq_m",
+                                         "ddq_c",
+                                         "tau_m",
+                                         "tau_c",
+                                         "tau_filtered_m",
+                                         "tau_vel_c",
+                                         "theta_m",
+                                         "theta_vel_m",
+                                         "motor_tau",
+                                         "motor_tau_filtered"};
 // Six values whatever the arm: Cartesian vectors, wrenches and the external axes.
-const std::set<std::string> kSix = {"pos_abc_m", "pos_vel_m", "pos_vel_c", "pos_acc_m",
-                                    "pos_acc_c", "ex_q_m",    "ex_dq_m",   "ex_motor_m",
-                                    "tau_ext_base", "tau_ext_stiff"};
+const std::set<std::string> kSix = {"pos_abc_m", "pos_vel_m", "pos_vel_c",  "pos_acc_m",    "pos_acc_c",
+                                    "ex_q_m",    "ex_dq_m",   "ex_motor_m", "tau_ext_base", "tau_ext_stiff"};
 const std::set<std::string> kMatrix = {"pos_m", "pos_c"};
 const std::set<std::string> kScalar = {"psi_m", "psi_c", "psi_vel_c", "psi_acc_c"};
 const std::set<std::string> kCode = {"motion_mode", "control_mode"};
@@ -39,16 +48,24 @@ void putDouble(std::uint8_t* at, double value) {
 }  // namespace
 
 int stateSampleSlot(const std::string& name) {
-  static const std::map<std::string, int> kSlots = {
-      {"q_m", StateSample::joints},          {"q_c", StateSample::joints},
-      {"dq_m", StateSample::jointVelocities}, {"dq_c", StateSample::jointVelocities},
-      {"ddq_m", StateSample::jointAccelerations}, {"ddq_c", StateSample::jointAccelerations},
-      {"tau_m", StateSample::jointTorques},  {"tau_c", StateSample::jointTorques},
-      {"tau_filtered_m", StateSample::jointTorques}, {"pos_m", StateSample::pose},
-      {"pos_c", StateSample::pose},          {"pos_abc_m", StateSample::poseAbc},
-      {"pos_vel_m", StateSample::poseVelocity}, {"pos_vel_c", StateSample::poseVelocity},
-      {"pos_acc_m", StateSample::poseAcceleration}, {"pos_acc_c", StateSample::poseAcceleration},
-      {"psi_m", StateSample::elbow},         {"psi_c", StateSample::elbow}};
+  static const std::map<std::string, int> kSlots = {{"q_m", StateSample::joints},
+                                                    {"q_c", StateSample::joints},
+                                                    {"dq_m", StateSample::jointVelocities},
+                                                    {"dq_c", StateSample::jointVelocities},
+                                                    {"ddq_m", StateSample::jointAccelerations},
+                                                    {"ddq_c", StateSample::jointAccelerations},
+                                                    {"tau_m", StateSample::jointTorques},
+                                                    {"tau_c", StateSample::jointTorques},
+                                                    {"tau_filtered_m", StateSample::jointTorques},
+                                                    {"pos_m", StateSample::pose},
+                                                    {"pos_c", StateSample::pose},
+                                                    {"pos_abc_m", StateSample::poseAbc},
+                                                    {"pos_vel_m", StateSample::poseVelocity},
+                                                    {"pos_vel_c", StateSample::poseVelocity},
+                                                    {"pos_acc_m", StateSample::poseAcceleration},
+                                                    {"pos_acc_c", StateSample::poseAcceleration},
+                                                    {"psi_m", StateSample::elbow},
+                                                    {"psi_c", StateSample::elbow}};
   const auto found = kSlots.find(name);
   return found == kSlots.end() ? -1 : found->second;
 }

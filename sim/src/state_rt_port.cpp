@@ -63,23 +63,23 @@ void RtPortListener::acceptNext() {
 }
 
 void RtPortListener::readNext(const std::shared_ptr<Connection>& connection) {
-  connection->socket.async_read_some(
-      asio::buffer(connection->buffer), [this, connection](const std::error_code& ec, std::size_t n) {
-        if (ec) {
-          std::error_code ignored;
-          connection->socket.close(ignored);
-          --open_;
-          for (auto it = connections_.begin(); it != connections_.end(); ++it) {
-            if (*it == connection) {
-              connections_.erase(it);
-              break;
-            }
-          }
-          return;
-        }
-        bytes_ += n;
-        readNext(connection);
-      });
+  connection->socket.async_read_some(asio::buffer(connection->buffer),
+                                     [this, connection](const std::error_code& ec, std::size_t n) {
+                                       if (ec) {
+                                         std::error_code ignored;
+                                         connection->socket.close(ignored);
+                                         --open_;
+                                         for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+                                           if (*it == connection) {
+                                             connections_.erase(it);
+                                             break;
+                                           }
+                                         }
+                                         return;
+                                       }
+                                       bytes_ += n;
+                                       readNext(connection);
+                                     });
 }
 
 }  // namespace velmora::sim

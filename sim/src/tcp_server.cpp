@@ -138,8 +138,7 @@ void Peer::resetNow() {
   closeNow();
 }
 
-ServiceCore::ServiceCore(asio::io_context& io, const std::string& address, std::uint16_t port,
-                         PeerStarter starter)
+ServiceCore::ServiceCore(asio::io_context& io, const std::string& address, std::uint16_t port, PeerStarter starter)
     : io_(io), address_(asio::ip::make_address(address)), port_(port), starter_(std::move(starter)) {
   openListener();
 }

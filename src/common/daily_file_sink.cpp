@@ -1,7 +1,7 @@
 #include "common/daily_file_sink.h"
 
-#include <spdlog/details/os.h>
 #include <fmt/format.h>
+#include <spdlog/details/os.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -55,8 +55,7 @@ std::string daily_file_sink::dailyFileName(const std::string& baseFileName, Cloc
   std::string stem, ext;
   std::tie(stem, ext) = spdlog::details::file_helper::split_by_extension(baseFileName);
   const std::tm date = localDate(time);
-  return fmt::format("{}{}{:04d}-{:02d}-{:02d}{}", stem, "_", date.tm_year + 1900, date.tm_mon + 1, date.tm_mday,
-                     ext);
+  return fmt::format("{}{}{:04d}-{:02d}-{:02d}{}", stem, "_", date.tm_year + 1900, date.tm_mon + 1, date.tm_mday, ext);
 }
 
 std::string daily_file_sink::filename() {

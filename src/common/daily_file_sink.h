@@ -23,9 +23,8 @@ class daily_file_sink final : public spdlog::sinks::base_sink<std::mutex> {
   /// Opens the file of the local date of `start` (creating missing folders), appending unless
   /// `truncate`. `maxFiles` 0 keeps every file and deletes nothing. Throws spdlog::spdlog_ex
   /// for a rotation time outside 00:00..23:59 or a file that cannot be opened.
-  daily_file_sink(std::string baseFileName, int rotationHour, int rotationMinute, bool truncate,
-                  std::uint16_t maxFiles, bool deleteOldAtStart, const spdlog::file_event_handlers& handlers,
-                  Clock::time_point start);
+  daily_file_sink(std::string baseFileName, int rotationHour, int rotationMinute, bool truncate, std::uint16_t maxFiles,
+                  bool deleteOldAtStart, const spdlog::file_event_handlers& handlers, Clock::time_point start);
 
   /// The dated name for the local date of `time`: "logs/x.log" -> "logs/x_2026-03-15.log".
   static std::string dailyFileName(const std::string& baseFileName, Clock::time_point time);

@@ -34,8 +34,8 @@ class Converter {
     for (;;) {
       char* outPtr = &out[done];
       std::size_t outLeft = out.size() - done;
-      const std::size_t rc = flushing ? iconv(cd_, nullptr, nullptr, &outPtr, &outLeft)
-                                      : iconv(cd_, &in, &inLeft, &outPtr, &outLeft);
+      const std::size_t rc =
+          flushing ? iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) : iconv(cd_, &in, &inLeft, &outPtr, &outLeft);
       done = out.size() - outLeft;
       if (rc != static_cast<std::size_t>(-1)) {
         if (flushing) break;
@@ -55,9 +55,7 @@ class Converter {
 
 }  // namespace
 
-std::string utf8ToLocal(const std::string& text) {
-  return Converter("UTF-8").convert(text.data(), text.size());
-}
+std::string utf8ToLocal(const std::string& text) { return Converter("UTF-8").convert(text.data(), text.size()); }
 
 std::string wideToLocal(const std::wstring& text) {
   return Converter("WCHAR_T").convert(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));

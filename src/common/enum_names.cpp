@@ -7,8 +7,7 @@ namespace {
 
 // Names indexed by the enumerator's value, starting at 0.
 template <typename Enum, std::size_t N>
-std::string_view lookup(Enum value, const std::string_view (&names)[N],
-                        std::string_view fallback) noexcept {
+std::string_view lookup(Enum value, const std::string_view (&names)[N], std::string_view fallback) noexcept {
   const int index = static_cast<int>(value);
   if (index < 0 || static_cast<std::size_t>(index) >= N) return fallback;
   return names[index];
@@ -44,9 +43,8 @@ std::string_view enumName(DragParameter::Type value) noexcept {
 }
 
 std::string_view enumName(JogOpt::Space value) noexcept {
-  static constexpr std::string_view names[] = {
-      "world",     "flange",     "baseFrame",        "toolFrame",
-      "wobjFrame", "jointSpace", "singularityAvoid", "baseParallel"};
+  static constexpr std::string_view names[] = {"world",     "flange",     "baseFrame",        "toolFrame",
+                                               "wobjFrame", "jointSpace", "singularityAvoid", "baseParallel"};
   return lookup(value, names, kInvalid);
 }
 

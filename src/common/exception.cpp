@@ -26,8 +26,7 @@ ArgumentException::ArgumentException(const std::string& message)
 ExecutionException::ExecutionException(const std::string& message)
     : Exception(labelled("执行异常", "execute", message)) {}
 
-NetworkException::NetworkException(const std::string& message)
-    : Exception(labelled("网络异常", "network", message)) {}
+NetworkException::NetworkException(const std::string& message) : Exception(labelled("网络异常", "network", message)) {}
 
 ProtocolException::ProtocolException(const std::string& message)
     : ExecutionException(labelled("通信协议错误", "protocol", message)) {}

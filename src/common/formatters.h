@@ -60,8 +60,7 @@ struct PaddedEnumNameFormatter : fmt::formatter<fmt::string_view> {
   template <typename FormatContext>
   auto format(Enum value, FormatContext& ctx) const -> decltype(ctx.out()) {
     const std::string_view name = enumName(value);
-    return fmt::formatter<fmt::string_view>::format(fmt::string_view(name.data(), name.size()),
-                                                    ctx);
+    return fmt::formatter<fmt::string_view>::format(fmt::string_view(name.data(), name.size()), ctx);
   }
 };
 
@@ -78,23 +77,18 @@ struct fmt::formatter<velmora::Frame> : velmora::internal::PlainTextFormatter {
 template <>
 struct fmt::formatter<velmora::CartesianPosition> : velmora::internal::PlainTextFormatter {
   template <typename FormatContext>
-  auto format(const velmora::CartesianPosition& pose, FormatContext& ctx) const
-      -> decltype(ctx.out()) {
-    if (pose.confData.empty())
-      return fmt::format_to(ctx.out(), "trans:{}, rpy:{}", pose.trans, pose.rpy);
-    return fmt::format_to(ctx.out(), "trans:{}, rpy:{}, conf:{}", pose.trans, pose.rpy,
-                          pose.confData);
+  auto format(const velmora::CartesianPosition& pose, FormatContext& ctx) const -> decltype(ctx.out()) {
+    if (pose.confData.empty()) return fmt::format_to(ctx.out(), "trans:{}, rpy:{}", pose.trans, pose.rpy);
+    return fmt::format_to(ctx.out(), "trans:{}, rpy:{}, conf:{}", pose.trans, pose.rpy, pose.confData);
   }
 };
 
 template <>
 struct fmt::formatter<velmora::CartesianPosition::Offset> : velmora::internal::PlainTextFormatter {
   template <typename FormatContext>
-  auto format(const velmora::CartesianPosition::Offset& offset, FormatContext& ctx) const
-      -> decltype(ctx.out()) {
+  auto format(const velmora::CartesianPosition::Offset& offset, FormatContext& ctx) const -> decltype(ctx.out()) {
     if (offset.type == velmora::CartesianPosition::Offset::Type::none) return ctx.out();
-    return fmt::format_to(ctx.out(), "offset:{} {}", velmora::internal::enumName(offset.type),
-                          offset.frame);
+    return fmt::format_to(ctx.out(), "offset:{} {}", velmora::internal::enumName(offset.type), offset.frame);
   }
 };
 
@@ -110,8 +104,7 @@ template <>
 struct fmt::formatter<velmora::Toolset> : velmora::internal::PlainTextFormatter {
   template <typename FormatContext>
   auto format(const velmora::Toolset& toolset, FormatContext& ctx) const -> decltype(ctx.out()) {
-    return fmt::format_to(ctx.out(), "end:{}, ref:{}, load:{}", toolset.end, toolset.ref,
-                          toolset.load);
+    return fmt::format_to(ctx.out(), "end:{}, ref:{}, load:{}", toolset.end, toolset.ref, toolset.load);
   }
 };
 
@@ -135,14 +128,11 @@ template <>
 struct fmt::formatter<velmora::AvoidSingularityMethod>
     : velmora::internal::PaddedEnumNameFormatter<velmora::AvoidSingularityMethod> {};
 template <>
-struct fmt::formatter<velmora::OperateMode>
-    : velmora::internal::PaddedEnumNameFormatter<velmora::OperateMode> {};
+struct fmt::formatter<velmora::OperateMode> : velmora::internal::PaddedEnumNameFormatter<velmora::OperateMode> {};
 template <>
-struct fmt::formatter<velmora::JogOpt::Space>
-    : velmora::internal::PaddedEnumNameFormatter<velmora::JogOpt::Space> {};
+struct fmt::formatter<velmora::JogOpt::Space> : velmora::internal::PaddedEnumNameFormatter<velmora::JogOpt::Space> {};
 template <>
-struct fmt::formatter<velmora::MotionControlMode>
-    : velmora::internal::EnumNameFormatter<velmora::MotionControlMode> {};
+struct fmt::formatter<velmora::MotionControlMode> : velmora::internal::EnumNameFormatter<velmora::MotionControlMode> {};
 template <>
 struct fmt::formatter<velmora::DragParameter::Space>
     : velmora::internal::EnumNameFormatter<velmora::DragParameter::Space> {};
@@ -150,8 +140,7 @@ template <>
 struct fmt::formatter<velmora::DragParameter::Type>
     : velmora::internal::EnumNameFormatter<velmora::DragParameter::Type> {};
 template <>
-struct fmt::formatter<velmora::StopLevel>
-    : velmora::internal::EnumNameFormatter<velmora::StopLevel> {};
+struct fmt::formatter<velmora::StopLevel> : velmora::internal::EnumNameFormatter<velmora::StopLevel> {};
 template <>
-struct fmt::formatter<velmora::FlangeboxOpt::Vout>
-    : velmora::internal::EnumNameFormatter<velmora::FlangeboxOpt::Vout> {};
+struct fmt::formatter<velmora::FlangeboxOpt::Vout> : velmora::internal::EnumNameFormatter<velmora::FlangeboxOpt::Vout> {
+};

@@ -27,8 +27,7 @@ bool objectOrNull(const Json::Value& value, JsonReadStatus& status) {
 
 // Checks the first `count` elements before anything is written, so a refusal leaves the
 // caller's output as it was.
-bool allNumbers(const Json::Value& array, Json::ArrayIndex count, JsonReadStatus& status,
-                std::string_view field) {
+bool allNumbers(const Json::Value& array, Json::ArrayIndex count, JsonReadStatus& status, std::string_view field) {
   for (Json::ArrayIndex i = 0; i < count; ++i) {
     double ignored = 0.0;
     if (!readDouble(array[i], ignored, status, field)) return false;
@@ -70,8 +69,7 @@ void readConf(const Json::Value& conf, std::vector<int>& out, JsonReadStatus& st
 
 }  // namespace
 
-int jsonToArray(const Json::Value& value, double* out, unsigned n, JsonReadStatus& status,
-                std::string_view field) {
+int jsonToArray(const Json::Value& value, double* out, unsigned n, JsonReadStatus& status, std::string_view field) {
   if (!value.isArray() || value.size() < n) return 1;
   if (!allNumbers(value, n, status, field)) return 1;
   for (Json::ArrayIndex i = 0; i < n; ++i) readDouble(value[i], out[i]);
@@ -83,8 +81,7 @@ int jsonToArray(const Json::Value& value, double* out, unsigned n) {
   return jsonToArray(value, out, n, ignored, {});
 }
 
-int jsonToVector(const Json::Value& value, std::vector<double>& out, JsonReadStatus& status,
-                 std::string_view field) {
+int jsonToVector(const Json::Value& value, std::vector<double>& out, JsonReadStatus& status, std::string_view field) {
   if (!value.isArray()) return 1;
   if (!allNumbers(value, value.size(), status, field)) return 1;
   out.assign(value.size(), 0.0);
@@ -127,12 +124,10 @@ Json::Value cartesianToJson(const CartesianPosition& pose, bool redundantForm) {
   }
   if (!pose.confData.empty()) {
     double conf[kConfLength] = {};
-    for (std::size_t i = 0; i < kConfLength && i < pose.confData.size(); ++i)
-      conf[i] = pose.confData[i];
+    for (std::size_t i = 0; i < kConfLength && i < pose.confData.size(); ++i) conf[i] = pose.confData[i];
     out["conf"] = realArray(conf, kConfLength);
   }
-  if (!pose.external.empty())
-    out["external"] = realArray(pose.external.data(), pose.external.size());
+  if (!pose.external.empty()) out["external"] = realArray(pose.external.data(), pose.external.size());
   return out;
 }
 
@@ -141,8 +136,7 @@ Json::Value& cartesianToJson(Json::Value& out, const CartesianPosition& pose, bo
   return out;
 }
 
-CartesianPosition jsonToCartesian(const Json::Value& value, JsonReadStatus& status,
-                                  std::string_view field) {
+CartesianPosition jsonToCartesian(const Json::Value& value, JsonReadStatus& status, std::string_view field) {
   JsonReadStatus inner;
   CartesianPosition pose;
   if (objectOrNull(value, inner)) {
@@ -176,8 +170,7 @@ Json::Value& loadToJson(Json::Value& out, const Load& load) {
   return out;
 }
 
-int jsonToToolset(const Json::Value& value, Toolset& out, JsonReadStatus& status,
-                  std::string_view field) {
+int jsonToToolset(const Json::Value& value, Toolset& out, JsonReadStatus& status, std::string_view field) {
   if (!hasMember(value, "load") || !hasMember(value, "end") || !hasMember(value, "ref")) return 1;
   JsonReadStatus inner;
   Toolset toolset;
@@ -230,8 +223,7 @@ Info jsonToInfo(const Json::Value& value) {
   return jsonToInfo(value, ignored);
 }
 
-void parseErrorReply(const Json::Value& reply, std::error_code& ec, std::string& text,
-                     JsonReadStatus& status) {
+void parseErrorReply(const Json::Value& reply, std::error_code& ec, std::string& text, JsonReadStatus& status) {
   if (ec) return;
   if (reply.isInt()) {
     ec = makeErrorCode(reply.asInt());

@@ -29,14 +29,12 @@ namespace velmora::internal {
 /// writes nothing when `value` is not an array, has fewer than `n` elements, or one of those
 /// elements is not a number, flag or null.
 int jsonToArray(const Json::Value& value, double* out, unsigned n);
-int jsonToArray(const Json::Value& value, double* out, unsigned n, JsonReadStatus& status,
-                std::string_view field);
+int jsonToArray(const Json::Value& value, double* out, unsigned n, JsonReadStatus& status, std::string_view field);
 
 /// Replaces `out` by the array's elements as doubles and returns 0. Returns 1 and leaves `out`
 /// as it was when `value` is not an array or an element is not a number, flag or null.
 int jsonToVector(const Json::Value& value, std::vector<double>& out);
-int jsonToVector(const Json::Value& value, std::vector<double>& out, JsonReadStatus& status,
-                 std::string_view field);
+int jsonToVector(const Json::Value& value, std::vector<double>& out, JsonReadStatus& status, std::string_view field);
 
 /// Sets "trans" and "rot" of `out`, keeping its other members. An `out` that is neither null nor
 /// an object is replaced by an object.
@@ -56,8 +54,7 @@ Json::Value& cartesianToJson(Json::Value& out, const CartesianPosition& pose, bo
 /// A pose read as the frame is, plus "conf" (each element truncated toward zero), "elb" and
 /// "external". "redundant" is not read. Null gives the all-zero pose.
 CartesianPosition jsonToCartesian(const Json::Value& value);
-CartesianPosition jsonToCartesian(const Json::Value& value, JsonReadStatus& status,
-                                  std::string_view field = {});
+CartesianPosition jsonToCartesian(const Json::Value& value, JsonReadStatus& status, std::string_view field = {});
 
 /// {"mass": m, "cog": [3], "inertia": [3]}.
 Json::Value loadToJson(const Load& load);
@@ -68,8 +65,7 @@ Json::Value& loadToJson(Json::Value& out, const Load& load);
 /// 0. Returns 1 and leaves `out` unchanged when `value` is not an object, lacks one of the three
 /// members, or holds a kind that cannot be read.
 int jsonToToolset(const Json::Value& value, Toolset& out);
-int jsonToToolset(const Json::Value& value, Toolset& out, JsonReadStatus& status,
-                  std::string_view field = {});
+int jsonToToolset(const Json::Value& value, Toolset& out, JsonReadStatus& status, std::string_view field = {});
 
 /// The "sys.info" reply: "id" (empty becomes "default"), "mac", "version_3.0" when present and
 /// "version" otherwise, "type", "joint_num". Missing members give "" and 0.
@@ -80,7 +76,6 @@ Info jsonToInfo(const Json::Value& value, JsonReadStatus& status);
 /// "error" of an object reply, becomes `ec` in the library's category, and a text member "data",
 /// or the text member "msg" of a "data" object, becomes `text`. Anything else changes nothing.
 void parseErrorReply(const Json::Value& reply, std::error_code& ec, std::string& text);
-void parseErrorReply(const Json::Value& reply, std::error_code& ec, std::string& text,
-                     JsonReadStatus& status);
+void parseErrorReply(const Json::Value& reply, std::error_code& ec, std::string& text, JsonReadStatus& status);
 
 }  // namespace velmora::internal

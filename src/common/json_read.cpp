@@ -36,8 +36,7 @@ const char* integerRefusal(const Json::Value& value, T& out) noexcept {
         }
         return kOutOfRange;
       }
-      if (static_cast<std::uint64_t>(i) > static_cast<std::uint64_t>(Limits::max()))
-        return kOutOfRange;
+      if (static_cast<std::uint64_t>(i) > static_cast<std::uint64_t>(Limits::max())) return kOutOfRange;
       out = static_cast<T>(i);
       return nullptr;
     }
@@ -137,8 +136,8 @@ const char* stringRefusal(const Json::Value& value, std::string& out) {
 
 // Shared by the plain and the reporting forms: read into a local, copy out only on success.
 template <typename T, typename Check>
-bool readWith(const Json::Value& value, T& out, Check check, JsonReadStatus* status,
-              std::string_view field, const char* expected) {
+bool readWith(const Json::Value& value, T& out, Check check, JsonReadStatus* status, std::string_view field,
+              const char* expected) {
   T read{};
   if (const char* found = check(value, read)) {
     if (status != nullptr) status->refuse(field, expected, found);
@@ -239,23 +238,19 @@ bool readString(const Json::Value& value, std::string& out) {
 bool readInt(const Json::Value& value, int& out, JsonReadStatus& status, std::string_view field) {
   return readWith(value, out, integerRefusal<int>, &status, field, "integer");
 }
-bool readUInt(const Json::Value& value, unsigned& out, JsonReadStatus& status,
-              std::string_view field) {
+bool readUInt(const Json::Value& value, unsigned& out, JsonReadStatus& status, std::string_view field) {
   return readWith(value, out, integerRefusal<unsigned>, &status, field, "integer");
 }
-bool readUInt64(const Json::Value& value, std::uint64_t& out, JsonReadStatus& status,
-                std::string_view field) {
+bool readUInt64(const Json::Value& value, std::uint64_t& out, JsonReadStatus& status, std::string_view field) {
   return readWith(value, out, integerRefusal<std::uint64_t>, &status, field, "integer");
 }
-bool readDouble(const Json::Value& value, double& out, JsonReadStatus& status,
-                std::string_view field) {
+bool readDouble(const Json::Value& value, double& out, JsonReadStatus& status, std::string_view field) {
   return readWith(value, out, doubleRefusal, &status, field, "number");
 }
 bool readBool(const Json::Value& value, bool& out, JsonReadStatus& status, std::string_view field) {
   return readWith(value, out, boolRefusal, &status, field, "flag");
 }
-bool readString(const Json::Value& value, std::string& out, JsonReadStatus& status,
-                std::string_view field) {
+bool readString(const Json::Value& value, std::string& out, JsonReadStatus& status, std::string_view field) {
   return readWith(value, out, stringRefusal, &status, field, "text");
 }
 

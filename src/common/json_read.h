@@ -69,14 +69,10 @@ bool readString(const Json::Value& value, std::string& out);
 
 // Reporting forms: the same, and a refusal is recorded in `status` under `field`.
 bool readInt(const Json::Value& value, int& out, JsonReadStatus& status, std::string_view field);
-bool readUInt(const Json::Value& value, unsigned& out, JsonReadStatus& status,
-              std::string_view field);
-bool readUInt64(const Json::Value& value, std::uint64_t& out, JsonReadStatus& status,
-                std::string_view field);
-bool readDouble(const Json::Value& value, double& out, JsonReadStatus& status,
-                std::string_view field);
+bool readUInt(const Json::Value& value, unsigned& out, JsonReadStatus& status, std::string_view field);
+bool readUInt64(const Json::Value& value, std::uint64_t& out, JsonReadStatus& status, std::string_view field);
+bool readDouble(const Json::Value& value, double& out, JsonReadStatus& status, std::string_view field);
 bool readBool(const Json::Value& value, bool& out, JsonReadStatus& status, std::string_view field);
-bool readString(const Json::Value& value, std::string& out, JsonReadStatus& status,
-                std::string_view field);
+bool readString(const Json::Value& value, std::string& out, JsonReadStatus& status, std::string_view field);
 
 }  // namespace velmora::internal

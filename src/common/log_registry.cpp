@@ -40,8 +40,7 @@ LogRegistry& LogRegistry::instance() {
   return *registry;
 }
 
-LogRegistry::LogRegistry()
-    : errorHandler_(globalLogErrorHandler), flusher_(kFlushInterval, [this] { flushAll(); }) {}
+LogRegistry::LogRegistry() : errorHandler_(globalLogErrorHandler), flusher_(kFlushInterval, [this] { flushAll(); }) {}
 
 std::shared_ptr<spdlog::logger> LogRegistry::get(const std::string& name) const {
   std::lock_guard<std::mutex> lock(mutex_);

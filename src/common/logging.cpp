@@ -50,9 +50,8 @@ std::shared_ptr<spdlog::logger> globalLogger() noexcept {
 
 std::shared_ptr<spdlog::logger> dailyFileLogger(const std::string& name, const std::string& baseFileName,
                                                 std::uint16_t maxFiles) {
-  return LogRegistry::instance().getOrCreate(name, [&] {
-    return std::make_shared<spdlog::logger>(name, makeDailySink(baseFileName, maxFiles));
-  });
+  return LogRegistry::instance().getOrCreate(
+      name, [&] { return std::make_shared<spdlog::logger>(name, makeDailySink(baseFileName, maxFiles)); });
 }
 
 void reportLogError(spdlog::logger& target, const std::string& message) noexcept {

@@ -16,8 +16,8 @@ inline std::uint32_t h(std::uint32_t x, std::uint32_t y, std::uint32_t z) noexce
 inline std::uint32_t i(std::uint32_t x, std::uint32_t y, std::uint32_t z) noexcept { return y ^ (x | ~z); }
 
 template <std::uint32_t (*Fn)(std::uint32_t, std::uint32_t, std::uint32_t)>
-inline void step(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
-                 std::uint32_t t, int s) noexcept {
+inline void step(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x, std::uint32_t t,
+                 int s) noexcept {
   a = b + rotl(a + Fn(b, c, d) + x + t, s);
 }
 
@@ -77,6 +77,8 @@ void md5Compress(std::uint32_t state[4], const std::uint8_t* data, std::size_t b
     for (int k = 0; k < 16; ++k) x[k] = load32(data + 4 * k);
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 
+    // Four rounds of sixteen steps, two a line.
+    // clang-format off
     step<f>(a, b, c, d, x[0], 0xd76aa478u, 7);   step<f>(d, a, b, c, x[1], 0xe8c7b756u, 12);
     step<f>(c, d, a, b, x[2], 0x242070dbu, 17);  step<f>(b, c, d, a, x[3], 0xc1bdceeeu, 22);
     step<f>(a, b, c, d, x[4], 0xf57c0fafu, 7);   step<f>(d, a, b, c, x[5], 0x4787c62au, 12);
@@ -112,6 +114,7 @@ void md5Compress(std::uint32_t state[4], const std::uint8_t* data, std::size_t b
     step<i>(c, d, a, b, x[6], 0xa3014314u, 15);  step<i>(b, c, d, a, x[13], 0x4e0811a1u, 21);
     step<i>(a, b, c, d, x[4], 0xf7537e82u, 6);   step<i>(d, a, b, c, x[11], 0xbd3af235u, 10);
     step<i>(c, d, a, b, x[2], 0x2ad7d2bbu, 15);  step<i>(b, c, d, a, x[9], 0xeb86d391u, 21);
+    // clang-format on
 
     state[0] += a;
     state[1] += b;

@@ -8,8 +8,7 @@
 
 namespace velmora {
 
-Frame::Frame(const std::array<double, 3>& trans, const std::array<double, 3>& rpy)
-    : trans(trans), rpy(rpy) {}
+Frame::Frame(const std::array<double, 3>& trans, const std::array<double, 3>& rpy) : trans(trans), rpy(rpy) {}
 
 Frame::Frame(const std::array<double, 6>& values)
     : trans{values[0], values[1], values[2]}, rpy{values[3], values[4], values[5]} {}
@@ -34,10 +33,7 @@ WorkToolInfo::WorkToolInfo(std::string name, bool robotHeld, const Frame& pos, c
     : name(std::move(name)), robotHeld(robotHeld), pos(pos), load(load) {}
 
 LogInfo::LogInfo(int id, std::string timestamp, std::string logText, std::string repairHint)
-    : id(id),
-      timestamp(std::move(timestamp)),
-      logText(std::move(logText)),
-      repairHint(std::move(repairHint)) {}
+    : id(id), timestamp(std::move(timestamp)), logText(std::move(logText)), repairHint(std::move(repairHint)) {}
 
 RLProjectInfo::RLProjectInfo(std::string name) : name(std::move(name)) {}
 

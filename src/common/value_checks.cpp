@@ -11,9 +11,7 @@ bool allZero(const Range& values) noexcept {
   return std::all_of(values.begin(), values.end(), [](double v) { return v == 0.0; });
 }
 
-bool commandFinite(const NrtCommand& command) noexcept {
-  return allFinite(command.speed, command.zone);
-}
+bool commandFinite(const NrtCommand& command) noexcept { return allFinite(command.speed, command.zone); }
 
 }  // namespace
 
@@ -21,9 +19,7 @@ bool isMatrixOnly(const Frame& frame) noexcept {
   return allZero(frame.trans) && allZero(frame.rpy) && !allZero(frame.pos);
 }
 
-bool isMatrixOnly(const CartesianPosition& pose) noexcept {
-  return isMatrixOnly(static_cast<const Frame&>(pose));
-}
+bool isMatrixOnly(const CartesianPosition& pose) noexcept { return isMatrixOnly(static_cast<const Frame&>(pose)); }
 
 bool allFinite(double value) noexcept { return std::isfinite(value); }
 
@@ -39,33 +35,27 @@ bool allFinite(const CartesianPosition& pose) noexcept {
 
 bool allFinite(const CartesianPosition::Offset& offset) noexcept { return allFinite(offset.frame); }
 
-bool allFinite(const JointPosition& joints) noexcept {
-  return allFinite(joints.joints, joints.external);
-}
+bool allFinite(const JointPosition& joints) noexcept { return allFinite(joints.joints, joints.external); }
 
 bool allFinite(const Load& load) noexcept { return allFinite(load.mass, load.cog, load.inertia); }
 
-bool allFinite(const Toolset& toolset) noexcept {
-  return allFinite(toolset.load, toolset.end, toolset.ref);
-}
+bool allFinite(const Toolset& toolset) noexcept { return allFinite(toolset.load, toolset.end, toolset.ref); }
 
 bool allFinite(const MoveAbsJCommand& command) noexcept {
   return commandFinite(command) && allFinite(command.target, command.jointSpeed);
 }
 
 bool allFinite(const MoveJCommand& command) noexcept {
-  return commandFinite(command) &&
-         allFinite(command.target, command.targetOffset, command.jointSpeed);
+  return commandFinite(command) && allFinite(command.target, command.targetOffset, command.jointSpeed);
 }
 
 bool allFinite(const MoveLCommand& command) noexcept {
-  return commandFinite(command) &&
-         allFinite(command.target, command.targetOffset, command.rotSpeed);
+  return commandFinite(command) && allFinite(command.target, command.targetOffset, command.rotSpeed);
 }
 
 bool allFinite(const MoveCCommand& command) noexcept {
-  return commandFinite(command) && allFinite(command.target, command.targetOffset, command.aux,
-                                             command.auxOffset, command.rotSpeed);
+  return commandFinite(command) &&
+         allFinite(command.target, command.targetOffset, command.aux, command.auxOffset, command.rotSpeed);
 }
 
 bool allFinite(const MoveCFCommand& command) noexcept {
@@ -73,8 +63,8 @@ bool allFinite(const MoveCFCommand& command) noexcept {
 }
 
 bool allFinite(const MoveSPCommand& command) noexcept {
-  return commandFinite(command) && allFinite(command.target, command.targetOffset, command.radius,
-                                             command.radiusStep, command.angle, command.rotSpeed);
+  return commandFinite(command) && allFinite(command.target, command.targetOffset, command.radius, command.radiusStep,
+                                             command.angle, command.rotSpeed);
 }
 
 bool allFinite(const MoveWaitCommand& command) noexcept { return commandFinite(command); }

@@ -51,7 +51,7 @@ void logCommand(const MotionRuntime& runtime, const T& command) {
 void logCommand(const MotionRuntime& runtime, const MoveCFCommand& command) {
   runtime.log(spdlog::level::info, commandLine(static_cast<const MoveCCommand&>(command)));
   runtime.log(spdlog::level::info,
-         fmt::format("uid: {} | full circle: {}, {}", logUid, command.angle, rotTypeName(command.rotType)));
+              fmt::format("uid: {} | full circle: {}, {}", logUid, command.angle, rotTypeName(command.rotType)));
 }
 
 void logCommand(const MotionRuntime&, const MoveWaitCommand&) {}
@@ -110,7 +110,8 @@ void MotionControl<1>::executeCommand(const std::vector<T>& cmds, std::error_cod
   if (ec) return;
   // The reply tells nothing the caller waits for; the callback is tagged so that teardown can
   // drop it while the link lives on.
-  link_->sendCommandAsync(MotionCommandTraits<T>::key, _encode(cmds), [](const Json::Value&) {}, ec, this);
+  link_->sendCommandAsync(
+      MotionCommandTraits<T>::key, _encode(cmds), [](const Json::Value&) {}, ec, this);
 }
 
 void MotionControl<1>::appendReplay(const Json::Value& params) {
@@ -124,8 +125,8 @@ void MotionControl<1>::appendReplay(const Json::Value& params) {
   _enqueueCommand(std::move(queued));
 }
 
-#define VELMORA_MOTION_COMMAND(T)                                                                             \
-  template void MotionControl<1>::appendCommand(const std::vector<T>&, std::string&, std::error_code&);      \
+#define VELMORA_MOTION_COMMAND(T)                                                                       \
+  template void MotionControl<1>::appendCommand(const std::vector<T>&, std::string&, std::error_code&); \
   template void MotionControl<1>::executeCommand(const std::vector<T>&, std::error_code&);
 
 VELMORA_MOTION_COMMAND(MoveAbsJCommand)

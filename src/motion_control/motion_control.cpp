@@ -67,7 +67,8 @@ void MotionControl<1>::_startThreads() {
   if (ec) {
     // No worker would have anything to do, and a callback installed now would only fill a
     // queue that nobody empties.
-    runtime_->log(spdlog::level::warn, fmt::format("uid: {} | motion threads not started: reset ({})", logUid, ec.value()));
+    runtime_->log(spdlog::level::warn,
+                  fmt::format("uid: {} | motion threads not started: reset ({})", logUid, ec.value()));
     return;
   }
 
@@ -196,8 +197,8 @@ void MotionControl<1>::startJog(JogOpt::Space space, double rate, double step, u
   _startJog("move.jog", jogValue(space, rate, step, index, direction), rate, step, ec);
 }
 
-void MotionControl<1>::startJogWithExt(JogOpt::Space space, double rate, double step, unsigned index,
-                                       bool direction, std::string fixedName, std::error_code& ec, bool isExt) {
+void MotionControl<1>::startJogWithExt(JogOpt::Space space, double rate, double step, unsigned index, bool direction,
+                                       std::string fixedName, std::error_code& ec, bool isExt) {
   Json::Value value = jogValue(space, rate, step, index, direction);
   value["fixed_name"] = std::move(fixedName);
   value["is_ext"] = isExt;

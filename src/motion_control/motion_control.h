@@ -94,8 +94,7 @@ class MotionControl<1> : public BaseMotionControl {
   void setDefaultSpeed(double speed, std::error_code& ec);
   void setDefaultZone(double zone, std::error_code& ec);
   /// "move.jog"; 258 for a rate outside 0.01..1.0 or a step not above 0 (NaN included).
-  void startJog(JogOpt::Space space, double rate, double step, unsigned index, bool direction,
-                std::error_code& ec);
+  void startJog(JogOpt::Space space, double rate, double step, unsigned index, bool direction, std::error_code& ec);
   /// "move.jog_with_ext": the jog plus "fixed_name" and "is_ext".
   void startJogWithExt(JogOpt::Space space, double rate, double step, unsigned index, bool direction,
                        std::string fixedName, std::error_code& ec, bool isExt);

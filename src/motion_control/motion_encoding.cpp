@@ -35,8 +35,8 @@ bool matrixOnly(const MoveWaitCommand&) noexcept { return false; }
 
 }  // namespace
 
-Json::Value moveCommandToJson(const Json::Value& point, double speed, double zone, double jointSpeed,
-                              double rotSpeed, const std::string& custom) {
+Json::Value moveCommandToJson(const Json::Value& point, double speed, double zone, double jointSpeed, double rotSpeed,
+                              const std::string& custom) {
   Json::Value result;
   result["point"] = point;
   if (!(speed == kNotGiven && zone == kNotGiven && jointSpeed == kNotGiven && rotSpeed == kNotGiven)) {
@@ -75,24 +75,22 @@ Json::Value commandToJson(const MoveAbsJCommand& command) {
   Json::Value point(Json::arrayValue);
   for (double v : command.target.joints) point.append(v);
   for (double v : command.target.external) point.append(v);
-  return moveCommandToJson(point, command.speed, command.zone, command.jointSpeed, kNotGiven,
-                           command.customInfo);
+  return moveCommandToJson(point, command.speed, command.zone, command.jointSpeed, kNotGiven, command.customInfo);
 }
 
 Json::Value commandToJson(const MoveJCommand& command) {
-  return moveCommandToJson(cartesianWithOffsetToJson(command.target, command.targetOffset), command.speed,
-                           command.zone, command.jointSpeed, kNotGiven, command.customInfo);
+  return moveCommandToJson(cartesianWithOffsetToJson(command.target, command.targetOffset), command.speed, command.zone,
+                           command.jointSpeed, kNotGiven, command.customInfo);
 }
 
 Json::Value commandToJson(const MoveLCommand& command) {
-  return moveCommandToJson(cartesianWithOffsetToJson(command.target, command.targetOffset), command.speed,
-                           command.zone, kNotGiven, command.rotSpeed, command.customInfo);
+  return moveCommandToJson(cartesianWithOffsetToJson(command.target, command.targetOffset), command.speed, command.zone,
+                           kNotGiven, command.rotSpeed, command.customInfo);
 }
 
 Json::Value moveCToJson(const MoveCCommand& command) {
-  Json::Value body = moveCommandToJson(cartesianWithOffsetToJson(command.target, command.targetOffset),
-                                       command.speed, command.zone, kNotGiven, command.rotSpeed,
-                                       command.customInfo);
+  Json::Value body = moveCommandToJson(cartesianWithOffsetToJson(command.target, command.targetOffset), command.speed,
+                                       command.zone, kNotGiven, command.rotSpeed, command.customInfo);
   body["aux"] = cartesianWithOffsetToJson(command.aux, command.auxOffset);
   return body;
 }
@@ -108,9 +106,8 @@ Json::Value commandToJson(const MoveCFCommand& command) {
 }
 
 Json::Value moveSPToJson(const MoveSPCommand& command) {
-  Json::Value body = moveCommandToJson(cartesianWithOffsetToJson(command.target, command.targetOffset),
-                                       command.speed, command.zone, kNotGiven, command.rotSpeed,
-                                       command.customInfo);
+  Json::Value body = moveCommandToJson(cartesianWithOffsetToJson(command.target, command.targetOffset), command.speed,
+                                       command.zone, kNotGiven, command.rotSpeed, command.customInfo);
   Json::Value& spiral = body["spiral"];
   spiral["radius"] = command.radius;
   spiral["step"] = command.radiusStep;
@@ -132,8 +129,8 @@ Json::Value requestBody(const std::vector<T>& commands) {
 
 Json::Value requestBody(const std::vector<MoveWaitCommand>& commands) {
   Json::Value body;
-  const auto ms = commands.empty() ? 0 : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             commands.front().duration).count();
+  const auto ms =
+      commands.empty() ? 0 : std::chrono::duration_cast<std::chrono::milliseconds>(commands.front().duration).count();
   body["time"] = static_cast<double>(ms) / 1000.0;
   return body;
 }

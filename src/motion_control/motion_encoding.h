@@ -76,8 +76,8 @@ constexpr const char* kReplayPrefix = "path";
 
 /// {"point": point, "traj": {...}, "custom": text}; "traj" is absent when all four speeds are
 /// exactly -1.0 and null when it is present but none of them was written.
-Json::Value moveCommandToJson(const Json::Value& point, double speed, double zone, double jointSpeed,
-                              double rotSpeed, const std::string& custom);
+Json::Value moveCommandToJson(const Json::Value& point, double speed, double zone, double jointSpeed, double rotSpeed,
+                              const std::string& custom);
 
 /// The pose in its "elb" form, with "offset": {"type": "offs"|"reltool", "trans", "rot"} when the
 /// offset is of one of those two types.

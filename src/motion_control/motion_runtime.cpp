@@ -44,9 +44,7 @@ void MotionRuntime::logFailure(const char* where, const char* what) const noexce
 
 // ---- queue and sending ----------------------------------------------------------------------
 
-bool MotionRuntime::placeFreeLocked() const noexcept {
-  return !resetPending_ && inFlight.load() < maxCacheSize.load();
-}
+bool MotionRuntime::placeFreeLocked() const noexcept { return !resetPending_ && inFlight.load() < maxCacheSize.load(); }
 
 std::optional<MotionRuntime::SendFailure> MotionRuntime::sendLocked(const QueuedCommand& command) {
   // Counted before the send: a finish report handled between the send and a later count would

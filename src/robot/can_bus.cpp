@@ -37,8 +37,7 @@ bool oneOf(int value, std::initializer_list<int> allowed) {
 }
 
 /// Checks one frame in the order the controller's rules are given; true when it may be sent.
-bool checkFrame(const BaseRobot::Impl& impl, const std::string& type, const CANFrame& frame,
-                std::error_code& ec) {
+bool checkFrame(const BaseRobot::Impl& impl, const std::string& type, const CANFrame& frame, std::error_code& ec) {
   const int length = frame.frame_valid_length;
   const bool words = isWordType(type);
   if (frame.frame_id < 0) {
@@ -56,8 +55,7 @@ bool checkFrame(const BaseRobot::Impl& impl, const std::string& type, const CANF
     return false;
   }
   if (frame.frame_type < 0 || frame.frame_type > kClassicCan) {
-    internal::refuseBus(impl, ec, "uid: {} |  CANSendData error: Parameter frame_type out of range | ({})", logUid,
-                        ec);
+    internal::refuseBus(impl, ec, "uid: {} |  CANSendData error: Parameter frame_type out of range | ({})", logUid, ec);
     return false;
   }
   if (frame.frame_type == kClassicCan) {
@@ -77,8 +75,8 @@ bool checkFrame(const BaseRobot::Impl& impl, const std::string& type, const CANF
     }
   } else {
     if (length < 0) {
-      internal::refuseBus(impl, ec, "uid: {} |  CANSendData error: Parameter frame_valid_length exceeds the limit  | ({})",
-                          logUid, ec);
+      internal::refuseBus(
+          impl, ec, "uid: {} |  CANSendData error: Parameter frame_valid_length exceeds the limit  | ({})", logUid, ec);
       return false;
     }
     if (words && length > 4 && !oneOf(length, {6, 8, 10, 12, 16, 24, 32})) {
@@ -97,8 +95,8 @@ bool checkFrame(const BaseRobot::Impl& impl, const std::string& type, const CANF
     }
   }
   if (frame.data.size() != static_cast<std::size_t>(length)) {
-    internal::refuseBus(impl, ec, "uid: {} |  CANSendData error: Parameter data does not match frame_valid_length | ({})",
-                        logUid, ec);
+    internal::refuseBus(
+        impl, ec, "uid: {} |  CANSendData error: Parameter data does not match frame_valid_length | ({})", logUid, ec);
     return false;
   }
   return true;
@@ -169,8 +167,8 @@ void BaseCobot::CANSendData(std::string data_type, const std::vector<CANFrame>& 
     internal::logEntry(
         "uid: {} | CANSendData data_type: {} frame_id: {} frame_format: {} frame_type: {} data: {} "
         "frame_valid_length: {} ec:{}",
-        logUid, data_type, frame.frame_id, frame.frame_format, frame.frame_type, frame.data,
-        frame.frame_valid_length, ec);
+        logUid, data_type, frame.frame_id, frame.frame_format, frame.frame_type, frame.data, frame.frame_valid_length,
+        ec);
     if (!checkFrame(robotImpl, data_type, frame, ec)) return;
   }
   internal::runOperation(ec, [&] {
@@ -222,8 +220,7 @@ void BaseCobot::CANReceiveData(int timeout_ms, std::string data_type, CANFrame& 
   if (!received && ec.value() != internal::kReplyExceptionCode) {
     // No frame, whatever the reason (none within the wait, a bus error, a lost link).
     ec = makeErrorCode(internal::kBusFailureCode);
-    internal::logBus(robotImpl, "uid: {} | CANReceiveData warning : No data received after timeout | ({})", logUid,
-                     ec);
+    internal::logBus(robotImpl, "uid: {} | CANReceiveData warning : No data received after timeout | ({})", logUid, ec);
     return;
   }
   internal::logBus(robotImpl, "uid: {} |  CANReceiveData end, ec:{}", logUid, ec);

@@ -42,10 +42,14 @@ bool realTimeDrag(const BaseRobot& robot, std::error_code& ec) {
 
 const char* voutText(FlangeboxOpt::Vout opt) noexcept {
   switch (opt) {
-    case FlangeboxOpt::Vout::reserve: return "reserve";
-    case FlangeboxOpt::Vout::supply12v: return "12v";
-    case FlangeboxOpt::Vout::supply24v: return "24v";
-    default: return "off";  // off, and any value outside the enumeration
+    case FlangeboxOpt::Vout::reserve:
+      return "reserve";
+    case FlangeboxOpt::Vout::supply12v:
+      return "12v";
+    case FlangeboxOpt::Vout::supply24v:
+      return "24v";
+    default:
+      return "off";  // off, and any value outside the enumeration
   }
 }
 

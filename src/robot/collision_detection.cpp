@@ -83,8 +83,8 @@ void Cobot<N>::enableCollisionDetection(const std::array<double, N>& sensitivity
     enableCollision(robotImpl, request, ec);
   });
   internal::logEnd(robotImpl,
-                   "uid: {} | enableCollisionDetection end, sensitivity: {}, behaviour: {}, fallback: {} ({})",
-                   logUid, sensitivity, behaviour, fallback_compliance, ec);
+                   "uid: {} | enableCollisionDetection end, sensitivity: {}, behaviour: {}, fallback: {} ({})", logUid,
+                   sensitivity, behaviour, fallback_compliance, ec);
 }
 
 template <unsigned short N>
@@ -101,13 +101,12 @@ void Cobot<N>::calibrateForceSensor(bool all_axes, int axis_index, std::error_co
     if (!all_axes) request["index"] = axis_index;
     internal::commandForCode(*robotImpl.service, "utils.calibrate_force_sensor", request, ec);
   });
-  internal::logEnd(robotImpl, "uid: {} | calibrateForceSensor end {}, {}, ({})", logUid, all_axes, axis_index,
-                   ec);
+  internal::logEnd(robotImpl, "uid: {} | calibrateForceSensor end {}, {}, ({})", logUid, all_axes, axis_index, ec);
 }
 
-#define VELMORA_INSTANTIATE(N)                                                                                     \
-  template void Cobot<N>::enableCollisionDetection(const std::array<double, N>&, StopLevel, double,               \
-                                                   std::error_code&) noexcept;                                     \
+#define VELMORA_INSTANTIATE(N)                                                                      \
+  template void Cobot<N>::enableCollisionDetection(const std::array<double, N>&, StopLevel, double, \
+                                                   std::error_code&) noexcept;                      \
   template void Cobot<N>::calibrateForceSensor(bool, int, std::error_code&) noexcept;
 VELMORA_FOR_EACH_COBOT(VELMORA_INSTANTIATE)
 #undef VELMORA_INSTANTIATE

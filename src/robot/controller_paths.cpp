@@ -42,9 +42,7 @@ std::string fileExtension(const std::string& name) {
   return std::filesystem::path(name).filename().extension().string();
 }
 
-std::string fileStem(const std::string& name) {
-  return std::filesystem::path(name).filename().stem().string();
-}
+std::string fileStem(const std::string& name) { return std::filesystem::path(name).filename().stem().string(); }
 
 int importFailureCode(std::string_view text) noexcept {
   // Both imports know every text: a failure the controller names is never a success with an

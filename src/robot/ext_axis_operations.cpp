@@ -21,18 +21,28 @@ using internal::makeErrorCode;
 
 namespace {
 
-constexpr std::array<std::string_view, 6> kExtAxisNames = {"axis1", "axis2", "axis3",
-                                                           "axis4", "axis5", "axis6"};
-constexpr std::array<std::string_view, 18> kExtAxisParams = {
-    "ext_data_number",       "ext_axis_number",       "is_servo_gun",
-    "max_acc",               "max_jerk",              "max_motor_speed",
-    "max_speed",             "soft_limit_lower",      "soft_limit_upper",
-    "zero_value",            "motor_overload_coefficient", "motor_torque_limiting",
-    "reduction_ratio",       "rated_torque_of_motor", "resolution_ratio",
-    "joint_orient",          "coordinate_calibrated", "driver_name"};
+constexpr std::array<std::string_view, 6> kExtAxisNames = {"axis1", "axis2", "axis3", "axis4", "axis5", "axis6"};
+constexpr std::array<std::string_view, 18> kExtAxisParams = {"ext_data_number",
+                                                             "ext_axis_number",
+                                                             "is_servo_gun",
+                                                             "max_acc",
+                                                             "max_jerk",
+                                                             "max_motor_speed",
+                                                             "max_speed",
+                                                             "soft_limit_lower",
+                                                             "soft_limit_upper",
+                                                             "zero_value",
+                                                             "motor_overload_coefficient",
+                                                             "motor_torque_limiting",
+                                                             "reduction_ratio",
+                                                             "rated_torque_of_motor",
+                                                             "resolution_ratio",
+                                                             "joint_orient",
+                                                             "coordinate_calibrated",
+                                                             "driver_name"};
 constexpr std::array<std::string_view, 6> kMechUnitNames = {"u1", "u2", "u3", "u4", "u5", "u6"};
-constexpr std::array<std::string_view, 7> kMechUnitParams = {
-    "activation", "axes_info", "enable", "fixed_name", "mech_link_type", "order", "unit_name"};
+constexpr std::array<std::string_view, 7> kMechUnitParams = {"activation",     "axes_info", "enable",   "fixed_name",
+                                                             "mech_link_type", "order",     "unit_name"};
 
 template <std::size_t N>
 bool listed(const std::array<std::string_view, N>& names, const std::string& name) noexcept {
@@ -121,8 +131,7 @@ void BaseRobot::getExtAxisInfo(const std::string& name, const std::string& info,
 }
 
 template <typename T>
-void BaseRobot::getMechUnit(const std::string& name, const std::string& info, T& value,
-                            std::error_code& ec) noexcept {
+void BaseRobot::getMechUnit(const std::string& name, const std::string& info, T& value, std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] {
     internal::checkMechUnitParam(name, info, ec);
     if (ec) return;
@@ -132,9 +141,8 @@ void BaseRobot::getMechUnit(const std::string& name, const std::string& info, T&
   });
 }
 
-#define VELMORA_INSTANTIATE(T)                                                           \
-  template void BaseRobot::getExtAxisInfo<T>(const std::string&, const std::string&, T&, \
-                                             std::error_code&) noexcept;
+#define VELMORA_INSTANTIATE(T) \
+  template void BaseRobot::getExtAxisInfo<T>(const std::string&, const std::string&, T&, std::error_code&) noexcept;
 VELMORA_INSTANTIATE(int)
 VELMORA_INSTANTIATE(double)
 VELMORA_INSTANTIATE(bool)
@@ -142,9 +150,8 @@ VELMORA_INSTANTIATE(std::string)
 VELMORA_INSTANTIATE(std::vector<std::string>)
 #undef VELMORA_INSTANTIATE
 
-#define VELMORA_INSTANTIATE(T)                                                        \
-  template void BaseRobot::getMechUnit<T>(const std::string&, const std::string&, T&, \
-                                          std::error_code&) noexcept;
+#define VELMORA_INSTANTIATE(T) \
+  template void BaseRobot::getMechUnit<T>(const std::string&, const std::string&, T&, std::error_code&) noexcept;
 VELMORA_INSTANTIATE(int)
 VELMORA_INSTANTIATE(bool)
 VELMORA_INSTANTIATE(std::vector<std::string>)

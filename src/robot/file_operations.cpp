@@ -123,8 +123,8 @@ std::string BaseRobot::importFile(std::string src_file_path, std::string dest, b
       const std::string fourthExtension = internal::fileExtension(fourth);
       if (extension != ".mod" || (!fourthExtension.empty() && fourthExtension != ".mod")) {
         ec = makeErrorCode(kWrongFileTypeCode);
-        internal::logRobotOnly(*impl_, spdlog::level::err, "importFile {}, {} mod file extension error",
-                               src_file_path, dest);
+        internal::logRobotOnly(*impl_, spdlog::level::err, "importFile {}, {} mod file extension error", src_file_path,
+                               dest);
         return;
       }
       name = internal::fileStem(fourthExtension.empty() ? src_file_path : fourth);
@@ -143,8 +143,8 @@ std::string BaseRobot::importFile(std::string src_file_path, std::string dest, b
     options["function"] = "import_project_file";
     options["overwrite"] = overwrite;
     Json::Value reply;
-    imported = transferAndImport(*impl_, src_file_path, options, "eci.file_transfer.import_project_file", value,
-                                 reply, ec);
+    imported =
+        transferAndImport(*impl_, src_file_path, options, "eci.file_transfer.import_project_file", value, reply, ec);
     if (!imported) {
       internal::logRobotOnly(*impl_, spdlog::level::err, "importFile {}, {} ({})", src_file_path, dest, ec);
       return;

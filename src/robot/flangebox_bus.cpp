@@ -20,9 +20,12 @@ namespace internal {
 BoardLimits boardLimits(int type) noexcept {
   switch (type) {
     case 2:
-    case 4: return {128, 944, 59};
-    case 3: return {64, 432, 27};
-    default: return {16, 48, 3};
+    case 4:
+      return {128, 944, 59};
+    case 3:
+      return {64, 432, 27};
+    default:
+      return {16, 48, 3};
   }
 }
 
@@ -87,8 +90,8 @@ void BaseCobot::FBRS485SendData(int send_byte, int rev_byte, const std::vector<s
   internal::logBus(robotImpl, "uid: {} |  FBRS485SendData valid_size  | ({})", logUid, limit);
   if (send_byte < 0 || send_byte > limit || rev_byte < 0 || rev_byte > limit) {
     internal::refuseBus(robotImpl, ec,
-                        "uid: {} |  FBRS485SendData error: Parameter send_byte or rev_byte out of range | ({})",
-                        logUid, ec);
+                        "uid: {} |  FBRS485SendData error: Parameter send_byte or rev_byte out of range | ({})", logUid,
+                        ec);
     return;
   }
   if (send_data.size() != static_cast<std::size_t>(send_byte) ||

@@ -47,8 +47,8 @@ Json::Value numberArray(const std::array<double, N>& values) {
 
 template <int W, unsigned short N>
 FrameCalibrationResult Robot_T<W, N>::calibrateFrame(FrameType type, const std::vector<std::array<double, N>>& points,
-                                                      bool is_held, std::error_code& ec,
-                                                      const std::array<double, 3>& base_aux) noexcept {
+                                                     bool is_held, std::error_code& ec,
+                                                     const std::array<double, 3>& base_aux) noexcept {
   FrameCalibrationResult result;
   internal::runOperation(ec, [&] {
     const char* name = calibrationName(type, points.size());
@@ -87,10 +87,10 @@ FrameCalibrationResult Robot_T<W, N>::calibrateFrame(FrameType type, const std::
   return ec ? FrameCalibrationResult() : result;
 }
 
-#define VELMORA_INSTANTIATE(W, N)                                                              \
-  template FrameCalibrationResult Robot_T<W, N>::calibrateFrame(                               \
-      FrameType, const std::vector<std::array<double, N>>&, bool, std::error_code&,            \
-      const std::array<double, 3>&) noexcept;
+#define VELMORA_INSTANTIATE(W, N)                                                                                     \
+  template FrameCalibrationResult Robot_T<W, N>::calibrateFrame(FrameType, const std::vector<std::array<double, N>>&, \
+                                                                bool, std::error_code&,                               \
+                                                                const std::array<double, 3>&) noexcept;
 VELMORA_FOR_EACH_ROBOT_T(VELMORA_INSTANTIATE)
 #undef VELMORA_INSTANTIATE
 

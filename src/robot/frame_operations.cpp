@@ -91,8 +91,7 @@ void BaseRobot::setToolset(const Toolset& toolset, std::error_code& ec) noexcept
   internal::logEnd(*impl_, "uid: {} | setToolset end, Set toolset to {} ({})", logUid, toolset, ec);
 }
 
-Toolset BaseRobot::setToolset(const std::string& toolName, const std::string& wobjName,
-                              std::error_code& ec) noexcept {
+Toolset BaseRobot::setToolset(const std::string& toolName, const std::string& wobjName, std::error_code& ec) noexcept {
   internal::logEntry("uid: {} | setToolset {}, {}", logUid, toolName, wobjName);
   Toolset toolset;
   bool queried = false;
@@ -124,12 +123,10 @@ Toolset BaseRobot::setToolset(const std::string& toolName, const std::string& wo
     internal::set(*impl_->service, "ix.coord.toolset", data, ec);
   });
   if (!queried) {
-    internal::logBoth(*impl_, spdlog::level::err, "uid: {} | setToolset end, setToolset query failed ({})",
-                      logUid, ec);
+    internal::logBoth(*impl_, spdlog::level::err, "uid: {} | setToolset end, setToolset query failed ({})", logUid, ec);
     return Toolset();
   }
-  internal::logEnd(*impl_, "uid: {} | setToolset end, Set toolset to {}, {}, ({})", logUid, toolName,
-                   wobjName, ec);
+  internal::logEnd(*impl_, "uid: {} | setToolset end, Set toolset to {}, {}, ({})", logUid, toolName, wobjName, ec);
   // The tool set read stays the result when only the write failed, but not after a throw
   // that may have cut the write short.
   return ec.value() == internal::kReplyExceptionCode ? Toolset() : toolset;

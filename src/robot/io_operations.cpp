@@ -33,8 +33,7 @@ Json::Value querySignal(const BaseRobot::Impl& impl, const std::string& name, st
   return reply;
 }
 
-bool readDigital(const BaseRobot::Impl& impl, const char* prefix, unsigned board, unsigned port,
-                 std::error_code& ec) {
+bool readDigital(const BaseRobot::Impl& impl, const char* prefix, unsigned board, unsigned port, std::error_code& ec) {
   const std::string name = signalName(prefix, board, port);
   const Json::Value reply = querySignal(impl, name, ec);
   if (ec) return false;
@@ -119,8 +118,8 @@ double BaseRobot::getAI(unsigned board, unsigned port, std::error_code& ec) noex
 void BaseRobot::setDI(unsigned board, unsigned port, bool state, std::error_code& ec) noexcept {
   internal::logEntry("uid: {} | setDI {}, {}, {}", logUid, board, port, state);
   internal::runOperation(ec, [&] {
-    sendSet(*impl_, "device.io.simu.di", signalName("DI", board, port), Json::Value(state),
-            kInputSimulationOffCode, ec);
+    sendSet(*impl_, "device.io.simu.di", signalName("DI", board, port), Json::Value(state), kInputSimulationOffCode,
+            ec);
   });
   internal::logEnd(*impl_, "uid: {} | setDI end, set DI{}_{} to {} ({})", logUid, board, port, state, ec);
 }
@@ -128,8 +127,7 @@ void BaseRobot::setDI(unsigned board, unsigned port, bool state, std::error_code
 void BaseRobot::setDO(unsigned board, unsigned port, bool state, std::error_code& ec) noexcept {
   internal::logEntry("uid: {} | setDO {}, {}, {}", logUid, board, port, state);
   internal::runOperation(ec, [&] {
-    sendSet(*impl_, "device.io.out.do", signalName("DO", board, port), Json::Value(state), kOutputNotFoundCode,
-            ec);
+    sendSet(*impl_, "device.io.out.do", signalName("DO", board, port), Json::Value(state), kOutputNotFoundCode, ec);
   });
   internal::logEnd(*impl_, "uid: {} | setDO end, set DO{}_{} to {} ({})", logUid, board, port, state, ec);
 }
@@ -138,13 +136,12 @@ void BaseRobot::setAO(unsigned board, unsigned port, double value, std::error_co
   internal::logEntry("uid: {} | setAO {}, {}, {}", logUid, board, port, value);
   // NaN and infinity have no JSON form: the request would carry null or a text.
   if (!std::isfinite(value)) {
-    internal::refuse(*impl_, ec, internal::kArgumentInvalidCode, "uid: {} | setAO end, set AO{}_{} to {} ({})",
-                     logUid, board, port, value, ec);
+    internal::refuse(*impl_, ec, internal::kArgumentInvalidCode, "uid: {} | setAO end, set AO{}_{} to {} ({})", logUid,
+                     board, port, value, ec);
     return;
   }
   internal::runOperation(ec, [&] {
-    sendSet(*impl_, "device.io.out.ao", signalName("AO", board, port), Json::Value(value), kOutputNotFoundCode,
-            ec);
+    sendSet(*impl_, "device.io.out.ao", signalName("AO", board, port), Json::Value(value), kOutputNotFoundCode, ec);
   });
   internal::logEnd(*impl_, "uid: {} | setAO end, set AO{}_{} to {} ({})", logUid, board, port, value, ec);
 }

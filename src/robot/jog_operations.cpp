@@ -24,8 +24,7 @@ constexpr double kPercent = 100.0;
 
 void BaseRobot::startJog(JogOpt::Space space, double rate, double step, unsigned index, bool direction,
                          std::error_code& ec) noexcept {
-  internal::logEntry("uid: {} | startJog {}, {}%, {}, {}, {}", logUid, space, rate * kPercent, step, index,
-                     direction);
+  internal::logEntry("uid: {} | startJog {}, {}%, {}, {}, {}", logUid, space, rate * kPercent, step, index, direction);
   bool ready = false;
   internal::runOperation(ec, [&] {
     ready = static_cast<bool>(impl_->motionControl);

@@ -54,8 +54,8 @@ void busExchange(const BaseRobot::Impl& impl, const char* key, const Json::Value
 void BaseCobot::FBRWModbusRTUCoil(int slave_addr, int fun_cmd, int coil_addr, int num, std::vector<bool>& data_array,
                                   bool if_crc_reverse, std::error_code& ec) noexcept {
   internal::logEntry(
-      "uid: {} | FBRWModbusRTUCoil slave_addr: {} fun_cmd: {} coil_addr: {} num: {} ec: {} if_crc_reverse: {} ",
-      logUid, slave_addr, fun_cmd, coil_addr, num, ec, if_crc_reverse);
+      "uid: {} | FBRWModbusRTUCoil slave_addr: {} fun_cmd: {} coil_addr: {} num: {} ec: {} if_crc_reverse: {} ", logUid,
+      slave_addr, fun_cmd, coil_addr, num, ec, if_crc_reverse);
   auto& robotImpl = impl();
   if (slave_addr < 0 || slave_addr > kAddressMax) {
     internal::refuseBus(robotImpl, ec, "uid: {} |  FBRWModbusRTUCoil error: Parameter slaver_addr out of range | ({})",
@@ -157,9 +157,8 @@ void BaseCobot::FBRWModbusRTUReg(int slave_addr, int fun_cmd, int reg_addr, std:
   const auto count = static_cast<std::size_t>(num);
   // As for coils: the single write takes `num` values and may not read past the array.
   if (fun_cmd == kWriteSingleRegister ? data_array.size() < count : data_array.size() != count) {
-    internal::refuseBus(robotImpl, ec,
-                        "uid: {} |  FBRWModbusRTUReg error: Parameter data_array does not match num | ({})", logUid,
-                        ec);
+    internal::refuseBus(
+        robotImpl, ec, "uid: {} |  FBRWModbusRTUReg error: Parameter data_array does not match num | ({})", logUid, ec);
     return;
   }
   const std::size_t words = wide ? 2 * count : count;

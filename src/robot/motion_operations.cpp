@@ -84,8 +84,8 @@ void BaseRobot::moveAppend(const MoveWaitCommand& command, std::string& cmdID, s
   });
 }
 
-#define VELMORA_MOTION_INSTANCES(T)                                                                       \
-  template void BaseRobot::executeCommand<T>(const std::vector<T>&, std::error_code&) noexcept;          \
+#define VELMORA_MOTION_INSTANCES(T)                                                             \
+  template void BaseRobot::executeCommand<T>(const std::vector<T>&, std::error_code&) noexcept; \
   template void BaseRobot::moveAppend<T>(const std::vector<T>&, std::string&, std::error_code&) noexcept;
 VELMORA_MOTION_INSTANCES(MoveAbsJCommand)
 VELMORA_MOTION_INSTANCES(MoveJCommand)

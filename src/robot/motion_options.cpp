@@ -49,8 +49,8 @@ void setAvoidance(BaseRobot::Impl& impl, bool hasJointWay, AvoidSingularityMetho
       // controller as null when it is not finite.
       refused = !internal::allFinite(limit);
       if (refused) {
-        internal::refuse(impl, ec, internal::kArgumentInvalidCode, "uid: {} | setAvoidSingularity invalid limit {} ({})",
-                         logUid, limit, ec);
+        internal::refuse(impl, ec, internal::kArgumentInvalidCode,
+                         "uid: {} | setAvoidSingularity invalid limit {} ({})", logUid, limit, ec);
         return;
       }
       value = Json::Value(Json::objectValue);

@@ -21,35 +21,32 @@ bool requireRlTaskControl(const BaseRobot::Impl& impl, std::error_code& ec,
   return false;
 }
 
-void command(XService& link, const std::string& key, const Json::Value& value,
-             Json::Value& reply, std::error_code& ec, std::chrono::nanoseconds timeout) {
+void command(XService& link, const std::string& key, const Json::Value& value, Json::Value& reply, std::error_code& ec,
+             std::chrono::nanoseconds timeout) {
   link.sendCommand(key, value, reply, ec, timeout);
 }
 
-void get(XService& link, const std::string& key, const Json::Value& param,
-         Json::Value& reply, std::error_code& ec) {
+void get(XService& link, const std::string& key, const Json::Value& param, Json::Value& reply, std::error_code& ec) {
   link.getValue(key, param, reply, ec);
 }
 
-void set(XService& link, const std::string& key, const Json::Value& value,
-         std::error_code& ec) {
+void set(XService& link, const std::string& key, const Json::Value& value, std::error_code& ec) {
   link.setValue(key, value, ec);
 }
 
-void commandForCode(XService& link, const std::string& key, const Json::Value& value,
-                    std::error_code& ec, std::chrono::nanoseconds timeout) {
+void commandForCode(XService& link, const std::string& key, const Json::Value& value, std::error_code& ec,
+                    std::chrono::nanoseconds timeout) {
   Json::Value reply;
   link.sendCommand(key, value, reply, ec, timeout);
   takeReplyCode(reply, ec);
 }
 
-void set(XService& link, const std::string& key, const Json::Value& value, int& answer,
-         std::error_code& ec) {
+void set(XService& link, const std::string& key, const Json::Value& value, int& answer, std::error_code& ec) {
   answer = link.setValueRaw(key, value, ec);
 }
 
-void getMany(XService& link, const std::vector<std::string>& keys,
-             const std::vector<Json::Value>& params, Json::Value& reply, std::error_code& ec) {
+void getMany(XService& link, const std::vector<std::string>& keys, const std::vector<Json::Value>& params,
+             Json::Value& reply, std::error_code& ec) {
   link.getValues(keys, params, reply, ec);
 }
 

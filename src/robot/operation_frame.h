@@ -88,8 +88,8 @@ void logEntry(fmt::format_string<Args...> format, Args&&... args) noexcept {
 
 /// A line at `level` to the global log and then, with the same text, to the robot log.
 template <typename... Args>
-void logBoth(const BaseRobot::Impl& impl, spdlog::level::level_enum level,
-             fmt::format_string<Args...> format, Args&&... args) noexcept {
+void logBoth(const BaseRobot::Impl& impl, spdlog::level::level_enum level, fmt::format_string<Args...> format,
+             Args&&... args) noexcept {
   try {
     logOperation(robotLog(impl), level, fmt::format(format, std::forward<Args>(args)...));
   } catch (...) {
@@ -98,16 +98,15 @@ void logBoth(const BaseRobot::Impl& impl, spdlog::level::level_enum level,
 
 /// End line: info level, global log then robot log.
 template <typename... Args>
-void logEnd(const BaseRobot::Impl& impl, fmt::format_string<Args...> format,
-            Args&&... args) noexcept {
+void logEnd(const BaseRobot::Impl& impl, fmt::format_string<Args...> format, Args&&... args) noexcept {
   logBoth(impl, spdlog::level::info, format, std::forward<Args>(args)...);
 }
 
 /// A line to the robot log only: the lines of files, projects, tools, time and state recovery
 /// concern this one controller and stay out of the global log.
 template <typename... Args>
-void logRobotOnly(const BaseRobot::Impl& impl, spdlog::level::level_enum level,
-                  fmt::format_string<Args...> format, Args&&... args) noexcept {
+void logRobotOnly(const BaseRobot::Impl& impl, spdlog::level::level_enum level, fmt::format_string<Args...> format,
+                  Args&&... args) noexcept {
   try {
     if (const auto log = robotLog(impl)) log->log(level, fmt::format(format, std::forward<Args>(args)...));
   } catch (...) {
@@ -126,8 +125,8 @@ inline std::shared_ptr<spdlog::logger> robotLog(const XService& link) noexcept {
 
 /// `logBoth` for those objects: global log, then the same text to the link's robot log.
 template <typename... Args>
-void logBoth(const XService& link, spdlog::level::level_enum level,
-             fmt::format_string<Args...> format, Args&&... args) noexcept {
+void logBoth(const XService& link, spdlog::level::level_enum level, fmt::format_string<Args...> format,
+             Args&&... args) noexcept {
   try {
     logOperation(robotLog(link), level, fmt::format(format, std::forward<Args>(args)...));
   } catch (...) {
@@ -139,16 +138,16 @@ void logBoth(const XService& link, spdlog::level::level_enum level,
 /// A refused argument: `ec` = `code` and the check's line at error level to both logs. The
 /// caller returns without a request.
 template <typename... Args>
-void refuse(const BaseRobot::Impl& impl, std::error_code& ec, int code,
-            fmt::format_string<Args...> format, Args&&... args) noexcept {
+void refuse(const BaseRobot::Impl& impl, std::error_code& ec, int code, fmt::format_string<Args...> format,
+            Args&&... args) noexcept {
   ec = makeErrorCode(code);
   logBoth(impl, spdlog::level::err, format, std::forward<Args>(args)...);
 }
 
 /// `refuse` for the model, force-control and EtherCAT objects, whose robot log is their link's.
 template <typename... Args>
-void refuse(const XService& link, std::error_code& ec, int code,
-            fmt::format_string<Args...> format, Args&&... args) noexcept {
+void refuse(const XService& link, std::error_code& ec, int code, fmt::format_string<Args...> format,
+            Args&&... args) noexcept {
   ec = makeErrorCode(code);
   logBoth(link, spdlog::level::err, format, std::forward<Args>(args)...);
 }
@@ -167,37 +166,31 @@ bool requireRlTaskControl(const BaseRobot::Impl& impl, std::error_code& ec,
 // ---- Requests ----
 
 /// The default wait of a request: 10 s (tests shorten it through `linkSettings()`).
-inline std::chrono::nanoseconds requestWait() noexcept {
-  return linkSettings().defaultRequestWait.load();
-}
+inline std::chrono::nanoseconds requestWait() noexcept { return linkSettings().defaultRequestWait.load(); }
 
 // Every operation of the robot, model, force-control and EtherCAT classes reaches its link
 // through these: the robot's command link, or an extension object's own.
 
 /// "c" {key: value}, waiting `timeout`: `reply` = the reply's value for the key. `ec` is the
 /// link's: 256 link down, 257 key missing, 263 no reply in time; `reply` untouched then.
-void command(XService& link, const std::string& key, const Json::Value& value,
-             Json::Value& reply, std::error_code& ec,
+void command(XService& link, const std::string& key, const Json::Value& value, Json::Value& reply, std::error_code& ec,
              std::chrono::nanoseconds timeout = requestWait());
 /// "g" {key: param}: `reply` = the reply's value for the key; link codes as `command`.
-void get(XService& link, const std::string& key, const Json::Value& param,
-         Json::Value& reply, std::error_code& ec);
+void get(XService& link, const std::string& key, const Json::Value& param, Json::Value& reply, std::error_code& ec);
 /// "s" {key: value}: `ec` = the controller's integer answer (0 success), or the link's code
 /// (257 also for an answer that is not an integer).
-void set(XService& link, const std::string& key, const Json::Value& value,
-         std::error_code& ec);
+void set(XService& link, const std::string& key, const Json::Value& value, std::error_code& ec);
 /// The most common operation body: "c" {key: value}, then the reply is the code
 /// (`takeReplyCode`).
-void commandForCode(XService& link, const std::string& key, const Json::Value& value,
-                    std::error_code& ec, std::chrono::nanoseconds timeout = requestWait());
+void commandForCode(XService& link, const std::string& key, const Json::Value& value, std::error_code& ec,
+                    std::chrono::nanoseconds timeout = requestWait());
 /// "s" {key: value} where the answer is the caller's to judge: `answer` = the controller's
 /// integer, `ec` only the link's code (257 also for an answer that is not an integer).
-void set(XService& link, const std::string& key, const Json::Value& value, int& answer,
-         std::error_code& ec);
+void set(XService& link, const std::string& key, const Json::Value& value, int& answer, std::error_code& ec);
 /// "g" {keys[i]: params[i], ...} in one request: `reply` = the reply's whole "g" object, each
 /// key's value under its key. 259 and nothing sent when the lists differ in length.
-void getMany(XService& link, const std::vector<std::string>& keys,
-             const std::vector<Json::Value>& params, Json::Value& reply, std::error_code& ec);
+void getMany(XService& link, const std::vector<std::string>& keys, const std::vector<Json::Value>& params,
+             Json::Value& reply, std::error_code& ec);
 
 // ---- Reply readers (never throw) ----
 

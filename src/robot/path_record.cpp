@@ -33,7 +33,8 @@ void BaseCobot::stopRecordPath(std::error_code& ec) noexcept {
 }
 
 void BaseCobot::cancelRecordPath(std::error_code& ec) noexcept {
-  internal::runOperation(ec, [&] { internal::commandForCode(*impl().service, "move.record.cancel", Json::Value(), ec); });
+  internal::runOperation(ec,
+                         [&] { internal::commandForCode(*impl().service, "move.record.cancel", Json::Value(), ec); });
 }
 
 void BaseCobot::saveRecordPath(const std::string& name, std::error_code& ec, const std::string& saveAs) noexcept {
@@ -42,8 +43,8 @@ void BaseCobot::saveRecordPath(const std::string& name, std::error_code& ec, con
   internal::runOperation(ec, [&] {
     // Both names become files on the controller: ".." or a separator would name another place.
     if (!internal::isPlainOrEmptyName(name) || !internal::isPlainOrEmptyName(saveAs)) {
-      internal::refuse(impl(), ec, internal::kArgumentInvalidCode, "uid: {} | saveRecordPath name invalid ({})",
-                       logUid, ec);
+      internal::refuse(impl(), ec, internal::kArgumentInvalidCode, "uid: {} | saveRecordPath name invalid ({})", logUid,
+                       ec);
       return;
     }
     Json::Value value(Json::objectValue);
@@ -73,8 +74,7 @@ void BaseCobot::replayPath(const std::string& name, double rate, std::error_code
       return;
     }
     if (!internal::isPlainOrEmptyName(name)) {
-      internal::refuse(robot, ec, internal::kArgumentInvalidCode, "uid: {} | replayPath name invalid ({})", logUid,
-                       ec);
+      internal::refuse(robot, ec, internal::kArgumentInvalidCode, "uid: {} | replayPath name invalid ({})", logUid, ec);
       return;
     }
     // NaN would go out as null and the controller would replay at a rate nobody chose.

@@ -75,8 +75,7 @@ std::pair<std::string, double> railKey(const std::string& name) {
 }
 
 // The two keys of a pair name ("softLimit", "range"); empty keys for any other name.
-std::pair<std::pair<std::string, double>, std::pair<std::string, double>> railPairKeys(
-    const std::string& name) {
+std::pair<std::pair<std::string, double>, std::pair<std::string, double>> railPairKeys(const std::string& name) {
   std::error_code ec;
   auto first = internal::railParamKey(name + "0", ec);
   if (ec) return {};
@@ -121,9 +120,7 @@ bool readRail(const Json::Value& member, double, bool& value) {
 
 // Not scaled. A missing or partial base frame is refused, not read as the origin: a zero frame
 // would be taken for the real one.
-bool readRail(const Json::Value& member, double, Frame& value) {
-  return internal::readWholeFrame(member, value);
-}
+bool readRail(const Json::Value& member, double, Frame& value) { return internal::readWholeFrame(member, value); }
 
 // The value sent for a number: the caller's value times the factor, refused when that is not
 // finite (jsoncpp would write null or 1e+9999).
@@ -210,8 +207,7 @@ void BaseRobot::setRailParameter(const std::string& name, T value, std::error_co
       // An answer without a confirmation reads as refused; one that is no flag confirms
       // nothing either way and is left as success.
       bool accepted = true;
-      if (reply.isObject() && internal::readBool(internal::member(reply, "data"), accepted) &&
-          !accepted) {
+      if (reply.isObject() && internal::readBool(internal::member(reply, "data"), accepted) && !accepted) {
         ec = makeErrorCode(kParameterExceedCode);
       }
     });
@@ -231,8 +227,7 @@ void BaseRobot::setRailParameter(const std::string& name, T value, std::error_co
           valid = !key.first.empty();
           if (valid) request[key.first] = value;
         } else {
-          valid = !key.first.empty() &&
-                  scaled(static_cast<double>(value), key.second, request[key.first]);
+          valid = !key.first.empty() && scaled(static_cast<double>(value), key.second, request[key.first]);
         }
       }
       if (!valid) {

@@ -187,8 +187,8 @@ void BaseRobot::writeRegister(const std::string& name, unsigned index, T value, 
   internal::logEnd(*impl_, "uid: {} | writeRegister {}, {}, {} ({})", logUid, name, index, value, ec);
 }
 
-#define VELMORA_INSTANTIATE(T)                                                                                      \
-  template void BaseRobot::readRegister<T>(const std::string&, unsigned, T&, std::error_code&) noexcept;            \
+#define VELMORA_INSTANTIATE(T)                                                                           \
+  template void BaseRobot::readRegister<T>(const std::string&, unsigned, T&, std::error_code&) noexcept; \
   template void BaseRobot::writeRegister<T>(const std::string&, unsigned, T, std::error_code&) noexcept;
 VELMORA_INSTANTIATE(int)
 VELMORA_INSTANTIATE(float)

@@ -12,9 +12,7 @@ OstraLiteRobot::OstraLiteRobot(const std::string& remoteIP, const std::string& l
 OstraLiteRobot::OstraLiteRobot() = default;
 OstraLiteRobot::~OstraLiteRobot() = default;
 
-OstraRobot::OstraRobot(const std::string& remoteIP, const std::string& localIP) {
-  connectToRobot(remoteIP, localIP);
-}
+OstraRobot::OstraRobot(const std::string& remoteIP, const std::string& localIP) { connectToRobot(remoteIP, localIP); }
 OstraRobot::OstraRobot() = default;
 OstraRobot::~OstraRobot() = default;
 
@@ -24,9 +22,7 @@ OstraMaxRobot::OstraMaxRobot(const std::string& remoteIP, const std::string& loc
 OstraMaxRobot::OstraMaxRobot() = default;
 OstraMaxRobot::~OstraMaxRobot() = default;
 
-LynRobot::LynRobot(const std::string& remoteIP, const std::string& localIP) {
-  connectToRobot(remoteIP, localIP);
-}
+LynRobot::LynRobot(const std::string& remoteIP, const std::string& localIP) { connectToRobot(remoteIP, localIP); }
 LynRobot::LynRobot() = default;
 LynRobot::~LynRobot() = default;
 

@@ -73,8 +73,8 @@ void Robot_T<W, N>::setSoftLimit(bool enable, std::error_code& ec, const std::ar
   internal::logEnd(impl(), "uid: {} | setSoftLimit end {}, {}, ({})", logUid, enable, limits, ec);
 }
 
-#define VELMORA_INSTANTIATE(W, N)                                                                          \
-  template bool Robot_T<W, N>::getSoftLimit(std::array<double[2], N>&, std::error_code&) noexcept;         \
+#define VELMORA_INSTANTIATE(W, N)                                                                  \
+  template bool Robot_T<W, N>::getSoftLimit(std::array<double[2], N>&, std::error_code&) noexcept; \
   template void Robot_T<W, N>::setSoftLimit(bool, std::error_code&, const std::array<double[2], N>&) noexcept;
 VELMORA_FOR_EACH_ROBOT_T(VELMORA_INSTANTIATE)
 #undef VELMORA_INSTANTIATE

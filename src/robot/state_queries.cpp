@@ -56,9 +56,7 @@ bool readFlagOrNumber(const Json::Value& value, bool& out) {
   return (value.isBool() || value.isNumeric()) && internal::readBool(value, out);
 }
 
-bool readNumber(const Json::Value& value, double& out) {
-  return value.isNumeric() && internal::readDouble(value, out);
-}
+bool readNumber(const Json::Value& value, double& out) { return value.isNumeric() && internal::readDouble(value, out); }
 
 }  // namespace
 
@@ -160,7 +158,7 @@ std::array<double, N> Robot_T<W, N>::jointTorque(std::error_code& ec) noexcept {
   return torques;
 }
 
-#define VELMORA_INSTANTIATE(W, N)                                                  \
+#define VELMORA_INSTANTIATE(W, N)                                            \
   template StateList Robot_T<W, N>::getStateList(std::error_code&) noexcept; \
   template std::array<double, N> Robot_T<W, N>::jointTorque(std::error_code&) noexcept;
 VELMORA_FOR_EACH_ROBOT_T(VELMORA_INSTANTIATE)

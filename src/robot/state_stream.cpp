@@ -126,9 +126,9 @@ void Robot_T<W, N>::startReceiveRobotState(std::chrono::nanoseconds interval, co
   startStateStream(this->impl(), interval, fields, N);
 }
 
-#define VELMORA_INSTANTIATE(W, N)                                                  \
+#define VELMORA_INSTANTIATE(W, N)                                                        \
   template void Robot_T<W, N>::startReceiveRobotState<true, 0>(std::chrono::nanoseconds, \
-                                                              const std::vector<std::string>&);
+                                                               const std::vector<std::string>&);
 VELMORA_FOR_EACH_STREAMING_ROBOT_T(VELMORA_INSTANTIATE)
 #undef VELMORA_INSTANTIATE
 

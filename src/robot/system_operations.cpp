@@ -52,9 +52,8 @@ PowerState BaseRobot::powerState(std::error_code& ec) const noexcept {
 
 void BaseRobot::setPowerState(bool on, std::error_code& ec) noexcept {
   internal::logEntry("uid: {} | setPowerState {}", logUid, on);
-  internal::runOperation(ec, [&] {
-    internal::commandForCode(*impl_->service, on ? "sys.power.on" : "sys.power.off", Json::Value(), ec);
-  });
+  internal::runOperation(
+      ec, [&] { internal::commandForCode(*impl_->service, on ? "sys.power.on" : "sys.power.off", Json::Value(), ec); });
   internal::logEnd(*impl_, "uid: {} | setPowerState end, switch motor {} ({})", logUid, on, ec);
 }
 
@@ -106,7 +105,8 @@ OperationState BaseRobot::operationState(std::error_code& ec) const noexcept {
 }
 
 void BaseRobot::clearServoAlarm(std::error_code& ec) noexcept {
-  internal::runOperation(ec, [&] { internal::commandForCode(*impl_->service, "sys.servo.clear_alarm", Json::Value(), ec); });
+  internal::runOperation(
+      ec, [&] { internal::commandForCode(*impl_->service, "sys.servo.clear_alarm", Json::Value(), ec); });
 }
 
 void BaseRobot::setSimulationMode(bool state, std::error_code& ec) noexcept {

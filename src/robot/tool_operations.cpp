@@ -22,7 +22,6 @@ using internal::makeErrorCode;
 
 namespace {
 
-
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kToolWobjFailure = -50501;
 
@@ -40,8 +39,7 @@ bool readTriple(const Json::Value& list, std::array<double, 3>& out, internal::J
 }
 
 // A member the entry's layout names as an object; null stands for an absent one.
-const Json::Value& objectMember(const Json::Value& parent, std::string_view key,
-                                internal::JsonReadStatus& status) {
+const Json::Value& objectMember(const Json::Value& parent, std::string_view key, internal::JsonReadStatus& status) {
   const Json::Value& value = internal::member(parent, key);
   if (!value.isObject() && !value.isNull()) status.refuse(key, "object", internal::kindName(value));
   return value;
@@ -98,8 +96,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The controller's record of a tool or work object: translations and the centre of gravity
 // in millimetres, angles in degrees with the quaternion beside them, inertia × 1e6.
-Json::Value workToolRecord(const WorkToolInfo& info, const std::string& kind,
-                           const internal::WorkToolName& scope) {
+Json::Value workToolRecord(const WorkToolInfo& info, const std::string& kind, const internal::WorkToolName& scope) {
   Json::Value record(Json::objectValue);
   record["id"] = scope.id;
   record["name"] = info.name;
@@ -155,8 +152,8 @@ Json::Value workToolRecord(const WorkToolInfo& info, const std::string& kind,
 
 }  // namespace
 
-bool internal::readWorkToolList(const Json::Value& reply, const std::string& kind,
-                      std::vector<WorkToolInfo>& list, std::error_code& ec) {
+bool internal::readWorkToolList(const Json::Value& reply, const std::string& kind, std::vector<WorkToolInfo>& list,
+                                std::error_code& ec) {
   // A bare code is the controller refusing the read, not an empty project.
   if (takeIntegerReply(reply, ec, 0)) {
     if (!ec) list.clear();
@@ -260,14 +257,14 @@ std::vector<WorkToolInfo> BaseRobot::wobjsInfo(std::error_code& ec) noexcept {
 
 void BaseRobot::setToolInfo(const WorkToolInfo& info, std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] { impl_->setWorkToolInfo(info, "tool", ec); });
-  internal::logRobotOnly(*impl_, spdlog::level::info, "setToolInfo name {} {} {} ({})", info.name,
-                         info.pos, info.load, ec);
+  internal::logRobotOnly(*impl_, spdlog::level::info, "setToolInfo name {} {} {} ({})", info.name, info.pos, info.load,
+                         ec);
 }
 
 void BaseRobot::setWobjInfo(const WorkToolInfo& info, std::error_code& ec) noexcept {
   internal::runOperation(ec, [&] { impl_->setWorkToolInfo(info, "wobj", ec); });
-  internal::logRobotOnly(*impl_, spdlog::level::info, "setWobjInfo name {} {} {} ({})", info.name,
-                         info.pos, info.load, ec);
+  internal::logRobotOnly(*impl_, spdlog::level::info, "setWobjInfo name {} {} {} ({})", info.name, info.pos, info.load,
+                         ec);
 }
 
 }  // namespace velmora

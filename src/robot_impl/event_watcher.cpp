@@ -88,8 +88,7 @@ int lineIndex(int line) { return line == INT_MIN ? INT_MIN : line - 1; }
 
 void warnUnreadable(const char* topic, const internal::JsonReadStatus& status) {
   try {
-    internal::globalLogger()->warn("uid: {} | notification {} dropped: {}", internal::logUid, topic,
-                                   status.describe());
+    internal::globalLogger()->warn("uid: {} | notification {} dropped: {}", internal::logUid, topic, status.describe());
   } catch (...) {
   }
 }

@@ -16,8 +16,7 @@ constexpr const char* kDirectoryMember = "_log_storage_directory_";
 constexpr const char* kDaysMember = "_retention_days_";
 
 bool safeCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
-         c == '-';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
 }
 
 }  // namespace
@@ -103,7 +102,8 @@ const char* logSettingsMessage(int code) noexcept {
 
 std::string logPathComponent(const std::string& id) {
   std::string component = id;
-  std::replace_if(component.begin(), component.end(), [](char c) { return !safeCharacter(c); }, '_');
+  std::replace_if(
+      component.begin(), component.end(), [](char c) { return !safeCharacter(c); }, '_');
   if (component.empty() || component == "." || component == "..") return "_";
   return component;
 }

@@ -74,8 +74,7 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   internal::JsonReadStatus status;
   info = internal::jsonToInfo(reply, status);
   if (!status.ok()) {
-    internal::logOperation(nullptr, spdlog::level::warn, "uid: {} | sys.info: {}", internal::logUid,
-                           status.describe());
+    internal::logOperation(nullptr, spdlog::level::warn, "uid: {} | sys.info: {}", internal::logUid, status.describe());
   }
   workType = expectedWorkType;
   const Json::Value& controllerWorkType = internal::member(reply, "work_type");

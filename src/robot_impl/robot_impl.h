@@ -62,8 +62,7 @@ class VELMORA_LOCAL BaseRobot::Impl {
   /// for a settings file that is not JSON, `std::system_error` for an address the receiver
   /// cannot resolve, the logging library's error when the robot log cannot be opened. Blocks up
   /// to the link's waits.
-  void reconnect(const std::string& remote, const std::string& local, int expectedWorkType,
-                 std::uint16_t jointCount);
+  void reconnect(const std::string& remote, const std::string& local, int expectedWorkType, std::uint16_t jointCount);
   /// Stops the state stream ("eci.pub.stop" when it runs), the motion threads, both links and
   /// the receiver, and flushes the robot log. Addresses, information and ports stay. Never
   /// throws; the logging registry is left alone.
@@ -166,18 +165,18 @@ class VELMORA_LOCAL BaseRobot::Impl {
 
   std::atomic<int> flangeBoxType{0};  ///< tool-end board type, valid once known
   std::atomic<bool> flangeBoxTypeKnown{false};
-  std::string remoteIp;                ///< as given to `reconnect`
-  std::string localIp;                 ///< stored by `setLocalIp` once accepted
-  std::uint32_t rtPort = 1337;         ///< "rt" of "eci.port"
-  std::uint32_t broadcastPort = 1338;  ///< "broadcast" of "eci.port"
-  std::shared_ptr<internal::XService> service;     ///< the command link, shared with extensions
-  std::unique_ptr<internal::XService> rtService;   ///< real-time link: addressed, started with the stream
+  std::string remoteIp;                           ///< as given to `reconnect`
+  std::string localIp;                            ///< stored by `setLocalIp` once accepted
+  std::uint32_t rtPort = 1337;                    ///< "rt" of "eci.port"
+  std::uint32_t broadcastPort = 1338;             ///< "broadcast" of "eci.port"
+  std::shared_ptr<internal::XService> service;    ///< the command link, shared with extensions
+  std::unique_ptr<internal::XService> rtService;  ///< real-time link: addressed, started with the stream
   std::unique_ptr<internal::DataReceiver> receiver;
-  Info info;          ///< the controller's "sys.info"
+  Info info;  ///< the controller's "sys.info"
   /// The robot class's joint count, which bounds the joint arrays it sends; 0 (not known) for
   /// an implementation outside a robot class.
   std::uint16_t armJoints = 0;
-  int workType = 0;   ///< `WorkType`: the class's, or the controller's "work_type"
+  int workType = 0;  ///< `WorkType`: the class's, or the controller's "work_type"
   std::atomic<MotionControlMode> motionControlMode{MotionControlMode::Idle};
   std::unique_ptr<internal::MotionControl<1>> motionControl;  ///< from the first connection on
   std::unique_ptr<internal::MotionControl<2>> rlTaskControl;  ///< from the first NrtRLTask on

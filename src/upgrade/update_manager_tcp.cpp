@@ -17,8 +17,7 @@ TcpClientOptions linkOptions() {
 
 }  // namespace
 
-UpdateManagerTcp::UpdateManagerTcp()
-    : client_(linkOptions(), [] { return std::make_unique<RecordFramer>(); }) {}
+UpdateManagerTcp::UpdateManagerTcp() : client_(linkOptions(), [] { return std::make_unique<RecordFramer>(); }) {}
 
 UpdateManagerTcp::~UpdateManagerTcp() {
   client_.stop();
@@ -55,8 +54,7 @@ void UpdateManagerTcp::stop() noexcept {
 
 void UpdateManagerTcp::send(const std::uint8_t* data, std::size_t length, std::chrono::milliseconds timeout,
                             std::error_code& ec) {
-  if (state_ != kConnected ||
-      client_.sendAll(std::string_view(reinterpret_cast<const char*>(data), length), timeout)) {
+  if (state_ != kConnected || client_.sendAll(std::string_view(reinterpret_cast<const char*>(data), length), timeout)) {
     stop();
     ec = makeErrorCode(256);
   }

@@ -44,8 +44,7 @@ class UpdateManagerTcp {
   /// Sends `length` bytes and returns when they have left: 256 when the link is down, fails
   /// or they do not leave within `timeout` (the link is then stopped, as the stream would carry
   /// a partial frame).
-  void send(const std::uint8_t* data, std::size_t length, std::chrono::milliseconds timeout,
-            std::error_code& ec);
+  void send(const std::uint8_t* data, std::size_t length, std::chrono::milliseconds timeout, std::error_code& ec);
   /// Waits up to `timeout` for received bytes and moves all of them into `out` (replacing its
   /// contents): bytes that arrived before the link went down are still handed out, then 256;
   /// 263 when none came in time.

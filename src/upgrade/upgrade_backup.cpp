@@ -101,7 +101,9 @@ std::error_code BaseUpgrade::Impl::receiveBackup(const std::string& localFilePat
   const std::uint64_t cap = settings.backupCap.load();
   const std::uint64_t maxPayload = cap > internal::kFrameHeader ? cap - internal::kFrameHeader : 0;
   const FrameWait wait{{internal::kPackageFrame, internal::kNameOffset, maxPayload},
-                       settings.backupFirstTimeout.load(), settings.backupMoreTimeout.load(), 270};
+                       settings.backupFirstTimeout.load(),
+                       settings.backupMoreTimeout.load(),
+                       270};
   std::error_code ec = receiveFrame(wait);
   if (ec) return makeErrorCode(ec.value() == 256 || ec.value() == 263 ? 270 : ec.value());
 

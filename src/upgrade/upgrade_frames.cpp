@@ -110,8 +110,9 @@ Json::Value parseReplyPayload(std::string_view payload) {
 
 bool splitBackupPayload(std::string_view payload, BackupFile& out) {
   if (payload.size() < kNameOffset) return false;
-  const std::size_t nameLength = (static_cast<std::size_t>(static_cast<std::uint8_t>(payload[kNameLengthOffset])) << 8) |
-                                 static_cast<std::uint8_t>(payload[kNameLengthOffset + 1]);
+  const std::size_t nameLength =
+      (static_cast<std::size_t>(static_cast<std::uint8_t>(payload[kNameLengthOffset])) << 8) |
+      static_cast<std::uint8_t>(payload[kNameLengthOffset + 1]);
   if (payload.size() - kNameOffset < nameLength) return false;
   out.digest = payload.substr(kDigestOffset, 16);
   out.name.assign(payload.substr(kNameOffset, std::min(nameLength, kMaxBackupName)));

@@ -50,7 +50,11 @@ TEST(DailyFileSink, StartUpScanKeepsTheNewestAndTouchesNothingElse) {
       {"nothing deleted without the flag", 7, false, {}, {"05", "06", "07", "08", "09", "10", "11"}, {}},
       {"unlimited scans nothing", 0, true, {}, {}, {}},
       // The extension is not compared, and "old" sorts after every date: the newest entry.
-      {"foreign key", 7, true, {"global_logger_old.txt"}, {"06", "07", "08", "09", "10", "11", "old.txt"},
+      {"foreign key",
+       7,
+       true,
+       {"global_logger_old.txt"},
+       {"06", "07", "08", "09", "10", "11", "old.txt"},
        {1, 2, 3, 4, 5}},
       // The same key twice counts once; the entry listed later in name order stands for it.
       {"same key", 3, true, {"global_logger_2026-03-10.txt"}, {"09", "10.txt", "11"}, {1, 2, 3, 4, 5, 6, 7, 8}},
@@ -62,10 +66,12 @@ TEST(DailyFileSink, StartUpScanKeepsTheNewestAndTouchesNothingElse) {
     for (int day = 1; day <= 10; ++day) touch(dated(logs, day));
     for (const std::string& name : c.extra) touch(logs + "/" + name);
     // None of these may be considered: other prefixes, hidden names, folders, subfolders.
-    const std::vector<std::string> foreign = {"logs/other_2026-03-01.log", "logs/global_logger.log",
+    const std::vector<std::string> foreign = {"logs/other_2026-03-01.log",
+                                              "logs/global_logger.log",
                                               "logs/xglobal_logger_2026-03-02.log",
                                               "logs/.global_logger_2026-03-01.log",
-                                              "logs/sub/global_logger_2026-03-01.log", "logs/global_logger_.log",
+                                              "logs/sub/global_logger_2026-03-01.log",
+                                              "logs/global_logger_.log",
                                               "global_logger_2026-03-01.log"};
     for (const std::string& name : foreign) touch(tmp / name);
     fs::create_directories(logs + "/global_logger_2026-02-28.log");
@@ -76,7 +82,7 @@ TEST(DailyFileSink, StartUpScanKeepsTheNewestAndTouchesNothingElse) {
 
     std::vector<std::string> expectedQueue;
     for (const std::string& q : c.queue) {
-      expectedQueue.push_back(q.size() == 2 ? dated(logs, std::stoi(q))
+      expectedQueue.push_back(q.size() == 2   ? dated(logs, std::stoi(q))
                               : q == "10.txt" ? dated(logs, 10, ".txt")
                                               : logs + "/global_logger_" + q);
     }

@@ -21,7 +21,11 @@ TEST(Encoding, ConvertsToCodePage936) {
       {"网络异常", L"网络异常", "\xCD\xF8\xC2\xE7\xD2\xEC\xB3\xA3"},
       {"plain ASCII 0123 {}", L"plain ASCII 0123 {}", "plain ASCII 0123 {}"},
       {"", L"", ""},
-      {"a\xE2\x82\xAC" "b", L"a\u20ACb", "a\x80" "b"},  // the euro sign has a single byte in this code page
+      {"a\xE2\x82\xAC"
+       "b",
+       L"a\u20ACb",
+       "a\x80"
+       "b"},  // the euro sign has a single byte in this code page
       {std::string("a\0b", 3), std::wstring(L"a\0b", 3), std::string("a\0b", 3)},
   };
   for (const Case& c : cases) {

@@ -100,10 +100,15 @@ TEST(RealtimeMotionErrors, FirstFlagThrowsInTheLanguageInForce) {
 
 TEST(Locale, NameClassification) {
   const std::pair<const char*, bool> names[] = {
-      {"Chinese (Simplified)_China.936", true}, {"zh_CN.UTF-8", true}, {"zh_TW.UTF-8", true},
-      {"en_CN.UTF-8", true},                   {"English_United States.1252", false},
-      {"Korean_Korea.949", false},             {"C.UTF-8", false},
-      {"de_DE.UTF-8", false},                  {"", false},
+      {"Chinese (Simplified)_China.936", true},
+      {"zh_CN.UTF-8", true},
+      {"zh_TW.UTF-8", true},
+      {"en_CN.UTF-8", true},
+      {"English_United States.1252", false},
+      {"Korean_Korea.949", false},
+      {"C.UTF-8", false},
+      {"de_DE.UTF-8", false},
+      {"", false},
   };
   for (const auto& [name, chinese] : names) EXPECT_EQ(internal::localeNameIsChinese(name), chinese) << name;
 }
@@ -116,13 +121,19 @@ TEST(Locale, EnvironmentInPosixOrderWithoutTouchingTheProcessLocale) {
     bool chinese;
   };
   const Env cases[] = {
-      {nullptr, nullptr, nullptr, false},          {nullptr, nullptr, "zh_CN.UTF-8", true},
-      {"", "", "zh_CN.UTF-8", true},               {"C", nullptr, "zh_CN.UTF-8", false},
-      {nullptr, "en_US.UTF-8", "zh_CN.UTF-8", false}, {"zh_CN.GB2312", "en_US", "C", true},
+      {nullptr, nullptr, nullptr, false},
+      {nullptr, nullptr, "zh_CN.UTF-8", true},
+      {"", "", "zh_CN.UTF-8", true},
+      {"C", nullptr, "zh_CN.UTF-8", false},
+      {nullptr, "en_US.UTF-8", "zh_CN.UTF-8", false},
+      {"zh_CN.GB2312", "en_US", "C", true},
   };
   const std::string before = std::setlocale(LC_ALL, nullptr);
   auto put = [](const char* name, const char* value) {
-    if (value == nullptr) ::unsetenv(name); else ::setenv(name, value, 1);
+    if (value == nullptr)
+      ::unsetenv(name);
+    else
+      ::setenv(name, value, 1);
   };
   for (const Env& e : cases) {
     put("LC_ALL", e.lcAll);

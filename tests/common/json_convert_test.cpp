@@ -40,8 +40,7 @@ TEST(JsonConvert, FramesAndElbowPosesRoundTripExactly) {
     frameToJson(frame, json);
     const Frame back = jsonToFrame(viaText(json));
     for (int i = 0; i < 3; ++i) {
-      EXPECT_TRUE(sameBits(back.trans[i], frame.trans[i]) && sameBits(back.rpy[i], frame.rpy[i]))
-          << a;
+      EXPECT_TRUE(sameBits(back.trans[i], frame.trans[i]) && sameBits(back.rpy[i], frame.rpy[i])) << a;
     }
     for (int confCount : {0, 8}) {
       CartesianPosition pose{a, b, -a, b, a, -b};
@@ -64,8 +63,7 @@ TEST(JsonConvert, GoldenWriters) {
   pose.confData = {1, 2, 3};
   EXPECT_EQ(
       cartesianToJson(pose, false),
-      parseJson(
-          R"({"trans":[1.0,2.0,3.0],"rot":[0.0,0.5,0.0],"elb":0.25,"conf":[1.0,2.0,3.0,0.0,0.0,0.0,0.0,0.0]})"));
+      parseJson(R"({"trans":[1.0,2.0,3.0],"rot":[0.0,0.5,0.0],"elb":0.25,"conf":[1.0,2.0,3.0,0.0,0.0,0.0,0.0,0.0]})"));
   pose.confData = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
   pose.external = {7};
   pose.elbow = 0;
@@ -106,8 +104,7 @@ TEST(JsonConvert, ArraysVectorsAndPartialPoses) {
   EXPECT_EQ(jsonToCartesian(parseJson(R"({"trans":[1,2,3]})")).trans, (Triple{1, 2, 3}));
   const CartesianPosition rotOnly = jsonToCartesian(parseJson(R"({"rot":[1,2,3],"trans":[1]})"));
   EXPECT_EQ(rotOnly.rpy, Triple{});
-  const CartesianPosition conf =
-      jsonToCartesian(parseJson(R"({"conf":[1.9,-1.9,7,true,null],"redundant":[1]})"));
+  const CartesianPosition conf = jsonToCartesian(parseJson(R"({"conf":[1.9,-1.9,7,true,null],"redundant":[1]})"));
   EXPECT_EQ(conf.confData, (std::vector<int>{1, -1, 7, 1, 0}));
   EXPECT_EQ(conf.elbow, 0.0);
   // A configuration that cannot be read is dropped whole, never half-read.
@@ -136,8 +133,8 @@ TEST(JsonConvert, ToolsetsAndRobotInformation) {
     EXPECT_EQ(unchanged.load.mass, 42);
   }
 
-  const Info a = jsonToInfo(parseJson(
-      R"({"id":"","version":"2.1","version_3.0":"3.1.0","mac":"m","type":"x6","joint_num":6.0})"));
+  const Info a =
+      jsonToInfo(parseJson(R"({"id":"","version":"2.1","version_3.0":"3.1.0","mac":"m","type":"x6","joint_num":6.0})"));
   EXPECT_EQ(std::vector<std::string>({a.id, a.version, a.mac, a.type}),
             std::vector<std::string>({"default", "3.1.0", "m", "x6"}));
   EXPECT_EQ(a.joint_num, 6);
@@ -187,9 +184,8 @@ Json::Value& at(Json::Value& root, const std::string& path) {
   for (std::size_t start = 0; start < path.size();) {
     const std::size_t end = std::min(path.find('/', start), path.size());
     const std::string segment = path.substr(start, end - start);
-    v = std::isdigit(static_cast<unsigned char>(segment[0]))
-            ? &(*v)[static_cast<Json::ArrayIndex>(std::stoul(segment))]
-            : &(*v)[segment];
+    v = std::isdigit(static_cast<unsigned char>(segment[0])) ? &(*v)[static_cast<Json::ArrayIndex>(std::stoul(segment))]
+                                                             : &(*v)[segment];
     start = end + 1;
   }
   return *v;
@@ -252,9 +248,8 @@ TEST(JsonConvert, HostileKindsInEveryField) {
   const std::map<std::string, Json::Value> base = {
       {"frame", parseJson(R"({"trans":[1,2,3],"rot":[4,5,6]})")},
       {"pose", parseJson(R"({"trans":[1,2,3],"rot":[4,5,6],"elb":0.5,"conf":[1,0,1],"external":[9]})")},
-      {"toolset",
-       parseJson(R"({"end":{"trans":[1,2,3],"rot":[4,5,6]},"ref":{"trans":[1,2,3],"rot":[4,5,6]},)"
-             R"("load":{"mass":1,"cog":[1,2,3],"inertia":[1,2,3]}})")},
+      {"toolset", parseJson(R"({"end":{"trans":[1,2,3],"rot":[4,5,6]},"ref":{"trans":[1,2,3],"rot":[4,5,6]},)"
+                            R"("load":{"mass":1,"cog":[1,2,3],"inertia":[1,2,3]}})")},
       {"info", parseJson(R"({"id":"a","mac":"m","version_3.0":"3","joint_num":6})")},
       {"error", parseJson(R"({"error":-3,"data":"d"})")},
   };
@@ -296,17 +291,18 @@ TEST(JsonConvert, HostileKindsInEveryField) {
     double number;     // what a number site reads
     const char* text;  // what a text site reads
   };
-  const Kind kinds[] = {{"text", "x", 0, "x"},
-                        {"object", parseJson(R"({"a":1})"), 0, ""},
-                        {"array", parseJson("[1,2,3]"), 0, ""},
-                        {"null", {}, 0, ""},
-                        {"flag", true, 1, "true"},
-                        {"negative", -2, -2, "-2"},
-                        {"huge real", 1e300, 1e300,
-                         "1000000000000000052504760255204420248704468581108159154915854115511802457988908195786371375080"
-                         "4478640437044438328838781769425232353604305756447921847867069828483872009265758037378302337947"
-                         "88090059368953234970799945081119038967640880074652742780142494579258788820056842838115669472196"
-                         "386865459400540160"}};
+  const Kind kinds[] = {
+      {"text", "x", 0, "x"},
+      {"object", parseJson(R"({"a":1})"), 0, ""},
+      {"array", parseJson("[1,2,3]"), 0, ""},
+      {"null", {}, 0, ""},
+      {"flag", true, 1, "true"},
+      {"negative", -2, -2, "-2"},
+      {"huge real", 1e300, 1e300,
+       "1000000000000000052504760255204420248704468581108159154915854115511802457988908195786371375080"
+       "4478640437044438328838781769425232353604305756447921847867069828483872009265758037378302337947"
+       "88090059368953234970799945081119038967640880074652742780142494579258788820056842838115669472196"
+       "386865459400540160"}};
   const std::map<Site, std::set<std::string>> refused = {
       {Site::number, {"text", "object", "array"}},
       {Site::integer, {"text", "object", "array", "huge real"}},

@@ -52,8 +52,8 @@ std::vector<Row> rows() {
       {"-3e9", -3e9, no, no, no, -3e9, true, "-3000000000", "out-of-range number"},
       {"2^64", 18446744073709551616.0, no, no, no, 18446744073709551616.0, true, "18446744073709551616",
        "out-of-range number"},
-      {"uint64 max", Json::UInt64(u64max), no, no, u64max, 18446744073709551616.0, true,
-       "18446744073709551615", "out-of-range number"},
+      {"uint64 max", Json::UInt64(u64max), no, no, u64max, 18446744073709551616.0, true, "18446744073709551615",
+       "out-of-range number"},
       {"int min", INT32_MIN, INT32_MIN, no, no, -2147483648.0, true, "-2147483648", nullptr},
       {"int64 min", Json::Int64(INT64_MIN), no, no, no, -9223372036854775808.0, true, "-9223372036854775808",
        "out-of-range number"},
@@ -76,10 +76,8 @@ void expectReader(const Row& row, const std::optional<T>& expected, Read read, c
   EXPECT_EQ(status.ok() ? "" : status.field(), expected ? "" : "field") << row.name;
 }
 
-#define READER(fn)                                          \
-  [](const Json::Value& v, auto& out, JsonReadStatus* st) { \
-    return st ? fn(v, out, *st, "field") : fn(v, out);      \
-  }
+#define READER(fn) \
+  [](const Json::Value& v, auto& out, JsonReadStatus* st) { return st ? fn(v, out, *st, "field") : fn(v, out); }
 
 }  // namespace
 

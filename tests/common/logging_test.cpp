@@ -121,8 +121,9 @@ TEST(Logging, ErrorHandlerDoesNotRecurseWhenItsOwnLogFails) {
   victim->info("second");
   const std::string err = testing::internal::GetCapturedStderr();
   // One stderr line per lost line: the failure of logging the failure ends there.
-  EXPECT_EQ(err, "[*** LOG ERROR ***][SDK error handler] disk full\n"
-                 "[*** LOG ERROR ***][SDK error handler] disk full\n");
+  EXPECT_EQ(err,
+            "[*** LOG ERROR ***][SDK error handler] disk full\n"
+            "[*** LOG ERROR ***][SDK error handler] disk full\n");
 }
 
 TEST(Logging, RegistryGetOrCreateAndSettings) {
@@ -135,15 +136,17 @@ TEST(Logging, RegistryGetOrCreateAndSettings) {
   EXPECT_EQ(a, b);
   EXPECT_FALSE(std::filesystem::exists(tmp / "two"));
 
-  EXPECT_THROW(registry.getOrCreate("throws", []() -> std::shared_ptr<spdlog::logger> { throw std::runtime_error("x"); }),
-               std::runtime_error);
+  EXPECT_THROW(
+      registry.getOrCreate("throws", []() -> std::shared_ptr<spdlog::logger> { throw std::runtime_error("x"); }),
+      std::runtime_error);
   EXPECT_FALSE(registry.get("throws"));
 
   // Settings reach registered loggers and those registered later, in the library's line format.
   std::ostringstream out;
   registry.setLevel(spdlog::level::warn);
-  auto late = registry.getOrCreate(
-      "late", [&] { return std::make_shared<spdlog::logger>("late", std::make_shared<spdlog::sinks::ostream_sink_mt>(out)); });
+  auto late = registry.getOrCreate("late", [&] {
+    return std::make_shared<spdlog::logger>("late", std::make_shared<spdlog::sinks::ostream_sink_mt>(out));
+  });
   EXPECT_EQ(a->level(), spdlog::level::warn);
   late->info("filtered");
   late->warn("kept");
@@ -196,8 +199,9 @@ TEST(Logging, SettingsChangeWhileThreadsLogAndFail) {
   auto failing = registry.getOrCreate(
       "failing-mt", [] { return std::make_shared<spdlog::logger>("failing-mt", std::make_shared<FailingSink>()); });
   std::ostringstream out;
-  auto good = registry.getOrCreate(
-      "good-mt", [&] { return std::make_shared<spdlog::logger>("good-mt", std::make_shared<spdlog::sinks::ostream_sink_mt>(out)); });
+  auto good = registry.getOrCreate("good-mt", [&] {
+    return std::make_shared<spdlog::logger>("good-mt", std::make_shared<spdlog::sinks::ostream_sink_mt>(out));
+  });
 
   std::atomic<bool> stop{false};
   std::vector<std::thread> threads;

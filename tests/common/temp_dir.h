@@ -48,8 +48,7 @@ class ScopedCwd {
   std::filesystem::path saved_;
 };
 
-inline std::chrono::system_clock::time_point localTime(int year, int month, int day, int hour, int minute,
-                                                        int second) {
+inline std::chrono::system_clock::time_point localTime(int year, int month, int day, int hour, int minute, int second) {
   std::tm tm{};
   tm.tm_year = year - 1900;
   tm.tm_mon = month - 1;

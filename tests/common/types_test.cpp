@@ -42,9 +42,8 @@ TEST(CartesianPosition, OtherCountsThrowMessage15InTheActiveLanguage) {
   };
   for (int english : {0, 1}) {
     LangGuard lang(english);
-    const std::string expected =
-        english ? "invalidArguments: Invalid number of elements, should be 6 or 16"
-                : "参数错误: 位姿初始化接收6或16个参数";
+    const std::string expected = english ? "invalidArguments: Invalid number of elements, should be 6 or 16"
+                                         : "参数错误: 位姿初始化接收6或16个参数";
     for (std::size_t i = 0; i < std::size(builds); ++i) {
       try {
         builds[i]();
@@ -79,16 +78,15 @@ TEST(Commands, DefaultsOfEveryKind) {
   const MoveCFCommand cf(target, target, 3.14, 50, 1);
   const MoveSPCommand sp(target, 10, 1, 6.28, true, 80);
   const MoveWaitCommand wait(std::chrono::milliseconds(250));
-  const std::pair<const NrtCommand*, Triple> speedZone[] = {
-      {&absj, {100, 5}}, {&j, {100, 5}}, {&l, {200, 10}},  {&c, {300, 0}},
-      {&cf, {50, 1}},    {&sp, {80, 0}}, {&wait, {-1, -1}}};
+  const std::pair<const NrtCommand*, Triple> speedZone[] = {{&absj, {100, 5}}, {&j, {100, 5}}, {&l, {200, 10}},
+                                                            {&c, {300, 0}},    {&cf, {50, 1}}, {&sp, {80, 0}},
+                                                            {&wait, {-1, -1}}};
   for (const auto& [cmd, expected] : speedZone) {
     EXPECT_EQ(cmd->speed, expected[0]);
     EXPECT_EQ(cmd->zone, expected[1]);
     EXPECT_TRUE(cmd->customInfo.empty());
   }
-  for (double unset :
-       {absj.jointSpeed, j.jointSpeed, l.rotSpeed, c.rotSpeed, cf.rotSpeed, sp.rotSpeed}) {
+  for (double unset : {absj.jointSpeed, j.jointSpeed, l.rotSpeed, c.rotSpeed, cf.rotSpeed, sp.rotSpeed}) {
     EXPECT_EQ(unset, -1.0);
   }
   for (const auto* offset : {&j.targetOffset, &l.targetOffset, &c.auxOffset, &sp.targetOffset}) {
@@ -101,8 +99,7 @@ TEST(Commands, DefaultsOfEveryKind) {
 }
 
 TEST(Commands, ListsCopyAndMoveWholeCommands) {
-  MoveCFCommand cf(CartesianPosition{1, 2, 3, 0, 0, 0}, CartesianPosition{4, 5, 6, 0, 0, 0}, 1.5,
-                   10, 0);
+  MoveCFCommand cf(CartesianPosition{1, 2, 3, 0, 0, 0}, CartesianPosition{4, 5, 6, 0, 0, 0}, 1.5, 10, 0);
   cf.customInfo = "a custom text longer than any small-string buffer";
   const std::vector<MoveCFCommand> copy{cf, cf};
   EXPECT_EQ(copy[1].aux.trans, (Triple{4, 5, 6}));
@@ -118,14 +115,12 @@ TEST(ValueChecks, MatrixOnlyPoses) {
   EXPECT_FALSE(internal::isMatrixOnly(CartesianPosition{}));
   EXPECT_FALSE(internal::isMatrixOnly(CartesianPosition{0, 0, 0, 0, 0, 0.1}));
   EXPECT_FALSE(internal::isMatrixOnly(both));
-  EXPECT_TRUE(
-      internal::isMatrixOnly(CartesianPosition{1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
+  EXPECT_TRUE(internal::isMatrixOnly(CartesianPosition{1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
 }
 
 TEST(ValueChecks, NonFiniteValuesAnywhereAreFound) {
-  for (double bad :
-       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-        -std::numeric_limits<double>::infinity()}) {
+  for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                     -std::numeric_limits<double>::infinity()}) {
     MoveLCommand l(CartesianPosition{1, 2, 3, 0, 0, 0}, 100, 0);
     EXPECT_TRUE(internal::allFinite(l));
     l.targetOffset.frame.rpy[2] = bad;

@@ -61,7 +61,8 @@ void connectionAndSystem(Robot& robot, const Robot& constRobot) {
   returns<EventInfo>(robot.queryEventInfo(Event::safety, ec));
   const std::function<void(const EventInfo&)> callback = [](const EventInfo& info) { (void)info; };
   robot.setEventWatcher(Event::moveExecution, callback, ec);
-  robot.setEventWatcher(Event::rlExecution, [](const EventInfo&) {}, ec);
+  robot.setEventWatcher(
+      Event::rlExecution, [](const EventInfo&) {}, ec);
 }
 
 template <class Robot>

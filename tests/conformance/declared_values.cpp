@@ -49,7 +49,8 @@ static_assert(fieldIs<std::string>(&WorkToolInfo::name) && fieldIs<std::string>(
               fieldIs<Load>(&WorkToolInfo::load));
 static_assert(fieldIs<std::int32_t>(&LogInfo::id) && fieldIs<std::string>(&LogInfo::timestamp) &&
               fieldIs<std::string>(&LogInfo::logText) && fieldIs<std::string>(&LogInfo::repairHint));
-static_assert(fieldIs<std::string>(&RLProjectInfo::name) && fieldIs<std::vector<std::string>>(&RLProjectInfo::taskList));
+static_assert(fieldIs<std::string>(&RLProjectInfo::name) &&
+              fieldIs<std::vector<std::string>>(&RLProjectInfo::taskList));
 static_assert(fieldIs<std::string>(&Info::id) && fieldIs<std::string>(&Info::mac) &&
               fieldIs<std::string>(&Info::version) && fieldIs<std::string>(&Info::type) &&
               fieldIs<std::int32_t>(&Info::joint_num));

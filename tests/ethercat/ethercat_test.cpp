@@ -84,8 +84,7 @@ TEST_F(EthercatTest, SlavesAreListedWithTheirIdentityAndState) {
   // One state list, then each slave's identity and the state list again, in bus order.
   const std::string info = "ethercat.get_slave_info";
   const std::string states = "ethercat.get_slaves_state";
-  EXPECT_EQ(keysOn(2),
-            (std::vector<std::string>{states, info, states, info, states, info, states}));
+  EXPECT_EQ(keysOn(2), (std::vector<std::string>{states, info, states, info, states, info, states}));
   EXPECT_THAT(command().log().withKey(info)[2].payload, JsonIs(R"({"addr":3})"));
 
   EXPECT_EQ(ethercat.GetSlaveState(2, ec), 2);
@@ -154,8 +153,7 @@ TEST_F(EthercatTest, WrittenDataReadsBack) {
   BaseEthercat ethercat(robotLink);
   const std::uint8_t pdo[] = {7, 8, 9};
   ASSERT_TRUE(ethercat.WritePDO(1, 4, 3, pdo, ec)) << ec.value();
-  EXPECT_THAT(lastPayload("ethercat.write_PDO_data"),
-              JsonIs(R"({"addr":1,"offset":4,"size":3,"data":[7,8,9]})"));
+  EXPECT_THAT(lastPayload("ethercat.write_PDO_data"), JsonIs(R"({"addr":1,"offset":4,"size":3,"data":[7,8,9]})"));
   std::array<std::uint8_t, 3> read{};
   ASSERT_TRUE(ethercat.ReadPDO(1, 4, 3, read.data(), ec));
   EXPECT_EQ(read, (std::array<std::uint8_t, 3>{7, 8, 9}));
@@ -207,8 +205,7 @@ TEST_F(EthercatTest, BuffersAndCountsAreCheckedBeforeAnythingIsSent) {
       {"read SDO into null", [&] { return ethercat.ReadSDO(1, 1, 0, 4, nullptr, 0, ec); }},
       {"write PDO from null", [&] { return ethercat.WritePDO(1, 0, 4, nullptr, ec); }},
       {"write SDO from null", [&] { return ethercat.WriteSDO(1, 1, 0, 4, nullptr, 0, ec); }},
-      {"write PDO over 1 MiB",
-       [&] { return ethercat.WritePDO(1, 0, static_cast<int>(big.size()), big.data(), ec); }},
+      {"write PDO over 1 MiB", [&] { return ethercat.WritePDO(1, 0, static_cast<int>(big.size()), big.data(), ec); }},
       {"write SDO over 1 MiB",
        [&] { return ethercat.WriteSDO(1, 1, 0, static_cast<int>(big.size()), big.data(), 0, ec); }},
       {"SDO item over 50 bytes",
@@ -239,8 +236,7 @@ TEST_F(EthercatTest, ReadsCopyAtMostTheCallersBuffer) {
   reply["data"] = bytes;
   command().script("ethercat.read_PDO_data", Behaviour::reply(reply).times(1));
   command().script("ethercat.read_SDO_data", Behaviour::reply(reply).times(1));
-  command().script("ethercat.read_PDO_data",
-                   Behaviour::reply(parseJson(R"({"data":[256,-1,511]})")).times(1));
+  command().script("ethercat.read_PDO_data", Behaviour::reply(parseJson(R"({"data":[256,-1,511]})")).times(1));
 
   // 8 guard bytes on each side of the 8 the caller offers.
   std::array<std::uint8_t, 24> buffer{};
@@ -277,8 +273,7 @@ TEST_F(EthercatTest, EveryReplyKindGivesItsCode) {
       {"ethercat.get_slave_info", [&] { return !ethercat.GetSlaveInfo(1, ec).slaveName.empty(); }},
       {"ethercat.get_slaves_state", [&] { return ethercat.GetSlaveState(1, ec) != 0; }},
       {"ethercat.read_PDO_data", [&] { return ethercat.ReadPDO(1, 0, 8, buffer.data(), ec); }},
-      {"ethercat.read_SDO_data",
-       [&] { return ethercat.ReadSDO(1, 1, 0, 8, buffer.data(), 0, ec); }},
+      {"ethercat.read_SDO_data", [&] { return ethercat.ReadSDO(1, 1, 0, 8, buffer.data(), 0, ec); }},
       {"ethercat.set_slaves_state", [&] { return ethercat.SetSlavesState(2, ec); }},
       {"ethercat.write_PDO_data", [&] { return ethercat.WritePDO(1, 0, 2, bytes, ec); }},
       {"ethercat.write_SDO_data", [&] { return ethercat.WriteSDO(1, 1, 0, 2, bytes, 0, ec); }},
@@ -444,8 +439,7 @@ TEST(EthercatLink, ANeverConnectedRobotLinkThrowsWithoutTouchingLoopback) {
   where.sin_family = AF_INET;
   where.sin_port = htons(6666);
   where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listener, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
-      ::listen(listener, 4) != 0) {
+  if (::bind(listener, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 || ::listen(listener, 4) != 0) {
     ::close(listener);
     GTEST_SKIP() << "127.0.0.1:6666 is taken by another program";
   }

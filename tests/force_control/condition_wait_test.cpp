@@ -68,8 +68,8 @@ TEST_F(ForceControlTest, WaitConditionWaitsForTheControllerBeyondTheRequestWait)
 TEST_F(ForceControlTest, LinesGoToBothLogs) {
   LogCapture global;
   std::ostringstream robotText;
-  auto robotLog = std::make_shared<spdlog::logger>(
-      "fc_test_robot", std::make_shared<spdlog::sinks::ostream_sink_mt>(robotText));
+  auto robotLog =
+      std::make_shared<spdlog::logger>("fc_test_robot", std::make_shared<spdlog::sinks::ostream_sink_mt>(robotText));
   robotLog->set_pattern("%l %v");
   link->setLogger(robotLog);
 

@@ -35,30 +35,29 @@ std::vector<Operation> everyOperation() {
   const Six six{0.5, 1, 1.5, 2, 2.5, 3};
   const Frame frame({0.1, 0.2, 0.3}, {0.4, 0.5, 0.6});
   return {
-      {"fcInit base", [](auto& f, auto& ec) { f.fcInit(FrameType::baseFrame, ec); }, "init",
-       R"({"frame":"base"})"},
+      {"fcInit base", [](auto& f, auto& ec) { f.fcInit(FrameType::baseFrame, ec); }, "init", R"({"frame":"base"})"},
       {"fcStart", [](auto& f, auto& ec) { f.fcStart(ec); }, "start", "null"},
       {"fcStop", [](auto& f, auto& ec) { f.fcStop(ec); }, "stop", "null"},
       {"setControlType", [](auto& f, auto& ec) { f.setControlType(1, ec); }, "set",
        R"({"cmd":"control_type","param":{"type":"cart"}})"},
-      {"setLoad", [](auto& f, auto& ec) { f.setLoad(Load(1.5, {0.1, 0.2, 0.3}, {4, 5, 6}), ec); },
+      {"setLoad",
+       [](auto& f, auto& ec) {
+         f.setLoad(Load(1.5, {0.1, 0.2, 0.3}, {4, 5, 6}), ec);
+       },
        "set", R"({"cmd":"load","param":{"load":{"mass":1.5,"cog":[0.1,0.2,0.3],"inertia":[4,5,6]}}})"},
-      {"setCartesianStiffness", [=](auto& f, auto& ec) { f.setCartesianStiffness(six, ec); },
-       "set", R"({"cmd":"cart_stiff","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
-      {"setCartesianNullspaceStiffness",
-       [](auto& f, auto& ec) { f.setCartesianNullspaceStiffness(2.5, ec); }, "set",
+      {"setCartesianStiffness", [=](auto& f, auto& ec) { f.setCartesianStiffness(six, ec); }, "set",
+       R"({"cmd":"cart_stiff","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
+      {"setCartesianNullspaceStiffness", [](auto& f, auto& ec) { f.setCartesianNullspaceStiffness(2.5, ec); }, "set",
        R"({"cmd":"cart_ns_stiff","param":{"value":2.5}})"},
-      {"setCartesianDesiredForce", [=](auto& f, auto& ec) { f.setCartesianDesiredForce(six, ec); },
-       "set", R"({"cmd":"cart_force","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
+      {"setCartesianDesiredForce", [=](auto& f, auto& ec) { f.setCartesianDesiredForce(six, ec); }, "set",
+       R"({"cmd":"cart_force","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
       {"setJointStiffness", [=](auto& f, auto& ec) { f.setJointStiffness(six, ec); }, "set",
        R"({"cmd":"joint_stiff","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
-      {"setJointDesiredTorque", [=](auto& f, auto& ec) { f.setJointDesiredTorque(six, ec); },
-       "set", R"({"cmd":"joint_trq","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
-      {"setForceCondition",
-       [=](auto& f, auto& ec) { f.setForceCondition(six, true, 2.5, ec); }, "set",
+      {"setJointDesiredTorque", [=](auto& f, auto& ec) { f.setJointDesiredTorque(six, ec); }, "set",
+       R"({"cmd":"joint_trq","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
+      {"setForceCondition", [=](auto& f, auto& ec) { f.setForceCondition(six, true, 2.5, ec); }, "set",
        R"({"cmd":"force_cond","param":{"values":[0.5,1,1.5,2,2.5,3],"inside":true,"timeout":2.5}})"},
-      {"setTorqueCondition",
-       [=](auto& f, auto& ec) { f.setTorqueCondition(six, false, 600.0, ec); }, "set",
+      {"setTorqueCondition", [=](auto& f, auto& ec) { f.setTorqueCondition(six, false, 600.0, ec); }, "set",
        R"({"cmd":"torque_cond","param":{"values":[0.5,1,1.5,2,2.5,3],"inside":false,"timeout":600}})"},
       {"setPoseBoxCondition",
        [=](auto& f, auto& ec) {
@@ -67,46 +66,45 @@ std::vector<Operation> everyOperation() {
        "set",
        R"({"cmd":"posbox_cond","param":{"values":[500,1000,-250,250,0,2000],
            "frame":{"trans":[0.1,0.2,0.3],"rot":[0.4,0.5,0.6]},"inside":true,"timeout":1}})"},
-      {"waitCondition", [](auto& f, auto& ec) { f.waitCondition(ec); }, "cond",
-       R"({"cmd":"wait"})"},
+      {"waitCondition", [](auto& f, auto& ec) { f.waitCondition(ec); }, "cond", R"({"cmd":"wait"})"},
       {"fcMonitor", [](auto& f, auto& ec) { f.fcMonitor(false, ec); }, "monitor",
        R"({"cmd":"monitor","param":{"enable":false}})"},
-      {"setCartesianMaxVel", [=](auto& f, auto& ec) { f.setCartesianMaxVel(six, ec); },
-       "monitor", R"({"cmd":"cart_vel_max","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
+      {"setCartesianMaxVel", [=](auto& f, auto& ec) { f.setCartesianMaxVel(six, ec); }, "monitor",
+       R"({"cmd":"cart_vel_max","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
       {"setCartesianControlMaxVel",
-       [](auto& f, auto& ec) { f.setCartesianControlMaxVel({3, 0, 1, 10, 3.5, 0}, ec); },
+       [](auto& f, auto& ec) {
+         f.setCartesianControlMaxVel({3, 0, 1, 10, 3.5, 0}, ec);
+       },
        "monitor", R"({"cmd":"cart_ctrl_max_vel","param":{"values":[3,0,1,10,3.5,0]}})"},
-      {"setCartesianControlMaxWrench",
-       [=](auto& f, auto& ec) { f.setCartesianControlMaxWrench(six, ec); }, "monitor",
+      {"setCartesianControlMaxWrench", [=](auto& f, auto& ec) { f.setCartesianControlMaxWrench(six, ec); }, "monitor",
        R"({"cmd":"cart_ctrl_max_wrench","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
       {"setJointMaxVel", [=](auto& f, auto& ec) { f.setJointMaxVel(six, ec); }, "monitor",
        R"({"cmd":"joint_vel_max","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
-      {"setJointMaxMomentum", [=](auto& f, auto& ec) { f.setJointMaxMomentum(six, ec); },
-       "monitor", R"({"cmd":"joint_momentum_max","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
+      {"setJointMaxMomentum", [=](auto& f, auto& ec) { f.setJointMaxMomentum(six, ec); }, "monitor",
+       R"({"cmd":"joint_momentum_max","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
       {"setJointMaxEnergy", [=](auto& f, auto& ec) { f.setJointMaxEnergy(six, ec); }, "monitor",
        R"({"cmd":"joint_energy_max","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
-      {"setJointControlMaxVel", [=](auto& f, auto& ec) { f.setJointControlMaxVel(six, ec); },
-       "monitor", R"({"cmd":"jnt_ctrl_max_vel","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
-      {"setJointControlMaxTorque", [=](auto& f, auto& ec) { f.setJointControlMaxTorque(six, ec); },
-       "monitor", R"({"cmd":"jnt_ctrl_max_torque","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
+      {"setJointControlMaxVel", [=](auto& f, auto& ec) { f.setJointControlMaxVel(six, ec); }, "monitor",
+       R"({"cmd":"jnt_ctrl_max_vel","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
+      {"setJointControlMaxTorque", [=](auto& f, auto& ec) { f.setJointControlMaxTorque(six, ec); }, "monitor",
+       R"({"cmd":"jnt_ctrl_max_torque","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
       {"setFcGain", [=](auto& f, auto& ec) { f.setFcGain(six, ec); }, "monitor",
        R"({"cmd":"gain_value","param":{"values":[0.5,1,1.5,2,2.5,3]}})"},
-      {"setFriction", [](auto& f, auto& ec) { f.setFriction({0, 0.1, 0.2, 0.3, 0.4, 1}, ec); },
+      {"setFriction",
+       [](auto& f, auto& ec) {
+         f.setFriction({0, 0.1, 0.2, 0.3, 0.4, 1}, ec);
+       },
        "monitor", R"({"cmd":"friction","param":{"values":[0,0.1,0.2,0.3,0.4,1]}})"},
-      {"setSineOverlay", [](auto& f, auto& ec) { f.setSineOverlay(2, 1e6, 1e6, kPi, 10, ec); },
-       "set", R"({"cmd":"sine_overlay","param":{"values":[2,1e6,1e6,3.141592653589793,10]}})"},
-      {"setLissajousOverlay",
-       [](auto& f, auto& ec) { f.setLissajousOverlay(1, 20, 5, 0.5, 0.25, kPi, ec); }, "set",
+      {"setSineOverlay", [](auto& f, auto& ec) { f.setSineOverlay(2, 1e6, 1e6, kPi, 10, ec); }, "set",
+       R"({"cmd":"sine_overlay","param":{"values":[2,1e6,1e6,3.141592653589793,10]}})"},
+      {"setLissajousOverlay", [](auto& f, auto& ec) { f.setLissajousOverlay(1, 20, 5, 0.5, 0.25, kPi, ec); }, "set",
        R"({"cmd":"lissajous_overlay","param":{"values":[1,20,5,0.5,0.25,3.141592653589793]}})"},
-      {"startOverlay", [](auto& f, auto& ec) { f.startOverlay(ec); }, "overlay",
-       R"({"cmd":"start"})"},
-      {"stopOverlay", [](auto& f, auto& ec) { f.stopOverlay(ec); }, "overlay",
-       R"({"cmd":"stop"})"},
-      {"pauseOverlay", [](auto& f, auto& ec) { f.pauseOverlay(ec); }, "overlay",
-       R"({"cmd":"pause"})"},
-      {"restartOverlay", [](auto& f, auto& ec) { f.restartOverlay(ec); }, "overlay",
-       R"({"cmd":"restart"})"},
-      {"getEndTorque", [](auto& f, auto& ec) {
+      {"startOverlay", [](auto& f, auto& ec) { f.startOverlay(ec); }, "overlay", R"({"cmd":"start"})"},
+      {"stopOverlay", [](auto& f, auto& ec) { f.stopOverlay(ec); }, "overlay", R"({"cmd":"stop"})"},
+      {"pauseOverlay", [](auto& f, auto& ec) { f.pauseOverlay(ec); }, "overlay", R"({"cmd":"pause"})"},
+      {"restartOverlay", [](auto& f, auto& ec) { f.restartOverlay(ec); }, "overlay", R"({"cmd":"restart"})"},
+      {"getEndTorque",
+       [](auto& f, auto& ec) {
          std::array<double, 6> joint{}, external{};
          std::array<double, 3> torque{}, force{};
          f.getEndTorque(FrameType::world, joint, external, torque, force, ec);
@@ -128,8 +126,7 @@ TEST_F(ForceControlTest, EveryOperationSendsItsKeyAndBody) {
     ASSERT_EQ(command().log().size(), before + 1);
     const velmora_sim::Request request = command().log().all().back();
     EXPECT_EQ(request.key, std::string("eci.fc.") + op.key);
-    EXPECT_EQ(request.form, std::string(op.key).rfind("end_torque", 0) == 0 ? Form::get
-                                                                           : Form::command);
+    EXPECT_EQ(request.form, std::string(op.key).rfind("end_torque", 0) == 0 ? Form::get : Form::command);
     EXPECT_THAT(request.payload, JsonIs(op.body));
   }
   EXPECT_EQ(controller.frame(), "base");
@@ -138,10 +135,13 @@ TEST_F(ForceControlTest, EveryOperationSendsItsKeyAndBody) {
   EXPECT_THAT(controller.setting("posbox_cond")["values"], JsonIs("[500,1000,-250,250,0,2000]"));
 
   // Frame names and the control type's other value.
-  const std::pair<FrameType, const char*> frames[] = {
-      {FrameType::world, "world"}, {FrameType::flange, "flange"}, {FrameType::tool, "tool"},
-      {FrameType::wobj, "wobj"},   {FrameType::path, "path"},     {FrameType::rail, "world"},
-      {static_cast<FrameType>(42), "world"}};
+  const std::pair<FrameType, const char*> frames[] = {{FrameType::world, "world"},
+                                                      {FrameType::flange, "flange"},
+                                                      {FrameType::tool, "tool"},
+                                                      {FrameType::wobj, "wobj"},
+                                                      {FrameType::path, "path"},
+                                                      {FrameType::rail, "world"},
+                                                      {static_cast<FrameType>(42), "world"}};
   for (const auto& [type, name] : frames) {
     fc.fcInit(type, ec);
     EXPECT_FALSE(ec);
@@ -159,8 +159,7 @@ TEST_F(ForceControlTest, EndTorqueIsReadFromTheFramesKey) {
   for (const auto& [type, base] : frames) {
     fc.getEndTorque(type, joint, external, torque, force, ec);
     ASSERT_FALSE(ec) << ec.value();
-    EXPECT_EQ(joint, (std::array<double, 6>{base, base + 1, base + 2, base + 3, base + 4,
-                                            base + 5}));
+    EXPECT_EQ(joint, (std::array<double, 6>{base, base + 1, base + 2, base + 3, base + 4, base + 5}));
     EXPECT_EQ(external[5], base + 15);
     EXPECT_EQ(force, (std::array<double, 3>{base + 20, base + 21, base + 22}));
     EXPECT_EQ(torque, (std::array<double, 3>{base + 30, base + 31, base + 32}));
@@ -192,27 +191,78 @@ TEST_F(ForceControlTest, RangesRefuseWhatIsOutsideAndNaN) {
       {"timeout inf", [=](F& f, auto& ec) { f.setPoseBoxCondition(frame, {}, true, kInf, ec); }, 258},
       {"range NaN", [](F& f, auto& ec) { f.setForceCondition({kNaN}, true, 1.0, ec); }, 259},
       {"box inf", [=](F& f, auto& ec) { f.setPoseBoxCondition(frame, {kInf}, true, 1.0, ec); }, 259},
-      {"matrix frame", [=](F& f, auto& ec) { f.setPoseBoxCondition(matrixOnly, {}, true, 1.0, ec); },
-       260},
-      {"gain 0 and 60", [](F& f, auto& ec) { f.setFcGain({0, 60, 0, 60, 0, 60}, ec); }, 0},
-      {"gain 60.5", [](F& f, auto& ec) { f.setFcGain({0, 0, 60.5, 0, 0, 0}, ec); }, 258},
-      {"gain -0.1", [](F& f, auto& ec) { f.setFcGain({-0.1, 0, 0, 0, 0, 0}, ec); }, 258},
-      {"gain NaN", [](F& f, auto& ec) { f.setFcGain({0, 0, 0, 0, 0, kNaN}, ec); }, 258},
-      {"joint vel 1e300", [](F& f, auto& ec) { f.setJointMaxVel({1e300, huge}, ec); }, 0},
-      {"joint vel inf", [](F& f, auto& ec) { f.setJointMaxVel({0, kInf}, ec); }, 258},
+      {"matrix frame", [=](F& f, auto& ec) { f.setPoseBoxCondition(matrixOnly, {}, true, 1.0, ec); }, 260},
+      {"gain 0 and 60",
+       [](F& f, auto& ec) {
+         f.setFcGain({0, 60, 0, 60, 0, 60}, ec);
+       },
+       0},
+      {"gain 60.5",
+       [](F& f, auto& ec) {
+         f.setFcGain({0, 0, 60.5, 0, 0, 0}, ec);
+       },
+       258},
+      {"gain -0.1",
+       [](F& f, auto& ec) {
+         f.setFcGain({-0.1, 0, 0, 0, 0, 0}, ec);
+       },
+       258},
+      {"gain NaN",
+       [](F& f, auto& ec) {
+         f.setFcGain({0, 0, 0, 0, 0, kNaN}, ec);
+       },
+       258},
+      {"joint vel 1e300",
+       [](F& f, auto& ec) {
+         f.setJointMaxVel({1e300, huge}, ec);
+       },
+       0},
+      {"joint vel inf",
+       [](F& f, auto& ec) {
+         f.setJointMaxVel({0, kInf}, ec);
+       },
+       258},
       {"momentum -1", [](F& f, auto& ec) { f.setJointMaxMomentum({-1}, ec); }, 258},
       {"energy NaN", [](F& f, auto& ec) { f.setJointMaxEnergy({kNaN}, ec); }, 258},
       {"cart vel inf", [](F& f, auto& ec) { f.setCartesianMaxVel({kInf}, ec); }, 258},
-      {"ctrl vel 3.5 at 3", [](F& f, auto& ec) { f.setCartesianControlMaxVel({3, 3, 3, 3.5, 10, 10}, ec); }, 0},
+      {"ctrl vel 3.5 at 3",
+       [](F& f, auto& ec) {
+         f.setCartesianControlMaxVel({3, 3, 3, 3.5, 10, 10}, ec);
+       },
+       0},
       {"ctrl vel 3.5 at 0", [](F& f, auto& ec) { f.setCartesianControlMaxVel({3.5}, ec); }, 258},
-      {"ctrl vel 10.5 at 5", [](F& f, auto& ec) { f.setCartesianControlMaxVel({0, 0, 0, 0, 0, 10.5}, ec); }, 258},
-      {"ctrl vel NaN at 4", [](F& f, auto& ec) { f.setCartesianControlMaxVel({0, 0, 0, 0, kNaN}, ec); }, 258},
-      {"wrench 1000", [](F& f, auto& ec) { f.setCartesianControlMaxWrench({1000, 1000, 1000, 1000, 1000, 1000}, ec); }, 0},
-      {"wrench 1000.5", [](F& f, auto& ec) { f.setCartesianControlMaxWrench({0, 0, 0, 0, 1000.5}, ec); }, 258},
-      {"joint ctrl vel 10", [](F& f, auto& ec) { f.setJointControlMaxVel({10, 10}, ec); }, 0},
+      {"ctrl vel 10.5 at 5",
+       [](F& f, auto& ec) {
+         f.setCartesianControlMaxVel({0, 0, 0, 0, 0, 10.5}, ec);
+       },
+       258},
+      {"ctrl vel NaN at 4",
+       [](F& f, auto& ec) {
+         f.setCartesianControlMaxVel({0, 0, 0, 0, kNaN}, ec);
+       },
+       258},
+      {"wrench 1000",
+       [](F& f, auto& ec) {
+         f.setCartesianControlMaxWrench({1000, 1000, 1000, 1000, 1000, 1000}, ec);
+       },
+       0},
+      {"wrench 1000.5",
+       [](F& f, auto& ec) {
+         f.setCartesianControlMaxWrench({0, 0, 0, 0, 1000.5}, ec);
+       },
+       258},
+      {"joint ctrl vel 10",
+       [](F& f, auto& ec) {
+         f.setJointControlMaxVel({10, 10}, ec);
+       },
+       0},
       {"joint ctrl vel 10.01", [](F& f, auto& ec) { f.setJointControlMaxVel({10.01}, ec); }, 258},
       {"joint torque 1000.5", [](F& f, auto& ec) { f.setJointControlMaxTorque({1000.5}, ec); }, 258},
-      {"friction 1", [](F& f, auto& ec) { f.setFriction({1, 1, 1, 1, 1, 1}, ec); }, 0},
+      {"friction 1",
+       [](F& f, auto& ec) {
+         f.setFriction({1, 1, 1, 1, 1, 1}, ec);
+       },
+       0},
       {"friction 1.1", [](F& f, auto& ec) { f.setFriction({1.1}, ec); }, 258},
       {"sine line -1", [](F& f, auto& ec) { f.setSineOverlay(-1, 0, 0, 0, 0, ec); }, 258},
       {"sine line 3", [](F& f, auto& ec) { f.setSineOverlay(3, 0, 0, 0, 0, ec); }, 258},
@@ -228,7 +278,11 @@ TEST_F(ForceControlTest, RangesRefuseWhatIsOutsideAndNaN) {
       {"lissajous phase 3.2", [](F& f, auto& ec) { f.setLissajousOverlay(0, 0, 0, 0, 0, 3.2, ec); }, 258},
       {"stiffness NaN", [](F& f, auto& ec) { f.setCartesianStiffness({kNaN}, ec); }, 259},
       {"nullspace inf", [](F& f, auto& ec) { f.setCartesianNullspaceStiffness(-kInf, ec); }, 259},
-      {"force NaN", [](F& f, auto& ec) { f.setCartesianDesiredForce({0, kNaN}, ec); }, 259},
+      {"force NaN",
+       [](F& f, auto& ec) {
+         f.setCartesianDesiredForce({0, kNaN}, ec);
+       },
+       259},
       {"joint stiffness inf", [](F& f, auto& ec) { f.setJointStiffness({kInf}, ec); }, 259},
       {"joint torque NaN", [](F& f, auto& ec) { f.setJointDesiredTorque({kNaN}, ec); }, 259},
       {"load NaN", [](F& f, auto& ec) { f.setLoad(Load(kNaN, {}, {}), ec); }, 259},
@@ -244,8 +298,8 @@ TEST_F(ForceControlTest, RangesRefuseWhatIsOutsideAndNaN) {
   std::array<double, 6> joint{7, 7, 7, 7, 7, 7}, external = joint;
   std::array<double, 3> torque{7, 7, 7}, force = torque;
   const std::size_t before = command().log().size();
-  for (FrameType type : {FrameType::baseFrame, FrameType::wobj, FrameType::path, FrameType::rail,
-                         static_cast<FrameType>(-1)}) {
+  for (FrameType type :
+       {FrameType::baseFrame, FrameType::wobj, FrameType::path, FrameType::rail, static_cast<FrameType>(-1)}) {
     fc.getEndTorque(type, joint, external, torque, force, ec);
     EXPECT_EQ(ec.value(), 259);
   }
@@ -260,12 +314,24 @@ TEST_F(ForceControlTest, EveryReplyKindGivesACode) {
     int code;
   };
   const Reply replies[] = {
-      {"0", 0},           {"-41400", -41400},        {"7.0", 7},
-      {"1.5", 0},         {"4294967296", 0},         {R"("text")", 0},
-      {"true", 0},        {"null", 0},               {"[1]", 0},
-      {"{}", 0},          {R"({"error":0})", 0},     {R"({"error":-3})", -3},
-      {R"({"error":"x"})", 257}, {R"({"error":1.5})", 257}, {R"({"error":null})", 257},
-      {R"({"error":[1]})", 257}, {R"({"error":4294967296})", 257}, {nullptr, 257},
+      {"0", 0},
+      {"-41400", -41400},
+      {"7.0", 7},
+      {"1.5", 0},
+      {"4294967296", 0},
+      {R"("text")", 0},
+      {"true", 0},
+      {"null", 0},
+      {"[1]", 0},
+      {"{}", 0},
+      {R"({"error":0})", 0},
+      {R"({"error":-3})", -3},
+      {R"({"error":"x"})", 257},
+      {R"({"error":1.5})", 257},
+      {R"({"error":null})", 257},
+      {R"({"error":[1]})", 257},
+      {R"({"error":4294967296})", 257},
+      {nullptr, 257},
   };
   // One operation per key; every other operation shares the reply check of its key.
   const std::pair<const char*, std::function<void()>> keys[] = {
@@ -280,8 +346,7 @@ TEST_F(ForceControlTest, EveryReplyKindGivesACode) {
   for (const auto& [key, call] : keys) {
     for (const Reply& r : replies) {
       SCOPED_TRACE(std::string(key) + " <- " + (r.text ? r.text : "wrong kind"));
-      command().script(key, (r.text ? Behaviour::reply(parseJson(r.text)) : Behaviour::wrongKind())
-                                .times(1));
+      command().script(key, (r.text ? Behaviour::reply(parseJson(r.text)) : Behaviour::wrongKind()).times(1));
       call();
       EXPECT_EQ(ec.value(), r.code);
     }
@@ -312,12 +377,22 @@ TEST_F(ForceControlTest, EndTorqueRepliesOfEveryShape) {
       R"({"joint":)" + six + R"(,"external":[1,2,3,4,5,"6"]})",
   };
   const Case cases[] = {
-      {"5", 5, 0},          {"0", 261, 0},     {"null", 261, 0},   {"{}", 261, 0},
-      {R"("x")", 257, 0},   {"[1,2]", 257, 0}, {"true", 257, 0},   {"2.5", 257, 0},
-      {R"({"joint":[1,2,3,4,5]})", 261, 0},    {R"({"joint":[1,2,3,4,5,null]})", 261, 0},
-      {R"({"joint":"x"})", 261, 0},            {strings[0].c_str(), 261, 3},
-      {strings[1].c_str(), 0, 4},              {strings[2].c_str(), 257, 2},
-      {strings[3].c_str(), 261, 2},            {strings[4].c_str(), 261, 1},
+      {"5", 5, 0},
+      {"0", 261, 0},
+      {"null", 261, 0},
+      {"{}", 261, 0},
+      {R"("x")", 257, 0},
+      {"[1,2]", 257, 0},
+      {"true", 257, 0},
+      {"2.5", 257, 0},
+      {R"({"joint":[1,2,3,4,5]})", 261, 0},
+      {R"({"joint":[1,2,3,4,5,null]})", 261, 0},
+      {R"({"joint":"x"})", 261, 0},
+      {strings[0].c_str(), 261, 3},
+      {strings[1].c_str(), 0, 4},
+      {strings[2].c_str(), 257, 2},
+      {strings[3].c_str(), 261, 2},
+      {strings[4].c_str(), 261, 1},
       {nullptr, 257, 0},
   };
   for (const Case& c : cases) {
@@ -392,8 +467,8 @@ TEST_F(ForceControlTest, AnUnconnectedLinkStillYieldsAnObject) {
 
 template <typename Axes>
 class ForceControlAxes : public SimTest {};
-using AxisCounts = ::testing::Types<std::integral_constant<unsigned short, 5>,
-                                    std::integral_constant<unsigned short, 7>>;
+using AxisCounts =
+    ::testing::Types<std::integral_constant<unsigned short, 5>, std::integral_constant<unsigned short, 7>>;
 TYPED_TEST_SUITE(ForceControlAxes, AxisCounts);
 
 // The controller model refuses joint arrays of another length, so a success is the right count.
@@ -405,12 +480,15 @@ TYPED_TEST(ForceControlAxes, JointArraysHaveOneValuePerJoint) {
   std::array<double, N> values{};
   values.fill(0.5);
   std::error_code ec;
-  const std::function<void()> calls[] = {
-      [&] { fc.setJointStiffness(values, ec); },     [&] { fc.setJointDesiredTorque(values, ec); },
-      [&] { fc.setJointMaxVel(values, ec); },        [&] { fc.setJointMaxMomentum(values, ec); },
-      [&] { fc.setJointMaxEnergy(values, ec); },     [&] { fc.setJointControlMaxVel(values, ec); },
-      [&] { fc.setJointControlMaxTorque(values, ec); }, [&] { fc.setFcGain(values, ec); },
-      [&] { fc.setFriction(values, ec); }};
+  const std::function<void()> calls[] = {[&] { fc.setJointStiffness(values, ec); },
+                                         [&] { fc.setJointDesiredTorque(values, ec); },
+                                         [&] { fc.setJointMaxVel(values, ec); },
+                                         [&] { fc.setJointMaxMomentum(values, ec); },
+                                         [&] { fc.setJointMaxEnergy(values, ec); },
+                                         [&] { fc.setJointControlMaxVel(values, ec); },
+                                         [&] { fc.setJointControlMaxTorque(values, ec); },
+                                         [&] { fc.setFcGain(values, ec); },
+                                         [&] { fc.setFriction(values, ec); }};
   for (const auto& call : calls) {
     call();
     EXPECT_EQ(ec.value(), 0);

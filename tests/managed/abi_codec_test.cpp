@@ -26,9 +26,7 @@ std::string hex(const std::string& bytes) {
   return out;
 }
 
-const std::uint8_t* data(const std::string& bytes) {
-  return reinterpret_cast<const std::uint8_t*>(bytes.data());
-}
+const std::uint8_t* data(const std::string& bytes) { return reinterpret_cast<const std::uint8_t*>(bytes.data()); }
 
 TEST(BlobWriter, WritesLittleEndianAtNaturalWidths) {
   BlobWriter w;
@@ -39,7 +37,14 @@ TEST(BlobWriter, WritesLittleEndianAtNaturalWidths) {
   w.u32(0x01020304);
   w.f64(1.0);
   w.text(std::string("\xE6\x9C\xBA\0", 4));
-  EXPECT_EQ(hex(w.bytes()), "ab01" "3412" "feffffff" "04030201" "000000000000f03f" "04000000" "e69cba00");
+  EXPECT_EQ(hex(w.bytes()),
+            "ab01"
+            "3412"
+            "feffffff"
+            "04030201"
+            "000000000000f03f"
+            "04000000"
+            "e69cba00");
 }
 
 TEST(BlobReader, ReadsWhatTheWriterWrote) {
@@ -71,8 +76,7 @@ TEST(BlobReader, RefusesBlobsThatDoNotHoldWhatIsRead) {
       {"short integer", std::string("\x01\x02\x03", 3), [](BlobReader& r) { r.i32(); }},
       {"short text", std::string("\x05\0\0\0abc", 7), [](BlobReader& r) { r.text(); }},
       {"negative count", std::string("\xff\xff\xff\xff", 4), [](BlobReader& r) { r.count(1); }},
-      {"count beyond the bytes", std::string("\x10\0\0\0\0\0\0\0", 8),
-       [](BlobReader& r) { r.count(8); }},
+      {"count beyond the bytes", std::string("\x10\0\0\0\0\0\0\0", 8), [](BlobReader& r) { r.count(8); }},
       {"bytes left over", std::string("\0\0\0\0\x01", 5),
        [](BlobReader& r) {
          r.i32();
@@ -165,8 +169,7 @@ TEST(Records, SdoDataTakesFiftyBytes) {
   EXPECT_EQ(item.length, 60);
   EXPECT_EQ(item.print_data, 1);
   EXPECT_EQ(item.data[49], 50);
-  EXPECT_THROW(decoded<SDOData>(data(blob), static_cast<std::int64_t>(blob.size() - 1)),
-               std::invalid_argument);
+  EXPECT_THROW(decoded<SDOData>(data(blob), static_cast<std::int64_t>(blob.size() - 1)), std::invalid_argument);
 }
 
 TEST(FlatValues, ToolsetIsEndThenReferenceThenLoad) {
@@ -193,8 +196,7 @@ TEST(FlatValues, ToolsetIsEndThenReferenceThenLoad) {
   keys.key2_state = keys.key7_state = true;
   std::uint8_t flags[kKeypadFlags];
   keypadToFlags(keys, flags);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(flags), kKeypadFlags),
-            std::string("\0\x01\0\0\0\0\x01", 7));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(flags), kKeypadFlags), std::string("\0\x01\0\0\0\0\x01", 7));
 }
 
 TEST(FlatValues, FixedArraysRefuseFewerValuesAndCutMore) {

@@ -107,8 +107,7 @@ TEST(ErrorCodes, CrossWithTheirCategoryAndMessage) {
       {makeErrorCode(0), VEL_CATEGORY_SDK, "操作成功完成"},
       {makeErrorCode(-260), VEL_CATEGORY_SDK, "协议不匹配"},
       {std::error_code(), VEL_CATEGORY_SYSTEM, std::system_category().message(0)},
-      {std::make_error_code(std::errc::timed_out), VEL_CATEGORY_GENERIC,
-       std::generic_category().message(ETIMEDOUT)},
+      {std::make_error_code(std::errc::timed_out), VEL_CATEGORY_GENERIC, std::generic_category().message(ETIMEDOUT)},
       {std::error_code(9, foreign), VEL_CATEGORY_OTHER, "foreign 9"},
   };
   for (const Case& c : cases) {

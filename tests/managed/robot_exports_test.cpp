@@ -34,8 +34,7 @@ velmora_sim::ControllerInfo arm(int joints, const char* workType) {
 
 template <class Robot, unsigned short N>
 bool holds(const vel_robot& handle) {
-  return std::holds_alternative<Robot*>(handle.object) &&
-         dynamic_cast<Model_T<N>*>(handle.model.get()) != nullptr;
+  return std::holds_alternative<Robot*>(handle.object) && dynamic_cast<Model_T<N>*>(handle.model.get()) != nullptr;
 }
 
 class RobotExportsTest : public RobotTest {
@@ -129,10 +128,8 @@ TEST_F(RobotExportsTest, RefusedOrFailedCreationLeavesNothing) {
     EXPECT_EQ(vel_robot_destroy(robot), VEL_OK);
   }
   const Case cases[] = {
-      {7, VEL_CONSTRUCT_REMOTE, "unknown robot kind 7"},
-      {-1, VEL_CONSTRUCT_REMOTE, "unknown robot kind -1"},
-      {VEL_ROBOT_OSTRA, 3, "unknown constructor form 3"},
-      {VEL_ROBOT_OSTRA, VEL_CONSTRUCT_REMOTE, mismatch},
+      {7, VEL_CONSTRUCT_REMOTE, "unknown robot kind 7"},  {-1, VEL_CONSTRUCT_REMOTE, "unknown robot kind -1"},
+      {VEL_ROBOT_OSTRA, 3, "unknown constructor form 3"}, {VEL_ROBOT_OSTRA, VEL_CONSTRUCT_REMOTE, mismatch},
       {VEL_ROBOT_SORN3, VEL_CONSTRUCT_REMOTE, mismatch},
   };
   const std::int64_t live = liveHandles();
@@ -177,8 +174,7 @@ TEST_F(RobotExportsTest, NullArgumentsAreRefused) {
 
 TEST_F(RobotExportsTest, ResultsAndCodesCrossTogether) {
   vel_robot* robot = create(VEL_ROBOT_OSTRA_MAX, VEL_CONSTRUCT_REMOTE_LOCAL);
-  command().script(velmora_sim::Form::get, "sys.posture",
-                   velmora_sim::Behaviour::reply(Json::Value::null).times(1));
+  command().script(velmora_sim::Form::get, "sys.posture", velmora_sim::Behaviour::reply(Json::Value::null).times(1));
   double pose[6] = {9, 9, 9, 9, 9, 9};
   vel_err ec{-1, -1};
   ASSERT_EQ(vel_robot_posture(robot, static_cast<std::int32_t>(CoordinateType::endInRef), pose, &ec), VEL_OK);

@@ -23,13 +23,8 @@ using namespace std::chrono_literals;
 namespace {
 
 // Values whose shortest text has 17 digits, tiny and huge magnitudes, signs.
-constexpr double kJointValues[] = {0.1,
-                                   -2.718281828459045,
-                                   1e-300,
-                                   123456.789,
-                                   -0.3333333333333333,
-                                   3.141592653589793,
-                                   4.9406564584124654e-324};
+constexpr double kJointValues[] = {
+    0.1, -2.718281828459045, 1e-300, 123456.789, -0.3333333333333333, 3.141592653589793, 4.9406564584124654e-324};
 
 Toolset sampleToolset() {
   Toolset toolset;
@@ -46,10 +41,10 @@ Toolset sampleToolset() {
 template <typename Axes>
 class ModelRoundTrip : public SimTest {};
 
-using AxisCounts = ::testing::Types<
-    std::integral_constant<unsigned short, 3>, std::integral_constant<unsigned short, 4>,
-    std::integral_constant<unsigned short, 5>, std::integral_constant<unsigned short, 6>,
-    std::integral_constant<unsigned short, 7>>;
+using AxisCounts =
+    ::testing::Types<std::integral_constant<unsigned short, 3>, std::integral_constant<unsigned short, 4>,
+                     std::integral_constant<unsigned short, 5>, std::integral_constant<unsigned short, 6>,
+                     std::integral_constant<unsigned short, 7>>;
 TYPED_TEST_SUITE(ModelRoundTrip, AxisCounts);
 
 TYPED_TEST(ModelRoundTrip, IdentityModelInvertsExactly) {
@@ -82,9 +77,7 @@ TYPED_TEST(ModelRoundTrip, IdentityModelInvertsExactly) {
 
 class ModelTest : public SimTest {
  protected:
-  ModelTest() : link(connectedLink(address())), model(link) {
-    velmora_sim::IdentityModel(6).install(command());
-  }
+  ModelTest() : link(connectedLink(address())), model(link) { velmora_sim::IdentityModel(6).install(command()); }
 
   std::shared_ptr<velmora::internal::XService> link;
   Model_T<6> model;
@@ -150,16 +143,12 @@ TEST_F(ModelTest, ArgumentsThatCannotTravelAreRefusedUnsent) {
     int code;
   };
   const Case cases[] = {
-      {"ik matrix pose", [&] { return model.calcIk(matrixOnly, ec) == std::array<double, 6>{}; },
-       260},
-      {"all-ik matrix pose",
-       [&] { return model.calcAllIkSolutions(matrixOnly, confs, ec).empty(); }, 260},
+      {"ik matrix pose", [&] { return model.calcIk(matrixOnly, ec) == std::array<double, 6>{}; }, 260},
+      {"all-ik matrix pose", [&] { return model.calcAllIkSolutions(matrixOnly, confs, ec).empty(); }, 260},
       {"fk NaN joint", [&] { return model.calcFk(nanJoints, ec).trans[0] == 0; }, 259},
-      {"fk infinite tool", [&] { return model.calcFk(joints, infiniteTool, ec).trans[0] == 0; },
-       259},
+      {"fk infinite tool", [&] { return model.calcFk(joints, infiniteTool, ec).trans[0] == 0; }, 259},
       {"ik NaN elbow", [&] { return model.calcIk(nanPose, ec) == std::array<double, 6>{}; }, 259},
-      {"all-ik NaN elbow", [&] { return model.calcAllIkSolutions(nanPose, confs, ec).empty(); },
-       259},
+      {"all-ik NaN elbow", [&] { return model.calcAllIkSolutions(nanPose, confs, ec).empty(); }, 259},
       {"ik 7 external axes", [&] { return model.calcIk(wide, ec) == std::array<double, 6>{}; }, 259},
       {"all-ik 7 external axes", [&] { return model.calcAllIkSolutions(wide, confs, ec).empty(); }, 259},
   };
@@ -278,12 +267,10 @@ TEST_F(ModelTest, AllSolutionsAndTheirConfigurationsStayPaired) {
   const char* good = R"({"jnt":[1,2,3,4,5,6],"conf":[0,1,0,0,0,0,0,0]})";
   command().script(
       "utils.calc.all.ik",
-      Behaviour::reply(parseJson(std::string(R"({"data":{"result":[)") + good + "," + good + "]}}"))
-          .times(1));
-  command().script("utils.calc.all.ik",
-                   Behaviour::reply(parseJson(std::string(R"({"data":{"result":[)") + good + "," +
-                                              good + R"(,{"jnt":[1,2,3,4,5,6]}]}})"))
-                       .times(1));
+      Behaviour::reply(parseJson(std::string(R"({"data":{"result":[)") + good + "," + good + "]}}")).times(1));
+  command().script("utils.calc.all.ik", Behaviour::reply(parseJson(std::string(R"({"data":{"result":[)") + good + "," +
+                                                                   good + R"(,{"jnt":[1,2,3,4,5,6]}]}})"))
+                                            .times(1));
   const CartesianPosition pose{1, 2, 3, 0, 0, 0};
   std::vector<std::vector<int>> confs;
   EXPECT_EQ(model.calcAllIkSolutions(pose, confs, ec).size(), 2u);
@@ -385,8 +372,8 @@ TEST_F(ModelTest, AModelOutlivesWhatCreatedTheLink) {
 
 TEST_F(ModelTest, OneLineAfterTheRequestInBothLogs) {
   std::ostringstream robotText;
-  auto robotLog = std::make_shared<spdlog::logger>(
-      "model_test_robot", std::make_shared<spdlog::sinks::ostream_sink_mt>(robotText));
+  auto robotLog =
+      std::make_shared<spdlog::logger>("model_test_robot", std::make_shared<spdlog::sinks::ostream_sink_mt>(robotText));
   robotLog->set_pattern("%l %v");
   link->setLogger(robotLog);
   LogCapture global;

@@ -6,9 +6,9 @@
 #include <limits>
 #include <thread>
 
-#include "support/json_match.h"
 #include "motion_control/motion_encoding.h"
 #include "motion_control/motion_fixture.h"
+#include "support/json_match.h"
 #include "support/process_stats.h"
 
 using namespace velmora;
@@ -124,12 +124,12 @@ TEST_F(MotionAppend, RefusalsSendNothing) {
        [&](auto& ec) { mc.executeCommand(std::vector{matrixAux}, ec); }, 260},
       {"nan radius", [&](auto& id, auto& ec) { mc.appendCommand(std::vector{nanRadius}, id, ec); },
        [&](auto& ec) { mc.executeCommand(std::vector{nanRadius}, ec); }, 259},
-      {"nan joint",
-       [&](auto& id, auto& ec) { mc.appendCommand(std::vector{MoveAbsJCommand(nanJoint, 1, 1)}, id, ec); },
+      {"nan joint", [&](auto& id, auto& ec) { mc.appendCommand(std::vector{MoveAbsJCommand(nanJoint, 1, 1)}, id, ec); },
        [&](auto& ec) { mc.executeCommand(std::vector{MoveAbsJCommand(nanJoint, 1, 1)}, ec); }, 259},
       {"empty", [&](auto& id, auto& ec) { mc.appendCommand(std::vector<MoveJCommand>{}, id, ec); },
        [&](auto& ec) { mc.executeCommand(std::vector<MoveJCommand>{}, ec); }, 259},
-      {"101", [&](auto& id, auto& ec) { mc.appendCommand(std::vector<MoveLCommand>(101, MoveLCommand(kPose, 1, 1)), id, ec); },
+      {"101",
+       [&](auto& id, auto& ec) { mc.appendCommand(std::vector<MoveLCommand>(101, MoveLCommand(kPose, 1, 1)), id, ec); },
        [&](auto& ec) { mc.executeCommand(std::vector<MoveLCommand>(101, MoveLCommand(kPose, 1, 1)), ec); }, 259},
   };
   for (const auto& row : table) {
@@ -186,8 +186,14 @@ TEST_F(MotionAppend, HostileReports) {
   const std::string queued = append(mc, std::vector{MoveLCommand(kPose, 100, 0)});
   responder.report("x#1", 0, "moving");  // overwrites the information, no callback
   const char* const junk[] = {
-      R"(null)", R"([1,2])", R"("finish")", R"(17)", R"({"error":"x"})", R"({"error":1.5})",
-      R"({"error":0,"data":[]})", R"({"error":0,"data":{"id":[7],"msg":"finish"}})",
+      R"(null)",
+      R"([1,2])",
+      R"("finish")",
+      R"(17)",
+      R"({"error":"x"})",
+      R"({"error":1.5})",
+      R"({"error":0,"data":[]})",
+      R"({"error":0,"data":{"id":[7],"msg":"finish"}})",
       R"({"error":0,"data":{"id":"l#1","point":{},"msg":"finish"}})",
       R"({"error":0,"data":{"id":"l#1","point":1,"msg":{"finish":true}}})",
   };

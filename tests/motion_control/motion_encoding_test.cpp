@@ -112,7 +112,8 @@ TEST(MotionEncoding, GoldenBodies) {
 }
 
 TEST(MotionEncoding, RotTypeNames) {
-  const std::pair<int, const char*> table[] = {{0, "const_pose"}, {1, "rot_axis"}, {2, "fixed_axis"}, {7, "const_pose"}};
+  const std::pair<int, const char*> table[] = {
+      {0, "const_pose"}, {1, "rot_axis"}, {2, "fixed_axis"}, {7, "const_pose"}};
   for (const auto& [value, name] : table) {
     EXPECT_STREQ(rotTypeName(static_cast<MoveCFCommand::RotType>(value)), name) << value;
   }
@@ -160,17 +161,20 @@ TEST(MotionEncoding, CheckRefusals) {
       {"zero pose from six values passes", checkCommands(movel([](auto& m) { m.target = CartesianPosition(); })), 0},
       {"nan target", checkCommands(movel([&](auto& m) { m.target.trans[1] = nan; })), 259},
       {"inf elbow", checkCommands(movel([&](auto& m) { m.target.elbow = inf; })), 259},
-      {"nan external", checkCommands(movel([&](auto& m) { m.target.external = {1, nan}; })), 259},
+      {"nan external", checkCommands(movel([&](auto& m) {
+         m.target.external = {1, nan};
+       })),
+       259},
       {"nan speed", checkCommands(movel([&](auto& m) { m.speed = nan; })), 259},
       {"inf zone", checkCommands(movel([&](auto& m) { m.zone = -inf; })), 259},
       {"nan rotation speed", checkCommands(movel([&](auto& m) { m.rotSpeed = nan; })), 259},
       {"nan offset", checkCommands(movel([&](auto& m) { m.targetOffset.frame.rpy[0] = nan; })), 259},
       {"nan joint", checkCommands(std::vector{MoveAbsJCommand(joints, 1, 1)}), 259},
       {"nan joint speed", checkCommands(std::vector{[&] {
-                                                      MoveAbsJCommand m(JointPosition({0, 0}), 1, 1);
-                                                      m.jointSpeed = nan;
-                                                      return m;
-                                                    }()}),
+         MoveAbsJCommand m(JointPosition({0, 0}), 1, 1);
+         m.jointSpeed = nan;
+         return m;
+       }()}),
        259},
       {"nan angle", checkCommands(movec([&](auto& m) { m.angle = nan; })), 259},
       {"nan aux", checkCommands(movec([&](auto& m) { m.aux.rpy[2] = nan; })), 259},
@@ -178,10 +182,14 @@ TEST(MotionEncoding, CheckRefusals) {
       {"inf radius step", checkCommands(spiral([&](auto& m) { m.radiusStep = inf; })), 259},
       {"matrix target", checkCommands(movel([&](auto& m) { m.target = matrix; })), 260},
       {"matrix aux", checkCommands(movec([&](auto& m) { m.aux = matrix; })), 260},
-      {"matrix offset sent",
-       checkCommands(movel([&](auto& m) { m.targetOffset = {CartesianPosition::Offset::Type::offs, matrix}; })), 260},
-      {"matrix offset of type none is not sent",
-       checkCommands(movel([&](auto& m) { m.targetOffset = {CartesianPosition::Offset::Type::none, matrix}; })), 0},
+      {"matrix offset sent", checkCommands(movel([&](auto& m) {
+         m.targetOffset = {CartesianPosition::Offset::Type::offs, matrix};
+       })),
+       260},
+      {"matrix offset of type none is not sent", checkCommands(movel([&](auto& m) {
+         m.targetOffset = {CartesianPosition::Offset::Type::none, matrix};
+       })),
+       0},
       {"second command decides", checkCommands(std::vector{MoveLCommand(kTarget, 1, 1), MoveLCommand(matrix, 1, 1)}),
        260},
   };

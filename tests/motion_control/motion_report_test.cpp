@@ -63,8 +63,7 @@ TEST(MotionReport, Reports) {
        textOf0, true},
       {R"({"error":0,"data":{"id":"j#4","point":0,"msg":"finish: -16 done"}})", "j#4", "", true, 0, true, false, 0,
        textOfMinus16, true},
-      {R"({"error":0,"data":{"id":"j#4","point":0,"msg":"finish:abc"}})", "j#4", "", true, 0, true, false, 0, "",
-       true},
+      {R"({"error":0,"data":{"id":"j#4","point":0,"msg":"finish:abc"}})", "j#4", "", true, 0, true, false, 0, "", true},
       {R"({"error":0,"data":{"id":"j#4","point":0,"msg":"finish:99999999999"}})", "j#4", "", true, 0, true, false, 0,
        "", true},
       {R"({"error":0,"data":{"id":"j#4","point":1,"msg":"moving"}})", "j#4", "", true, 1, false, false, 0, "", false},
@@ -147,8 +146,8 @@ TEST(MotionReport, SplitCustomInfo) {
 }
 
 TEST(MotionReport, ResultCodes) {
-  const std::pair<const char*, int> table[] = {{"0", 0},        {"-1", -1},  {"null", 0},     {"-16.0", -16},
-                                               {"\"0\"", -260}, {"[]", -260}, {"{}", -260},   {"1.5", -260},
+  const std::pair<const char*, int> table[] = {{"0", 0},        {"-1", -1},    {"null", 0},  {"-16.0", -16},
+                                               {"\"0\"", -260}, {"[]", -260},  {"{}", -260}, {"1.5", -260},
                                                {"true", -260},  {"5e10", -260}};
   for (const auto& [text, code] : table) EXPECT_EQ(resultCode(parseJson(text)), code) << text;
 }

@@ -6,8 +6,8 @@
 #include <functional>
 #include <limits>
 
-#include "support/json_match.h"
 #include "motion_control/motion_fixture.h"
+#include "support/json_match.h"
 #include "support/link_settings_guard.h"
 
 using namespace velmora;
@@ -49,10 +49,10 @@ TEST_F(MotionRequests, WireAndReplies) {
       {"start, text", [&](auto& ec) { mc.moveStart(ec); }, Form::command, "move.continue", "0", "x", -260},
       {"resume", [&](auto& ec) { mc.resume(ec); }, Form::command, "move.continue", "null", -7, 0},
       {"default speed", [&](auto& ec) { mc.setDefaultSpeed(200, ec); }, Form::set, "move.default_speed", "0.2", 0, 0},
-      {"default zone refused", [&](auto& ec) { mc.setDefaultZone(5, ec); }, Form::set, "move.default_zone", "0.005",
-       -4, -4},
-      {"default speed NaN", [&](auto& ec) { mc.setDefaultSpeed(kNaN, ec); }, Form::set, "move.default_speed",
-       nullptr, 0, 259},
+      {"default zone refused", [&](auto& ec) { mc.setDefaultZone(5, ec); }, Form::set, "move.default_zone", "0.005", -4,
+       -4},
+      {"default speed NaN", [&](auto& ec) { mc.setDefaultSpeed(kNaN, ec); }, Form::set, "move.default_speed", nullptr,
+       0, 259},
       {"jog", [&](auto& ec) { mc.startJog(JogOpt::Space::toolFrame, 0.01, 0.5, 2, true, ec); }, Form::command,
        "move.jog", R"({"direction":true,"index":2,"rate":0.01,"space":3,"step":0.5})", 0, 0},
       {"jog with ext", [&](auto& ec) { mc.startJogWithExt(JogOpt::Space::world, 1.0, 2, 0, false, "rail", ec, true); },

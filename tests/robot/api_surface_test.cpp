@@ -14,16 +14,14 @@ namespace {
 template <class Base, class Derived, class = void>
 struct CastsDown : std::false_type {};
 template <class Base, class Derived>
-struct CastsDown<Base, Derived,
-                 std::void_t<decltype(static_cast<Derived*>(std::declval<Base*>()))>>
-    : std::true_type {};
+struct CastsDown<Base, Derived, std::void_t<decltype(static_cast<Derived*>(std::declval<Base*>()))>> : std::true_type {
+};
 
 template <class Robot, class = void>
 struct HasStateStream : std::false_type {};
 template <class Robot>
 struct HasStateStream<Robot, std::void_t<decltype(std::declval<Robot&>().startReceiveRobotState(
-                                 std::chrono::nanoseconds(), std::vector<std::string>()))>>
-    : std::true_type {};
+                                 std::chrono::nanoseconds(), std::vector<std::string>()))>> : std::true_type {};
 
 template <class Robot, class Parent, bool StateStream>
 constexpr bool robotShape() {
@@ -83,8 +81,7 @@ static_assert(std::is_same_v<decltype(std::declval<OstraLiteRobot&>().model()), 
 static_assert(std::is_same_v<decltype(std::declval<Sorn4Robot&>().model()), Model_T<4>>);
 static_assert(std::is_same_v<decltype(std::declval<LynRobot&>().forceControl()), ForceControl_T<7>>);
 static_assert(std::is_same_v<decltype(std::declval<StandardRobot&>().ethercat()), BaseEthercat>);
-static_assert(std::is_same_v<decltype(std::declval<OstraMaxRobot&>().jointTorque(
-                                 std::declval<std::error_code&>())),
+static_assert(std::is_same_v<decltype(std::declval<OstraMaxRobot&>().jointTorque(std::declval<std::error_code&>())),
                              std::array<double, 7>>);
 
 // Error-code operations never throw; the state stream and address connects do.
@@ -100,8 +97,8 @@ static_assert(noexcept(cobot.disconnectFromRobot(ec)) && noexcept(BaseRobot::sdk
 static_assert(noexcept(cobot.executeCommand(std::vector<MoveLCommand>(), ec)));
 static_assert(noexcept(cobot.moveAppend(an<const MoveWaitCommand>(), text, ec)));
 static_assert(noexcept(cobot.readRegister(text, 0, an<std::vector<bool>>(), ec)));
-static_assert(noexcept(cobot.removePath(text, ec)) && noexcept(cobot.enableDrag(
-                  DragParameter::Space::jointSpace, DragParameter::Type::freely, ec)));
+static_assert(noexcept(cobot.removePath(text, ec)) && noexcept(cobot.enableDrag(DragParameter::Space::jointSpace,
+                                                                                DragParameter::Type::freely, ec)));
 static_assert(noexcept(industrial.setSoftLimit(true, ec)));
 static_assert(noexcept(industrial.getAvoidSingularity(AvoidSingularityMethod::wrist, ec)));
 static_assert(noexcept(cobot.stopReceiveRobotState()));
@@ -111,7 +108,7 @@ static_assert(noexcept(an<BaseEthercat>().GetSlaveCount(ec)));
 static_assert(noexcept(an<BaseUpgrade>().exportBackup(text, an<const std::set<BackupItem>>(), ec)));
 static_assert(!noexcept(cobot.connectToRobot(text, text)));
 static_assert(!noexcept(cobot.startReceiveRobotState(an<const std::chrono::nanoseconds>(),
-                                              an<const std::vector<std::string>>())));
+                                                     an<const std::vector<std::string>>())));
 static_assert(!noexcept(cobot.updateRobotState(an<const std::chrono::nanoseconds>())));
 static_assert(!noexcept(cobot.getStateData(text, an<double>())));
 static_assert(!noexcept(cobot.ethercat()));
@@ -123,16 +120,14 @@ static_assert(!noexcept(an<BaseUpgrade>().connect(text)));
 
 // Values the controller and the managed layer exchange.
 static_assert(static_cast<int>(Event::moveExecution) == 0 && static_cast<int>(Event::logReporter) == 3);
-static_assert(static_cast<int>(OperationState::jogging) == 10 &&
-              static_cast<int>(OperationState::unknown) == -1);
+static_assert(static_cast<int>(OperationState::jogging) == 10 && static_cast<int>(OperationState::unknown) == -1);
 static_assert(static_cast<int>(MotionControlMode::RtCommand) == 3);
 static_assert(static_cast<int>(BackupItem::sdkRecordPath) == 7);
 static_assert(static_cast<int>(SegmentFrame::joint1) == 1);
 
 TEST(ApiSurface, RecordsStartZeroed) {
   const StateList state;
-  EXPECT_TRUE(state.joint_pos.empty() && state.digital_signals.empty() &&
-              state.analog_signals.empty());
+  EXPECT_TRUE(state.joint_pos.empty() && state.digital_signals.empty() && state.analog_signals.empty());
   EXPECT_EQ(state.operation_mode, OperateMode::manual);
   EXPECT_EQ(state.speed_override, 0.0);
   EXPECT_EQ(state.cart_pos.trans, (std::array<double, 3>{}));

@@ -35,10 +35,13 @@ class ArmMotionTest : public MotionRobotTest {
     MotionRobotTest::SetUp();
     responder().followArm();
     std::error_code ec;
-    robot().setEventWatcher(Event::moveExecution, [this](const EventInfo& info) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (std::any_cast<bool>(info.at("reachTarget"))) finished_.push_back(Clock::now());
-    }, ec);
+    robot().setEventWatcher(
+        Event::moveExecution,
+        [this](const EventInfo& info) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          if (std::any_cast<bool>(info.at("reachTarget"))) finished_.push_back(Clock::now());
+        },
+        ec);
     ASSERT_FALSE(ec);
   }
 
@@ -201,8 +204,7 @@ TEST_F(ArmMotionTest, StopHaltsTheArmMidWayAndMoveStartFinishesTheRest) {
   ASSERT_TRUE(waitUntil([&] { return finished() == 1; }, 3s));
   EXPECT_EQ(joints(), target);
   const double restMs = (0.5 - halted[0]) / 0.4 * 0.2 * 1000;
-  EXPECT_GE(msBetween(resumed, finishedAt(0)), 0.8 * restMs)
-      << "the rest of the way, at the same speed";
+  EXPECT_GE(msBetween(resumed, finishedAt(0)), 0.8 * restMs) << "the rest of the way, at the same speed";
 }
 
 TEST_F(ArmMotionTest, AJogMovesTheArmByItsStepWhileItRuns) {

@@ -64,8 +64,7 @@ TEST_F(CanTest, FramesOnTheWire) {
 
   // Two frames, each with its own data only.
   EXPECT_FALSE(send("uint8", {frame(0x1FFFFFFF, 1, kFd, counting(12)), frame(0x7FF, 0, 0, {9})}));
-  EXPECT_THAT(last("modbusRTU.can.send").payload,
-              JsonIs(R"({"send_frames": [
+  EXPECT_THAT(last("modbusRTU.can.send").payload, JsonIs(R"({"send_frames": [
                 {"frame_id": 536870911, "frame_format": 1, "frame_type": 1, "frame_valid_length": 12,
                  "data_array": [1,2,3,4,5,6,7,8,9,10,11,12]},
                 {"frame_id": 2047, "frame_format": 0, "frame_type": 0, "frame_valid_length": 1,
@@ -104,28 +103,46 @@ TEST_F(CanTest, RefusedFramesSendNothing) {
     const char* line;
   };
   const Case cases[] = {
-      {"negative id", "uint8", {frame(-1, 0, kClassic, {1})}, "CANSendData error: Parameter frame_id out of range | (258)"},
+      {"negative id",
+       "uint8",
+       {frame(-1, 0, kClassic, {1})},
+       "CANSendData error: Parameter frame_id out of range | (258)"},
       {"standard id beyond 11 bits", "uint8", {frame(0x800, 0, kClassic, {1})}, "frame_id out of range"},
       {"extended id beyond 29 bits", "uint8", {frame(0x20000000, 1, kFd, {1})}, "frame_id out of range"},
-      {"format", "uint8", {frame(1, 2, kClassic, {1})}, "CANSendData error: Parameter frame_format out of range | (258)"},
+      {"format",
+       "uint8",
+       {frame(1, 2, kClassic, {1})},
+       "CANSendData error: Parameter frame_format out of range | (258)"},
       {"kind", "uint8", {frame(1, 0, 3, {1})}, "CANSendData error: Parameter frame_type out of range | (258)"},
-      {"classic words 5", "uint16", {frame(1, 0, kClassic, counting(5))},
+      {"classic words 5",
+       "uint16",
+       {frame(1, 0, kClassic, counting(5))},
        "the data_type is int16/uint16, length range is 0-4  | (258)"},
-      {"classic bytes 9", "uint8", {frame(1, 0, kClassic, counting(9))},
+      {"classic bytes 9",
+       "uint8",
+       {frame(1, 0, kClassic, counting(9))},
        "the data_type is uint8, length range is 0-8  | (258)"},
       {"fd negative", "uint8", {frame(1, 0, kFd, {}, -1)}, "Parameter frame_valid_length exceeds the limit  | (258)"},
-      {"fd words 5", "int16", {frame(1, 0, kFd, counting(5))},
+      {"fd words 5",
+       "int16",
+       {frame(1, 0, kFd, counting(5))},
        "the data_type is int16/uint16, length range is (0-4)/6/8/10/12/16/24/32 | (258)"},
       {"fd words 64", "int16", {frame(1, 0, 0, counting(64))}, "length range is (0-4)/6/8/10/12/16/24/32"},
-      {"fd bytes 10", "uint8", {frame(1, 0, kFd, counting(10))},
+      {"fd bytes 10",
+       "uint8",
+       {frame(1, 0, kFd, counting(10))},
        "the data_type is uint8, length range is (0-8)/12/16/20/24/32/48/64 | (258)"},
       {"fd bytes 65", "uint8", {frame(1, 0, kFd, counting(65))}, "length range is (0-8)/12/16/20/24/32/48/64"},
-      {"data shorter", "uint8", {frame(1, 0, kClassic, {1, 2}, 3)},
+      {"data shorter",
+       "uint8",
+       {frame(1, 0, kClassic, {1, 2}, 3)},
        "CANSendData error: Parameter data does not match frame_valid_length | (258)"},
       {"data longer", "uint8", {frame(1, 0, kClassic, {1, 2, 3}, 2)}, "data does not match frame_valid_length"},
       {"second frame", "uint8", {frame(1, 0, kClassic, {1}), frame(1, 0, kClassic, {1}, 9)}, "length range is 0-8"},
       // Another type would send a frame without its data.
-      {"unknown type", "float", {frame(1, 0, kClassic, {1})},
+      {"unknown type",
+       "float",
+       {frame(1, 0, kClassic, {1})},
        "CANSendData error: Parameter data_type out of range | (258)"},
       {"type case", "UINT8", {frame(1, 0, kClassic, {1})}, "data_type out of range"},
   };
@@ -210,7 +227,8 @@ TEST_F(CanTest, NoFrameOrAnUnusableOneLeavesTheRecordAlone) {
       {"no reply", Behaviour::silent(), -1},
       {"data not an object", Behaviour::reply(parseJson(R"({"data": [1, 2]})")), -260},
       {"huge length", Behaviour::reply(parseJson(R"({"data": {"frame_valid_length": 1000000,
-                                                  "data_array": [1, 2]}})")), -260},
+                                                  "data_array": [1, 2]}})")),
+       -260},
       {"huge length with values",
        Behaviour::reply(parseJson(R"({"data": {"frame_valid_length": 2147483647, "data_array": [1]}})")), -260},
       {"length beyond int", Behaviour::reply(parseJson(R"({"data": {"frame_valid_length": 1e30}})")), -260},
@@ -222,8 +240,7 @@ TEST_F(CanTest, NoFrameOrAnUnusableOneLeavesTheRecordAlone) {
       {"text value", Behaviour::reply(parseJson(R"({"data": {"frame_valid_length": 2, "data_array": [1, "2"]}})")),
        -260},
       {"text id", Behaviour::reply(parseJson(R"({"data": {"frame_id": "7", "frame_valid_length": 0}})")), -260},
-      {"fraction type", Behaviour::reply(parseJson(R"({"data": {"frame_type": 1.5, "frame_valid_length": 0}})")),
-       -260},
+      {"fraction type", Behaviour::reply(parseJson(R"({"data": {"frame_type": 1.5, "frame_valid_length": 0}})")), -260},
   };
   RequestWaitGuard wait(milliseconds(200));
   for (const auto& c : cases) {

@@ -101,7 +101,8 @@ TEST_F(BusTest, BoardTypeIsFilledOnceFromSeveralThreads) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 10; ++i) {
         Bytes in(100);
-        if (rs485(robot(), Bytes(100, static_cast<std::uint8_t>(t)), in) || in != Bytes(100, static_cast<std::uint8_t>(t))) {
+        if (rs485(robot(), Bytes(100, static_cast<std::uint8_t>(t)), in) ||
+            in != Bytes(100, static_cast<std::uint8_t>(t))) {
           ++failures;
         }
       }
@@ -246,9 +247,11 @@ TEST_F(BusTest, RefusedModbusRequestsSendNothing) {
   std::vector<bool> three(3), empty;
   std::vector<int> words(2), none;
   const Case cases[] = {
-      {"coil slave low", [&] { return coils(1, 0, 3, three, -1); }, "FBRWModbusRTUCoil error: Parameter slaver_addr out of range | (258)"},
+      {"coil slave low", [&] { return coils(1, 0, 3, three, -1); },
+       "FBRWModbusRTUCoil error: Parameter slaver_addr out of range | (258)"},
       {"coil slave high", [&] { return coils(1, 0, 3, three, 65536); }, "slaver_addr out of range"},
-      {"coil function 3", [&] { return coils(3, 0, 3, three); }, "FBRWModbusRTUCoil error: Parameter fun_cmd out of range"},
+      {"coil function 3", [&] { return coils(3, 0, 3, three); },
+       "FBRWModbusRTUCoil error: Parameter fun_cmd out of range"},
       {"coil function 16", [&] { return coils(16, 0, 3, three); }, "fun_cmd out of range"},
       {"coil address", [&] { return coils(1, 65536, 3, three); }, "Parameter coi_addr out of range"},
       {"coil address low", [&] { return coils(1, -1, 3, three); }, "Parameter coi_addr out of range"},
@@ -256,15 +259,21 @@ TEST_F(BusTest, RefusedModbusRequestsSendNothing) {
       {"coil size", [&] { return coils(15, 0, 2, three); }, "Parameter data_array does not match num  | (258)"},
       // The single write takes num values: never from a shorter array.
       {"coil single short", [&] { return coils(5, 0, 3, empty); }, "Parameter data_array does not match num"},
-      {"reg slave", [&] { return registers(3, 0, "int16", 2, words, 70000); }, "FBRWModbusRTUReg error: Parameter slaver_addr"},
-      {"reg function 5", [&] { return registers(5, 0, "int16", 2, words); }, "FBRWModbusRTUReg error: Parameter fun_cmd out of range"},
+      {"reg slave", [&] { return registers(3, 0, "int16", 2, words, 70000); },
+       "FBRWModbusRTUReg error: Parameter slaver_addr"},
+      {"reg function 5", [&] { return registers(5, 0, "int16", 2, words); },
+       "FBRWModbusRTUReg error: Parameter fun_cmd out of range"},
       {"reg address", [&] { return registers(3, 65536, "int16", 2, words); }, "Parameter reg_addr out of range"},
       {"reg type", [&] { return registers(3, 0, "float", 2, words); }, "Parameter data_type out of range  | (258)"},
       {"reg type case", [&] { return registers(3, 0, "INT16", 2, words); }, "Parameter data_type out of range"},
-      {"reg int32 single", [&] { return registers(6, 0, "int32", 1, words); }, "Parameter num does not match data_type  | (258)"},
-      {"reg int16 num", [&] { return registers(3, 0, "int16", -1, words); }, "Parameter num does not match data_type | (258)"},
-      {"reg size", [&] { return registers(16, 0, "uint16", 3, words); }, "FBRWModbusRTUReg error: Parameter data_array does not match num | (258)"},
-      {"reg single short", [&] { return registers(6, 0, "uint16", 1, none); }, "Parameter data_array does not match num"},
+      {"reg int32 single", [&] { return registers(6, 0, "int32", 1, words); },
+       "Parameter num does not match data_type  | (258)"},
+      {"reg int16 num", [&] { return registers(3, 0, "int16", -1, words); },
+       "Parameter num does not match data_type | (258)"},
+      {"reg size", [&] { return registers(16, 0, "uint16", 3, words); },
+       "FBRWModbusRTUReg error: Parameter data_array does not match num | (258)"},
+      {"reg single short", [&] { return registers(6, 0, "uint16", 1, none); },
+       "Parameter data_array does not match num"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

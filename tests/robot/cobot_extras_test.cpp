@@ -28,8 +28,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 TEST_F(RobotOpsTest, EachExtraSendsItsKeyAndPayload) {
   const std::array<double, 7> sens{1, 2, 3, 4, 5, 6, 7};
   const RequestCase cases[] = {
-      {"drag joint freely", [](auto& r, auto& ec) { r.enableDrag(Space::jointSpace, Type::freely, ec); },
-       Form::command, "sys.drag", R"({"enable": true, "type": 2, "space": 0, "quick": false})"},
+      {"drag joint freely", [](auto& r, auto& ec) { r.enableDrag(Space::jointSpace, Type::freely, ec); }, Form::command,
+       "sys.drag", R"({"enable": true, "type": 2, "space": 0, "quick": false})"},
       {"drag cartesian rotation button",
        [](auto& r, auto& ec) { r.enableDrag(Space::cartesianSpace, Type::rotationOnly, ec, true); }, Form::command,
        "sys.drag", R"({"enable": true, "type": 1, "space": 1, "quick": true})"},
@@ -60,16 +60,16 @@ TEST_F(RobotOpsTest, EachExtraSendsItsKeyAndPayload) {
       {"collision off fourth", [](auto& r, auto& ec) { r.disableCollisionDetection(ec); }, Form::command,
        "safety.collision_detection", R"({"enable": false})"},
       {"collision odd level",
-       [&](auto& r, auto& ec) { r.enableCollisionDetection(sens, static_cast<StopLevel>(9), 0.5, ec); },
-       Form::command, "safety.collision_detection",
+       [&](auto& r, auto& ec) { r.enableCollisionDetection(sens, static_cast<StopLevel>(9), 0.5, ec); }, Form::command,
+       "safety.collision_detection",
        R"({"enable": true, "sensitivity": [1,2,3,4,5,6,7], "action": {"behaviour": "stop1", "fallback": 0.5}})"},
       {"calibrate all", [](auto& r, auto& ec) { r.calibrateForceSensor(true, 99, ec); }, Form::command,
        "utils.calibrate_force_sensor", "null"},
       {"calibrate axis 6", [](auto& r, auto& ec) { r.calibrateForceSensor(false, 6, ec); }, Form::command,
        "utils.calibrate_force_sensor", R"({"index": 6})"},
       {"keypad", [](auto& r, auto& ec) { r.getKeypadState(ec); }, Form::get, "device.io.keypad", "null"},
-      {"vout 24", [](auto& r, auto& ec) { r.setFlangeboxVout(Vout::supply24v, ec); }, Form::set,
-       "device.io.flangebox", R"({"vout": "24v"})"},
+      {"vout 24", [](auto& r, auto& ec) { r.setFlangeboxVout(Vout::supply24v, ec); }, Form::set, "device.io.flangebox",
+       R"({"vout": "24v"})"},
       {"vout odd", [](auto& r, auto& ec) { r.setFlangeboxVout(static_cast<Vout>(7), ec); }, Form::set,
        "device.io.flangebox", R"({"vout": "off"})"},
       {"rs485 on", [](auto& r, auto& ec) { r.setFlangeboxRS485(Vout::supply12v, true, ec); }, Form::set,
@@ -169,8 +169,8 @@ TEST_F(RobotOpsTest, ReplyCodesOfTheExtras) {
        "safety.collision_detection", -1, -1},
       {"calibrate code", [](auto& r, auto& ec) { r.calibrateForceSensor(true, 0, ec); }, Form::command,
        "utils.calibrate_force_sensor", -3, -3},
-      {"vout code", [](auto& r, auto& ec) { r.setFlangeboxVout(Vout::off, ec); }, Form::set, "device.io.flangebox",
-       -2, -2},
+      {"vout code", [](auto& r, auto& ec) { r.setFlangeboxVout(Vout::off, ec); }, Form::set, "device.io.flangebox", -2,
+       -2},
       {"rs485 code", [](auto& r, auto& ec) { r.setFlangeboxRS485(Vout::off, true, ec); }, Form::set,
        "device.io.flangebox", 5, 5},
       {"rci code", [](auto& r, auto& ec) { r.useRciClient(true, ec); }, Form::set, "eci.rci.cfg", -9, -9},
@@ -248,8 +248,9 @@ TEST_F(RobotOpsTest, ExtrasEndLinesSayWhatWasSent) {
   EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | setFlangeboxVout end, opt: off (0)"));
   EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | useRciClient end, use: false (0)"));
   EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | calibrateForceSensor end false, 2, (0)"));
-  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | enableCollisionDetection end, sensitivity: [1, 1, 1, 1, 1, 1, "
-                              "1], behaviour: suppleStop, fallback: 3 (0)"));
+  EXPECT_TRUE(
+      global.contains("uid: VELSIM00-0001 | enableCollisionDetection end, sensitivity: [1, 1, 1, 1, 1, 1, "
+                      "1], behaviour: suppleStop, fallback: 3 (0)"));
 }
 
 class OtherArmsTest : public RobotSimTest {};

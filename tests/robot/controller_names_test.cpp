@@ -25,8 +25,13 @@ const NameCase kOperations[] = {
     {"remove", [](auto& r, auto& n, auto& ec) { r.removePath(n, ec); }, "move.record.remove", true},
     {"replay", [](auto& r, auto& n, auto& ec) { r.replayPath(n, 1.0, ec); }, "move.replay", true},
     {"load project", [](auto& r, auto& n, auto& ec) { r.loadProject(n, {"T"}, ec); }, "project.load", false},
-    {"load task", [](auto& r, auto& n, auto& ec) { r.loadProject("P", {"T", n}, ec); }, "project.load", false},
-    {"remove project", [](auto& r, auto& n, auto& ec) { r.removeProject(n, ec, false); }, "ix.sdk.remove_project", false},
+    {"load task",
+     [](auto& r, auto& n, auto& ec) {
+       r.loadProject("P", {"T", n}, ec);
+     },
+     "project.load", false},
+    {"remove project", [](auto& r, auto& n, auto& ec) { r.removeProject(n, ec, false); }, "ix.sdk.remove_project",
+     false},
 };
 
 const char* const kRefused[] = {"..", ".", "../x", "../../x", "a/b", "a\\b", "x/..", "/x"};

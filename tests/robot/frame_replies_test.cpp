@@ -52,8 +52,8 @@ TEST_F(RobotOpsTest, FrameRepliesBecomeResultsAndCodes) {
   const ReplyCase cases[] = {
       {"ix.coord.base_in_world", Form::get, frame, baseFrame, "1,2,3,4,5,6", 0},
       {"ix.coord.base_in_world", Form::get, R"({"trans": [1, 2, 3], "rot": [4, 5]})", baseFrame, "1,2,3,0,0,0", 257},
-      {"ix.coord.base_in_world", Form::get, R"({"trans": [1, "2", 3], "rot": [4, 5, 6]})", baseFrame,
-       "0,0,0,0,0,0", 257},
+      {"ix.coord.base_in_world", Form::get, R"({"trans": [1, "2", 3], "rot": [4, 5, 6]})", baseFrame, "0,0,0,0,0,0",
+       257},
       {"ix.coord.base_in_world", Form::get, R"({"rot": [4, 5, 6]})", baseFrame, "0,0,0,0,0,0", 257},
       {"ix.coord.base_in_world", Form::get, "-1", baseFrame, "0,0,0,0,0,0", -1},
       {"ix.coord.base_in_world", Form::get, "0", baseFrame, "0,0,0,0,0,0", 257},
@@ -64,16 +64,17 @@ TEST_F(RobotOpsTest, FrameRepliesBecomeResultsAndCodes) {
       {"ix.coord.toolset", Form::get, "-1", toolset, zeroToolset, -1},
       {"ix.coord.toolset", Form::get, "0", toolset, zeroToolset, 257},
       {"ix.coord.toolset", Form::set, "-2", setToolset, "", -2},
-      {"safety.soft_limit", Form::get, R"({"enable": true, "lower": [-1, 0, 0, 0, 0, 0, -7], "upper": [1, 0, 0, 0, 0, 0, 7]})",
-       softLimit, "true|-1,1|-7,7", 0},
+      {"safety.soft_limit", Form::get,
+       R"({"enable": true, "lower": [-1, 0, 0, 0, 0, 0, -7], "upper": [1, 0, 0, 0, 0, 0, 7]})", softLimit,
+       "true|-1,1|-7,7", 0},
       // Joints missing from short arrays read 0.
       {"safety.soft_limit", Form::get, R"({"enable": false, "lower": [-1], "upper": [1, 2]})", softLimit,
        "false|-1,1|0,0", 0},
       {"safety.soft_limit", Form::get, R"({"lower": [-1], "upper": [1]})", softLimit, "false|0,0|0,9", 257},
       {"safety.soft_limit", Form::get, R"({"enable": true, "lower": {}, "upper": [1]})", softLimit, "false|0,0|0,9",
        257},
-      {"safety.soft_limit", Form::get, R"({"enable": true, "lower": ["x"], "upper": [1]})", softLimit,
-       "false|0,0|0,9", 257},
+      {"safety.soft_limit", Form::get, R"({"enable": true, "lower": ["x"], "upper": [1]})", softLimit, "false|0,0|0,9",
+       257},
       {"safety.soft_limit", Form::get, R"({"enable": "on", "lower": [], "upper": []})", softLimit, "false|0,0|0,9",
        257},
       {"safety.soft_limit", Form::get, "-1", softLimit, "false|0,0|0,9", 257},
@@ -85,7 +86,8 @@ TEST_F(RobotOpsTest, FrameRepliesBecomeResultsAndCodes) {
       {"cfg.get", Form::command, R"({"data": ["a"]})", dh, "", 257},
       {"cfg.get", Form::command, R"({"data": {}})", dh, "", 257},
       {"utils.calibrate_frame", Form::command, R"({"data": {"frame": {"trans": [1, 2, 3], "rot": [4, 5, 6]},
-        "errors": [0.5, 0.25, 1, 9]}})", calibrate, "1,2,3,4,5,6|0.5,0.25,1", 0},
+        "errors": [0.5, 0.25, 1, 9]}})",
+       calibrate, "1,2,3,4,5,6|0.5,0.25,1", 0},
       // The error figures are informative: unusable ones read as zeros.
       {"utils.calibrate_frame", Form::command, R"({"data": {"frame": {"trans": [1, 2, 3], "rot": [4, 5, 6]}}})",
        calibrate, "1,2,3,4,5,6|0,0,0", 0},
@@ -93,7 +95,8 @@ TEST_F(RobotOpsTest, FrameRepliesBecomeResultsAndCodes) {
        R"({"data": {"frame": {"trans": [1, 2, 3], "rot": [4, 5, 6]}, "errors": [1, 2]}})", calibrate,
        "1,2,3,4,5,6|0,0,0", 0},
       {"utils.calibrate_frame", Form::command, R"({"data": {"frame": {"trans": [1, 2, 3], "rot": [4, 5, 6]}},
-        "error": "singular"})", calibrate, zeroCalibration, 273},
+        "error": "singular"})",
+       calibrate, zeroCalibration, 273},
       // No frame is no calibration, not one at the origin.
       {"utils.calibrate_frame", Form::command, R"({"data": {"errors": [1, 2, 3]}})", calibrate, zeroCalibration, -260},
       {"utils.calibrate_frame", Form::command, R"({"data": {"frame": {"trans": [1, 2, 3]}}})", calibrate,
@@ -186,13 +189,17 @@ TEST_F(RobotOpsTest, FrameWritesLogTheirLines) {
   robot().setSoftLimit(true, ec, limits);
   command().script(Form::command, "safety.soft_limit", Behaviour::reply(-3).times(1));
   robot().setSoftLimit(false, ec);
-  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | setBaseFrame end, Set base frame to trans:[1, 2, 3], rpy:[0, 0, 0.5] (0)"));
-  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | setToolset end, Set toolset to end:trans:[0, 0, 0], rpy:[0, 0, 0], "
-                              "ref:trans:[0, 0, 0], rpy:[0, 0, 0], load:m:0, cog:[0, 0, 0] (0)"));
-  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | setSoftLimit end true, [[-1, 1], [0, 0], [0, 0], [0, 0], [0, 0], "
-                              "[0, 0], [0, 0]], (0)"));
-  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | setSoftLimit end false, [[1.7976931348623157e+308, "
-                              "1.7976931348623157e+308], [0, 0]"));
+  EXPECT_TRUE(
+      global.contains("uid: VELSIM00-0001 | setBaseFrame end, Set base frame to trans:[1, 2, 3], rpy:[0, 0, 0.5] (0)"));
+  EXPECT_TRUE(
+      global.contains("uid: VELSIM00-0001 | setToolset end, Set toolset to end:trans:[0, 0, 0], rpy:[0, 0, 0], "
+                      "ref:trans:[0, 0, 0], rpy:[0, 0, 0], load:m:0, cog:[0, 0, 0] (0)"));
+  EXPECT_TRUE(
+      global.contains("uid: VELSIM00-0001 | setSoftLimit end true, [[-1, 1], [0, 0], [0, 0], [0, 0], [0, 0], "
+                      "[0, 0], [0, 0]], (0)"));
+  EXPECT_TRUE(
+      global.contains("uid: VELSIM00-0001 | setSoftLimit end false, [[1.7976931348623157e+308, "
+                      "1.7976931348623157e+308], [0, 0]"));
   EXPECT_TRUE(global.contains(", (-3)"));
 }
 

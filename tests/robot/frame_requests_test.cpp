@@ -32,28 +32,36 @@ TEST_F(RobotOpsTest, EachFrameOperationSendsItsKeyAndPayload) {
     limits[i][0] = -1.0 - i;
     limits[i][1] = 1.0 + i;
   }
-  const std::vector<std::array<double, 7>> points = {{1, 2, 3, 4, 5, 6, 7}, {0, 0, 0, 0, 0, 0, 0.5}, {7, 6, 5, 4, 3, 2, 1}};
+  const std::vector<std::array<double, 7>> points = {
+      {1, 2, 3, 4, 5, 6, 7}, {0, 0, 0, 0, 0, 0, 0.5}, {7, 6, 5, 4, 3, 2, 1}};
   const RequestCase cases[] = {
       {"base frame", [](auto& r, auto& ec) { r.baseFrame(ec); }, Form::get, "ix.coord.base_in_world", "null"},
-      {"set base frame", [](auto& r, auto& ec) { r.setBaseFrame(Frame({{1, 2, 3}}, {{0.1, 0.2, 0.3}}), ec); },
+      {"set base frame",
+       [](auto& r, auto& ec) {
+         r.setBaseFrame(Frame({{1, 2, 3}}, {{0.1, 0.2, 0.3}}), ec);
+       },
        Form::set, "ix.coord.base_in_world", R"({"trans": [1, 2, 3], "rot": [0.1, 0.2, 0.3]})"},
       {"toolset", [](auto& r, auto& ec) { r.toolset(ec); }, Form::get, "ix.coord.toolset", "null"},
       {"set toolset", [](auto& r, auto& ec) { r.setToolset(sampleToolset(), ec); }, Form::set, "ix.coord.toolset",
        R"({"load": {"mass": 1.5, "cog": [0.01, 0.02, 0.03], "inertia": [0.1, 0.2, 0.3]},
            "end": {"trans": [0.1, 0, 0.2], "rot": [0, 0.5, 1], "name": ""},
            "ref": {"trans": [1, 2, 3], "rot": [-0.5, 0, 0.25], "name": ""}})"},
-      {"calibrate tool", [&](auto& r, auto& ec) { r.calibrateFrame(FrameType::tool, points, true, ec, {1, 2, 3}); },
+      {"calibrate tool",
+       [&](auto& r, auto& ec) {
+         r.calibrateFrame(FrameType::tool, points, true, ec, {1, 2, 3});
+       },
        Form::command, "utils.calibrate_frame",
        R"({"type": "tool", "held": true, "aux": [1, 2, 3],
            "points": [[1, 2, 3, 4, 5, 6, 7], [0, 0, 0, 0, 0, 0, 0.5], [7, 6, 5, 4, 3, 2, 1]]})"},
-      {"soft limit", [](auto& r, auto& ec) {
+      {"soft limit",
+       [](auto& r, auto& ec) {
          std::array<double[2], 7> l{};
          r.getSoftLimit(l, ec);
-       }, Form::get, "safety.soft_limit", "null"},
-      {"soft limit flag only", [](auto& r, auto& ec) { r.setSoftLimit(true, ec); }, Form::command,
-       "safety.soft_limit", R"({"enable": true, "lower": [], "upper": []})"},
-      {"soft limits", [&](auto& r, auto& ec) { r.setSoftLimit(false, ec, limits); }, Form::command,
-       "safety.soft_limit",
+       },
+       Form::get, "safety.soft_limit", "null"},
+      {"soft limit flag only", [](auto& r, auto& ec) { r.setSoftLimit(true, ec); }, Form::command, "safety.soft_limit",
+       R"({"enable": true, "lower": [], "upper": []})"},
+      {"soft limits", [&](auto& r, auto& ec) { r.setSoftLimit(false, ec, limits); }, Form::command, "safety.soft_limit",
        R"({"enable": false, "lower": [-1, -2, -3, -4, -5, -6, -7], "upper": [1, 2, 3, 4, 5, 6, 7]})"},
       {"nominal DH", [](auto& r, auto& ec) { r.getRobotCfg_DHparam(true, ec); }, Form::command, "cfg.get",
        R"({"type": "json", "key": "KINEMATICS.DH_PARAMS", "func": "std"})"},
@@ -156,10 +164,10 @@ void calibrationMatrix(Robot& robot, velmora_sim::CommandService& command) {
     std::size_t count;
     const char* name;  // null: refused
   } cases[] = {
-      {FrameType::baseFrame, 6, "base"}, {FrameType::baseFrame, 3, nullptr}, {FrameType::tool, 3, "tool"},
-      {FrameType::tool, 4, "tool"},      {FrameType::tool, 5, nullptr},       {FrameType::tool, 6, "tool"},
-      {FrameType::wobj, 3, "wobj"},      {FrameType::wobj, 4, nullptr},       {FrameType::rail, 3, "rail"},
-      {FrameType::rail, 0, nullptr},     {FrameType::world, 3, nullptr},      {FrameType::flange, 6, nullptr},
+      {FrameType::baseFrame, 6, "base"}, {FrameType::baseFrame, 3, nullptr},      {FrameType::tool, 3, "tool"},
+      {FrameType::tool, 4, "tool"},      {FrameType::tool, 5, nullptr},           {FrameType::tool, 6, "tool"},
+      {FrameType::wobj, 3, "wobj"},      {FrameType::wobj, 4, nullptr},           {FrameType::rail, 3, "rail"},
+      {FrameType::rail, 0, nullptr},     {FrameType::world, 3, nullptr},          {FrameType::flange, 6, nullptr},
       {FrameType::path, 3, nullptr},     {static_cast<FrameType>(9), 3, nullptr},
   };
   for (const auto& c : cases) {
@@ -208,12 +216,18 @@ TEST_F(RobotOpsTest, ValuesThatCannotBeSentAreRefusedWithNothingSent) {
   toolset.load.inertia[2] = kNaN;
   OstraMaxRobot& r = robot();
   const std::function<void(std::error_code&)> calls[] = {
-      [&](auto& ec) { r.setBaseFrame(Frame({{0, kNaN, 0}}, {{0, 0, 0}}), ec); },
-      [&](auto& ec) { r.setBaseFrame(Frame({{0, 0, 0}}, {{0, 0, -kInf}}), ec); },
+      [&](auto& ec) {
+        r.setBaseFrame(Frame({{0, kNaN, 0}}, {{0, 0, 0}}), ec);
+      },
+      [&](auto& ec) {
+        r.setBaseFrame(Frame({{0, 0, 0}}, {{0, 0, -kInf}}), ec);
+      },
       [&](auto& ec) { r.setToolset(toolset, ec); },
       [&](auto& ec) { r.setSoftLimit(true, ec, limits); },
       [&](auto& ec) { r.calibrateFrame(FrameType::tool, points, true, ec); },
-      [&](auto& ec) { r.calibrateFrame(FrameType::wobj, somePoints<7>(3), true, ec, {0, kInf, 0}); },
+      [&](auto& ec) {
+        r.calibrateFrame(FrameType::wobj, somePoints<7>(3), true, ec, {0, kInf, 0});
+      },
   };
   for (std::size_t i = 0; i < std::size(calls); ++i) {
     SCOPED_TRACE(i);

@@ -20,15 +20,24 @@ TEST(ExtAxis, NameGate) {
     int unitCode;
   };
   const Case cases[] = {
-      {"axis1", "max_speed", 0, 259},        {"axis6", "driver_name", 0, 259},
-      {"axis6", "ext_data_number", 0, 259},  {"axis3", "coordinate_calibrated", 0, 259},
-      {"axis7", "max_speed", 259, 259},      {"Axis1", "max_speed", 259, 259},
-      {"", "max_speed", 259, 259},           {"axis1", "speed", 259, 259},
-      {"axis1", "Max_speed", 259, 259},      {"axis1 ", "max_speed", 259, 259},
-      {"axis1", "", 259, 259},               {"u1", "unit_name", 259, 0},
-      {"u6", "activation", 259, 0},          {"u4", "mech_link_type", 259, 0},
-      {"u1", "max_speed", 259, 259},         {"u7", "order", 259, 259},
-      {"U1", "order", 259, 259},             {"axis1", "unit_name", 259, 259},
+      {"axis1", "max_speed", 0, 259},
+      {"axis6", "driver_name", 0, 259},
+      {"axis6", "ext_data_number", 0, 259},
+      {"axis3", "coordinate_calibrated", 0, 259},
+      {"axis7", "max_speed", 259, 259},
+      {"Axis1", "max_speed", 259, 259},
+      {"", "max_speed", 259, 259},
+      {"axis1", "speed", 259, 259},
+      {"axis1", "Max_speed", 259, 259},
+      {"axis1 ", "max_speed", 259, 259},
+      {"axis1", "", 259, 259},
+      {"u1", "unit_name", 259, 0},
+      {"u6", "activation", 259, 0},
+      {"u4", "mech_link_type", 259, 0},
+      {"u1", "max_speed", 259, 259},
+      {"u7", "order", 259, 259},
+      {"U1", "order", 259, 259},
+      {"axis1", "unit_name", 259, 259},
   };
   for (const Case& c : cases) {
     std::error_code ec = velmora::internal::makeErrorCode(1);
@@ -47,15 +56,23 @@ TEST(ExtAxis, RailParameterTable) {
     double factor;
   };
   const Case rows[] = {
-      {"encoderResolution", "recolution_ratio", 1.0}, {"reductionRatio", "reduction_ratio", 1.0},
-      {"maxSpeed", "max_speed", 1000.0},              {"maxAcc", "max_acc", 1000.0},
-      {"maxJerk", "max_jerk", 1000.0},                {"motorSpeed", "motor_speed", 1.0},
-      {"enable", "enable", 1.0},                      {"name", "name", 1.0},
-      {"softLimit0", "soft_limit_lower", 1000.0},     {"softLimit1", "soft_limit_upper", 1000.0},
-      {"range0", "lower", 1000.0},                    {"range1", "upper", 1000.0},
+      {"encoderResolution", "recolution_ratio", 1.0},
+      {"reductionRatio", "reduction_ratio", 1.0},
+      {"maxSpeed", "max_speed", 1000.0},
+      {"maxAcc", "max_acc", 1000.0},
+      {"maxJerk", "max_jerk", 1000.0},
+      {"motorSpeed", "motor_speed", 1.0},
+      {"enable", "enable", 1.0},
+      {"name", "name", 1.0},
+      {"softLimit0", "soft_limit_lower", 1000.0},
+      {"softLimit1", "soft_limit_upper", 1000.0},
+      {"range0", "lower", 1000.0},
+      {"range1", "upper", 1000.0},
       {"baseFrame", "base_frame", 1.0},
-      {"softLimit", "", 0.0},                         {"range", "", 0.0},
-      {"", "", 0.0},                                  {"maxspeed", "", 0.0},
+      {"softLimit", "", 0.0},
+      {"range", "", 0.0},
+      {"", "", 0.0},
+      {"maxspeed", "", 0.0},
       {"max_speed", "", 0.0},
   };
   for (const Case& c : rows) {

@@ -16,11 +16,16 @@ enum Shape { kText, kArray, kObject, kNull, kWrongForm, kShapes };
 
 Behaviour answer(Shape shape) {
   switch (shape) {
-    case kText: return Behaviour::reply("x").times(1);
-    case kArray: return Behaviour::reply(parseJson(R"([1, "a", null])")).times(1);
-    case kObject: return Behaviour::reply(parseJson(R"({"q": {"w": []}})")).times(1);
-    case kNull: return Behaviour::reply(Json::Value()).times(1);
-    default: return Behaviour::wrongKind().times(1);
+    case kText:
+      return Behaviour::reply("x").times(1);
+    case kArray:
+      return Behaviour::reply(parseJson(R"([1, "a", null])")).times(1);
+    case kObject:
+      return Behaviour::reply(parseJson(R"({"q": {"w": []}})")).times(1);
+    case kNull:
+      return Behaviour::reply(Json::Value()).times(1);
+    default:
+      return Behaviour::wrongKind().times(1);
   }
 }
 
@@ -40,7 +45,8 @@ TEST_F(RobotRequestsTest, HostileReplyKinds) {
   };
   std::vector<KeyCase> cases;
   for (const std::string kind : {"tool", "wobj"}) {
-    cases.push_back({Form::get, "project." + kind + ".info",
+    cases.push_back({Form::get,
+                     "project." + kind + ".info",
                      [kind](Impl& robot) {
                        std::error_code ec;
                        const auto list = robot.workToolsInfo(kind, ec);
@@ -48,21 +54,21 @@ TEST_F(RobotRequestsTest, HostileReplyKinds) {
                        return ec.value();
                      },
                      {0, 0, 0, 0, 257}});
-    cases.push_back({Form::get, "project." + kind + "s",
-                     [kind, &fresh](Impl& robot) {
-                       return writeEntry(robot, kind + std::to_string(++fresh), kind);
-                     },
+    cases.push_back({Form::get,
+                     "project." + kind + "s",
+                     [kind, &fresh](Impl& robot) { return writeEntry(robot, kind + std::to_string(++fresh), kind); },
                      {0, 0, 0, 0, 257}});
-    cases.push_back({Form::command, "project." + kind,
-                     [kind, &fresh](Impl& robot) {
-                       return writeEntry(robot, kind + std::to_string(++fresh), kind);
-                     },
+    cases.push_back({Form::command,
+                     "project." + kind,
+                     [kind, &fresh](Impl& robot) { return writeEntry(robot, kind + std::to_string(++fresh), kind); },
                      {0, 0, 0, 0, 257}});
-    cases.push_back({Form::command, "global." + kind + "s.set.one",
+    cases.push_back({Form::command,
+                     "global." + kind + "s.set.one",
                      [kind](Impl& robot) { return writeEntry(robot, "g_" + kind + "_4", kind); },
                      {0, 0, 0, 0, 257}});
   }
-  cases.push_back({Form::get, "register.values",
+  cases.push_back({Form::get,
+                   "register.values",
                    [](Impl& robot) {
                      std::error_code ec;
                      Json::Value values;
@@ -71,14 +77,16 @@ TEST_F(RobotRequestsTest, HostileReplyKinds) {
                      return ec.value();
                    },
                    {-260, -260, -260, -260, 257}});
-  cases.push_back({Form::command, "utils.reboot",
+  cases.push_back({Form::command,
+                   "utils.reboot",
                    [](Impl& robot) {
                      std::error_code ec;
                      robot.rebootOrShutdown(1, ec);
                      return ec.value();
                    },
                    {-260, -260, -260, 0, 257}});
-  cases.push_back({Form::command, "sys.mode.switch",
+  cases.push_back({Form::command,
+                   "sys.mode.switch",
                    [](Impl& robot) {
                      std::error_code ec;
                      const int result = robot.setOperateMode(velmora::OperateMode::automatic, ec);
@@ -86,7 +94,8 @@ TEST_F(RobotRequestsTest, HostileReplyKinds) {
                      return result;
                    },
                    {-260, -260, -260, 0, 257}});
-  cases.push_back({Form::get, "flangebox_support_rs485_param",
+  cases.push_back({Form::get,
+                   "flangebox_support_rs485_param",
                    [](Impl& robot) {
                      const int type = robot.GetFlangeBoxType();
                      EXPECT_FALSE(robot.flangeBoxTypeKnown);
@@ -94,7 +103,8 @@ TEST_F(RobotRequestsTest, HostileReplyKinds) {
                    },
                    {0, 0, 0, 0, 0}});
   for (const char* key : {"ext_axis.get_axis_info", "ext_axis.get_mechanical_unit_info"}) {
-    cases.push_back({Form::command, key,
+    cases.push_back({Form::command,
+                     key,
                      [key](Impl& robot) {
                        std::error_code ec;
                        Json::Value reply;
@@ -107,7 +117,8 @@ TEST_F(RobotRequestsTest, HostileReplyKinds) {
                      },
                      {0, 0, 0, 0, 257}});
   }
-  cases.push_back({Form::get, "rail_param",
+  cases.push_back({Form::get,
+                   "rail_param",
                    [](Impl& robot) {
                      std::error_code ec;
                      Json::Value value;
@@ -115,7 +126,8 @@ TEST_F(RobotRequestsTest, HostileReplyKinds) {
                      return ec.value();
                    },
                    {0, 0, 0, 0, 257}});
-  cases.push_back({Form::set, "rail_param",
+  cases.push_back({Form::set,
+                   "rail_param",
                    [](Impl& robot) {
                      std::error_code ec;
                      robot.writeRailParameter(parseJson(R"({"max_speed": 1})"), ec);

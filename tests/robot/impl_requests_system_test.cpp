@@ -26,8 +26,7 @@ TEST_F(RobotRequestsTest, RegisterQueryGoldenAndRoundTrip) {
 
   // What a register write leaves is what the next query reads.
   Json::Value written;
-  link().sendCommand("register.write", parseJson(R"({"name": "R", "bias": 2, "value": 9})"),
-                     written, ec, 1s);
+  link().sendCommand("register.write", parseJson(R"({"name": "R", "bias": 2, "value": 9})"), written, ec, 1s);
   ASSERT_FALSE(ec) << ec.value();
   EXPECT_THAT(written, JsonIs("0"));
   robot().queryRegisterValues(values, "R", ec);
@@ -46,10 +45,9 @@ TEST_F(RobotRequestsTest, RegisterReplyShapes) {
     int code;
   };
   const Case cases[] = {
-      {"-1", -17001},           {"-5", -5},           {"0", 0},
-      {"-5.0", -5},             {"2.5", -260},        {R"("x")", -260},
-      {"[1]", -260},            {"true", -260},       {"null", -260},
-      {R"({"S": 1})", -260},    {R"({"R": null})", -260},
+      {"-1", -17001},           {"-5", -5},    {"0", 0},       {"-5.0", -5},   {"2.5", -260},
+      {R"("x")", -260},         {"[1]", -260}, {"true", -260}, {"null", -260}, {R"({"S": 1})", -260},
+      {R"({"R": null})", -260},
   };
   for (const Case& c : cases) {
     command().script(Form::get, "register.values", Behaviour::reply(parseJson(c.reply)).times(1));

@@ -86,19 +86,30 @@ TEST_F(RobotRequestsTest, GlobalNameTable) {
     bool global;
   };
   const Case cases[] = {
-      {"g_tool_3", "tool", 3, true},           {"g_tool_0", "tool", 0, true},
-      {"g_tool_15", "tool", 15, true},         {"g_tool_03", "tool", 3, true},
-      {"g_wobj_7", "wobj", 7, true},           {"g_tool_16", "tool", 16, false},
-      {"g_tool_3a", "tool", 3, false},         {"g_tool_x", "tool", 0, false},
-      {"tool1", "tool", 0, false},             {"g_tool_ 3", "tool", 3, false},
-      {"g_tool_\t7", "tool", 7, false},        {"g_tool_+3", "tool", 3, false},
-      {"g_tool_-0", "tool", 0, false},         {"g_tool_-2", "tool", -2, false},
-      {"g_tool_", "tool", 0, false},           {"g_tool_3 ", "tool", 3, false},
-      {"g_wobj_3", "tool", 0, false},          {"G_tool_3", "tool", 0, false},
-      {"xg_tool_3", "tool", 0, false},         {"g_tool", "tool", 0, false},
+      {"g_tool_3", "tool", 3, true},
+      {"g_tool_0", "tool", 0, true},
+      {"g_tool_15", "tool", 15, true},
+      {"g_tool_03", "tool", 3, true},
+      {"g_wobj_7", "wobj", 7, true},
+      {"g_tool_16", "tool", 16, false},
+      {"g_tool_3a", "tool", 3, false},
+      {"g_tool_x", "tool", 0, false},
+      {"tool1", "tool", 0, false},
+      {"g_tool_ 3", "tool", 3, false},
+      {"g_tool_\t7", "tool", 7, false},
+      {"g_tool_+3", "tool", 3, false},
+      {"g_tool_-0", "tool", 0, false},
+      {"g_tool_-2", "tool", -2, false},
+      {"g_tool_", "tool", 0, false},
+      {"g_tool_3 ", "tool", 3, false},
+      {"g_wobj_3", "tool", 0, false},
+      {"G_tool_3", "tool", 0, false},
+      {"xg_tool_3", "tool", 0, false},
+      {"g_tool", "tool", 0, false},
       {"g_tool_2147483647", "tool", INT_MAX, false},
       {"g_tool_-2147483648", "tool", INT_MIN, false},
-      {"g_tool_2147483648", "tool", 0, false}, {"g_tool_99999999999999999999", "tool", 0, false},
+      {"g_tool_2147483648", "tool", 0, false},
+      {"g_tool_99999999999999999999", "tool", 0, false},
   };
   for (const Case& c : cases) {
     const auto scope = parseWorkToolName(c.name, c.kind);
@@ -114,8 +125,8 @@ TEST_F(RobotRequestsTest, GlobalNameTable) {
     const auto scope = parseWorkToolName(name, "tool");
     robot().setWorkToolInfo(sampleTool(name, true), "tool", ec);
     EXPECT_FALSE(ec) << name << ": " << ec.value();
-    const Json::Value record = scope.global ? sent("global.tools.set.one", ++global)
-                                            : sent("project.tool", ++project)["tools"][0];
+    const Json::Value record =
+        scope.global ? sent("global.tools.set.one", ++global) : sent("project.tool", ++project)["tools"][0];
     EXPECT_EQ(record["name"].asString(), name);
     EXPECT_THAT(record["id"], JsonIs(std::to_string(scope.id)));
   }
@@ -212,11 +223,21 @@ TEST_F(RobotRequestsTest, NonFiniteRecordSendsNothing) {
   for (int field = 0; field < 5; ++field) {
     WorkToolInfo info = sampleTool(field % 2 ? "g_tool_2" : "tool1", true);
     switch (field) {
-      case 0: info.pos.trans[1] = nan; break;
-      case 1: info.pos.rpy[2] = -inf; break;
-      case 2: info.load.mass = inf; break;
-      case 3: info.load.cog[0] = nan; break;
-      default: info.load.inertia[2] = nan; break;
+      case 0:
+        info.pos.trans[1] = nan;
+        break;
+      case 1:
+        info.pos.rpy[2] = -inf;
+        break;
+      case 2:
+        info.load.mass = inf;
+        break;
+      case 3:
+        info.load.cog[0] = nan;
+        break;
+      default:
+        info.load.inertia[2] = nan;
+        break;
     }
     std::error_code ec;
     robot().setWorkToolInfo(info, "tool", ec);
@@ -228,12 +249,14 @@ TEST_F(RobotRequestsTest, NonFiniteRecordSendsNothing) {
 TEST_F(RobotRequestsTest, ListReadingRules) {
   // Names come back in ascending order; a list that is not three numbers reads as zeros, and
   // the rotation is read only after the translation.
-  command().script(velmora_sim::Form::get, "project.wobj.info", Behaviour::reply(parseJson(R"({
+  command().script(velmora_sim::Form::get, "project.wobj.info",
+                   Behaviour::reply(parseJson(R"({
       "wobj": {"b": {"load": {"mass": 2, "cog": [1, 2], "inertia": [4, 5, 6, 7]},
                      "coord": {"rot": [1, 1, 1]}, "held": 1},
                "a": {"load": {"mass": 0.5, "cog": [1, 2, 3]},
                      "coord": {"trans": [7, 8, 9], "rot": [0.1, 0.2, 0.3]}, "held": false},
-               "c": null}})")).times(1));
+               "c": null}})"))
+                       .times(1));
   std::error_code ec;
   const auto wobjs = robot().workToolsInfo("wobj", ec);
   ASSERT_FALSE(ec) << ec.value();
@@ -277,8 +300,7 @@ TEST_F(RobotRequestsTest, ListReplyShapes) {
       {R"({"tool": {"t": {}, "u": {"load": {"cog": [0, [], 0]}}}})", -260, 0},
   };
   for (const Case& c : cases) {
-    command().script(velmora_sim::Form::get, "project.tool.info",
-                     Behaviour::reply(parseJson(c.reply)).times(1));
+    command().script(velmora_sim::Form::get, "project.tool.info", Behaviour::reply(parseJson(c.reply)).times(1));
     std::error_code ec;
     const auto tools = robot().workToolsInfo("tool", ec);
     EXPECT_EQ(ec.value(), c.code) << c.reply;

@@ -113,8 +113,8 @@ TEST_F(RobotOpsTest, IoSetsTakeEveryNegativeReplyAsTheCode) {
     const char* reply;
     int code;  // 1: the operation's own code for -1
   } replies[] = {
-      {"-1", 1}, {"-1.0", 1}, {"-14010", -14010}, {"-2", -2}, {"0", 0}, {"3", 0},
-      {"-1.5", 0}, {R"("x")", 0}, {"{}", 0}, {"[]", 0}, {"null", 0}, {"true", 0},
+      {"-1", 1},   {"-1.0", 1},   {"-14010", -14010}, {"-2", -2}, {"0", 0},    {"3", 0},
+      {"-1.5", 0}, {R"("x")", 0}, {"{}", 0},          {"[]", 0},  {"null", 0}, {"true", 0},
   };
   for (const auto& op : ops) {
     for (const auto& r : replies) {
@@ -142,8 +142,8 @@ TEST_F(RobotOpsTest, IoTransportFailuresKeepTheirCode) {
 
 TEST_F(RobotOpsTest, AnAnalogValueWithoutJsonFormIsRefusedUnsent) {
   LogCapture global;
-  for (const double value : {std::nan(""), std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity()}) {
+  for (const double value :
+       {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
     std::error_code ec;
     robot().setAO(0, 1, value, ec);
     EXPECT_EQ(ec.value(), 259);

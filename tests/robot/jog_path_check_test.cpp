@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -93,7 +93,7 @@ TEST_F(MotionRobotTest, FailedOrMalformedChecksGiveZerosAndACode) {
   } cases[] = {
       {R"({"error": -50002, "data": {"msg": "m"}})", -50002},
       {"-3", -3},
-      {"0", -260},                      // success without joints
+      {"0", -260},  // success without joints
       {"null", -260},
       {R"("text")", -260},
       {"[1, 2]", -260},

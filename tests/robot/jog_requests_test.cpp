@@ -23,7 +23,7 @@ TEST_F(MotionRobotTest, JogsSendTheirMembersAndRefuseRatesAndStepsOutOfRange) {
   struct Case {
     const char* name;
     std::function<void(BaseRobot&, std::error_code&)> call;
-    const char* key;      // null: refused, nothing sent
+    const char* key;  // null: refused, nothing sent
     const char* payload;
   };
   using R = BaseRobot&;
@@ -47,8 +47,8 @@ TEST_F(MotionRobotTest, JogsSendTheirMembersAndRefuseRatesAndStepsOutOfRange) {
       {"step zero", [](R r, E ec) { r.startJog(S::world, 0.5, 0.0, 0, true, ec); }, nullptr, ""},
       {"step NaN", [](R r, E ec) { r.startJog(S::world, 0.5, kNaN, 0, true, ec); }, nullptr, ""},
       {"step infinite", [](R r, E ec) { r.startJog(S::world, 0.5, kInf, 0, true, ec); }, nullptr, ""},
-      {"external rate NaN", [](R r, E ec) { r.startJogWithExt(S::world, kNaN, 1.0, 0, true, "u1", ec, true); },
-       nullptr, ""},
+      {"external rate NaN", [](R r, E ec) { r.startJogWithExt(S::world, kNaN, 1.0, 0, true, "u1", ec, true); }, nullptr,
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -126,13 +126,13 @@ TEST_F(MotionRobotTest, OnlineAdjustmentsSendTheirValuesAndReadTheirReplies) {
     const char* reply;
     int code;
   } replies[] = {
-      {"speed refused", [&](auto& e) { robot().adjustSpeedOnline(0.2, e); }, Form::command, "move.override_rate",
-       "-3", -3},
+      {"speed refused", [&](auto& e) { robot().adjustSpeedOnline(0.2, e); }, Form::command, "move.override_rate", "-3",
+       -3},
       {"speed odd reply", [&](auto& e) { robot().adjustSpeedOnline(0.2, e); }, Form::command, "move.override_rate",
        R"("x")", -260},
       {"acc refused", [&](auto& e) { robot().adjustAcceleration(1, 1, e); }, Form::set, "move.acc", "-2", -2},
-      {"ignore zone not read", [&](auto& e) { robot().setAutoIgnoreZone(false, e); }, Form::command,
-       "move.ignore_zone", "-3", 0},
+      {"ignore zone not read", [&](auto& e) { robot().setAutoIgnoreZone(false, e); }, Form::command, "move.ignore_zone",
+       "-3", 0},
   };
   for (const auto& c : replies) {
     SCOPED_TRACE(c.name);
@@ -245,7 +245,7 @@ TEST_F(MotionRobotTest, SingularityAvoidanceByArm) {
     const char* reply;
     bool on;
     int code;
-  } replies[] = {{R"("on")", true, 0},   {R"("off")", false, 0}, {"true", true, 0},    {"false", false, 0},
+  } replies[] = {{R"("on")", true, 0},    {R"("off")", false, 0}, {"true", true, 0},     {"false", false, 0},
                  {R"("x")", false, -260}, {"-3", false, -3},      {"null", false, -260}, {"{}", false, -260}};
   for (const auto& c : replies) {
     SCOPED_TRACE(c.reply);
@@ -276,10 +276,24 @@ TEST_F(MotionRobotTest, CompletePostureInterpolationOnTheFiveAxisArm) {
 }
 
 TEST_F(MotionRobotTest, NoReplyOfAnyKindEndsTheProgram) {
-  const char* const keys[] = {"move.reset", "move.continue", "move.pause", "move.stop", "move.default_speed",
-                              "move.default_zone", "move.default_conf", "move.override_rate", "move.acc",
-                              "move.ignore_zone", "move.jog", "move.jog_with_ext", "move.path.check", "sys.state",
-                              "eci.enable", "eci.disable", "move.l", "move.wait"};
+  const char* const keys[] = {"move.reset",
+                              "move.continue",
+                              "move.pause",
+                              "move.stop",
+                              "move.default_speed",
+                              "move.default_zone",
+                              "move.default_conf",
+                              "move.override_rate",
+                              "move.acc",
+                              "move.ignore_zone",
+                              "move.jog",
+                              "move.jog_with_ext",
+                              "move.path.check",
+                              "sys.state",
+                              "eci.enable",
+                              "eci.disable",
+                              "move.l",
+                              "move.wait"};
   const CartesianPosition pose{0.4, 0, 0.5, 3.14, 0, 0};
   for (const char* odd : {R"("x")", "{}", "[]", "null", "1.5", "true", R"({"error": [], "data": {"index": "i"}})"}) {
     SCOPED_TRACE(odd);

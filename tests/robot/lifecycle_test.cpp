@@ -52,8 +52,7 @@ TEST_F(LifecycleTest, OneClassOfEachFamilyConnectsAndReconnects) {
   const Case cases[] = {
       {"cobot 6", arm(6, "cobot"), [](const std::string& a) { return std::make_unique<OstraRobot>(a, a); },
        [](BaseRobot& r, std::error_code& ec) { dynamic_cast<OstraRobot&>(r).connectToRobot(ec); }, true},
-      {"industrial 6", arm(6, "industrial"),
-       [](const std::string& a) { return std::make_unique<StandardRobot>(a, a); },
+      {"industrial 6", arm(6, "industrial"), [](const std::string& a) { return std::make_unique<StandardRobot>(a, a); },
        [](BaseRobot& r, std::error_code& ec) { dynamic_cast<StandardRobot&>(r).connectToRobot(ec); }, true},
       {"industrial 3", arm(3, "industrial"), [](const std::string& a) { return std::make_unique<Sorn3Robot>(a); },
        [](BaseRobot& r, std::error_code& ec) { dynamic_cast<Sorn3Robot&>(r).connectToRobot(ec); }, false},
@@ -146,13 +145,19 @@ TEST_F(LifecycleTest, ALinkLostWhileConnectingFailsEveryWayIn) {
   const auto cobot = arm(7, "cobot");
   const auto small = arm(3, "industrial");
   auto cobotCase = [&](const char* name, Behaviour step) {
-    return Case{name, step, cobot, [](const std::string& a) { OstraMaxRobot robot(a, a); },
+    return Case{name,
+                step,
+                cobot,
+                [](const std::string& a) { OstraMaxRobot robot(a, a); },
                 [] { return std::make_unique<OstraMaxRobot>(); },
                 [](BaseRobot& r, const std::string& a) { dynamic_cast<OstraMaxRobot&>(r).connectToRobot(a, a); },
                 [](BaseRobot& r, std::error_code& ec) { dynamic_cast<OstraMaxRobot&>(r).connectToRobot(ec); }};
   };
   auto smallCase = [&](const char* name, Behaviour step) {
-    return Case{name, step, small, [](const std::string& a) { Sorn3Robot robot(a); },
+    return Case{name,
+                step,
+                small,
+                [](const std::string& a) { Sorn3Robot robot(a); },
                 [] { return std::make_unique<Sorn3Robot>(); },
                 [](BaseRobot& r, const std::string& a) { dynamic_cast<Sorn3Robot&>(r).connectToRobot(a); },
                 [](BaseRobot& r, std::error_code& ec) { dynamic_cast<Sorn3Robot&>(r).connectToRobot(ec); }};
@@ -192,7 +197,8 @@ TEST_F(LifecycleTest, DefaultConstructedRobotReportsWhatIsMissing) {
   EXPECT_EQ(BaseRobot::sdkVersion(), "0.7.1");
   EXPECT_TRUE(robot.queryEventInfo(Event::moveExecution, ec).empty());
   EXPECT_EQ(ec.value(), 255);
-  robot.setEventWatcher(Event::moveExecution, [](const EventInfo&) {}, ec);
+  robot.setEventWatcher(
+      Event::moveExecution, [](const EventInfo&) {}, ec);
   EXPECT_EQ(ec.value(), 255);
   EXPECT_TRUE(robot.queryEventInfo(Event::safety, ec).empty());
   EXPECT_EQ(ec.value(), 272);
@@ -209,18 +215,21 @@ TEST_F(LifecycleTest, TheConnectionHandlerSeesDropAndReconnect) {
   // Replacing the handler while the link calls it is safe (the slot is locked, the call is not).
   std::atomic<bool> stop{false};
   std::thread replacer([&] {
-    while (!stop) robot.setConnectionHandler([&](bool up) {
-      std::lock_guard<std::mutex> lock(mutex);
-      seen.push_back(up);
-    });
+    while (!stop)
+      robot.setConnectionHandler([&](bool up) {
+        std::lock_guard<std::mutex> lock(mutex);
+        seen.push_back(up);
+      });
   });
   const auto watches = command().log().count("move.last_error_with_setting");
   command().dropConnections();
   auto saw = [&](std::vector<bool> expected) {
-    return waitUntil([&] {
-      std::lock_guard<std::mutex> lock(mutex);
-      return seen == expected;
-    }, 5s);
+    return waitUntil(
+        [&] {
+          std::lock_guard<std::mutex> lock(mutex);
+          return seen == expected;
+        },
+        5s);
   };
   EXPECT_TRUE(saw({false}));
   EXPECT_TRUE(saw({false, true})) << "the link reconnects by itself";

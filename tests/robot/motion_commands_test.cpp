@@ -205,8 +205,8 @@ TEST_F(MotionRobotTest, ControlRequestsSendTheirPayloadAndMapTheirReplies) {
   using E = std::error_code&;
   const Case cases[] = {
       {"reset", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset", R"({"remain_traj": true})", {}, 0},
-      {"reset refused", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset", R"({"remain_traj": true})",
-       -3, -3},
+      {"reset refused", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset", R"({"remain_traj": true})", -3,
+       -3},
       {"reset answered by a text", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset",
        R"({"remain_traj": true})", "ok", -260},
       {"reset answered by an object", [](R r, E ec) { r.moveReset(ec); }, Form::command, "move.reset",
@@ -219,8 +219,7 @@ TEST_F(MotionRobotTest, ControlRequestsSendTheirPayloadAndMapTheirReplies) {
       {"pause", [](R r, E ec) { r.stop(ec); }, Form::command, "move.pause", "null", {}, 0},
       {"pause stopping", [](R r, E ec) { r.stop(ec); }, Form::command, "move.pause", "null", -1, 769},
       {"speed", [](R r, E ec) { r.setDefaultSpeed(200, ec); }, Form::set, "move.default_speed", "0.2", {}, 0},
-      {"speed refused", [](R r, E ec) { r.setDefaultSpeed(200, ec); }, Form::set, "move.default_speed", "0.2", -2,
-       -2},
+      {"speed refused", [](R r, E ec) { r.setDefaultSpeed(200, ec); }, Form::set, "move.default_speed", "0.2", -2, -2},
       {"zone", [](R r, E ec) { r.setDefaultZone(5, ec); }, Form::set, "move.default_zone", "0.005", {}, 0},
       {"conf", [](R r, E ec) { r.setDefaultConfOpt(true, ec); }, Form::command, "move.default_conf", "true", {}, 0},
       {"conf refused is not read", [](R r, E ec) { r.setDefaultConfOpt(false, ec); }, Form::command,

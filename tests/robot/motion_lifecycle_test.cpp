@@ -72,15 +72,18 @@ TEST_F(MotionRobotTest, TheCallbackMayChangeTheModeOrDisconnect) {
   Heard heard;
   std::promise<std::error_code> switched;
   std::atomic<int> calls{0};
-  robot().setEventWatcher(Event::moveExecution, [&](const EventInfo& info) {
-    heard.add(info);
-    // Runs on motion control's notification worker, which this stops.
-    if (calls++ == 0) {
-      std::error_code inside;
-      robot().setMotionControlMode(MotionControlMode::RtCommand, inside);
-      switched.set_value(inside);
-    }
-  }, ec);
+  robot().setEventWatcher(
+      Event::moveExecution,
+      [&](const EventInfo& info) {
+        heard.add(info);
+        // Runs on motion control's notification worker, which this stops.
+        if (calls++ == 0) {
+          std::error_code inside;
+          robot().setMotionControlMode(MotionControlMode::RtCommand, inside);
+          switched.set_value(inside);
+        }
+      },
+      ec);
   ASSERT_FALSE(ec);
   std::string id;
   robot().moveAppend(linearMoves(1), id, ec);
@@ -100,13 +103,16 @@ TEST_F(MotionRobotTest, TheCallbackMayChangeTheModeOrDisconnect) {
 
   // Now a callback that disconnects: the notification worker stops itself and the links go.
   std::promise<void> disconnected;
-  robot().setEventWatcher(Event::moveExecution, [&](const EventInfo&) {
-    if (calls++ == 2) {
-      std::error_code inside;
-      robot().disconnectFromRobot(inside);
-      disconnected.set_value();
-    }
-  }, ec);
+  robot().setEventWatcher(
+      Event::moveExecution,
+      [&](const EventInfo&) {
+        if (calls++ == 2) {
+          std::error_code inside;
+          robot().disconnectFromRobot(inside);
+          disconnected.set_value();
+        }
+      },
+      ec);
   robot().moveAppend(linearMoves(1), id, ec);
   ASSERT_TRUE(waitUntil([&] { return responder().finishPending() > 0; }, 5s));
   auto gone = disconnected.get_future();
@@ -122,7 +128,8 @@ TEST_F(MotionRobotTest, DestroyingTheRobotWhileItsArmMoves) {
   responder().finishAfter(1ms, 3ms);
   std::atomic<int> heard{0};
   std::error_code ec;
-  robot().setEventWatcher(Event::moveExecution, [&heard](const EventInfo&) { ++heard; }, ec);
+  robot().setEventWatcher(
+      Event::moveExecution, [&heard](const EventInfo&) { ++heard; }, ec);
   ASSERT_FALSE(ec);
   robot().setMaxCacheSize(20, ec);
   for (int i = 0; i < 30; ++i) {

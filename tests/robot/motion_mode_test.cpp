@@ -66,10 +66,8 @@ TEST_F(MotionRobotTest, LeavingRealtimeControlTakesTheDisableReply) {
     MotionControlMode mode;
   } cases[] = {
       {"rci", -259, 0, MotionControlMode::NrtCommand},  // "not in real-time control": already out
-      {"rci", 0, 0, MotionControlMode::NrtCommand},
-      {"rci", -3, -3, MotionControlMode::Idle},
-      {"rci", "off", -260, MotionControlMode::Idle},
-      {"idle", Json::Value(), 0, MotionControlMode::NrtCommand},
+      {"rci", 0, 0, MotionControlMode::NrtCommand},    {"rci", -3, -3, MotionControlMode::Idle},
+      {"rci", "off", -260, MotionControlMode::Idle},   {"idle", Json::Value(), 0, MotionControlMode::NrtCommand},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.state) + " " + compactJson(c.reply));
@@ -150,15 +148,42 @@ TEST_F(MotionRobotTest, ARefusedSwitchLeavesTheModeInForceWorking) {
     MotionControlMode after;
     std::vector<std::string> sent;  // by the switch, watches aside
   } cases[] = {
-      {"state query silent", MotionControlMode::Idle, MotionControlMode::NrtRLTask, "idle", Behaviour::silent(),
-       std::nullopt, 263, MotionControlMode::Idle, {"sys.state"}},
-      {"disable refused", MotionControlMode::NrtCommand, MotionControlMode::NrtRLTask, "rci", std::nullopt,
-       Behaviour::reply(-3), -3, MotionControlMode::NrtCommand, {"sys.state", "eci.disable"}},
-      {"state names nothing", MotionControlMode::Idle, MotionControlMode::NrtRLTask, "idle",
-       Behaviour::reply(Json::Value(Json::objectValue)), std::nullopt, 0, MotionControlMode::NrtRLTask,
+      {"state query silent",
+       MotionControlMode::Idle,
+       MotionControlMode::NrtRLTask,
+       "idle",
+       Behaviour::silent(),
+       std::nullopt,
+       263,
+       MotionControlMode::Idle,
        {"sys.state"}},
-      {"leaving real-time control refused", MotionControlMode::RtCommand, MotionControlMode::NrtCommand, "rci",
-       std::nullopt, Behaviour::reply(-3), -3, MotionControlMode::RtCommand, {"sys.state", "eci.disable"}},
+      {"disable refused",
+       MotionControlMode::NrtCommand,
+       MotionControlMode::NrtRLTask,
+       "rci",
+       std::nullopt,
+       Behaviour::reply(-3),
+       -3,
+       MotionControlMode::NrtCommand,
+       {"sys.state", "eci.disable"}},
+      {"state names nothing",
+       MotionControlMode::Idle,
+       MotionControlMode::NrtRLTask,
+       "idle",
+       Behaviour::reply(Json::Value(Json::objectValue)),
+       std::nullopt,
+       0,
+       MotionControlMode::NrtRLTask,
+       {"sys.state"}},
+      {"leaving real-time control refused",
+       MotionControlMode::RtCommand,
+       MotionControlMode::NrtCommand,
+       "rci",
+       std::nullopt,
+       Behaviour::reply(-3),
+       -3,
+       MotionControlMode::RtCommand,
+       {"sys.state", "eci.disable"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

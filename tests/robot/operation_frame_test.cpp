@@ -18,9 +18,15 @@ TEST(OperationFrame, ReplyCodeByKind) {
   Json::Value object(Json::objectValue);
   object["error"] = -3;
   const Case cases[] = {
-      {Json::Value(), 0},          {Json::Value(0), 0},        {Json::Value(-3), -3},
-      {Json::Value(7.0), 7},       {Json::Value(2.5), -260},   {Json::Value("0"), -260},
-      {Json::Value(true), -260},   {object, -260},             {Json::Value(Json::arrayValue), -260},
+      {Json::Value(), 0},
+      {Json::Value(0), 0},
+      {Json::Value(-3), -3},
+      {Json::Value(7.0), 7},
+      {Json::Value(2.5), -260},
+      {Json::Value("0"), -260},
+      {Json::Value(true), -260},
+      {object, -260},
+      {Json::Value(Json::arrayValue), -260},
       {Json::Value(Json::UInt64(1) << 40), -260},
   };
   for (const auto& c : cases) {

@@ -103,8 +103,11 @@ TEST_F(PathTest, ReplayIsQueuedInOrderInEveryModeButRlTaskAndRealTime) {
     Mode mode;
     double rate;
     int expected;
-  } cases[] = {{Mode::NrtRLTask, 1, 262}, {Mode::RtCommand, 1, 262}, {Mode::NrtCommand, nan, 259},
-               {Mode::Idle, -inf, 259},   {Mode::NrtCommand, 1, 0}};
+  } cases[] = {{Mode::NrtRLTask, 1, 262},
+               {Mode::RtCommand, 1, 262},
+               {Mode::NrtCommand, nan, 259},
+               {Mode::Idle, -inf, 259},
+               {Mode::NrtCommand, 1, 0}};
   for (const auto& c : cases) {
     enterMode(c.mode);
     robot().replayPath("r", c.rate, ec);

@@ -10,8 +10,8 @@
 
 #include "robot/project_fixture.h"
 #include "robot/robot_log_text.h"
-#include "support/log_capture.h"
 #include "support/link_settings_guard.h"
+#include "support/log_capture.h"
 
 namespace velmora {
 namespace {
@@ -28,8 +28,11 @@ struct ControlCase {
 };
 
 const ControlCase kControls[] = {
-    {"load", [](auto& r, auto& ec) { r.loadProject("P", {"T2", "T1"}, ec); }, "project.load",
-     R"({"name": "P", "tasks": ["T2", "T1"]})"},
+    {"load",
+     [](auto& r, auto& ec) {
+       r.loadProject("P", {"T2", "T1"}, ec);
+     },
+     "project.load", R"({"name": "P", "tasks": ["T2", "T1"]})"},
     {"run", [](auto& r, auto& ec) { r.runProject(ec); }, "project.start", "null"},
     {"pause", [](auto& r, auto& ec) { r.pauseProject(ec); }, "project.stop", "null"},
     {"program pointer", [](auto& r, auto& ec) { r.ppToMain(ec); }, "project.pp.main", "null"},
@@ -77,7 +80,7 @@ TEST_F(ProjectTest, RunningOptionsOutsideTheRangeOrNotANumberSendNothing) {
   const struct {
     double rate;
     int expected;
-  } cases[] = {{0.01, 0},    {1.0, 0},   {0.5, 0},   {0.009, 258}, {1.01, 258},
+  } cases[] = {{0.01, 0}, {1.0, 0},   {0.5, 0},   {0.009, 258}, {1.01, 258},
                {-1, 258}, {nan, 258}, {inf, 258}, {-inf, 258}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rate);
@@ -150,8 +153,10 @@ TEST_F(ProjectTest, RemovalRefusesNamesThatAreNotOneComponentAndMapsNotFound) {
   const struct {
     const char* reply;
     int expected;
-  } replies[] = {{R"({"error": -1, "data": "no such project"})", -60005}, {R"({"error": -5})", -5},
-                 {R"({"data": {"msg": "x"}})", 0}, {R"("text")", 0}};
+  } replies[] = {{R"({"error": -1, "data": "no such project"})", -60005},
+                 {R"({"error": -5})", -5},
+                 {R"({"data": {"msg": "x"}})", 0},
+                 {R"("text")", 0}};
   for (const auto& r : replies) {
     command().script(Form::command, "ix.sdk.remove_project", Behaviour::reply(parseJson(r.reply)).times(1));
     robot().removeProject("Q", ec);
@@ -174,8 +179,7 @@ TEST_F(ProjectTest, ListsOfNamesPrintUnquotedInLogLines) {
     const char* line;
   } removals[] = {
       {{"x/P"}, 259, "removeFiles [x/P] : invalid list"},
-      {{"project/P/T1", "project/P/T2/a.txt"}, -281,
-       "removeFiles [project/P/T1, project/P/T2/a.txt] file type wrong"},
+      {{"project/P/T1", "project/P/T2/a.txt"}, -281, "removeFiles [project/P/T1, project/P/T2/a.txt] file type wrong"},
       {{"project/P/T1"}, 0, "removeFiles [project/P/T1] (0)"},
   };
   for (const auto& r : removals) {

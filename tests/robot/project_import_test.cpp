@@ -80,9 +80,9 @@ TEST_F(ImportTest, FilesGoWhereTheDestinationSays) {
 TEST_F(ImportTest, MalformedControllerPathsAndNamesSendNothing) {
   write("a.mod", "x");
   write("dir/a.mod", "x");
-  for (const char* dest : {"proj/P/T", "project", "project/P/T/b.mod/x", "", "/project/P", "project/../T",
-                           "project/P/..", "project/./T", "project//T", "project/P//b.mod", "project/P/T/..",
-                           "project\\..\\T", "project/P/b.json/x", "Project/P"}) {
+  for (const char* dest :
+       {"proj/P/T", "project", "project/P/T/b.mod/x", "", "/project/P", "project/../T", "project/P/..", "project/./T",
+        "project//T", "project/P//b.mod", "project/P/T/..", "project\\..\\T", "project/P/b.json/x", "Project/P"}) {
     std::error_code ec;
     EXPECT_EQ(robot().importFile("a.mod", dest, false, ec), "");
     EXPECT_EQ(ec.value(), 259) << dest;
@@ -181,15 +181,24 @@ TEST_F(ImportTest, ControllerAnswersBecomeCodes) {
     int expected;
     const char* name;
   } replies[] = {
-      {R"({"data": {"f": "function_error"}})", -277, ""},    {R"({"data": {"f": "false_project_zip"}})", -278, ""},
-      {R"({"data": {"f": "empty_data"}})", -284, ""},        {R"({"data": {"f": "wrong_file_type"}})", -281, ""},
-      {R"({"data": {"f": "non-exist task"}})", -60005, ""},  {R"({"data": {"f": "open_file_error"}})", -280, ""},
-      {R"({"data": {"f": "other", "N": "n"}})", 0, "n"},      {R"({"data": {"N": "n"}})", 0, "n"},
-      {"0", 0, ""},                                           {"-9", -9, ""},
-      {"null", 0, ""},                                        {R"("x")", -260, ""},
-      {"[]", -260, ""},                                       {R"({"data": "x"})", -260, ""},
-      {R"({"data": {"f": 5, "N": "n"}})", 0, "n"},            {R"({"data": {"N": {}}})", -260, ""},
-      {R"({"data": {"f": [], "N": "n"}})", -260, ""},         {R"({"data": {"N": 12.0}})", 0, "12"},
+      {R"({"data": {"f": "function_error"}})", -277, ""},
+      {R"({"data": {"f": "false_project_zip"}})", -278, ""},
+      {R"({"data": {"f": "empty_data"}})", -284, ""},
+      {R"({"data": {"f": "wrong_file_type"}})", -281, ""},
+      {R"({"data": {"f": "non-exist task"}})", -60005, ""},
+      {R"({"data": {"f": "open_file_error"}})", -280, ""},
+      {R"({"data": {"f": "other", "N": "n"}})", 0, "n"},
+      {R"({"data": {"N": "n"}})", 0, "n"},
+      {"0", 0, ""},
+      {"-9", -9, ""},
+      {"null", 0, ""},
+      {R"("x")", -260, ""},
+      {"[]", -260, ""},
+      {R"({"data": "x"})", -260, ""},
+      {R"({"data": {"f": 5, "N": "n"}})", 0, "n"},
+      {R"({"data": {"N": {}}})", -260, ""},
+      {R"({"data": {"f": [], "N": "n"}})", -260, ""},
+      {R"({"data": {"N": 12.0}})", 0, "12"},
   };
   const std::string mod = write("a.mod", "x");
   const std::string zip = write("a.zip", kZip);

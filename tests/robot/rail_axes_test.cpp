@@ -38,9 +38,8 @@ Read unit(const char* name, const char* info, T before = T()) {
 
 TEST_F(RobotOpsTest, NamesOutsideTheVocabularyAreRefusedWithNothingSent) {
   const Read reads[] = {
-      axis<double>("axis7", "max_speed", 9), axis<double>("Axis1", "max_speed", 9),
-      axis<double>("", "max_speed", 9),      axis<double>("axis1", "speed", 9),
-      axis<int>("axis1", "unit_name", 9),    unit<int>("u1", "max_speed", 9),
+      axis<double>("axis7", "max_speed", 9), axis<double>("Axis1", "max_speed", 9), axis<double>("", "max_speed", 9),
+      axis<double>("axis1", "speed", 9),     axis<int>("axis1", "unit_name", 9),    unit<int>("u1", "max_speed", 9),
       unit<bool>("u7", "enable", true),      unit<int>("axis1", "order", 9),
   };
   for (std::size_t i = 0; i < std::size(reads); ++i) {
@@ -83,8 +82,8 @@ TEST_F(RobotOpsTest, EachTypeTakesItsOwnKindOfValue) {
       {axis<bool>("axis2", "coordinate_calibrated"), "false", 259},
       {axis<std::string>("axis2", "driver_name", "z"), "d2", 0},
       {axis<std::string>("axis2", "joint_orient", "z"), "z", 259},
-      {axis<std::vector<std::string>>("axis2", "ext_data_number", two),
-       R"(["p", "q", "a", "1", "2.5", "true", ""])", 0},
+      {axis<std::vector<std::string>>("axis2", "ext_data_number", two), R"(["p", "q", "a", "1", "2.5", "true", ""])",
+       0},
       {axis<std::vector<std::string>>("axis2", "reduction_ratio", two), R"(["p", "q"])", 0},
       {axis<std::vector<std::string>>("axis2", "ext_axis_number", two), R"(["p", "q"])", 259},
       {axis<std::vector<std::string>>("axis2", "driver_name", two), R"(["p", "q"])", 259},
@@ -105,14 +104,11 @@ TEST_F(RobotOpsTest, EachTypeTakesItsOwnKindOfValue) {
 }
 
 TEST_F(RobotOpsTest, AxisRepliesOfAnyKindGiveArgumentInvalid) {
-  for (const char* reply :
-       {"-3", "0", R"("x")", "[]", "null", "{}", R"({"data": 3})", R"({"data": {"axis1": 5}})",
-        R"({"data": {"axis1": {"max_acc": {}}}})", R"({"data": [{"axis1": {"max_acc": 1}}]})"}) {
+  for (const char* reply : {"-3", "0", R"("x")", "[]", "null", "{}", R"({"data": 3})", R"({"data": {"axis1": 5}})",
+                            R"({"data": {"axis1": {"max_acc": {}}}})", R"({"data": [{"axis1": {"max_acc": 1}}]})"}) {
     SCOPED_TRACE(reply);
-    command().script(Form::command, "ext_axis.get_axis_info",
-                     Behaviour::reply(parseJson(reply)).times(1));
-    command().script(Form::command, "ext_axis.get_mechanical_unit_info",
-                     Behaviour::reply(parseJson(reply)).times(1));
+    command().script(Form::command, "ext_axis.get_axis_info", Behaviour::reply(parseJson(reply)).times(1));
+    command().script(Form::command, "ext_axis.get_mechanical_unit_info", Behaviour::reply(parseJson(reply)).times(1));
     std::error_code ec;
     EXPECT_EQ(axis<double>("axis1", "max_acc", 9)(robot(), ec), "9");
     EXPECT_EQ(ec.value(), 259);

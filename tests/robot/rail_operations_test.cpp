@@ -59,21 +59,16 @@ TEST_F(RobotOpsTest, RailParametersComeBackInTheCallersUnits) {
       {set<int>("maxSpeed", 2), R"({"max_speed": 2000})", get<int>("maxSpeed"), "2"},
       {set<double>("maxAcc", 0.5), R"({"max_acc": 500})", get<double>("maxAcc"), "0.5"},
       {set<double>("maxJerk", 7), R"({"max_jerk": 7000})", get<double>("maxJerk"), "7"},
-      {set<double>("encoderResolution", 4096), R"({"recolution_ratio": 4096})",
-       get<int>("encoderResolution"), "4096"},
-      {set<double>("reductionRatio", 12.5), R"({"reduction_ratio": 12.5})",
-       get<double>("reductionRatio"), "12.5"},
+      {set<double>("encoderResolution", 4096), R"({"recolution_ratio": 4096})", get<int>("encoderResolution"), "4096"},
+      {set<double>("reductionRatio", 12.5), R"({"reduction_ratio": 12.5})", get<double>("reductionRatio"), "12.5"},
       {set<int>("motorSpeed", 2500), R"({"motor_speed": 2500})", get<double>("motorSpeed"), "2500"},
-      {set<double>("softLimit0", -0.5), R"({"soft_limit_lower": -500})", get<double>("softLimit0"),
-       "-0.5"},
+      {set<double>("softLimit0", -0.5), R"({"soft_limit_lower": -500})", get<double>("softLimit0"), "-0.5"},
       {set<double>("range1", 1.25), R"({"upper": 1250})", get<double>("range1"), "1.25"},
-      {set<std::vector<double>>("softLimit", {-0.75, 0.5, 9}),
-       R"({"soft_limit_lower": -750, "soft_limit_upper": 500})",
+      {set<std::vector<double>>("softLimit", {-0.75, 0.5, 9}), R"({"soft_limit_lower": -750, "soft_limit_upper": 500})",
        get<std::vector<double>>("softLimit", {1, 2, 3}), "[-0.75, 0.5]"},
       {set<std::vector<double>>("range", {-2, 2}), R"({"lower": -2000, "upper": 2000})",
        get<std::vector<double>>("range"), "[-2, 2]"},
-      {set<std::string>("name", "rail2"), R"({"name": "rail2"})", get<std::string>("name"),
-       "rail2"},
+      {set<std::string>("name", "rail2"), R"({"name": "rail2"})", get<std::string>("name"), "rail2"},
       {set<bool>("enable", true), R"({"enable": true})", get<bool>("enable"), "true"},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -94,8 +89,7 @@ TEST_F(RobotOpsTest, RailParametersComeBackInTheCallersUnits) {
   robot().setRailParameter("baseFrame", Frame({{1, 2, 3}}, {{0, 0.5, 0}}), ec);
   EXPECT_FALSE(ec);
   EXPECT_EQ(last("rail.set_rail_frame").form, Form::command);
-  EXPECT_THAT(last("rail.set_rail_frame").payload,
-              JsonIs(R"({"trans": [1, 2, 3], "rot": [0, 0.5, 0]})"));
+  EXPECT_THAT(last("rail.set_rail_frame").payload, JsonIs(R"({"trans": [1, 2, 3], "rot": [0, 0.5, 0]})"));
   EXPECT_EQ(get<Frame>("baseFrame")(robot(), ec), "1,2,3,0,0.5,0");
   EXPECT_FALSE(ec);
 
@@ -167,18 +161,16 @@ TEST_F(RobotOpsTest, RailRepliesThatCannotBeReadLeaveTheValue) {
       {R"({"enable": 1})", get<bool>("enable", true), "true", 259},
       // Both ends of a pair, or none.
       {R"({"soft_limit_lower": 1000})", get<std::vector<double>>("softLimit", {9}), "[9]", 259},
-      {R"({"soft_limit_lower": 1000, "soft_limit_upper": "2"})",
-       get<std::vector<double>>("softLimit", {9}), "[9]", 259},
+      {R"({"soft_limit_lower": 1000, "soft_limit_upper": "2"})", get<std::vector<double>>("softLimit", {9}), "[9]",
+       259},
       {R"({"lower": null, "upper": 1})", get<std::vector<double>>("range", {9}), "[9]", 259},
       // No base frame is not a frame at the origin.
-      {R"({"base_frame": null})", get<Frame>("baseFrame", Frame({{9, 9, 9}}, {{9, 9, 9}})),
+      {R"({"base_frame": null})", get<Frame>("baseFrame", Frame({{9, 9, 9}}, {{9, 9, 9}})), "9,9,9,9,9,9", 259},
+      {R"({"base_frame": {"trans": [1, 2, 3]}})", get<Frame>("baseFrame", Frame({{9, 9, 9}}, {{9, 9, 9}})),
        "9,9,9,9,9,9", 259},
-      {R"({"base_frame": {"trans": [1, 2, 3]}})",
-       get<Frame>("baseFrame", Frame({{9, 9, 9}}, {{9, 9, 9}})), "9,9,9,9,9,9", 259},
-      {R"({"base_frame": 5})", get<Frame>("baseFrame", Frame({{9, 9, 9}}, {{9, 9, 9}})),
-       "9,9,9,9,9,9", 259},
-      {R"({"base_frame": {"trans": [1, 2, 3], "rot": [4, 5, 6], "name": "x"}})",
-       get<Frame>("baseFrame"), "1,2,3,4,5,6", 0},
+      {R"({"base_frame": 5})", get<Frame>("baseFrame", Frame({{9, 9, 9}}, {{9, 9, 9}})), "9,9,9,9,9,9", 259},
+      {R"({"base_frame": {"trans": [1, 2, 3], "rot": [4, 5, 6], "name": "x"}})", get<Frame>("baseFrame"), "1,2,3,4,5,6",
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply);
@@ -204,12 +196,10 @@ TEST_F(RobotOpsTest, RailWritesTakeTheControllersAnswer) {
       {"rail_param", Form::set, "-2", set<double>("maxSpeed", 1), -2},
       {"rail_param", Form::set, R"("ok")", set<std::vector<double>>("range", {1, 2}), 257},
       {"rail.set_rail_frame", Form::command, "-2", set<Frame>("baseFrame", frame), -2},
-      {"rail.set_rail_frame", Form::command, R"({"data": false})", set<Frame>("baseFrame", frame),
-       258},
+      {"rail.set_rail_frame", Form::command, R"({"data": false})", set<Frame>("baseFrame", frame), 258},
       {"rail.set_rail_frame", Form::command, "{}", set<Frame>("baseFrame", frame), 258},
       {"rail.set_rail_frame", Form::command, R"({"data": 0})", set<Frame>("baseFrame", frame), 258},
-      {"rail.set_rail_frame", Form::command, R"({"data": true})", set<Frame>("baseFrame", frame),
-       0},
+      {"rail.set_rail_frame", Form::command, R"({"data": true})", set<Frame>("baseFrame", frame), 0},
       {"rail.set_rail_frame", Form::command, R"({"data": "x"})", set<Frame>("baseFrame", frame), 0},
       {"rail.set_rail_frame", Form::command, R"("x")", set<Frame>("baseFrame", frame), 0},
       {"rail.set_rail_frame", Form::command, "[]", set<Frame>("baseFrame", frame), 0},
@@ -224,10 +214,8 @@ TEST_F(RobotOpsTest, RailWritesTakeTheControllersAnswer) {
   std::error_code ec;
   robot().disconnectFromRobot(ec);
   const std::string text = robotLogText();
-  EXPECT_THAT(text,
-              ::testing::HasSubstr("setRail base frame trans:[0.5, 0, 0], rpy:[0, 0, 0] (258)"));
-  EXPECT_THAT(text,
-              ::testing::HasSubstr("setRail base frame trans:[0.5, 0, 0], rpy:[0, 0, 0] (-2)"));
+  EXPECT_THAT(text, ::testing::HasSubstr("setRail base frame trans:[0.5, 0, 0], rpy:[0, 0, 0] (258)"));
+  EXPECT_THAT(text, ::testing::HasSubstr("setRail base frame trans:[0.5, 0, 0], rpy:[0, 0, 0] (-2)"));
   EXPECT_FALSE(global.contains("setRail base frame")) << "robot log only";
 }
 

@@ -34,8 +34,7 @@ TEST_F(RobotOpsTest, RailAxisAndToolOperationsSurviveRepliesOfAnyKind) {
       {"project.wobj.info", Form::get, [](auto& r, auto& ec) { (void)r.wobjsInfo(ec); }, false},
       {"project.tools", Form::get, [&](auto& r, auto& ec) { r.setToolInfo(tool, ec); }, false},
       {"project.tool", Form::command, [&](auto& r, auto& ec) { r.setToolInfo(tool, ec); }, false},
-      {"sys.toolset.query", Form::command,
-       [](auto& r, auto& ec) { (void)r.setToolset("tool0", "wobj0", ec); }, true},
+      {"sys.toolset.query", Form::command, [](auto& r, auto& ec) { (void)r.setToolset("tool0", "wobj0", ec); }, true},
       {"ext_axis.get_axis_info", Form::command,
        [](auto& r, auto& ec) {
          std::vector<std::string> names;
@@ -72,15 +71,14 @@ TEST_F(RobotOpsTest, RailAxisAndToolOperationsSurviveRepliesOfAnyKind) {
        },
        true},
       // A set answered with null reads as 0, as every set of the link does.
-      {"rail_param", Form::set, [](auto& r, auto& ec) { r.setRailParameter("maxSpeed", 1.0, ec); },
+      {"rail_param", Form::set, [](auto& r, auto& ec) { r.setRailParameter("maxSpeed", 1.0, ec); }, false},
+      {"rail.set_rail_frame", Form::command, [](auto& r, auto& ec) { r.setRailParameter("baseFrame", Frame(), ec); },
        false},
-      {"rail.set_rail_frame", Form::command,
-       [](auto& r, auto& ec) { r.setRailParameter("baseFrame", Frame(), ec); }, false},
   };
   for (const auto& row : rows) {
-    for (const char* reply : {R"("x")", "{}", "[]", "null", "true", "1.5", "[1, 2, 3]",
-                              R"({"data": 7, "error": "x"})", R"({"data": [], "tool": 1})",
-                              R"({"data": {"axis1": [], "u1": "x"}, "base_frame": []})"}) {
+    for (const char* reply :
+         {R"("x")", "{}", "[]", "null", "true", "1.5", "[1, 2, 3]", R"({"data": 7, "error": "x"})",
+          R"({"data": [], "tool": 1})", R"({"data": {"axis1": [], "u1": "x"}, "base_frame": []})"}) {
       SCOPED_TRACE(std::string(row.key) + " <- " + reply);
       command().script(row.form, row.key, Behaviour::reply(parseJson(reply)).times(1));
       std::error_code ec;

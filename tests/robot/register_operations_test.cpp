@@ -39,28 +39,56 @@ std::pair<int, std::string> readAs(OstraMaxRobot& robot, velmora_sim::CommandSer
 
 TEST_F(RobotOpsTest, RegisterRequestsNameTheElementOrTheWholeRegister) {
   const RequestCase cases[] = {
-      {"int", [](auto& r, auto& ec) { int v; r.readRegister("R", 3, v, ec); }, Form::get, "register.values",
-       R"({"R.#3": null})"},
-      {"float", [](auto& r, auto& ec) { float v; r.readRegister("R1", 2, v, ec); }, Form::get, "register.values",
-       R"({"R1.#2": null})"},
-      {"bool", [](auto& r, auto& ec) { bool v; r.readRegister("flags", 4294967295u, v, ec); }, Form::get,
-       "register.values", R"({"flags.#4294967295": null})"},
-      {"int vector", [](auto& r, auto& ec) { std::vector<int> v; r.readRegister("R", 7, v, ec); }, Form::get,
-       "register.values", R"({"R": null})"},
-      {"bool vector", [](auto& r, auto& ec) { std::vector<bool> v; r.readRegister("B", 1, v, ec); }, Form::get,
-       "register.values", R"({"B": null})"},
+      {"int",
+       [](auto& r, auto& ec) {
+         int v;
+         r.readRegister("R", 3, v, ec);
+       },
+       Form::get, "register.values", R"({"R.#3": null})"},
+      {"float",
+       [](auto& r, auto& ec) {
+         float v;
+         r.readRegister("R1", 2, v, ec);
+       },
+       Form::get, "register.values", R"({"R1.#2": null})"},
+      {"bool",
+       [](auto& r, auto& ec) {
+         bool v;
+         r.readRegister("flags", 4294967295u, v, ec);
+       },
+       Form::get, "register.values", R"({"flags.#4294967295": null})"},
+      {"int vector",
+       [](auto& r, auto& ec) {
+         std::vector<int> v;
+         r.readRegister("R", 7, v, ec);
+       },
+       Form::get, "register.values", R"({"R": null})"},
+      {"bool vector",
+       [](auto& r, auto& ec) {
+         std::vector<bool> v;
+         r.readRegister("B", 1, v, ec);
+       },
+       Form::get, "register.values", R"({"B": null})"},
       {"write int", [](auto& r, auto& ec) { r.writeRegister("R", 5, 3, ec); }, Form::command, "register.write",
        R"({"name": "R", "bias": 5, "value": 3})"},
-      {"write float", [](auto& r, auto& ec) { r.writeRegister("F", 0, 2.5f, ec); }, Form::command,
-       "register.write", R"({"name": "F", "bias": 0, "value": 2.5})"},
+      {"write float", [](auto& r, auto& ec) { r.writeRegister("F", 0, 2.5f, ec); }, Form::command, "register.write",
+       R"({"name": "F", "bias": 0, "value": 2.5})"},
       {"write bool", [](auto& r, auto& ec) { r.writeRegister("B", 1, true, ec); }, Form::command, "register.write",
        R"({"name": "B", "bias": 1, "value": true})"},
-      {"write int vector", [](auto& r, auto& ec) { r.writeRegister("R", 5, std::vector<int>{1, 2}, ec); },
+      {"write int vector",
+       [](auto& r, auto& ec) {
+         r.writeRegister("R", 5, std::vector<int>{1, 2}, ec);
+       },
        Form::command, "register.write", R"({"name": "R", "value": [1, 2], "type": "array"})"},
       {"write float vector",
-       [](auto& r, auto& ec) { r.writeRegister("F", 0, std::vector<float>{0.5f, -1.25f}, ec); }, Form::command,
-       "register.write", R"({"name": "F", "value": [0.5, -1.25], "type": "array"})"},
-      {"write bool vector", [](auto& r, auto& ec) { r.writeRegister("B", 9, std::vector<bool>{true, false}, ec); },
+       [](auto& r, auto& ec) {
+         r.writeRegister("F", 0, std::vector<float>{0.5f, -1.25f}, ec);
+       },
+       Form::command, "register.write", R"({"name": "F", "value": [0.5, -1.25], "type": "array"})"},
+      {"write bool vector",
+       [](auto& r, auto& ec) {
+         r.writeRegister("B", 9, std::vector<bool>{true, false}, ec);
+       },
        Form::command, "register.write", R"({"name": "B", "value": [true, false], "type": "array"})"},
   };
   for (const auto& c : cases) {
@@ -169,9 +197,9 @@ TEST_F(RobotOpsTest, RegisterWritesTakeIntegerRepliesAsTheCode) {
     int scalarCode;
     int arrayCode;
   } cases[] = {
-      {"0", 0, 0},         {"-1", -1, -17002},   {"-1.0", -1, -17002}, {"-14010", -14010, -14010},
-      {"5", 5, 5},         {"2.5", 0, 0},        {R"("x")", 0, 0},     {"{}", 0, 0},
-      {"null", 0, 0},      {"[]", 0, 0},
+      {"0", 0, 0},    {"-1", -1, -17002}, {"-1.0", -1, -17002}, {"-14010", -14010, -14010},
+      {"5", 5, 5},    {"2.5", 0, 0},      {R"("x")", 0, 0},     {"{}", 0, 0},
+      {"null", 0, 0}, {"[]", 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply);

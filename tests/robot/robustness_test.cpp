@@ -14,11 +14,33 @@ namespace {
 using velmora_sim::Exchange;
 
 const char* const kKeys[] = {
-    "sys.info", "eci.port", "eci.ip", "sys.power", "sys.power.on", "sys.power.off", "sys.mode",
-    "sys.mode.switch", "sys.state", "sys.posture", "sys.posture.flan_in_base", "sys.servo.clear_alarm",
-    "utils.reboot", "device.io.simu.on", "device.io.simu.off", "sys.set_teach_pendant", "sys.ntp.config",
-    "sys.ntp.sync", "user_log.query", "rsc.emer_stop.reset", "eci.pub.stop", "move.pause", "move.reset",
-    "move.last_error_with_setting", "safety.event.collision", "project.tasks_pointer", "log.user",
+    "sys.info",
+    "eci.port",
+    "eci.ip",
+    "sys.power",
+    "sys.power.on",
+    "sys.power.off",
+    "sys.mode",
+    "sys.mode.switch",
+    "sys.state",
+    "sys.posture",
+    "sys.posture.flan_in_base",
+    "sys.servo.clear_alarm",
+    "utils.reboot",
+    "device.io.simu.on",
+    "device.io.simu.off",
+    "sys.set_teach_pendant",
+    "sys.ntp.config",
+    "sys.ntp.sync",
+    "user_log.query",
+    "rsc.emer_stop.reset",
+    "eci.pub.stop",
+    "move.pause",
+    "move.reset",
+    "move.last_error_with_setting",
+    "safety.event.collision",
+    "project.tasks_pointer",
+    "log.user",
 };
 
 using Operation = std::function<void(OstraMaxRobot&, std::error_code&)>;

@@ -17,12 +17,23 @@ using namespace std::chrono_literals;
 using velmora::sim::StateFieldShape;
 
 // The 35 names of the 6- and 7-axis tables, split into two subscriptions of at most 1024 bytes.
-const std::vector<std::string> kJointFields = {
-    "q_m",   "q_c",   "dq_m",    "dq_c",        "ddq_m",     "ddq_c",     "tau_m",
-    "tau_c", "tau_filtered_m", "tau_vel_c", "theta_m", "theta_vel_m", "motor_tau", "motor_tau_filtered"};
+const std::vector<std::string> kJointFields = {"q_m",
+                                               "q_c",
+                                               "dq_m",
+                                               "dq_c",
+                                               "ddq_m",
+                                               "ddq_c",
+                                               "tau_m",
+                                               "tau_c",
+                                               "tau_filtered_m",
+                                               "tau_vel_c",
+                                               "theta_m",
+                                               "theta_vel_m",
+                                               "motor_tau",
+                                               "motor_tau_filtered"};
 const std::vector<std::string> kOtherFields = {
-    "pos_m",     "pos_c",     "pos_abc_m", "pos_vel_m", "pos_vel_c", "pos_acc_m",   "pos_acc_c",
-    "ex_q_m",    "ex_dq_m",   "ex_motor_m", "tau_ext_base", "tau_ext_stiff", "psi_m", "psi_c",
+    "pos_m",     "pos_c",     "pos_abc_m",   "pos_vel_m",    "pos_vel_c",     "pos_acc_m", "pos_acc_c",
+    "ex_q_m",    "ex_dq_m",   "ex_motor_m",  "tau_ext_base", "tau_ext_stiff", "psi_m",     "psi_c",
     "psi_vel_c", "psi_acc_c", "motion_mode", "control_mode", "io_keypad"};
 
 // A value per field and element that no other field or element shares.
@@ -35,8 +46,8 @@ std::vector<double> valuesOf(std::size_t field, std::size_t count) {
 class StateDecodeTest : public StateStreamTest {
  protected:
   // Streams `fields` from an arm of `joints` and checks every one of them as the robot reads it.
-  void checkFields(BaseRobot& robot, const std::function<void(const std::vector<std::string>&)>& start,
-                   unsigned joints, const std::vector<std::string>& fields, std::size_t firstIndex) {
+  void checkFields(BaseRobot& robot, const std::function<void(const std::vector<std::string>&)>& start, unsigned joints,
+                   const std::vector<std::string>& fields, std::size_t firstIndex) {
     std::size_t packet = 8 + 20;
     for (std::size_t k = 0; k < fields.size(); ++k) {
       const auto shape = velmora::sim::stateFieldShape(fields[k], joints);

@@ -19,8 +19,8 @@ using velmora_sim::Behaviour;
 using velmora_sim::Form;
 
 std::string pose(const CartesianPosition& p) {
-  return ::testing::PrintToString(std::vector<double>{p.trans[0], p.trans[1], p.trans[2], p.rpy[0], p.rpy[1],
-                                                      p.rpy[2], p.elbow});
+  return ::testing::PrintToString(
+      std::vector<double>{p.trans[0], p.trans[1], p.trans[2], p.rpy[0], p.rpy[1], p.rpy[2], p.elbow});
 }
 
 TEST_F(RobotOpsTest, StateQueriesAskTheirKeys) {

@@ -113,8 +113,7 @@ TEST_F(StateStreamTest, RefusedFieldsStopTheStartBeforeTheReceiverOpens) {
     SCOPED_TRACE(c.name);
     command().log().clear();
     command().script(Form::set, "eci.fields.out", c.reply.times(1));
-    const std::string text =
-        thrownText<RealtimeControlException>([&] { robot->startReceiveRobotState(1ms, {"q_m"}); });
+    const std::string text = thrownText<RealtimeControlException>([&] { robot->startReceiveRobotState(1ms, {"q_m"}); });
     EXPECT_THAT(text, HasSubstr(std::string(messageText(3)) + codeText(c.code)));
     EXPECT_EQ(keys(), std::vector<std::string>{"eci.fields.out"});
     std::vector<double> q;
@@ -124,9 +123,20 @@ TEST_F(StateStreamTest, RefusedFieldsStopTheStartBeforeTheReceiverOpens) {
 
 TEST_F(StateStreamTest, FieldsTheArmCannotPublishAreRefusedAfterTheControllerWasAsked) {
   LogCapture global;
-  const std::vector<std::string> sevenDoubles = {"q_m",     "q_c",          "dq_m",  "dq_c",        "ddq_m",
-                                                 "ddq_c",   "tau_m",        "tau_c", "tau_filtered_m", "tau_vel_c",
-                                                 "theta_m", "theta_vel_m", "motor_tau", "motor_tau_filtered"};
+  const std::vector<std::string> sevenDoubles = {"q_m",
+                                                 "q_c",
+                                                 "dq_m",
+                                                 "dq_c",
+                                                 "ddq_m",
+                                                 "ddq_c",
+                                                 "tau_m",
+                                                 "tau_c",
+                                                 "tau_filtered_m",
+                                                 "tau_vel_c",
+                                                 "theta_m",
+                                                 "theta_vel_m",
+                                                 "motor_tau",
+                                                 "motor_tau_filtered"};
   auto withPoses = sevenDoubles;
   withPoses.push_back("pos_m");
   withPoses.push_back("pos_c");
@@ -139,8 +149,9 @@ TEST_F(StateStreamTest, FieldsTheArmCannotPublishAreRefusedAfterTheControllerWas
               thrownText<RealtimeControlException>([] { throw RealtimeControlException(codeText(513)); }));
     EXPECT_EQ(keys(), std::vector<std::string>{"eci.fields.out"});
   }
-  EXPECT_TRUE(global.contains("uid: VELSIM00-0001 | startReceiveRobotState receiver set recipe failed "
-                              "[no_such, q_m], (513)"));
+  EXPECT_TRUE(
+      global.contains("uid: VELSIM00-0001 | startReceiveRobotState receiver set recipe failed "
+                      "[no_such, q_m], (513)"));
   // 1024 bytes of fields: accepted.
   withPoses.pop_back();
   robot->startReceiveRobotState(1ms, withPoses);
@@ -176,7 +187,9 @@ TEST_F(StateStreamTest, PublishingRefusedLeavesTheReceiverOpenAndTheControllerSt
     SCOPED_TRACE(c.name);
     command().log().clear();
     command().script(Form::command, "eci.pub.start", c.reply.times(1));
-    EXPECT_THAT(thrownText<RealtimeControlException>([&] { robot->startReceiveRobotState(1ms, {"q_m", "psi_m"}); }),
+    EXPECT_THAT(thrownText<RealtimeControlException>([&] {
+                  robot->startReceiveRobotState(1ms, {"q_m", "psi_m"});
+                }),
                 HasSubstr(std::string(messageText(6)) + codeText(c.code)));
     EXPECT_EQ(keys(), (std::vector<std::string>{"eci.fields.out", "eci.port", "eci.pub.start", "eci.pub.stop"}));
     // Open, not receiving: the subscribed fields read as zeros.

@@ -171,9 +171,8 @@ TEST_F(RobotOpsTest, LinesGoWhereEachOperationSays) {
 TEST_F(RobotOpsTest, ControllerLogEntriesComeInReplyOrderAsUtf8) {
   LangGuard chinese(0);
   const std::string text = "\xe7\x94\xb5\xe6\x9c\xba\xe8\xbf\x87\xe7\x83\xad";  // UTF-8, outside code page 936 use
-  sim().system().setLog({{-3, "t1", "old", "r1", "info"},
-                         {-4, "t2", text, "\xe2\x9c\x93", "error"},
-                         {0, "t3", "warned", "", "warning"}});
+  sim().system().setLog(
+      {{-3, "t1", "old", "r1", "info"}, {-4, "t2", text, "\xe2\x9c\x93", "error"}, {0, "t3", "warned", "", "warning"}});
   std::error_code ec;
   auto entries = robot().queryControllerLog(5, {LogInfo::Level::info, LogInfo::Level::err}, ec);
   ASSERT_FALSE(ec);

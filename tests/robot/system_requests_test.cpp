@@ -35,27 +35,32 @@ TEST_F(RobotOpsTest, EachOperationSendsItsKeyAndPayload) {
        "null"},
       {"posture other", [](auto& r, auto& ec) { r.posture(static_cast<CoordinateType>(5), ec); }, Form::get,
        "sys.posture", "null"},
-      {"servo alarm", [](auto& r, auto& ec) { r.clearServoAlarm(ec); }, Form::command, "sys.servo.clear_alarm",
+      {"servo alarm", [](auto& r, auto& ec) { r.clearServoAlarm(ec); }, Form::command, "sys.servo.clear_alarm", "null"},
+      {"simulation on", [](auto& r, auto& ec) { r.setSimulationMode(true, ec); }, Form::command, "device.io.simu.on",
        "null"},
-      {"simulation on", [](auto& r, auto& ec) { r.setSimulationMode(true, ec); }, Form::command,
-       "device.io.simu.on", "null"},
-      {"simulation off", [](auto& r, auto& ec) { r.setSimulationMode(false, ec); }, Form::command,
-       "device.io.simu.off", "null"},
+      {"simulation off", [](auto& r, auto& ec) { r.setSimulationMode(false, ec); }, Form::command, "device.io.simu.off",
+       "null"},
       {"teach pendant", [](auto& r, auto& ec) { r.setTeachPendantMode(true, ec); }, Form::command,
        "sys.set_teach_pendant", R"({"with": true})"},
-      {"ntp config", [](auto& r, auto& ec) { r.configNtp("pool.ntp.example", ec); }, Form::command,
-       "sys.ntp.config", R"({"server": "pool.ntp.example"})"},
+      {"ntp config", [](auto& r, auto& ec) { r.configNtp("pool.ntp.example", ec); }, Form::command, "sys.ntp.config",
+       R"({"server": "pool.ntp.example"})"},
       {"ntp sync", [](auto& r, auto& ec) { r.syncTimeWithServer(ec); }, Form::command, "sys.ntp.sync", "null"},
       {"recover", [](auto& r, auto& ec) { r.recoverState(1, ec); }, Form::command, "rsc.emer_stop.reset", "null"},
       {"robot info", [](auto& r, auto& ec) { r.robotInfo(ec); }, Form::get, "sys.info", "null"},
       {"log query 0", [](auto& r, auto& ec) { r.queryControllerLog(0, {}, ec); }, Form::command, "user_log.query",
        R"({"limit": 1, "offset": 0, "order": "time DESC", "filter": {"level": []}})"},
-      {"log query 25", [](auto& r, auto& ec) { r.queryControllerLog(25, {L::err, L::info}, ec, 3); },
+      {"log query 25",
+       [](auto& r, auto& ec) {
+         r.queryControllerLog(25, {L::err, L::info}, ec, 3);
+       },
        Form::command, "user_log.query",
        R"({"limit": 10, "offset": 3, "order": "time DESC", "filter": {"level": ["info", "error"]}})"},
       {"log query odd level",
-       [](auto& r, auto& ec) { r.queryControllerLog(4, {L::warning, static_cast<L>(7)}, ec); }, Form::command,
-       "user_log.query", R"({"limit": 4, "offset": 0, "order": "time DESC", "filter": {"level": ["warning"]}})"},
+       [](auto& r, auto& ec) {
+         r.queryControllerLog(4, {L::warning, static_cast<L>(7)}, ec);
+       },
+       Form::command, "user_log.query",
+       R"({"limit": 4, "offset": 0, "order": "time DESC", "filter": {"level": ["warning"]}})"},
   };
   expectEachSendsItsRequest(cases);
 }
@@ -76,7 +81,8 @@ TEST_F(RobotOpsTest, RefusedArgumentsSendNothing) {
   std::error_code ec;
   robot().recoverState(0, ec);
   EXPECT_EQ(ec.value(), 259);
-  robot().setEventWatcher(static_cast<Event>(4), [](const EventInfo&) {}, ec);
+  robot().setEventWatcher(
+      static_cast<Event>(4), [](const EventInfo&) {}, ec);
   EXPECT_EQ(ec.value(), 259);
   robot().queryEventInfo(static_cast<Event>(-1), ec);
   EXPECT_EQ(ec.value(), 259);

@@ -119,10 +119,7 @@ TEST_F(RobotOpsTest, ListsAreReadAsTheControllerGivesThem) {
     const char* reply;
     int code;
   } cases[] = {
-      {"-3", -3},
-      {R"({"wobj": {"w": {"held": "yes"}}})", -260},
-      {R"({"wobj": [1]})", -260},
-      {R"({"tool": {}})", 0},
+      {"-3", -3},    {R"({"wobj": {"w": {"held": "yes"}}})", -260}, {R"({"wobj": [1]})", -260}, {R"({"tool": {}})", 0},
       {R"("x")", 0},
   };
   for (const auto& c : cases) {
@@ -147,9 +144,8 @@ TEST_F(RobotOpsTest, RefusedToolWritesAndTheirRobotLogLine) {
   EXPECT_EQ(command().log().size(), 0u);
   robot().disconnectFromRobot(ec);
   const std::string text = robotLogText();
-  EXPECT_THAT(
-      text, ::testing::HasSubstr("setToolInfo name gripper trans:[0.5, 0.25, 0.125], rpy:[0, 0, 0] "
-                                 "m:1.5, cog:[0.5, 0.25, 0.125] (-50501)"));
+  EXPECT_THAT(text, ::testing::HasSubstr("setToolInfo name gripper trans:[0.5, 0.25, 0.125], rpy:[0, 0, 0] "
+                                         "m:1.5, cog:[0.5, 0.25, 0.125] (-50501)"));
   EXPECT_THAT(text, ::testing::HasSubstr("setWobjInfo name gripper"));
   EXPECT_FALSE(global.contains("setToolInfo name")) << "robot log only";
 }

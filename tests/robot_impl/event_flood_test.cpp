@@ -97,11 +97,11 @@ TEST_F(RobotTest, RepliesKeepFlowingUnderAnEventFloodWithASlowCallback) {
     latencies = timeRequests(*impl->service, kFloodTime);
     sampler.join();
     flood.stop();
-    std::printf("flood: %llu events sent, %d callbacks, %zu requests, p50 %.2f ms, p99 %.2f ms, max %.2f ms, "
-                "resident growth %ld KiB\n",
-                static_cast<unsigned long long>(flood.sent()), calls.load(), latencies.ms.size(),
-                latencies.percentile(0.5), latencies.percentile(0.99), latencies.percentile(1.0),
-                residentPeak - residentBefore);
+    std::printf(
+        "flood: %llu events sent, %d callbacks, %zu requests, p50 %.2f ms, p99 %.2f ms, max %.2f ms, "
+        "resident growth %ld KiB\n",
+        static_cast<unsigned long long>(flood.sent()), calls.load(), latencies.ms.size(), latencies.percentile(0.5),
+        latencies.percentile(0.99), latencies.percentile(1.0), residentPeak - residentBefore);
     if (kMeasured) {
       EXPECT_GT(flood.sent(), 10'000u);
     }

@@ -39,9 +39,7 @@ std::string describe(const EventInfo& info) {
   return text;
 }
 
-void notify(Impl& impl, const std::string& topics) {
-  impl.onNotification(parseJson(R"({"id":1,"n":)" + topics + "}"));
-}
+void notify(Impl& impl, const std::string& topics) { impl.onNotification(parseJson(R"({"id":1,"n":)" + topics + "}")); }
 
 bool idle() {
   return waitUntil([] { return velmora::internal::runningEventDeliveries() == 0; }, 5s);
@@ -290,11 +288,13 @@ TEST(EventWatcher, EventsWithoutWatcherOrCallback) {
   EXPECT_EQ(velmora::internal::runningEventDeliveries(), 0);
   EXPECT_EQ(describe(impl.queryEventInfo(Event::logReporter)), R"(ecode=-4 edetail="" )");
   // moveExecution needs motion control, which the first connection creates.
-  impl.setEventWatcher(Event::moveExecution, [](const EventInfo&) {}, ec);
+  impl.setEventWatcher(
+      Event::moveExecution, [](const EventInfo&) {}, ec);
   EXPECT_EQ(ec.value(), 255);
   // A value outside the enumeration changes nothing and reports nothing.
   ec.clear();
-  impl.setEventWatcher(static_cast<Event>(7), [](const EventInfo&) {}, ec);
+  impl.setEventWatcher(
+      static_cast<Event>(7), [](const EventInfo&) {}, ec);
   EXPECT_FALSE(ec);
   EXPECT_FALSE(impl.eventWatched(static_cast<Event>(7)));
   EXPECT_TRUE(impl.queryEventInfo(static_cast<Event>(7)).empty());

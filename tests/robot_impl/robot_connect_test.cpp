@@ -129,17 +129,12 @@ TEST_F(RobotTest, Compatibility) {
     const char* outcome;  // "ok", or the exception's kind
   };
   const Case cases[] = {
-      {"3.1.0", "cobot", 7, "ok"},
-      {"3.1.0.0", "cobot", 7, "ok"},
-      {"3.1.0.1", "cobot", 7, "ok"},
-      {"3.2", "cobot", 7, "ok"},
-      {"10.0.0", "cobot", 7, "ok"},
-      {"3.1.0", "", 7, "ok"},           // no "work_type": the class's own
-      {"3.1.0", "scara", 7, "ok"},      // an unknown text keeps the class's
-      {"3.0.9", "cobot", 7, "protocol"},
-      {"3.0.9.0", "industrial", 6, "protocol"},  // the version is checked first
-      {"", "cobot", 7, "protocol"},
-      {"3.1.0", "industrial", 7, "execution"},
+      {"3.1.0", "cobot", 7, "ok"},        {"3.1.0.0", "cobot", 7, "ok"},
+      {"3.1.0.1", "cobot", 7, "ok"},      {"3.2", "cobot", 7, "ok"},
+      {"10.0.0", "cobot", 7, "ok"},       {"3.1.0", "", 7, "ok"},  // no "work_type": the class's own
+      {"3.1.0", "scara", 7, "ok"},                                 // an unknown text keeps the class's
+      {"3.0.9", "cobot", 7, "protocol"},  {"3.0.9.0", "industrial", 6, "protocol"},  // the version is checked first
+      {"", "cobot", 7, "protocol"},       {"3.1.0", "industrial", 7, "execution"},
       {"3.1.0", "cobot", 6, "execution"},
   };
   for (const auto& c : cases) {
@@ -223,8 +218,7 @@ TEST_F(RobotTest, EciPortFallbacks) {
       {"too large", Behaviour::reply(parseJson(R"({"rt":70000,"broadcast":65536})")), 2001, 2002, true},
       {"zero", Behaviour::reply(parseJson(R"({"rt":0,"broadcast":-1})")), 2001, 2002, true},
       {"integral reals", Behaviour::reply(parseJson(R"({"rt":1400.0,"broadcast":1.5e3})")), 1400, 1500, false},
-      {"real with a fraction", Behaviour::reply(parseJson(R"({"rt":1400.0,"broadcast":1500.5})")), 1400, 2002,
-       true},
+      {"real with a fraction", Behaviour::reply(parseJson(R"({"rt":1400.0,"broadcast":1500.5})")), 1400, 2002, true},
       {"integral reals out of range", Behaviour::reply(parseJson(R"({"rt":70000.0,"broadcast":0.0})")), 2001, 2002,
        true},
       {"null and flag", Behaviour::reply(parseJson(R"({"rt":null,"broadcast":true})")), 2001, 2002, true},

@@ -71,7 +71,9 @@ struct Deliveries {
   std::atomic<int> count{0};
 
   // Delivery threads are detached: let the last one finish before the callbacks' target goes.
-  ~Deliveries() { waitUntil([] { return velmora::internal::runningEventDeliveries() == 0; }, std::chrono::seconds(5)); }
+  ~Deliveries() {
+    waitUntil([] { return velmora::internal::runningEventDeliveries() == 0; }, std::chrono::seconds(5));
+  }
 
   velmora::EventCallback callback() {
     return [this](const velmora::EventInfo& info) {

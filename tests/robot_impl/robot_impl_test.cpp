@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "robot_fixture.h"
 #include "common/logging.h"
+#include "robot_fixture.h"
 #include "support/lang_guard.h"
 
 using velmora::OperationState;
@@ -36,12 +36,23 @@ class LocaleEnv {
 
 TEST(RobotImpl, OperationStateNames) {
   const std::pair<const char*, int> table[] = {
-      {"idle", 0},         {"jog", 1},          {"rci", 2},
-      {"drag", 3},         {"program", 4},      {"demo", 5},
-      {"dynamic_identify", 6}, {"friction_identify", 7}, {"load_identify", 8},
-      {"debug", -1},       {"idleing", 9},      {"unknowning", 9},
-      {"joging", 10},      {"unknown", -1},     {"moving", -1},
-      {"IDLE", -1},        {"", -1},
+      {"idle", 0},
+      {"jog", 1},
+      {"rci", 2},
+      {"drag", 3},
+      {"program", 4},
+      {"demo", 5},
+      {"dynamic_identify", 6},
+      {"friction_identify", 7},
+      {"load_identify", 8},
+      {"debug", -1},
+      {"idleing", 9},
+      {"unknowning", 9},
+      {"joging", 10},
+      {"unknown", -1},
+      {"moving", -1},
+      {"IDLE", -1},
+      {"", -1},
   };
   for (const auto& [name, state] : table) EXPECT_EQ(Impl::stateNameToOperationState(name), state) << name;
   EXPECT_EQ(Impl::operationStateNames().size(), 14u);

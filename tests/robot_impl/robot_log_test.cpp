@@ -7,8 +7,8 @@
 
 #include "common/globals.h"
 #include "robot_fixture.h"
-#include "support/json_match.h"
 #include "robot_impl/log_settings.h"
+#include "support/json_match.h"
 
 using velmora::internal::LogSettings;
 using velmora::internal::readLogSettings;
@@ -113,14 +113,16 @@ TEST_F(RobotTest, RobotLogFileHoldsTheConnectLine) {
   impl->disconnect();  // flushes the robot log
   const std::string file = robotLogFile("_velmora_log_", "VELSIM0000000001");
   ASSERT_TRUE(fs::exists(file));
-  EXPECT_THAT(readFile(file), HasSubstr("uid: VELSIM00-0001 | Connect to " + address() + " from " + address() + "\r\n"));
+  EXPECT_THAT(readFile(file),
+              HasSubstr("uid: VELSIM00-0001 | Connect to " + address() + " from " + address() + "\r\n"));
   // Nothing about the settings without a settings file.
   EXPECT_THAT(readFile(file), ::testing::Not(HasSubstr("user_log_settings")));
 }
 
 TEST_F(RobotTest, RobotLogFollowsTheSettingsFile) {
   const std::string configured = dir_ / "robot-logs";
-  touch(dir_ / "user_log_settings.json", R"({"_log_storage_directory_":")" + configured + R"(","_retention_days_":30})");
+  touch(dir_ / "user_log_settings.json",
+        R"({"_log_storage_directory_":")" + configured + R"(","_retention_days_":30})");
   auto impl = connected();
   impl->disconnect();
   EXPECT_THAT(readFile(robotLogFile(configured, "VELSIM0000000001")), HasSubstr("Connect to"));

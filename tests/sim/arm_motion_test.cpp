@@ -47,33 +47,55 @@ TEST(ArmPath, EachCommandEndsWhereItSaysInTheTimeItsSpeedGives) {
     Joints end;
     double seconds;
   } cases[] = {
-      {"joints at their speed read per radian", "move.j", R"({"point": [0.5, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 9], "traj": {"speed": 0.4}})",
-       {0.5, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7}, 1.0},
-      {"a joint speed of their own", "move.j", R"({"point": [0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 1.7], "traj": {"speed": 0.4, "jnt_speed": 2}})",
-       {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 1.7}, 0.5},
+      {"joints at their speed read per radian",
+       "move.j",
+       R"({"point": [0.5, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 9], "traj": {"speed": 0.4}})",
+       {0.5, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7},
+       1.0},
+      {"a joint speed of their own",
+       "move.j",
+       R"({"point": [0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 1.7], "traj": {"speed": 0.4, "jnt_speed": 2}})",
+       {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 1.7},
+       0.5},
       {"fewer joints leave the rest", "move.j", R"({"point": [0.3]})", {0.3, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7}, 1.0},
-      {"a pose reached by joints", "move.jc", R"({"point": {"trans": [0.1, 0.2, 0.5], "rot": [0.4, 0.5, 0.6], "elb": 0.7}})",
-       {0.1, 0.2, 0.5, 0.4, 0.5, 0.6, 0.7}, 1.0},
-      {"a line at the default speed", "move.l", R"({"point": {"trans": [0.1, 0.2, 0.7], "rot": [0.4, 0.5, 0.6], "elb": 0.7}})",
-       {0.1, 0.2, 0.7, 0.4, 0.5, 0.6, 0.7}, 2.0},
-      {"a line slowed by its rotation speed", "move.l",
+      {"a pose reached by joints",
+       "move.jc",
+       R"({"point": {"trans": [0.1, 0.2, 0.5], "rot": [0.4, 0.5, 0.6], "elb": 0.7}})",
+       {0.1, 0.2, 0.5, 0.4, 0.5, 0.6, 0.7},
+       1.0},
+      {"a line at the default speed",
+       "move.l",
+       R"({"point": {"trans": [0.1, 0.2, 0.7], "rot": [0.4, 0.5, 0.6], "elb": 0.7}})",
+       {0.1, 0.2, 0.7, 0.4, 0.5, 0.6, 0.7},
+       2.0},
+      {"a line slowed by its rotation speed",
+       "move.l",
        R"({"point": {"trans": [0.2, 0.2, 0.3], "rot": [0.4, 0.5, 1.6], "elb": 0.7}, "traj": {"speed": 1, "rot_speed": 0.5}})",
-       {0.2, 0.2, 0.3, 0.4, 0.5, 1.6, 0.7}, 2.0},
-      {"a turn on the spot", "move.l", R"({"point": {"trans": [0.1, 0.2, 0.3], "rot": [0.4, 0.5, 1.1], "elb": 0.7}})",
-       {0.1, 0.2, 0.3, 0.4, 0.5, 1.1, 0.7}, 1.0},
-      {"an offset in the base", "move.l",
+       {0.2, 0.2, 0.3, 0.4, 0.5, 1.6, 0.7},
+       2.0},
+      {"a turn on the spot",
+       "move.l",
+       R"({"point": {"trans": [0.1, 0.2, 0.3], "rot": [0.4, 0.5, 1.1], "elb": 0.7}})",
+       {0.1, 0.2, 0.3, 0.4, 0.5, 1.1, 0.7},
+       1.0},
+      {"an offset in the base",
+       "move.l",
        R"({"point": {"trans": [0.1, 0.2, 0.3], "rot": [0.4, 0.5, 0.6], "elb": 0.7, "offset": {"type": "offs", "trans": [0, 0, 0.2], "rot": [0, 0, 0]}}})",
-       {0.1, 0.2, 0.5, 0.4, 0.5, 0.6, 0.7}, 1.0},
-      {"an offset along the tool", "move.l",
+       {0.1, 0.2, 0.5, 0.4, 0.5, 0.6, 0.7},
+       1.0},
+      {"an offset along the tool",
+       "move.l",
        R"({"point": {"trans": [0.1, 0.2, 0.3], "rot": [0, 0, 1.5707963267948966], "elb": 0.7, "offset": {"type": "reltool", "trans": [0.2, 0, 0], "rot": [0, 0, 0]}}, "traj": {"speed": 10}})",
-       {0.1, 0.4, 0.3, 0, 0, 1.5707963267948966, 0.7}, 0.02},
+       {0.1, 0.4, 0.3, 0, 0, 1.5707963267948966, 0.7},
+       0.02},
       {"a wait stands still", "move.wait", R"({"time": 0.25})", kStart, 0.25},
       {"a replay ends at once", "move.replay", R"({"name": "p", "rate": 0.5})", kStart, 0},
       {"no point", "move.l", R"({"traj": {"speed": 1}})", kStart, 0},
       {"a point of texts", "move.j", R"({"point": ["a"]})", kStart, 0},
       {"an arc without its aux point", "move.c", R"({"point": {"trans": [1, 0, 0], "rot": [0, 0, 0]}})", kStart, 0},
       {"a body that is no object", "move.l", "[1, 2]", kStart, 0},
-      {"an endless way ends in time", "move.l", R"({"point": {"trans": [1e300, 1e300, 0], "rot": [0, 0, 0]}})", kStart, 0},
+      {"an endless way ends in time", "move.l", R"({"point": {"trans": [1e300, 1e300, 0], "rot": [0, 0, 0]}})", kStart,
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -90,24 +112,32 @@ TEST(ArmPath, CurvesFollowTheirCircleAndSpiral) {
   const Joints onX = {1, 0, 0, 0, 0, 0, 0};
   const double h = std::sqrt(0.5);
   // A quarter circle.
-  const Path arc = begun("move.c", R"({"point": {"trans": [0, 1, 0], "rot": [0, 0, 0]}, "aux": {"trans": [0.6, 0.8, 0], "rot": [0, 0, 0]}, "traj": {"speed": 1}})",
-                         onX);
+  const Path arc = begun(
+      "move.c",
+      R"({"point": {"trans": [0, 1, 0], "rot": [0, 0, 0]}, "aux": {"trans": [0.6, 0.8, 0], "rot": [0, 0, 0]}, "traj": {"speed": 1}})",
+      onX);
   EXPECT_NEAR(arc.duration(), kPi / 2, 1e-6);
   EXPECT_THAT(arc.at(0.5), Near(Joints{h, h, 0, 0, 0, 0, 0}));
   EXPECT_THAT(arc.at(1), Near(Joints{0, 1, 0, 0, 0, 0, 0}));
   // Round the same circle, half a turn, the orientation kept.
-  const Path circle = begun("move.cf", R"({"point": {"trans": [-1, 0, 0], "rot": [0, 0, 1]}, "aux": {"trans": [0, 1, 0], "rot": [0, 0, 0]}, "circle": {"angle": 180, "rot_type": "const_pose"}, "traj": {"speed": 2}})",
-                            onX);
+  const Path circle = begun(
+      "move.cf",
+      R"({"point": {"trans": [-1, 0, 0], "rot": [0, 0, 1]}, "aux": {"trans": [0, 1, 0], "rot": [0, 0, 0]}, "circle": {"angle": 180, "rot_type": "const_pose"}, "traj": {"speed": 2}})",
+      onX);
   EXPECT_NEAR(circle.duration(), kPi / 2, 1e-6);
   EXPECT_THAT(circle.at(0.5), Near(Joints{0, 1, 0, 0, 0, 0, 0}));
   EXPECT_THAT(circle.at(1), Near(Joints{-1, 0, 0, 0, 0, 0, 0}));
   // Three points on a line make a straight way.
-  const Path flat = begun("move.c", R"({"point": {"trans": [3, 0, 0], "rot": [0, 0, 0]}, "aux": {"trans": [2, 0, 0], "rot": [0, 0, 0]}, "traj": {"speed": 1}})",
-                          onX);
+  const Path flat = begun(
+      "move.c",
+      R"({"point": {"trans": [3, 0, 0], "rot": [0, 0, 0]}, "aux": {"trans": [2, 0, 0], "rot": [0, 0, 0]}, "traj": {"speed": 1}})",
+      onX);
   EXPECT_NEAR(flat.duration(), 2, 1e-9);
   // A spiral of two turns round the way up: it starts and ends on the line, longer than it.
-  const Path spiral = begun("move.sp", R"({"point": {"trans": [1, 0, 1], "rot": [0, 0, 0]}, "spiral": {"radius": 0.1, "step": 0.05, "angle": 720, "dir": true}, "traj": {"speed": 1}})",
-                            onX);
+  const Path spiral = begun(
+      "move.sp",
+      R"({"point": {"trans": [1, 0, 1], "rot": [0, 0, 0]}, "spiral": {"radius": 0.1, "step": 0.05, "angle": 720, "dir": true}, "traj": {"speed": 1}})",
+      onX);
   EXPECT_THAT(spiral.at(0), Near(onX));
   EXPECT_THAT(spiral.at(1), Near(Joints{1, 0, 1, 0, 0, 0, 0}));
   EXPECT_GT(spiral.duration(), 1.5);
@@ -124,14 +154,26 @@ TEST(ArmPath, JogsMoveByTheirStepInTheirSpace) {
     Joints end;
     double seconds;
   } cases[] = {
-      {"joint 2 back by 10 degrees", R"({"space": 5, "rate": 0.5, "step": 10, "index": 2, "direction": false})", kStart,
-       {0.1, 0.2, 0.3 - 10 * kPi / 180, 0.4, 0.5, 0.6, 0.7}, 10 * kPi / 180 / 0.125},
-      {"x of the base by 50 mm", R"({"space": 0, "rate": 1, "step": 50, "index": 0, "direction": true})", turned,
-       {0.15, 0.2, 0.3, 0, 0, kPi / 2, 0.7}, 0.2},
-      {"x of the flange turned to y", R"({"space": 1, "rate": 1, "step": 50, "index": 0, "direction": true})", turned,
-       {0.1, 0.25, 0.3, 0, 0, kPi / 2, 0.7}, 0.2},
-      {"rz by 5 degrees", R"({"space": 2, "rate": 1, "step": 5, "index": 5, "direction": true})", kStart,
-       {0.1, 0.2, 0.3, 0.4, 0.5, 0.6 + 5 * kPi / 180, 0.7}, 5 * kPi / 180 / 0.25},
+      {"joint 2 back by 10 degrees",
+       R"({"space": 5, "rate": 0.5, "step": 10, "index": 2, "direction": false})",
+       kStart,
+       {0.1, 0.2, 0.3 - 10 * kPi / 180, 0.4, 0.5, 0.6, 0.7},
+       10 * kPi / 180 / 0.125},
+      {"x of the base by 50 mm",
+       R"({"space": 0, "rate": 1, "step": 50, "index": 0, "direction": true})",
+       turned,
+       {0.15, 0.2, 0.3, 0, 0, kPi / 2, 0.7},
+       0.2},
+      {"x of the flange turned to y",
+       R"({"space": 1, "rate": 1, "step": 50, "index": 0, "direction": true})",
+       turned,
+       {0.1, 0.25, 0.3, 0, 0, kPi / 2, 0.7},
+       0.2},
+      {"rz by 5 degrees",
+       R"({"space": 2, "rate": 1, "step": 5, "index": 5, "direction": true})",
+       kStart,
+       {0.1, 0.2, 0.3, 0.4, 0.5, 0.6 + 5 * kPi / 180, 0.7},
+       5 * kPi / 180 / 0.25},
       {"no such joint", R"({"space": 5, "rate": 1, "step": 5, "index": 7, "direction": true})", kStart, kStart, 0},
       {"no such axis", R"({"space": 0, "rate": 1, "step": 5, "index": 6, "direction": true})", kStart, kStart, 0},
       {"no rate", R"({"space": 0, "step": 5, "index": 0, "direction": true})", kStart, kStart, 0},
@@ -165,8 +207,8 @@ class ArmTimelineTest : public ::testing::Test {
     return when ? std::chrono::duration<double, std::milli>(*when - t0).count() : -1;
   }
   std::string lineTo(double z, double speed) {
-    return R"({"point": {"trans": [0.1, 0.2, )" + std::to_string(z) + R"(], "rot": [0.4, 0.5, 0.6], "elb": 0.7}, "traj": {"speed": )" +
-           std::to_string(speed) + "}}";
+    return R"({"point": {"trans": [0.1, 0.2, )" + std::to_string(z) +
+           R"(], "rot": [0.4, 0.5, 0.6], "elb": 0.7}, "traj": {"speed": )" + std::to_string(speed) + "}}";
   }
 
   const Clock::time_point t0 = Clock::now();
@@ -176,7 +218,7 @@ class ArmTimelineTest : public ::testing::Test {
 };
 
 TEST_F(ArmTimelineTest, TheQueueRunsInOrderEachMotionEndingWhenDue) {
-  queue("move.l", lineTo(0.4, 0.1), t0);   // 1 s of motion, 100 ms here
+  queue("move.l", lineTo(0.4, 0.1), t0);  // 1 s of motion, 100 ms here
   queue("move.wait", R"({"time": 0.5})", t0);
   advance(t0 + 1s);
   EXPECT_TRUE(events.empty()) << "nothing moves before the queue runs";
@@ -247,8 +289,8 @@ TEST_F(ArmTimelineTest, TheOverrideSlowsMotionButNoWait) {
 TEST_F(ArmTimelineTest, InstantTimeEndsEverythingAtOnceAndAHaltingMotionDropsTheQueue) {
   arm.setTimeScale(0, t0);
   queue("move.l", lineTo(0.4, 0.1), t0);
-  arm.append({Path::command("move.l", parseJson(lineTo(0.9, 0.1))), [this] { events.push_back("failed"); }, {}, true, 0},
-             t0);
+  arm.append(
+      {Path::command("move.l", parseJson(lineTo(0.9, 0.1))), [this] { events.push_back("failed"); }, {}, true, 0}, t0);
   queue("move.l", lineTo(0.5, 0.1), t0);
   arm.run(t0);
   advance(t0);

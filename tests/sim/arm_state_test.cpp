@@ -50,7 +50,8 @@ TEST_F(ArmStateTest, TheQueriesThePostureAndTheKinematicsReadOneArm) {
   info.jointCount = 6;
   sim().setInfo(info);
   sim().arm().setJointPositions({});
-  EXPECT_THAT(ask("g", "sys.rt.jnt_pos", "null"), JsonIs("[0.1, 0.2, 0.30000000000000004, 0.4, 0.5, 0.6000000000000001]"));
+  EXPECT_THAT(ask("g", "sys.rt.jnt_pos", "null"),
+              JsonIs("[0.1, 0.2, 0.30000000000000004, 0.4, 0.5, 0.6000000000000001]"));
   EXPECT_THAT(ask("c", "sys.calc.fk", "[1, 2, 3, 4, 5, 6, 7]"), JsonIs("-1"));
   info.jointCount = 9;
   sim().setInfo(info);

@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 
+#include <json/value.h>
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
-#include <json/value.h>
 
 #include <random>
 
@@ -28,8 +28,8 @@ class SimulatorControllerTest : public SimTest {
 };
 
 std::string announce(std::size_t length, const std::string& md5, const std::string& name = "\"f.bin\"") {
-  return R"({"c":{"ix.sdk.transferInit":{"function":"import_project","len":)" + std::to_string(length) +
-         R"(,"md5":")" + md5 + R"(","name":)" + name + R"(,"overwrite":true}},"id":1})";
+  return R"({"c":{"ix.sdk.transferInit":{"function":"import_project","len":)" + std::to_string(length) + R"(,"md5":")" +
+         md5 + R"(","name":)" + name + R"(,"overwrite":true}},"id":1})";
 }
 
 }  // namespace

@@ -176,10 +176,12 @@ int interrupt(pid_t pid) {
 // A command connection to the program, once it listens.
 std::unique_ptr<RawClient> connectTo(const std::string& address) {
   std::unique_ptr<RawClient> client;
-  waitUntil([&] {
-    client = std::make_unique<RawClient>(address, 6666);
-    return client->connected();
-  }, 5s);
+  waitUntil(
+      [&] {
+        client = std::make_unique<RawClient>(address, 6666);
+        return client->connected();
+      },
+      5s);
   return client;
 }
 
@@ -218,18 +220,21 @@ TEST(SimulatorProgram, MovesItsArmAtTheTimeScaleAndReportsWhenTheMotionEnds) {
   ASSERT_TRUE(client->connected());
   // 0.4 rad at 0.4 rad/s: one second of motion, 50 ms here.
   const auto sent = std::chrono::steady_clock::now();
-  ASSERT_TRUE(client->send(R"({"c":{"move.j":{"point":[0.5,0.2,0.3,0.4,0.5,0.6,0.7],"traj":{"speed":0.4}}},"id":"absj#0"})"
-                           "\r"
-                           R"({"c":{"move.continue":0},"id":2})"
-                           "\r"));
+  ASSERT_TRUE(
+      client->send(R"({"c":{"move.j":{"point":[0.5,0.2,0.3,0.4,0.5,0.6,0.7],"traj":{"speed":0.4}}},"id":"absj#0"})"
+                   "\r"
+                   R"({"c":{"move.continue":0},"id":2})"
+                   "\r"));
   EXPECT_EQ(client->readMessage(2s).value_or(""), R"({"c":{"move.j":0},"id":"absj#0"})");
   EXPECT_EQ(client->readMessage(2s).value_or(""), R"({"c":{"move.continue":0},"id":2})");
-  EXPECT_EQ(client->readMessage(2s).value_or(""),
-            R"({"id":1,"n":{"move.last_error_with_setting":{"data":{"id":"absj#0","msg":"finish:0","point":0},"error":0}}})");
+  EXPECT_EQ(
+      client->readMessage(2s).value_or(""),
+      R"({"id":1,"n":{"move.last_error_with_setting":{"data":{"id":"absj#0","msg":"finish:0","point":0},"error":0}}})");
   EXPECT_GE(std::chrono::steady_clock::now() - sent, 45ms) << "not before the motion ended";
   ASSERT_TRUE(client->send("{\"g\":{\"sys.rt.jnt_pos\":null},\"id\":3}\r"));
   EXPECT_THAT(parseJson(client->readMessage(2s).value_or("null"))["g"]["sys.rt.jnt_pos"],
-              JsonIs("[0.5, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7]")) << "at the target";
+              JsonIs("[0.5, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7]"))
+      << "at the target";
   EXPECT_EQ(interrupt(pid), 0);
 
   EXPECT_EQ(exitStatus(spawnProgram(address, {"--time-scale", "-1"})), 2) << "a scale below 0 is refused";
@@ -243,14 +248,16 @@ TEST(SimulatorProgram, ServesUpgradesAndBackupsWhenAsked) {
   std::ofstream(dir / "package.zip") << "package bytes";
   velmora::BaseUpgrade client;
   std::error_code ec;
-  ASSERT_TRUE(waitUntil([&] {
-    try {
-      client.connect(address);
-      return true;
-    } catch (const velmora::NetworkException&) {
-      return false;
-    }
-  }, 5s));
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        try {
+          client.connect(address);
+          return true;
+        } catch (const velmora::NetworkException&) {
+          return false;
+        }
+      },
+      5s));
   client.upgrade(dir / "package.zip", ec);
   EXPECT_EQ(ec.value(), 0);
   client.exportBackup(dir / "backup.zip", {velmora::BackupItem::controllerLog}, ec);

@@ -9,8 +9,7 @@
 template <std::atomic<std::chrono::milliseconds> velmora::internal::LinkSettings::*Setting>
 class LinkWaitGuard {
  public:
-  explicit LinkWaitGuard(std::chrono::milliseconds wait)
-      : saved_((velmora::internal::linkSettings().*Setting).load()) {
+  explicit LinkWaitGuard(std::chrono::milliseconds wait) : saved_((velmora::internal::linkSettings().*Setting).load()) {
     (velmora::internal::linkSettings().*Setting) = wait;
   }
   ~LinkWaitGuard() { (velmora::internal::linkSettings().*Setting) = saved_; }

@@ -45,7 +45,8 @@ std::optional<std::string> RawClient::readMessage(std::chrono::milliseconds time
       buffer_.erase(0, cr + 1);
       return message;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (fd_ < 0 || left.count() <= 0) return std::nullopt;
     pollfd p{fd_, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
@@ -59,7 +60,8 @@ std::optional<std::string> RawClient::readMessage(std::chrono::milliseconds time
 bool RawClient::waitClosed(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (fd_ < 0) return true;
     if (left.count() <= 0) return false;
     pollfd p{fd_, POLLIN, 0};

@@ -68,8 +68,8 @@ class UpgradeTest : public ::testing::Test {
   }
   static Saved snapshot() {
     const auto& s = velmora::internal::upgradeSettings();
-    return {s.firstReplyTimeout, s.secondReplyTimeout, s.exportReplyTimeout, s.backupFirstTimeout,
-            s.backupMoreTimeout, s.backupCap};
+    return {s.firstReplyTimeout,  s.secondReplyTimeout, s.exportReplyTimeout,
+            s.backupFirstTimeout, s.backupMoreTimeout,  s.backupCap};
   }
 
   velmora_sim::Simulator sim_;

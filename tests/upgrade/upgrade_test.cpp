@@ -93,8 +93,7 @@ TEST_F(UpgradeTest, EachReplyIsJudgedAsItArrives) {
   const std::vector<Case> cases = {
       {"both replies in one record", UpgradeReply().records(okS + okU), 0, 500ms},
       {"each reply in records of 3 bytes", UpgradeReply().records(okS, 3).records(okU, 3), 0, 500ms},
-      {"a record split over writes", UpgradeReply().raw(split.substr(0, 5)).pause(50ms).raw(split.substr(5)), 0,
-       500ms},
+      {"a record split over writes", UpgradeReply().raw(split.substr(0, 5)).pause(50ms).raw(split.substr(5)), 0, 500ms},
       {"close right after both replies", UpgradeReply().json(transfer(true)).json(upgraded("ok")).close(), 0, 500ms},
       {"transfer refused", UpgradeReply().json(transfer(false)), 268, 500ms},
       {"transfer confirmed by a text", UpgradeReply().json(transfer("yes")), 268, 500ms},
@@ -198,9 +197,8 @@ TEST_F(UpgradeTest, UnreadableEmptyOrUnsentPackagesSendNothing) {
 
 TEST_F(UpgradeTest, ASecondCallWhileOneRunsIsRefusedAtOnce) {
   std::ofstream(path("p")) << "package";
-  service().onPackage([](const UpgradeFrame&) {
-    return UpgradeReply().pause(600ms).json(transfer(true)).json(upgraded("ok"));
-  });
+  service().onPackage(
+      [](const UpgradeFrame&) { return UpgradeReply().pause(600ms).json(transfer(true)).json(upgraded("ok")); });
   BaseUpgrade client(address());
   std::error_code first;
   std::thread running([&] { client.upgrade(path("p"), first); });

@@ -66,8 +66,7 @@ class ProjectStore {
   /// Task names of a project, sorted; empty for none.
   std::vector<std::string> tasks(const std::string& project) const;
   /// The bytes of a stored file ("a.mod" in a task, or "a.json" with an empty task), if any.
-  std::optional<std::string> file(const std::string& project, const std::string& task,
-                                  const std::string& name) const;
+  std::optional<std::string> file(const std::string& project, const std::string& task, const std::string& name) const;
   /// The loaded project's name ("" for none) and whether it runs.
   std::string loadedProject() const;
   bool running() const;

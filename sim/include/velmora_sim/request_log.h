@@ -19,11 +19,11 @@ namespace velmora_sim {
 
 struct Request {
   Form form = Form::other;
-  std::string key;       ///< "" when the form member is not an object or the message has no form
-  Json::Value payload;   ///< the value under the key (or the whole form member)
-  Json::Value id;        ///< as sent: a number, a text, or null when missing
-  std::string raw;       ///< the message's bytes, carriage return included
-  int connection = 0;    ///< accept number of the connection it came on
+  std::string key;      ///< "" when the form member is not an object or the message has no form
+  Json::Value payload;  ///< the value under the key (or the whole form member)
+  Json::Value id;       ///< as sent: a number, a text, or null when missing
+  std::string raw;      ///< the message's bytes, carriage return included
+  int connection = 0;   ///< accept number of the connection it came on
   std::chrono::steady_clock::time_point time;
 };
 
@@ -43,10 +43,8 @@ class RequestLog {
   std::size_t count(const std::string& key) const;
 
   /// The `nth` record (from 1) matching, waiting up to `timeout` for it to arrive.
-  std::optional<Request> waitFor(const Predicate& match, std::chrono::milliseconds timeout,
-                                 std::size_t nth = 1) const;
-  std::optional<Request> waitFor(const std::string& key, std::chrono::milliseconds timeout,
-                                 std::size_t nth = 1) const;
+  std::optional<Request> waitFor(const Predicate& match, std::chrono::milliseconds timeout, std::size_t nth = 1) const;
+  std::optional<Request> waitFor(const std::string& key, std::chrono::milliseconds timeout, std::size_t nth = 1) const;
   /// Waits until at least `n` records are logged.
   bool waitForSize(std::size_t n, std::chrono::milliseconds timeout) const;
 

@@ -47,15 +47,15 @@
 #include "velmora_sim/controller_system.h"
 #include "velmora_sim/file_service.h"
 #include "velmora_sim/flangebox_board.h"
-#include "velmora_sim/robot_config.h"
-#include "velmora_sim/robot_frames.h"
 #include "velmora_sim/motion_responder.h"
 #include "velmora_sim/motion_settings.h"
 #include "velmora_sim/path_recorder.h"
 #include "velmora_sim/project_store.h"
-#include "velmora_sim/upgrade_service.h"
+#include "velmora_sim/robot_config.h"
+#include "velmora_sim/robot_frames.h"
 #include "velmora_sim/state_publisher.h"
 #include "velmora_sim/state_rt_port.h"
+#include "velmora_sim/upgrade_service.h"
 
 namespace velmora_sim {
 

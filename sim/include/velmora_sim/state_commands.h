@@ -28,8 +28,8 @@ struct StateKeySettings {
 /// Answers one request for a key above. `form` is 'c', 'g', 's' or 'w'; `clientAddress` is the
 /// client's address on its command connection, where the stream is sent. Returns the reply
 /// value, or nullopt when this is not one of these keys in one of these forms.
-std::optional<Json::Value> handleStateKey(StatePublisher& publisher, const StateKeySettings& settings,
-                                          char form, const std::string& key, const Json::Value& value,
+std::optional<Json::Value> handleStateKey(StatePublisher& publisher, const StateKeySettings& settings, char form,
+                                          const std::string& key, const Json::Value& value,
                                           const std::string& clientAddress);
 
 }  // namespace velmora::sim

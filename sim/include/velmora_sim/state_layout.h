@@ -31,8 +31,18 @@ struct StateFieldShape {
 /// "pos_acc_c"; elbow "psi_m", "psi_c". Every other field of a packet built from a sample is
 /// zero.
 struct StateSample {
-  enum Slot { joints, jointVelocities, jointAccelerations, jointTorques, pose, poseAbc, poseVelocity,
-              poseAcceleration, elbow, slotCount };
+  enum Slot {
+    joints,
+    jointVelocities,
+    jointAccelerations,
+    jointTorques,
+    pose,
+    poseAbc,
+    poseVelocity,
+    poseAcceleration,
+    elbow,
+    slotCount
+  };
   std::uint64_t ts = 0;
   std::array<std::array<double, 16>, slotCount> values{};
 };

@@ -4,8 +4,8 @@
 // which replies, in which order, in records of which size, in how many writes, and whether the
 // connection closes afterwards.
 
-#include <asio/io_context.hpp>
 #include <json/value.h>
+#include <asio/io_context.hpp>
 
 #include <chrono>
 #include <cstddef>

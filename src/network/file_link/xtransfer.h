@@ -61,7 +61,7 @@ class XNetworkBase {
  private:
   enum class Verdict { none, success, error, lost };
   std::atomic<bool> launched_{false};  // an attempt nobody waits for: its failure is logged
-  bool awaiting_ = false;  // under `mutex`
+  bool awaiting_ = false;              // under `mutex`
   Verdict verdict_ = Verdict::none;
 };
 

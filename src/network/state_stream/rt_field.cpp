@@ -61,14 +61,22 @@ RtFieldValue jointVector(unsigned axes) {
 
 RtFieldValue zeroValue(Shape shape, unsigned axes) {
   switch (shape) {
-    case Shape::stamp: return std::uint64_t{0};
-    case Shape::errorFlags: return std::array<bool, 20>{};
-    case Shape::joints: return jointVector(axes);
-    case Shape::matrix: return std::array<double, 16>{};
-    case Shape::sixVector: return std::array<double, 6>{};
-    case Shape::scalar: return 0.0;
-    case Shape::code: return std::uint8_t{0};
-    case Shape::keypad: return std::array<bool, 7>{};
+    case Shape::stamp:
+      return std::uint64_t{0};
+    case Shape::errorFlags:
+      return std::array<bool, 20>{};
+    case Shape::joints:
+      return jointVector(axes);
+    case Shape::matrix:
+      return std::array<double, 16>{};
+    case Shape::sixVector:
+      return std::array<double, 6>{};
+    case Shape::scalar:
+      return 0.0;
+    case Shape::code:
+      return std::uint8_t{0};
+    case Shape::keypad:
+      return std::array<bool, 7>{};
   }
   return false;
 }

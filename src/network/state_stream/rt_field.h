@@ -16,9 +16,8 @@ namespace velmora::internal {
 /// the field), so the order never changes: 0 flag, 1 double, 2 byte, 3 time stamp, 4..7 arrays
 /// of 5, 6, 7 and 16 doubles, 8 the 20 motion error flags, 9 the 7 keypad keys.
 using RtFieldValue =
-    std::variant<bool, double, std::uint8_t, std::uint64_t, std::array<double, 5>,
-                 std::array<double, 6>, std::array<double, 7>, std::array<double, 16>,
-                 std::array<bool, 20>, std::array<bool, 7>>;
+    std::variant<bool, double, std::uint8_t, std::uint64_t, std::array<double, 5>, std::array<double, 6>,
+                 std::array<double, 7>, std::array<double, 16>, std::array<bool, 20>, std::array<bool, 7>>;
 
 /// Field name -> zero value of its type.
 using RtFieldTable = std::unordered_map<std::string, RtFieldValue>;
@@ -31,9 +30,7 @@ constexpr std::size_t rtFieldSize(std::size_t index) noexcept {
   return index < kRtFieldKinds ? sizes[index] : 0;
 }
 
-inline std::size_t rtFieldSize(const RtFieldValue& value) noexcept {
-  return rtFieldSize(value.index());
-}
+inline std::size_t rtFieldSize(const RtFieldValue& value) noexcept { return rtFieldSize(value.index()); }
 
 /// The tables. Built on first use (so a robot made during static initialisation still finds
 /// them), never changed afterwards; safe to read from any thread.

@@ -99,6 +99,8 @@ void decodeRtPacket(RtRecipe& recipe, const std::uint8_t* packet, std::size_t si
   PacketCursor in(packet, size);
   for (RtFieldValue* slot : recipe.slots) {
     RtFieldValue& value = *slot;
+    // One line a field kind.
+    // clang-format off
     switch (value.index()) {
       case 0: as<0>(value) = in.take(1)[0] != 0; break;
       case 1: as<1>(value) = loadDouble(in.take(8)); break;
@@ -115,6 +117,7 @@ void decodeRtPacket(RtRecipe& recipe, const std::uint8_t* packet, std::size_t si
       case 9: loadFlags(as<9>(value), in.take(7)); break;
       default: break;
     }
+    // clang-format on
   }
 }
 

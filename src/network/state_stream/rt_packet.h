@@ -28,10 +28,10 @@ struct RtRecipe {
   RtRecipe(const RtRecipe&) = delete;
   RtRecipe& operator=(const RtRecipe&) = delete;
 
-  RtFieldTable fields;                // one entry per distinct name
-  std::vector<std::string> order;     // packet order; a requested "ts" or "errors" comes twice
-  std::vector<RtFieldValue*> slots;   // parallel to `order`
-  std::set<std::string> requested;    // the names asked for, without the two leading ones
+  RtFieldTable fields;               // one entry per distinct name
+  std::vector<std::string> order;    // packet order; a requested "ts" or "errors" comes twice
+  std::vector<RtFieldValue*> slots;  // parallel to `order`
+  std::set<std::string> requested;   // the names asked for, without the two leading ones
   std::size_t packetSize = kMaxRtPacketSize;
 };
 

@@ -39,8 +39,7 @@ UdpService::UdpService() : socket_(ioContext_.get_executor()) {}
 
 UdpService::~UdpService() { closeSocket(); }
 
-void UdpService::setEndpoint(unsigned port, const std::string& remoteHost,
-                             const std::string& localAddress) {
+void UdpService::setEndpoint(unsigned port, const std::string& remoteHost, const std::string& localAddress) {
   localAddress_ = localAddress;
   localPort_.store(port, std::memory_order_release);
   const auto wirePort = static_cast<unsigned short>(port);
@@ -53,9 +52,8 @@ void UdpService::setEndpoint(unsigned port, const std::string& remoteHost,
     return;
   }
   asio::ip::udp::resolver resolver(ioContext_);
-  const auto results =
-      resolver.resolve(remoteHost, std::to_string(port),
-                       asio::ip::resolver_base::passive | asio::ip::resolver_base::address_configured);
+  const auto results = resolver.resolve(remoteHost, std::to_string(port),
+                                        asio::ip::resolver_base::passive | asio::ip::resolver_base::address_configured);
   if (results.empty()) throw std::system_error(asio::error::host_not_found);
   peer_ = results.begin()->endpoint();
 }
@@ -139,13 +137,12 @@ std::size_t UdpService::receive(std::uint8_t* buffer, std::chrono::nanoseconds t
     if (!ec || ec == asio::error::message_size) return received;
     received = 0;
   }
-  socket_.async_receive_from(
-      asio::buffer(buffer, kReceiveSize), peer_,
-      asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
-                           [&received](const std::error_code& ec, std::size_t bytes) {
-                             // A datagram cut to the buffer is still a datagram.
-                             if (!ec || ec == asio::error::message_size) received = bytes;
-                           }));
+  socket_.async_receive_from(asio::buffer(buffer, kReceiveSize), peer_,
+                             asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
+                                                  [&received](const std::error_code& ec, std::size_t bytes) {
+                                                    // A datagram cut to the buffer is still a datagram.
+                                                    if (!ec || ec == asio::error::message_size) received = bytes;
+                                                  }));
   runFor(timeout);
   return received;
 }

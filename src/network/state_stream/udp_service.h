@@ -39,9 +39,13 @@ class HandlerArenaAllocator {
   void deallocate(T* pointer, std::size_t) noexcept { arena_->deallocate(pointer); }
   HandlerArena* arena() const noexcept { return arena_; }
   template <typename U>
-  bool operator==(const HandlerArenaAllocator<U>& other) const noexcept { return arena_ == other.arena(); }
+  bool operator==(const HandlerArenaAllocator<U>& other) const noexcept {
+    return arena_ == other.arena();
+  }
   template <typename U>
-  bool operator!=(const HandlerArenaAllocator<U>& other) const noexcept { return arena_ != other.arena(); }
+  bool operator!=(const HandlerArenaAllocator<U>& other) const noexcept {
+    return arena_ != other.arena();
+  }
 
  private:
   HandlerArena* arena_;

@@ -92,9 +92,9 @@ class RecordFramer final : public Framer {
 
  private:
   std::vector<char> buffer_;
-  std::size_t remaining_ = 0;   // body bytes of the current record not yet read
-  unsigned headerBytes_ = 0;    // length bytes of the next record read so far (0 or 1)
-  unsigned headerHigh_ = 0;     // the first length byte, when one has been read
+  std::size_t remaining_ = 0;  // body bytes of the current record not yet read
+  unsigned headerBytes_ = 0;   // length bytes of the next record read so far (0 or 1)
+  unsigned headerHigh_ = 0;    // the first length byte, when one has been read
 };
 
 }  // namespace velmora::internal

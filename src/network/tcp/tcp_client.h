@@ -144,9 +144,9 @@ class TcpClient {
   TcpClientOptions options_;
   FramerFactory framerFactory_;
   std::shared_ptr<Core> core_;
-  std::mutex controlMutex_;  // start and stop from callers' threads
+  std::mutex controlMutex_;              // start and stop from callers' threads
   std::shared_ptr<IoThreads::Job> job_;  // the running period's I/O loop
-  bool launched_ = false;  // the running period's first attempt has not been waited for
+  bool launched_ = false;                // the running period's first attempt has not been waited for
 
   std::error_code begin(const std::string& host, std::uint16_t port);
   void stopLocked() noexcept;

@@ -178,8 +178,8 @@ std::error_code TcpClient::sendAll(std::string_view bytes, std::chrono::millisec
   // turn a completed send into a failure.
   const auto done = [&] { return c.writtenOn_ == connection && c.written_ >= number; };
   ++c.sendAllWaiters_;
-  const bool settled = c.changed_.wait_until(
-      lock, deadline, [&] { return done() || !c.up_ || c.connection_ != connection; });
+  const bool settled =
+      c.changed_.wait_until(lock, deadline, [&] { return done() || !c.up_ || c.connection_ != connection; });
   --c.sendAllWaiters_;
   if (done()) return {};
   return settled ? asio::error::not_connected : asio::error::timed_out;

@@ -28,9 +28,9 @@ namespace velmora::internal {
 /// into it, whatever is withdrawn around it.
 struct Outgoing {
   std::string bytes;
-  std::uint64_t number = 0;   // in call order
-  std::size_t offset = 0;     // bytes written so far
-  bool inFlight = false;      // part of a write call in progress: its bytes may be leaving now
+  std::uint64_t number = 0;  // in call order
+  std::size_t offset = 0;    // bytes written so far
+  bool inFlight = false;     // part of a write call in progress: its bytes may be leaving now
 };
 
 class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
@@ -138,16 +138,16 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::condition_variable changed_;  // start result, role released, writer done, bytes written
 
   // ---- Under mutex_ ----
-  int fd_ = -1;                   // the established connection's socket, -1 when none
+  int fd_ = -1;                        // the established connection's socket, -1 when none
   std::uint64_t socketTagShared_ = 0;  // its epoll data
-  std::atomic<bool> up_{false};   // fd_ carries a connection readers and writers may use
-  std::uint64_t connection_ = 0;  // bumps per established connection
+  std::atomic<bool> up_{false};        // fd_ carries a connection readers and writers may use
+  std::uint64_t connection_ = 0;       // bumps per established connection
   std::atomic<bool> stopRequested_{false};
-  bool wakePending_ = false;      // the eventfd has been written and not yet drained
+  bool wakePending_ = false;               // the eventfd has been written and not yet drained
   std::optional<std::error_code> lostBy_;  // a reading caller saw the connection end
   bool readArmed_ = false;
   bool writeArmed_ = false;
-  bool closing_ = false;          // the I/O thread waits for readers and writers to leave fd_
+  bool closing_ = false;  // the I/O thread waits for readers and writers to leave fd_
   // Start of a period.
   bool startDone_ = true;
   std::error_code startResult_;
@@ -161,11 +161,11 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // Sending.
   std::list<Outgoing> queue_;
   std::size_t queuedBytes_ = 0;
-  bool directWriting_ = false;    // a sender's thread owns the write side
-  bool ioWriting_ = false;        // the I/O thread owns it
-  std::uint64_t numbered_ = 0;    // the last message number given
-  std::uint64_t written_ = 0;     // every message up to this number has left...
-  std::uint64_t writtenOn_ = 0;   // ...on this connection
+  bool directWriting_ = false;   // a sender's thread owns the write side
+  bool ioWriting_ = false;       // the I/O thread owns it
+  std::uint64_t numbered_ = 0;   // the last message number given
+  std::uint64_t written_ = 0;    // every message up to this number has left...
+  std::uint64_t writtenOn_ = 0;  // ...on this connection
   int sendAllWaiters_ = 0;
 
   // ---- The holder of the reading (I/O thread or a caller) ----

@@ -12,8 +12,12 @@ constexpr unsigned kReplacement = 0xFFFD;
 
 void appendHex4(std::string& out, unsigned unit) {
   static constexpr char kDigits[] = "0123456789abcdef";
-  const char escape[6] = {'\\', 'u', kDigits[(unit >> 12) & 0xF], kDigits[(unit >> 8) & 0xF],
-                          kDigits[(unit >> 4) & 0xF], kDigits[unit & 0xF]};
+  const char escape[6] = {'\\',
+                          'u',
+                          kDigits[(unit >> 12) & 0xF],
+                          kDigits[(unit >> 8) & 0xF],
+                          kDigits[(unit >> 4) & 0xF],
+                          kDigits[unit & 0xF]};
   out.append(escape, sizeof escape);
 }
 

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "network/xservice/reply_text.h"
 #include "network/tcp/tcp_client.h"
+#include "network/xservice/reply_text.h"
 
 namespace velmora::internal {
 
@@ -166,8 +166,8 @@ void ReplyWaiters::Ticket::sleep(Clock::time_point deadline) noexcept {
   sleeping_.store(true, std::memory_order_seq_cst);
   if (settled_.load(std::memory_order_seq_cst) == 0) {
     const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::min<Clock::duration>(left, std::chrono::hours(24)));
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::min<Clock::duration>(left, std::chrono::hours(24)));
     timespec wait{};
     wait.tv_sec = static_cast<time_t>(ns.count() / 1'000'000'000);
     wait.tv_nsec = static_cast<long>(ns.count() % 1'000'000'000);

@@ -68,10 +68,10 @@ class ReplyWaiters {
     State state_ = State::waiting;
     std::atomic<std::uint32_t> settled_{0};  // 1 once state_ left waiting: read without the lock
     std::atomic<bool> sleeping_{false};      // the waiter sleeps on settled_
-    bool owesWakes_ = false;    // under the lock: woken to wake others in turn
-    bool queuedToWake_ = false;  // under the lock: in `toWake_`
-    Json::Value reply_;                 // a reply handed over parsed
-    std::string text_;                  // a reply handed over as text, parsed by the waiter
+    bool owesWakes_ = false;                 // under the lock: woken to wake others in turn
+    bool queuedToWake_ = false;              // under the lock: in `toWake_`
+    Json::Value reply_;                      // a reply handed over parsed
+    std::string text_;                       // a reply handed over as text, parsed by the waiter
     bool isText_ = false;
     bool reading_ = false;  // this request's thread holds the link's reading
     std::error_code failure_;

@@ -60,8 +60,8 @@ std::chrono::nanoseconds XService::requestWait() const noexcept { return linkSet
 void XService::_bind() {
   // The handlers never change, so they are bound once rather than at every `connect`.
   client_.setHandlers([this](const std::error_code& ec) { handleConnect(ec); },
-                     [this](std::string_view data) { onReceive(data); },
-                     [this](const std::error_code&) { handleDisconnect(); });
+                      [this](std::string_view data) { onReceive(data); },
+                      [this](const std::error_code&) { handleDisconnect(); });
 }
 
 void XService::connect(const std::string& ip, int newPort) {

@@ -35,9 +35,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "network/xservice/reply_waiters.h"
-#include "network/tcp/tcp_client.h"
 #include "network/file_link/xtransfer.h"
+#include "network/tcp/tcp_client.h"
+#include "network/xservice/reply_waiters.h"
 
 namespace Json {
 class CharReader;
@@ -119,7 +119,8 @@ class XService : public std::enable_shared_from_this<XService> {
   /// included, stamped with `id`) to the TCP client and, with `reply`, waits up to `timeout` for
   /// the reply with that id. 259 when it is longer than a line the controller takes, 256 when
   /// the link is down or holds as much unsent as it may (nothing sent either way), 263.
-  std::error_code request(std::string_view text, std::uint64_t id, Json::Value* reply, std::chrono::nanoseconds timeout);
+  std::error_code request(std::string_view text, std::uint64_t id, Json::Value* reply,
+                          std::chrono::nanoseconds timeout);
   /// Sends `message` as it is; false when the link is down. Waits for nothing.
   bool sendJson(const Json::Value& message);
 
@@ -217,8 +218,8 @@ class XService : public std::enable_shared_from_this<XService> {
   int port_ = 0;
   std::atomic<int> linkState_{2};  // 1 connected, 2 disconnected
   TcpClient client_;
-  ReplyWaiters waiters_;           // the requests waiting by id: the pending table
-  std::mutex transferMutex_;       // serialises file transfers, file-link start included
+  ReplyWaiters waiters_;      // the requests waiting by id: the pending table
+  std::mutex transferMutex_;  // serialises file transfers, file-link start included
   std::shared_ptr<XTransfer> transfer_;
 
   mutable std::mutex loggerMutex_;
@@ -228,9 +229,9 @@ class XService : public std::enable_shared_from_this<XService> {
   // held while a callback runs.
   mutable std::mutex callbackMutex_;
   std::condition_variable callbackIdle_;
-  unsigned running_ = 0;                  // Slot bits of the callback running on the I/O thread
+  unsigned running_ = 0;  // Slot bits of the callback running on the I/O thread
   const void* runningReplyOwner_ = nullptr;
-  int idleWaiters_ = 0;                   // setters waiting for a running callback to end
+  int idleWaiters_ = 0;  // setters waiting for a running callback to end
   std::shared_ptr<const ConnectionHandler> connectionHandler_;
   std::shared_ptr<const MessageCallback> motionCallback_;
   std::shared_ptr<const MessageCallback> notificationCallback_;

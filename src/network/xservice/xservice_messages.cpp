@@ -97,7 +97,6 @@ class RequestText {
 
 }  // namespace
 
-
 std::error_code XService::request(std::string_view text, std::uint64_t id, Json::Value* reply,
                                   std::chrono::nanoseconds timeout) {
   // The controller reads lines of at most this length, as the link does; a longer one would
@@ -137,9 +136,10 @@ void XService::noteRefused(std::size_t bytes) noexcept {
     const auto now = Clock::now();
     if (now - lastFullLog_ >= std::chrono::seconds(1)) {
       lastFullLog_ = now;
-      globalLogger()->warn("uid: {} | xService {}:{} holds as much unsent as it may; {} request(s) refused ({} bytes "
-                           "the last)",
-                           logUid, host_, port_, refusedSinceLog_, bytes);
+      globalLogger()->warn(
+          "uid: {} | xService {}:{} holds as much unsent as it may; {} request(s) refused ({} bytes "
+          "the last)",
+          logUid, host_, port_, refusedSinceLog_, bytes);
       refusedSinceLog_ = 0;
     }
   } catch (...) {
@@ -160,7 +160,8 @@ Json::Value* XService::replyValue(Json::Value& reply, const char* form, const st
   return const_cast<Json::Value*>(body->find(key.data(), key.data() + key.size()));
 }
 
-void XService::request(Json::Value& request, Json::Value& reply, std::error_code& ec, std::chrono::nanoseconds timeout) {
+void XService::request(Json::Value& request, Json::Value& reply, std::error_code& ec,
+                       std::chrono::nanoseconds timeout) {
   ec = makeErrorCode(0);
   if (!request.isObject() && !request.isNull()) {
     ec = makeErrorCode(259);

@@ -50,9 +50,8 @@ TEST(RtDecode, EveryStateFieldKindFromSimulatorPackets) {
       {5, {"q_c", "tau_m"}},
       {6, {"q_m", "ex_q_m"}},
   };
-  const std::vector<double> special = {-0.25, 1e300, -0.0, 4.9e-324, 123456.789, -1e-300, 7.0,
-                                       8.0,   9.0,   10.0, 11.0,     12.0,       13.0,    14.0,
-                                       15.0,  16.0};
+  const std::vector<double> special = {-0.25, 1e300, -0.0, 4.9e-324, 123456.789, -1e-300, 7.0,  8.0,
+                                       9.0,   10.0,  11.0, 12.0,     13.0,       14.0,    15.0, 16.0};
   for (const Case& c : cases) {
     StatePacketBuilder builder;
     ASSERT_TRUE(builder.configure(c.axes, c.fields));

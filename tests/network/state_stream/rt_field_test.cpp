@@ -67,8 +67,7 @@ TEST(RtFieldTables, CountsBytesAndKinds) {
 
   for (const auto* table : {&rtStateFields7(), &rtStateFields6(), &rtStateFields5(), &command}) {
     for (const auto& entry : *table) {
-      std::visit([&](const auto& v) { EXPECT_EQ(rtFieldSize(entry.second), sizeof v) << entry.first; },
-                 entry.second);
+      std::visit([&](const auto& v) { EXPECT_EQ(rtFieldSize(entry.second), sizeof v) << entry.first; }, entry.second);
     }
   }
   EXPECT_EQ(rtFieldSize(kRtFieldKinds), 0u);
@@ -86,9 +85,23 @@ TEST(Recipe, SizeAndLayoutMatchTheSimulatorBuilder) {
     std::set<std::string> fields;
     std::size_t size;
   };
-  const std::set<std::string> all6 = {"pos_m", "pos_c", "q_m", "q_c", "dq_m", "dq_c", "ddq_m", "ddq_c",
-                                      "tau_m", "tau_c", "tau_filtered_m", "tau_vel_c", "theta_m",
-                                      "theta_vel_m", "motor_tau", "motor_tau_filtered", "pos_abc_m",
+  const std::set<std::string> all6 = {"pos_m",
+                                      "pos_c",
+                                      "q_m",
+                                      "q_c",
+                                      "dq_m",
+                                      "dq_c",
+                                      "ddq_m",
+                                      "ddq_c",
+                                      "tau_m",
+                                      "tau_c",
+                                      "tau_filtered_m",
+                                      "tau_vel_c",
+                                      "theta_m",
+                                      "theta_vel_m",
+                                      "motor_tau",
+                                      "motor_tau_filtered",
+                                      "pos_abc_m",
                                       "pos_vel_m"};
   const Case cases[] = {
       {6, {}, 28},
@@ -127,19 +140,34 @@ TEST(Recipe, RefusalLeavesTheReceiverAsItWas) {
   DataReceiver receiver;
   ASSERT_EQ(receiver.setRecipe({"q_m", "psi_m"}, 6), 0);
   const std::set<std::string> refused[] = {
-      {"ddq_m"},                      // 5 axes lack it
+      {"ddq_m"},  // 5 axes lack it
       {"q_m", "no_such_field"},
-      {"psi_valid"},                  // command field
+      {"psi_valid"},  // command field
       {"Q_M"},
   };
   for (const auto& fields : refused) {
     EXPECT_EQ(receiver.setRecipe(fields, 5), -1) << *fields.begin();
   }
   // 1053 bytes: the 1052-byte 6-axis recipe plus one byte.
-  const std::set<std::string> over = {"pos_m", "pos_c", "q_m", "q_c", "dq_m", "dq_c", "ddq_m", "ddq_c",
-                                      "tau_m", "tau_c", "tau_filtered_m", "tau_vel_c", "theta_m",
-                                      "theta_vel_m", "motor_tau", "motor_tau_filtered", "pos_abc_m",
-                                      "pos_vel_m", "motion_mode"};
+  const std::set<std::string> over = {"pos_m",
+                                      "pos_c",
+                                      "q_m",
+                                      "q_c",
+                                      "dq_m",
+                                      "dq_c",
+                                      "ddq_m",
+                                      "ddq_c",
+                                      "tau_m",
+                                      "tau_c",
+                                      "tau_filtered_m",
+                                      "tau_vel_c",
+                                      "theta_m",
+                                      "theta_vel_m",
+                                      "motor_tau",
+                                      "motor_tau_filtered",
+                                      "pos_abc_m",
+                                      "pos_vel_m",
+                                      "motion_mode"};
   EXPECT_EQ(receiver.setRecipe(over, 6), -1);
   EXPECT_EQ(receiver.packetSize(), 84u);
   EXPECT_EQ(receiver.fieldSet(), (std::set<std::string>{"psi_m", "q_m"}));

@@ -54,8 +54,8 @@ TEST_F(StreamTest, CommandKeysDriveTheStream) {
     int reply;
   } fieldCases[] = {
       {array({"ddq_m"}), 0},
-      {array({"pos_m", "pos_c", "q_m", "q_c", "dq_m", "dq_c", "ddq_m", "ddq_c", "tau_m", "tau_c",
-              "tau_filtered_m", "tau_vel_c", "theta_m", "theta_vel_m", "motor_tau", "motor_tau_filtered"}),
+      {array({"pos_m", "pos_c", "q_m", "q_c", "dq_m", "dq_c", "ddq_m", "ddq_c", "tau_m", "tau_c", "tau_filtered_m",
+              "tau_vel_c", "theta_m", "theta_vel_m", "motor_tau", "motor_tau_filtered"}),
        1},
       {array({"no_such"}), 1},
       {Json::Value("q_m"), 1},

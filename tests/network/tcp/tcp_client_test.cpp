@@ -29,21 +29,20 @@ bool sent(TcpClient& client, std::string_view message) { return client.send(mess
 class Probe {
  public:
   explicit Probe(TcpClient& client) {
-    client.setHandlers(
-        [this](const std::error_code& ec) { event(ec ? "connect-failed" : "connect"); },
-        [this](std::string_view m) {
-          std::lock_guard<std::mutex> lock(mutex_);
-          messages_.emplace_back(m);
-          changed_.notify_all();
-          if (onMessage) onMessage(m);
-        },
-        [this](const std::error_code& ec) {
-          {
-            std::lock_guard<std::mutex> lock(mutex_);
-            lastDisconnect_ = ec;
-          }
-          event("disconnect");
-        });
+    client.setHandlers([this](const std::error_code& ec) { event(ec ? "connect-failed" : "connect"); },
+                       [this](std::string_view m) {
+                         std::lock_guard<std::mutex> lock(mutex_);
+                         messages_.emplace_back(m);
+                         changed_.notify_all();
+                         if (onMessage) onMessage(m);
+                       },
+                       [this](const std::error_code& ec) {
+                         {
+                           std::lock_guard<std::mutex> lock(mutex_);
+                           lastDisconnect_ = ec;
+                         }
+                         event("disconnect");
+                       });
   }
 
   std::function<void(std::string_view)> onMessage;
@@ -160,7 +159,8 @@ TEST_F(TcpClientTest, SendersRacingALostLinkNeverCarryBytesIntoTheNextConnection
     senders.emplace_back([&, s] {
       for (int i = 0; !stop; ++i) {
         const std::string pad(i % 7 == 0 ? 32 * 1024 : 16, 'p');
-        sent(client, "{\"c\":{\"t" + std::to_string(s) + "\":" + std::to_string(i) + "},\"id\":1,\"pad\":\"" + pad + "\"}\r");
+        sent(client,
+             "{\"c\":{\"t" + std::to_string(s) + "\":" + std::to_string(i) + "},\"id\":1,\"pad\":\"" + pad + "\"}\r");
         if (!client.isConnected()) std::this_thread::yield();
       }
     });

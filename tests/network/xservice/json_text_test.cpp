@@ -70,10 +70,33 @@ class RandomValue {
 
   // Mostly UTF-8 and escapes, with broken sequences mixed in.
   std::string text() {
-    static const std::vector<std::string> pieces = {
-        "a", "Z", " ", "\"", "\\", "/", "\b", "\f", "\n", "\r", "\t", std::string(1, '\0'), "\x01", "\x1f", "\x7f",
-        "é", "€", "中文", "😀", "\xc3", "\xe2\x82", "\xf0\x9f\x98", "\xff", "\xc0\xaf", "\xed\xa0\x80", "\x80",
-        "\xf8\x88\x80\x80\x80"};
+    static const std::vector<std::string> pieces = {"a",
+                                                    "Z",
+                                                    " ",
+                                                    "\"",
+                                                    "\\",
+                                                    "/",
+                                                    "\b",
+                                                    "\f",
+                                                    "\n",
+                                                    "\r",
+                                                    "\t",
+                                                    std::string(1, '\0'),
+                                                    "\x01",
+                                                    "\x1f",
+                                                    "\x7f",
+                                                    "é",
+                                                    "€",
+                                                    "中文",
+                                                    "😀",
+                                                    "\xc3",
+                                                    "\xe2\x82",
+                                                    "\xf0\x9f\x98",
+                                                    "\xff",
+                                                    "\xc0\xaf",
+                                                    "\xed\xa0\x80",
+                                                    "\x80",
+                                                    "\xf8\x88\x80\x80\x80"};
     std::string s;
     for (unsigned n = pick(8); n > 0; --n) s += pieces[pick(static_cast<unsigned>(pieces.size()))];
     return s;

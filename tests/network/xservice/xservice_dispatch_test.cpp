@@ -98,14 +98,38 @@ TEST_F(XServiceDispatchTest, MalformedInputIsDroppedAndTheLinkKeepsAnswering) {
       {"garbage", "garbage{\r", 0},
       {"empty", "\r", 0},
       {"empty object", "{}\r", 0},
-      {"no id", R"({"c":{},"x":1})" "\r", 0},
-      {"negative id", R"({"c":{},"id":-1})" "\r", 0},
-      {"real id", R"({"c":{},"id":1.5})" "\r", 0},
-      {"flag id", R"({"c":{},"id":true})" "\r", 0},
-      {"object id", R"({"c":{},"id":{}})" "\r", 0},
-      {"n is a number", R"({"id":1,"n":5})" "\r", 0},
-      {"n is an array", R"({"id":1,"n":[1]})" "\r", 0},
-      {"id nobody waits for", R"({"c":{"k":0},"id":18446744073709551615})" "\r", 0},
+      {"no id",
+       R"({"c":{},"x":1})"
+       "\r",
+       0},
+      {"negative id",
+       R"({"c":{},"id":-1})"
+       "\r",
+       0},
+      {"real id",
+       R"({"c":{},"id":1.5})"
+       "\r",
+       0},
+      {"flag id",
+       R"({"c":{},"id":true})"
+       "\r",
+       0},
+      {"object id",
+       R"({"c":{},"id":{}})"
+       "\r",
+       0},
+      {"n is a number",
+       R"({"id":1,"n":5})"
+       "\r",
+       0},
+      {"n is an array",
+       R"({"id":1,"n":[1]})"
+       "\r",
+       0},
+      {"id nobody waits for",
+       R"({"c":{"k":0},"id":18446744073709551615})"
+       "\r",
+       0},
       {"nested arrays", std::string(100000, '[') + "\r", 0},
       {"nested objects",
        [] {
@@ -164,10 +188,13 @@ TEST_F(XServiceDispatchTest, AThrowingCallbackIsCaughtAndDeliveriesGoOn) {
     command().broadcast(parseJson(R"({"id":9,"n":{"move.last_error_with_setting":{},"x":{}}})"));
     command().broadcast(parseJson(R"({"c":{"k":0},"id":"t"})"));
     std::error_code ec;
-    link.sendCommandAsync("k", Json::Value(), [&](const Json::Value&) {
-      ++replies;
-      throw std::logic_error("reply");
-    }, ec);
+    link.sendCommandAsync(
+        "k", Json::Value(),
+        [&](const Json::Value&) {
+          ++replies;
+          throw std::logic_error("reply");
+        },
+        ec);
     ASSERT_FALSE(ec);
     sync();
   }
@@ -231,9 +258,12 @@ TEST_F(XServiceDispatchTest, ReplyCallbacksRunOnceAndNeverAfterTheirLinkOrOwnerI
   std::vector<std::atomic<int>> calls(kCalls);
   std::error_code ec;
   for (int i = 0; i < kCalls; ++i) {
-    link.sendCommandAsync("k", i, [&calls, i](const Json::Value& reply) {
-      if (reply["c"]["k"] == 0) ++calls[static_cast<std::size_t>(i)];
-    }, ec);
+    link.sendCommandAsync(
+        "k", i,
+        [&calls, i](const Json::Value& reply) {
+          if (reply["c"]["k"] == 0) ++calls[static_cast<std::size_t>(i)];
+        },
+        ec);
     ASSERT_FALSE(ec) << i;
   }
   ASSERT_TRUE(waitUntil([&] { return link.pendingReplyCallbacks() == 0; }, 5s));
@@ -242,7 +272,8 @@ TEST_F(XServiceDispatchTest, ReplyCallbacksRunOnceAndNeverAfterTheirLinkOrOwnerI
   // A lost link drops callbacks whose replies can no longer come, without calling them.
   command().script("silent", Behaviour::silent().times(3));
   for (int i = 0; i < 3; ++i) {
-    link.sendCommandAsync("silent", Json::Value(), [](const Json::Value&) { ADD_FAILURE() << "called"; }, ec);
+    link.sendCommandAsync(
+        "silent", Json::Value(), [](const Json::Value&) { ADD_FAILURE() << "called"; }, ec);
   }
   ASSERT_TRUE(command().log().waitFor("silent", 2s, 3));
   EXPECT_EQ(link.pendingReplyCallbacks(), 3u);
@@ -253,15 +284,18 @@ TEST_F(XServiceDispatchTest, ReplyCallbacksRunOnceAndNeverAfterTheirLinkOrOwnerI
   // An owner's teardown clears only its own, and waits for one of them that is running.
   int ownerA = 0, ownerB = 0;
   command().script("silent", Behaviour::silent().times(2));
-  link.sendCommandAsync("silent", Json::Value(), [](const Json::Value&) {}, ec, &ownerA);
-  link.sendCommandAsync("silent", Json::Value(), [](const Json::Value&) {}, ec, &ownerB);
+  link.sendCommandAsync(
+      "silent", Json::Value(), [](const Json::Value&) {}, ec, &ownerA);
+  link.sendCommandAsync(
+      "silent", Json::Value(), [](const Json::Value&) {}, ec, &ownerB);
   link.clearReplyCallbacks(&ownerA);
   EXPECT_EQ(link.pendingReplyCallbacks(), 1u);
   link.clearReplyCallbacks(&ownerB);
   EXPECT_EQ(link.pendingReplyCallbacks(), 0u);
 
   Gate gate;
-  link.sendCommandAsync("k", Json::Value(), [&](const Json::Value&) { gate.pass(); }, ec, &ownerA);
+  link.sendCommandAsync(
+      "k", Json::Value(), [&](const Json::Value&) { gate.pass(); }, ec, &ownerA);
   ASSERT_TRUE(waitUntil([&] { return gate.entered.load(); }, 2s));
   std::atomic<bool> cleared{false};
   std::thread teardown([&] {

@@ -13,8 +13,8 @@
 #include "network/xservice/link_fixture.h"
 #include "support/link_settings_guard.h"
 #include "support/process_stats.h"
-#include "velmora_sim/md5.h"
 #include "support/xservice_probe.h"
+#include "velmora_sim/md5.h"
 
 using velmora::internal::makeErrorCode;
 using velmora::internal::XService;
@@ -129,7 +129,8 @@ TEST_F(XServiceFileTest, TheAnnouncementAndTheVerdictDecideTheCode) {
          Json::Value message;
          message["c"]["other"] = 0;
          x.replyMessage(message);
-       }), 257, false},
+       }),
+       257, false},
       {"no answer", Behaviour::silent(), 263, false},
       {"verdict error", armWith(Verdict::error()), -284, true},
       {"file link closed", armWith(Verdict::close()), -284, true},

@@ -7,8 +7,8 @@
 
 #include "network/tcp/framer.h"
 #include "network/xservice/link_fixture.h"
-#include "support/link_settings_guard.h"
 #include "support/json_match.h"
+#include "support/link_settings_guard.h"
 #include "support/process_stats.h"
 #include "support/xservice_probe.h"
 
@@ -180,19 +180,22 @@ TEST_F(XServiceFormsTest, NoReplyInTimeGives263AndTheLateReplyIsDropped) {
   const RequestWaitGuard shortWait(150ms);
   command().script("slow", Behaviour::reply(1).after(400ms).times(3));
   const std::vector<std::pair<const char*, std::function<std::error_code()>>> forms = {
-      {"command", [&] {
+      {"command",
+       [&] {
          std::error_code ec;
          Json::Value result;
          link.sendCommand("slow", Json::Value(), result, ec, 150ms);
          return ec;
        }},
-      {"get", [&] {
+      {"get",
+       [&] {
          std::error_code ec;
          Json::Value value;
          link.getValue("slow", value, ec);
          return ec;
        }},
-      {"set", [&] {
+      {"set",
+       [&] {
          std::error_code ec;
          link.setValue("slow", 1, ec);
          return ec;
@@ -259,7 +262,8 @@ TEST_F(XServiceFormsTest, ALinkDownGives256AtOnceAndADropWakesTheWaiter) {
     EXPECT_EQ(ec, makeErrorCode(256)) << name;
     target->sendCommandWithId(Json::Value(), Json::Value("x"), ec);
     EXPECT_EQ(ec, makeErrorCode(256)) << name;
-    target->sendCommandAsync("k", Json::Value(), [](const Json::Value&) { ADD_FAILURE() << "called"; }, ec);
+    target->sendCommandAsync(
+        "k", Json::Value(), [](const Json::Value&) { ADD_FAILURE() << "called"; }, ec);
     EXPECT_EQ(ec, makeErrorCode(256)) << name;
     EXPECT_EQ(target->pendingReplyCallbacks(), 0u) << name << ": nothing kept for an unsent request";
     EXPECT_FALSE(target->sendJson(Json::Value(Json::objectValue))) << name;
@@ -301,7 +305,12 @@ TEST_F(XServiceFormsTest, ARequestLongerThanTheControllersLineGives259AndSendsNo
          return ec;
        }},
       {"command", [&] { return link.sendCommand("k", over, out, ec, 30s), ec; }},
-      {"command without waiting", [&] { return link.sendCommandAsync("k", over, [](const Json::Value&) {}, ec), ec; }},
+      {"command without waiting",
+       [&] {
+         return link.sendCommandAsync(
+                    "k", over, [](const Json::Value&) {}, ec),
+                ec;
+       }},
       {"command with the caller's id", [&] { return link.sendCommandWithId(over, Json::Value("m"), ec), ec; }},
       {"get", [&] { return link.getValue("k", over, out, ec), ec; }},
       {"get several", [&] { return link.getValues({"k"}, overs, out, ec), ec; }},

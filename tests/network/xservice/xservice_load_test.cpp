@@ -94,7 +94,8 @@ TEST_F(XServiceLoadTest, ALostLinkWakesEveryWaitingRequestAtOnceWith256) {
     EXPECT_EQ(ec, makeErrorCode(256)) << c.how;
     for (auto& t : threads) t.join();
     EXPECT_EQ(lost, kWaiters) << c.how;
-    const auto spread = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastNs.load())) - cutAt;
+    const auto spread =
+        std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastNs.load())) - cutAt;
     // Far below any request's wait: nobody waited out its time.
     EXPECT_LT(spread, 1s) << c.how;
     EXPECT_EQ(link.pendingRequests(), 0u) << c.how;

@@ -66,7 +66,8 @@ TEST_F(XServiceTest, StartStopCyclesCallTheHandlerOncePerConnection) {
   }();
   EXPECT_EQ(seen.get(), expected);
   EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 10; }, 2s));
-  EXPECT_TRUE(waitUntil([&] { return files().acceptCount() == 10; }, 2s)) << "the file link starts with the command link";
+  EXPECT_TRUE(waitUntil([&] { return files().acceptCount() == 10; }, 2s))
+      << "the file link starts with the command link";
   const std::string connectLine = "xService " + address() + ":6666 connect";
   EXPECT_TRUE(log.contains("uid: default_uid | " + connectLine));
   EXPECT_TRUE(log.contains("xService " + address() + ":6666 disconnect"));
