@@ -75,7 +75,8 @@ bool readSlaveInfo(const Json::Value& reply, SlaveInfo& out, std::error_code& ec
 BaseEthercat::Impl::~Impl() { link->stop(); }
 
 BaseEthercat::BaseEthercat(std::shared_ptr<internal::XService> robotLink) {
-  auto link = std::make_shared<internal::XService>();
+  // The robot's waits hold for its EtherCAT requests too.
+  auto link = std::make_shared<internal::XService>(robotLink ? robotLink->options() : internal::LinkOptions());
   std::error_code ec = internal::makeErrorCode(internal::kLinkDownCode);
   if (robotLink) {
     link->setLogger(robotLink->logger());
