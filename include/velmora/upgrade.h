@@ -15,6 +15,10 @@
 
 namespace velmora {
 
+namespace internal {
+struct UpgradeAssembly;
+}  // namespace internal
+
 /// Sends upgrade packages to a controller and receives its backups.
 class VELMORA_API BaseUpgrade {
  public:
@@ -55,6 +59,8 @@ class VELMORA_API BaseUpgrade {
   class Impl;
 
  private:
+  friend struct internal::UpgradeAssembly;  // builds clients that take other waits and limits
+
   std::unique_ptr<Impl> impl_;
 };
 

@@ -28,7 +28,7 @@ BaseUpgrade::~BaseUpgrade() = default;
 // Copies never share an implementation: two owners would free it twice, and two users would
 // interleave frames on one connection.
 BaseUpgrade::BaseUpgrade(const BaseUpgrade& other)
-    : impl_(other.impl_ ? std::make_unique<Impl>(other.impl_->remote()) : nullptr) {}
+    : impl_(other.impl_ ? std::make_unique<Impl>(other.impl_->remote(), other.impl_->options()) : nullptr) {}
 
 BaseUpgrade& BaseUpgrade::operator=(const BaseUpgrade& other) {
   if (this == &other) return *this;

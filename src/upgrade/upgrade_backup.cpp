@@ -7,7 +7,6 @@
 #include "common/json_read.h"
 #include "common/md5.h"
 #include "upgrade/upgrade_impl.h"
-#include "upgrade/upgrade_settings.h"
 
 namespace velmora {
 
@@ -72,7 +71,7 @@ std::error_code BaseUpgrade::Impl::runExport(const std::string& localFilePath, c
   std::error_code ec = sendJson(exportRequest(items));
   if (ec) return ec;
   Json::Value reply;
-  ec = receiveReply(reply, internal::upgradeSettings().exportReplyTimeout.load());
+  ec = receiveReply(reply, options_.exportReplyTimeout);
   if (ec) return ec;
   const Json::Value& result = internal::member(reply, "result");
   const Json::Value& word = internal::member(reply, "reply");
@@ -97,12 +96,11 @@ std::error_code BaseUpgrade::Impl::runExport(const std::string& localFilePath, c
 }
 
 std::error_code BaseUpgrade::Impl::receiveBackup(const std::string& localFilePath) {
-  const auto& settings = internal::upgradeSettings();
-  const std::uint64_t cap = settings.backupCap.load();
+  const std::uint64_t cap = options_.backupCap;
   const std::uint64_t maxPayload = cap > internal::kFrameHeader ? cap - internal::kFrameHeader : 0;
   const FrameWait wait{{internal::kPackageFrame, internal::kNameOffset, maxPayload},
-                       settings.backupFirstTimeout.load(),
-                       settings.backupMoreTimeout.load(),
+                       options_.backupFirstTimeout,
+                       options_.backupMoreTimeout,
                        270};
   std::error_code ec = receiveFrame(wait);
   if (ec) return makeErrorCode(ec.value() == 256 || ec.value() == 263 ? 270 : ec.value());

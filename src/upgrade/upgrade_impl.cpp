@@ -7,8 +7,6 @@
 #include <new>
 #include <thread>
 
-#include "upgrade/upgrade_settings.h"
-
 namespace velmora {
 
 using internal::FrameState;
@@ -37,7 +35,8 @@ class BusyMark {
 
 }  // namespace
 
-BaseUpgrade::Impl::Impl(std::string remote) : remote_(std::move(remote)) {}
+BaseUpgrade::Impl::Impl(std::string remote, const internal::UpgradeOptions& options)
+    : options_(options), remote_(std::move(remote)) {}
 
 BaseUpgrade::Impl::~Impl() { link_.stop(); }
 
@@ -106,7 +105,7 @@ void BaseUpgrade::Impl::clearQueue() {
 }
 
 std::error_code BaseUpgrade::Impl::sendFrame(const std::uint8_t* frame, std::size_t size) {
-  const auto timeout = internal::upgradeSettings().chunkTimeout.load();
+  const auto timeout = options_.chunkTimeout;
   std::error_code ec;
   for (std::size_t offset = 0; offset < size; offset += kChunk) {
     link_.send(frame + offset, std::min(kChunk, size - offset), timeout, ec);

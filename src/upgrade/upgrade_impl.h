@@ -16,6 +16,7 @@
 
 #include "upgrade/update_manager_tcp.h"
 #include "upgrade/upgrade_frames.h"
+#include "upgrade/upgrade_options.h"
 
 namespace velmora {
 
@@ -27,12 +28,13 @@ class VELMORA_LOCAL BaseUpgrade::Impl {
   /// Largest JSON reply taken; replies are a few dozen bytes.
   static constexpr std::uint64_t kMaxReplyPayload = 1024 * 1024;
 
-  explicit Impl(std::string remote = {});
+  explicit Impl(std::string remote = {}, const internal::UpgradeOptions& options = {});
   ~Impl();
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
 
   std::string remote() const;
+  const internal::UpgradeOptions& options() const noexcept { return options_; }
   /// Stops the link and keeps `remote` for the next `connect`.
   void assignRemote(const std::string& remote);
 
@@ -67,6 +69,7 @@ class VELMORA_LOCAL BaseUpgrade::Impl {
   /// Forgets received bytes, so only what answers the next request is read as its answer.
   void clearQueue();
 
+  const internal::UpgradeOptions options_;
   std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
   mutable std::mutex remoteMutex_;
   std::string remote_;

@@ -9,7 +9,6 @@
 #include "common/json_read.h"
 #include "common/md5.h"
 #include "upgrade/upgrade_impl.h"
-#include "upgrade/upgrade_settings.h"
 
 namespace velmora {
 
@@ -85,10 +84,9 @@ std::error_code BaseUpgrade::Impl::runUpgrade(const std::string& packagePath) {
     ec = sendFrame(frame.data(), frame.size());
     if (ec) return ec;
   }  // the package is not held through the waits
-  const auto& settings = internal::upgradeSettings();
   bool sawTransfer = false;
   bool sawUpgrade = false;
-  for (const auto timeout : {settings.firstReplyTimeout.load(), settings.secondReplyTimeout.load()}) {
+  for (const auto timeout : {options_.firstReplyTimeout, options_.secondReplyTimeout}) {
     Json::Value reply;
     ec = receiveReply(reply, timeout);
     if (ec) return ec;

@@ -42,7 +42,7 @@ TEST_F(UpgradeTest, ThreeMebibyteBackupIsWrittenByteExactWhateverItsRecords) {
           .records(UpgradeService::backupFrame(file), recordSize);
     });
     std::ofstream(path("backup.bin")) << std::string(4 << 20, 'o');  // an older, longer backup
-    BaseUpgrade client(address());
+    BaseUpgrade client = connected();
     std::error_code ec;
     client.exportBackup(path("backup.bin"), {BackupItem::robotConfig, BackupItem::controllerLog}, ec);
     EXPECT_EQ(ec.value(), 0) << c.name;
@@ -63,7 +63,7 @@ TEST_F(UpgradeTest, BackupRequestNamesTheItemsInOrder) {
        "{\"export\":[\"interactive\",\"log\",\"syslog\",\"project\",\"historical_engineering\",\"sdk_path\",\"\"],"
        "\"send_file\":true}\n"},
   };
-  BaseUpgrade client(address());
+  BaseUpgrade client = connected();
   std::size_t n = 0;
   for (const auto& c : cases) {
     std::error_code ec;
@@ -96,7 +96,7 @@ TEST_F(UpgradeTest, ExportStatusPutsAFailedBackupBeforeAPartialOne) {
       {"result not an object", UpgradeTest::object("reply", "export"), false, -257},
       {"reply not an object", Json::Value("export"), false, -257},
   };
-  BaseUpgrade client(address());
+  BaseUpgrade client = connected();
   for (const auto& c : cases) {
     service().onRequest([&c, &good](const UpgradeFrame&) {
       UpgradeReply r;
@@ -113,7 +113,8 @@ TEST_F(UpgradeTest, ExportStatusPutsAFailedBackupBeforeAPartialOne) {
 }
 
 TEST_F(UpgradeTest, ABackupFrameRefusedOrNotReceivedWritesNoFile) {
-  velmora::internal::upgradeSettings().backupCap = 1 << 20;
+  auto limits = shortWaits();
+  limits.backupCap = 1 << 20;
   const std::string file(1000, 'f');
   const std::string payload = upgradeFilePayload(file, "backup.zip");
   const std::string wrongDigest = upgradeFilePayload(file, "backup.zip", std::string(16, '\x5a'));
@@ -150,7 +151,7 @@ TEST_F(UpgradeTest, ABackupFrameRefusedOrNotReceivedWritesNoFile) {
       return r;
     });
     std::filesystem::remove(path("b"));
-    BaseUpgrade client(address());
+    BaseUpgrade client = connected(limits);
     std::error_code ec;
     const auto began = std::chrono::steady_clock::now();
     client.exportBackup(path("b"), {BackupItem::systemLog}, ec);
@@ -163,7 +164,7 @@ TEST_F(UpgradeTest, ABackupFrameRefusedOrNotReceivedWritesNoFile) {
 // The answer to the request is read whatever its type byte; only the file frame must be a file.
 TEST_F(UpgradeTest, TheExportAnswerMayCarryAnyTypeByte) {
   const std::string file = "backup bytes";
-  BaseUpgrade client(address());
+  BaseUpgrade client = connected();
   for (const std::uint8_t type : {0, 1, 2, 9}) {
     SCOPED_TRACE(static_cast<int>(type));
     service().onRequest([&file, type](const UpgradeFrame& f) {
@@ -180,7 +181,7 @@ TEST_F(UpgradeTest, TheExportAnswerMayCarryAnyTypeByte) {
 }
 
 TEST_F(UpgradeTest, AnOutputFileThatCannotBeOpenedGivesItsCode) {
-  BaseUpgrade client(address());
+  BaseUpgrade client = connected();
   std::error_code ec;
   client.exportBackup(path("no-such-folder/b"), {BackupItem::systemLog}, ec);
   EXPECT_EQ(ec.value(), -280);

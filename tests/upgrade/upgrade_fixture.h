@@ -10,27 +10,30 @@
 
 #include "common/temp_dir.h"
 #include "support/loopback.h"
-#include "upgrade/upgrade_settings.h"
+#include "upgrade/upgrade_assembly.h"
+#include "upgrade/upgrade_options.h"
 #include "velmora_sim/simulator.h"
 
 class UpgradeTest : public ::testing::Test {
  protected:
-  UpgradeTest() : sim_(options()), saved_(snapshot()) {
-    auto& s = velmora::internal::upgradeSettings();
-    s.firstReplyTimeout = std::chrono::milliseconds(3000);
-    s.secondReplyTimeout = std::chrono::milliseconds(1000);
-    s.exportReplyTimeout = std::chrono::milliseconds(3000);
-    s.backupFirstTimeout = std::chrono::milliseconds(1000);
-    s.backupMoreTimeout = std::chrono::milliseconds(500);
+  UpgradeTest() : sim_(options()) {}
+
+  /// Waits short enough for tests, the rest as the controller's.
+  static velmora::internal::UpgradeOptions shortWaits() {
+    velmora::internal::UpgradeOptions o;
+    o.firstReplyTimeout = std::chrono::milliseconds(3000);
+    o.secondReplyTimeout = std::chrono::milliseconds(1000);
+    o.exportReplyTimeout = std::chrono::milliseconds(3000);
+    o.backupFirstTimeout = std::chrono::milliseconds(1000);
+    o.backupMoreTimeout = std::chrono::milliseconds(500);
+    return o;
   }
-  ~UpgradeTest() override {
-    auto& s = velmora::internal::upgradeSettings();
-    s.firstReplyTimeout = saved_.first;
-    s.secondReplyTimeout = saved_.second;
-    s.exportReplyTimeout = saved_.exportReply;
-    s.backupFirstTimeout = saved_.backupFirst;
-    s.backupMoreTimeout = saved_.backupMore;
-    s.backupCap = saved_.cap;
+  /// A client built with `waits`, connected to the simulator (throws as the connecting
+  /// constructor does).
+  velmora::BaseUpgrade connected(const velmora::internal::UpgradeOptions& waits = shortWaits()) const {
+    auto client = velmora::internal::UpgradeAssembly::build(waits);
+    client.connect(address());
+    return client;
   }
 
   velmora_sim::UpgradeService& service() { return sim_.upgrade(); }
@@ -56,23 +59,12 @@ class UpgradeTest : public ::testing::Test {
   }
 
  private:
-  struct Saved {
-    std::chrono::milliseconds first, second, exportReply, backupFirst, backupMore;
-    std::uint64_t cap;
-  };
   static velmora_sim::SimulatorOptions options() {
     velmora_sim::SimulatorOptions o;
     o.address = testLoopbackAddress();
     o.upgradeService = true;
     return o;
   }
-  static Saved snapshot() {
-    const auto& s = velmora::internal::upgradeSettings();
-    return {s.firstReplyTimeout,  s.secondReplyTimeout, s.exportReplyTimeout,
-            s.backupFirstTimeout, s.backupMoreTimeout,  s.backupCap};
-  }
-
   velmora_sim::Simulator sim_;
-  Saved saved_;
   TempDir dir_;
 };

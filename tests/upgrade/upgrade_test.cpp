@@ -42,7 +42,7 @@ TEST_F(UpgradeTest, OneMebibytePackageArrivesWholeAndEitherReplyOrderSucceeds) {
       if (upgradeFirst) return r.json(upgraded("ok")).pause(30ms).json(transfer(f.digestMatches));
       return r.json(transfer(f.digestMatches)).pause(30ms).json(upgraded("ok"));
     });
-    BaseUpgrade client(address());
+    BaseUpgrade client = connected();
     std::error_code ec;
     client.upgrade(path("package.zip"), ec);
     EXPECT_EQ(ec.value(), 0) << "upgrade reply first: " << upgradeFirst;
@@ -59,7 +59,7 @@ TEST_F(UpgradeTest, OneMebibytePackageArrivesWholeAndEitherReplyOrderSucceeds) {
 
 TEST_F(UpgradeTest, PackageFrameIsByteExact) {
   std::ofstream(path("abc")) << "abc";
-  BaseUpgrade client(address());
+  BaseUpgrade client = connected();
   std::error_code ec;
   client.upgrade(path("abc"), ec);
   EXPECT_EQ(ec.value(), 0);
@@ -117,7 +117,7 @@ TEST_F(UpgradeTest, EachReplyIsJudgedAsItArrives) {
   std::ofstream(path("p")) << "package";
   for (const auto& c : cases) {
     service().onPackage([&c](const UpgradeFrame&) { return c.reply; });
-    BaseUpgrade client(address());
+    BaseUpgrade client = connected();
     std::error_code ec;
     const auto began = std::chrono::steady_clock::now();
     client.upgrade(path("p"), ec);
@@ -140,7 +140,7 @@ TEST_F(UpgradeTest, AnUnreadableReplyIsConsumedAndTheLinkKept) {
       {"empty, type 255", upgradeFrameHeader(0, 255)},
   };
   std::ofstream(path("p")) << "package";
-  BaseUpgrade client(address());
+  BaseUpgrade client = connected();
   ASSERT_TRUE(service().waitForOpenConnections(1, 2s));
   std::size_t frames = 0;
   for (const auto& c : cases) {
@@ -163,7 +163,7 @@ TEST_F(UpgradeTest, AnUnreadableReplyIsConsumedAndTheLinkKept) {
 
 TEST_F(UpgradeTest, RepliesThatArrivedBeforeThePackageAreNotItsAnswer) {
   std::ofstream(path("p")) << "package";
-  BaseUpgrade client(address());
+  BaseUpgrade client = connected();
   ASSERT_TRUE(service().waitForOpenConnections(1, 2s));
   service().latestConnection()->sendRaw(velmora_sim::upgradeRecords(velmora_sim::upgradeJsonFrame(upgraded("fail"))));
   std::this_thread::sleep_for(100ms);
@@ -174,7 +174,7 @@ TEST_F(UpgradeTest, RepliesThatArrivedBeforeThePackageAreNotItsAnswer) {
 
 TEST_F(UpgradeTest, UnreadableEmptyOrUnsentPackagesSendNothing) {
   std::ofstream(path("empty"));
-  BaseUpgrade connected(address());
+  BaseUpgrade connected = this->connected();
   BaseUpgrade unconnected;
   const struct {
     BaseUpgrade* client;
@@ -199,7 +199,10 @@ TEST_F(UpgradeTest, ASecondCallWhileOneRunsIsRefusedAtOnce) {
   std::ofstream(path("p")) << "package";
   service().onPackage(
       [](const UpgradeFrame&) { return UpgradeReply().pause(600ms).json(transfer(true)).json(upgraded("ok")); });
-  BaseUpgrade client(address());
+  // Long enough for the paused replies, short enough for the call that gets none.
+  auto waits = shortWaits();
+  waits.firstReplyTimeout = 1000ms;
+  BaseUpgrade client = connected(waits);
   std::error_code first;
   std::thread running([&] { client.upgrade(path("p"), first); });
   ASSERT_TRUE(service().waitForFrame(1, 2s));
@@ -214,7 +217,6 @@ TEST_F(UpgradeTest, ASecondCallWhileOneRunsIsRefusedAtOnce) {
   EXPECT_EQ(first.value(), 0);
 
   // A call that timed out leaves the object free for the next one.
-  velmora::internal::upgradeSettings().firstReplyTimeout = 300ms;
   service().onPackage([](const UpgradeFrame&) { return UpgradeReply(); });
   client.upgrade(path("p"), ec);
   EXPECT_EQ(ec.value(), 263);
