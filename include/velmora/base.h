@@ -13,9 +13,9 @@ class VELMORA_API Base {
  protected:
   Base() = default;
   Base(const Base&) = default;
-  Base(Base&&) = default;
+  Base(Base&&) noexcept = default;
   Base& operator=(const Base&) = default;
-  Base& operator=(Base&&) = default;
+  Base& operator=(Base&&) noexcept = default;
   ~Base() = default;
 };
 

@@ -125,7 +125,9 @@ bool isChineseLocale() noexcept {
   // The library never switches the host program's locale (that is process-wide and races with
   // its threads); the user's choice is read from the environment in the order POSIX gives it.
   for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(var);
+    // The library never writes the environment; a program that does so while it builds robots
+    // races with its own reads too.
+    const char* value = std::getenv(var);  // NOLINT(concurrency-mt-unsafe)
     if (value != nullptr && *value != '\0') return localeNameIsChinese(value);
   }
   return false;

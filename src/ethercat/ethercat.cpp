@@ -74,7 +74,9 @@ bool readSlaveInfo(const Json::Value& reply, SlaveInfo& out, std::error_code& ec
 
 BaseEthercat::Impl::~Impl() { link->stop(); }
 
-BaseEthercat::BaseEthercat(std::shared_ptr<internal::XService> robotLink) {
+// The declared signature takes the robot's link by value.
+BaseEthercat::BaseEthercat(
+    std::shared_ptr<internal::XService> robotLink) {  // NOLINT(performance-unnecessary-value-param)
   // The robot's waits hold for its EtherCAT requests too.
   auto link = std::make_shared<internal::XService>(robotLink ? robotLink->options() : internal::LinkOptions());
   std::error_code ec = internal::makeErrorCode(internal::kLinkDownCode);

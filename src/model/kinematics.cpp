@@ -173,18 +173,20 @@ CartesianPosition Model_T<N>::calcFk(const std::array<double, N>& joints, const 
   return internal::calcForward(impl(), joints.data(), N, &toolset, ec);
 }
 
+// The declared signatures take the pose by value.
 template <unsigned short N>
-std::array<double, N> Model_T<N>::calcIk(CartesianPosition posture, std::error_code& ec) noexcept {
+std::array<double, N> Model_T<N>::calcIk(CartesianPosition posture,  // NOLINT(performance-unnecessary-value-param)
+                                         std::error_code& ec) noexcept {
   std::array<double, N> joints{};
-  internal::calcInverse(impl(), std::move(posture), nullptr, joints.data(), N, ec);
+  internal::calcInverse(impl(), posture, nullptr, joints.data(), N, ec);
   return joints;
 }
 
 template <unsigned short N>
-std::array<double, N> Model_T<N>::calcIk(CartesianPosition posture, const Toolset& toolset,
-                                         std::error_code& ec) noexcept {
+std::array<double, N> Model_T<N>::calcIk(CartesianPosition posture,  // NOLINT(performance-unnecessary-value-param)
+                                         const Toolset& toolset, std::error_code& ec) noexcept {
   std::array<double, N> joints{};
-  internal::calcInverse(impl(), std::move(posture), &toolset, joints.data(), N, ec);
+  internal::calcInverse(impl(), posture, &toolset, joints.data(), N, ec);
   return joints;
 }
 

@@ -178,7 +178,8 @@ void MotionControl<1>::setDefaultZone(double zone, std::error_code& ec) {
   link_->setValue("move.default_zone", zone / 1000.0, ec);
 }
 
-void MotionControl<1>::_startJog(const char* key, Json::Value value, double rate, double step, std::error_code& ec) {
+void MotionControl<1>::_startJog(const char* key, const Json::Value& value, double rate, double step,
+                                 std::error_code& ec) {
   // Written so that NaN fails every comparison into a refusal; infinity fails the step test.
   if (!(rate >= 0.01 && rate <= 1.0) || !(step > 0.0) || !std::isfinite(step)) {
     ec = makeErrorCode(258);
@@ -197,11 +198,12 @@ void MotionControl<1>::startJog(JogOpt::Space space, double rate, double step, u
 }
 
 void MotionControl<1>::startJogWithExt(JogOpt::Space space, double rate, double step, unsigned index, bool direction,
-                                       std::string fixedName, std::error_code& ec, bool isExt) {
+                                       std::string fixedName,  // NOLINT(performance-unnecessary-value-param)
+                                       std::error_code& ec, bool isExt) {
   Json::Value value = jogValue(space, rate, step, index, direction);
-  value["fixed_name"] = std::move(fixedName);
+  value["fixed_name"] = fixedName;
   value["is_ext"] = isExt;
-  _startJog("move.jog_with_ext", std::move(value), rate, step, ec);
+  _startJog("move.jog_with_ext", value, rate, step, ec);
 }
 
 void MotionControl<1>::stop(int /*level*/, std::error_code& ec) {

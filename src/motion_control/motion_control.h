@@ -133,7 +133,7 @@ class MotionControl<1> : public BaseMotionControl {
 
   void _enqueueCommand(QueuedCommand command);
   void _assignCmdID(std::string& id);
-  void _startJog(const char* key, Json::Value value, double rate, double step, std::error_code& ec);
+  void _startJog(const char* key, const Json::Value& value, double rate, double step, std::error_code& ec);
   void _sendRequest(const char* key, const Json::Value& value, Json::Value& result, std::error_code& ec);
   template <typename T>
   Json::Value _encode(const std::vector<T>& cmds);

@@ -127,6 +127,7 @@ int BaseRobot::checkPath(const std::vector<double>& start_joint, const std::vect
       return;
     }
     std::vector<const CartesianPosition*> poses;
+    poses.reserve(points.size());
     for (const auto& point : points) poses.push_back(&point);
     if (refusePoses(*impl_, start_joint, poses, ec)) return;
     Json::Value request;

@@ -44,8 +44,8 @@ void takePort(const Json::Value& ports, const char* name, std::uint32_t fallback
 void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& local, int expectedWorkType,
                                 std::uint16_t jointCount) {
   // Copies: the caller may hand in this object's own fields.
-  const std::string remoteAddress = remote;
-  const std::string localAddress = local;
+  const std::string remoteAddress = remote;  // NOLINT(performance-unnecessary-copy-initialization)
+  const std::string localAddress = local;    // NOLINT(performance-unnecessary-copy-initialization)
   disconnect();
   remoteIp = remoteAddress;
 

@@ -42,7 +42,9 @@ TEST_F(UpgradeTest, ThreeMebibyteBackupIsWrittenByteExactWhateverItsRecords) {
           .records(UpgradeService::backupFrame(file), recordSize);
     });
     std::ofstream(path("backup.bin")) << std::string(4 << 20, 'o');  // an older, longer backup
-    BaseUpgrade client = connected();
+    // The controller's own waits: a million one-byte writes may pause longer than the short
+    // waits allow on a busy or instrumented build.
+    BaseUpgrade client = connected(velmora::internal::UpgradeOptions());
     std::error_code ec;
     client.exportBackup(path("backup.bin"), {BackupItem::robotConfig, BackupItem::controllerLog}, ec);
     EXPECT_EQ(ec.value(), 0) << c.name;

@@ -89,7 +89,7 @@ std::shared_ptr<IoThreads::Job> IoThreads::run(std::function<void()> body) {
   worker->body = std::move(body);
   worker->job = job;
   std::thread(workerMain, worker.get()).detach();
-  worker.release();  // the thread owns it now
+  [[maybe_unused]] Worker* owned = worker.release();  // the thread owns it now
   return job;
 }
 

@@ -212,8 +212,9 @@ std::error_code TcpClient::begin(const std::string& host, std::uint16_t port) {
   }
   try {
     if (const std::error_code ec = core_->prepare()) return ec;
-    job_ = IoThreads::run(
-        [core = core_, handlers, host, port]() mutable { core->run(std::move(handlers), std::move(host), port); });
+    job_ = IoThreads::run([core = core_, handlers, host = std::string(host), port]() mutable {
+      core->run(std::move(handlers), std::move(host), port);
+    });
   } catch (const std::system_error& e) {
     return e.code();
   } catch (const std::bad_alloc&) {
