@@ -12,7 +12,7 @@ BaseRobot::Impl::Impl(const internal::LinkOptions& options) {
   internal::useEnglish = internal::isChineseLocale() ? 0 : 1;
   service = std::make_shared<internal::XService>(options);
   rtService = std::make_unique<internal::XService>(options);
-  receiver = std::make_unique<internal::DataReceiver>();
+  receiver = std::make_unique<internal::DataReceiver>(options.firstPacketWait);
   // Every robot of the process shares one console logger; its line format and error handler
   // are the library registry's, never those of the host's spdlog registry.
   service->setLogger(internal::LogRegistry::instance().getOrCreate(internal::kConsoleLoggerName, [] {

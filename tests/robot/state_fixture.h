@@ -15,20 +15,6 @@
 #include "network/state_stream/data_receiver.h"
 #include "robot/robot_fixture.h"
 
-/// Shortens the wait for the first datagram after a start for one test.
-class FirstPacketGuard {
- public:
-  explicit FirstPacketGuard(std::chrono::nanoseconds wait) : saved_(velmora::internal::firstPacketTimeout()) {
-    velmora::internal::setFirstPacketTimeout(wait);
-  }
-  ~FirstPacketGuard() { velmora::internal::setFirstPacketTimeout(saved_); }
-  FirstPacketGuard(const FirstPacketGuard&) = delete;
-  FirstPacketGuard& operator=(const FirstPacketGuard&) = delete;
-
- private:
-  std::chrono::nanoseconds saved_;
-};
-
 class StateStreamTest : public RobotSimTest {
  protected:
   /// Makes the simulator an arm of `joints` collaborative joints and connects `Robot` to it

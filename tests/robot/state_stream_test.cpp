@@ -280,8 +280,9 @@ TEST_F(StateStreamTest, ShortLongAndFlaggedDatagrams) {
 }
 
 TEST_F(StateStreamTest, FirstPacketFailuresStopPublishingAndAllowACleanRestart) {
-  FirstPacketGuard wait(300ms);
-  auto robot = connect<OstraMaxRobot>(7);
+  velmora::internal::LinkOptions options;
+  options.firstPacketWait = 300ms;
+  auto robot = connect<OstraMaxRobot>(7, options);
 
   // Accepted but nothing published: no datagram in time.
   command().script(Form::command, "eci.pub.start", Behaviour::reply(0).times(1));

@@ -1,5 +1,5 @@
 #pragma once
-// The waits and ports a command link is built with; the defaults are the controller's.
+// The waits and ports a robot's links are built with; the defaults are the controller's.
 
 #include <chrono>
 
@@ -12,6 +12,8 @@ struct LinkOptions {
   int fileLinkPort = 7777;
   /// How long a file transfer waits for the controller's verdict.
   std::chrono::milliseconds fileVerdictWait{std::chrono::seconds(300)};
+  /// How long the state stream waits for its first packet after a start.
+  std::chrono::milliseconds firstPacketWait{std::chrono::seconds(3)};
 };
 
 }  // namespace velmora::internal
