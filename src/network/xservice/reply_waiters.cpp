@@ -232,6 +232,9 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
 
 void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& slot, Clock::time_point spinEnd) {
   TcpClient& client = *waiters_.reader_;
+  // A waiter that may not spin has just sent: its reply cannot be there yet, so it waits for the
+  // socket before the first read instead of asking it in vain.
+  if (!slot.held() && settled_.load(std::memory_order_acquire) == 0) client.waitReadable(deadline);
   for (unsigned round = 1;; ++round) {
     const TcpClient::ReadStatus status = client.read();
     if (settled_.load(std::memory_order_acquire) != 0 || status != TcpClient::ReadStatus::idle) break;
