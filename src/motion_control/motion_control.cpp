@@ -16,13 +16,10 @@ namespace {
 
 // A thread that runs the caller (a stop or destruction from inside the callback) cannot be
 // joined; it ends by itself once the callback returns and owns what it still touches.
-void joinOrDetach(std::thread& thread) {
-  if (!thread.joinable()) return;
-  if (thread.get_id() == std::this_thread::get_id()) {
-    thread.detach();
-  } else {
-    thread.join();
-  }
+void joinOrDetach(std::shared_ptr<IoThreads::Job>& thread) {
+  if (!thread) return;
+  if (!thread->runsHere()) thread->join();
+  thread.reset();
 }
 
 // The members both jog requests carry.
@@ -74,8 +71,8 @@ void MotionControl<1>::_startThreads() {
   const std::uint64_t run = ++runCounter_;
   runtime_->beginRun(run);
   try {
-    sendThread_ = std::thread([runtime = runtime_, run] { runtime->sendLoop(run); });
-    notificationThread_ = std::thread([runtime = runtime_, run] { runtime->notificationLoop(run); });
+    sendThread_ = IoThreads::run([runtime = runtime_, run] { runtime->sendLoop(run); });
+    notificationThread_ = IoThreads::run([runtime = runtime_, run] { runtime->notificationLoop(run); });
   } catch (...) {
     runtime_->state.store(kThreadsStopped);
     runtime_->endRun();
@@ -91,8 +88,8 @@ void MotionControl<1>::_startThreads() {
 }
 
 void MotionControl<1>::_stopThreads() {
-  std::thread sender;
-  std::thread processor;
+  std::shared_ptr<IoThreads::Job> sender;
+  std::shared_ptr<IoThreads::Job> processor;
   {
     // Under the lock, so a start on another thread cannot install its callback in between.
     std::lock_guard<std::mutex> lock(lifecycleMutex_);

@@ -22,10 +22,10 @@
 #include <mutex>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "motion_control/motion_runtime.h"
+#include "network/tcp/io_threads.h"
 #include "network/xservice/xservice.h"
 
 namespace velmora::internal {
@@ -140,8 +140,8 @@ class MotionControl<1> : public BaseMotionControl {
 
   std::shared_ptr<MotionRuntime> runtime_;
   std::mutex lifecycleMutex_;  // start and stop; never held while joining
-  std::thread sendThread_;
-  std::thread notificationThread_;
+  std::shared_ptr<IoThreads::Job> sendThread_;
+  std::shared_ptr<IoThreads::Job> notificationThread_;
   std::uint64_t runCounter_ = 0;
 };
 

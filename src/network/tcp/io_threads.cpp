@@ -32,6 +32,7 @@ Pool& pool() {
 void workerMain(Worker* self) {
   Pool& p = pool();
   for (;;) {
+    self->job->startOn(std::this_thread::get_id());
     self->body();
     self->body = nullptr;
     std::shared_ptr<IoThreads::Job> job = std::move(self->job);
@@ -61,6 +62,7 @@ void workerMain(Worker* self) {
 }  // namespace
 
 void IoThreads::Job::finish() {
+  runner_.store(std::thread::id());
   std::lock_guard<std::mutex> lock(mutex_);
   finished_ = true;
   done_.notify_all();
@@ -91,6 +93,12 @@ std::shared_ptr<IoThreads::Job> IoThreads::run(std::function<void()> body) {
   std::thread(workerMain, worker.get()).detach();
   [[maybe_unused]] Worker* owned = worker.release();  // the thread owns it now
   return job;
+}
+
+std::size_t IoThreads::idleCount() {
+  Pool& p = pool();
+  std::lock_guard<std::mutex> lock(p.mutex);
+  return p.idle.size();
 }
 
 }  // namespace velmora::internal
