@@ -5,8 +5,8 @@
 // queues behind, so messages of concurrent senders leave whole and in order.
 //
 // Not locked by itself: every member is called with the client's lock held. The writing calls
-// take that lock and release it only across the system call, so a sender never waits for
-// another's write and the hot path takes one lock, as before.
+// take that lock and release it only across the system call: a sender never waits for another's
+// system call, and sending takes no lock but the client's.
 
 #include <atomic>
 #include <chrono>
