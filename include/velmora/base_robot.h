@@ -34,6 +34,10 @@
 
 namespace velmora {
 
+namespace internal {
+struct RobotAssembly;
+}  // namespace internal
+
 /// Base of every robot class: owns the robot's private implementation (links, state receiver,
 /// motion control, callbacks). Not copyable; the destructor is its only virtual operation.
 class VELMORA_API BaseRobot : public Base<BaseRobot> {
@@ -319,6 +323,8 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   Impl& impl() const noexcept;
 
  private:
+  friend struct internal::RobotAssembly;  // builds robots whose links take other options
+
   std::unique_ptr<Impl> impl_;
 };
 

@@ -16,10 +16,6 @@ using namespace velmora::internal;
 
 namespace {
 
-// Never reused, so a late callback of a destroyed robot can never reach the robot that took
-// its handle's address.
-std::atomic<std::int64_t> nextRobotId{1};
-
 template <class Robot>
 std::unique_ptr<vel_robot> makeRobot(std::int32_t kind, std::int32_t form, const std::string& remote,
                                      const std::string& local) {
@@ -42,39 +38,21 @@ std::unique_ptr<vel_robot> makeRobot(std::int32_t kind, std::int32_t form, const
     default:
       throw std::invalid_argument("unknown constructor form " + std::to_string(form));
   }
-  // Should anything below throw, the robot is destroyed on the way out: nothing stays behind.
-  auto model = std::make_unique<decltype(robot->model())>(robot->model());
-  auto handle = std::make_unique<vel_robot>();
-  handle->kind = kind;
-  handle->object = robot.get();
-  handle->robot = std::move(robot);
-  handle->model = std::move(model);
-  return handle;
-}
-
-std::unique_ptr<vel_robot> makeRobotOfKind(std::int32_t kind, std::int32_t form, const std::string& remote,
-                                           const std::string& local) {
-  switch (kind) {
-    case VEL_ROBOT_SORN3:
-      return makeRobot<Sorn3Robot>(kind, form, remote, local);
-    case VEL_ROBOT_SORN4:
-      return makeRobot<Sorn4Robot>(kind, form, remote, local);
-    case VEL_ROBOT_STANDARD:
-      return makeRobot<StandardRobot>(kind, form, remote, local);
-    case VEL_ROBOT_OSTRA_LITE:
-      return makeRobot<OstraLiteRobot>(kind, form, remote, local);
-    case VEL_ROBOT_OSTRA:
-      return makeRobot<OstraRobot>(kind, form, remote, local);
-    case VEL_ROBOT_OSTRA_MAX:
-      return makeRobot<OstraMaxRobot>(kind, form, remote, local);
-    case VEL_ROBOT_LYN:
-      return makeRobot<LynRobot>(kind, form, remote, local);
-    default:
-      throw std::invalid_argument("unknown robot kind " + std::to_string(kind));
-  }
+  return robotHandle(kind, std::move(robot));
 }
 
 }  // namespace
+
+namespace velmora::internal {
+
+// Never reused, so a late callback of a destroyed robot can never reach the robot that took
+// its handle's address.
+std::int64_t newRobotId() noexcept {
+  static std::atomic<std::int64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace velmora::internal
 
 extern "C" {
 
@@ -83,8 +61,10 @@ int32_t vel_robot_create(int32_t kind, int32_t form, const char* remote_ip, cons
   return abiCall([&] {
     vel_robot*& out = required(robot, "robot");
     int64_t& idOut = required(id, "id");
-    auto handle = makeRobotOfKind(kind, form, textArg(remote_ip), textArg(local_ip));
-    handle->id = nextRobotId.fetch_add(1, std::memory_order_relaxed);
+    auto handle = withRobotClass(kind, [&](auto tag) {
+      return makeRobot<typename decltype(tag)::type>(kind, form, textArg(remote_ip), textArg(local_ip));
+    });
+    handle->id = newRobotId();
     idOut = handle->id;
     out = handle.release();
   });

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <system_error>
 #include <variant>
 
@@ -40,6 +42,51 @@ struct vel_robot final : velmora::internal::LiveHandle {
 };
 
 namespace velmora::internal {
+
+/// The arm class of a kind of the C interface (`VEL_ROBOT_*`), as a type for `withRobotClass`.
+template <class Robot>
+struct RobotClass {
+  using type = Robot;
+};
+
+/// Calls `f(RobotClass<Robot>{})` with the arm class of `kind`; an unknown kind throws.
+template <class F>
+decltype(auto) withRobotClass(std::int32_t kind, F&& f) {
+  switch (kind) {
+    case VEL_ROBOT_SORN3:
+      return f(RobotClass<Sorn3Robot>{});
+    case VEL_ROBOT_SORN4:
+      return f(RobotClass<Sorn4Robot>{});
+    case VEL_ROBOT_STANDARD:
+      return f(RobotClass<StandardRobot>{});
+    case VEL_ROBOT_OSTRA_LITE:
+      return f(RobotClass<OstraLiteRobot>{});
+    case VEL_ROBOT_OSTRA:
+      return f(RobotClass<OstraRobot>{});
+    case VEL_ROBOT_OSTRA_MAX:
+      return f(RobotClass<OstraMaxRobot>{});
+    case VEL_ROBOT_LYN:
+      return f(RobotClass<LynRobot>{});
+    default:
+      throw std::invalid_argument("unknown robot kind " + std::to_string(kind));
+  }
+}
+
+/// The handle of a robot built, with the robot's model; the id is the caller's to give.
+template <class Robot>
+std::unique_ptr<vel_robot> robotHandle(std::int32_t kind, std::unique_ptr<Robot> robot) {
+  // Should anything below throw, the robot is destroyed on the way out: nothing stays behind.
+  auto model = std::make_unique<decltype(robot->model())>(robot->model());
+  auto handle = std::make_unique<vel_robot>();
+  handle->kind = kind;
+  handle->object = robot.get();
+  handle->robot = std::move(robot);
+  handle->model = std::move(model);
+  return handle;
+}
+
+/// A robot id never given before.
+std::int64_t newRobotId() noexcept;
 
 /// The robot seen as its `BaseRobot`; a null handle is refused.
 inline BaseRobot& baseRobot(vel_robot* handle) { return *required(handle, "robot").robot; }

@@ -69,6 +69,14 @@ namespace velmora.clr
             id_ = id;
         }
 
+        /// <summary>Takes a native robot of <paramref name="kind"/> built elsewhere.</summary>
+        internal BaseRobot(RobotKind kind, RobotHandle handle, long id)
+        {
+            handle_ = handle;
+            kind_ = kind;
+            id_ = id;
+        }
+
         /// <summary>The native robot for a call; throws <see cref="ObjectDisposedException"/>
         /// after Dispose.</summary>
         internal RobotHandle Handle
@@ -138,6 +146,10 @@ namespace velmora.clr
 
         internal Cobot(RobotKind kind, int form, String remoteIP, String localIP)
             : base(kind, form, remoteIP, localIP)
+        {
+        }
+
+        internal Cobot(RobotKind kind, RobotHandle handle, long id) : base(kind, handle, id)
         {
         }
     }
@@ -230,6 +242,10 @@ namespace velmora.clr
         }
 
         public OstraMaxRobot() : base(RobotKind.OstraMax, Unconnected, null, null)
+        {
+        }
+
+        internal OstraMaxRobot(RobotHandle handle, long id) : base(RobotKind.OstraMax, handle, id)
         {
         }
     }

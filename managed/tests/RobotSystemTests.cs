@@ -94,10 +94,11 @@ namespace velmora.clr.tests
         [Test]
         public void NoReplyInTimeIs263()
         {
-            TestSim.SetRequestWait(200);
+            OstraMaxRobot robot = Own(TestSim.OstraMaxWaiting(200));
+            robot.connectToRobot(Address, Address);
             Script("g", "sys.power", "\"on\"", 1, 1000);
             ErrorCode ec;
-            Assert.AreEqual(PowerState.unknown, robot_.powerState(out ec));
+            Assert.AreEqual(PowerState.unknown, robot.powerState(out ec));
             Assert.AreEqual(263, ec.value);
             Assert.AreEqual("timeout", ec.message);
         }

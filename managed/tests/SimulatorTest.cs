@@ -1,6 +1,5 @@
 // Base of the tests that talk to the simulator: one simulator per test on the test's own
-// address, a short reply wait, and robots disposed before the check that no native handle is
-// left alive.
+// address, and robots disposed before the check that no native handle is left alive.
 
 using System;
 using System.Collections.Generic;
@@ -11,12 +10,7 @@ namespace velmora.clr.tests
 {
     public abstract class SimulatorTest : ManagedTest
     {
-        /// <summary>Long enough for any served reply on a loaded machine, short enough that a
-        /// lost one cannot stall the run.</summary>
-        private const int RequestWaitMs = 3000;
-
         private SimHandle sim_;
-        private int requestWait_;
         private readonly List<IDisposable> owned_ = new List<IDisposable>();
 
         protected String Address { get; private set; }
@@ -30,7 +24,6 @@ namespace velmora.clr.tests
             SimHandle created;
             int status = TestSim.vts_sim_start(Utf8.ToNative(Address), out created);
             sim_ = OwnedHandle.Adopt(status, created, false);
-            requestWait_ = TestSim.SetRequestWait(RequestWaitMs);
         }
 
         [TearDown]
@@ -38,7 +31,6 @@ namespace velmora.clr.tests
         {
             foreach (IDisposable o in owned_) o.Dispose();
             owned_.Clear();
-            TestSim.SetRequestWait(requestWait_);
             IntPtr unused;
             NativeCore.Check(TestSim.vts_sim_unused_steps(sim_, out unused));
             String steps = NativeCore.TakeText(unused);

@@ -56,7 +56,7 @@ namespace velmora.clr.tests
         internal static extern int vts_sim_set_log(SimHandle sim, byte[] json);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vts_set_request_wait(int ms, out int previousMs);
+        private static extern int vts_robot_create(int kind, int waitMs, out RobotHandle robot, out long id);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vts_set_language(int english, out int previous);
@@ -124,13 +124,14 @@ namespace velmora.clr.tests
             return previous;
         }
 
-        /// <summary>Sets how long the library's links wait for a reply; gives the previous
-        /// wait.</summary>
-        internal static int SetRequestWait(int ms)
+        /// <summary>An unconnected robot whose links wait <paramref name="waitMs"/> for a
+        /// reply.</summary>
+        internal static OstraMaxRobot OstraMaxWaiting(int waitMs)
         {
-            int previous;
-            NativeCore.Check(vts_set_request_wait(ms, out previous));
-            return previous;
+            RobotHandle created;
+            long id;
+            int status = vts_robot_create((int)RobotKind.OstraMax, waitMs, out created, out id);
+            return new OstraMaxRobot(OwnedHandle.Adopt(status, created, false), id);
         }
 
         /// <summary>A native record made from JSON with the native field names, as the

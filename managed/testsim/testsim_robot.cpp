@@ -1,5 +1,5 @@
 // What the managed robot tests script beyond replies: the controller's identity and log, and
-// the request wait of the library's links.
+// robots whose links wait for replies other than the controller's default.
 
 #include <json/value.h>
 
@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "native/abi_core.h"
-#include "network/xservice/link_settings.h"
+#include "native/robot_handle.h"
+#include "network/xservice/link_options.h"
+#include "robot_impl/robot_assembly.h"
 #include "testsim/testsim_sim.h"
 #include "testsim/velmora_testsim.h"
 #include "velmora_sim/wire.h"
@@ -70,11 +72,18 @@ int32_t vts_sim_set_log(vts_sim* sim, const char* json) noexcept {
   });
 }
 
-int32_t vts_set_request_wait(int32_t ms, int32_t* previous_ms) noexcept {
+int32_t vts_robot_create(int32_t kind, int32_t wait_ms, vel_robot** robot, int64_t* id) noexcept {
   return abiCall([&] {
-    if (ms <= 0) throw std::invalid_argument("request wait must be positive");
-    const auto old = linkSettings().defaultRequestWait.exchange(std::chrono::milliseconds(ms));
-    if (previous_ms != nullptr) *previous_ms = static_cast<int32_t>(old.count());
+    if (wait_ms <= 0) throw std::invalid_argument("request wait must be positive");
+    vel_robot*& out = required(robot, "robot");
+    int64_t& idOut = required(id, "id");
+    LinkOptions options;
+    options.requestWait = std::chrono::milliseconds(wait_ms);
+    auto handle = withRobotClass(
+        kind, [&](auto tag) { return robotHandle(kind, RobotAssembly::build<typename decltype(tag)::type>(options)); });
+    handle->id = newRobotId();
+    idOut = handle->id;
+    out = handle.release();
   });
 }
 

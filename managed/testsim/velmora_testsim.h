@@ -40,8 +40,9 @@ VEL_API int32_t vts_live_handles(int64_t* count) VEL_NOEXCEPT;
  * own callback is deleted; `idle` (may be null) tells whether that happened. */
 VEL_API int32_t vts_callbacks_wait_idle(int32_t timeout_ms, uint8_t* idle) VEL_NOEXCEPT;
 
-/* How long the library's links wait for a reply (10 s by default); `previous_ms` may be null. */
-VEL_API int32_t vts_set_request_wait(int32_t ms, int32_t* previous_ms) VEL_NOEXCEPT;
+/* An unconnected robot of `kind` (VEL_ROBOT_*) whose links wait `wait_ms` for a reply instead of
+ * the controller's 10 s; destroyed with vel_robot_destroy. */
+VEL_API int32_t vts_robot_create(int32_t kind, int32_t wait_ms, vel_robot** robot, int64_t* id) VEL_NOEXCEPT;
 
 /* Sets the library's language flag (0 Chinese, 1 English); `previous` may be null. */
 VEL_API int32_t vts_set_language(int32_t english, int32_t* previous) VEL_NOEXCEPT;

@@ -77,7 +77,8 @@ BaseEthercat::Impl::~Impl() { link->stop(); }
 // The declared signature takes the robot's link by value.
 BaseEthercat::BaseEthercat(
     std::shared_ptr<internal::XService> robotLink) {  // NOLINT(performance-unnecessary-value-param)
-  auto link = std::make_shared<internal::XService>();
+  // The robot's waits hold for its EtherCAT requests too.
+  auto link = std::make_shared<internal::XService>(robotLink ? robotLink->options() : internal::LinkOptions());
   std::error_code ec = internal::makeErrorCode(internal::kLinkDownCode);
   if (robotLink) {
     link->setLogger(robotLink->logger());

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -54,10 +55,10 @@ inline spdlog::level::level_enum resultLevel(bool refused) noexcept {
   return refused ? spdlog::level::err : spdlog::level::info;
 }
 
-/// Sends `value` under "eci.fc." + `suffix` on `link` and waits up to `timeout`; `ec` is the
-/// link's code, else the controller's (`checkErrorReply`).
+/// Sends `value` under "eci.fc." + `suffix` on `link` and waits up to `timeout` (the link's request wait when none);
+/// `ec` is the link's code, else the controller's (`checkErrorReply`).
 void sendFcRequest(XService& link, const char* suffix, const Json::Value& value, std::error_code& ec,
-                   std::chrono::nanoseconds timeout = requestWait());
+                   std::optional<std::chrono::nanoseconds> timeout = std::nullopt);
 
 /// The controller's verdict on a force-control request: a bare integer is the code; an object
 /// with "error" gives that member (257 when it is not an integer); anything else leaves `ec`.

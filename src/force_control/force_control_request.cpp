@@ -14,7 +14,7 @@
 namespace velmora::internal {
 
 void sendFcRequest(XService& link, const char* suffix, const Json::Value& value, std::error_code& ec,
-                   std::chrono::nanoseconds timeout) {
+                   std::optional<std::chrono::nanoseconds> timeout) {
   Json::Value reply;
   command(link, fcCommandPrefix + suffix, value, reply, ec, timeout);
   if (!ec) checkErrorReply(reply, ec);

@@ -9,7 +9,6 @@
 
 #include "common/globals.h"
 #include "common/logging.h"
-#include "network/xservice/link_settings.h"
 
 namespace velmora::internal {
 
@@ -139,7 +138,7 @@ bool MotionControl<1>::lastErrorWatched() const noexcept { return runtime_->last
 
 void MotionControl<1>::_sendRequest(const char* key, const Json::Value& value, Json::Value& result,
                                     std::error_code& ec) {
-  link_->sendCommand(key, value, result, ec, linkSettings().defaultRequestWait.load());
+  link_->sendCommand(key, value, result, ec, link_->requestWait());
 }
 
 void MotionControl<1>::moveReset(bool remainTraj, std::error_code& ec) { runtime_->reset(remainTraj, ec, false); }

@@ -11,7 +11,6 @@
 
 #include "common/globals.h"
 #include "common/logging.h"
-#include "network/xservice/link_settings.h"
 
 namespace velmora::internal {
 
@@ -244,7 +243,7 @@ void MotionRuntime::reset(bool remainTraj, std::error_code& ec, bool starting) {
   Json::Value value;
   value["remain_traj"] = remainTraj;
   Json::Value result;
-  link->sendCommand("move.reset", value, result, ec, linkSettings().defaultRequestWait.load());
+  link->sendCommand("move.reset", value, result, ec, link->requestWait());
   // Read as every motion request's code: a reply that is no code is no success, and the queue
   // it would clear still holds commands the controller may run.
   if (!ec) ec = makeErrorCode(resultCode(result));

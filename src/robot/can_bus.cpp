@@ -204,7 +204,7 @@ void BaseCobot::CANReceiveData(int timeout_ms, std::string data_type, CANFrame& 
     request["timeout_ms"] = timeout_ms;
     // The controller waits up to `timeout_ms` for a frame before it answers: the request waits
     // that long and then as long as for any answer (at most 2^31 ms more, far from overflowing).
-    const std::chrono::nanoseconds wait = internal::requestWait() + std::chrono::milliseconds(timeout_ms);
+    const std::chrono::nanoseconds wait = robotImpl.service->requestWait() + std::chrono::milliseconds(timeout_ms);
     Json::Value reply;
     internal::command(*robotImpl.service, "modbusRTU.can.recv", request, reply, ec, wait);
     if (ec || !reply.isObject() || !internal::member(reply, "error").isNull()) return;

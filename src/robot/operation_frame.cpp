@@ -22,8 +22,8 @@ bool requireRlTaskControl(const BaseRobot::Impl& impl, std::error_code& ec,
 }
 
 void command(XService& link, const std::string& key, const Json::Value& value, Json::Value& reply, std::error_code& ec,
-             std::chrono::nanoseconds timeout) {
-  link.sendCommand(key, value, reply, ec, timeout);
+             std::optional<std::chrono::nanoseconds> timeout) {
+  link.sendCommand(key, value, reply, ec, timeout.value_or(link.requestWait()));
 }
 
 void get(XService& link, const std::string& key, const Json::Value& param, Json::Value& reply, std::error_code& ec) {
@@ -35,9 +35,9 @@ void set(XService& link, const std::string& key, const Json::Value& value, std::
 }
 
 void commandForCode(XService& link, const std::string& key, const Json::Value& value, std::error_code& ec,
-                    std::chrono::nanoseconds timeout) {
+                    std::optional<std::chrono::nanoseconds> timeout) {
   Json::Value reply;
-  link.sendCommand(key, value, reply, ec, timeout);
+  link.sendCommand(key, value, reply, ec, timeout.value_or(link.requestWait()));
   takeReplyCode(reply, ec);
 }
 

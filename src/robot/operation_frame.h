@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -35,7 +36,6 @@
 #include "common/operation_log.h"
 #include "common/reply_read.h"
 #include "common/result_codes.h"
-#include "network/xservice/link_settings.h"
 #include "robot_impl/robot_impl.h"
 
 namespace velmora::internal {
@@ -165,16 +165,13 @@ bool requireRlTaskControl(const BaseRobot::Impl& impl, std::error_code& ec,
 
 // ---- Requests ----
 
-/// The default wait of a request: 10 s (tests shorten it through `linkSettings()`).
-inline std::chrono::nanoseconds requestWait() noexcept { return linkSettings().defaultRequestWait.load(); }
-
 // Every operation of the robot, model, force-control and EtherCAT classes reaches its link
 // through these: the robot's command link, or an extension object's own.
 
-/// "c" {key: value}, waiting `timeout`: `reply` = the reply's value for the key. `ec` is the
-/// link's: 256 link down, 257 key missing, 263 no reply in time; `reply` untouched then.
+/// "c" {key: value}, waiting `timeout` (the link's request wait when none): `reply` = the reply's value for the key.
+/// `ec` is the link's: 256 link down, 257 key missing, 263 no reply in time; `reply` untouched then.
 void command(XService& link, const std::string& key, const Json::Value& value, Json::Value& reply, std::error_code& ec,
-             std::chrono::nanoseconds timeout = requestWait());
+             std::optional<std::chrono::nanoseconds> timeout = std::nullopt);
 /// "g" {key: param}: `reply` = the reply's value for the key; link codes as `command`.
 void get(XService& link, const std::string& key, const Json::Value& param, Json::Value& reply, std::error_code& ec);
 /// "s" {key: value}: `ec` = the controller's integer answer (0 success), or the link's code
@@ -183,7 +180,7 @@ void set(XService& link, const std::string& key, const Json::Value& value, std::
 /// The most common operation body: "c" {key: value}, then the reply is the code
 /// (`takeReplyCode`).
 void commandForCode(XService& link, const std::string& key, const Json::Value& value, std::error_code& ec,
-                    std::chrono::nanoseconds timeout = requestWait());
+                    std::optional<std::chrono::nanoseconds> timeout = std::nullopt);
 /// "s" {key: value} where the answer is the caller's to judge: `answer` = the controller's
 /// integer, `ec` only the link's code (257 also for an answer that is not an integer).
 void set(XService& link, const std::string& key, const Json::Value& value, int& answer, std::error_code& ec);

@@ -9,7 +9,6 @@
 #include "common/json_read.h"
 #include "common/logging.h"
 #include "common/operation_log.h"
-#include "network/xservice/link_settings.h"
 #include "robot_impl/robot_impl.h"
 
 namespace velmora {
@@ -153,8 +152,7 @@ void BaseRobot::Impl::stopReceiveRobotState() noexcept {
     if (!receiver->isReceiving()) return;
     Json::Value result;
     std::error_code ignored;
-    service->sendCommand("eci.pub.stop", Json::Value(), result, ignored,
-                         internal::linkSettings().defaultRequestWait.load());
+    service->sendCommand("eci.pub.stop", Json::Value(), result, ignored, service->requestWait());
   } catch (...) {
   }
   try {

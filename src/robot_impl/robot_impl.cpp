@@ -8,11 +8,11 @@
 
 namespace velmora {
 
-BaseRobot::Impl::Impl() {
+BaseRobot::Impl::Impl(const internal::LinkOptions& options) {
   internal::useEnglish = internal::isChineseLocale() ? 0 : 1;
-  service = std::make_shared<internal::XService>();
-  rtService = std::make_unique<internal::XService>();
-  receiver = std::make_unique<internal::DataReceiver>();
+  service = std::make_shared<internal::XService>(options);
+  rtService = std::make_unique<internal::XService>(options);
+  receiver = std::make_unique<internal::DataReceiver>(options.firstPacketWait);
   // Every robot of the process shares one console logger; its line format and error handler
   // are the library registry's, never those of the host's spdlog registry.
   service->setLogger(internal::LogRegistry::instance().getOrCreate(internal::kConsoleLoggerName, [] {

@@ -41,8 +41,9 @@ class VELMORA_LOCAL BaseRobot::Impl {
  public:
   /// Sets the language flag from the user's locale, builds both links (unconnected) and the
   /// receiver, puts the shared console logger in the command link and installs the link's
-  /// notification dispatcher and connection handler. No connection, no thread.
-  Impl();
+  /// notification dispatcher and connection handler. No connection, no thread. Both links
+  /// take `options`.
+  explicit Impl(const internal::LinkOptions& options = {});
   /// Detaches the link's callbacks, stops a running state stream ("eci.pub.stop"), then frees
   /// the real-time link, the receiver and motion control (joining its threads); the command
   /// link lives on while others hold it. Never throws.

@@ -14,7 +14,7 @@
 
 #include "support/command_link.h"
 #include "support/json_match.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/process_stats.h"
 #include "support/sim_fixture.h"
 #include "velmora_sim/ethercat_bus.h"
@@ -342,8 +342,8 @@ TEST_F(EthercatTest, SlaveListingKeepsTheFirstFailureAndStopsWhenTheLinkFails) {
 }
 
 TEST_F(EthercatTest, ASilentControllerEndsTheListingAfterOneTimeout) {
-  RequestWaitGuard shortWait(200ms);
-  BaseEthercat ethercat(robotLink);
+  // The EtherCAT link takes the robot link's waits.
+  BaseEthercat ethercat(connectedLink(address(), withRequestWait(200ms)));
   command().script("ethercat.get_slave_info", Behaviour::silent().times(1));
   const auto slaves = ethercat.GetSlavesInfo(ec);
   EXPECT_EQ(ec.value(), 263);

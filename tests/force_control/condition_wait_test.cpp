@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "fc_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 using velmora::Frame;
@@ -54,7 +54,8 @@ TEST_F(ForceControlTest, ConditionsLowerTheWaitTimeAndNeverRaiseIt) {
 
 // The wait is the condition wait, not the link's request wait.
 TEST_F(ForceControlTest, WaitConditionWaitsForTheControllerBeyondTheRequestWait) {
-  RequestWaitGuard shortWait(50ms);
+  const auto link = connectedLink(address(), withRequestWait(50ms));
+  ForceControlProbe<6> fc(link);
   controller.setConditionWait(300ms);
   const auto start = std::chrono::steady_clock::now();
   fc.waitCondition(ec);

@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "fc_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 
 using velmora::ForceControl_T;
 using velmora::Frame;
@@ -415,7 +415,8 @@ TEST_F(ForceControlTest, EndTorqueRepliesOfEveryShape) {
 
 TEST_F(ForceControlTest, LinkTroubleGivesTheLinksCode) {
   {
-    RequestWaitGuard shortWait(100ms);
+    const auto link = connectedLink(address(), withRequestWait(100ms));
+    ForceControl_T<6> fc(link);
     command().script("eci.fc.start", Behaviour::silent().times(1));
     fc.fcStart(ec);
     EXPECT_EQ(ec.value(), 263);

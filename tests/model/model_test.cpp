@@ -9,7 +9,7 @@
 
 #include "support/command_link.h"
 #include "support/json_match.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 #include "support/sim_fixture.h"
 #include "velmora_sim/model_identity.h"
@@ -288,7 +288,7 @@ TEST_F(ModelTest, AllSolutionsAndTheirConfigurationsStayPaired) {
 }
 
 TEST_F(ModelTest, ASilentControllerGives263) {
-  RequestWaitGuard shortWait(100ms);
+  Model_T<6> model(connectedLink(address(), withRequestWait(100ms)));
   command().script("sys.calc.ik", Behaviour::silent().times(1));
   EXPECT_EQ(model.calcIk(CartesianPosition{1, 0, 0, 0, 0, 0}, ec), (std::array<double, 6>{}));
   EXPECT_EQ(ec.value(), 263);

@@ -119,8 +119,8 @@ class MotionTest : public SimTest {
   MotionTest() : responder(sim()) {}
 
   /// A link to the simulator, connected.
-  std::shared_ptr<velmora::internal::XService> connectLink() {
-    auto link = std::make_shared<velmora::internal::XService>();
+  std::shared_ptr<velmora::internal::XService> connectLink(const velmora::internal::LinkOptions& options = {}) {
+    auto link = std::make_shared<velmora::internal::XService>(options);
     link->connect(address(), 6666);
     std::error_code ec;
     link->start(ec);

@@ -8,7 +8,7 @@
 
 #include "motion_control/motion_fixture.h"
 #include "support/json_match.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 
 using namespace velmora;
 using namespace velmora::internal;
@@ -129,8 +129,7 @@ TEST_F(MotionRequests, StateAndJogging) {
 
 // Jogging ends with the stop request whatever becomes of it.
 TEST_F(MotionRequests, StopEndsJoggingWithoutReply) {
-  RequestWaitGuard shortWait(200ms);
-  auto link = connectLink();
+  auto link = connectLink(withRequestWait(200ms));
   MotionControl<1> mc(link);
   std::error_code ec;
   mc.startJog(JogOpt::Space::world, 0.5, 1, 0, false, ec);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "robot/robot_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -170,7 +170,7 @@ TEST_F(CanTest, ControllerAnswersToASend) {
       {"refusal", Behaviour::reply(-3), -3},
       {"no reply", Behaviour::silent(), 263},
   };
-  RequestWaitGuard wait(milliseconds(200));
+  useRequestWait(milliseconds(200));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     command().script(Form::command, "modbusRTU.can.send", c.answer.times(1));
@@ -242,7 +242,7 @@ TEST_F(CanTest, NoFrameOrAnUnusableOneLeavesTheRecordAlone) {
       {"text id", Behaviour::reply(parseJson(R"({"data": {"frame_id": "7", "frame_valid_length": 0}})")), -260},
       {"fraction type", Behaviour::reply(parseJson(R"({"data": {"frame_type": 1.5, "frame_valid_length": 0}})")), -260},
   };
-  RequestWaitGuard wait(milliseconds(200));
+  useRequestWait(milliseconds(200));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     command().script(Form::command, "modbusRTU.can.recv", c.answer.times(1));
@@ -263,7 +263,7 @@ TEST_F(CanTest, NoFrameOrAnUnusableOneLeavesTheRecordAlone) {
 
 TEST_F(CanTest, TheRequestWaitsForTheControllersReceiveWait) {
   // The request's own wait is shorter than the receive's: the frame coming late still counts.
-  RequestWaitGuard wait(milliseconds(200));
+  useRequestWait(milliseconds(200));
   sim().board().queueCanFrame(parseJson(R"({"frame_id": 4, "frame_valid_length": 1, "data_array": [8]})"),
                               milliseconds(600));
   CANFrame got;

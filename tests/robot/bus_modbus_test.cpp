@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "robot/robot_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -158,7 +158,7 @@ TEST_F(BusTest, Rs485AnswersOfEveryShape) {
       {"longer", Behaviour::reply(parseJson(R"({"data": {"rev_data": [4, 5, 6, 7]}})")), 0, {4, 5}},
       {"no reply", Behaviour::silent(), 263, {0, 0}},
   };
-  RequestWaitGuard wait(std::chrono::milliseconds(200));
+  useRequestWait(std::chrono::milliseconds(200));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     command().script(Form::command, "modbusRTU.data.rw", c.answer.times(1));
@@ -302,7 +302,7 @@ TEST_F(BusTest, ModbusAnswersOfEveryShapeLeaveTheArrayOnFailure) {
       {"object value", Behaviour::reply(parseJson(R"({"data": {"rev_data": [false, {}]}})")), -260},
       {"no reply", Behaviour::silent(), 263},
   };
-  RequestWaitGuard wait(std::chrono::milliseconds(200));
+  useRequestWait(std::chrono::milliseconds(200));
   for (const auto& c : coilCases) {
     SCOPED_TRACE(c.name);
     command().script(Form::command, "modbusRTU.coil.rw", c.answer.times(1));

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "robot/robot_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -230,7 +230,7 @@ TEST_F(RobotOpsTest, KeypadReadsSevenKeysOrNone) {
     EXPECT_FALSE(ec);
     EXPECT_FALSE(keys.key1_state || keys.key2_state || keys.key3_state || keys.key7_state);
   }
-  RequestWaitGuard wait(std::chrono::milliseconds(200));
+  useRequestWait(std::chrono::milliseconds(200));
   command().script(Form::get, "device.io.keypad", Behaviour::silent().times(1));
   keys = robot().getKeypadState(ec);
   EXPECT_EQ(ec.value(), 263);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "robot/robot_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -156,7 +156,7 @@ TEST_F(RobotOpsTest, FrameOperationsSurviveRepliesOfAnyKind) {
 }
 
 TEST_F(RobotOpsTest, FailedRequestsKeepTheLinkCode) {
-  RequestWaitGuard wait(150ms);
+  useRequestWait(150ms);
   std::error_code ec;
   for (const char* key : {"ix.coord.base_in_world", "safety.soft_limit"}) {
     command().script(Form::get, key, Behaviour::silent().times(1));

@@ -14,6 +14,7 @@
 #include "robot_impl/robot_impl.h"
 #include "support/command_link.h"
 #include "support/json_match.h"
+#include "support/link_options.h"
 #include "support/sim_fixture.h"
 #include "velmora_sim/robot_config.h"
 
@@ -23,10 +24,15 @@ class RobotRequestsTest : public SimTest {
   /// link is connected: nothing else of a robot's connection goes to the simulator.
   velmora::BaseRobot::Impl& robot() {
     if (!impl_) {
-      impl_ = std::make_unique<velmora::BaseRobot::Impl>();
-      impl_->service = connectedLink(address());
+      impl_ = std::make_unique<velmora::BaseRobot::Impl>(options_);
+      impl_->service = connectedLink(address(), options_);
     }
     return *impl_;
+  }
+  /// The robot's next use connects a new one whose link waits `wait` for a reply.
+  void useRequestWait(std::chrono::milliseconds wait) {
+    impl_.reset();
+    options_ = withRequestWait(wait);
   }
   velmora::internal::XService& link() { return *robot().service; }
   velmora_sim::RobotConfig& config() { return sim().robotConfig(); }
@@ -39,6 +45,7 @@ class RobotRequestsTest : public SimTest {
   std::size_t count(const std::string& key) { return command().log().count(key); }
 
  private:
+  velmora::internal::LinkOptions options_;
   std::unique_ptr<velmora::BaseRobot::Impl> impl_;
 };
 

@@ -1,7 +1,7 @@
 #include <velmora/enums.h>
 
 #include "impl_requests_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 
 using velmora::OperateMode;
 using velmora_sim::Behaviour;
@@ -97,14 +97,14 @@ TEST_F(RobotRequestsTest, OperateModeSwitch) {
   EXPECT_EQ(robot().setOperateMode(OperateMode::automatic, ec), -3);
   EXPECT_FALSE(ec) << ec.value();
 
-  RequestWaitGuard shortWait(200ms);
+  useRequestWait(200ms);
   command().script(Form::command, "sys.mode.switch", Behaviour::silent().times(1));
   EXPECT_EQ(robot().setOperateMode(OperateMode::automatic, ec), 263);
   EXPECT_EQ(ec.value(), 263);
 }
 
 TEST_F(RobotRequestsTest, FlangeBoxTypeKnownOnlyAfterAnInteger) {
-  RequestWaitGuard shortWait(200ms);
+  useRequestWait(200ms);
   command().script(Form::get, "flangebox_support_rs485_param", Behaviour::silent().times(1));
   command().script(Form::get, "flangebox_support_rs485_param", Behaviour::reply("4").times(1));
   command().script(Form::get, "flangebox_support_rs485_param", Behaviour::reply(Json::Value()).times(1));

@@ -6,7 +6,7 @@
 
 #include "impl_requests_fixture.h"
 #include "robot/tool_operations.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 
 using velmora::Frame;
 using velmora::Load;
@@ -138,7 +138,7 @@ TEST_F(RobotRequestsTest, ListReadFailureSendsNoWrite) {
   robot().setWorkToolInfo(sampleTool("tool1", true), "tool", added);
   ASSERT_FALSE(added) << added.value();
 
-  RequestWaitGuard shortWait(200ms);
+  useRequestWait(200ms);
   struct Case {
     const char* what;
     Behaviour step;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "robot/robot_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -128,7 +128,7 @@ TEST_F(RobotOpsTest, IoSetsTakeEveryNegativeReplyAsTheCode) {
 }
 
 TEST_F(RobotOpsTest, IoTransportFailuresKeepTheirCode) {
-  RequestWaitGuard wait(150ms);
+  useRequestWait(150ms);
   command().script("device.io", Behaviour::silent().times(2));
   command().script("device.io.out.do", Behaviour::wrongKind().times(1));
   std::error_code ec;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "robot/robot_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 
 namespace velmora {
 namespace {
@@ -286,8 +286,8 @@ TEST_F(LifecycleTest, DisconnectingAndReconnectingStopAStreamFirst) {
 }
 
 TEST_F(LifecycleTest, DestructionAgainstASilentControllerIsBounded) {
-  RequestWaitGuard wait(300ms);
-  auto robot = std::make_unique<Exposed<OstraMaxRobot>>(address(), address());
+  auto robot = velmora::internal::RobotAssembly::build<Exposed<OstraMaxRobot>>(withRequestWait(300ms));
+  robot->connectToRobot(address(), address());
   startStream(robot->impl());
   command().script(Form::get, "sys.state", Behaviour::silent());
   command().script(Form::command, "eci.pub.stop", Behaviour::silent());

@@ -82,7 +82,8 @@ TEST_F(MotionRobotTest, LeavingRealtimeControlTakesTheDisableReply) {
     EXPECT_EQ(robot().impl().motionControlMode.load(), c.mode) << "stored only on success";
   }
   // A failed state query keeps the mode too, and sends no disable.
-  RequestWaitGuard wait(150ms);
+  useRequestWait(150ms);
+  robot().impl().motionControlMode.store(MotionControlMode::NrtCommand);  // as the last case left it
   command().script(Form::get, "sys.state", Behaviour::silent().times(1));
   command().log().clear();
   std::error_code ec;
@@ -136,7 +137,7 @@ TEST_F(MotionRobotTest, RlTasksStopTheQueueAndKeepTheirController) {
 // A switch that is refused leaves the mode in force working as it did, its queue threads
 // included; a state reply that names no state refuses nothing.
 TEST_F(MotionRobotTest, ARefusedSwitchLeavesTheModeInForceWorking) {
-  RequestWaitGuard wait(150ms);
+  useRequestWait(150ms);
   const struct {
     const char* name;
     MotionControlMode from;
@@ -223,7 +224,7 @@ TEST_F(MotionRobotTest, ARefusedSwitchLeavesTheModeInForceWorking) {
 }
 
 TEST_F(MotionRobotTest, AFailedEnableKeepsTheModeAndTheQueue) {
-  RequestWaitGuard wait(150ms);
+  useRequestWait(150ms);
   const struct {
     Behaviour reply;
     int code;

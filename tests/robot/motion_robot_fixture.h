@@ -15,7 +15,7 @@
 #include "motion_control/motion_fixture.h"
 #include "robot/robot_fixture.h"
 #include "support/json_match.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 /// Reaches the implementation of a concrete robot (motion control, the current mode).
@@ -57,6 +57,13 @@ class MotionRobotTest : public RobotSimTest {
   }
 
   MotionArm& robot() { return *robot_; }
+  /// Replaces the robot with one connected the same way whose links wait `wait` for a reply.
+  void useRequestWait(std::chrono::milliseconds wait) {
+    robot_.reset();
+    robot_ = velmora::internal::RobotAssembly::build<MotionArm>(withRequestWait(wait));
+    robot_->connectToRobot(address(), address());
+    command().log().clear();
+  }
   velmora_sim::MotionResponder& responder() { return sim().motion(); }
   /// Records of the requests the controller received, watches aside.
   std::vector<velmora_sim::Request> requests() {

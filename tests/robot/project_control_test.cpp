@@ -10,7 +10,7 @@
 
 #include "robot/project_fixture.h"
 #include "robot/robot_log_text.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -124,7 +124,7 @@ TEST_F(ProjectTest, ProjectListKeepsReadableNamedProjectsOnly) {
     EXPECT_TRUE(robot().projectsInfo(ec).empty());
     EXPECT_EQ(ec.value(), -260);
   }
-  const RequestWaitGuard shortWait(200ms);
+  useRequestWait(200ms);
   command().script(Form::get, "project.list", Behaviour::silent().times(1));
   EXPECT_TRUE(robot().projectsInfo(ec).empty());
   EXPECT_EQ(ec.value(), 263);

@@ -12,7 +12,7 @@
 
 #include "network/xservice/xservice.h"
 #include "robot/project_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 
 namespace velmora {
 namespace {
@@ -175,7 +175,7 @@ TEST_F(ImportTest, ProjectArchivesAndFilesThatCannotGo) {
 }
 
 TEST_F(ImportTest, ControllerAnswersBecomeCodes) {
-  const RequestWaitGuard shortWait(300ms);
+  useRequestWait(300ms);
   const struct {
     const char* reply;
     int expected;

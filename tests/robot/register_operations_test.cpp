@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "robot/robot_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -221,7 +221,7 @@ TEST_F(RobotOpsTest, RegisterWritesTakeIntegerRepliesAsTheCode) {
 }
 
 TEST_F(RobotOpsTest, RegisterTransportFailuresAndUnsendableFloats) {
-  RequestWaitGuard wait(150ms);
+  useRequestWait(150ms);
   command().script("register.values", Behaviour::silent().times(1));
   command().script("register.write", Behaviour::wrongKind().times(1));
   std::error_code ec;

@@ -4,14 +4,17 @@
 
 #include <velmora/robots.h>
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
 #include <system_error>
 
+#include "robot_impl/robot_assembly.h"
 #include "robot_impl/robot_fixture.h"
 #include "support/json_match.h"
+#include "support/link_options.h"
 
 /// An operation's result reduced to text, so one table holds operations of every result type.
 using ResultCall = std::function<std::string(velmora::OstraMaxRobot&, std::error_code&)>;
@@ -65,6 +68,14 @@ class RobotOpsTest : public RobotSimTest {
   }
 
   velmora::OstraMaxRobot& robot() { return *robot_; }
+
+  /// Replaces the robot with one connected the same way whose links wait `wait` for a reply.
+  void useRequestWait(std::chrono::milliseconds wait) {
+    robot_.reset();
+    robot_ = velmora::internal::RobotAssembly::build<velmora::OstraMaxRobot>(withRequestWait(wait));
+    robot_->connectToRobot(address(), address());
+    command().log().clear();
+  }
 
   /// An operation and the one request it must send.
   struct RequestCase {

@@ -15,37 +15,25 @@
 #include "network/state_stream/data_receiver.h"
 #include "robot/robot_fixture.h"
 
-/// Shortens the wait for the first datagram after a start for one test.
-class FirstPacketGuard {
- public:
-  explicit FirstPacketGuard(std::chrono::nanoseconds wait) : saved_(velmora::internal::firstPacketTimeout()) {
-    velmora::internal::setFirstPacketTimeout(wait);
-  }
-  ~FirstPacketGuard() { velmora::internal::setFirstPacketTimeout(saved_); }
-  FirstPacketGuard(const FirstPacketGuard&) = delete;
-  FirstPacketGuard& operator=(const FirstPacketGuard&) = delete;
-
- private:
-  std::chrono::nanoseconds saved_;
-};
-
 class StateStreamTest : public RobotSimTest {
  protected:
   /// Makes the simulator an arm of `joints` collaborative joints and connects `Robot` to it
-  /// (from the test's address unless `local` says otherwise).
+  /// (from the test's address unless `local` says otherwise), its links built with `options`.
   template <class Robot>
-  std::unique_ptr<Robot> connect(int joints, const std::string& local) {
+  std::unique_ptr<Robot> connect(int joints, const std::string& local,
+                                 const velmora::internal::LinkOptions& options = {}) {
     velmora_sim::ControllerInfo info;
     info.jointCount = joints;
     info.type = "Sim-C" + std::to_string(joints);
     sim().setInfo(info);
-    auto robot = std::make_unique<Robot>(address(), local);
+    auto robot = velmora::internal::RobotAssembly::build<Robot>(options);
+    robot->connectToRobot(address(), local);
     command().log().clear();
     return robot;
   }
   template <class Robot>
-  std::unique_ptr<Robot> connect(int joints) {
-    return connect<Robot>(joints, address());
+  std::unique_ptr<Robot> connect(int joints, const velmora::internal::LinkOptions& options = {}) {
+    return connect<Robot>(joints, address(), options);
   }
 
   /// The keys of the requests the simulator received, in order.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "robot/robot_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 
 namespace velmora {
 namespace {
@@ -223,7 +223,7 @@ TEST_F(RobotOpsTest, SnapshotMembersOfOtherKindsAddNothing) {
 }
 
 TEST_F(RobotOpsTest, StateQueryTransportFailuresGiveEmptyResults) {
-  RequestWaitGuard wait(150ms);
+  useRequestWait(150ms);
   std::error_code ec;
   command().script("sys.mode", Behaviour::silent().times(1));
   const StateList list = robot().getStateList(ec);

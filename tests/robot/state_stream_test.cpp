@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "robot/state_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -97,8 +97,7 @@ TEST_F(StateStreamTest, NothingStreamsBeforeAStartOrWithoutFields) {
 }
 
 TEST_F(StateStreamTest, RefusedFieldsStopTheStartBeforeTheReceiverOpens) {
-  RequestWaitGuard wait(200ms);
-  auto robot = connect<OstraMaxRobot>(7);
+  auto robot = connect<OstraMaxRobot>(7, withRequestWait(200ms));
   const struct {
     const char* name;
     Behaviour reply;
@@ -172,8 +171,7 @@ TEST_F(StateStreamTest, FieldsTheArmCannotPublishAreRefusedAfterTheControllerWas
 }
 
 TEST_F(StateStreamTest, PublishingRefusedLeavesTheReceiverOpenAndTheControllerStopped) {
-  RequestWaitGuard wait(300ms);
-  auto robot = connect<OstraMaxRobot>(7);
+  auto robot = connect<OstraMaxRobot>(7, withRequestWait(300ms));
   const struct {
     const char* name;
     Behaviour reply;
@@ -282,8 +280,9 @@ TEST_F(StateStreamTest, ShortLongAndFlaggedDatagrams) {
 }
 
 TEST_F(StateStreamTest, FirstPacketFailuresStopPublishingAndAllowACleanRestart) {
-  FirstPacketGuard wait(300ms);
-  auto robot = connect<OstraMaxRobot>(7);
+  velmora::internal::LinkOptions options;
+  options.firstPacketWait = 300ms;
+  auto robot = connect<OstraMaxRobot>(7, options);
 
   // Accepted but nothing published: no datagram in time.
   command().script(Form::command, "eci.pub.start", Behaviour::reply(0).times(1));

@@ -7,7 +7,7 @@
 
 #include "robot/robot_fixture.h"
 #include "support/lang_guard.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -109,7 +109,7 @@ TEST_F(RobotOpsTest, DisconnectingPastAStateReplyThatNamesNothing) {
 }
 
 TEST_F(RobotOpsTest, TransportFailuresKeepTheirCodeAndGiveEmptyResults) {
-  RequestWaitGuard wait(150ms);
+  useRequestWait(150ms);
   command().script("sys.posture", Behaviour::silent().times(1));
   std::error_code ec;
   EXPECT_EQ(posture(robot(), ec), "0,0,0,0,0,0");

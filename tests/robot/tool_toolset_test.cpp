@@ -5,7 +5,7 @@
 #include <string>
 
 #include "robot/robot_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 namespace velmora {
@@ -94,7 +94,7 @@ TEST_F(RobotOpsTest, ToolsetQueryAnswersThatCannotBeUsedWriteNothing) {
 }
 
 TEST_F(RobotOpsTest, ToolsetQueryThatFailsKeepsTheLinkCode) {
-  RequestWaitGuard wait(150ms);
+  useRequestWait(150ms);
   LogCapture global;
   command().script(Form::command, "sys.toolset.query", Behaviour::silent().times(1));
   std::error_code ec;

@@ -14,7 +14,7 @@
 #include "common/logging.h"
 #include "robot_fixture.h"
 #include "support/json_match.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/log_capture.h"
 
 using velmora::Event;
@@ -171,7 +171,7 @@ TEST_F(RobotTest, IndustrialControllerForAnIndustrialClass) {
 }
 
 TEST_F(RobotTest, SystemInformationFailures) {
-  RequestWaitGuard quick(300ms);
+  const auto quick = withRequestWait(300ms);
   struct Case {
     const char* name;
     std::optional<Behaviour> step;
@@ -188,16 +188,16 @@ TEST_F(RobotTest, SystemInformationFailures) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     command().script(Form::get, "sys.info", c.step->times(1));
-    Impl impl;
+    Impl impl(quick);
     EXPECT_EQ(connectOutcome(impl, address()), networkOutcome(c.code));
   }
   command().refuse(true);
-  Impl impl;
+  Impl impl(quick);
   EXPECT_EQ(connectOutcome(impl, address()), networkOutcome(256));
 }
 
 TEST_F(RobotTest, EciPortFallbacks) {
-  RequestWaitGuard quick(300ms);
+  const auto quick = withRequestWait(300ms);
   LogCapture captured;
   struct Case {
     const char* name;
@@ -228,7 +228,7 @@ TEST_F(RobotTest, EciPortFallbacks) {
     SCOPED_TRACE(c.name);
     if (c.step) command().script(Form::get, "eci.port", c.step->times(1));
     const std::size_t logged = captured.text().size();
-    Impl impl;
+    Impl impl(quick);
     // The ports of an earlier connection.
     impl.rtPort = 2001;
     impl.broadcastPort = 2002;
@@ -372,9 +372,9 @@ TEST_F(RobotTest, StateStreamIsStoppedOnDisconnectAndDestruction) {
   }
   {
     // A silent controller holds the destructor no longer than the request's wait.
-    RequestWaitGuard quick(300ms);
+    const auto quick = withRequestWait(300ms);
     command().script(Form::command, "eci.pub.stop", Behaviour::silent().times(1));
-    auto impl = connected();
+    auto impl = connected(quick);
     startStream(*impl);
     const auto start = std::chrono::steady_clock::now();
     impl.reset();

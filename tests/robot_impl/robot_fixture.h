@@ -40,9 +40,10 @@ class RobotTest : public ScratchCwd, public SimTest {
     SimTest::TearDown();
   }
 
-  /// A collaborative 7-axis robot connected to the simulator from the test's address.
-  std::unique_ptr<Impl> connected() {
-    auto impl = std::make_unique<Impl>();
+  /// A collaborative 7-axis robot connected to the simulator from the test's address, its links
+  /// built with `options`.
+  std::unique_ptr<Impl> connected(const velmora::internal::LinkOptions& options = {}) {
+    auto impl = std::make_unique<Impl>(options);
     impl->reconnect(address(), address(), 1, 7);
     return impl;
   }

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-std::shared_ptr<velmora::internal::XService> connectedLink(const std::string& address) {
-  auto link = std::make_shared<velmora::internal::XService>();
+std::shared_ptr<velmora::internal::XService> connectedLink(const std::string& address,
+                                                           const velmora::internal::LinkOptions& options) {
+  auto link = std::make_shared<velmora::internal::XService>(options);
   link->connect(address, 6666);
   std::error_code ec;
   link->start(ec);

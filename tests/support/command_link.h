@@ -6,6 +6,7 @@
 
 #include "network/xservice/xservice.h"
 
-/// A link started against `address`:6666; fails the test (and returns it unconnected) when it
-/// does not start.
-std::shared_ptr<velmora::internal::XService> connectedLink(const std::string& address);
+/// A link built with `options`, started against `address`:6666; fails the test (and returns it
+/// unconnected) when it does not start.
+std::shared_ptr<velmora::internal::XService> connectedLink(const std::string& address,
+                                                           const velmora::internal::LinkOptions& options = {});

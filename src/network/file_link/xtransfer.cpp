@@ -7,7 +7,6 @@
 
 #include "common/globals.h"
 #include "common/logging.h"
-#include "network/xservice/link_settings.h"
 
 namespace velmora::internal {
 
@@ -17,7 +16,7 @@ bool validPort(int port) { return port > 0 && port <= 65535; }
 
 }  // namespace
 
-XNetworkBase::XNetworkBase() = default;
+XNetworkBase::XNetworkBase(std::chrono::milliseconds verdictWait) : verdictWait_(verdictWait) {}
 
 XNetworkBase::~XNetworkBase() { client.stop(); }
 
@@ -75,7 +74,7 @@ void XNetworkBase::sendAndWait(const char* data, std::size_t length, std::error_
     ec = makeErrorCode(256);
     return;
   }
-  const auto deadline = std::chrono::steady_clock::now() + linkSettings().fileVerdictTimeout.load();
+  const auto deadline = std::chrono::steady_clock::now() + verdictWait_;
   Verdict verdict;
   {
     std::unique_lock<std::mutex> lock(mutex);
@@ -112,6 +111,8 @@ void XNetworkBase::linkLost() {
   verdict_ = Verdict::lost;
   condition.notify_one();
 }
+
+XTransfer::XTransfer(std::chrono::milliseconds verdictWait) : XNetworkBase(verdictWait) {}
 
 XTransfer::~XTransfer() { client.stop(); }
 

@@ -6,6 +6,7 @@
 #include <json/value.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,8 @@ namespace velmora::internal {
 
 class XNetworkBase {
  public:
-  XNetworkBase();
+  /// `verdictWait`: how long a transfer waits for the controller's verdict.
+  explicit XNetworkBase(std::chrono::milliseconds verdictWait);
   virtual ~XNetworkBase();
   XNetworkBase(const XNetworkBase&) = delete;
   XNetworkBase& operator=(const XNetworkBase&) = delete;
@@ -60,6 +62,7 @@ class XNetworkBase {
 
  private:
   enum class Verdict { none, success, error, lost };
+  const std::chrono::milliseconds verdictWait_;
   std::atomic<bool> launched_{false};  // an attempt nobody waits for: its failure is logged
   bool awaiting_ = false;              // under `mutex`
   Verdict verdict_ = Verdict::none;
@@ -67,7 +70,7 @@ class XNetworkBase {
 
 class XTransfer final : public XNetworkBase {
  public:
-  XTransfer() = default;
+  explicit XTransfer(std::chrono::milliseconds verdictWait = std::chrono::seconds(300));
   ~XTransfer() override;
 
   void bindCallbacks() override;

@@ -10,21 +10,8 @@ namespace velmora::internal {
 
 static_assert(UdpService::kReceiveSize == kMaxRtPacketSize);
 
-namespace {
-
-std::atomic<std::int64_t> firstPacketTimeoutNs{std::chrono::nanoseconds(std::chrono::seconds(3)).count()};
-
-}  // namespace
-
-std::chrono::nanoseconds firstPacketTimeout() noexcept {
-  return std::chrono::nanoseconds(firstPacketTimeoutNs.load(std::memory_order_relaxed));
-}
-
-void setFirstPacketTimeout(std::chrono::nanoseconds timeout) noexcept {
-  firstPacketTimeoutNs.store(timeout.count(), std::memory_order_relaxed);
-}
-
-DataReceiver::DataReceiver() : recipe_(std::make_unique<RtRecipe>()) {}
+DataReceiver::DataReceiver(std::chrono::nanoseconds firstPacketWait)
+    : firstPacketWait_(firstPacketWait), recipe_(std::make_unique<RtRecipe>()) {}
 
 DataReceiver::~DataReceiver() {
   closeSocket();
@@ -70,7 +57,7 @@ std::size_t DataReceiver::receive(std::chrono::nanoseconds timeout) {
 }
 
 void DataReceiver::receiveFirst() {
-  if (receive(firstPacketTimeout()) == 0) throw RealtimeStateException(messageText(8));
+  if (receive(firstPacketWait_) == 0) throw RealtimeStateException(messageText(8));
   receiving_.store(true, std::memory_order_release);
 }
 

@@ -20,16 +20,13 @@
 
 namespace velmora::internal {
 
-/// Wait for the first packet after a start: 3 s. Process-wide so tests can shorten it.
-std::chrono::nanoseconds firstPacketTimeout() noexcept;
-void setFirstPacketTimeout(std::chrono::nanoseconds timeout) noexcept;
-
 /// Thread safety: `isOpen`, `port`, `isReceiving`, `fieldSet`, `packetSize`, `fieldOrder` and
 /// `readField` from any thread, at any time; the others (set-up, open, close, receive) from one
 /// thread at a time.
 class DataReceiver : public UdpService {
  public:
-  DataReceiver();
+  /// `firstPacketWait` bounds the wait for the first packet after a start (3 s by default).
+  explicit DataReceiver(std::chrono::nanoseconds firstPacketWait = std::chrono::seconds(3));
   ~DataReceiver() override;
 
   /// Closes the socket and clears the receiving flag.
@@ -54,7 +51,7 @@ class DataReceiver : public UdpService {
   /// Throws RealtimeMotionException for a set error flag (then only `ts` and `errors` change).
   std::size_t receive(std::chrono::nanoseconds timeout);
 
-  /// The first datagram after a start, within `firstPacketTimeout()`: decodes it as `receive`
+  /// The first datagram after a start, within the first-packet wait: decodes it as `receive`
   /// does and sets the receiving flag. Throws RealtimeStateException (message 8) when none came;
   /// decoding errors pass through and leave the flag clear.
   void receiveFirst();
@@ -84,6 +81,7 @@ class DataReceiver : public UdpService {
  private:
   void parse(const std::uint8_t* packet);
 
+  const std::chrono::nanoseconds firstPacketWait_;
   std::atomic<bool> receiving_{false};
   mutable std::mutex mutex_;
   std::unique_ptr<RtRecipe> recipe_;  // never null; replaced whole under mutex_

@@ -5,7 +5,6 @@
 
 #include "common/globals.h"
 #include "common/logging.h"
-#include "network/xservice/link_settings.h"
 #include "network/xservice/reply_text.h"
 #include "network/xservice/xservice_dispatching.h"
 
@@ -45,7 +44,8 @@ TcpClientOptions commandLinkOptions() {
 
 }  // namespace
 
-XService::XService() : client_(commandLinkOptions()), reader_(makeMessageReader()) {
+XService::XService(LinkOptions options)
+    : options_(options), client_(commandLinkOptions()), reader_(makeMessageReader()) {
   _bind();
   // Requests read their own replies off the socket while nobody else reads it.
   waiters_.setReader(&client_);
@@ -55,7 +55,7 @@ XService::XService() : client_(commandLinkOptions()), reader_(makeMessageReader(
 
 XService::~XService() { stop(); }
 
-std::chrono::nanoseconds XService::requestWait() const noexcept { return linkSettings().defaultRequestWait.load(); }
+std::chrono::nanoseconds XService::requestWait() const noexcept { return options_.requestWait; }
 
 void XService::_bind() {
   // The handlers never change, so they are bound once rather than at every `connect`.
@@ -69,8 +69,8 @@ void XService::connect(const std::string& ip, int newPort) {
   client_.stop();
   host_ = ip;
   port_ = newPort;
-  if (!transfer_) transfer_ = std::make_shared<XTransfer>();
-  transfer_->connect(ip, linkSettings().fileLinkPort.load());
+  if (!transfer_) transfer_ = std::make_shared<XTransfer>(options_.fileVerdictWait);
+  transfer_->connect(ip, options_.fileLinkPort);
 }
 
 void XService::start(std::error_code& ec, bool awaitFileLink) {

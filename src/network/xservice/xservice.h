@@ -37,6 +37,7 @@
 
 #include "network/file_link/xtransfer.h"
 #include "network/tcp/tcp_client.h"
+#include "network/xservice/link_options.h"
 #include "network/xservice/reply_waiters.h"
 
 namespace Json {
@@ -60,7 +61,7 @@ class XService : public std::enable_shared_from_this<XService> {
   static constexpr std::size_t kMaxUnsentBytes = 4 * 1024 * 1024;
 
   /// No socket, thread or connection yet.
-  XService();
+  explicit XService(LinkOptions options = {});
   /// Stops the link first, so no handler runs during or after destruction.
   virtual ~XService();
   XService(const XService&) = delete;
@@ -90,6 +91,8 @@ class XService : public std::enable_shared_from_this<XService> {
   int port() const noexcept { return port_; }
   /// How long the get, set and announcement forms wait for their reply.
   std::chrono::nanoseconds requestWait() const noexcept;
+  /// What this link was built with; links that serve the same controller take the same.
+  const LinkOptions& options() const noexcept { return options_; }
 
   // ---- Callbacks (xservice.cpp) ----
   // Each setter replaces its callback under the callback lock and returns only when the old
@@ -214,6 +217,7 @@ class XService : public std::enable_shared_from_this<XService> {
   static Json::Value* replyBody(Json::Value& reply, const char* form);
   static Json::Value* replyValue(Json::Value& reply, const char* form, const std::string& key);
 
+  const LinkOptions options_;
   std::string host_;
   int port_ = 0;
   std::atomic<int> linkState_{2};  // 1 connected, 2 disconnected

@@ -7,7 +7,6 @@
 #include "common/json_read.h"
 #include "common/logging.h"
 #include "network/xservice/json_text.h"
-#include "network/xservice/link_settings.h"
 #include "network/xservice/xservice.h"
 
 namespace velmora::internal {

@@ -2,10 +2,10 @@
 
 #include <velmora/error.h>
 
+#include <memory>
 #include <thread>
 
 #include "network/file_link/xtransfer.h"
-#include "support/link_settings_guard.h"
 #include "support/process_stats.h"
 #include "support/sim_fixture.h"
 
@@ -18,25 +18,31 @@ namespace {
 
 class FileLinkTest : public SimTest {
  protected:
-  FileLinkTest() : timeout_(1s) {}
+  void SetUp() override { startLink(); }
 
-  void SetUp() override {
-    link_.connect(address(), 7777);
+  /// Replaces the link with a started one that waits `verdictWait` for each verdict.
+  void useVerdictWait(std::chrono::milliseconds verdictWait) {
+    link_->stop();
+    link_ = std::make_unique<XTransfer>(verdictWait);
+    startLink();
+  }
+
+  void startLink() {
+    link_->connect(address(), 7777);
     std::error_code ec;
-    link_.start(ec);
+    link_->start(ec);
     ASSERT_FALSE(ec);
-    ASSERT_EQ(link_.linkState, 1);
+    ASSERT_EQ(link_->linkState, 1);
     ASSERT_TRUE(files().waitForOpenConnections(1, 2s));
   }
 
   std::error_code send(const std::string& bytes) {
     std::error_code ec = makeErrorCode(0);
-    link_.sendAndWait(bytes.data(), bytes.size(), ec);
+    link_->sendAndWait(bytes.data(), bytes.size(), ec);
     return ec;
   }
 
-  VerdictTimeoutGuard timeout_;
-  XTransfer link_;
+  std::unique_ptr<XTransfer> link_ = std::make_unique<XTransfer>(1s);
 };
 
 std::string allByteValues() {
@@ -61,9 +67,9 @@ TEST_F(FileLinkTest, EachVerdictGivesItsCode) {
   };
   const std::string bytes = allByteValues();
   for (const auto& c : cases) {
-    if (link_.linkState != 1) {
+    if (link_->linkState != 1) {
       std::error_code ec;
-      link_.start(ec);
+      link_->start(ec);
       ASSERT_FALSE(ec) << c.name;
     }
     files().expect(bytes.size(), c.verdict);
@@ -100,27 +106,28 @@ TEST_F(FileLinkTest, AVerdictSentTheMomentTheLastByteArrivesIsNeverLost) {
 }
 
 TEST_F(FileLinkTest, NoVerdictTimesOutAndALateOneNeverAnswersTheNextTransfer) {
-  files().expect(5, Verdict::success().after(400ms));
+  // One wait for both transfers: shorter than the first verdict takes, longer than the second's.
+  useVerdictWait(450ms);
+  files().expect(5, Verdict::success().after(700ms));
   {
-    VerdictTimeoutGuard shortWait(150ms);
     const auto began = std::chrono::steady_clock::now();
     EXPECT_EQ(send("first"), makeErrorCode(-285));
     EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
   }
-  EXPECT_EQ(link_.linkState, 2) << "a timed-out transfer closes the link";
+  EXPECT_EQ(link_->linkState, 2) << "a timed-out transfer closes the link";
 
   // The next transfer starts the link again; the controller judges it "error", and the late
   // "success" of the first must not be taken for its answer.
   std::error_code ec;
-  link_.start(ec);
+  link_->start(ec);
   ASSERT_FALSE(ec);
-  files().expect(6, Verdict::error().after(500ms));
+  files().expect(6, Verdict::error().after(300ms));
   EXPECT_EQ(send("second"), makeErrorCode(-284));
 }
 
 TEST_F(FileLinkTest, ALinkLostBeforeSendingFailsAtOnceWith256) {
   files().dropConnections();
-  ASSERT_TRUE(waitUntil([&] { return link_.linkState == 2; }, 2s));
+  ASSERT_TRUE(waitUntil([&] { return link_->linkState == 2; }, 2s));
   const auto began = std::chrono::steady_clock::now();
   EXPECT_EQ(send("abc"), makeErrorCode(256));
   EXPECT_LT(std::chrono::steady_clock::now() - began, 100ms);

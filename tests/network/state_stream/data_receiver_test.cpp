@@ -17,11 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-struct FirstPacketTimeoutGuard {
-  explicit FirstPacketTimeoutGuard(std::chrono::nanoseconds t) { setFirstPacketTimeout(t); }
-  ~FirstPacketTimeoutGuard() { setFirstPacketTimeout(3s); }
-};
-
 double msSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
@@ -51,7 +46,6 @@ TEST_F(StreamTest, FirstPacketThenUpdatesOldestFirst) {
 
 TEST_F(StreamTest, FirstPacketTimeoutIsAStateError) {
   LangGuard english(1);
-  EXPECT_EQ(firstPacketTimeout(), 3s);
   const std::string expected = std::string("realtime: rtState: ") + messageText(8);
   {
     // Closed socket: the receive fails at once, no wait.
@@ -64,13 +58,17 @@ TEST_F(StreamTest, FirstPacketTimeoutIsAStateError) {
     }
     EXPECT_LT(msSince(start), 100.0);
   }
-  subscribe({"q_m"}, 6);
-  FirstPacketTimeoutGuard shorter(200ms);
+  DataReceiver shorter(200ms);
+  shorter.setEndpoint(kPort, address, address);
+  ASSERT_EQ(shorter.setRecipe({"q_m"}, 6), 0);
+  std::error_code ec;
+  shorter.open(ec, false);
+  ASSERT_FALSE(ec) << ec.message();
   const auto start = Clock::now();
-  EXPECT_THROW(receiver.receiveFirst(), velmora::RealtimeStateException);
+  EXPECT_THROW(shorter.receiveFirst(), velmora::RealtimeStateException);
   EXPECT_GE(msSince(start), 190.0);
   EXPECT_LT(msSince(start), 1000.0);
-  EXPECT_FALSE(receiver.isReceiving());
+  EXPECT_FALSE(shorter.isReceiving());
 }
 
 TEST_F(StreamTest, FirstPacketWaitIsThreeSecondsByDefault) {

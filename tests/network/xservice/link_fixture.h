@@ -15,12 +15,15 @@
 
 class LinkTest : public SimTest {
  protected:
-  void SetUp() override {
-    link.connect(address(), 6666);
+  void SetUp() override { start(link, 1); }
+
+  /// Starts `which` against the simulator, which then holds `connections` command connections.
+  void start(velmora::internal::XService& which, std::size_t connections) {
+    which.connect(address(), 6666);
     std::error_code ec;
-    link.start(ec);
+    which.start(ec);
     ASSERT_FALSE(ec);
-    ASSERT_TRUE(command().waitForOpenConnections(1, std::chrono::seconds(2)));
+    ASSERT_TRUE(command().waitForOpenConnections(connections, std::chrono::seconds(2)));
   }
 
   // Stopped before the test's locals and members go: its callbacks may refer to them.

@@ -11,7 +11,7 @@
 
 #include "common/temp_dir.h"
 #include "network/xservice/link_fixture.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/process_stats.h"
 #include "support/xservice_probe.h"
 #include "velmora_sim/md5.h"
@@ -44,9 +44,10 @@ class XServiceFileTest : public LinkTest {
     return bytes;
   }
 
-  std::error_code send(const std::string& path, std::uint64_t limit = kLimit) {
+  std::error_code send(const std::string& path, std::uint64_t limit = kLimit) { return send(link, path, limit); }
+  std::error_code send(velmora::internal::XService& through, const std::string& path, std::uint64_t limit = kLimit) {
     std::error_code ec;
-    link.sendFile(path, limit, options, ec);
+    through.sendFile(path, limit, options, ec);
     return ec;
   }
 
@@ -109,8 +110,10 @@ TEST_F(XServiceFileTest, FilesThatCannotGoFailBeforeAnythingIsSent) {
 
 TEST_F(XServiceFileTest, TheAnnouncementAndTheVerdictDecideTheCode) {
   write("a.bin", 300);
-  const RequestWaitGuard shortWait(150ms);
-  const VerdictTimeoutGuard shortVerdict(300ms);
+  velmora::internal::LinkOptions waits = withRequestWait(150ms);
+  waits.fileVerdictWait = 300ms;
+  velmora::internal::XService quick(waits);
+  start(quick, 2);
   auto armWith = [this](Verdict verdict) {
     return Behaviour::handle([this, verdict](Exchange& x) {
       files().expect(x.request().payload["len"].asUInt64(), verdict);
@@ -140,7 +143,7 @@ TEST_F(XServiceFileTest, TheAnnouncementAndTheVerdictDecideTheCode) {
   std::size_t received = 0;
   for (const auto& c : cases) {
     command().script("ix.sdk.transferInit", c.announcement.times(1));
-    EXPECT_EQ(send(dir / "a.bin"), makeErrorCode(c.expected)) << c.name;
+    EXPECT_EQ(send(quick, dir / "a.bin"), makeErrorCode(c.expected)) << c.name;
     if (c.bytesSent) ++received;
     EXPECT_EQ(files().received().size(), received) << c.name;
     EXPECT_EQ(files().strayBytes(), 0u) << c.name;

@@ -8,7 +8,7 @@
 #include "network/tcp/framer.h"
 #include "network/xservice/link_fixture.h"
 #include "support/json_match.h"
-#include "support/link_settings_guard.h"
+#include "support/link_options.h"
 #include "support/process_stats.h"
 #include "support/xservice_probe.h"
 
@@ -177,7 +177,8 @@ TEST_F(XServiceFormsTest, MismatchedListsGive259AndSendNothing) {
 }
 
 TEST_F(XServiceFormsTest, NoReplyInTimeGives263AndTheLateReplyIsDropped) {
-  const RequestWaitGuard shortWait(150ms);
+  velmora::internal::XService link(withRequestWait(150ms));
+  start(link, 2);
   command().script("slow", Behaviour::reply(1).after(400ms).times(3));
   const std::vector<std::pair<const char*, std::function<std::error_code()>>> forms = {
       {"command",

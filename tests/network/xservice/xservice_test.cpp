@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "network/xservice/link_settings.h"
 #include "network/xservice/xservice.h"
 #include "support/log_capture.h"
 #include "support/process_stats.h"
@@ -251,11 +250,10 @@ TEST_F(XServiceTest, TheFileLinkPortFollowsItsSetting) {
   options.filePort = 0;
   options.rtPort = 0;
   velmora_sim::Simulator other(options);
-  auto& port = velmora::internal::linkSettings().fileLinkPort;
-  const int saved = port.exchange(other.file().port());
-  XService link;
+  velmora::internal::LinkOptions moved;
+  moved.fileLinkPort = other.file().port();
+  XService link(moved);
   link.connect(address(), other.command().port());
-  port = saved;
   std::error_code ec;
   link.start(ec);
   EXPECT_FALSE(ec);
