@@ -160,9 +160,7 @@ void TcpClient::Core::connectedNow(int fd) {
     fd_ = fd;
     socketTagShared_ = tag;
     up_ = true;
-    ++connection_;
-    queue_.clear();
-    queuedBytes_ = 0;
+    sending_.open();
     lostBy_.reset();
     readArmed_ = true;
     writeArmed_ = false;
@@ -188,17 +186,15 @@ void TcpClient::Core::closeConnection(const std::error_code& why, bool reconnect
     connected = false;
     closing_ = true;
     if (holder_.load() == kCaller) ::shutdown(fd_, SHUT_RDWR);  // wakes a reader blocked in poll
-    changed_.wait(lock, [this] { return holder_.load() != kCaller && !directWriting_; });
+    changed_.wait(lock, [this] { return holder_.load() != kCaller && !sending_.writing(); });
     ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd_, nullptr);
     ::close(fd_);
     fd_ = -1;
     ++socketTagShared_;
     closing_ = false;
     readArmed_ = writeArmed_ = false;
-    queue_.clear();
-    queuedBytes_ = 0;
+    sending_.close();
     lostBy_.reset();
-    if (sendAllWaiters_ > 0) changed_.notify_all();
   }
   ++socketTag_;
   drainInbox();

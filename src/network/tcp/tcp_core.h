@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,18 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "network/tcp/send_queue.h"
 #include "network/tcp/tcp_client.h"
 
 namespace velmora::internal {
-
-/// A message on its way out. Queued in a list, so an entry never moves while a write call points
-/// into it, whatever is withdrawn around it.
-struct Outgoing {
-  std::string bytes;
-  std::uint64_t number = 0;  // in call order
-  std::size_t offset = 0;    // bytes written so far
-  bool inFlight = false;     // part of a write call in progress: its bytes may be leaving now
-};
 
 class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
  public:
@@ -121,11 +112,9 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   void reportLost(const std::error_code& ec) noexcept;
   void logOverflow() noexcept;
 
-  // Writing (tcp_client_send.cpp), under `mutex_` by the owner of the write side: writes what
-  // is queued until done or the socket is full; false when the connection is broken.
-  bool flushQueue(std::unique_lock<std::mutex>& lock, std::error_code& broken);
+  // Writing what waits once the socket has room (tcp_client_send.cpp); tells why the connection
+  // ended, if it did.
   std::error_code ioWrite();
-  void markWritten(std::uint64_t upTo);
 
   const TcpClientOptions options_;
   const FramerFactory framerFactory_;
@@ -141,7 +130,6 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   int fd_ = -1;                        // the established connection's socket, -1 when none
   std::uint64_t socketTagShared_ = 0;  // its epoll data
   std::atomic<bool> up_{false};        // fd_ carries a connection readers and writers may use
-  std::uint64_t connection_ = 0;       // bumps per established connection
   std::atomic<bool> stopRequested_{false};
   bool wakePending_ = false;               // the eventfd has been written and not yet drained
   std::optional<std::error_code> lostBy_;  // a reading caller saw the connection end
@@ -159,14 +147,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::deque<std::string> inbox_;
   std::atomic<std::size_t> undispatched_{0};  // left to the I/O thread and not yet handled
   // Sending.
-  std::list<Outgoing> queue_;
-  std::size_t queuedBytes_ = 0;
-  bool directWriting_ = false;   // a sender's thread owns the write side
-  bool ioWriting_ = false;       // the I/O thread owns it
-  std::uint64_t numbered_ = 0;   // the last message number given
-  std::uint64_t written_ = 0;    // every message up to this number has left...
-  std::uint64_t writtenOn_ = 0;  // ...on this connection
-  int sendAllWaiters_ = 0;
+  SendQueue sending_{options_.maxUnsentBytes, changed_, up_};
 
   // ---- The holder of the reading (I/O thread or a caller) ----
   std::unique_ptr<Framer> framer_;
