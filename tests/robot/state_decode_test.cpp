@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "robot/state_fixture.h"
+#include "support/state_fields.h"
 #include "velmora_sim/state_layout.h"
 
 namespace velmora {
@@ -17,20 +18,7 @@ using namespace std::chrono_literals;
 using velmora::sim::StateFieldShape;
 
 // The 35 names of the 6- and 7-axis tables, split into two subscriptions of at most 1024 bytes.
-const std::vector<std::string> kJointFields = {"q_m",
-                                               "q_c",
-                                               "dq_m",
-                                               "dq_c",
-                                               "ddq_m",
-                                               "ddq_c",
-                                               "tau_m",
-                                               "tau_c",
-                                               "tau_filtered_m",
-                                               "tau_vel_c",
-                                               "theta_m",
-                                               "theta_vel_m",
-                                               "motor_tau",
-                                               "motor_tau_filtered"};
+const std::vector<std::string>& kJointFields = kJointArrayFields;
 const std::vector<std::string> kOtherFields = {
     "pos_m",     "pos_c",     "pos_abc_m",   "pos_vel_m",    "pos_vel_c",     "pos_acc_m", "pos_acc_c",
     "ex_q_m",    "ex_dq_m",   "ex_motor_m",  "tau_ext_base", "tau_ext_stiff", "psi_m",     "psi_c",

@@ -14,6 +14,7 @@
 #include "robot/state_fixture.h"
 #include "support/link_options.h"
 #include "support/log_capture.h"
+#include "support/state_fields.h"
 
 namespace velmora {
 namespace {
@@ -122,20 +123,7 @@ TEST_F(StateStreamTest, RefusedFieldsStopTheStartBeforeTheReceiverOpens) {
 
 TEST_F(StateStreamTest, FieldsTheArmCannotPublishAreRefusedAfterTheControllerWasAsked) {
   LogCapture global;
-  const std::vector<std::string> sevenDoubles = {"q_m",
-                                                 "q_c",
-                                                 "dq_m",
-                                                 "dq_c",
-                                                 "ddq_m",
-                                                 "ddq_c",
-                                                 "tau_m",
-                                                 "tau_c",
-                                                 "tau_filtered_m",
-                                                 "tau_vel_c",
-                                                 "theta_m",
-                                                 "theta_vel_m",
-                                                 "motor_tau",
-                                                 "motor_tau_filtered"};
+  const std::vector<std::string>& sevenDoubles = kJointArrayFields;
   auto withPoses = sevenDoubles;
   withPoses.push_back("pos_m");
   withPoses.push_back("pos_c");

@@ -6,6 +6,7 @@
 
 #include "network/state_stream/data_receiver.h"
 #include "network/state_stream/rt_field.h"
+#include "support/state_fields.h"
 #include "velmora_sim/state_layout.h"
 
 using namespace velmora::internal;
@@ -80,24 +81,11 @@ TEST(RtFieldTables, AxisCountPicksTheTable) {
 }
 
 // Every array field a 6-axis arm streams: a packet of the full 1052 bytes.
-const std::set<std::string> kLargestSixAxisRecipe = {"pos_m",
-                                                     "pos_c",
-                                                     "q_m",
-                                                     "q_c",
-                                                     "dq_m",
-                                                     "dq_c",
-                                                     "ddq_m",
-                                                     "ddq_c",
-                                                     "tau_m",
-                                                     "tau_c",
-                                                     "tau_filtered_m",
-                                                     "tau_vel_c",
-                                                     "theta_m",
-                                                     "theta_vel_m",
-                                                     "motor_tau",
-                                                     "motor_tau_filtered",
-                                                     "pos_abc_m",
-                                                     "pos_vel_m"};
+const std::set<std::string> kLargestSixAxisRecipe = [] {
+  std::set<std::string> names(kJointArrayFields.begin(), kJointArrayFields.end());
+  names.insert({"pos_m", "pos_c", "pos_abc_m", "pos_vel_m"});
+  return names;
+}();
 
 TEST(Recipe, SizeAndLayoutMatchTheSimulatorBuilder) {
   struct Case {
