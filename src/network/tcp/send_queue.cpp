@@ -51,19 +51,17 @@ TcpClient::Posted SendQueue::enqueue(std::string_view bytes, std::uint64_t* numb
   return TcpClient::Posted::queued;
 }
 
-TcpClient::Posted SendQueue::writeNow(Lock& lock, int fd, std::string_view bytes, std::uint64_t* number) {
-  // The lock is not held across the system call, so concurrent senders queue instead of waiting.
+std::uint64_t SendQueue::beginDirect(std::uint64_t* number) noexcept {
   writing_ = true;
-  const std::uint64_t mine = ++numbered_;
-  if (number != nullptr) *number = mine;
-  lock.unlock();
-  ssize_t n;
-  do {
-    n = ::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-  } while (n < 0 && errno == EINTR);
-  const bool broken = n < 0 && !wouldBlock(errno);
-  lock.lock();
-  const auto took = static_cast<std::size_t>(std::max<ssize_t>(n, 0));
+  ++numbered_;
+  if (number != nullptr) *number = numbered_;
+  return numbered_;
+}
+
+TcpClient::Posted SendQueue::endDirect(Lock& lock, int fd, std::string_view bytes, std::uint64_t mine, ssize_t sent,
+                                       int error) {
+  const bool broken = sent < 0 && !wouldBlock(error);
+  const auto took = static_cast<std::size_t>(std::max<ssize_t>(sent, 0));
   std::error_code brokenBy;
   if (broken) {
     // What others queued can never arrive; whoever reads reports the loss to everyone waiting.

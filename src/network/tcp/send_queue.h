@@ -8,6 +8,8 @@
 // take that lock and release it only across the system call: a sender never waits for another's
 // system call, and sending takes no lock but the client's.
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -60,10 +62,14 @@ class SendQueue {
   /// Queues a copy of `bytes` behind what waits; `full` (nothing kept) when that would go beyond
   /// the bound. Empty bytes are taken as message number 0, which is never written.
   TcpClient::Posted enqueue(std::string_view bytes, std::uint64_t* number);
-  /// When not `busy`: writes `bytes` to `fd` from the calling thread, queues what the socket did
-  /// not take ahead of anything queued meanwhile, then writes that too while the connection is
-  /// up. `notConnected` when the socket failed (everything queued is dropped).
-  TcpClient::Posted writeNow(Lock& lock, int fd, std::string_view bytes, std::uint64_t* number);
+  /// When not `busy`: the calling thread takes the write side to write a message itself, with
+  /// the lock released across the system call; returns the message's number.
+  std::uint64_t beginDirect(std::uint64_t* number) noexcept;
+  /// After that write (`sent` and `error` as the call gave them): queues what the socket did not
+  /// take ahead of anything queued meanwhile, then writes that too while the connection is up,
+  /// and gives the write side back. `notConnected` when the socket failed (everything queued is
+  /// dropped).
+  TcpClient::Posted endDirect(Lock& lock, int fd, std::string_view bytes, std::uint64_t mine, ssize_t sent, int error);
   /// The I/O thread, when not `writing` and `fd` has room: writes what is queued. True when some
   /// is left for the next time the socket has room; `broken` tells a failed socket.
   bool writeQueued(Lock& lock, int fd, std::error_code& broken);

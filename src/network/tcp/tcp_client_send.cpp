@@ -2,7 +2,11 @@
 // nothing else waits to be written; otherwise it queues behind the others (send_queue.cpp), and
 // the I/O thread writes the queue once the socket has room.
 
+#include <sys/socket.h>
+
 #include <asio/error.hpp>
+
+#include <cerrno>
 
 #include "network/tcp/tcp_core.h"
 
@@ -16,8 +20,19 @@ TcpClient::Posted TcpClient::send(std::string_view bytes, std::uint64_t* number,
   if (connection != nullptr) *connection = queue.connection();
   // Someone owns the write side and takes this along.
   if (bytes.empty() || queue.busy()) return queue.enqueue(bytes, number);
-  // Nothing in the way: write from this thread and spare the hop to the I/O thread.
-  const Posted posted = queue.writeNow(lock, c.fd_, bytes, number);
+  // Nothing in the way: write from this thread and spare the hop to the I/O thread. The lock is
+  // not held across the system call, so concurrent senders queue instead of waiting.
+  // The socket stays open until the write side is given back.
+  const int fd = c.fd_;
+  const std::uint64_t mine = queue.beginDirect(number);
+  lock.unlock();
+  ssize_t sent;
+  do {
+    sent = ::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+  } while (sent < 0 && errno == EINTR);
+  const int error = sent < 0 ? errno : 0;
+  lock.lock();
+  const Posted posted = queue.endDirect(lock, fd, bytes, mine, sent, error);
   if (!queue.empty() && c.up_) {
     c.writeArmed_ = true;
     c.applyInterest();

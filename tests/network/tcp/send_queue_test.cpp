@@ -9,6 +9,7 @@
 
 #include <asio/error.hpp>
 
+#include <cerrno>
 #include <limits>
 #include <string>
 #include <thread>
@@ -42,7 +43,14 @@ class Link {
 
   Posted post(std::string_view bytes, std::uint64_t* number = nullptr) {
     std::unique_lock<std::mutex> lock(mutex);
-    return queue.busy() ? queue.enqueue(bytes, number) : queue.writeNow(lock, writer_, bytes, number);
+    if (queue.busy()) return queue.enqueue(bytes, number);
+    // As the client's sender does: the write itself with the lock released.
+    const std::uint64_t mine = queue.beginDirect(number);
+    lock.unlock();
+    const ssize_t sent = ::send(writer_, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    const int error = sent < 0 ? errno : 0;
+    lock.lock();
+    return queue.endDirect(lock, writer_, bytes, mine, sent, error);
   }
   // Fills the socket so that the next write takes nothing; the filler arrives first.
   std::size_t fill() {
