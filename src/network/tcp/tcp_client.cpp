@@ -261,7 +261,7 @@ void TcpClient::stopLocked() noexcept {
   job_.reset();
 }
 
-bool TcpClient::isConnected() const noexcept { return core_->connected.load(); }
+bool TcpClient::isConnected() const noexcept { return core_->up_.load(); }
 
 bool TcpClient::claimRead() noexcept { return core_->claimRead(); }
 TcpClient::ReadStatus TcpClient::read() noexcept { return core_->callerRead(); }

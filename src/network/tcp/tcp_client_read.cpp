@@ -150,7 +150,6 @@ void TcpClient::Core::reportLost(const std::error_code& ec) noexcept {
   if (!up_ || closing_) return;
   // New sends fail at once; the I/O thread closes and tells the owner.
   up_ = false;
-  connected = false;
   lostBy_ = ec;
   wakeIo();
 }

@@ -168,7 +168,6 @@ void TcpClient::Core::connectedNow(int fd) {
     ev.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
     ev.data.u64 = tag;
     ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev);
-    connected = true;
   }
   established_ = true;
   callHandler("connect", running_->onConnect, std::error_code());
@@ -183,7 +182,6 @@ void TcpClient::Core::closeConnection(const std::error_code& why, bool reconnect
     std::unique_lock<std::mutex> lock(mutex_);
     if (fd_ < 0) return;
     up_ = false;
-    connected = false;
     closing_ = true;
     if (holder_.load() == kCaller) ::shutdown(fd_, SHUT_RDWR);  // wakes a reader blocked in poll
     changed_.wait(lock, [this] { return holder_.load() != kCaller && !sending_.writing(); });

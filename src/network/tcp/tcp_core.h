@@ -58,8 +58,6 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
   void releaseRead() noexcept;
 
-  std::atomic<bool> connected{false};
-
   std::mutex handlersMutex;
   std::shared_ptr<const Handlers> handlers;  // installed; a run takes its own copy
 
@@ -129,7 +127,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // ---- Under mutex_ ----
   int fd_ = -1;                        // the established connection's socket, -1 when none
   std::uint64_t socketTagShared_ = 0;  // its epoll data
-  std::atomic<bool> up_{false};        // fd_ carries a connection readers and writers may use
+  std::atomic<bool> up_{false};        // fd_ carries a connection readers and writers may use (isConnected)
   std::atomic<bool> stopRequested_{false};
   bool wakePending_ = false;               // the eventfd has been written and not yet drained
   std::optional<std::error_code> lostBy_;  // a reading caller saw the connection end
