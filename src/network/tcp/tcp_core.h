@@ -146,7 +146,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // spent) rather than re-arm it for every reply. While parked it looks every tick and re-arms
   // once a tick passed with no caller taking the reading.
   bool readParked_ = false;
-  std::uint64_t claimsSeen_ = 0;                     // `claims_` at the last tick
+  std::uint64_t claimsSeen_ = 0;                      // `claims_` at the last tick
   std::chrono::steady_clock::time_point parkTickAt_;  // the next tick
   bool writeArmed_ = false;
   bool closing_ = false;  // the I/O thread waits for readers and writers to leave fd_
@@ -155,7 +155,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::error_code startResult_;
   // Reading.
   std::atomic<int> holder_{kNobody};
-  std::uint64_t claims_ = 0;  // callers' takes of the reading
+  std::uint64_t claims_ = 0;                  // callers' takes of the reading
   const Handlers* readerHandlers_ = nullptr;  // the period's handlers, for reading callers
   // Messages a reading caller left to the I/O thread, in order. It stops reading as soon as it
   // leaves any, so this holds at most one read's worth.

@@ -117,7 +117,7 @@ ReplyWaiters::Ticket::Ticket(ReplyWaiters& waiters, std::uint64_t id)
   std::lock_guard<std::mutex> lock(waiters_.mutex_);
   Ticket*& head = waiters_.buckets_[id_ % kBuckets];
   next_ = head;
-  head = this;  // a newer ticket for the same id is found first
+  head = this;                   // a newer ticket for the same id is found first
   waiters_.count_.fetch_add(1);  // before this request's reader looks whether the reading is free
 }
 
