@@ -103,6 +103,16 @@ void TcpClient::Core::loop() {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(timerAt_ - Clock::now()).count();
       timeout = static_cast<int>(std::clamp<long long>(left, 0, 60'000));
     }
+    bool parked;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      parked = readParked_;
+    }
+    if (parked) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(parkTickAt_ - Clock::now()).count();
+      const int tick = static_cast<int>(std::clamp<long long>(left, 0, kParkedTick.count()));
+      if (timeout < 0 || timeout > tick) timeout = tick;
+    }
     int n = ::epoll_wait(epoll_, events, 8, timeout);
     if (n < 0) n = 0;  // EINTR; anything else would repeat and is caught by the stop flag
     std::optional<std::error_code> lost;
@@ -115,6 +125,7 @@ void TcpClient::Core::loop() {
       }
       if (stopRequested_) return;
       lost.swap(lostBy_);
+      if (readParked_ && Clock::now() >= parkTickAt_) unparkRead();
     }
     drainInbox();
     if (lost) closeConnection(*lost, true);
@@ -158,9 +169,12 @@ std::error_code TcpClient::Core::waitStarted(std::chrono::milliseconds bound) {
 void TcpClient::Core::signalStart(const std::error_code& ec) {
   if (firstDone_) return;
   firstDone_ = true;
-  std::lock_guard<std::mutex> lock(mutex_);
-  startDone_ = true;
-  startResult_ = ec;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    startDone_ = true;
+    startResult_ = ec;
+  }
+  // The loop holds this core, so it outlives the call; a starter woken now finds the lock free.
   changed_.notify_all();
 }
 
@@ -269,5 +283,6 @@ bool TcpClient::waitReadable(std::chrono::steady_clock::time_point deadline) noe
   return core_->waitReadable(deadline);
 }
 void TcpClient::releaseRead() noexcept { core_->releaseRead(); }
+void TcpClient::readOnNow() noexcept { core_->readOnNow(); }
 
 }  // namespace velmora::internal

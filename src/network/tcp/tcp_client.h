@@ -135,8 +135,12 @@ class TcpClient {
   ReadStatus read() noexcept;
   /// The reader only: blocks until there is something to read or `deadline` passes (false).
   bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
-  /// The reader only: gives the reading back to the I/O thread.
+  /// The reader only: gives the reading back. The I/O thread takes it up again once callers
+  /// have stopped reading for a moment (about a millisecond), or at once after `readOnNow`.
   void releaseRead() noexcept;
+  /// After `releaseRead`, when others wait for messages the I/O thread is to read: it reads
+  /// again at once.
+  void readOnNow() noexcept;
 
   class Core;
 

@@ -1,7 +1,8 @@
 // Reading: one party at a time reads the socket and owns the framer. The I/O thread reads when
-// the socket is armed in its epoll set; a waiting caller may take the reading instead (the
-// socket is then disarmed, so the I/O thread is not woken for bytes it would not read), claims
-// the messages it wants and leaves the rest, in order, to the I/O thread.
+// the socket is armed in its epoll set; a waiting caller may take the reading instead, claims the
+// messages it wants and leaves the rest, in order, to the I/O thread. Taking and giving back the
+// reading touch no epoll interest: the I/O thread, woken once by bytes a caller reads, parks its
+// read interest until callers stop reading (see `unparkRead`).
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -155,16 +156,13 @@ void TcpClient::Core::reportLost(const std::error_code& ec) noexcept {
 }
 
 bool TcpClient::Core::claimRead() noexcept {
-  if (holder_.load(std::memory_order_relaxed) != kNobody || onIoThread()) return false;
+  if (holder_.load() != kNobody || onIoThread()) return false;
   // While the I/O thread is behind, whatever a caller read would only queue up behind it.
   if (undispatched_.load(std::memory_order_relaxed) != 0) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!up_ || closing_ || holder_.load() != kNobody || readerHandlers_ == nullptr) return false;
   holder_ = kCaller;
-  if (readArmed_) {
-    readArmed_ = false;
-    applyInterest();
-  }
+  ++claims_;
   return true;
 }
 
@@ -204,15 +202,41 @@ bool TcpClient::Core::waitReadable(std::chrono::steady_clock::time_point deadlin
 
 void TcpClient::Core::releaseRead() noexcept {
   std::lock_guard<std::mutex> lock(mutex_);
-  holder_ = kNobody;
-  if (closing_) {
-    changed_.notify_all();
+  // Stored before the caller looks whether others wait (`readOnNow`); one who came meanwhile
+  // and found the reading taken is seen there.
+  holder_.store(kNobody);
+  if (closing_) changed_.notify_all();
+  // What this caller left to the I/O thread may hide replies others wait for behind it.
+  if (undispatched_.load(std::memory_order_relaxed) != 0) unparkNow();
+}
+
+void TcpClient::Core::readOnNow() noexcept {
+  std::lock_guard<std::mutex> lock(mutex_);
+  unparkNow();
+}
+
+void TcpClient::Core::park() noexcept {
+  readArmed_ = false;
+  readParked_ = true;
+  claimsSeen_ = claims_;
+  parkTickAt_ = std::chrono::steady_clock::now() + kParkedTick;
+}
+
+void TcpClient::Core::unparkRead() noexcept {
+  if (holder_.load() != kNobody || claims_ != claimsSeen_) {
+    claimsSeen_ = claims_;
+    parkTickAt_ = std::chrono::steady_clock::now() + kParkedTick;
     return;
   }
-  if (up_) {
-    readArmed_ = true;
-    applyInterest();
-  }
+  unparkNow();
+}
+
+void TcpClient::Core::unparkNow() noexcept {
+  if (!readParked_) return;
+  readParked_ = false;
+  if (!up_ || closing_) return;
+  readArmed_ = true;
+  applyInterest();
 }
 
 }  // namespace velmora::internal

@@ -163,6 +163,7 @@ void TcpClient::Core::connectedNow(int fd) {
     sending_.open();
     lostBy_.reset();
     readArmed_ = true;
+    readParked_ = false;
     writeArmed_ = false;
     epoll_event ev{};
     ev.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
@@ -190,7 +191,7 @@ void TcpClient::Core::closeConnection(const std::error_code& why, bool reconnect
     fd_ = -1;
     ++socketTagShared_;
     closing_ = false;
-    readArmed_ = writeArmed_ = false;
+    readArmed_ = writeArmed_ = readParked_ = false;
     sending_.close();
     lostBy_.reset();
   }
@@ -224,8 +225,10 @@ void TcpClient::Core::onSocketEvent(std::uint32_t events) {
     }
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  // A caller that reads re-arms when it lets go; left disarmed, a failed socket cannot keep
-  // this thread busy meanwhile.
+  // A caller reads: re-arming now would wake this thread for each of its replies. Parked, the
+  // read interest comes back once callers stop reading; a failed socket cannot keep this thread
+  // busy meanwhile either.
+  if (readArmed_ && holder_.load() == kCaller) park();
   if (readArmed_ || writeArmed_) applyInterest();
 }
 

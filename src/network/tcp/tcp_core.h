@@ -57,6 +57,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   ReadStatus callerRead() noexcept;
   bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
   void releaseRead() noexcept;
+  void readOnNow() noexcept;
 
   std::mutex handlersMutex;
   std::shared_ptr<const Handlers> handlers;  // installed; a run takes its own copy
@@ -101,6 +102,15 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
 
   // Under `mutex_`: the epoll interest of the socket from `readArmed_` and `writeArmed_`.
   void applyInterest() noexcept;
+  // How often a parked read interest is looked at (see `readParked_`): about the longest a
+  // message that arrives once callers stop reading waits for the I/O thread.
+  static constexpr std::chrono::milliseconds kParkedTick{1};
+  // Under `mutex_`, on the I/O thread at a tick: re-arms the parked read interest if no caller
+  // took the reading since the last tick.
+  void unparkRead() noexcept;
+  // Under `mutex_`: re-arms the parked read interest now.
+  void unparkNow() noexcept;
+  void park() noexcept;
   void wakeIo() noexcept;
 
   // Reading (tcp_client_read.cpp). `ioRead` tells why the connection ended, if it did.
@@ -132,6 +142,12 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   bool wakePending_ = false;               // the eventfd has been written and not yet drained
   std::optional<std::error_code> lostBy_;  // a reading caller saw the connection end
   bool readArmed_ = false;
+  // The I/O thread found a caller reading and left the socket disarmed (its one-shot interest
+  // spent) rather than re-arm it for every reply. While parked it looks every tick and re-arms
+  // once a tick passed with no caller taking the reading.
+  bool readParked_ = false;
+  std::uint64_t claimsSeen_ = 0;                      // `claims_` at the last tick
+  std::chrono::steady_clock::time_point parkTickAt_;  // the next tick
   bool writeArmed_ = false;
   bool closing_ = false;  // the I/O thread waits for readers and writers to leave fd_
   // Start of a period.
@@ -139,6 +155,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::error_code startResult_;
   // Reading.
   std::atomic<int> holder_{kNobody};
+  std::uint64_t claims_ = 0;                  // callers' takes of the reading
   const Handlers* readerHandlers_ = nullptr;  // the period's handlers, for reading callers
   // Messages a reading caller left to the I/O thread, in order. It stops reading as soon as it
   // leaves any, so this holds at most one read's worth.

@@ -117,12 +117,12 @@ ReplyWaiters::Ticket::Ticket(ReplyWaiters& waiters, std::uint64_t id)
   std::lock_guard<std::mutex> lock(waiters_.mutex_);
   Ticket*& head = waiters_.buckets_[id_ % kBuckets];
   next_ = head;
-  head = this;  // a newer ticket for the same id is found first
-  waiters_.count_.fetch_add(1, std::memory_order_relaxed);
+  head = this;                   // a newer ticket for the same id is found first
+  waiters_.count_.fetch_add(1);  // before this request's reader looks whether the reading is free
 }
 
 ReplyWaiters::Ticket::~Ticket() {
-  if (reading_) waiters_.reader_->releaseRead();
+  if (reading_) stopReading();
   std::atomic<std::uint32_t>* words[2] = {nullptr, nullptr};
   int n = 0;
   {
@@ -196,10 +196,7 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
   unsigned spins = 0;
   for (;;) {
     if (settled_.load(std::memory_order_acquire) != 0) {
-      if (reading_) {
-        reader->releaseRead();  // others' replies must not wait for this one's parse
-        reading_ = false;
-      }
+      if (reading_) stopReading();  // others' replies must not wait for this one's parse
       std::unique_lock<std::mutex> lock(waiters_.mutex_);
       if (state_ == State::failed) return failure_;
       if (takeReply(reply, lock)) return makeErrorCode(0);
@@ -248,8 +245,16 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
     if (Clock::now() >= deadline) break;
     client.waitReadable(deadline);
   }
+  stopReading();
+}
+
+void ReplyWaiters::Ticket::stopReading() noexcept {
+  TcpClient& client = *waiters_.reader_;
   client.releaseRead();
   reading_ = false;
+  // This ticket is still counted. Loaded after the release: a waiter that came meanwhile and
+  // found the reading taken went to sleep counting on the I/O thread.
+  if (waiters_.count_.load() > 1) client.readOnNow();
 }
 
 bool ReplyWaiters::Ticket::takeReply(Json::Value& reply, std::unique_lock<std::mutex>& lock) {

@@ -38,6 +38,8 @@ class ReplyWaiters {
     /// for, finds this request reading rather than waking another thread. Call right before
     /// sending; `wait` reads on (and the destructor lets go when nothing was sent).
     void readFromNow() noexcept;
+    // Gives the link's reading back; with others waiting, the I/O thread reads on at once.
+    void stopReading() noexcept;
 
     /// Waits until the reply arrives (0, `reply` filled), the link fails (its code, 256 for a
     /// lost link) or the deadline passes (263). A reply that is already there wins over a

@@ -146,3 +146,53 @@ TEST(XServiceReplyThenClose, AReplyFollowedAtOnceByTheEndOfTheLinkIsStillTheAnsw
     link.stop();
   }
 }
+
+// Once the last request has read its reply, the I/O thread takes the reading up again on its
+// own: a message nobody asks for still arrives, whether it comes right after the reply, a moment
+// later, or while another thread keeps requesting.
+TEST_F(XServiceReadingTest, AMessageAfterTheLastReplyIsDeliveredWithoutAnotherRequest) {
+  Recorder notes;
+  link.setNotificationCallback(std::ref(notes));
+  command().log().setEnabled(false);
+  Json::Value topics;
+  topics["safety.event.collision"]["x"] = 1;
+  struct Case {
+    const char* what;
+    std::chrono::microseconds after;
+    bool keepRequesting;
+  };
+  const Case cases[] = {
+      {"right after the reply", 0us, false},
+      {"a moment later", 400us, false},
+      {"well after", 5ms, false},
+      {"while requests go on", 400us, true},
+  };
+  std::size_t expected = 0;
+  for (const Case& c : cases) {
+    for (int round = 0; round < 20; ++round) {
+      std::atomic<bool> stop{false};
+      std::thread requester;
+      Json::Value result;
+      std::error_code ec;
+      link.getValue("sys.state", result, ec);
+      ASSERT_FALSE(ec) << c.what;
+      if (c.keepRequesting) {
+        requester = std::thread([&] {
+          while (!stop) {
+            Json::Value value;
+            std::error_code failed;
+            link.getValue("sys.state", value, failed);
+          }
+        });
+      }
+      std::this_thread::sleep_for(c.after);
+      ASSERT_EQ(command().notify(topics), 1);
+      ++expected;
+      // Far beyond the I/O thread's tick; without it the message would wait for a request.
+      const bool arrived = notes.waitFor(expected, 200ms);
+      stop = true;
+      if (requester.joinable()) requester.join();
+      ASSERT_TRUE(arrived) << c.what << ", round " << round;
+    }
+  }
+}
