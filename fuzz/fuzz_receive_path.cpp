@@ -68,9 +68,16 @@ void checkWriter(std::string_view text) {
 // A message taken for a reply from its text alone must be one the full parse would route as
 // that reply: anything else reaching a waiter would be a reply to the wrong request.
 void checkReplyId(std::string_view text) {
+  static const std::unique_ptr<Json::CharReader> reader = velmora::internal::makeMessageReader();
+  // A reply built without the full parse must be the one the full parse builds.
+  Json::Value built;
+  if (velmora::internal::buildPlainObject(text, built)) {
+    Json::Value parsed;
+    if (!reader->parse(text.data(), text.data() + text.size(), &parsed, nullptr)) std::abort();
+    if (!(built == parsed) || built.toStyledString() != parsed.toStyledString()) std::abort();
+  }
   std::uint64_t id = 0;
   if (!velmora::internal::replyIdOf(text, id)) return;
-  static const std::unique_ptr<Json::CharReader> reader = velmora::internal::makeMessageReader();
   Json::Value value;
   if (!reader->parse(text.data(), text.data() + text.size(), &value, nullptr)) std::abort();
   if (!value.isObject() || value.size() < 2 || value.isMember("n")) std::abort();

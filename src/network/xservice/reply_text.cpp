@@ -47,8 +47,94 @@ class Scanner {
     return p_ == end_ && haveId && members >= 2;
   }
 
+  bool plainObject(Json::Value& out) {
+    skipSpace();
+    if (p_ == end_ || *p_ != '{' || !build(out, 0)) return false;
+    skipSpace();
+    return p_ == end_;
+  }
+
  private:
   static constexpr int kMaxDepth = 64;
+  static constexpr int kMaxBuildDepth = 16;
+  static constexpr int kMaxIntegerDigits = 18;  // always within a 64-bit signed integer
+
+  bool build(Json::Value& out, int depth) {
+    if (p_ == end_) return false;
+    switch (*p_) {
+      case '"': {
+        std::string_view text;
+        bool plain = false;
+        if (!string(&text, &plain) || !plain || !printable(text)) return false;
+        out = Json::Value(text.data(), text.data() + text.size());
+        return true;
+      }
+      case '{':
+        return buildContainer(out, depth, true);
+      case '[':
+        return buildContainer(out, depth, false);
+      case 't':
+        out = true;
+        return literal("true");
+      case 'f':
+        out = false;
+        return literal("false");
+      case 'n':
+        out = Json::Value();
+        return literal("null");
+      default:
+        return buildInteger(out);
+    }
+  }
+
+  static bool printable(std::string_view text) {
+    for (const char c : text) {
+      if (c < 0x20 || c > 0x7e) return false;
+    }
+    return true;
+  }
+
+  bool buildInteger(Json::Value& out) {
+    const bool negative = take('-');
+    const char* begin = p_;
+    if (!digits() || p_ - begin > kMaxIntegerDigits || (*begin == '0' && p_ - begin > 1)) return false;
+    if (p_ != end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E')) return false;
+    Json::LargestInt value = 0;
+    for (const char* d = begin; d != p_; ++d) value = value * 10 + (*d - '0');
+    out = Json::Value(negative ? -value : value);
+    return true;
+  }
+
+  bool buildContainer(Json::Value& out, int depth, bool object) {
+    if (depth >= kMaxBuildDepth) return false;
+    out = Json::Value(object ? Json::objectValue : Json::arrayValue);
+    ++p_;
+    skipSpace();
+    if (take(object ? '}' : ']')) return true;
+    for (;;) {
+      Json::Value* item;
+      if (object) {
+        std::string_view name;
+        bool plain = false;
+        if (!string(&name, &plain) || !plain || !printable(name)) return false;
+        const Json::ArrayIndex before = out.size();
+        item = out.demand(name.data(), name.data() + name.size());
+        if (out.size() == before) return false;  // the name came before
+        skipSpace();
+        if (!take(':')) return false;
+        skipSpace();
+      } else {
+        item = &out.append(Json::Value());
+      }
+      if (!build(*item, depth + 1)) return false;
+      skipSpace();
+      if (take(',')) {
+        skipSpace();
+        continue;
+      }
+      return take(object ? '}' : ']');
+    }
+  }
 
   bool take(char c) {
     if (p_ == end_ || *p_ != c) return false;
@@ -196,6 +282,8 @@ bool replyIdOf(std::string_view text, std::uint64_t& id) noexcept {
   id = found;
   return true;
 }
+
+bool buildPlainObject(std::string_view text, Json::Value& out) { return Scanner(text).plainObject(out); }
 
 std::unique_ptr<Json::CharReader> makeMessageReader() {
   Json::CharReaderBuilder builder;

@@ -18,6 +18,13 @@ namespace velmora::internal {
 /// message takes the full parse and is routed exactly as any other message.
 bool replyIdOf(std::string_view text, std::uint64_t& id) noexcept;
 
+/// Builds `out` from `text` when it is a plain object: objects and arrays of them, integers of
+/// at most 18 digits, strings of printable ASCII without escapes, true, false and null, spaces
+/// between tokens, nothing after the object and no member name twice. The result is the value
+/// `makeMessageReader` builds from the same text. Anything else gives false, with `out`
+/// unspecified: such a text takes the full parse.
+bool buildPlainObject(std::string_view text, Json::Value& out);
+
 /// The reader of the command link's messages (comments allowed, never kept).
 std::unique_ptr<Json::CharReader> makeMessageReader();
 

@@ -268,10 +268,13 @@ bool ReplyWaiters::Ticket::takeReply(Json::Value& reply, std::unique_lock<std::m
   Json::Value parsed;
   const char* why = nullptr;
   try {
-    if (!threadReader().parse(text_.data(), text_.data() + text_.size(), &parsed, nullptr)) {
-      why = "not JSON";
-    } else if (!parsed.isObject() || parsed.size() < 2 || parsed.isMember("n") || !parsed["id"].isUInt64() ||
-               parsed["id"].asUInt64() != id_) {
+    // Most replies are plain objects, built without the full parse's machinery.
+    if (!buildPlainObject(std::string_view(text_.data(), text_.size()), parsed)) {
+      parsed = Json::Value();
+      if (!threadReader().parse(text_.data(), text_.data() + text_.size(), &parsed, nullptr)) why = "not JSON";
+    }
+    if (why == nullptr && (!parsed.isObject() || parsed.size() < 2 || parsed.isMember("n") ||
+                           !parsed["id"].isUInt64() || parsed["id"].asUInt64() != id_)) {
       why = "not a reply";
     }
   } catch (const std::exception&) {

@@ -1,9 +1,14 @@
 #include <gmock/gmock.h>
 
+#include <json/value.h>
+
+#include <memory>
 #include <string>
 
 #include "network/xservice/reply_text.h"
 
+using velmora::internal::buildPlainObject;
+using velmora::internal::makeMessageReader;
 using velmora::internal::replyIdOf;
 
 TEST(ReplyText, OnlyAPlainReplyIsRecognisedFromItsText) {
@@ -49,4 +54,51 @@ TEST(ReplyText, OnlyAPlainReplyIsRecognisedFromItsText) {
       EXPECT_EQ(id, c.id) << c.text;
     }
   }
+}
+
+// What is built without the full parse must be exactly what the full parse builds, types
+// included (an integer stays an integer, 0 is not false); whatever is not certainly plain is
+// left to the full parse.
+TEST(ReplyText, APlainObjectIsBuiltExactlyAsTheFullParseBuildsIt) {
+  struct Case {
+    std::string text;
+    bool built;
+  };
+  const Case cases[] = {
+      {R"({"g":{"sys.state":3},"id":7})", true},
+      {R"({"c":{"move.reset":0},"id":27})", true},
+      {R"( { "s" : { "k" : -4 } , "id" : 18446744073709551615 } )", false},  // id beyond 18 digits
+      {R"({"g":{"a":[1,-2,[],{}],"b":"text with spaces","t":true,"f":false,"z":null},"id":0})", true},
+      {R"({"g":{"big":999999999999999999,"neg":-999999999999999999,"mz":-0},"id":1})", true},
+      {R"({"g":{"k":1000000000000000000},"id":1})", false},  // 19 digits
+      {R"({"g":{"k":1.5},"id":1})", false},
+      {R"({"g":{"k":1e3},"id":1})", false},
+      {R"({"g":{"k":01},"id":1})", false},
+      {R"({"g":{"k":"a\"b"},"id":1})", false},     // an escape
+      {"{\"g\":{\"k\":\"caf\xc3\xa9\"},\"id\":1}", false},  // beyond ASCII
+      {R"({"g":{"k":1,"k":2},"id":1})", false},  // a name twice
+      {R"({"g":{"k":1},"id":1} trailing)", false},
+      {R"({"g":{"k":1},"id":1}/*c*/)", false},
+      {R"({"g":{"k":1,},"id":1})", false},  // a trailing comma
+      {R"({"g":{"k":tru},"id":1})", false},
+      {R"({"g":{"k":1})", false},
+      {R"([{"id":1}])", false},
+      {std::string(20, '{'), false},
+      {R"({"a":{"b":{"c":{"d":{"e":{"f":{"g":{"h":{"i":{"j":{"k":{"l":{"m":{"n":{"o":{"p":{"q":1}}}}}}}}}}}}}}}}})", false},
+  };
+  const std::unique_ptr<Json::CharReader> reader = makeMessageReader();
+  for (const auto& c : cases) {
+    Json::Value built;
+    const bool took = buildPlainObject(c.text, built);
+    EXPECT_EQ(took, c.built) << c.text;
+    if (!took) continue;
+    Json::Value parsed;
+    ASSERT_TRUE(reader->parse(c.text.data(), c.text.data() + c.text.size(), &parsed, nullptr)) << c.text;
+    EXPECT_EQ(built, parsed) << c.text;
+    EXPECT_EQ(built.toStyledString(), parsed.toStyledString()) << c.text;
+  }
+  Json::Value value;
+  ASSERT_TRUE(buildPlainObject(R"({"g":{"i":5,"z":0,"n":-3},"id":1})", value));
+  EXPECT_TRUE(value["g"]["i"].isInt() && value["g"]["z"].isInt() && value["g"]["n"].isInt());
+  EXPECT_FALSE(value["g"]["z"].isBool());
 }
