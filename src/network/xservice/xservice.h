@@ -200,7 +200,7 @@ class XService : public std::enable_shared_from_this<XService> {
   void dispatchReply(std::uint64_t id, Json::Value& message);
   void noteDropped(const char* why, std::size_t bytes) noexcept;
   // A reading request's thread offers each message it reads: true when it was a reply some
-  // request waits for, now handed to it.
+  // request waits for, now handed to it, or a reply nobody wants, now dropped.
   bool claimReply(std::string_view data) noexcept;
   // Tells (at most once a second) that requests are refused while the controller reads nothing.
   void noteRefused(std::size_t bytes) noexcept;

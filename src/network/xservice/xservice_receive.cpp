@@ -86,7 +86,13 @@ bool XService::claimReply(std::string_view data) noexcept {
   if (cr != std::string_view::npos) data = data.substr(0, cr);
   try {
     std::uint64_t id = 0;
-    return replyIdOf(data, id) && waiters_.deliverText(id, data);
+    if (!replyIdOf(data, id)) return false;
+    if (waiters_.deliverText(id, data)) return true;
+    // A reply nobody waits for and no callback wants (a watch's, or one come too late) would
+    // only be dropped on the I/O thread; dropped here, it holds up nothing read after it. A
+    // callback is stored before its request leaves, so it is already here if there is one.
+    std::lock_guard<std::mutex> lock(callbackMutex_);
+    return replyCallbacks_.find(id) == replyCallbacks_.end();
   } catch (...) {
     return false;  // the I/O thread takes it the full way
   }
