@@ -74,9 +74,9 @@ TEST(ReplyText, APlainObjectIsBuiltExactlyAsTheFullParseBuildsIt) {
       {R"({"g":{"k":1.5},"id":1})", false},
       {R"({"g":{"k":1e3},"id":1})", false},
       {R"({"g":{"k":01},"id":1})", false},
-      {R"({"g":{"k":"a\"b"},"id":1})", false},     // an escape
+      {R"({"g":{"k":"a\"b"},"id":1})", false},              // an escape
       {"{\"g\":{\"k\":\"caf\xc3\xa9\"},\"id\":1}", false},  // beyond ASCII
-      {R"({"g":{"k":1,"k":2},"id":1})", false},  // a name twice
+      {R"({"g":{"k":1,"k":2},"id":1})", false},             // a name twice
       {R"({"g":{"k":1},"id":1} trailing)", false},
       {R"({"g":{"k":1},"id":1}/*c*/)", false},
       {R"({"g":{"k":1,},"id":1})", false},  // a trailing comma
@@ -84,7 +84,8 @@ TEST(ReplyText, APlainObjectIsBuiltExactlyAsTheFullParseBuildsIt) {
       {R"({"g":{"k":1})", false},
       {R"([{"id":1}])", false},
       {std::string(20, '{'), false},
-      {R"({"a":{"b":{"c":{"d":{"e":{"f":{"g":{"h":{"i":{"j":{"k":{"l":{"m":{"n":{"o":{"p":{"q":1}}}}}}}}}}}}}}}}})", false},
+      {R"({"a":{"b":{"c":{"d":{"e":{"f":{"g":{"h":{"i":{"j":{"k":{"l":{"m":{"n":{"o":{"p":{"q":1}}}}}}}}}}}}}}}}})",
+       false},
   };
   const std::unique_ptr<Json::CharReader> reader = makeMessageReader();
   for (const auto& c : cases) {
