@@ -151,7 +151,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   bool writeArmed_ = false;
   bool closing_ = false;  // the I/O thread waits for readers and writers to leave fd_
   // Start of a period.
-  bool startDone_ = true;
+  std::atomic<bool> startDone_{true};  // also read without the lock while the starter watches
   std::error_code startResult_;
   // Reading.
   std::atomic<int> holder_{kNobody};

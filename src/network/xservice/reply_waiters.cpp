@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/cpu_relax.h"
 #include "network/tcp/tcp_client.h"
 #include "network/xservice/reply_text.h"
 
@@ -23,12 +24,6 @@ using Clock = std::chrono::steady_clock;
 // A lone request on a local network has its reply within tens of microseconds; watching for it
 // that long spares the sleep and the wake-up, which cost about as much again.
 constexpr auto kSpin = std::chrono::microseconds(60);
-
-inline void relax() noexcept {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#endif
-}
 
 // Reply texts are copied into a buffer the waiting thread lends its ticket, so a thread making
 // request after request allocates none once its buffer has grown.
@@ -212,7 +207,7 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
     if (slot.held()) {
       // The clock is read now and then only: a spinning waiter is all about reacting fast.
       if ((++spins & 63) != 0 || Clock::now() < spinEnd) {
-        relax();
+        cpuRelax();
         continue;
       }
       slot.release();
@@ -237,7 +232,7 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
     if (settled_.load(std::memory_order_acquire) != 0 || status != TcpClient::ReadStatus::idle) break;
     if (slot.held()) {
       if ((round & 7) != 0 || Clock::now() < spinEnd) {
-        relax();
+        cpuRelax();
         continue;
       }
       slot.release();
