@@ -17,6 +17,7 @@
 
 #include "network/state_stream/rt_packet.h"
 #include "network/state_stream/udp_service.h"
+#include "network/xservice/link_options.h"
 
 namespace velmora::internal {
 
@@ -25,8 +26,9 @@ namespace velmora::internal {
 /// thread at a time.
 class DataReceiver : public UdpService {
  public:
-  /// `firstPacketWait` bounds the wait for the first packet after a start (3 s by default).
-  explicit DataReceiver(std::chrono::nanoseconds firstPacketWait = std::chrono::seconds(3));
+  /// `firstPacketWait` bounds the wait for the first packet after a start (the link options'
+  /// default, 3 s, unless given).
+  explicit DataReceiver(std::chrono::nanoseconds firstPacketWait = LinkOptions().firstPacketWait);
   ~DataReceiver() override;
 
   /// Closes the socket and clears the receiving flag.

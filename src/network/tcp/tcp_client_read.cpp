@@ -218,14 +218,17 @@ void TcpClient::Core::readOnNow() noexcept {
 void TcpClient::Core::park() noexcept {
   readArmed_ = false;
   readParked_ = true;
+  restartTick();
+}
+
+void TcpClient::Core::restartTick() noexcept {
   claimsSeen_ = claims_;
   parkTickAt_ = std::chrono::steady_clock::now() + kParkedTick;
 }
 
 void TcpClient::Core::unparkRead() noexcept {
   if (holder_.load() != kNobody || claims_ != claimsSeen_) {
-    claimsSeen_ = claims_;
-    parkTickAt_ = std::chrono::steady_clock::now() + kParkedTick;
+    restartTick();
     return;
   }
   unparkNow();

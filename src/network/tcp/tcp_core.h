@@ -110,7 +110,11 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   void unparkRead() noexcept;
   // Under `mutex_`: re-arms the parked read interest now.
   void unparkNow() noexcept;
+  // Under `mutex_`, on the I/O thread: parks the read interest, whose one-shot was just spent.
   void park() noexcept;
+  // Under `mutex_`, on the I/O thread: the next tick is a whole tick from now, judged on the
+  // callers' takes from now on.
+  void restartTick() noexcept;
   void wakeIo() noexcept;
 
   // Reading (tcp_client_read.cpp). `ioRead` tells why the connection ended, if it did.
@@ -146,8 +150,6 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // spent) rather than re-arm it for every reply. While parked it looks every tick and re-arms
   // once a tick passed with no caller taking the reading.
   bool readParked_ = false;
-  std::uint64_t claimsSeen_ = 0;                      // `claims_` at the last tick
-  std::chrono::steady_clock::time_point parkTickAt_;  // the next tick
   bool writeArmed_ = false;
   bool closing_ = false;  // the I/O thread waits for readers and writers to leave fd_
   // Start of a period.
@@ -181,6 +183,9 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   Timer timer_ = Timer::none;
   std::chrono::steady_clock::time_point timerAt_{};
   std::uint64_t socketTag_ = 1;  // epoll data of the current socket (0 is the wake descriptor)
+  // The parked read interest's tick.
+  std::uint64_t claimsSeen_ = 0;                      // `claims_` at the last tick
+  std::chrono::steady_clock::time_point parkTickAt_;  // the next tick
 };
 
 }  // namespace velmora::internal

@@ -49,7 +49,7 @@ class Scanner {
 
   bool plainObject(Json::Value& out) {
     skipSpace();
-    if (p_ == end_ || *p_ != '{' || !build(out, 0)) return false;
+    if (p_ == end_ || *p_ != '{' || !value(0, &out)) return false;
     skipSpace();
     return p_ == end_;
   }
@@ -59,34 +59,6 @@ class Scanner {
   static constexpr int kMaxBuildDepth = 16;
   static constexpr int kMaxIntegerDigits = 18;  // always within a 64-bit signed integer
 
-  bool build(Json::Value& out, int depth) {
-    if (p_ == end_) return false;
-    switch (*p_) {
-      case '"': {
-        std::string_view text;
-        bool plain = false;
-        if (!string(&text, &plain) || !plain || !printable(text)) return false;
-        out = Json::Value(text.data(), text.data() + text.size());
-        return true;
-      }
-      case '{':
-        return buildContainer(out, depth, true);
-      case '[':
-        return buildContainer(out, depth, false);
-      case 't':
-        out = true;
-        return literal("true");
-      case 'f':
-        out = false;
-        return literal("false");
-      case 'n':
-        out = Json::Value();
-        return literal("null");
-      default:
-        return buildInteger(out);
-    }
-  }
-
   static bool printable(std::string_view text) {
     for (const char c : text) {
       if (c < 0x20 || c > 0x7e) return false;
@@ -94,7 +66,7 @@ class Scanner {
     return true;
   }
 
-  bool buildInteger(Json::Value& out) {
+  bool integer(Json::Value& out) {
     const bool negative = take('-');
     const char* begin = p_;
     if (!digits() || p_ - begin > kMaxIntegerDigits || (*begin == '0' && p_ - begin > 1)) return false;
@@ -103,37 +75,6 @@ class Scanner {
     for (const char* d = begin; d != p_; ++d) value = value * 10 + (*d - '0');
     out = Json::Value(negative ? -value : value);
     return true;
-  }
-
-  bool buildContainer(Json::Value& out, int depth, bool object) {
-    if (depth >= kMaxBuildDepth) return false;
-    out = Json::Value(object ? Json::objectValue : Json::arrayValue);
-    ++p_;
-    skipSpace();
-    if (take(object ? '}' : ']')) return true;
-    for (;;) {
-      Json::Value* item;
-      if (object) {
-        std::string_view name;
-        bool plain = false;
-        if (!string(&name, &plain) || !plain || !printable(name)) return false;
-        const Json::ArrayIndex before = out.size();
-        item = out.demand(name.data(), name.data() + name.size());
-        if (out.size() == before) return false;  // the name came before
-        skipSpace();
-        if (!take(':')) return false;
-        skipSpace();
-      } else {
-        item = &out.append(Json::Value());
-      }
-      if (!build(*item, depth + 1)) return false;
-      skipSpace();
-      if (take(',')) {
-        skipSpace();
-        continue;
-      }
-      return take(object ? '}' : ']');
-    }
   }
 
   bool take(char c) {
@@ -228,39 +169,67 @@ class Scanner {
     return true;
   }
 
-  bool value(int depth) {
+  // One value at `p_`. With `out` it is built there too, and what only the full parse builds
+  // exactly is refused: reals, escapes, text beyond printable ASCII, a name given twice, nesting
+  // beyond `kMaxBuildDepth`.
+  bool value(int depth, Json::Value* out = nullptr) {
     if (p_ == end_) return false;
     switch (*p_) {
-      case '"':
-        return string();
+      case '"': {
+        std::string_view text;
+        bool plain = false;
+        if (!string(&text, &plain)) return false;
+        if (out == nullptr) return true;
+        if (!plain || !printable(text)) return false;
+        *out = Json::Value(text.data(), text.data() + text.size());
+        return true;
+      }
       case '{':
-        return container(depth, '}', true);
+        return container(depth, '}', true, out);
       case '[':
-        return container(depth, ']', false);
+        return container(depth, ']', false, out);
       case 't':
-        return literal("true");
       case 'f':
-        return literal("false");
       case 'n':
-        return literal("null");
+        return word(out);
       default:
-        return number();
+        return out == nullptr ? number() : integer(*out);
     }
   }
 
-  bool container(int depth, char close, bool object) {
-    if (depth >= kMaxDepth) return false;
+  // At 't', 'f' or 'n'.
+  bool word(Json::Value* out) {
+    const char first = *p_;
+    if (!literal(first == 't' ? "true" : first == 'f' ? "false" : "null")) return false;
+    if (out != nullptr) *out = first == 'n' ? Json::Value() : Json::Value(first == 't');
+    return true;
+  }
+
+  bool container(int depth, char close, bool object, Json::Value* out) {
+    if (depth >= (out == nullptr ? kMaxDepth : kMaxBuildDepth)) return false;
+    if (out != nullptr) *out = Json::Value(object ? Json::objectValue : Json::arrayValue);
     ++p_;
     skipSpace();
     if (take(close)) return true;
     for (;;) {
+      Json::Value* item = nullptr;
       if (object) {
-        if (!string()) return false;
+        std::string_view name;
+        bool plain = false;
+        if (!string(&name, &plain)) return false;
+        if (out != nullptr) {
+          if (!plain || !printable(name)) return false;
+          const Json::ArrayIndex before = out->size();
+          item = out->demand(name.data(), name.data() + name.size());
+          if (out->size() == before) return false;  // the name came before
+        }
         skipSpace();
         if (!take(':')) return false;
         skipSpace();
+      } else if (out != nullptr) {
+        item = &out->append(Json::Value());
       }
-      if (!value(depth + 1)) return false;
+      if (!value(depth + 1, item)) return false;
       skipSpace();
       if (take(',')) {
         skipSpace();
