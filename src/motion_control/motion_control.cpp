@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <functional>
 #include <utility>
 
 #include "common/globals.h"
@@ -71,8 +72,12 @@ void MotionControl<1>::_startThreads() {
   const std::uint64_t run = ++runCounter_;
   runtime_->beginRun(run);
   try {
-    sendThread_ = IoThreads::run([runtime = runtime_, run] { runtime->sendLoop(run); });
-    notificationThread_ = IoThreads::run([runtime = runtime_, run] { runtime->notificationLoop(run); });
+    const std::function<void()> sender = [runtime = runtime_, run] { runtime->sendLoop(run); };
+    const std::function<void()> processor = [runtime = runtime_, run] { runtime->notificationLoop(run); };
+    if (!IoThreads::runPair(sender, processor, sendThread_, notificationThread_)) {
+      sendThread_ = IoThreads::run(sender);
+      notificationThread_ = IoThreads::run(processor);
+    }
   } catch (...) {
     runtime_->state.store(kThreadsStopped);
     runtime_->endRun();

@@ -35,7 +35,12 @@ std::chrono::steady_clock::time_point deadlineAfter(std::chrono::nanoseconds tim
   return now + std::chrono::duration_cast<Clock::duration>(timeout);
 }
 
-UdpService::UdpService() : socket_(ioContext_.get_executor()) {}
+UdpService::UdpService() = default;
+
+UdpService::Io& UdpService::io() {
+  if (!io_) io_ = std::make_unique<Io>();
+  return *io_;
+}
 
 UdpService::~UdpService() { closeSocket(); }
 
@@ -51,7 +56,7 @@ void UdpService::setEndpoint(unsigned port, const std::string& remoteHost, const
     peer_ = asio::ip::udp::endpoint(numeric, wirePort);
     return;
   }
-  asio::ip::udp::resolver resolver(ioContext_);
+  asio::ip::udp::resolver resolver(io().context);
   const auto results = resolver.resolve(remoteHost, std::to_string(port),
                                         asio::ip::resolver_base::passive | asio::ip::resolver_base::address_configured);
   if (results.empty()) throw std::system_error(asio::error::host_not_found);
@@ -60,7 +65,7 @@ void UdpService::setEndpoint(unsigned port, const std::string& remoteHost, const
 
 void UdpService::open(std::error_code& ec, bool anyPortOnFailure) {
   ec.clear();
-  if (socket_.is_open()) close();
+  if (io_ && io_->socket.is_open()) close();
 
   // An empty local address means "any interface": robots built without one must still stream.
   asio::ip::address address = asio::ip::address_v4::any();
@@ -68,7 +73,8 @@ void UdpService::open(std::error_code& ec, bool anyPortOnFailure) {
     address = asio::ip::make_address(localAddress_, ec);
     if (ec) return;
   }
-  socket_.open(asio::ip::udp::v4(), ec);
+  Socket& socket = io().socket;
+  socket.open(asio::ip::udp::v4(), ec);
   if (ec) return;
   // No SO_REUSEADDR: a second receiver on the same port must fall back to a free port, not
   // share the port and silently split the stream with the first.
@@ -76,22 +82,22 @@ void UdpService::open(std::error_code& ec, bool anyPortOnFailure) {
   if (wanted > 0xFFFF) {
     ec = asio::error::invalid_argument;
   } else {
-    socket_.bind(asio::ip::udp::endpoint(address, static_cast<unsigned short>(wanted)), ec);
+    socket.bind(asio::ip::udp::endpoint(address, static_cast<unsigned short>(wanted)), ec);
   }
   if (ec && anyPortOnFailure) {
     ec.clear();
-    socket_.bind(asio::ip::udp::endpoint(address, 0), ec);
+    socket.bind(asio::ip::udp::endpoint(address, 0), ec);
   }
   if (!ec) {
     // Read back even after a bind to the configured port: port 0 there means "any", and the
     // controller must be told the port actually bound.
-    const asio::ip::udp::endpoint bound = socket_.local_endpoint(ec);
+    const asio::ip::udp::endpoint bound = socket.local_endpoint(ec);
     if (!ec) localPort_.store(bound.port(), std::memory_order_release);
   }
-  if (!ec) socket_.non_blocking(true, ec);
+  if (!ec) socket.non_blocking(true, ec);
   if (ec) {
     std::error_code ignored;
-    socket_.close(ignored);
+    socket.close(ignored);
     return;
   }
   state_.store(kOpen, std::memory_order_release);
@@ -105,39 +111,44 @@ void UdpService::open(bool anyPortOnFailure) {
 void UdpService::close() { closeSocket(); }
 
 void UdpService::closeSocket() noexcept {
-  std::error_code ignored;
-  socket_.shutdown(asio::socket_base::shutdown_both, ignored);
-  socket_.close(ignored);
+  if (io_) {
+    std::error_code ignored;
+    io_->socket.shutdown(asio::socket_base::shutdown_both, ignored);
+    io_->socket.close(ignored);
+  }
   state_.store(kClosed, std::memory_order_release);
 }
 
 void UdpService::runFor(std::chrono::nanoseconds timeout) {
-  ioContext_.restart();
-  ioContext_.run_until(deadlineAfter(timeout));
-  if (ioContext_.stopped()) return;
+  if (!io_) return;  // nothing was ever started that could be pending
+  asio::io_context& context = io_->context;
+  context.restart();
+  context.run_until(deadlineAfter(timeout));
+  if (context.stopped()) return;
   std::error_code ec;
-  socket_.cancel(ec);
+  io_->socket.cancel(ec);
   if (ec) {
     // The receive may still be queued and would later complete into the caller's buffer and
     // frame: closing aborts it, and running the context finishes it before we report.
     close();
-    ioContext_.run();
+    context.run();
     throw NetworkException(std::string(messageText(5)) + ec.message());
   }
-  ioContext_.run();
+  context.run();
 }
 
 std::size_t UdpService::receive(std::uint8_t* buffer, std::chrono::nanoseconds timeout) {
   std::size_t received = 0;
-  if (socket_.is_open()) {
+  Socket& socket = io().socket;
+  if (socket.is_open()) {
     // A datagram already queued is taken with one system call; only an empty queue pays for the
     // timed wait through the I/O context.
     std::error_code ec;
-    received = socket_.receive_from(asio::buffer(buffer, kReceiveSize), peer_, 0, ec);
+    received = socket.receive_from(asio::buffer(buffer, kReceiveSize), peer_, 0, ec);
     if (!ec || ec == asio::error::message_size) return received;
     received = 0;
   }
-  socket_.async_receive_from(asio::buffer(buffer, kReceiveSize), peer_,
+  socket.async_receive_from(asio::buffer(buffer, kReceiveSize), peer_,
                              asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
                                                   [&received](const std::error_code& ec, std::size_t bytes) {
                                                     // A datagram cut to the buffer is still a datagram.

@@ -8,6 +8,7 @@
 #include <asio/ip/udp.hpp>
 
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -97,8 +98,14 @@ class UdpService {
   static constexpr std::uint32_t kClosed = 2;
   using Socket = asio::basic_datagram_socket<asio::ip::udp, asio::io_context::executor_type>;
 
-  asio::io_context ioContext_{1};
-  Socket socket_;
+  // Made at the first open or name lookup: a robot whose stream never opens costs no I/O context.
+  struct Io {
+    asio::io_context context{1};
+    Socket socket{context.get_executor()};
+  };
+  Io& io();
+
+  std::unique_ptr<Io> io_;
   asio::ip::udp::endpoint peer_;
   std::string localAddress_;
   std::atomic<std::uint32_t> localPort_{0};

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace velmora::internal {
@@ -21,7 +22,7 @@ struct Worker {
 // Leaked on purpose: detached workers may still be parked in it when the process ends.
 struct Pool {
   std::mutex mutex;
-  std::vector<Worker*> idle;
+  std::vector<std::shared_ptr<Worker>> idle;
 };
 
 Pool& pool() {
@@ -29,7 +30,9 @@ Pool& pool() {
   return *instance;
 }
 
-void workerMain(Worker* self) {
+// The worker is shared with whoever hands it a body, who wakes it after letting go of the pool's
+// lock: woken under it, the worker would first queue for that lock.
+void workerMain(const std::shared_ptr<Worker>& self) {
   Pool& p = pool();
   for (;;) {
     self->job->startOn(std::this_thread::get_id());
@@ -43,7 +46,7 @@ void workerMain(Worker* self) {
       p.idle.push_back(self);
       job->finish();
       job.reset();
-      if (!self->wake.wait_for(lock, kIdleLife, [self] { return static_cast<bool>(self->body); })) {
+      if (!self->wake.wait_for(lock, kIdleLife, [&self] { return static_cast<bool>(self->body); })) {
         // Still idle: leave, unless a body arrives just now (then the wait above saw it).
         for (auto it = p.idle.begin(); it != p.idle.end(); ++it) {
           if (*it == self) {
@@ -51,8 +54,6 @@ void workerMain(Worker* self) {
             break;
           }
         }
-        lock.unlock();
-        delete self;
         return;
       }
     }
@@ -76,23 +77,54 @@ void IoThreads::Job::join() {
 std::shared_ptr<IoThreads::Job> IoThreads::run(std::function<void()> body) {
   auto job = std::make_shared<Job>();
   Pool& p = pool();
+  std::shared_ptr<Worker> idle;
   {
     std::lock_guard<std::mutex> lock(p.mutex);
     if (!p.idle.empty()) {
-      Worker* worker = p.idle.back();
+      idle = std::move(p.idle.back());
       p.idle.pop_back();
-      worker->body = std::move(body);
-      worker->job = job;
-      worker->wake.notify_one();
-      return job;
+      idle->body = std::move(body);
+      idle->job = job;
     }
   }
-  auto worker = std::make_unique<Worker>();
+  if (idle) {
+    idle->wake.notify_one();
+    return job;
+  }
+  auto worker = std::make_shared<Worker>();
   worker->body = std::move(body);
   worker->job = job;
-  std::thread(workerMain, worker.get()).detach();
-  [[maybe_unused]] Worker* owned = worker.release();  // the thread owns it now
+  std::thread(workerMain, std::move(worker)).detach();
   return job;
+}
+
+bool IoThreads::runPair(const std::function<void()>& first, const std::function<void()>& second,
+                        std::shared_ptr<Job>& firstJob, std::shared_ptr<Job>& secondJob) {
+  auto jobs = std::make_pair(std::make_shared<Job>(), std::make_shared<Job>());
+  auto next = std::make_shared<std::shared_ptr<Worker>>();
+  std::function<void()> firstBody = [next, first] {
+    (*next)->wake.notify_one();
+    first();
+  };
+  std::function<void()> secondBody = second;
+  std::shared_ptr<Worker> woken;
+  {
+    Pool& p = pool();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    if (p.idle.size() < 2) return false;
+    *next = std::move(p.idle.back());
+    p.idle.pop_back();
+    woken = std::move(p.idle.back());
+    p.idle.pop_back();
+    (*next)->body = std::move(secondBody);
+    (*next)->job = jobs.second;
+    woken->body = std::move(firstBody);
+    woken->job = jobs.first;
+  }
+  woken->wake.notify_one();
+  firstJob = std::move(jobs.first);
+  secondJob = std::move(jobs.second);
+  return true;
 }
 
 std::size_t IoThreads::idleCount() {

@@ -40,6 +40,12 @@ class IoThreads {
   /// thread throws. Any thread.
   static std::shared_ptr<Job> run(std::function<void()> body);
 
+  /// Runs both bodies when two threads are idle, waking only the first, which wakes the second
+  /// before its own body: the caller pays one wake-up instead of two. False, with nothing
+  /// started, when fewer than two are idle. Any thread.
+  static bool runPair(const std::function<void()>& first, const std::function<void()>& second,
+                      std::shared_ptr<Job>& firstJob, std::shared_ptr<Job>& secondJob);
+
   /// Threads waiting for a body now.
   static std::size_t idleCount();
 };

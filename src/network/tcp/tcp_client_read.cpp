@@ -23,7 +23,7 @@ namespace {
 // Reads per turn before looking at anything else (a stop, the inbox, the clock).
 constexpr int kReadsPerTurn = 16;
 
-enum class Got { some, drained, ended };
+enum class Got { some, drained, none, ended };
 
 // One non-blocking read into the framer's room.
 Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended) {
@@ -33,7 +33,7 @@ Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended) 
     n = ::recv(fd, room, size, MSG_DONTWAIT);
   } while (n < 0 && errno == EINTR);
   if (n < 0) {
-    if (errno == EAGAIN || errno == EWOULDBLOCK) return Got::drained;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return Got::none;
     ended = {errno, std::system_category()};
     return Got::ended;
   }
@@ -94,7 +94,7 @@ void TcpClient::Core::logOverflow() noexcept {
   }
 }
 
-std::error_code TcpClient::Core::ioRead() {
+std::error_code TcpClient::Core::ioRead(bool& taken) {
   int fd;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -108,7 +108,9 @@ std::error_code TcpClient::Core::ioRead() {
   try {
     IoReadSink sink(*this);
     for (int i = 0; i < kReadsPerTurn; ++i) {
-      if (readOnce(fd, *framer_, sink, ended) != Got::some) break;
+      const Got got = readOnce(fd, *framer_, sink, ended);
+      taken = i == 0 && got == Got::none;
+      if (got != Got::some) break;
     }
   } catch (const std::exception& e) {
     try {

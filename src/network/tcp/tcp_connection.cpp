@@ -5,6 +5,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -89,6 +90,14 @@ void TcpClient::Core::tryNextEndpoint() {
     }
     if (errno == EINPROGRESS) {
       attemptFd_ = fd;
+      // On the local network the handshake is mostly over by now: then it needs no epoll round.
+      pollfd done{};
+      done.fd = fd;
+      done.events = POLLOUT;
+      if (::poll(&done, 1, 0) == 1) {
+        finishConnect(false);
+        return;
+      }
       epoll_event ev{};
       ev.events = EPOLLOUT | EPOLLONESHOT;
       ev.data.u64 = ++socketTag_;
@@ -102,19 +111,19 @@ void TcpClient::Core::tryNextEndpoint() {
   attemptFailed(lastAttemptError_);
 }
 
-void TcpClient::Core::finishConnect() {
+void TcpClient::Core::finishConnect(bool watched) {
   int error = 0;
   socklen_t length = sizeof error;
   if (::getsockopt(attemptFd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
   if (error == EINPROGRESS || error == EALREADY) {
     epoll_event ev{};
     ev.events = EPOLLOUT | EPOLLONESHOT;
-    ev.data.u64 = socketTag_;
-    ::epoll_ctl(epoll_, EPOLL_CTL_MOD, attemptFd_, &ev);
+    ev.data.u64 = watched ? socketTag_ : ++socketTag_;
+    ::epoll_ctl(epoll_, watched ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, attemptFd_, &ev);
     return;
   }
   const int fd = attemptFd_;
-  ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+  if (watched) ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
   attemptFd_ = -1;
   if (error == 0) {
     connectedNow(fd);
@@ -162,13 +171,18 @@ void TcpClient::Core::connectedNow(int fd) {
     up_ = true;
     sending_.open();
     lostBy_.reset();
-    readArmed_ = true;
+    // Where callers read, the requests that follow a connection have their replies read by
+    // their callers: the read interest starts parked, so those replies don't wake this thread
+    // one by one (it takes up reading once callers stop, see `unparkRead`).
+    const bool callersRead = static_cast<bool>(running_->claim);
+    readArmed_ = !callersRead;
     readParked_ = false;
     writeArmed_ = false;
     epoll_event ev{};
-    ev.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
+    ev.events = EPOLLONESHOT | (callersRead ? 0u : EPOLLIN | EPOLLRDHUP);
     ev.data.u64 = tag;
     ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev);
+    if (callersRead) park();
   }
   established_ = true;
   callHandler("connect", running_->onConnect, std::error_code());
@@ -206,7 +220,7 @@ void TcpClient::Core::closeConnection(const std::error_code& why, bool reconnect
 
 void TcpClient::Core::onSocketEvent(std::uint32_t events) {
   if (attemptFd_ >= 0) {
-    finishConnect();
+    finishConnect(true);
     return;
   }
   if (!established_) return;
@@ -217,18 +231,19 @@ void TcpClient::Core::onSocketEvent(std::uint32_t events) {
       return;
     }
   }
+  bool taken = false;
   if ((events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0) {
-    const std::error_code ended = ioRead();
+    const std::error_code ended = ioRead(taken);
     if (ended) {
       closeConnection(ended, true);
       return;
     }
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  // A caller reads: re-arming now would wake this thread for each of its replies. Parked, the
-  // read interest comes back once callers stop reading; a failed socket cannot keep this thread
-  // busy meanwhile either.
-  if (readArmed_ && holder_.load() == kCaller) park();
+  // A caller reads, or has just read what woke this thread: re-arming now would wake it for
+  // each of the callers' replies. Parked, the read interest comes back once callers stop
+  // reading; a failed socket cannot keep this thread busy meanwhile either.
+  if (readArmed_ && (taken || holder_.load() == kCaller)) park();
   if (readArmed_ || writeArmed_) applyInterest();
 }
 

@@ -80,7 +80,8 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   void tryNextEndpoint();
   void attemptFailed(const std::error_code& ec);
   void scheduleReconnect();
-  void finishConnect();
+  // The attempt's socket became writable; `watched` when it is in the epoll set.
+  void finishConnect(bool watched);
   void connectedNow(int fd);
   void closeConnection(const std::error_code& why, bool reconnect);
   void closeAttemptSocket() noexcept;
@@ -117,8 +118,9 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   void restartTick() noexcept;
   void wakeIo() noexcept;
 
-  // Reading (tcp_client_read.cpp). `ioRead` tells why the connection ended, if it did.
-  std::error_code ioRead();
+  // Reading (tcp_client_read.cpp). `ioRead` tells why the connection ended, if it did;
+  // `taken` is set when the socket had nothing for it: a caller took what woke it.
+  std::error_code ioRead(bool& taken);
   void drainInbox();
   void leaveToIo(std::string_view message);
   void reportLost(const std::error_code& ec) noexcept;
