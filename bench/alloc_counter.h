@@ -1,13 +1,13 @@
 #pragma once
 // Counts heap allocations, of the calling thread and of the whole process (the library's own
-// threads included), by replacing the global allocation functions. Include it in exactly one
-// file of a benchmark program.
+// threads included). It replaces the C allocation functions, which `operator new` and the
+// libraries' own allocations (a JSON value's member names, say) all come to, and hands each
+// call on to the C library's allocator. Include it in exactly one file of a benchmark program.
 
 #include <atomic>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 
 namespace bench {
 /// Allocations made by this thread so far.
@@ -15,41 +15,44 @@ inline thread_local std::uint64_t threadAllocations = 0;
 /// Allocations made by every thread so far.
 inline std::atomic<std::uint64_t> processAllocations{0};
 
-inline void* countedAlloc(std::size_t size) {
+inline void countAllocation() noexcept {
   ++threadAllocations;
   processAllocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size == 0 ? 1 : size);
-}
-
-inline void* countedAlignedAlloc(std::size_t size, std::align_val_t align) {
-  ++threadAllocations;
-  processAllocations.fetch_add(1, std::memory_order_relaxed);
-  const auto a = static_cast<std::size_t>(align);
-  return std::aligned_alloc(a, (size + a - 1) / a * a);
 }
 }  // namespace bench
 
-// The replacements pair malloc with free throughout, which the compiler cannot see through
-// the inlined operators.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+extern "C" {
+// The C library's own entry points, which its public ones forward to.
+void* __libc_malloc(std::size_t size) noexcept;
+void* __libc_calloc(std::size_t count, std::size_t size) noexcept;
+void* __libc_realloc(void* block, std::size_t size) noexcept;
+void* __libc_memalign(std::size_t alignment, std::size_t size) noexcept;
+void __libc_free(void* block) noexcept;
 
-void* operator new(std::size_t size) {
-  if (void* p = bench::countedAlloc(size)) return p;
-  throw std::bad_alloc();
+void* malloc(std::size_t size) noexcept {
+  bench::countAllocation();
+  return __libc_malloc(size);
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return bench::countedAlloc(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return bench::countedAlloc(size); }
-void* operator new(std::size_t size, std::align_val_t align) {
-  if (void* p = bench::countedAlignedAlloc(size, align)) return p;
-  throw std::bad_alloc();
+void* calloc(std::size_t count, std::size_t size) noexcept {
+  bench::countAllocation();
+  return __libc_calloc(count, size);
 }
-void* operator new[](std::size_t size, std::align_val_t align) { return operator new(size, align); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+// Growing or making a block is an allocation; shrinking or freeing one is not counted.
+void* realloc(void* block, std::size_t size) noexcept {
+  if (size != 0) bench::countAllocation();
+  return __libc_realloc(block, size);
+}
+void* memalign(std::size_t alignment, std::size_t size) noexcept {
+  bench::countAllocation();
+  return __libc_memalign(alignment, size);
+}
+void* aligned_alloc(std::size_t alignment, std::size_t size) noexcept { return memalign(alignment, size); }
+int posix_memalign(void** out, std::size_t alignment, std::size_t size) noexcept {
+  if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) return EINVAL;
+  void* block = memalign(alignment, size);
+  if (block == nullptr) return ENOMEM;
+  *out = block;
+  return 0;
+}
+void free(void* block) noexcept { __libc_free(block); }
+}

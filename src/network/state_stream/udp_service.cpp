@@ -149,11 +149,11 @@ std::size_t UdpService::receive(std::uint8_t* buffer, std::chrono::nanoseconds t
     received = 0;
   }
   socket.async_receive_from(asio::buffer(buffer, kReceiveSize), peer_,
-                             asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
-                                                  [&received](const std::error_code& ec, std::size_t bytes) {
-                                                    // A datagram cut to the buffer is still a datagram.
-                                                    if (!ec || ec == asio::error::message_size) received = bytes;
-                                                  }));
+                            asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
+                                                 [&received](const std::error_code& ec, std::size_t bytes) {
+                                                   // A datagram cut to the buffer is still a datagram.
+                                                   if (!ec || ec == asio::error::message_size) received = bytes;
+                                                 }));
   runFor(timeout);
   return received;
 }

@@ -8,10 +8,10 @@
 #include <asio/ip/udp.hpp>
 
 #include <atomic>
-#include <memory>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <system_error>
 

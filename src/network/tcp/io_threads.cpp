@@ -77,24 +77,25 @@ void IoThreads::Job::join() {
 std::shared_ptr<IoThreads::Job> IoThreads::run(std::function<void()> body) {
   auto job = std::make_shared<Job>();
   Pool& p = pool();
-  std::shared_ptr<Worker> idle;
+  std::shared_ptr<Worker> worker;
+  bool idle = false;
   {
     std::lock_guard<std::mutex> lock(p.mutex);
-    if (!p.idle.empty()) {
-      idle = std::move(p.idle.back());
+    idle = !p.idle.empty();
+    if (idle) {
+      worker = std::move(p.idle.back());
       p.idle.pop_back();
-      idle->body = std::move(body);
-      idle->job = job;
+    } else {
+      worker = std::make_shared<Worker>();
     }
+    worker->body = std::move(body);
+    worker->job = job;
   }
   if (idle) {
-    idle->wake.notify_one();
-    return job;
+    worker->wake.notify_one();
+  } else {
+    std::thread(workerMain, std::move(worker)).detach();
   }
-  auto worker = std::make_shared<Worker>();
-  worker->body = std::move(body);
-  worker->job = job;
-  std::thread(workerMain, std::move(worker)).detach();
   return job;
 }
 

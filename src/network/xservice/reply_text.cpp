@@ -205,6 +205,16 @@ class Scanner {
     return true;
   }
 
+  // The member `name` of `object`, made if new. The message's own member names (the id and
+  // the forms) are literals here and are stored without a copy of their own.
+  static Json::Value* member(Json::Value& object, std::string_view name) {
+    static constexpr const char* kOwnNames[] = {"id", "g", "c", "s", "w", "n"};
+    for (const char* own : kOwnNames) {
+      if (name == own) return &object[Json::StaticString(own)];
+    }
+    return object.demand(name.data(), name.data() + name.size());
+  }
+
   bool container(int depth, char close, bool object, Json::Value* out) {
     if (depth >= (out == nullptr ? kMaxDepth : kMaxBuildDepth)) return false;
     if (out != nullptr) *out = Json::Value(object ? Json::objectValue : Json::arrayValue);
@@ -220,7 +230,7 @@ class Scanner {
         if (out != nullptr) {
           if (!plain || !printable(name)) return false;
           const Json::ArrayIndex before = out->size();
-          item = out->demand(name.data(), name.data() + name.size());
+          item = member(*out, name);
           if (out->size() == before) return false;  // the name came before
         }
         skipSpace();

@@ -150,6 +150,22 @@ TEST(XServiceReplyThenClose, AReplyFollowedAtOnceByTheEndOfTheLinkIsStillTheAnsw
 // Once the last request has read its reply, the I/O thread takes the reading up again on its
 // own: a message nobody asks for still arrives, whether it comes right after the reply, a moment
 // later, or while another thread keeps requesting.
+TEST_F(XServiceReadingTest, AMessageRightAfterConnectingArrivesWithoutARequest) {
+  // A fresh connection waits for its callers' replies without the I/O thread reading; a message
+  // that comes before any request must not wait for one.
+  Recorder notes;
+  link.setNotificationCallback(std::ref(notes));
+  Json::Value topics;
+  topics["safety.event.collision"]["x"] = 1;
+  for (int round = 0; round < 10; ++round) {
+    link.stop();
+    ASSERT_TRUE(command().waitForOpenConnections(0, 2s));
+    start(link, 1);
+    ASSERT_EQ(command().notify(topics), 1);
+    ASSERT_TRUE(notes.waitFor(static_cast<std::size_t>(round) + 1, 200ms)) << "round " << round;
+  }
+}
+
 TEST_F(XServiceReadingTest, AMessageAfterTheLastReplyIsDeliveredWithoutAnotherRequest) {
   Recorder notes;
   link.setNotificationCallback(std::ref(notes));
