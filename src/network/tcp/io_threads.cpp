@@ -17,6 +17,7 @@ struct Worker {
   std::condition_variable wake;
   std::function<void()> body;
   std::shared_ptr<IoThreads::Job> job;
+  std::shared_ptr<Worker> next;  // woken by this one before its body: a pair costs one wake-up
 };
 
 // Leaked on purpose: detached workers may still be parked in it when the process ends.
@@ -36,6 +37,7 @@ void workerMain(const std::shared_ptr<Worker>& self) {
   Pool& p = pool();
   for (;;) {
     self->job->startOn(std::this_thread::get_id());
+    if (const std::shared_ptr<Worker> next = std::move(self->next)) next->wake.notify_one();
     self->body();
     self->body = nullptr;
     std::shared_ptr<IoThreads::Job> job = std::move(self->job);
@@ -60,6 +62,21 @@ void workerMain(const std::shared_ptr<Worker>& self) {
   }
 }
 
+// Under the pool's lock: an idle worker, or a new one whose thread the caller starts, given
+// `body` to run for `job`.
+std::shared_ptr<Worker> handOver(Pool& p, std::function<void()> body, std::shared_ptr<IoThreads::Job> job) {
+  std::shared_ptr<Worker> worker;
+  if (p.idle.empty()) {
+    worker = std::make_shared<Worker>();
+  } else {
+    worker = std::move(p.idle.back());
+    p.idle.pop_back();
+  }
+  worker->body = std::move(body);
+  worker->job = std::move(job);
+  return worker;
+}
+
 }  // namespace
 
 void IoThreads::Job::finish() {
@@ -82,14 +99,7 @@ std::shared_ptr<IoThreads::Job> IoThreads::run(std::function<void()> body) {
   {
     std::lock_guard<std::mutex> lock(p.mutex);
     idle = !p.idle.empty();
-    if (idle) {
-      worker = std::move(p.idle.back());
-      p.idle.pop_back();
-    } else {
-      worker = std::make_shared<Worker>();
-    }
-    worker->body = std::move(body);
-    worker->job = job;
+    worker = handOver(p, std::move(body), job);
   }
   if (idle) {
     worker->wake.notify_one();
@@ -102,25 +112,15 @@ std::shared_ptr<IoThreads::Job> IoThreads::run(std::function<void()> body) {
 bool IoThreads::runPair(const std::function<void()>& first, const std::function<void()>& second,
                         std::shared_ptr<Job>& firstJob, std::shared_ptr<Job>& secondJob) {
   auto jobs = std::make_pair(std::make_shared<Job>(), std::make_shared<Job>());
-  auto next = std::make_shared<std::shared_ptr<Worker>>();
-  std::function<void()> firstBody = [next, first] {
-    (*next)->wake.notify_one();
-    first();
-  };
+  std::function<void()> firstBody = first;  // copied before the lock is taken
   std::function<void()> secondBody = second;
   std::shared_ptr<Worker> woken;
   {
     Pool& p = pool();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (p.idle.size() < 2) return false;
-    *next = std::move(p.idle.back());
-    p.idle.pop_back();
-    woken = std::move(p.idle.back());
-    p.idle.pop_back();
-    (*next)->body = std::move(secondBody);
-    (*next)->job = jobs.second;
-    woken->body = std::move(firstBody);
-    woken->job = jobs.first;
+    woken = handOver(p, std::move(firstBody), jobs.first);
+    woken->next = handOver(p, std::move(secondBody), jobs.second);
   }
   woken->wake.notify_one();
   firstJob = std::move(jobs.first);

@@ -109,7 +109,7 @@ std::error_code TcpClient::Core::ioRead(bool& taken) {
     IoReadSink sink(*this);
     for (int i = 0; i < kReadsPerTurn; ++i) {
       const Got got = readOnce(fd, *framer_, sink, ended);
-      taken = i == 0 && got == Got::none;
+      if (i == 0) taken = got == Got::none;
       if (got != Got::some) break;
     }
   } catch (const std::exception& e) {

@@ -209,8 +209,10 @@ class Scanner {
   // the forms) are literals here and are stored without a copy of their own.
   static Json::Value* member(Json::Value& object, std::string_view name) {
     static constexpr const char* kOwnNames[] = {"id", "g", "c", "s", "w", "n"};
-    for (const char* own : kOwnNames) {
-      if (name == own) return &object[Json::StaticString(own)];
+    if (name.size() <= 2) {
+      for (const char* own : kOwnNames) {
+        if (name == own) return &object[Json::StaticString(own)];
+      }
     }
     return object.demand(name.data(), name.data() + name.size());
   }
