@@ -293,5 +293,9 @@ bool TcpClient::waitReadable(std::chrono::steady_clock::time_point deadline) noe
 }
 void TcpClient::releaseRead() noexcept { core_->releaseRead(); }
 void TcpClient::readOnNow() noexcept { core_->readOnNow(); }
+std::uint64_t TcpClient::callerReads() const noexcept {
+  std::lock_guard<std::mutex> lock(core_->mutex_);
+  return core_->claims_;
+}
 
 }  // namespace velmora::internal

@@ -141,6 +141,8 @@ class TcpClient {
   /// After `releaseRead`, when others wait for messages the I/O thread is to read: it reads
   /// again at once.
   void readOnNow() noexcept;
+  /// How many times callers have taken the reading so far.
+  std::uint64_t callerReads() const noexcept;
 
   class Core;
 
