@@ -74,11 +74,11 @@ class ReplyWaiters {
     // kSettled once state_ left waiting, kCalled while called to take up the reading; read
     // without the lock.
     std::atomic<std::uint32_t> settled_{0};
-    std::atomic<bool> sleeping_{false};      // the waiter sleeps on settled_
-    bool owesWakes_ = false;                 // under the lock: woken to wake others in turn
-    bool queuedToWake_ = false;              // under the lock: in `toWake_`
-    Json::Value reply_;                      // a reply handed over parsed
-    std::string text_;                       // a reply handed over as text, parsed by the waiter
+    std::atomic<bool> sleeping_{false};  // the waiter sleeps on settled_
+    bool owesWakes_ = false;             // under the lock: woken to wake others in turn
+    bool queuedToWake_ = false;          // under the lock: in `toWake_`
+    Json::Value reply_;                  // a reply handed over parsed
+    std::string text_;                   // a reply handed over as text, parsed by the waiter
     bool isText_ = false;
     bool reading_ = false;  // this request's thread holds the link's reading
     std::error_code failure_;
