@@ -246,8 +246,7 @@ std::error_code TcpClient::begin(const std::string& host, std::uint16_t port) {
   return {};
 }
 
-std::error_code TcpClient::start(const std::string& host, std::uint16_t port,
-                                 const std::function<void()>& meanwhile) {
+std::error_code TcpClient::start(const std::string& host, std::uint16_t port, const std::function<void()>& meanwhile) {
   if (onOwnIoThread()) return std::make_error_code(std::errc::resource_deadlock_would_occur);
   std::lock_guard<std::mutex> lock(controlMutex_);
   // Name resolution is not covered by the connect timeout; give it a generous margin.
