@@ -246,7 +246,7 @@ std::error_code TcpClient::begin(const std::string& host, std::uint16_t port) {
   return {};
 }
 
-std::error_code TcpClient::start(const std::string& host, std::uint16_t port) {
+std::error_code TcpClient::start(const std::string& host, std::uint16_t port, const std::function<void()>& meanwhile) {
   if (onOwnIoThread()) return std::make_error_code(std::errc::resource_deadlock_would_occur);
   std::lock_guard<std::mutex> lock(controlMutex_);
   // Name resolution is not covered by the connect timeout; give it a generous margin.
@@ -256,6 +256,7 @@ std::error_code TcpClient::start(const std::string& host, std::uint16_t port) {
     if (!core_->waitStarted(bound)) return {};
   }
   if (const std::error_code ec = begin(host, port)) return ec;
+  if (meanwhile) meanwhile();
   const std::error_code result = core_->waitStarted(bound);
   if (result) stopLocked();
   return result;
@@ -293,5 +294,9 @@ bool TcpClient::waitReadable(std::chrono::steady_clock::time_point deadline) noe
 }
 void TcpClient::releaseRead() noexcept { core_->releaseRead(); }
 void TcpClient::readOnNow() noexcept { core_->readOnNow(); }
+std::uint64_t TcpClient::callerReads() const noexcept {
+  std::lock_guard<std::mutex> lock(core_->mutex_);
+  return core_->claims_;
+}
 
 }  // namespace velmora::internal

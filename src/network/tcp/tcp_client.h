@@ -78,7 +78,8 @@ class TcpClient {
   /// Stops whatever runs, then connects to host:port and returns when the attempt has finished
   /// and the connect handler has run. An empty host fails at once without a socket. Refused on
   /// the client's own I/O thread (it would have to join itself). Any thread but the I/O thread.
-  std::error_code start(const std::string& host, std::uint16_t port);
+  /// `meanwhile`, when given, runs on the calling thread while the attempt is under way.
+  std::error_code start(const std::string& host, std::uint16_t port, const std::function<void()>& meanwhile = nullptr);
 
   /// Begins connecting as `start` does without waiting for the attempt: its connect handler
   /// tells the outcome, and a failed one is not retried. A later `start` first waits for this
@@ -141,6 +142,8 @@ class TcpClient {
   /// After `releaseRead`, when others wait for messages the I/O thread is to read: it reads
   /// again at once.
   void readOnNow() noexcept;
+  /// How many times callers have taken the reading so far.
+  std::uint64_t callerReads() const noexcept;
 
   class Core;
 

@@ -23,15 +23,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void setLinkOptions(int fd) noexcept {
-  // A controller that vanishes without closing must show up as a lost link, not as endless
-  // request timeouts; requests are small and must not wait for coalescing.
+// Requests are small and must not wait for coalescing.
+void setNoDelay(int fd) noexcept {
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+// A controller that vanishes without closing must show up as a lost link, not as endless request
+// timeouts.
+void setKeepAlive(int fd) noexcept {
   const int on = 1, idle = 10, interval = 3, count = 3;
   ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 std::error_code lastError() { return {errno, std::system_category()}; }
@@ -161,7 +166,7 @@ void TcpClient::Core::scheduleReconnect() {
 
 void TcpClient::Core::connectedNow(int fd) {
   timer_ = Timer::none;
-  setLinkOptions(fd);
+  setNoDelay(fd);
   framer_->reset();
   const std::uint64_t tag = ++socketTag_;
   {
@@ -187,6 +192,8 @@ void TcpClient::Core::connectedNow(int fd) {
   established_ = true;
   callHandler("connect", running_->onConnect, std::error_code());
   signalStart(std::error_code());
+  // Only this thread closes the socket; the starter need not wait for these.
+  setKeepAlive(fd);
 }
 
 // Ends the connection once no caller reads from or writes to its socket any more (both only make

@@ -21,8 +21,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A lone request on a local network has its reply within tens of microseconds; watching for it
-// that long spares the sleep and the wake-up, which cost about as much again.
+// A request on a local network has its reply within tens of microseconds; watching for it that
+// long spares the sleep and the wake-up, which cost about as much again.
 constexpr auto kSpin = std::chrono::microseconds(60);
 
 // Reply texts are copied into a buffer the waiting thread lends its ticket, so a thread making
@@ -55,14 +55,15 @@ Json::CharReader& threadReader() {
 
 }  // namespace
 
-// The process's permission to spin: a few waiters at once, scaled to the cores, and only while
-// the process has no more requests waiting than that, so many requests waiting together (on one
-// link or on many) never starve the threads that would answer them. The others sleep at once.
+// The process's permission to spin: a few waiters at once, at most half the cores, and only
+// while the process has no more requests waiting than that, so many requests waiting together
+// (on one link or on many) never starve the threads that would answer them. The others sleep
+// at once.
 class SpinSlot {
  public:
-  explicit SpinSlot(bool wanted) noexcept {
+  SpinSlot() noexcept {
     const int waitingNow = waiting().fetch_add(1, std::memory_order_relaxed) + 1;
-    held_ = wanted && waitingNow <= capacity() && take();
+    held_ = waitingNow <= capacity() && take();
   }
   ~SpinSlot() {
     release();
@@ -91,7 +92,7 @@ class SpinSlot {
   static int capacity() noexcept {
     static const int slots = [] {
       const unsigned cores = std::thread::hardware_concurrency();
-      return cores > 1 ? static_cast<int>(std::max(1u, cores / 4)) : 0;
+      return cores > 1 ? static_cast<int>(cores / 2) : 0;
     }();
     return slots;
   }
@@ -120,8 +121,11 @@ ReplyWaiters::Ticket::~Ticket() {
   if (reading_) stopReading();
   std::atomic<std::uint32_t>* words[2] = {nullptr, nullptr};
   int n = 0;
+  bool passOn = false;
   {
     std::lock_guard<std::mutex> lock(waiters_.mutex_);
+    // Called to read but leaving without: the call goes to another.
+    passOn = settled_.load(std::memory_order_relaxed) == kCalled;
     if (queuedToWake_) {
       auto& queue = waiters_.toWake_;
       const auto at = std::find(queue.begin(), queue.end(), this);
@@ -137,6 +141,7 @@ ReplyWaiters::Ticket::~Ticket() {
     }
   }
   for (int i = 0; i < n; ++i) wakeUp(words[i]);
+  if (passOn && !waiters_.passReading(*this) && waiters_.reader_ != nullptr) waiters_.reader_->readOnNow();
   returnBuffer(std::move(text_));
 }
 
@@ -147,7 +152,7 @@ void ReplyWaiters::Ticket::readFromNow() noexcept {
 bool ReplyWaiters::Ticket::settle(State state) {
   state_ = state;
   // Paired with `sleep`: either the waiter sees the outcome or this sees it sleeping.
-  settled_.store(1, std::memory_order_seq_cst);
+  settled_.store(kSettled, std::memory_order_seq_cst);
   return sleeping_.load(std::memory_order_seq_cst);
 }
 
@@ -183,14 +188,17 @@ void ReplyWaiters::Ticket::sleep(Clock::time_point deadline) noexcept {
 }
 
 std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point deadline) {
-  // Watching only pays for a lone request: with others in flight on the link its reply queues
-  // behind theirs, and the processor is better left to whoever answers them.
-  SpinSlot slot(waiters_.count_.load(std::memory_order_relaxed) == 1);
+  SpinSlot slot;
   const auto spinEnd = slot.held() ? std::min(deadline, Clock::now() + kSpin) : Clock::time_point::min();
   TcpClient* reader = waiters_.reader_;
   unsigned spins = 0;
   for (;;) {
-    if (settled_.load(std::memory_order_acquire) != 0) {
+    std::uint32_t word = settled_.load(std::memory_order_acquire);
+    if (word == kCalled) {
+      // Taken up here: the reading is claimed below if still free.
+      settled_.compare_exchange_strong(word, 0, std::memory_order_acq_rel);
+    }
+    if (word == kSettled) {
       if (reading_) stopReading();  // others' replies must not wait for this one's parse
       std::unique_lock<std::mutex> lock(waiters_.mutex_);
       if (state_ == State::failed) return failure_;
@@ -201,7 +209,7 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
     if (reading_ || (reader != nullptr && reader->claimRead())) {
       reading_ = true;
       readForReply(deadline, slot, spinEnd);
-      if (settled_.load(std::memory_order_acquire) == 0 && Clock::now() >= deadline) break;
+      if (settled_.load(std::memory_order_acquire) != kSettled && Clock::now() >= deadline) break;
       continue;
     }
     if (slot.held()) {
@@ -226,10 +234,10 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
   TcpClient& client = *waiters_.reader_;
   // A waiter that may not spin has just sent: its reply cannot be there yet, so it waits for the
   // socket before the first read instead of asking it in vain.
-  if (!slot.held() && settled_.load(std::memory_order_acquire) == 0) client.waitReadable(deadline);
+  if (!slot.held() && settled_.load(std::memory_order_acquire) != kSettled) client.waitReadable(deadline);
   for (unsigned round = 1;; ++round) {
     const TcpClient::ReadStatus status = client.read();
-    if (settled_.load(std::memory_order_acquire) != 0 || status != TcpClient::ReadStatus::idle) break;
+    if (settled_.load(std::memory_order_acquire) == kSettled || status != TcpClient::ReadStatus::idle) break;
     if (slot.held()) {
       if ((round & 7) != 0 || Clock::now() < spinEnd) {
         cpuRelax();
@@ -248,8 +256,8 @@ void ReplyWaiters::Ticket::stopReading() noexcept {
   client.releaseRead();
   reading_ = false;
   // This ticket is still counted. Loaded after the release: a waiter that came meanwhile and
-  // found the reading taken went to sleep counting on the I/O thread.
-  if (waiters_.count_.load() > 1) client.readOnNow();
+  // found the reading taken went to sleep counting on being called, or on the I/O thread.
+  if (waiters_.count_.load() > 1 && !waiters_.passReading(*this)) client.readOnNow();
 }
 
 bool ReplyWaiters::Ticket::takeReply(Json::Value& reply, std::unique_lock<std::mutex>& lock) {
@@ -322,6 +330,33 @@ int ReplyWaiters::takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[2])
   }
   --wakers_;
   return n;
+}
+
+bool ReplyWaiters::passReading(const Ticket& from) {
+  std::atomic<std::uint32_t>* wake = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (count_.load(std::memory_order_relaxed) <= 1) return false;
+    // Ids are consecutive: the ones after the caller's are the likeliest still to wait.
+    for (std::size_t i = 1; i <= kBuckets && wake == nullptr; ++i) {
+      for (Ticket* t = buckets_[(from.id_ + i) % kBuckets]; t != nullptr; t = t->next_) {
+        if (t == &from || t->state_ != Ticket::State::waiting) continue;
+        std::uint32_t word = 0;
+        // Paired with `sleep` as `settle` is: either the waiter sees the call or this sees it
+        // sleeping. One called already is about to read.
+        if (!t->settled_.compare_exchange_strong(word, Ticket::kCalled, std::memory_order_seq_cst)) {
+          if (word == Ticket::kCalled) return true;
+          continue;
+        }
+        if (!t->sleeping_.load(std::memory_order_seq_cst)) return true;
+        wake = &t->settled_;
+        break;
+      }
+    }
+  }
+  if (wake == nullptr) return false;
+  Ticket::wakeUp(wake);
+  return true;
 }
 
 ReplyWaiters::Ticket* ReplyWaiters::find(std::uint64_t id) const noexcept {

@@ -1,9 +1,10 @@
 #pragma once
 // Requests of one link waiting for their replies by id. Each waiter sleeps on a word of its own,
 // so a reply wakes only its own request, and the waker never makes it queue for a lock on
-// waking; a lost link fails every waiter at once. A waiter whose
-// link lets callers read reads the socket itself while nobody else does, so a lone request's
-// reply goes from the socket to it without waking any other thread.
+// waking; a lost link fails every waiter at once. A waiter whose link lets callers read reads
+// the socket itself while nobody else does, so a lone request's reply goes from the socket to it
+// without waking any other thread. Once its reply is in, it calls another waiter to read on, so
+// replies keep going straight to waiting callers rather than through the link's I/O thread.
 
 #include <json/value.h>
 
@@ -49,6 +50,8 @@ class ReplyWaiters {
    private:
     friend class ReplyWaiters;
     enum class State { waiting, replied, failed };
+    static constexpr std::uint32_t kSettled = 1;
+    static constexpr std::uint32_t kCalled = 2;
     // Under the lock: the outcome; true when the waiter sleeps and must be woken (by
     // `wakeUp`, best after the lock is released: the waiter then does not queue for it).
     bool settle(State state);
@@ -68,12 +71,14 @@ class ReplyWaiters {
     std::uint64_t id_;
     Ticket* next_ = nullptr;  // in its bucket
     State state_ = State::waiting;
-    std::atomic<std::uint32_t> settled_{0};  // 1 once state_ left waiting: read without the lock
-    std::atomic<bool> sleeping_{false};      // the waiter sleeps on settled_
-    bool owesWakes_ = false;                 // under the lock: woken to wake others in turn
-    bool queuedToWake_ = false;              // under the lock: in `toWake_`
-    Json::Value reply_;                      // a reply handed over parsed
-    std::string text_;                       // a reply handed over as text, parsed by the waiter
+    // kSettled once state_ left waiting, kCalled while called to take up the reading; read
+    // without the lock.
+    std::atomic<std::uint32_t> settled_{0};
+    std::atomic<bool> sleeping_{false};  // the waiter sleeps on settled_
+    bool owesWakes_ = false;             // under the lock: woken to wake others in turn
+    bool queuedToWake_ = false;          // under the lock: in `toWake_`
+    Json::Value reply_;                  // a reply handed over parsed
+    std::string text_;                   // a reply handed over as text, parsed by the waiter
     bool isText_ = false;
     bool reading_ = false;  // this request's thread holds the link's reading
     std::error_code failure_;
@@ -110,6 +115,9 @@ class ReplyWaiters {
   // Under the lock: `ticket` was woken to wake others; takes up to two sleeping ones off the
   // queue into `words`, hands them the same duty, and returns how many.
   int takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[2]);
+  // `from` gave up the link's reading while others wait: calls one request still waiting to
+  // take it up, waking it if it sleeps. False when none waits.
+  bool passReading(const Ticket& from);
 
   mutable std::mutex mutex_;
   std::array<Ticket*, kBuckets> buckets_{};

@@ -76,21 +76,27 @@ void XService::connect(const std::string& ip, int newPort) {
 void XService::start(std::error_code& ec, bool awaitFileLink) {
   ec = makeErrorCode(0);
   if (linkState_ == 1) return;
+  // A transfer_ in progress owns the file link (and has it connected); never restart it under it.
+  std::unique_lock<std::mutex> transferLock(transferMutex_, std::defer_lock);
+  bool fileLaunched = false;
+  // Unless the caller waits for it, the file link connects while the command link does.
+  const auto launchFileLink = [&] {
+    if (awaitFileLink || !transfer_ || !transferLock.try_lock()) return;
+    transfer_->launch();
+    fileLaunched = true;
+  };
   // An empty host would resolve to the local machine; never open a socket for it.
-  if (host_.empty() || port_ <= 0 || port_ > 65535 || client_.start(host_, static_cast<std::uint16_t>(port_))) {
+  if (host_.empty() || port_ <= 0 || port_ > 65535 ||
+      client_.start(host_, static_cast<std::uint16_t>(port_), launchFileLink)) {
     linkState_ = 2;
     ec = makeErrorCode(256);
-    // The file link is not tried: the caller has been told the link is down, and a file link
-    // left connected would outlive that answer.
+    // The caller has been told the link is down: a file link left connected would outlive that
+    // answer.
+    if (fileLaunched) transfer_->stop();
     return;
   }
-  // A transfer_ in progress owns the file link (and has it connected); never restart it under it.
-  std::unique_lock<std::mutex> transferLock(transferMutex_, std::try_to_lock);
-  if (transfer_ && transferLock.owns_lock()) {
-    if (!awaitFileLink) {
-      transfer_->launch();
-      return;
-    }
+  if (!awaitFileLink) return;
+  if (transfer_ && transferLock.try_lock()) {
     std::error_code fileEc;
     transfer_->start(fileEc);
     if (fileEc) globalLogger()->info("uid: {} | FileTransfer connect failed ({})", logUid, fileEc.value());

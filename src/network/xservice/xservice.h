@@ -74,10 +74,11 @@ class XService : public std::enable_shared_from_this<XService> {
   void connect(const std::string& ip, int port);
 
   /// Opens the connection; `ec` 0, or 256 when it cannot (no host, refused, unreachable). Does
-  /// nothing while connected. Then starts the file link; its failure is only logged. Returns
+  /// nothing while connected. Starts the file link too; its failure is only logged. Returns
   /// after the connection handler has run and, with `awaitFileLink`, after the file link's
-  /// attempt (otherwise that attempt goes on by itself and a transfer waits for it). Any thread
-  /// but this link's I/O thread.
+  /// attempt, made once the connection is up. Otherwise that attempt is made while the
+  /// connection is being opened and goes on by itself (a transfer waits for it); it is stopped
+  /// when the connection fails. Any thread but this link's I/O thread.
   void start(std::error_code& ec, bool awaitFileLink = true);
 
   /// Closes the connection (the connection handler sees false if it was up), ends the I/O

@@ -18,9 +18,12 @@
 #include "network/xservice/link_fixture.h"
 #include "support/loopback.h"
 #include "support/process_stats.h"
+#include "support/xservice_probe.h"
 
 using velmora::internal::makeErrorCode;
+using velmora::internal::ReplyWaiters;
 using velmora::internal::XService;
+using velmora::internal::XServiceProbe;
 using velmora_sim::Exchange;
 using namespace std::chrono_literals;
 
@@ -144,6 +147,40 @@ TEST(XServiceReplyThenClose, AReplyFollowedAtOnceByTheEndOfTheLinkIsStillTheAnsw
     EXPECT_EQ(ec, makeErrorCode(0)) << i;
     EXPECT_EQ(result.asInt(), 7) << i;
     link.stop();
+  }
+}
+
+// A request whose reply is in calls a request still waiting to read on, so the later reply
+// goes from the socket to its own waiter rather than through the I/O thread.
+TEST_F(XServiceReadingTest, ARequestDoneReadingCallsAWaitingOneToReadOn) {
+  command().script("slow", velmora_sim::Behaviour::reply(1).after(30ms));
+  ReplyWaiters& waiters = XServiceProbe::waiters(link);
+  const auto& client = XServiceProbe::client(link);
+  const auto deadline = [] { return std::chrono::steady_clock::now() + 2s; };
+  for (std::uint64_t round = 0; round < 5; ++round) {
+    const std::uint64_t first = 5000 + 2 * round;
+    const std::uint64_t second = first + 1;
+    ReplyWaiters::Ticket own(waiters, first);
+    const auto claims = client.callerReads();
+    own.readFromNow();
+    ASSERT_EQ(client.callerReads(), claims + 1) << round;
+    std::error_code otherCode;
+    Json::Value otherReply;
+    std::thread other([&] {
+      ReplyWaiters::Ticket ticket(waiters, second);
+      XServiceProbe::send(link, "{\"c\":{\"slow\":null},\"id\":" + std::to_string(second) + "}\r");
+      otherCode = ticket.wait(otherReply, deadline());
+    });
+    // The other request finds the reading taken and goes to sleep.
+    ASSERT_TRUE(waitUntil([&] { return waiters.size() == 2; }, 2s));
+    std::this_thread::sleep_for(2ms);
+    ASSERT_TRUE(XServiceProbe::send(link, "{\"c\":{\"fast\":null},\"id\":" + std::to_string(first) + "}\r"));
+    Json::Value reply;
+    ASSERT_FALSE(own.wait(reply, deadline())) << round;
+    other.join();
+    ASSERT_FALSE(otherCode) << round;
+    EXPECT_EQ(otherReply["c"]["slow"].asInt(), 1);
+    EXPECT_EQ(client.callerReads(), claims + 2) << "round " << round << ": the other request read its own reply";
   }
 }
 

@@ -96,6 +96,12 @@ TEST_F(XServiceTest, StartFailsWith256WithoutCallingTheHandler) {
   EXPECT_TRUE(seen.get().empty());
   EXPECT_FALSE(log.contains("connect"));
   EXPECT_EQ(files().acceptCount(), 0) << "no file link for a link reported down";
+
+  // Not waited for, the file link is tried while the command link connects: it is closed again.
+  link.start(ec, false);
+  EXPECT_EQ(ec, makeErrorCode(256));
+  std::this_thread::sleep_for(100ms);  // time for an attempt left running to get through
+  EXPECT_TRUE(files().waitForOpenConnections(0, 2s)) << "no file link left open for a link reported down";
 }
 
 TEST_F(XServiceTest, FileServiceDownLeavesTheCommandLinkWorking) {
