@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "network/tcp/framer.h"
@@ -82,6 +83,19 @@ void checkReplyId(std::string_view text) {
   if (!reader->parse(text.data(), text.data() + text.size(), &value, nullptr)) std::abort();
   if (!value.isObject() || value.size() < 2 || value.isMember("n")) std::abort();
   if (!value["id"].isUInt64() || value["id"].asUInt64() != id) std::abort();
+  // A request's own value built alone must be the one the full parse gives, and only for its id.
+  for (const char* form : {"g", "c", "s"}) {
+    std::vector<std::string> keys{"k"};
+    const Json::Value& body = value[form];
+    if (body.isObject() && !body.empty()) keys.push_back(body.getMemberNames().front());
+    for (const std::string& key : keys) {
+      Json::Value picked;
+      if (velmora::internal::buildReplyValue(text, id + 1, form, key, picked)) std::abort();
+      if (!velmora::internal::buildReplyValue(text, id, form, key, picked)) continue;
+      if (!body.isObject() || !body.isMember(key)) std::abort();
+      if (!(picked == body[key]) || picked.toStyledString() != body[key].toStyledString()) std::abort();
+    }
+  }
 }
 
 }  // namespace

@@ -13,10 +13,13 @@ class Scanner {
  public:
   explicit Scanner(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
 
-  bool reply(std::uint64_t& id) {
+  // With `out`, the value of `key` in the member named `form`, an object, is built there too;
+  // false when the reply has no such value.
+  bool reply(std::uint64_t& id, std::string_view form = {}, std::string_view key = {}, Json::Value* out = nullptr) {
     skipSpace();
     if (!take('{')) return false;
     bool haveId = false;
+    bool haveForm = false;
     int members = 0;
     skipSpace();
     if (take('}')) return false;  // empty: one member at least is needed anyway
@@ -31,6 +34,9 @@ class Scanner {
       if (name == "id") {
         if (haveId || !unsignedInteger(id)) return false;
         haveId = true;
+      } else if (out != nullptr && name == form) {
+        if (haveForm || !formValue(key, *out)) return false;
+        haveForm = true;
       } else if (!value(1)) {
         return false;
       }
@@ -44,7 +50,7 @@ class Scanner {
       break;
     }
     skipSpace();
-    return p_ == end_ && haveId && members >= 2;
+    return p_ == end_ && haveId && members >= 2 && (out == nullptr || haveForm);
   }
 
   bool plainObject(Json::Value& out) {
@@ -217,6 +223,33 @@ class Scanner {
     return object.demand(name.data(), name.data() + name.size());
   }
 
+  // At a reply's form member value: an object giving `key` once, whose value is built in `out`.
+  bool formValue(std::string_view key, Json::Value& out) {
+    if (!take('{')) return false;
+    bool found = false;
+    skipSpace();
+    for (;;) {
+      std::string_view name;
+      bool plainName = false;
+      if (!string(&name, &plainName) || !plainName) return false;
+      skipSpace();
+      if (!take(':')) return false;
+      skipSpace();
+      if (name == key) {
+        if (found || !value(2, &out)) return false;
+        found = true;
+      } else if (!value(2)) {
+        return false;
+      }
+      skipSpace();
+      if (take(',')) {
+        skipSpace();
+        continue;
+      }
+      return take('}') && found;
+    }
+  }
+
   bool container(int depth, char close, bool object, Json::Value* out) {
     if (depth >= (out == nullptr ? kMaxDepth : kMaxBuildDepth)) return false;
     if (out != nullptr) *out = Json::Value(object ? Json::objectValue : Json::arrayValue);
@@ -265,6 +298,12 @@ bool replyIdOf(std::string_view text, std::uint64_t& id) noexcept {
 }
 
 bool buildPlainObject(std::string_view text, Json::Value& out) { return Scanner(text).plainObject(out); }
+
+bool buildReplyValue(std::string_view text, std::uint64_t id, std::string_view form, std::string_view key,
+                     Json::Value& out) {
+  std::uint64_t found = 0;
+  return Scanner(text).reply(found, form, key, &out) && found == id;
+}
 
 std::unique_ptr<Json::CharReader> makeMessageReader() {
   Json::CharReaderBuilder builder;

@@ -25,6 +25,13 @@ bool replyIdOf(std::string_view text, std::uint64_t& id) noexcept;
 /// unspecified: such a text takes the full parse.
 bool buildPlainObject(std::string_view text, Json::Value& out);
 
+/// For a reply to request `id` (as `replyIdOf` tells it) whose member `form` is an object
+/// giving `key` once: builds only that value into `out`, as `buildPlainObject` would build it,
+/// and skips the rest unbuilt. False, with `out` unspecified, for anything else (another id, no
+/// such value, a value or member name `buildPlainObject` would refuse): the full parse decides.
+bool buildReplyValue(std::string_view text, std::uint64_t id, std::string_view form, std::string_view key,
+                     Json::Value& out);
+
 /// The reader of the command link's messages (comments allowed, never kept).
 std::unique_ptr<Json::CharReader> makeMessageReader();
 

@@ -271,8 +271,14 @@ bool ReplyWaiters::Ticket::takeReply(Json::Value& reply, std::unique_lock<std::m
   Json::Value parsed;
   const char* why = nullptr;
   try {
+    const std::string_view text(text_.data(), text_.size());
+    if (pick_ != nullptr && buildReplyValue(text, id_, pick_->form, pick_->key, parsed)) {
+      reply.swap(parsed);
+      picked_ = true;
+      return true;  // the lock stays released, as below
+    }
     // Most replies are plain objects, built without the full parse's machinery.
-    if (!buildPlainObject(std::string_view(text_.data(), text_.size()), parsed)) {
+    if (!buildPlainObject(text, parsed)) {
       parsed = Json::Value();
       if (!threadReader().parse(text_.data(), text_.data() + text_.size(), &parsed, nullptr)) why = "not JSON";
     }

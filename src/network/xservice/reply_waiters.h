@@ -26,6 +26,12 @@ class SpinSlot;
 
 class ReplyWaiters {
  public:
+  /// The one value a request wants of its reply: the member `key` of the object `form`.
+  struct Pick {
+    std::string_view form;
+    std::string_view key;
+  };
+
   /// One waiting request, registered for its id from construction to destruction. Register
   /// before sending, so that no reply can arrive before anyone waits for it.
   class Ticket {
@@ -41,6 +47,12 @@ class ReplyWaiters {
     void readFromNow() noexcept;
     // Gives the link's reading back; with others waiting, the I/O thread reads on at once.
     void stopReading() noexcept;
+
+    /// Asks `wait` for the value `pick` names rather than the whole reply, where the reply can
+    /// give it without being built whole; `picked` then tells. `pick` must outlive the wait.
+    void pickOnly(const Pick* pick) noexcept { pick_ = pick; }
+    /// After a successful `wait`: `reply` is the picked value, not the whole reply.
+    bool picked() const noexcept { return picked_; }
 
     /// Waits until the reply arrives (0, `reply` filled), the link fails (its code, 256 for a
     /// lost link) or the deadline passes (263). A reply that is already there wins over a
@@ -80,6 +92,8 @@ class ReplyWaiters {
     Json::Value reply_;                  // a reply handed over parsed
     std::string text_;                   // a reply handed over as text, parsed by the waiter
     bool isText_ = false;
+    const Pick* pick_ = nullptr;
+    bool picked_ = false;
     bool reading_ = false;  // this request's thread holds the link's reading
     std::error_code failure_;
     std::error_code linkFailure_;  // a failure that came after the reply, kept for a bad reply

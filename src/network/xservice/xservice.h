@@ -123,8 +123,9 @@ class XService : public std::enable_shared_from_this<XService> {
   /// included, stamped with `id`) to the TCP client and, with `reply`, waits up to `timeout` for
   /// the reply with that id. 259 when it is longer than a line the controller takes, 256 when
   /// the link is down or holds as much unsent as it may (nothing sent either way), 263.
-  std::error_code request(std::string_view text, std::uint64_t id, Json::Value* reply,
-                          std::chrono::nanoseconds timeout);
+  /// With `pick`, `reply` may come as only the value it names: `*picked` then says so.
+  std::error_code request(std::string_view text, std::uint64_t id, Json::Value* reply, std::chrono::nanoseconds timeout,
+                          const ReplyWaiters::Pick* pick = nullptr, bool* picked = nullptr);
   /// Sends `message` as it is; false when the link is down. Waits for nothing.
   bool sendJson(const Json::Value& message);
 
@@ -217,6 +218,10 @@ class XService : public std::enable_shared_from_this<XService> {
   // wrong kind.
   static Json::Value* replyBody(Json::Value& reply, const char* form);
   static Json::Value* replyValue(Json::Value& reply, const char* form, const std::string& key);
+  // `request` for one key: `value` = the reply's `form`[key] (untouched on failure), 257 when the
+  // reply has none.
+  std::error_code requestValue(std::string_view text, std::uint64_t id, const char* form, const std::string& key,
+                               Json::Value& value, std::chrono::nanoseconds timeout);
 
   const LinkOptions options_;
   std::string host_;

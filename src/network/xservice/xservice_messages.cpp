@@ -97,7 +97,7 @@ class RequestText {
 }  // namespace
 
 std::error_code XService::request(std::string_view text, std::uint64_t id, Json::Value* reply,
-                                  std::chrono::nanoseconds timeout) {
+                                  std::chrono::nanoseconds timeout, const ReplyWaiters::Pick* pick, bool* picked) {
   // The controller reads lines of at most this length, as the link does; a longer one would
   // break its framing rather than be refused.
   if (text.size() > DelimiterFramer::kDefaultCap) return makeErrorCode(259);
@@ -106,6 +106,7 @@ std::error_code XService::request(std::string_view text, std::uint64_t id, Json:
   std::optional<ReplyWaiters::Ticket> ticket;
   if (reply != nullptr) {
     ticket.emplace(waiters_, id);
+    ticket->pickOnly(pick);
     // Reading before the request leaves: a fast reply then never wakes the I/O thread.
     ticket->readFromNow();
   }
@@ -121,6 +122,7 @@ std::error_code XService::request(std::string_view text, std::uint64_t id, Json:
   }
   if (!ticket) return makeErrorCode(0);
   const std::error_code ec = ticket->wait(*reply, deadline);
+  if (picked != nullptr) *picked = ticket->picked();
   // A request still queued when its caller is told it failed must never reach the controller
   // later (one partly written already is finished: the stream's framing depends on it).
   if (ec == makeErrorCode(263) && number != 0) client_.withdraw(number);
@@ -159,6 +161,20 @@ Json::Value* XService::replyValue(Json::Value& reply, const char* form, const st
   return const_cast<Json::Value*>(body->find(key.data(), key.data() + key.size()));
 }
 
+std::error_code XService::requestValue(std::string_view text, std::uint64_t id, const char* form,
+                                       const std::string& key, Json::Value& value, std::chrono::nanoseconds timeout) {
+  // Most replies give the value without being built whole.
+  const ReplyWaiters::Pick pick{form, key};
+  Json::Value reply;
+  bool picked = false;
+  const std::error_code ec = request(text, id, &reply, timeout, &pick, &picked);
+  if (ec) return ec;
+  Json::Value* found = picked ? &reply : replyValue(reply, form, key);
+  if (found == nullptr) return makeErrorCode(257);
+  value.swap(*found);
+  return ec;
+}
+
 void XService::request(Json::Value& request, Json::Value& reply, std::error_code& ec,
                        std::chrono::nanoseconds timeout) {
   ec = makeErrorCode(0);
@@ -184,14 +200,7 @@ bool XService::sendJson(const Json::Value& message) {
 void XService::sendCommand(const std::string& key, const Json::Value& value, Json::Value& result, std::error_code& ec,
                            std::chrono::nanoseconds timeout) {
   const RequestText text('c', key, value);
-  Json::Value reply;
-  ec = request(text.view(), text.id, &reply, timeout);
-  if (ec) return;
-  if (Json::Value* found = replyValue(reply, "c", key)) {
-    result.swap(*found);
-  } else {
-    ec = makeErrorCode(257);
-  }
+  ec = requestValue(text.view(), text.id, "c", key, result, timeout);
 }
 
 void XService::sendCommandAsync(const std::string& key, const Json::Value& value, const MessageCallback& onReply,
@@ -231,14 +240,7 @@ void XService::getValue(const std::string& key, Json::Value& value, std::error_c
 
 void XService::getValue(const std::string& key, const Json::Value& param, Json::Value& out, std::error_code& ec) {
   const RequestText text('g', key, param);
-  Json::Value reply;
-  ec = request(text.view(), text.id, &reply, requestWait());
-  if (ec) return;
-  if (Json::Value* found = replyValue(reply, "g", key)) {
-    out.swap(*found);
-  } else {
-    ec = makeErrorCode(257);
-  }
+  ec = requestValue(text.view(), text.id, "g", key, out, requestWait());
 }
 
 void XService::getValues(const std::vector<std::string>& keys, const std::vector<Json::Value>& params, Json::Value& out,
@@ -269,12 +271,11 @@ void XService::getValues(const std::vector<std::string>& keys, const std::vector
 
 int XService::setValueRaw(const std::string& key, const Json::Value& value, std::error_code& ec) {
   const RequestText text('s', key, value);
-  Json::Value reply;
-  ec = request(text.view(), text.id, &reply, requestWait());
+  Json::Value answer;
+  ec = requestValue(text.view(), text.id, "s", key, answer, requestWait());
   if (ec) return 0;
   int code = 0;
-  const Json::Value* found = replyValue(reply, "s", key);
-  if (found == nullptr || !readInt(*found, code)) {
+  if (!readInt(answer, code)) {
     ec = makeErrorCode(257);
     return 0;
   }

@@ -8,6 +8,7 @@
 #include "network/xservice/reply_text.h"
 
 using velmora::internal::buildPlainObject;
+using velmora::internal::buildReplyValue;
 using velmora::internal::makeMessageReader;
 using velmora::internal::replyIdOf;
 
@@ -102,4 +103,42 @@ TEST(ReplyText, APlainObjectIsBuiltExactlyAsTheFullParseBuildsIt) {
   ASSERT_TRUE(buildPlainObject(R"({"g":{"i":5,"z":0,"n":-3},"id":1})", value));
   EXPECT_TRUE(value["g"]["i"].isInt() && value["g"]["z"].isInt() && value["g"]["n"].isInt());
   EXPECT_FALSE(value["g"]["z"].isBool());
+}
+
+// A request's own value is built alone, exactly as the full parse has it; a reply that is not
+// certainly a plain one for that request and value is left to the full parse.
+TEST(ReplyText, TheValueARequestAsksForIsBuiltAloneExactlyAsTheFullParseHasIt) {
+  struct Case {
+    std::string text;
+    std::uint64_t id;
+    bool built;
+  };
+  const Case cases[] = {
+      {R"({"g":{"k":"idle"},"id":7})", 7, true},
+      {R"({"id":7,"g":{"a":1.5,"k":[1,{"x":null}],"b":"\u00e9"}})", 7, true},  // the rest only checked
+      {R"( { "x" : 2.5e3 , "g" : { "k" : -4 } , "id" : 7 } )", 7, true},
+      {R"({"g":{"k":0},"id":8})", 7, false},  // another request's
+      {R"({"g":{"j":0},"id":7})", 7, false},  // no such value
+      {R"({"g":{},"id":7})", 7, false},
+      {R"({"g":0,"id":7})", 7, false},                    // the form is no object
+      {R"({"c":{"k":0},"id":7})", 7, false},              // another form
+      {R"({"g":{"k":0},"g":{"k":1},"id":7})", 7, false},  // the form twice
+      {R"({"g":{"k":0,"k":1},"id":7})", 7, false},        // the value twice
+      {R"({"g":{"k":1.5},"id":7})", 7, false},            // a value only the full parse builds
+      {R"({"g":{"\u006b":0},"id":7})", 7, false},         // an escaped name
+      {R"({"g":{"k":0},"id":7,"n":{}})", 7, false},       // a notification
+      {R"({"g":{"k":0},"id":7,"x":[1,})", 7, false},      // not JSON after the value
+      {R"({"g":{"k":0},"id":7} x)", 7, false},
+  };
+  const std::unique_ptr<Json::CharReader> reader = makeMessageReader();
+  for (const auto& c : cases) {
+    Json::Value built;
+    const bool took = buildReplyValue(c.text, c.id, "g", "k", built);
+    EXPECT_EQ(took, c.built) << c.text;
+    if (!took) continue;
+    Json::Value parsed;
+    ASSERT_TRUE(reader->parse(c.text.data(), c.text.data() + c.text.size(), &parsed, nullptr)) << c.text;
+    EXPECT_EQ(built, parsed["g"]["k"]) << c.text;
+    EXPECT_EQ(built.toStyledString(), parsed["g"]["k"].toStyledString()) << c.text;
+  }
 }
