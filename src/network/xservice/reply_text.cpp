@@ -25,11 +25,7 @@ class Scanner {
     if (take('}')) return false;  // empty: one member at least is needed anyway
     for (;;) {
       std::string_view name;
-      bool plainName = false;
-      if (!string(&name, &plainName) || !plainName) return false;
-      skipSpace();
-      if (!take(':')) return false;
-      skipSpace();
+      if (!plainName(name)) return false;
       if (name == "n") return false;  // a notification, whatever else it holds
       if (name == "id") {
         if (haveId || !unsignedInteger(id)) return false;
@@ -223,6 +219,16 @@ class Scanner {
     return object.demand(name.data(), name.data() + name.size());
   }
 
+  // A member's name without escapes, and the colon after it.
+  bool plainName(std::string_view& name) {
+    bool plain = false;
+    if (!string(&name, &plain) || !plain) return false;
+    skipSpace();
+    if (!take(':')) return false;
+    skipSpace();
+    return true;
+  }
+
   // At a reply's form member value: an object giving `key` once, whose value is built in `out`.
   bool formValue(std::string_view key, Json::Value& out) {
     if (!take('{')) return false;
@@ -230,11 +236,7 @@ class Scanner {
     skipSpace();
     for (;;) {
       std::string_view name;
-      bool plainName = false;
-      if (!string(&name, &plainName) || !plainName) return false;
-      skipSpace();
-      if (!take(':')) return false;
-      skipSpace();
+      if (!plainName(name)) return false;
       if (name == key) {
         if (found || !value(2, &out)) return false;
         found = true;
