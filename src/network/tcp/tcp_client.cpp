@@ -251,12 +251,19 @@ std::error_code TcpClient::start(const std::string& host, std::uint16_t port, co
   std::lock_guard<std::mutex> lock(controlMutex_);
   // Name resolution is not covered by the connect timeout; give it a generous margin.
   const auto bound = options_.connectTimeout + std::chrono::seconds(30);
+  bool ran = false;  // at most once, alongside whichever attempt comes first
+  const auto runMeanwhile = [&] {
+    if (!meanwhile || ran) return;
+    ran = true;
+    meanwhile();
+  };
   if (launched_) {
     launched_ = false;
+    runMeanwhile();
     if (!core_->waitStarted(bound)) return {};
   }
   if (const std::error_code ec = begin(host, port)) return ec;
-  if (meanwhile) meanwhile();
+  runMeanwhile();
   const std::error_code result = core_->waitStarted(bound);
   if (result) stopLocked();
   return result;

@@ -78,7 +78,7 @@ class TcpClient {
   /// Stops whatever runs, then connects to host:port and returns when the attempt has finished
   /// and the connect handler has run. An empty host fails at once without a socket. Refused on
   /// the client's own I/O thread (it would have to join itself). Any thread but the I/O thread.
-  /// `meanwhile`, when given, runs on the calling thread while the attempt is under way.
+  /// `meanwhile`, when given, runs once on the calling thread while the attempt is under way.
   std::error_code start(const std::string& host, std::uint16_t port, const std::function<void()>& meanwhile = nullptr);
 
   /// Begins connecting as `start` does without waiting for the attempt: its connect handler
