@@ -22,6 +22,17 @@ int countEntries(const char* directory) {
 // The iterator's own descriptor is open while counting; it is the same in every count.
 int openFdCount() { return countEntries("/proc/self/fd"); }
 
+int openSocketCount() {
+  int n = 0;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator("/proc/self/fd", ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    std::error_code unreadable;
+    if (std::filesystem::read_symlink(it->path(), unreadable).native().rfind("socket:", 0) == 0) ++n;
+  }
+  return n;
+}
+
 int threadCount() { return countEntries("/proc/self/task"); }
 
 long residentKiB() {

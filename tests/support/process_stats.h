@@ -6,6 +6,8 @@
 
 /// Open file descriptors (entries of /proc/self/fd).
 int openFdCount();
+/// Of those, the sockets.
+int openSocketCount();
 /// Threads of the process (entries of /proc/self/task).
 int threadCount();
 /// Resident memory of the process in KiB (VmRSS), -1 when it cannot be read.

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "support/loopback.h"
+#include "support/process_stats.h"
 
 SimTest::SimTest() {
   velmora_sim::SimulatorOptions options;
@@ -18,5 +19,8 @@ Json::Value SimTest::lastPayload(const std::string& key) {
 }
 
 void SimTest::TearDown() {
+  // A request shows in the log just before its scripted step is taken: a test that saw it there
+  // may end first.
+  waitUntil([this] { return sim_->command().unusedSteps().empty(); }, std::chrono::seconds(1));
   EXPECT_THAT(sim_->command().unusedSteps(), ::testing::IsEmpty()) << "scripted steps never used";
 }
