@@ -153,11 +153,12 @@ TEST(XServiceReplyThenClose, AReplyFollowedAtOnceByTheEndOfTheLinkIsStillTheAnsw
 // A request whose reply is in calls a request still waiting to read on, so the later reply
 // goes from the socket to its own waiter rather than through the I/O thread.
 TEST_F(XServiceReadingTest, ARequestDoneReadingCallsAWaitingOneToReadOn) {
-  command().script("slow", velmora_sim::Behaviour::reply(1).after(30ms));
+  // Late enough that the called request has surely taken the reading up, even on a loaded machine.
+  command().script("slow", velmora_sim::Behaviour::reply(1).after(150ms));
   ReplyWaiters& waiters = XServiceProbe::waiters(link);
   const auto& client = XServiceProbe::client(link);
   const auto deadline = [] { return std::chrono::steady_clock::now() + 2s; };
-  for (std::uint64_t round = 0; round < 5; ++round) {
+  for (std::uint64_t round = 0; round < 4; ++round) {
     const std::uint64_t first = 5000 + 2 * round;
     const std::uint64_t second = first + 1;
     ReplyWaiters::Ticket own(waiters, first);
