@@ -7,14 +7,20 @@
 
 namespace {
 
-int countEntries(const char* directory) {
+// Entries of `directory`, or only those `keep` accepts.
+int countEntries(const char* directory, bool (*keep)(const std::filesystem::path&) = nullptr) {
   int n = 0;
   std::error_code ec;
   for (auto it = std::filesystem::directory_iterator(directory, ec); !ec && it != std::filesystem::directory_iterator();
        it.increment(ec)) {
-    ++n;
+    if (keep == nullptr || keep(it->path())) ++n;
   }
   return n;
+}
+
+bool isSocket(const std::filesystem::path& fd) {
+  std::error_code unreadable;
+  return std::filesystem::read_symlink(fd, unreadable).native().rfind("socket:", 0) == 0;
 }
 
 }  // namespace
@@ -22,16 +28,7 @@ int countEntries(const char* directory) {
 // The iterator's own descriptor is open while counting; it is the same in every count.
 int openFdCount() { return countEntries("/proc/self/fd"); }
 
-int openSocketCount() {
-  int n = 0;
-  std::error_code ec;
-  for (auto it = std::filesystem::directory_iterator("/proc/self/fd", ec);
-       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    std::error_code unreadable;
-    if (std::filesystem::read_symlink(it->path(), unreadable).native().rfind("socket:", 0) == 0) ++n;
-  }
-  return n;
-}
+int openSocketCount() { return countEntries("/proc/self/fd", isSocket); }
 
 int threadCount() { return countEntries("/proc/self/task"); }
 
