@@ -108,9 +108,10 @@ TEST_F(MotionRobotTest, RlTasksStopTheQueueAndKeepTheirController) {
   robot().setMotionControlMode(MotionControlMode::NrtRLTask, ec);
   EXPECT_FALSE(ec);
   EXPECT_EQ(keysOf(requests()), std::vector<std::string>{"sys.state"});
-  const auto unwatch = command().log().withKey("move.last_error_with_setting");
-  ASSERT_FALSE(unwatch.empty());
-  EXPECT_THAT(unwatch.back().payload, JsonIs("false"));
+  // The unwatch takes no reply, so it may reach the controller after the call returns.
+  const auto unwatch = command().log().waitFor("move.last_error_with_setting", std::chrono::seconds(2));
+  ASSERT_TRUE(unwatch.has_value());
+  EXPECT_THAT(unwatch->payload, JsonIs("false"));
   EXPECT_FALSE(robot().impl().motionControl->threadsRunning());
   const auto* rl = robot().impl().rlTaskControl.get();
   ASSERT_NE(rl, nullptr);
