@@ -35,4 +35,8 @@ bool buildReplyValue(std::string_view text, std::uint64_t id, std::string_view f
 /// The reader of the command link's messages (comments allowed, never kept).
 std::unique_ptr<Json::CharReader> makeMessageReader();
 
+/// The calling thread's reader, made at its first use. A parse ends before anything it read is
+/// handed on, so a handler that parses again on the same thread does not disturb it.
+Json::CharReader& messageReader();
+
 }  // namespace velmora::internal

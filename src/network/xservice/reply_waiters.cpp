@@ -48,11 +48,6 @@ void returnBuffer(std::string&& buffer) {
   pool.push_back(std::move(buffer));
 }
 
-Json::CharReader& threadReader() {
-  thread_local const std::unique_ptr<Json::CharReader> reader = makeMessageReader();
-  return *reader;
-}
-
 }  // namespace
 
 // The process's permission to spin: a few waiters at once, at most half the cores, and only
@@ -280,7 +275,7 @@ bool ReplyWaiters::Ticket::takeReply(Json::Value& reply, std::unique_lock<std::m
     // Most replies are plain objects, built without the full parse's machinery.
     if (!buildPlainObject(text, parsed)) {
       parsed = Json::Value();
-      if (!threadReader().parse(text_.data(), text_.data() + text_.size(), &parsed, nullptr)) why = "not JSON";
+      if (!messageReader().parse(text_.data(), text_.data() + text_.size(), &parsed, nullptr)) why = "not JSON";
     }
     if (why == nullptr && (!parsed.isObject() || parsed.size() < 2 || parsed.isMember("n") ||
                            !parsed["id"].isUInt64() || parsed["id"].asUInt64() != id_)) {

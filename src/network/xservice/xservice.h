@@ -40,10 +40,6 @@
 #include "network/xservice/link_options.h"
 #include "network/xservice/reply_waiters.h"
 
-namespace Json {
-class CharReader;
-}
-
 namespace velmora::internal {
 
 /// Request ids of every command link in the process: fetch-and-add, first id 1, never repeated.
@@ -247,8 +243,6 @@ class XService : public std::enable_shared_from_this<XService> {
   std::shared_ptr<const MessageCallback> notificationCallback_;
   std::unordered_map<std::uint64_t, ReplyCallback> replyCallbacks_;
 
-  // Receive side, I/O thread only.
-  std::unique_ptr<Json::CharReader> reader_;
   // Dropped messages and refused requests, told at most once a second each; any thread.
   std::mutex dropMutex_;
   std::chrono::steady_clock::time_point lastDropLog_{};

@@ -32,7 +32,7 @@ void XService::onReceive(std::string_view data) noexcept {
     if (replyIdOf(data, id) && waiters_.deliverText(id, data)) return;
     Json::Value message;
     // The reader refuses nesting deeper than its limit by throwing; caught below like the rest.
-    if (data.empty() || !reader_->parse(data.data(), data.data() + data.size(), &message, nullptr)) {
+    if (data.empty() || !messageReader().parse(data.data(), data.data() + data.size(), &message, nullptr)) {
       noteDropped("not JSON", data.size());
       return;
     }
