@@ -44,8 +44,7 @@ TcpClientOptions commandLinkOptions() {
 
 }  // namespace
 
-XService::XService(LinkOptions options)
-    : options_(options), client_(commandLinkOptions()) {
+XService::XService(LinkOptions options) : options_(options), client_(commandLinkOptions()) {
   _bind();
   // Requests read their own replies off the socket while nobody else reads it.
   waiters_.setReader(&client_);
