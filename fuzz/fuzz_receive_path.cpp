@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/json_read.h"
 #include "fuzz_support.h"
 #include "network/tcp/framer.h"
 #include "network/xservice/json_text.h"

@@ -1,5 +1,7 @@
 #include "common/json_read.h"
 
+#include <json/reader.h>
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -252,6 +254,22 @@ bool readBool(const Json::Value& value, bool& out, JsonReadStatus& status, std::
 }
 bool readString(const Json::Value& value, std::string& out, JsonReadStatus& status, std::string_view field) {
   return readWith(value, out, stringRefusal, &status, field, "text");
+}
+
+std::unique_ptr<Json::CharReader> makeMessageReader() {
+  // Its settings are built once: building them costs several times what a reader does.
+  static const Json::CharReaderBuilder builder = [] {
+    Json::CharReaderBuilder settings;
+    // Comments are allowed on the wire but never kept: nothing reads them.
+    settings["collectComments"] = false;
+    return settings;
+  }();
+  return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+}
+
+Json::CharReader& messageReader() {
+  thread_local const std::unique_ptr<Json::CharReader> reader = makeMessageReader();
+  return *reader;
 }
 
 }  // namespace velmora::internal

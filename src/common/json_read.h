@@ -19,10 +19,22 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+namespace Json {
+class CharReader;
+}
+
 namespace velmora::internal {
+
+/// A reader of the controller's messages (comments allowed, never kept).
+std::unique_ptr<Json::CharReader> makeMessageReader();
+
+/// The calling thread's reader, made at its first use. A parse ends before anything it read is
+/// handed on, so a handler that parses again on the same thread does not disturb it.
+Json::CharReader& messageReader();
 
 /// Outcome of a series of kind-checked reads: ok until the first refusal, which it keeps (field
 /// name, the kind expected, what was found); later refusals do not overwrite it.

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
+
+#include "common/json_read.h"
 
 namespace velmora::internal {
 
@@ -93,13 +94,9 @@ FrameState FrameReader::feed(const char* data, std::size_t size) {
 }
 
 Json::Value parseReplyPayload(std::string_view payload) {
-  static thread_local const std::unique_ptr<Json::CharReader> reader = [] {
-    Json::CharReaderBuilder builder;
-    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
-  }();
   Json::Value reply;
   try {
-    if (payload.empty() || !reader->parse(payload.data(), payload.data() + payload.size(), &reply, nullptr)) {
+    if (payload.empty() || !messageReader().parse(payload.data(), payload.data() + payload.size(), &reply, nullptr)) {
       return Json::Value();
     }
   } catch (const Json::Exception&) {

@@ -3,9 +3,8 @@
 #include <json/reader.h>
 #include <velmora/error.h>
 
-#include <memory>
-
 #include "common/globals.h"
+#include "common/json_read.h"
 #include "common/logging.h"
 
 namespace velmora::internal {
@@ -128,12 +127,8 @@ void XTransfer::bindCallbacks() {
 void XTransfer::onReceive(std::string_view data) {
   const auto cr = data.rfind('\r');
   if (cr != std::string_view::npos) data = data.substr(0, cr);
-  static thread_local const std::unique_ptr<Json::CharReader> reader = [] {
-    Json::CharReaderBuilder builder;
-    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
-  }();
   Json::Value message;
-  if (!reader->parse(data.data(), data.data() + data.size(), &message, nullptr)) return;
+  if (!messageReader().parse(data.data(), data.data() + data.size(), &message, nullptr)) return;
   bool verdict = false;
   bool success = false;
   if (message.isObject()) {

@@ -307,20 +307,4 @@ bool buildReplyValue(std::string_view text, std::uint64_t id, std::string_view f
   return Scanner(text).reply(found, form, key, &out) && found == id;
 }
 
-std::unique_ptr<Json::CharReader> makeMessageReader() {
-  // Its settings are built once: building them costs several times what a reader does.
-  static const Json::CharReaderBuilder builder = [] {
-    Json::CharReaderBuilder settings;
-    // Comments are allowed on the wire but never kept: nothing reads them.
-    settings["collectComments"] = false;
-    return settings;
-  }();
-  return std::unique_ptr<Json::CharReader>(builder.newCharReader());
-}
-
-Json::CharReader& messageReader() {
-  thread_local const std::unique_ptr<Json::CharReader> reader = makeMessageReader();
-  return *reader;
-}
-
 }  // namespace velmora::internal

@@ -3,10 +3,9 @@
 // request a reply answers from its text alone, and hands the text to that request's thread,
 // which parses it there. Everything else takes the full parse on the link's I/O thread.
 
-#include <json/reader.h>
+#include <json/value.h>
 
 #include <cstdint>
-#include <memory>
 #include <string_view>
 
 namespace velmora::internal {
@@ -31,12 +30,5 @@ bool buildPlainObject(std::string_view text, Json::Value& out);
 /// such value, a value or member name `buildPlainObject` would refuse): the full parse decides.
 bool buildReplyValue(std::string_view text, std::uint64_t id, std::string_view form, std::string_view key,
                      Json::Value& out);
-
-/// The reader of the command link's messages (comments allowed, never kept).
-std::unique_ptr<Json::CharReader> makeMessageReader();
-
-/// The calling thread's reader, made at its first use. A parse ends before anything it read is
-/// handed on, so a handler that parses again on the same thread does not disturb it.
-Json::CharReader& messageReader();
 
 }  // namespace velmora::internal

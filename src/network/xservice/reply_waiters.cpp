@@ -1,5 +1,6 @@
 #include "network/xservice/reply_waiters.h"
 
+#include <json/reader.h>
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "common/cpu_relax.h"
+#include "common/json_read.h"
 #include "network/tcp/tcp_client.h"
 #include "network/xservice/reply_text.h"
 

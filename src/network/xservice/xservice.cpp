@@ -1,6 +1,5 @@
 #include "network/xservice/xservice.h"
 
-#include <json/reader.h>
 #include <velmora/error.h>
 
 #include "common/globals.h"

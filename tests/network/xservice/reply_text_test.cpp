@@ -1,10 +1,12 @@
 #include <gmock/gmock.h>
 
+#include <json/reader.h>
 #include <json/value.h>
 
 #include <memory>
 #include <string>
 
+#include "common/json_read.h"
 #include "network/xservice/reply_text.h"
 
 using velmora::internal::buildPlainObject;
