@@ -134,6 +134,9 @@ class TcpClient {
   bool claimRead() noexcept;
   /// The reader only: reads what is there without blocking and hands each message on.
   ReadStatus read() noexcept;
+  /// The reader only: whether there is something to read now. Unlike `read` it leaves the
+  /// socket's lock alone, so a thread sending meanwhile is not held up.
+  bool readable() noexcept;
   /// The reader only: blocks until there is something to read or `deadline` passes (false).
   bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
   /// The reader only: gives the reading back. The I/O thread takes it up again once callers

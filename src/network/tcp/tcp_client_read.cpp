@@ -98,8 +98,8 @@ std::error_code TcpClient::Core::ioRead(bool& taken) {
   int fd;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!up_ || !readArmed_ || holder_.load() != kNobody) return {};
-    holder_ = kIoThread;
+    int nobody = kNobody;
+    if (!up_ || !readArmed_ || !holder_.compare_exchange_strong(nobody, kIoThread)) return {};
     fd = fd_;
   }
   // Whatever a caller left here was read before anything this read brings.
@@ -161,9 +161,16 @@ bool TcpClient::Core::claimRead() noexcept {
   if (holder_.load() != kNobody || onIoThread()) return false;
   // While the I/O thread is behind, whatever a caller read would only queue up behind it.
   if (undispatched_.load(std::memory_order_relaxed) != 0) return false;
+  // Taken first and checked after, so of several callers that find the reading free only one
+  // goes on to the lock (the senders need it too).
+  int nobody = kNobody;
+  if (!holder_.compare_exchange_strong(nobody, kCaller)) return false;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!up_ || closing_ || holder_.load() != kNobody || readerHandlers_ == nullptr) return false;
-  holder_ = kCaller;
+  if (!up_ || closing_ || readerHandlers_ == nullptr) {
+    holder_.store(kNobody);
+    if (closing_) changed_.notify_all();  // the I/O thread waits for readers to leave
+    return false;
+  }
   ++claims_;
   return true;
 }
@@ -186,6 +193,13 @@ TcpClient::ReadStatus TcpClient::Core::callerRead() noexcept {
   if (ended == asio::error::message_size) logOverflow();
   reportLost(ended);
   return ReadStatus::closed;
+}
+
+bool TcpClient::Core::readable() noexcept {
+  pollfd watched{};
+  watched.fd = fd_;
+  watched.events = POLLIN | POLLRDHUP;
+  return ::poll(&watched, 1, 0) != 0;
 }
 
 bool TcpClient::Core::waitReadable(std::chrono::steady_clock::time_point deadline) noexcept {

@@ -55,6 +55,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // ---- Reading (tcp_client_read.cpp) ----
   bool claimRead() noexcept;
   ReadStatus callerRead() noexcept;
+  bool readable() noexcept;
   bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
   void releaseRead() noexcept;
   void readOnNow() noexcept;

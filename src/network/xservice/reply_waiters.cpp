@@ -26,6 +26,8 @@ using Clock = std::chrono::steady_clock;
 // A request on a local network has its reply within tens of microseconds; watching for it that
 // long spares the sleep and the wake-up, which cost about as much again.
 constexpr auto kSpin = std::chrono::microseconds(60);
+// A request with others ahead of it on its link watches that long for each, up to this many.
+constexpr std::size_t kSpinDepth = 4;
 
 // Reply texts are copied into a buffer the waiting thread lends its ticket, so a thread making
 // request after request allocates none once its buffer has grown.
@@ -143,7 +145,7 @@ ReplyWaiters::Ticket::~Ticket() {
 }
 
 void ReplyWaiters::Ticket::readFromNow() noexcept {
-  if (!reading_ && waiters_.reader_ != nullptr) reading_ = waiters_.reader_->claimRead();
+  if (!reading_ && waiters_.reader_ != nullptr && waiters_.reader_->claimRead()) nowReading();
 }
 
 bool ReplyWaiters::Ticket::settle(State state) {
@@ -186,7 +188,7 @@ void ReplyWaiters::Ticket::sleep(Clock::time_point deadline) noexcept {
 
 std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point deadline) {
   SpinSlot slot;
-  const auto spinEnd = slot.held() ? std::min(deadline, Clock::now() + kSpin) : Clock::time_point::min();
+  const auto spinEnd = slot.held() ? std::min(deadline, Clock::now() + spinTime()) : Clock::time_point::min();
   TcpClient* reader = waiters_.reader_;
   unsigned spins = 0;
   for (;;) {
@@ -204,7 +206,7 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
       continue;  // the text was no reply: wait on
     }
     if (reading_ || (reader != nullptr && reader->claimRead())) {
-      reading_ = true;
+      if (!reading_) nowReading();
       readForReply(deadline, slot, spinEnd);
       if (settled_.load(std::memory_order_acquire) != kSettled && Clock::now() >= deadline) break;
       continue;
@@ -227,13 +229,22 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
   return state_ == State::failed ? failure_ : makeErrorCode(263);
 }
 
+Clock::duration ReplyWaiters::Ticket::spinTime() const noexcept {
+  // Replies come in order: one behind others on its link waits about as many round trips more.
+  const auto ahead = std::min<std::size_t>(waiters_.count_.load(std::memory_order_relaxed), kSpinDepth);
+  return kSpin * static_cast<int>(std::max<std::size_t>(ahead, 1));
+}
+
 void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& slot, Clock::time_point spinEnd) {
   TcpClient& client = *waiters_.reader_;
   // A waiter that may not spin has just sent: its reply cannot be there yet, so it waits for the
   // socket before the first read instead of asking it in vain.
   if (!slot.held() && settled_.load(std::memory_order_acquire) != kSettled) client.waitReadable(deadline);
   for (unsigned round = 1;; ++round) {
-    const TcpClient::ReadStatus status = client.read();
+    // Others waiting on the link send meanwhile, and a read holds the socket's lock their sends
+    // need: with them, the socket is looked at without the lock until something is there.
+    const bool shared = waiters_.count_.load(std::memory_order_relaxed) > 1;
+    const TcpClient::ReadStatus status = shared && !client.readable() ? TcpClient::ReadStatus::idle : client.read();
     if (settled_.load(std::memory_order_acquire) == kSettled || status != TcpClient::ReadStatus::idle) break;
     if (slot.held()) {
       if ((round & 7) != 0 || Clock::now() < spinEnd) {
@@ -247,6 +258,8 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
   }
   stopReading();
 }
+
+void ReplyWaiters::Ticket::nowReading() noexcept { reading_ = true; }
 
 void ReplyWaiters::Ticket::stopReading() noexcept {
   TcpClient& client = *waiters_.reader_;

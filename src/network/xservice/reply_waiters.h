@@ -45,6 +45,8 @@ class ReplyWaiters {
     /// for, finds this request reading rather than waking another thread. Call right before
     /// sending; `wait` reads on (and the destructor lets go when nothing was sent).
     void readFromNow() noexcept;
+    // Takes up the link's reading, claimed just now.
+    void nowReading() noexcept;
     // Gives the link's reading back; with others waiting, the I/O thread reads on at once.
     void stopReading() noexcept;
 
@@ -72,6 +74,8 @@ class ReplyWaiters {
     void sleep(std::chrono::steady_clock::time_point deadline) noexcept;
     // Reads the link while this request waits and nobody else reads; returns when the reply is
     // here, the deadline has passed or reading must be left to the I/O thread.
+    // How long to watch for the reply before sleeping, from the requests waiting on the link.
+    std::chrono::steady_clock::duration spinTime() const noexcept;
     void readForReply(std::chrono::steady_clock::time_point deadline, SpinSlot& slot,
                       std::chrono::steady_clock::time_point spinEnd);
     // Under the lock: the reply as a value, parsing its text here (with the lock released, and
