@@ -259,10 +259,14 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
   stopReading();
 }
 
-void ReplyWaiters::Ticket::nowReading() noexcept { reading_ = true; }
+void ReplyWaiters::Ticket::nowReading() noexcept {
+  reading_ = true;
+  waiters_.readingTicket_.store(this, std::memory_order_relaxed);
+}
 
 void ReplyWaiters::Ticket::stopReading() noexcept {
   TcpClient& client = *waiters_.reader_;
+  waiters_.readingTicket_.store(nullptr, std::memory_order_relaxed);
   client.releaseRead();
   reading_ = false;
   // This ticket is still counted. Loaded after the release: a waiter that came meanwhile and
@@ -372,6 +376,23 @@ bool ReplyWaiters::passReading(const Ticket& from) {
   }
   if (wake == nullptr) return false;
   Ticket::wakeUp(wake);
+  return true;
+}
+
+bool ReplyWaiters::takeOwnReply(std::string_view text) {
+  // Read on the reading request's own thread, which alone sets and clears it.
+  Ticket* ticket = readingTicket_.load(std::memory_order_relaxed);
+  // With others waiting, most messages read are theirs: not worth a try.
+  if (ticket == nullptr || ticket->pick_ == nullptr || count_.load(std::memory_order_relaxed) != 1) return false;
+  Json::Value value;
+  if (!buildReplyValue(text, ticket->id_, ticket->pick_->form, ticket->pick_->key, value)) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (ticket->state_ == Ticket::State::replied) return false;
+  ticket->reply_.swap(value);
+  ticket->isText_ = false;
+  ticket->picked_ = true;
+  ticket->settle(Ticket::State::replied);  // awake: it is the one reading
+  ownReplies_.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 

@@ -118,6 +118,14 @@ class ReplyWaiters {
   /// The same with the reply's text (no carriage return), which the waiting thread parses.
   bool deliverText(std::uint64_t id, std::string_view text);
 
+  /// For a message a waiting request's thread read (no carriage return): when that request
+  /// waits alone and this is its plain reply, settles it with the value it picks, built here in
+  /// one pass. False otherwise, and the message goes the usual way.
+  bool takeOwnReply(std::string_view text);
+
+  /// How many replies `takeOwnReply` has settled so far.
+  std::uint64_t ownReplies() const noexcept { return ownReplies_.load(std::memory_order_relaxed); }
+
   /// Fails every waiting request with `code` and wakes them all (a lost link).
   void failAll(const std::error_code& code);
 
@@ -145,6 +153,8 @@ class ReplyWaiters {
   std::vector<Ticket*> toWake_;
   int wakers_ = 0;  // woken requests that have not yet taken their turn
   TcpClient* reader_ = nullptr;
+  std::atomic<Ticket*> readingTicket_{nullptr};  // the request whose thread reads the link now
+  std::atomic<std::uint64_t> ownReplies_{0};
   std::function<void(const char*, std::size_t)> dropNote_;
 };
 

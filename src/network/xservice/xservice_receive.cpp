@@ -85,6 +85,7 @@ bool XService::claimReply(std::string_view data) noexcept {
   const auto cr = data.rfind('\r');
   if (cr != std::string_view::npos) data = data.substr(0, cr);
   try {
+    if (waiters_.takeOwnReply(data)) return true;
     std::uint64_t id = 0;
     if (!replyIdOf(data, id)) return false;
     if (waiters_.deliverText(id, data)) return true;

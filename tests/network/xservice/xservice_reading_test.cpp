@@ -150,6 +150,62 @@ TEST(XServiceReplyThenClose, AReplyFollowedAtOnceByTheEndOfTheLinkIsStillTheAnsw
   }
 }
 
+// A request waiting alone builds the value it asks for where it reads its reply, in one pass;
+// whatever is not its plain reply goes the usual way, with the same outcome.
+TEST_F(XServiceReadingTest, ALoneRequestTakesItsPlainReplyWhereItReadsIt) {
+  using velmora_sim::Behaviour;
+  using velmora_sim::Form;
+  ReplyWaiters& waiters = XServiceProbe::waiters(link);
+  Recorder notes;
+  link.setNotificationCallback(std::ref(notes));
+  Json::Value notification;
+  notification["id"] = 1;
+  notification["n"]["safety.event.collision"]["x"] = 1;
+  struct Case {
+    const char* what;
+    Behaviour behaviour;
+    int code;         // of the get
+    bool takenThere;  // settled where it was read
+  };
+  // Each reply's text as the controller sends it; ID stands for the request's id.
+  const auto text = [](std::string body) {
+    return Behaviour::handle([body](velmora_sim::Exchange& x) {
+      std::string bytes = body;
+      const auto at = bytes.find("ID");
+      if (at != std::string::npos) bytes.replace(at, 2, std::to_string(x.request().id.asUInt64()));
+      x.connection()->sendRaw(bytes + "\r");
+      x.silent();
+    });
+  };
+  const Case cases[] = {
+      {"a plain reply", Behaviour::reply(5), 0, true},
+      {"a notification first", Behaviour::handle([notification](velmora_sim::Exchange& x) {
+         x.connection()->send(notification);
+         x.reply(5);
+       }),
+       0, false},  // left to the I/O thread, the reply follows it there
+      {"a stray reply first",
+       text(R"({"g":{"k":4},"id":1})"
+            "\r"
+            R"({"g":{"k":5},"id":ID})"),
+       0, true},
+      {"the key missing", text(R"({"g":{"other":1},"id":ID})"), 257, false},
+      {"the key twice", text(R"({"g":{"k":4,"k":5},"id":ID})"), 0, false},
+      {"an escaped name", text(R"({"g":{"\u006b":5},"id":ID})"), 0, false},
+  };
+  for (const Case& c : cases) {
+    command().script(Form::get, "k", c.behaviour.times(1));
+    const auto before = waiters.ownReplies();
+    Json::Value value;
+    std::error_code ec;
+    link.getValue("k", value, ec);
+    EXPECT_EQ(ec, makeErrorCode(c.code)) << c.what;
+    if (!ec) EXPECT_EQ(value, Json::Value(5)) << c.what;
+    EXPECT_EQ(waiters.ownReplies() - before, c.takenThere ? 1u : 0u) << c.what;
+  }
+  EXPECT_TRUE(notes.waitFor(1));
+}
+
 // A request whose reply is in calls a request still waiting to read on, so the later reply
 // goes from the socket to its own waiter rather than through the I/O thread.
 TEST_F(XServiceReadingTest, ARequestDoneReadingCallsAWaitingOneToReadOn) {
