@@ -145,6 +145,8 @@ class TcpClient {
   /// After `releaseRead`, when others wait for messages the I/O thread is to read: it reads
   /// again at once.
   void readOnNow() noexcept;
+  /// Whether the I/O thread leaves reading to callers for now (its read interest parked).
+  bool readParked() const noexcept;
   /// How many times callers have taken the reading so far.
   std::uint64_t callerReads() const noexcept;
 

@@ -172,6 +172,14 @@ bool TcpClient::Core::claimRead() noexcept {
     return false;
   }
   ++claims_;
+  // An armed read interest would wake the I/O thread for every message this caller reads: in
+  // the kernel, where it finds the bytes gone and sleeps again without ever parking by itself.
+  // Parked here instead; the I/O thread is told once, to keep the parked interest's tick.
+  if (readArmed_) {
+    park();
+    applyInterest();
+    wakeIo();
+  }
   return true;
 }
 

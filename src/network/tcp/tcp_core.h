@@ -112,7 +112,8 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   void unparkRead() noexcept;
   // Under `mutex_`: re-arms the parked read interest now.
   void unparkNow() noexcept;
-  // Under `mutex_`, on the I/O thread: parks the read interest, whose one-shot was just spent.
+  // Under `mutex_`: parks the read interest (applied by the caller, where its one-shot is not
+  // spent already).
   void park() noexcept;
   // Under `mutex_`, on the I/O thread: the next tick is a whole tick from now, judged on the
   // callers' takes from now on.
