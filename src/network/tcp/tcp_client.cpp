@@ -3,6 +3,7 @@
 
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <asio/error.hpp>
@@ -22,6 +23,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kWakeTag = 0;
+constexpr std::uint64_t kParkTimerTag = ~std::uint64_t{0};  // sockets count up from 1
 constexpr std::chrono::microseconds kStartWatch{150};
 
 std::error_code lastError() { return {errno, std::system_category()}; }
@@ -35,6 +37,7 @@ TcpClient::Core::Core(TcpClientOptions options, FramerFactory framer)
 
 TcpClient::Core::~Core() {
   if (wake_ >= 0) ::close(wake_);
+  if (parkTimer_ >= 0) ::close(parkTimer_);
   if (epoll_ >= 0) ::close(epoll_);
 }
 
@@ -45,6 +48,20 @@ void TcpClient::Core::logHandlerFailure(const char* what, const char* text) noex
   }
 }
 
+std::error_code TcpClient::Core::watch(int fd, std::uint64_t tag, int& kept) {
+  if (fd < 0) return lastError();
+  epoll_event ev{};
+  ev.events = EPOLLIN;
+  ev.data.u64 = tag;
+  if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev) != 0) {
+    const auto ec = lastError();
+    ::close(fd);
+    return ec;
+  }
+  kept = fd;
+  return {};
+}
+
 std::error_code TcpClient::Core::prepare() {
   if (!framer_) framer_ = framerFactory_();
   if (epoll_ < 0) {
@@ -52,15 +69,11 @@ std::error_code TcpClient::Core::prepare() {
     if (epoll_ < 0) return lastError();
   }
   if (wake_ < 0) {
-    wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake_ < 0) return lastError();
-    epoll_event ev{};
-    ev.events = EPOLLIN;
-    ev.data.u64 = kWakeTag;
-    if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &ev) != 0) {
-      const auto ec = lastError();
-      ::close(wake_);
-      wake_ = -1;
+    if (const auto ec = watch(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK), kWakeTag, wake_)) return ec;
+  }
+  if (parkTimer_ < 0) {
+    if (const auto ec =
+            watch(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK), kParkTimerTag, parkTimer_)) {
       return ec;
     }
   }
@@ -105,18 +118,14 @@ void TcpClient::Core::loop() {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(timerAt_ - Clock::now()).count();
       timeout = static_cast<int>(std::clamp<long long>(left, 0, 60'000));
     }
-    bool parked;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      parked = readParked_;
-    }
-    if (parked) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(parkTickAt_ - Clock::now()).count();
-      const int tick = static_cast<int>(std::clamp<long long>(left, 0, kParkedTick.count()));
-      if (timeout < 0 || timeout > tick) timeout = tick;
-    }
     int n = ::epoll_wait(epoll_, events, 8, timeout);
     if (n < 0) n = 0;  // EINTR; anything else would repeat and is caught by the stop flag
+    bool ticked = false;
+    for (int i = 0; i < n; ++i) ticked = ticked || events[i].data.u64 == kParkTimerTag;
+    if (ticked) {
+      std::uint64_t count = 0;
+      [[maybe_unused]] const ssize_t got = ::read(parkTimer_, &count, sizeof count);
+    }
     std::optional<std::error_code> lost;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -127,13 +136,14 @@ void TcpClient::Core::loop() {
       }
       if (stopRequested_) return;
       lost.swap(lostBy_);
-      if (readParked_ && Clock::now() >= parkTickAt_) unparkRead();
+      if (ticked && readParked_) unparkRead();
     }
     drainInbox();
     if (lost) closeConnection(*lost, true);
     const std::uint64_t tag = socketTag_;
     for (int i = 0; i < n; ++i) {
-      if (events[i].data.u64 == kWakeTag || events[i].data.u64 != tag || socketTag_ != tag) continue;
+      // The wake descriptor, the tick, a closed socket.
+      if (events[i].data.u64 != tag || socketTag_ != tag) continue;
       onSocketEvent(events[i].events);
     }
     if (timer_ != Timer::none && Clock::now() >= timerAt_) {
@@ -302,6 +312,7 @@ bool TcpClient::waitReadable(std::chrono::steady_clock::time_point deadline) noe
 }
 void TcpClient::releaseRead() noexcept { core_->releaseRead(); }
 void TcpClient::readOnNow() noexcept { core_->readOnNow(); }
+void TcpClient::deferTick() noexcept { core_->deferTick(); }
 bool TcpClient::readParked() const noexcept {
   std::lock_guard<std::mutex> lock(core_->mutex_);
   return core_->readParked_;

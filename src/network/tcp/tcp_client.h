@@ -140,11 +140,14 @@ class TcpClient {
   /// The reader only: blocks until there is something to read or `deadline` passes (false).
   bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
   /// The reader only: gives the reading back. The I/O thread takes it up again once callers
-  /// have stopped reading for a moment (about a millisecond), or at once after `readOnNow`.
+  /// have stopped requesting for a moment (about a millisecond), or at once after `readOnNow`.
   void releaseRead() noexcept;
   /// After `releaseRead`, when others wait for messages the I/O thread is to read: it reads
   /// again at once.
   void readOnNow() noexcept;
+  /// A caller about to wait for a message: while callers keep doing so, the I/O thread leaves
+  /// the reading to them and sleeps (see `releaseRead`).
+  void deferTick() noexcept;
   /// Whether the I/O thread leaves reading to callers for now (its read interest parked).
   bool readParked() const noexcept;
   /// How many times callers have taken the reading so far.

@@ -2,10 +2,11 @@
 // the socket is armed in its epoll set; a waiting caller may take the reading instead, claims the
 // messages it wants and leaves the rest, in order, to the I/O thread. Taking and giving back the
 // reading touch no epoll interest: the I/O thread, woken once by bytes a caller reads, parks its
-// read interest until callers stop reading (see `unparkRead`).
+// read interest until callers stop requesting (see `unparkRead`).
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 
 #include <asio/error.hpp>
 
@@ -174,11 +175,10 @@ bool TcpClient::Core::claimRead() noexcept {
   ++claims_;
   // An armed read interest would wake the I/O thread for every message this caller reads: in
   // the kernel, where it finds the bytes gone and sleeps again without ever parking by itself.
-  // Parked here instead; the I/O thread is told once, to keep the parked interest's tick.
+  // Parked here instead.
   if (readArmed_) {
     park();
     applyInterest();
-    wakeIo();
   }
   return true;
 }
@@ -242,17 +242,32 @@ void TcpClient::Core::readOnNow() noexcept {
 void TcpClient::Core::park() noexcept {
   readArmed_ = false;
   readParked_ = true;
-  restartTick();
+  parked_.store(true, std::memory_order_relaxed);
+  armTick();
 }
 
-void TcpClient::Core::restartTick() noexcept {
-  claimsSeen_ = claims_;
-  parkTickAt_ = std::chrono::steady_clock::now() + kParkedTick;
+void TcpClient::Core::armTick() noexcept {
+  itimerspec at{};
+  at.it_value.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(kParkedTick).count();
+  ::timerfd_settime(parkTimer_, 0, &at, nullptr);
+}
+
+void TcpClient::Core::deferTick() noexcept {
+  if (!parked_.load(std::memory_order_relaxed)) return;
+  // Setting the timer is a system call: done at most every half tick, so the tick comes half a
+  // tick to a tick after the last request began waiting.
+  constexpr auto kEvery = std::chrono::duration_cast<std::chrono::steady_clock::duration>(kParkedTick).count() / 2;
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  auto last = tickDeferredAt_.load(std::memory_order_relaxed);
+  if (now - last < kEvery || !tickDeferredAt_.compare_exchange_strong(last, now, std::memory_order_relaxed)) return;
+  armTick();
 }
 
 void TcpClient::Core::unparkRead() noexcept {
-  if (holder_.load() != kNobody || claims_ != claimsSeen_) {
-    restartTick();
+  // Requests put the tick off while they go on: it comes once they have stopped, unless one
+  // still reads a late reply.
+  if (holder_.load() != kNobody) {
+    armTick();
     return;
   }
   unparkNow();
@@ -261,6 +276,7 @@ void TcpClient::Core::unparkRead() noexcept {
 void TcpClient::Core::unparkNow() noexcept {
   if (!readParked_) return;
   readParked_ = false;
+  parked_.store(false, std::memory_order_relaxed);
   if (!up_ || closing_) return;
   readArmed_ = true;
   applyInterest();

@@ -44,7 +44,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // ---- Lifecycle (tcp_client.cpp) ----
   /// The I/O thread's body for one started period.
   void run(std::shared_ptr<const Handlers> handlers, std::string host, std::uint16_t port) noexcept;
-  /// Makes the epoll and wake descriptors (once) and readies a new period.
+  /// Makes the epoll, wake and tick descriptors (once) and readies a new period.
   std::error_code prepare();
   /// Waits for the first attempt of the period started last.
   std::error_code waitStarted(std::chrono::milliseconds bound);
@@ -59,6 +59,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
   void releaseRead() noexcept;
   void readOnNow() noexcept;
+  void deferTick() noexcept;
 
   std::mutex handlersMutex;
   std::shared_ptr<const Handlers> handlers;  // installed; a run takes its own copy
@@ -74,6 +75,10 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
     sockaddr_storage address{};
     socklen_t size;
   };
+
+  // Adds `fd` (just made; -1 when making it failed) to the epoll set for reading under `tag`
+  // and keeps it in `kept`; closes it if that fails.
+  std::error_code watch(int fd, std::uint64_t tag, int& kept);
 
   // I/O thread (tcp_connection.cpp).
   void loop();
@@ -104,20 +109,19 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
 
   // Under `mutex_`: the epoll interest of the socket from `readArmed_` and `writeArmed_`.
   void applyInterest() noexcept;
-  // How often a parked read interest is looked at (see `readParked_`): about the longest a
-  // message that arrives once callers stop reading waits for the I/O thread.
+  // How long after callers stop requesting a parked read interest is looked at (see
+  // `readParked_`): about the longest a message that arrives then waits for the I/O thread.
   static constexpr std::chrono::milliseconds kParkedTick{1};
-  // Under `mutex_`, on the I/O thread at a tick: re-arms the parked read interest if no caller
-  // took the reading since the last tick.
+  // Under `mutex_`, on the I/O thread at a tick: re-arms the parked read interest unless a
+  // caller reads now.
   void unparkRead() noexcept;
   // Under `mutex_`: re-arms the parked read interest now.
   void unparkNow() noexcept;
   // Under `mutex_`: parks the read interest (applied by the caller, where its one-shot is not
   // spent already).
   void park() noexcept;
-  // Under `mutex_`, on the I/O thread: the next tick is a whole tick from now, judged on the
-  // callers' takes from now on.
-  void restartTick() noexcept;
+  // The tick a whole tick from now.
+  void armTick() noexcept;
   void wakeIo() noexcept;
 
   // Reading (tcp_client_read.cpp). `ioRead` tells why the connection ended, if it did;
@@ -137,7 +141,11 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
 
   // Fixed for the client's life once created (at the first start).
   int epoll_ = -1;
-  int wake_ = -1;  // eventfd
+  int wake_ = -1;       // eventfd
+  int parkTimer_ = -1;  // timerfd: the parked read interest's tick
+  // Read without the lock: `readParked_`, and when a request last put the tick off.
+  std::atomic<bool> parked_{false};
+  std::atomic<std::chrono::steady_clock::rep> tickDeferredAt_{0};
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;  // start result, role released, writer done, bytes written
@@ -150,9 +158,9 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   bool wakePending_ = false;               // the eventfd has been written and not yet drained
   std::optional<std::error_code> lostBy_;  // a reading caller saw the connection end
   bool readArmed_ = false;
-  // The I/O thread found a caller reading and left the socket disarmed (its one-shot interest
-  // spent) rather than re-arm it for every reply. While parked it looks every tick and re-arms
-  // once a tick passed with no caller taking the reading.
+  // A caller reads, and the socket is left disarmed rather than re-armed for every reply. While
+  // parked, requests put the tick off (`deferTick`): the I/O thread sleeps while callers keep
+  // requesting, and re-arms about a tick after they stop.
   bool readParked_ = false;
   bool writeArmed_ = false;
   bool closing_ = false;  // the I/O thread waits for readers and writers to leave fd_
@@ -187,9 +195,6 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   Timer timer_ = Timer::none;
   std::chrono::steady_clock::time_point timerAt_{};
   std::uint64_t socketTag_ = 1;  // epoll data of the current socket (0 is the wake descriptor)
-  // The parked read interest's tick.
-  std::uint64_t claimsSeen_ = 0;                      // `claims_` at the last tick
-  std::chrono::steady_clock::time_point parkTickAt_;  // the next tick
 };
 
 }  // namespace velmora::internal

@@ -190,6 +190,8 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
   SpinSlot slot;
   const auto spinEnd = slot.held() ? std::min(deadline, Clock::now() + spinTime()) : Clock::time_point::min();
   TcpClient* reader = waiters_.reader_;
+  // The reply cannot be here yet: what this takes is waited anyway.
+  if (reader != nullptr) reader->deferTick();
   unsigned spins = 0;
   for (;;) {
     std::uint32_t word = settled_.load(std::memory_order_acquire);

@@ -6,11 +6,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <velmora/error.h>
 
 #include <atomic>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -177,13 +179,10 @@ TEST_F(XServiceReadingTest, ALoneRequestTakesItsPlainReplyWhereItReadsIt) {
       x.silent();
     });
   };
+  // The notification last: the I/O thread it goes to may still be busy with it at the next
+  // request, which then leaves the reading to that thread.
   const Case cases[] = {
       {"a plain reply", Behaviour::reply(5), 0, 1},
-      {"a notification first", Behaviour::handle([notification](velmora_sim::Exchange& x) {
-         x.connection()->send(notification);
-         x.reply(5);
-       }),
-       0, -1},  // left to the I/O thread: the reply follows it there unless it comes apart
       {"a stray reply first",
        text(R"({"g":{"k":4},"id":1})"
             "\r"
@@ -192,6 +191,11 @@ TEST_F(XServiceReadingTest, ALoneRequestTakesItsPlainReplyWhereItReadsIt) {
       {"the key missing", text(R"({"g":{"other":1},"id":ID})"), 257, 0},
       {"the key twice", text(R"({"g":{"k":4,"k":5},"id":ID})"), 0, 0},
       {"an escaped name", text(R"({"g":{"\u006b":5},"id":ID})"), 0, 0},
+      {"a notification first", Behaviour::handle([notification](velmora_sim::Exchange& x) {
+         x.connection()->send(notification);
+         x.reply(5);
+       }),
+       0, -1},  // left to the I/O thread: the reply follows it there unless it comes apart
   };
   for (const Case& c : cases) {
     command().script(Form::get, "k", c.behaviour.times(1));
@@ -223,6 +227,47 @@ TEST_F(XServiceReadingTest, ACallerTakingTheReadingParksTheIoThreadsInterest) {
   }
   // A tick may come between the reply and the look: most rounds, not every one.
   EXPECT_GE(parked, kRounds * 3 / 4);
+}
+
+// While a caller keeps requesting, each request puts the I/O thread's look at the parked socket
+// off: that thread sleeps the whole while instead of waking every tick.
+TEST_F(XServiceReadingTest, WhileACallerKeepsRequestingTheIoThreadSleeps) {
+  std::atomic<long> ioThread{0};
+  link.setNotificationCallback([&](const Json::Value&) { ioThread = static_cast<long>(::syscall(SYS_gettid)); });
+  Json::Value topics;
+  topics["safety.event.collision"]["x"] = 1;
+  ASSERT_EQ(command().notify(topics), 1);
+  ASSERT_TRUE(waitUntil([&] { return ioThread != 0; }, 2s));
+  const auto sleeps = [&] {
+    std::ifstream status("/proc/self/task/" + std::to_string(ioThread.load()) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+    }
+    return -1L;
+  };
+  command().log().setEnabled(false);
+  Json::Value value;
+  std::error_code ec;
+  link.getValue("sys.state", value, ec);
+  ASSERT_FALSE(ec);
+  const long before = sleeps();
+  ASSERT_GE(before, 0);
+  // Where the machine holds this thread up between two requests for long enough, the tick may
+  // come meanwhile: each such stretch allows a wake-up for every tick it lasts.
+  long allowed = 5;
+  auto last = std::chrono::steady_clock::now();
+  const auto end = last + 100ms;
+  while (last < end) {
+    link.getValue("sys.state", value, ec);
+    ASSERT_FALSE(ec);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last > 400us)
+      allowed += 2 * (1 + std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count());
+    last = now;
+  }
+  // A tick each millisecond would be a hundred, a wake-up for each reply far more.
+  EXPECT_LE(sleeps() - before, allowed);
 }
 
 // A request whose reply is in calls a request still waiting to read on, so the later reply
