@@ -242,10 +242,18 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
   // A waiter that may not spin has just sent: its reply cannot be there yet, so it waits for the
   // socket before the first read instead of asking it in vain.
   if (!slot.held() && settled_.load(std::memory_order_acquire) != kSettled) client.waitReadable(deadline);
+  unsigned heldBack = 0;
   for (unsigned round = 1;; ++round) {
     // Others waiting on the link send meanwhile, and a read holds the socket's lock their sends
     // need: with them, the socket is looked at without the lock until something is there.
     const bool shared = waiters_.count_.load(std::memory_order_relaxed) > 1;
+    // A read while another thread sends would sleep on the socket's lock: a few looks wait for
+    // that send to end instead.
+    if (shared && client.sendInProgress() && ++heldBack < 64) {
+      cpuRelax();
+      continue;
+    }
+    heldBack = 0;
     const TcpClient::ReadStatus status = shared && !client.readable() ? TcpClient::ReadStatus::idle : client.read();
     if (settled_.load(std::memory_order_acquire) == kSettled || status != TcpClient::ReadStatus::idle) break;
     if (slot.held()) {
