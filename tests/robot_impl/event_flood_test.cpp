@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 #include "robot_fixture.h"
@@ -67,13 +68,14 @@ Latencies timeRequests(velmora::internal::XService& link, std::chrono::steady_cl
 
 TEST_F(RobotTest, RepliesKeepFlowingUnderAnEventFloodWithASlowCallback) {
   LogCapture captured;
-  std::atomic<int> calls{0};
+  // Deliveries already queued may run after the robot is gone: the count lives as long as they.
+  auto calls = std::make_shared<std::atomic<int>>(0);
   auto impl = connected();
   std::error_code ec;
   impl->setEventWatcher(
       Event::safety,
-      [&calls](const velmora::EventInfo&) {
-        ++calls;
+      [calls](const velmora::EventInfo&) {
+        ++*calls;
         std::this_thread::sleep_for(kSlowCallback);
       },
       ec);
@@ -100,7 +102,7 @@ TEST_F(RobotTest, RepliesKeepFlowingUnderAnEventFloodWithASlowCallback) {
     std::printf(
         "flood: %llu events sent, %d callbacks, %zu requests, p50 %.2f ms, p99 %.2f ms, max %.2f ms, "
         "resident growth %ld KiB\n",
-        static_cast<unsigned long long>(flood.sent()), calls.load(), latencies.ms.size(), latencies.percentile(0.5),
+        static_cast<unsigned long long>(flood.sent()), calls->load(), latencies.ms.size(), latencies.percentile(0.5),
         latencies.percentile(0.99), latencies.percentile(1.0), residentPeak - residentBefore);
     if (kMeasured) {
       EXPECT_GT(flood.sent(), 10'000u);
