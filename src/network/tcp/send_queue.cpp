@@ -52,7 +52,7 @@ TcpClient::Posted SendQueue::enqueue(std::string_view bytes, std::uint64_t* numb
 }
 
 std::uint64_t SendQueue::beginDirect(std::uint64_t* number) noexcept {
-  writing_ = true;
+  writing_.store(true, std::memory_order_relaxed);
   ++numbered_;
   if (number != nullptr) *number = numbered_;
   return numbered_;
@@ -74,14 +74,14 @@ TcpClient::Posted SendQueue::endDirect(Lock& lock, int fd, std::string_view byte
     markWritten(mine);
     if (!queue_.empty() && up_ && !flush(lock, fd, brokenBy)) drop();
   }
-  writing_ = false;
+  writing_.store(false, std::memory_order_relaxed);
   return broken ? TcpClient::Posted::notConnected : TcpClient::Posted::queued;
 }
 
 bool SendQueue::writeQueued(Lock& lock, int fd, std::error_code& broken) {
-  writing_ = true;
+  writing_.store(true, std::memory_order_relaxed);
   const bool ok = flush(lock, fd, broken);
-  writing_ = false;
+  writing_.store(false, std::memory_order_relaxed);
   return ok && !queue_.empty();
 }
 

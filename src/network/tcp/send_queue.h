@@ -50,9 +50,10 @@ class SendQueue {
   void close() noexcept;
 
   /// Whether a `post` would queue: the write side is owned, or messages wait for room.
-  bool busy() const noexcept { return writing_ || !queue_.empty(); }
-  /// Whether a party writes now (the socket must stay open until it leaves).
-  bool writing() const noexcept { return writing_; }
+  bool busy() const noexcept { return writing() || !queue_.empty(); }
+  /// Whether a party writes now (the socket must stay open until it leaves). Also read
+  /// without the lock, by a reader that would otherwise sleep on the socket's lock meanwhile.
+  bool writing() const noexcept { return writing_.load(std::memory_order_relaxed); }
   bool empty() const noexcept { return queue_.empty(); }
   /// Bytes taken and not yet written.
   std::size_t unsentBytes() const noexcept { return queuedBytes_; }
@@ -93,7 +94,8 @@ class SendQueue {
 
   std::list<Outgoing> queue_;
   std::size_t queuedBytes_ = 0;
-  bool writing_ = false;          // a sender's thread or the I/O thread owns the write side
+  // A sender's thread or the I/O thread owns the write side. Changed under the lock.
+  std::atomic<bool> writing_{false};
   std::uint64_t numbered_ = 0;    // the last message number given
   std::uint64_t connection_ = 0;  // bumps per established connection
   std::uint64_t written_ = 0;     // every message up to this number has left...

@@ -26,7 +26,6 @@ TcpClient::Posted TcpClient::send(std::string_view bytes, std::uint64_t* number,
   const int fd = c.fd_;
   const std::uint64_t mine = queue.beginDirect(number);
   lock.unlock();
-  c.sendingNow_.store(true, std::memory_order_relaxed);
   ssize_t sent;
   do {
     sent = ::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -34,7 +33,6 @@ TcpClient::Posted TcpClient::send(std::string_view bytes, std::uint64_t* number,
   const int error = sent < 0 ? errno : 0;
   lock.lock();
   const Posted posted = queue.endDirect(lock, fd, bytes, mine, sent, error);
-  c.sendingNow_.store(false, std::memory_order_relaxed);
   if (!queue.empty() && c.up_) {
     c.writeArmed_ = true;
     c.applyInterest();

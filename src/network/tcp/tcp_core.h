@@ -177,7 +177,6 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::atomic<std::size_t> undispatched_{0};  // left to the I/O thread and not yet handled
   // Sending.
   SendQueue sending_{options_.maxUnsentBytes, changed_, up_};
-  std::atomic<bool> sendingNow_{false};  // a sender's thread is in its system calls
 
   // ---- The holder of the reading (I/O thread or a caller) ----
   std::unique_ptr<Framer> framer_;

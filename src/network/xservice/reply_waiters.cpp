@@ -117,7 +117,7 @@ ReplyWaiters::Ticket::Ticket(ReplyWaiters& waiters, std::uint64_t id)
 }
 
 ReplyWaiters::Ticket::~Ticket() {
-  if (reading_) stopReading();
+  if (reading()) stopReading();
   std::atomic<std::uint32_t>* words[2] = {nullptr, nullptr};
   int n = 0;
   bool passOn = false;
@@ -145,7 +145,7 @@ ReplyWaiters::Ticket::~Ticket() {
 }
 
 void ReplyWaiters::Ticket::readFromNow() noexcept {
-  if (!reading_ && waiters_.reader_ != nullptr && waiters_.reader_->claimRead()) nowReading();
+  if (!reading() && waiters_.reader_ != nullptr && waiters_.reader_->claimRead()) nowReading();
 }
 
 bool ReplyWaiters::Ticket::settle(State state) {
@@ -200,15 +200,15 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
       settled_.compare_exchange_strong(word, 0, std::memory_order_acq_rel);
     }
     if (word == kSettled) {
-      if (reading_) stopReading();  // others' replies must not wait for this one's parse
+      if (reading()) stopReading();  // others' replies must not wait for this one's parse
       std::unique_lock<std::mutex> lock(waiters_.mutex_);
       if (state_ == State::failed) return failure_;
       if (takeReply(reply, lock)) return makeErrorCode(0);
       if (state_ == State::failed) return failure_;
       continue;  // the text was no reply: wait on
     }
-    if (reading_ || (reader != nullptr && reader->claimRead())) {
-      if (!reading_) nowReading();
+    if (reading() || (reader != nullptr && reader->claimRead())) {
+      if (!reading()) nowReading();
       readForReply(deadline, slot, spinEnd);
       if (settled_.load(std::memory_order_acquire) != kSettled && Clock::now() >= deadline) break;
       continue;
@@ -269,16 +269,17 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
   stopReading();
 }
 
-void ReplyWaiters::Ticket::nowReading() noexcept {
-  reading_ = true;
-  waiters_.readingTicket_.store(this, std::memory_order_relaxed);
+// Set and cleared by the reading request's own thread only.
+void ReplyWaiters::Ticket::nowReading() noexcept { waiters_.readingTicket_.store(this, std::memory_order_relaxed); }
+
+bool ReplyWaiters::Ticket::buildPicked(std::string_view text, Json::Value& out) const {
+  return pick_ != nullptr && buildReplyValue(text, id_, pick_->form, pick_->key, out);
 }
 
 void ReplyWaiters::Ticket::stopReading() noexcept {
   TcpClient& client = *waiters_.reader_;
   waiters_.readingTicket_.store(nullptr, std::memory_order_relaxed);
   client.releaseRead();
-  reading_ = false;
   // This ticket is still counted. Loaded after the release: a waiter that came meanwhile and
   // found the reading taken went to sleep counting on being called, or on the I/O thread.
   if (waiters_.count_.load() > 1 && !waiters_.passReading(*this)) client.readOnNow();
@@ -296,7 +297,7 @@ bool ReplyWaiters::Ticket::takeReply(Json::Value& reply, std::unique_lock<std::m
   const char* why = nullptr;
   try {
     const std::string_view text(text_.data(), text_.size());
-    if (pick_ != nullptr && buildReplyValue(text, id_, pick_->form, pick_->key, parsed)) {
+    if (buildPicked(text, parsed)) {
       reply.swap(parsed);
       picked_ = true;
       return true;  // the lock stays released, as below
@@ -390,12 +391,12 @@ bool ReplyWaiters::passReading(const Ticket& from) {
 }
 
 bool ReplyWaiters::takeOwnReply(std::string_view text) {
-  // Read on the reading request's own thread, which alone sets and clears it.
+  // Called on the reading request's own thread, which alone sets and clears it.
   Ticket* ticket = readingTicket_.load(std::memory_order_relaxed);
   // With others waiting, most messages read are theirs: not worth a try.
-  if (ticket == nullptr || ticket->pick_ == nullptr || count_.load(std::memory_order_relaxed) != 1) return false;
+  if (ticket == nullptr || count_.load(std::memory_order_relaxed) != 1) return false;
   Json::Value value;
-  if (!buildReplyValue(text, ticket->id_, ticket->pick_->form, ticket->pick_->key, value)) return false;
+  if (!ticket->buildPicked(text, value)) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   if (ticket->state_ == Ticket::State::replied) return false;
   ticket->reply_.swap(value);

@@ -47,6 +47,10 @@ class ReplyWaiters {
     void readFromNow() noexcept;
     // Takes up the link's reading, claimed just now.
     void nowReading() noexcept;
+    // This request's thread holds the link's reading.
+    bool reading() const noexcept { return waiters_.readingTicket_.load(std::memory_order_relaxed) == this; }
+    // The value `pick_` names, built from `text` when it is this request's plain reply.
+    bool buildPicked(std::string_view text, Json::Value& out) const;
     // Gives the link's reading back; with others waiting, the I/O thread reads on at once.
     void stopReading() noexcept;
 
@@ -72,10 +76,10 @@ class ReplyWaiters {
     static void wakeUp(std::atomic<std::uint32_t>* settled) noexcept;
     // Sleeps until settled, woken or the deadline; then wakes its share of others.
     void sleep(std::chrono::steady_clock::time_point deadline) noexcept;
-    // Reads the link while this request waits and nobody else reads; returns when the reply is
-    // here, the deadline has passed or reading must be left to the I/O thread.
     // How long to watch for the reply before sleeping, from the requests waiting on the link.
     std::chrono::steady_clock::duration spinTime() const noexcept;
+    // Reads the link while this request waits and nobody else reads; returns when the reply is
+    // here, the deadline has passed or reading must be left to the I/O thread.
     void readForReply(std::chrono::steady_clock::time_point deadline, SpinSlot& slot,
                       std::chrono::steady_clock::time_point spinEnd);
     // Under the lock: the reply as a value, parsing its text here (with the lock released, and
@@ -98,7 +102,6 @@ class ReplyWaiters {
     bool isText_ = false;
     const Pick* pick_ = nullptr;
     bool picked_ = false;
-    bool reading_ = false;  // this request's thread holds the link's reading
     std::error_code failure_;
     std::error_code linkFailure_;  // a failure that came after the reply, kept for a bad reply
   };
