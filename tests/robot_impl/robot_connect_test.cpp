@@ -5,13 +5,11 @@
 #include <spdlog/details/null_mutex.h>
 #include <spdlog/sinks/base_sink.h>
 
-#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <thread>
 
 #include "common/globals.h"
-#include "common/logging.h"
 #include "robot_fixture.h"
 #include "support/json_match.h"
 #include "support/link_options.h"
@@ -64,12 +62,9 @@ class HoldAtLine {
  public:
   HoldAtLine(std::string piece, std::function<bool()> until)
       : sink_(std::make_shared<Sink>(std::move(piece), std::move(until))) {
-    velmora::internal::globalLogger()->sinks().push_back(sink_);
+    attachToGlobalLog(sink_);
   }
-  ~HoldAtLine() {
-    auto& sinks = velmora::internal::globalLogger()->sinks();
-    sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
-  }
+  ~HoldAtLine() { detachFromGlobalLog(sink_); }
   HoldAtLine(const HoldAtLine&) = delete;
   HoldAtLine& operator=(const HoldAtLine&) = delete;
 

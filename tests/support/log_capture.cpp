@@ -5,7 +5,19 @@
 #include <algorithm>
 #include <mutex>
 
+#include "common/log_registry.h"
 #include "common/logging.h"
+
+void attachToGlobalLog(const std::shared_ptr<spdlog::sinks::sink>& sink) {
+  auto logger = velmora::internal::globalLogger();
+  velmora::internal::LogRegistry::instance().shutdownFlusher();
+  logger->sinks().push_back(sink);
+}
+
+void detachFromGlobalLog(const std::shared_ptr<spdlog::sinks::sink>& sink) {
+  auto& sinks = velmora::internal::globalLogger()->sinks();
+  sinks.erase(std::remove(sinks.begin(), sinks.end(), sink), sinks.end());
+}
 
 struct LogCapture::Sink final : spdlog::sinks::base_sink<std::mutex> {
   std::string captured;
@@ -23,13 +35,8 @@ struct LogCapture::Sink final : spdlog::sinks::base_sink<std::mutex> {
   void flush_() override {}
 };
 
-LogCapture::LogCapture() : sink_(std::make_shared<Sink>()) {
-  velmora::internal::globalLogger()->sinks().push_back(sink_);
-}
+LogCapture::LogCapture() : sink_(std::make_shared<Sink>()) { attachToGlobalLog(sink_); }
 
-LogCapture::~LogCapture() {
-  auto& sinks = velmora::internal::globalLogger()->sinks();
-  sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
-}
+LogCapture::~LogCapture() { detachFromGlobalLog(sink_); }
 
 std::string LogCapture::text() const { return sink_->snapshot(); }
