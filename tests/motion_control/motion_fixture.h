@@ -31,34 +31,39 @@ inline velmora::internal::MotionRuntime& runtimeOf(velmora::internal::MotionCont
   return velmora::internal::MotionControlTestAccess::runtime(mc);
 }
 
-/// The execution information the callback was handed, in order.
+/// The execution information the callback was handed, in order. The callback shares what it
+/// records, so a report that comes while a fixture's robot outlives the test body lands safely.
 class Heard {
  public:
   velmora::EventCallback callback() {
-    return [this](const velmora::EventInfo& info) { add(info); };
+    return [state = state_](const velmora::EventInfo& info) { state->add(info); };
   }
-  void add(const velmora::EventInfo& info) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    infos_.push_back(info);
-    changed_.notify_all();
-  }
+  void add(const velmora::EventInfo& info) { state_->add(info); }
   bool waitFor(std::size_t n, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return infos_.size() >= n; });
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    return state_->changed.wait_for(lock, timeout, [&] { return state_->infos.size() >= n; });
   }
   std::vector<velmora::EventInfo> all() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return infos_;
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->infos;
   }
   std::size_t size() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return infos_.size();
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->infos.size();
   }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<velmora::EventInfo> infos_;
+  struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<velmora::EventInfo> infos;
+    void add(const velmora::EventInfo& info) {
+      std::lock_guard<std::mutex> lock(mutex);
+      infos.push_back(info);
+      changed.notify_all();
+    }
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 template <typename T>
