@@ -314,10 +314,7 @@ bool TcpClient::waitReadable(std::chrono::steady_clock::time_point deadline) noe
 void TcpClient::releaseRead() noexcept { core_->releaseRead(); }
 void TcpClient::readOnNow() noexcept { core_->readOnNow(); }
 void TcpClient::deferTick() noexcept { core_->deferTick(); }
-bool TcpClient::readParked() const noexcept {
-  std::lock_guard<std::mutex> lock(core_->mutex_);
-  return core_->readParked_;
-}
+bool TcpClient::readParked() const noexcept { return core_->readParked_.load(); }
 std::uint64_t TcpClient::callerReads() const noexcept {
   std::lock_guard<std::mutex> lock(core_->mutex_);
   return core_->claims_;

@@ -242,7 +242,6 @@ void TcpClient::Core::readOnNow() noexcept {
 void TcpClient::Core::park() noexcept {
   readArmed_ = false;
   readParked_ = true;
-  parked_.store(true, std::memory_order_relaxed);
   armTick();
 }
 
@@ -253,7 +252,7 @@ void TcpClient::Core::armTick() noexcept {
 }
 
 void TcpClient::Core::deferTick() noexcept {
-  if (!parked_.load(std::memory_order_relaxed)) return;
+  if (!readParked_.load(std::memory_order_relaxed)) return;
   // Setting the timer is a system call: done at most every half tick, so the tick comes half a
   // tick to a tick after the last request began waiting.
   constexpr auto kEvery = std::chrono::duration_cast<std::chrono::steady_clock::duration>(kParkedTick).count() / 2;
@@ -276,7 +275,6 @@ void TcpClient::Core::unparkRead() noexcept {
 void TcpClient::Core::unparkNow() noexcept {
   if (!readParked_) return;
   readParked_ = false;
-  parked_.store(false, std::memory_order_relaxed);
   if (!up_ || closing_) return;
   readArmed_ = true;
   applyInterest();

@@ -182,7 +182,6 @@ void TcpClient::Core::connectedNow(int fd) {
     const bool callersRead = static_cast<bool>(running_->claim);
     readArmed_ = !callersRead;
     readParked_ = false;
-    parked_.store(false, std::memory_order_relaxed);
     writeArmed_ = false;
     epoll_event ev{};
     ev.events = EPOLLONESHOT | (callersRead ? 0u : EPOLLIN | EPOLLRDHUP);
@@ -214,7 +213,6 @@ void TcpClient::Core::closeConnection(const std::error_code& why, bool reconnect
     ++socketTagShared_;
     closing_ = false;
     readArmed_ = writeArmed_ = readParked_ = false;
-    parked_.store(false, std::memory_order_relaxed);
     sending_.close();
     lostBy_.reset();
   }

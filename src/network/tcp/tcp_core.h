@@ -143,8 +143,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   int epoll_ = -1;
   int wake_ = -1;       // eventfd
   int parkTimer_ = -1;  // timerfd: the parked read interest's tick
-  // Read without the lock: `readParked_`, and when a request last put the tick off.
-  std::atomic<bool> parked_{false};
+  // When a request last put the tick off (read and set without the lock).
   std::atomic<std::chrono::steady_clock::rep> tickDeferredAt_{0};
 
   mutable std::mutex mutex_;
@@ -160,8 +159,8 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   bool readArmed_ = false;
   // A caller reads, and the socket is left disarmed rather than re-armed for every reply. While
   // parked, requests put the tick off (`deferTick`): the I/O thread sleeps while callers keep
-  // requesting, and re-arms about a tick after they stop.
-  bool readParked_ = false;
+  // requesting, and re-arms about a tick after they stop. Also read without the lock there.
+  std::atomic<bool> readParked_{false};
   bool writeArmed_ = false;
   bool closing_ = false;  // the I/O thread waits for readers and writers to leave fd_
   // Start of a period.

@@ -144,8 +144,12 @@ ReplyWaiters::Ticket::~Ticket() {
   returnBuffer(std::move(text_));
 }
 
-void ReplyWaiters::Ticket::readFromNow() noexcept {
-  if (!reading() && waiters_.reader_ != nullptr && waiters_.reader_->claimRead()) nowReading();
+bool ReplyWaiters::Ticket::readFromNow() noexcept {
+  if (reading()) return true;
+  if (waiters_.reader_ == nullptr || !waiters_.reader_->claimRead()) return false;
+  // Set and cleared by this request's own thread only.
+  waiters_.readingTicket_.store(this, std::memory_order_relaxed);
+  return true;
 }
 
 bool ReplyWaiters::Ticket::settle(State state) {
@@ -207,8 +211,7 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
       if (state_ == State::failed) return failure_;
       continue;  // the text was no reply: wait on
     }
-    if (reading() || (reader != nullptr && reader->claimRead())) {
-      if (!reading()) nowReading();
+    if (readFromNow()) {
       readForReply(deadline, slot, spinEnd);
       if (settled_.load(std::memory_order_acquire) != kSettled && Clock::now() >= deadline) break;
       continue;
@@ -268,9 +271,6 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
   }
   stopReading();
 }
-
-// Set and cleared by the reading request's own thread only.
-void ReplyWaiters::Ticket::nowReading() noexcept { waiters_.readingTicket_.store(this, std::memory_order_relaxed); }
 
 bool ReplyWaiters::Ticket::buildPicked(std::string_view text, Json::Value& out) const {
   return pick_ != nullptr && buildReplyValue(text, id_, pick_->form, pick_->key, out);
@@ -397,14 +397,22 @@ bool ReplyWaiters::takeOwnReply(std::string_view text) {
   if (ticket == nullptr || count_.load(std::memory_order_relaxed) != 1) return false;
   Json::Value value;
   if (!ticket->buildPicked(text, value)) return false;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (ticket->state_ == Ticket::State::replied) return false;
-  ticket->reply_.swap(value);
-  ticket->isText_ = false;
-  ticket->picked_ = true;
-  ticket->settle(Ticket::State::replied);  // awake: it is the one reading
+  std::atomic<std::uint32_t>* wake = nullptr;  // none: it is the one reading, awake
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ticket->state_ == Ticket::State::replied) return false;
+    ticket->picked_ = true;
+    wake = handOver(*ticket, value);
+  }
+  if (wake != nullptr) Ticket::wakeUp(wake);
   ownReplies_.fetch_add(1, std::memory_order_relaxed);
   return true;
+}
+
+std::atomic<std::uint32_t>* ReplyWaiters::handOver(Ticket& ticket, Json::Value& value) {
+  ticket.reply_.swap(value);
+  ticket.isText_ = false;
+  return ticket.settle(Ticket::State::replied) ? wakeOrQueue(ticket) : nullptr;
 }
 
 ReplyWaiters::Ticket* ReplyWaiters::find(std::uint64_t id) const noexcept {
@@ -421,9 +429,7 @@ bool ReplyWaiters::deliver(std::uint64_t id, Json::Value& message) {
     Ticket* ticket = find(id);
     if (ticket == nullptr || ticket->state_ == Ticket::State::replied) return false;
     // A reply that arrives right after the link failed still carries the controller's answer.
-    ticket->reply_.swap(message);
-    ticket->isText_ = false;
-    if (ticket->settle(Ticket::State::replied)) wake = wakeOrQueue(*ticket);
+    wake = handOver(*ticket, message);
   }
   if (wake != nullptr) Ticket::wakeUp(wake);
   return true;

@@ -44,9 +44,8 @@ class ReplyWaiters {
     /// Takes the reading of the link now, if nobody reads it, so that the reply, once sent
     /// for, finds this request reading rather than waking another thread. Call right before
     /// sending; `wait` reads on (and the destructor lets go when nothing was sent).
-    void readFromNow() noexcept;
-    // Takes up the link's reading, claimed just now.
-    void nowReading() noexcept;
+    /// True when this request holds the reading (already, or from now).
+    bool readFromNow() noexcept;
     // This request's thread holds the link's reading.
     bool reading() const noexcept { return waiters_.readingTicket_.load(std::memory_order_relaxed) == this; }
     // The value `pick_` names, built from `text` when it is this request's plain reply.
@@ -141,6 +140,9 @@ class ReplyWaiters {
   // Under the lock, for a ticket just settled while its waiter sleeps: the word to wake now,
   // or null when a request woken earlier will wake it.
   std::atomic<std::uint32_t>* wakeOrQueue(Ticket& ticket);
+  // Under the lock: settles `ticket` with `value` (taken by swap) as its reply; the word to wake
+  // after the lock, as `wakeOrQueue` gives it.
+  std::atomic<std::uint32_t>* handOver(Ticket& ticket, Json::Value& value);
   // Under the lock: `ticket` was woken to wake others; takes up to two sleeping ones off the
   // queue into `words`, hands them the same duty, and returns how many.
   int takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[2]);
