@@ -29,6 +29,20 @@ constexpr auto kSpin = std::chrono::microseconds(60);
 // A request with others ahead of it on its link watches that long for each, up to this many.
 constexpr std::size_t kSpinDepth = 4;
 
+// A send that wakes the controller takes a few microseconds, more on a busy machine; a reader
+// waits that long at most for one to end before it reads.
+constexpr auto kSendWait = std::chrono::microseconds(40);
+
+void awaitSendEnd(const TcpClient& client) noexcept {
+  if (!client.sendInProgress()) return;
+  const auto until = Clock::now() + kSendWait;
+  unsigned spins = 0;
+  while (client.sendInProgress()) {
+    if ((++spins & 15) == 0 && Clock::now() >= until) return;
+    cpuRelax();
+  }
+}
+
 // Reply texts are copied into a buffer the waiting thread lends its ticket, so a thread making
 // request after request allocates none once its buffer has grown.
 std::vector<std::string>& bufferPool() {
@@ -245,19 +259,17 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
   // A waiter that may not spin has just sent: its reply cannot be there yet, so it waits for the
   // socket before the first read instead of asking it in vain.
   if (!slot.held() && settled_.load(std::memory_order_acquire) != kSettled) client.waitReadable(deadline);
-  unsigned heldBack = 0;
   for (unsigned round = 1;; ++round) {
     // Others waiting on the link send meanwhile, and a read holds the socket's lock their sends
     // need: with them, the socket is looked at without the lock until something is there.
     const bool shared = waiters_.count_.load(std::memory_order_relaxed) > 1;
-    // A read while another thread sends would sleep on the socket's lock: a few looks wait for
-    // that send to end instead.
-    if (shared && client.sendInProgress() && ++heldBack < 64) {
-      cpuRelax();
-      continue;
+    TcpClient::ReadStatus status = TcpClient::ReadStatus::idle;
+    if (!shared || client.readable()) {
+      // A read while another thread sends would sleep on the socket's lock and need waking: the
+      // reader waits for that send to end instead.
+      if (shared) awaitSendEnd(client);
+      status = client.read();
     }
-    heldBack = 0;
-    const TcpClient::ReadStatus status = shared && !client.readable() ? TcpClient::ReadStatus::idle : client.read();
     if (settled_.load(std::memory_order_acquire) == kSettled || status != TcpClient::ReadStatus::idle) break;
     if (slot.held()) {
       if ((round & 7) != 0 || Clock::now() < spinEnd) {
