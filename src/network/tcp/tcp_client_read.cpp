@@ -26,13 +26,16 @@ constexpr int kReadsPerTurn = 16;
 
 enum class Got { some, drained, none, ended };
 
-// One non-blocking read into the framer's room.
-Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended) {
+// One non-blocking read into the framer's room; `during`, if given, is set while it holds the
+// socket.
+Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended, std::atomic<bool>* during = nullptr) {
   auto [room, size] = framer.prepare();
   ssize_t n;
+  if (during != nullptr) during->store(true, std::memory_order_relaxed);
   do {
     n = ::recv(fd, room, size, MSG_DONTWAIT);
   } while (n < 0 && errno == EINTR);
+  if (during != nullptr) during->store(false, std::memory_order_relaxed);
   if (n < 0) {
     if (errno == EAGAIN || errno == EWOULDBLOCK) return Got::none;
     ended = {errno, std::system_category()};
@@ -189,7 +192,7 @@ TcpClient::ReadStatus TcpClient::Core::callerRead() noexcept {
     CallerReadSink sink(*this);
     Got got = Got::some;
     for (int i = 0; i < kReadsPerTurn && got == Got::some; ++i) {
-      got = readOnce(fd_, *framer_, sink, ended);
+      got = readOnce(fd_, *framer_, sink, ended, &receiving_);
       // Anything left to the I/O thread may be the reply this caller waits for, and all that
       // follows must wait behind it: let the I/O thread read on.
       if (undispatched_.load(std::memory_order_acquire) != 0 && got != Got::ended) return ReadStatus::backlog;

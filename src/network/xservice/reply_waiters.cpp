@@ -33,16 +33,6 @@ constexpr std::size_t kSpinDepth = 4;
 // waits that long at most for one to end before it reads.
 constexpr auto kSendWait = std::chrono::microseconds(40);
 
-void awaitSendEnd(const TcpClient& client) noexcept {
-  if (!client.sendInProgress()) return;
-  const auto until = Clock::now() + kSendWait;
-  unsigned spins = 0;
-  while (client.sendInProgress()) {
-    if ((++spins & 15) == 0 && Clock::now() >= until) return;
-    cpuRelax();
-  }
-}
-
 // Reply texts are copied into a buffer the waiting thread lends its ticket, so a thread making
 // request after request allocates none once its buffer has grown.
 std::vector<std::string>& bufferPool() {
@@ -267,7 +257,7 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
     if (!shared || client.readable()) {
       // A read while another thread sends would sleep on the socket's lock and need waking: the
       // reader waits for that send to end instead.
-      if (shared) awaitSendEnd(client);
+      if (shared) spinWhile([&] { return client.sendInProgress(); }, kSendWait);
       status = client.read();
     }
     if (settled_.load(std::memory_order_acquire) == kSettled || status != TcpClient::ReadStatus::idle) break;
