@@ -59,14 +59,14 @@ void returnBuffer(std::string&& buffer) {
 }  // namespace
 
 // The process's permission to spin: a few waiters at once, at most half the cores, and only
-// while the process has no more requests waiting than that, so many requests waiting together
-// (on one link or on many) never starve the threads that would answer them. The others sleep
-// at once.
+// while the requests waiting in the process leave two cores to the threads that answer them and
+// to those being woken; a spinner that finds more waiting stops. So many requests waiting
+// together (on one link or on many) never starve those threads. The others sleep at once.
 class SpinSlot {
  public:
   SpinSlot() noexcept {
     const int waitingNow = waiting().fetch_add(1, std::memory_order_relaxed) + 1;
-    held_ = waitingNow <= capacity() && take();
+    held_ = waitingNow <= limits().crowd && take();
   }
   ~SpinSlot() {
     release();
@@ -76,6 +76,10 @@ class SpinSlot {
   SpinSlot& operator=(const SpinSlot&) = delete;
 
   bool held() const noexcept { return held_; }
+  // Whether a spinner goes on: its time is not up and no crowd has gathered since it began.
+  static bool keepSpinning(Clock::time_point end) noexcept {
+    return Clock::now() < end && waiting().load(std::memory_order_relaxed) <= limits().crowd;
+  }
   void release() noexcept {
     if (!held_) return;
     spinners().fetch_sub(1, std::memory_order_relaxed);
@@ -83,6 +87,18 @@ class SpinSlot {
   }
 
  private:
+  struct Limits {
+    int slots;  // spinners at once
+    int crowd;  // requests waiting, beyond which none spins
+  };
+  static const Limits& limits() noexcept {
+    static const Limits fixed = [] {
+      const int cores = static_cast<int>(std::thread::hardware_concurrency());
+      const int slots = cores > 1 ? cores / 2 : 0;
+      return Limits{slots, std::max(slots, cores - 2)};
+    }();
+    return fixed;
+  }
   static std::atomic<int>& spinners() noexcept {
     static std::atomic<int> count{0};
     return count;
@@ -92,17 +108,10 @@ class SpinSlot {
     static std::atomic<int> count{0};
     return count;
   }
-  static int capacity() noexcept {
-    static const int slots = [] {
-      const unsigned cores = std::thread::hardware_concurrency();
-      return cores > 1 ? static_cast<int>(cores / 2) : 0;
-    }();
-    return slots;
-  }
   static bool take() noexcept {
     auto& count = spinners();
     int now = count.load(std::memory_order_relaxed);
-    while (now < capacity()) {
+    while (now < limits().slots) {
       if (count.compare_exchange_weak(now, now + 1, std::memory_order_relaxed)) return true;
     }
     return false;
@@ -222,7 +231,7 @@ std::error_code ReplyWaiters::Ticket::wait(Json::Value& reply, Clock::time_point
     }
     if (slot.held()) {
       // The clock is read now and then only: a spinning waiter is all about reacting fast.
-      if ((++spins & 63) != 0 || Clock::now() < spinEnd) {
+      if ((++spins & 63) != 0 || SpinSlot::keepSpinning(spinEnd)) {
         cpuRelax();
         continue;
       }
@@ -262,7 +271,7 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
     }
     if (settled_.load(std::memory_order_acquire) == kSettled || status != TcpClient::ReadStatus::idle) break;
     if (slot.held()) {
-      if ((round & 7) != 0 || Clock::now() < spinEnd) {
+      if ((round & 7) != 0 || SpinSlot::keepSpinning(spinEnd)) {
         cpuRelax();
         continue;
       }
