@@ -18,15 +18,16 @@ TEST(SpinWhile, EndsWhenTheFlagDropsOrAtItsLimit) {
     std::chrono::microseconds atLeast, atMost;
   };
   const Case cases[] = {
-      {"not busy", std::chrono::microseconds(-1), std::chrono::microseconds(0), {}, std::chrono::milliseconds(50)},
+      {"not busy", std::chrono::microseconds(-1), std::chrono::microseconds(0), {}, std::chrono::seconds(1)},
       {"stays busy", std::chrono::microseconds(-1), std::chrono::milliseconds(5), std::chrono::milliseconds(5),
-       std::chrono::milliseconds(200)},
+       std::chrono::seconds(2)},
       {"drops early", std::chrono::milliseconds(2), std::chrono::seconds(30), std::chrono::milliseconds(2),
        std::chrono::seconds(10)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::atomic<bool> busy{c.limit.count() > 0};
+    const auto start = Clock::now();  // before the flag can drop
     std::thread dropper;
     if (c.dropAfter.count() >= 0) {
       dropper = std::thread([&] {
@@ -34,7 +35,6 @@ TEST(SpinWhile, EndsWhenTheFlagDropsOrAtItsLimit) {
         busy = false;
       });
     }
-    const auto start = Clock::now();
     spinWhile([&] { return busy.load(); }, c.limit);
     const auto took = Clock::now() - start;
     if (dropper.joinable()) dropper.join();
