@@ -307,7 +307,6 @@ bool TcpClient::isConnected() const noexcept { return core_->up_.load(); }
 bool TcpClient::claimRead() noexcept { return core_->claimRead(); }
 TcpClient::ReadStatus TcpClient::read() noexcept { return core_->callerRead(); }
 bool TcpClient::readable() noexcept { return core_->readable(); }
-bool TcpClient::sendInProgress() const noexcept { return core_->sending_.writing(); }
 bool TcpClient::waitReadable(std::chrono::steady_clock::time_point deadline) noexcept {
   return core_->waitReadable(deadline);
 }

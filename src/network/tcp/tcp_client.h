@@ -137,9 +137,6 @@ class TcpClient {
   /// The reader only: whether there is something to read now. Unlike `read` it leaves the
   /// socket's lock alone, so a thread sending meanwhile is not held up.
   bool readable() noexcept;
-  /// Whether a sender's thread or the I/O thread is writing to the socket now (its system
-  /// calls hold the socket's lock).
-  bool sendInProgress() const noexcept;
   /// The reader only: blocks until there is something to read or `deadline` passes (false).
   bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
   /// The reader only: gives the reading back. The I/O thread takes it up again once callers

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "common/cpu_relax.h"
 #include "common/globals.h"
 #include "common/logging.h"
 #include "network/tcp/tcp_core.h"
@@ -26,16 +27,19 @@ constexpr int kReadsPerTurn = 16;
 
 enum class Got { some, drained, none, ended };
 
-// One non-blocking read into the framer's room; `during`, if given, is set while it holds the
-// socket.
-Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended, std::atomic<bool>* during = nullptr) {
+// A send that wakes the controller takes a few microseconds, more on a busy machine; a read
+// waits that long at most for one to end (see `send` for the other way round).
+constexpr auto kSendWait = std::chrono::microseconds(40);
+
+// One non-blocking read into the framer's room; `during` is set while it holds the socket.
+Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended, std::atomic<bool>& during) {
   auto [room, size] = framer.prepare();
   ssize_t n;
-  if (during != nullptr) during->store(true, std::memory_order_relaxed);
+  during.store(true, std::memory_order_relaxed);
   do {
     n = ::recv(fd, room, size, MSG_DONTWAIT);
   } while (n < 0 && errno == EINTR);
-  if (during != nullptr) during->store(false, std::memory_order_relaxed);
+  during.store(false, std::memory_order_relaxed);
   if (n < 0) {
     if (errno == EAGAIN || errno == EWOULDBLOCK) return Got::none;
     ended = {errno, std::system_category()};
@@ -112,7 +116,7 @@ std::error_code TcpClient::Core::ioRead(bool& taken) {
   try {
     IoReadSink sink(*this);
     for (int i = 0; i < kReadsPerTurn; ++i) {
-      const Got got = readOnce(fd, *framer_, sink, ended);
+      const Got got = readOnce(fd, *framer_, sink, ended, receiving_);
       if (i == 0) taken = got == Got::none;
       if (got != Got::some) break;
     }
@@ -190,9 +194,12 @@ TcpClient::ReadStatus TcpClient::Core::callerRead() noexcept {
   std::error_code ended;
   try {
     CallerReadSink sink(*this);
+    // A read while another thread writes would sleep on the socket's lock and need waking: the
+    // write may end first.
+    spinWhile([this] { return sending_.writing(); }, kSendWait);
     Got got = Got::some;
     for (int i = 0; i < kReadsPerTurn && got == Got::some; ++i) {
-      got = readOnce(fd_, *framer_, sink, ended, &receiving_);
+      got = readOnce(fd_, *framer_, sink, ended, receiving_);
       // Anything left to the I/O thread may be the reply this caller waits for, and all that
       // follows must wait behind it: let the I/O thread read on.
       if (undispatched_.load(std::memory_order_acquire) != 0 && got != Got::ended) return ReadStatus::backlog;

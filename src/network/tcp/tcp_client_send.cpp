@@ -34,8 +34,8 @@ TcpClient::Posted TcpClient::send(std::string_view bytes, std::uint64_t* number,
   const int fd = c.fd_;
   const std::uint64_t mine = queue.beginDirect(number);
   lock.unlock();
-  // A send while a caller reads would sleep on the socket's lock and need waking: it lets that
-  // read end first, which takes a few microseconds.
+  // A send while another thread reads would sleep on the socket's lock and need waking: it lets
+  // that read end first, which takes a few microseconds.
   spinWhile([&] { return c.receiving_.load(std::memory_order_relaxed); }, kReceiveWait);
   ssize_t sent;
   do {

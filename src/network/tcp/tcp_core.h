@@ -168,7 +168,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::error_code startResult_;
   // Reading.
   std::atomic<int> holder_{kNobody};
-  // A caller's read system call is under way (see `send`).
+  // A read system call is under way (see `send`).
   std::atomic<bool> receiving_{false};
   std::uint64_t claims_ = 0;                  // callers' takes of the reading
   const Handlers* readerHandlers_ = nullptr;  // the period's handlers, for reading callers

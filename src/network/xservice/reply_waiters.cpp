@@ -29,10 +29,6 @@ constexpr auto kSpin = std::chrono::microseconds(60);
 // A request with others ahead of it on its link watches that long for each, up to this many.
 constexpr std::size_t kSpinDepth = 4;
 
-// A send that wakes the controller takes a few microseconds, more on a busy machine; a reader
-// waits that long at most for one to end before it reads.
-constexpr auto kSendWait = std::chrono::microseconds(40);
-
 // Reply texts are copied into a buffer the waiting thread lends its ticket, so a thread making
 // request after request allocates none once its buffer has grown.
 std::vector<std::string>& bufferPool() {
@@ -262,13 +258,7 @@ void ReplyWaiters::Ticket::readForReply(Clock::time_point deadline, SpinSlot& sl
     // Others waiting on the link send meanwhile, and a read holds the socket's lock their sends
     // need: with them, the socket is looked at without the lock until something is there.
     const bool shared = waiters_.count_.load(std::memory_order_relaxed) > 1;
-    TcpClient::ReadStatus status = TcpClient::ReadStatus::idle;
-    if (!shared || client.readable()) {
-      // A read while another thread sends would sleep on the socket's lock and need waking: the
-      // reader waits for that send to end instead.
-      if (shared) spinWhile([&] { return client.sendInProgress(); }, kSendWait);
-      status = client.read();
-    }
+    const TcpClient::ReadStatus status = shared && !client.readable() ? TcpClient::ReadStatus::idle : client.read();
     if (settled_.load(std::memory_order_acquire) == kSettled || status != TcpClient::ReadStatus::idle) break;
     if (slot.held()) {
       if ((round & 7) != 0 || SpinSlot::keepSpinning(spinEnd)) {
