@@ -52,9 +52,9 @@ MotionControl<1>::~MotionControl() {
 
 // ---- threads ------------------------------------------------------------------------------------
 
-void MotionControl<1>::_startThreads() {
+std::error_code MotionControl<1>::_startThreads() {
   std::lock_guard<std::mutex> lock(lifecycleMutex_);
-  if (runtime_->liveRun() != 0) return;
+  if (runtime_->liveRun() != 0) return {};
   // Left over only when an earlier run ended without a stop joining it.
   joinOrDetach(sendThread_);
   joinOrDetach(notificationThread_);
@@ -66,7 +66,7 @@ void MotionControl<1>::_startThreads() {
     // queue that nobody empties.
     runtime_->log(spdlog::level::warn,
                   fmt::format("uid: {} | motion threads not started: reset ({})", logUid, ec.value()));
-    return;
+    return ec;
   }
 
   const std::uint64_t run = ++runCounter_;
@@ -90,6 +90,7 @@ void MotionControl<1>::_startThreads() {
   });
   _watchLastError(true);
   runtime_->markLive(run);
+  return {};
 }
 
 void MotionControl<1>::_stopThreads() {
@@ -152,7 +153,12 @@ void MotionControl<1>::resume(std::error_code& ec) {
 }
 
 void MotionControl<1>::moveStart(std::error_code& ec) {
-  if (!threadsRunning()) _startThreads();
+  // Without the workers nothing queued would be sent and no report handled: motion started now
+  // would run unseen, so the controller is not told to go on.
+  if (!threadsRunning()) {
+    ec = _startThreads();
+    if (ec) return;
+  }
   Json::Value result;
   _sendRequest("move.continue", Json::Value(0), result, ec);
   if (ec) return;

@@ -87,7 +87,8 @@ class MotionControl<1> : public BaseMotionControl {
   void moveReset(bool remainTraj, std::error_code& ec);
   /// "move.continue" null; running afterwards whatever the reply (unless stopped).
   void resume(std::error_code& ec);
-  /// Starts the threads when none run, then "move.continue" 0: 0 running, -1 gives 768.
+  /// Starts the threads when none run, then "move.continue" 0: 0 running, -1 gives 768. When
+  /// the threads cannot start because their reset fails, that reset's code and nothing sent.
   void moveStart(std::error_code& ec);
   /// Set forms "move.default_speed" / "move.default_zone" with the value / 1000.0; 259 for a
   /// value that is not finite.
@@ -105,8 +106,9 @@ class MotionControl<1> : public BaseMotionControl {
   // ---- threads ------------------------------------------------------------------------------
   /// When no workers run: resets motion, and only when that succeeds starts the sender and the
   /// notification worker, installs the motion callback and watches the last-error topic.
-  /// Throws std::system_error when a thread cannot be created.
-  void _startThreads();
+  /// Returns the reset's code when it failed (nothing started), else a clear code. Throws
+  /// std::system_error when a thread cannot be created.
+  std::error_code _startThreads();
   /// Unwatches, removes the motion callback, marks the threads stopped, wakes and joins them
   /// (a worker calling this is detached instead). Queued requests stay queued.
   void _stopThreads();
@@ -114,7 +116,8 @@ class MotionControl<1> : public BaseMotionControl {
   void _watchLastError(bool on);
 
   // ---- settings and state -------------------------------------------------------------------
-  /// The `moveExecution` callback; an empty one is never called.
+  /// The `moveExecution` callback; an empty one is never called. Returns once no call of the
+  /// old one runs (bounded; the caller's own call is not waited for).
   void setExecutionInfoCallback(EventCallback callback);
   /// A copy of the six execution-information entries.
   EventInfo executionInfo() const;

@@ -99,6 +99,46 @@ TEST_F(MotionLifecycle, FailedResetThenTwoStarts) {
   EXPECT_EQ(mc.state(), kMotionRunning);
 }
 
+// A reset refused at construction leaves the workers down: a start must say the reset's code
+// and tell the controller nothing, until a reset goes through and the workers start with it.
+TEST_F(MotionLifecycle, StartWithoutWorkersGivesTheResetsCode) {
+  struct Case {
+    const char* name;
+    int refusals;            // of "move.reset", construction's included
+    std::vector<int> codes;  // of each moveStart
+  };
+  const Case cases[] = {
+      {"refused once", 1, {0, 0}},
+      {"refused twice", 2, {-3, 0}},
+      {"refused three times", 3, {-3, -3, 0}},
+  };
+  responder.finishAfter(0ms, 0ms);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    command().log().clear();
+    command().script("move.reset", Behaviour::reply(-3).times(c.refusals));
+    auto link = connectLink();
+    MotionControl<1> mc(link);
+    EXPECT_FALSE(mc.threadsRunning());
+    std::size_t continues = 0;
+    for (const int expected : c.codes) {
+      std::error_code ec;
+      mc.moveStart(ec);
+      EXPECT_EQ(ec.value(), expected);
+      if (expected == 0) ++continues;
+      EXPECT_EQ(mc.threadsRunning(), expected == 0);
+      EXPECT_EQ(mc.state(), expected == 0 ? kMotionRunning : kThreadsStopped);
+      EXPECT_EQ(command().log().count("move.continue"), continues);
+    }
+    // Started at last, the workers carry a batch to its report.
+    Heard heard;
+    mc.setExecutionInfoCallback(heard.callback());
+    appendOne(mc);
+    EXPECT_TRUE(heard.waitFor(1));
+    mc.setExecutionInfoCallback(nullptr);
+  }
+}
+
 // Only a start leaves the stopped state: requests that succeed meanwhile leave it stopped, and
 // moveStart then starts the threads.
 TEST_F(MotionLifecycle, RequestsDoNotLeaveStoppedState) {
