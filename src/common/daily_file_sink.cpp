@@ -34,12 +34,14 @@ bool fileExists(const std::string& name) {
 
 daily_file_sink::daily_file_sink(std::string baseFileName, int rotationHour, int rotationMinute, bool truncate,
                                  std::uint16_t maxFiles, bool deleteOldAtStart,
-                                 const spdlog::file_event_handlers& handlers, Clock::time_point start)
+                                 const spdlog::file_event_handlers& handlers, Clock::time_point start,
+                                 std::uint64_t maxFileSize)
     : baseFileName_(std::move(baseFileName)),
       rotationHour_(rotationHour),
       rotationMinute_(rotationMinute),
       truncate_(truncate),
       maxFiles_(maxFiles),
+      maxFileSize_(maxFileSize),
       file_(handlers) {
   if (rotationHour < 0 || rotationHour > 23 || rotationMinute < 0 || rotationMinute > 59) {
     spdlog::throw_spdlog_ex("daily_file_sink: Invalid rotation time in ctor");
@@ -72,6 +74,33 @@ void daily_file_sink::openFile(const std::string& name) {
   fileOpen_ = false;
   file_.open(name, truncate_);
   fileOpen_ = true;
+  fileFull_ = false;
+  try {
+    fileSize_ = file_.size();
+  } catch (const spdlog::spdlog_ex&) {
+    fileSize_ = 0;
+  }
+}
+
+bool daily_file_sink::write(const spdlog::memory_buf_t& formatted) {
+  try {
+    file_.write(formatted);
+  } catch (const spdlog::spdlog_ex&) {
+    // A full or failing device: the line is lost, not the caller's operation.
+    return false;
+  }
+  fileSize_ += formatted.size();
+  return true;
+}
+
+void daily_file_sink::writeLimitLine(const spdlog::details::log_msg& msg) {
+  fileFull_ = true;
+  const std::string text =
+      fmt::format("log file size limit of {} bytes reached; lines are dropped until the next file", maxFileSize_);
+  const spdlog::details::log_msg note(msg.time, msg.source, msg.logger_name, spdlog::level::warn, text);
+  spdlog::memory_buf_t formatted;
+  formatter_->format(note, formatted);
+  write(formatted);
 }
 
 daily_file_sink::Clock::time_point daily_file_sink::nextRotation(Clock::time_point after) const {
@@ -102,15 +131,26 @@ void daily_file_sink::sink_it_(const spdlog::details::log_msg& msg) {
     nextReopen_ = msg.time + kReopenInterval;
     openFile(std::string(file_.filename()));
   }
-  spdlog::memory_buf_t formatted;
-  formatter_->format(msg, formatted);
-  file_.write(formatted);
+  if (!fileFull_) {
+    spdlog::memory_buf_t formatted;
+    formatter_->format(msg, formatted);
+    if (fileSize_ + formatted.size() > maxFileSize_) {
+      writeLimitLine(msg);
+    } else {
+      write(formatted);
+    }
+  }
   // Old files are removed only after the line is written, since removal may fail and throw.
   if (rotate && maxFiles_ > 0) deleteOldest();
 }
 
 void daily_file_sink::flush_() {
-  if (fileOpen_) file_.flush();
+  if (!fileOpen_) return;
+  try {
+    file_.flush();
+  } catch (const spdlog::spdlog_ex&) {
+    // As a refused write: what the device would not take is lost.
+  }
 }
 
 void daily_file_sink::deleteOldest() {

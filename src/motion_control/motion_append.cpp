@@ -9,6 +9,7 @@
 
 #include "common/formatters.h"
 #include "common/globals.h"
+#include "common/operation_log.h"
 #include "motion_control/motion_control.h"
 #include "motion_control/motion_encoding.h"
 
@@ -19,28 +20,28 @@ std::atomic<std::uint32_t> cmdIdCounter{0};
 namespace {
 
 std::string commandLine(const MoveAbsJCommand& c) {
-  return fmt::format("uid: {} | Process joints {}, s:{}, z:{}, js:{}", logUid, c.target.joints, c.speed, c.zone,
-                     c.jointSpeed);
+  return logLine("uid: {} | Process joints {}, s:{}, z:{}, js:{}", logUid, c.target.joints, c.speed, c.zone,
+                 c.jointSpeed);
 }
 
 std::string commandLine(const MoveJCommand& c) {
-  return fmt::format("uid: {} | Process posture {} {}, s:{}, z:{}, js:{}", logUid, c.target, c.targetOffset, c.speed,
-                     c.zone, c.jointSpeed);
+  return logLine("uid: {} | Process posture {} {}, s:{}, z:{}, js:{}", logUid, c.target, c.targetOffset, c.speed,
+                 c.zone, c.jointSpeed);
 }
 
 std::string commandLine(const MoveLCommand& c) {
-  return fmt::format("uid: {} | Process posture {} {}, s:{}, z:{}, js:{}", logUid, c.target, c.targetOffset, c.speed,
-                     c.zone, -1);
+  return logLine("uid: {} | Process posture {} {}, s:{}, z:{}, js:{}", logUid, c.target, c.targetOffset, c.speed,
+                 c.zone, -1);
 }
 
 std::string commandLine(const MoveCCommand& c) {
-  return fmt::format("uid: {} | Process circle {} {}, aux {} {}, s:{}, z:{}, rs:{}, {}", logUid, c.target,
-                     c.targetOffset, c.aux, c.auxOffset, c.speed, c.zone, c.rotSpeed, -1);
+  return logLine("uid: {} | Process circle {} {}, aux {} {}, s:{}, z:{}, rs:{}, {}", logUid, c.target, c.targetOffset,
+                 c.aux, c.auxOffset, c.speed, c.zone, c.rotSpeed, -1);
 }
 
 std::string commandLine(const MoveSPCommand& c) {
-  return fmt::format("uid: {} | Process spiral {} {}, r:{},rs:{},a:{},d:{}, s:{}, z:{}, rs:{}", logUid, c.target,
-                     c.targetOffset, c.radius, c.radiusStep, c.angle, c.direction, c.speed, c.zone, c.rotSpeed);
+  return logLine("uid: {} | Process spiral {} {}, r:{},rs:{},a:{},d:{}, s:{}, z:{}, rs:{}", logUid, c.target,
+                 c.targetOffset, c.radius, c.radiusStep, c.angle, c.direction, c.speed, c.zone, c.rotSpeed);
 }
 
 template <typename T>

@@ -9,8 +9,9 @@
 // mismatch") at the operation's boundary instead of terminating the caller's program. The
 // readers below never throw; a result is built only while `ec` is clear.
 //
-// Log helpers take an fmt format string checked at compile time; a line that fails to format
-// or to write costs only that line. The last "({})" of a line prints `ec`'s integer value
+// Log helpers take an fmt format string checked at compile time; each value is cut as
+// `logLine` says (common/operation_log.h); a line that fails to format or to write costs only
+// that line. The last "({})" of a line prints `ec`'s integer value
 // (the formatter in common/formatters.h).
 
 #include <fmt/format.h>
@@ -81,7 +82,7 @@ void logEntry(fmt::format_string<Args...> format, Args&&... args) noexcept {
   try {
     const auto& global = globalLogger();
     if (!global || !global->should_log(spdlog::level::debug)) return;
-    global->log(spdlog::level::debug, fmt::format(format, std::forward<Args>(args)...));
+    global->log(spdlog::level::debug, logLine(format, std::forward<Args>(args)...));
   } catch (...) {
   }
 }
@@ -91,7 +92,7 @@ template <typename... Args>
 void logBoth(const BaseRobot::Impl& impl, spdlog::level::level_enum level, fmt::format_string<Args...> format,
              Args&&... args) noexcept {
   try {
-    logOperation(robotLog(impl), level, fmt::format(format, std::forward<Args>(args)...));
+    logOperation(robotLog(impl), level, logLine(format, std::forward<Args>(args)...));
   } catch (...) {
   }
 }
@@ -108,7 +109,7 @@ template <typename... Args>
 void logRobotOnly(const BaseRobot::Impl& impl, spdlog::level::level_enum level, fmt::format_string<Args...> format,
                   Args&&... args) noexcept {
   try {
-    if (const auto log = robotLog(impl)) log->log(level, fmt::format(format, std::forward<Args>(args)...));
+    if (const auto log = robotLog(impl)) log->log(level, logLine(format, std::forward<Args>(args)...));
   } catch (...) {
   }
 }
@@ -128,7 +129,7 @@ template <typename... Args>
 void logBoth(const XService& link, spdlog::level::level_enum level, fmt::format_string<Args...> format,
              Args&&... args) noexcept {
   try {
-    logOperation(robotLog(link), level, fmt::format(format, std::forward<Args>(args)...));
+    logOperation(robotLog(link), level, logLine(format, std::forward<Args>(args)...));
   } catch (...) {
   }
 }

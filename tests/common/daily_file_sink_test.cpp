@@ -174,3 +174,70 @@ TEST(DailyFileSink, NamesAndConstructionFailures) {
   touch(tmp / "logs", "a plain file where the folder should be");
   EXPECT_THROW(makeSink(tmp / "logs/x.log", 7, true, day), spdlog::spdlog_ex);
 }
+
+// A day's file stops at its size limit with one line saying so, and the next day's file starts
+// afresh; what the file held before the sink opened it counts.
+TEST(DailyFileSink, DayFileStopsAtItsSizeLimit) {
+  constexpr std::uint64_t kLimit = 1000;
+  struct Case {
+    const char* name;
+    std::size_t before;  // bytes the day's file holds already
+    int written;         // 50-byte lines of the 12th
+    int kept;            // of them in the file
+  };
+  const Case cases[] = {
+      {"under the limit", 0, 19, 19},
+      {"one past the limit", 0, 21, 20},
+      {"a flood", 0, 10'000, 20},
+      {"full at start", 990, 5, 0},
+  };
+  const std::string limitLine = "log file size limit of 1000 bytes reached; lines are dropped until the next file\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir tmp;
+    const std::string logs = tmp / "logs";
+    if (c.before > 0) touch(logs + "/app_2026-03-12.log", std::string(c.before, '#'));
+    auto sink =
+        std::make_shared<daily_file_sink>(logs + "/app.log", 0, 0, false, 7, false, spdlog::file_event_handlers{},
+                                          localTime(2026, 3, 12, 8, 0, 0), kLimit);
+    spdlog::logger logger("capped", sink);
+    logger.set_pattern("%v");
+    const std::string line(49, 'x');  // 50 bytes with its newline
+    for (int i = 0; i < c.written; ++i) {
+      logger.log(localTime(2026, 3, 12, 9, 0, 0), spdlog::source_loc{}, spdlog::level::info, line);
+    }
+    logger.flush();
+    std::string expected(c.before, '#');
+    for (int i = 0; i < c.kept; ++i) expected += line + "\n";
+    if (c.kept < c.written) expected += limitLine;
+    EXPECT_EQ(readFile(logs + "/app_2026-03-12.log"), expected);
+    // The next day writes again.
+    logger.log(localTime(2026, 3, 13, 0, 0, 1), spdlog::source_loc{}, spdlog::level::info, "next day");
+    logger.flush();
+    EXPECT_EQ(readFile(logs + "/app_2026-03-13.log"), "next day\n");
+  }
+}
+
+// A device that takes nothing (the file is the full device): every line is dropped in the sink,
+// nothing reaches the logger's error handler, and lines go at the speed of a refused write.
+TEST(DailyFileSink, FullDeviceDropsLinesWithoutFailing) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  TempDir tmp;
+  const auto day = localTime(2026, 3, 12, 8, 0, 0);
+  fs::create_directories(tmp / "logs");
+  fs::create_symlink("/dev/full", tmp / "logs/app_2026-03-12.log");
+  auto sink = makeSink(tmp / "logs/app.log", 0, false, day);
+  spdlog::logger logger("full", sink);
+  logger.set_pattern("%v");
+  int errors = 0;
+  logger.set_error_handler([&](const std::string&) { ++errors; });
+  const std::string line(200, 'x');
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 20'000; ++i) {
+    logger.log(day, spdlog::source_loc{}, spdlog::level::info, line);
+    if (i % 1000 == 0) logger.flush();
+  }
+  logger.flush();
+  EXPECT_EQ(errors, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
