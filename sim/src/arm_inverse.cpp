@@ -113,7 +113,10 @@ int ArmChain::inverse(const Pose& pose, const Joints& seed, Joints& out) const {
       const Eigen::Index m = rows.rows();
       const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, 6, 6> normal =
           rows * rows.transpose() + damping * Eigen::MatrixXd::Identity(m, m);
-      Eigen::Matrix<double, Eigen::Dynamic, 1, 0, 7, 1> step = rows.transpose() * normal.ldlt().solve(error);
+      const Rows toward = normal.ldlt().solve(error);
+      Eigen::Matrix<double, Eigen::Dynamic, 1, 0, 7, 1> step =
+          Eigen::Matrix<double, Eigen::Dynamic, 1, 0, 7, 1>::Zero(n);
+      step.noalias() += rows.transpose() * toward;
       const double largest = step.lpNorm<Eigen::Infinity>();
       if (largest > kLargestStep) step *= kLargestStep / largest;
       Joints next = q;
