@@ -13,11 +13,16 @@
 namespace {
 
 const char* const kUsage =
-    "usage: velmora-sim [--address A] [--command-port N] [--file-port N] [--rt-port N]\n"
-    "                   [--broadcast-port N] [--stream-interval-us N] [--time-scale X]\n"
-    "                   [--packet-numbers] [--upgrade] [--verbose]\n"
+    "usage: velmora-sim [--arm CLASS] [--address A] [--command-port N] [--file-port N]\n"
+    "                   [--rt-port N] [--broadcast-port N] [--stream-interval-us N]\n"
+    "                   [--time-scale X] [--packet-numbers] [--upgrade] [--verbose]\n"
     "\n"
     "Simulates a robot controller on one address until Ctrl-C.\n"
+    "  --arm CLASS        the arm behind it, as the robot class a program connects with:\n"
+    "                     OstraLiteRobot (5 joints, collaborative), OstraRobot (6, collaborative),\n"
+    "                     OstraMaxRobot (7, collaborative; the default), LynRobot (7,\n"
+    "                     collaborative), Sorn3Robot (3, industrial SCARA), Sorn4Robot (4,\n"
+    "                     industrial SCARA), StandardRobot (6, industrial)\n"
     "  --address A        IPv4 address to listen on (default 127.0.0.1)\n"
     "  --command-port N   command service, JSON ended by a carriage return (default 6666)\n"
     "  --file-port N      file service (default 7777)\n"
@@ -38,10 +43,14 @@ const char* const kUsage =
     "\n"
     "\n"
     "One simulated arm stands behind the state queries, the posture, the kinematics requests\n"
-    "and the state stream. Queued and immediate motion commands move it over time at the\n"
-    "speed they give (and the speed override); each queued command is reported finished when\n"
-    "its motion ends, \"sys.state\" answers \"idleing\" (moving) meanwhile; \"move.pause\"\n"
-    "halts it, \"move.continue\" resumes, \"move.reset\" clears, a jog moves it by its step.\n"
+    "and the state stream, with its own joint count, DH parameters, joint limits and\n"
+    "kinematics. Motion needs the power on (\"sys.power.on\"); power off stops it at once.\n"
+    "Queued and immediate motion commands move it over time at the speed they give (and the\n"
+    "speed override): joint moves in joint space, linear, circular and spiral moves along\n"
+    "their path in space. Targets past the joint (or soft) limits or out of reach are refused\n"
+    "with the controller's codes. Each queued command is reported finished when its motion\n"
+    "ends, \"sys.state\" answers \"idleing\" (moving) meanwhile; \"move.pause\" halts it,\n"
+    "\"move.continue\" resumes, \"move.reset\" clears, a jog moves it by its step.\n"
     "Unknown keys are answered with 0 (command and set forms), null (get) or the flag (watch).\n";
 
 bool parsePort(const char* text, std::uint16_t& port) {
@@ -76,6 +85,7 @@ int main(int argc, char** argv) {
   // A program appending motion sees the arm move and hears each command finish when it
   // arrives, as on an arm; from its first connection on.
   options.followArm = true;
+  options.arm = "OstraMaxRobot";
   bool verbose = false;
   bool packetNumbers = false;
   for (int i = 1; i < argc; ++i) {
@@ -84,6 +94,8 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
+    } else if (arg == "--arm" && hasValue && velmora_sim::arm::findArm(argv[i + 1])) {
+      options.arm = argv[++i];
     } else if (arg == "--address" && hasValue) {
       options.address = argv[++i];
     } else if (arg == "--command-port" && hasValue && parsePort(argv[i + 1], options.commandPort)) {
@@ -127,8 +139,8 @@ int main(int argc, char** argv) {
       sim.command().observe(
           [](const velmora_sim::Request& r) { std::cout << r.raw.substr(0, r.raw.size() - 1) << std::endl; });
     }
-    std::cout << "velmora-sim on " << sim.address() << ": command " << sim.command().port() << ", file "
-              << sim.file().port() << ", real-time " << sim.rtPort().port();
+    std::cout << "velmora-sim on " << sim.address() << " as " << options.arm << ": command " << sim.command().port()
+              << ", file " << sim.file().port() << ", real-time " << sim.rtPort().port();
     if (options.upgradeService) std::cout << ", upgrade " << sim.upgrade().port();
     std::cout << ", time scale " << options.timeScale << " (Ctrl-C stops)" << std::endl;
     int received = 0;

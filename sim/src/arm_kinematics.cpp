@@ -26,7 +26,22 @@ bool finiteTriple(const Json::Value& value, Vector3& out) {
   return true;
 }
 
+class Identity final : public Kinematics {
+ public:
+  Pose forward(const Joints& joints) const override { return poseOf(joints); }
+  int inverse(const Pose& pose, const Joints& seed, Joints& out) const override {
+    out = jointsOf(pose, seed);
+    return 0;
+  }
+  int admits(const Joints&) const override { return 0; }
+};
+
 }  // namespace
+
+const Kinematics& identityKinematics() {
+  static const Identity identity;
+  return identity;
+}
 
 Pose poseOf(const Joints& joints) {
   Pose pose{};

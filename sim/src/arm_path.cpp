@@ -12,6 +12,16 @@ constexpr double kJogSpeed = 0.25;  // m/s or rad/s at rate 1
 constexpr double kTurnSpeed = 0.5;  // rad/s of a Cartesian path that only turns, without "rot_speed"
 constexpr double kLongest = 1e6;    // seconds: a longer way still ends, within the timer's range
 constexpr int kSpiralSamples = 256;
+// A Cartesian way is solved every 2 mm and 0.01 rad: joints interpolated between the solutions
+// keep the flange within micrometres of the way. A way longer than the steps allow is solved
+// more coarsely.
+constexpr double kSolvedStep = 0.002;
+constexpr double kSolvedTurn = 0.01;
+constexpr int kMostSolved = 20000;
+// Neighbouring solutions further apart than this took another branch of the arm: a singularity
+// lies between them.
+constexpr double kLargestJump = 0.35;
+constexpr int kPassSingularity = -50115;
 
 double positive(const Json::Value& value) {
   if (!value.isNumeric()) return 0;
@@ -98,11 +108,13 @@ Path Path::jog(const Json::Value& request) {
   return path;
 }
 
-void Path::begin(const Joints& from, double defaultSpeed) {
+void Path::begin(const Joints& from, double defaultSpeed, const Kinematics& kinematics) {
   begun_ = true;
+  refusal_ = 0;
+  solved_.clear();
   from_ = from;
   to_ = from;
-  start_ = end_ = poseOf(from);
+  start_ = end_ = kinematics.forward(from);
   way_ = Kind::hold;
   duration_ = kind_ == Kind::hold ? wait_ : 0;
   const double speed = speed_ > 0 ? speed_ : defaultSpeed;
@@ -111,14 +123,15 @@ void Path::begin(const Joints& from, double defaultSpeed) {
       break;
     case Kind::joints:
       std::copy_n(jointTarget_.begin(), std::min(jointTarget_.size(), to_.size()), to_.begin());
+      refusal_ = kinematics.admits(to_);
       way_ = Kind::joints;
       break;
     case Kind::jointPose:
-      to_ = jointsOf(target_, from);
+      refusal_ = kinematics.inverse(target_, from, to_);
       way_ = Kind::joints;
       break;
     case Kind::jog:
-      beginJog();
+      beginJog(kinematics);
       break;
     default:
       end_ = target_;
@@ -131,12 +144,23 @@ void Path::begin(const Joints& from, double defaultSpeed) {
     for (std::size_t i = 0; i < to_.size(); ++i) largest = std::max(largest, std::abs(to_[i] - from_[i]));
     duration_ = largest / (jointSpeed_ > 0 ? jointSpeed_ : speed);
   } else if (way_ != Kind::hold) {
+    if (&kinematics != &identityKinematics()) {
+      // An arm turns the short way round to the target's orientation.
+      for (std::size_t i = 3; i < 6; ++i) end_[i] -= 2 * kPi * std::round((end_[i] - start_[i]) / (2 * kPi));
+    }
     double turn = 0;
     for (std::size_t i = 3; i < kPoseSlots; ++i) turn = std::max(turn, std::abs(end_[i] - start_[i]));
     const double way = length();
     duration_ = way / speed;
     if (rotSpeed_ > 0) duration_ = std::max(duration_, turn / rotSpeed_);
     if (way == 0 && rotSpeed_ == 0) duration_ = turn / kTurnSpeed;
+    if (&kinematics != &identityKinematics()) solve(kinematics);
+  }
+  if (refusal_ != 0) {
+    way_ = Kind::hold;
+    to_ = from_;
+    duration_ = 0;
+    solved_.clear();
   }
   const Joints last = at(1);
   const bool finite = std::all_of(last.begin(), last.end(), [](double q) { return std::isfinite(q); });
@@ -148,11 +172,24 @@ void Path::begin(const Joints& from, double defaultSpeed) {
   duration_ = std::min(duration_, kLongest);
 }
 
-void Path::beginJog() {
+void Path::beginJog(const Kinematics& kinematics) {
   const double sign = direction_ ? 1 : -1;
   if (space_ == 5) {
     if (index_ >= to_.size()) return;
-    to_[index_] += sign * jogStep_ * kPi / 180;
+    // A jog towards a limit stops at it: the longest part of the step the limits allow.
+    const double delta = sign * jogStep_ * kPi / 180;
+    auto fits = [&](double part) {
+      Joints to = from_;
+      to[index_] += part * delta;
+      return kinematics.admits(to) == 0;
+    };
+    double low = 1;
+    if (!fits(1)) {
+      low = 0;
+      double high = 1;
+      for (int i = 0; i < 40; ++i) ((fits((low + high) / 2)) ? low : high) = (low + high) / 2;
+    }
+    to_[index_] += low * delta;
     way_ = Kind::joints;
     return;
   }
@@ -208,6 +245,27 @@ void Path::beginCartesian() {
   }
 }
 
+bool Path::solve(const Kinematics& kinematics) {
+  double turn = 0;
+  for (std::size_t i = 3; i < kPoseSlots; ++i) turn = std::max(turn, std::abs(end_[i] - start_[i]));
+  const double steps = std::ceil(std::max(length() / kSolvedStep, turn / kSolvedTurn));
+  const int count = static_cast<int>(std::clamp(steps, 1.0, double(kMostSolved)));
+  solved_.assign(1, from_);
+  solved_.reserve(static_cast<std::size_t>(count) + 1);
+  for (int k = 1; k <= count; ++k) {
+    Joints q;
+    refusal_ = kinematics.inverse(poseAt(double(k) / count), solved_.back(), q);
+    if (refusal_ == 0) {
+      for (std::size_t i = 0; i < q.size(); ++i) {
+        if (std::abs(q[i] - solved_.back()[i]) > kLargestJump) refusal_ = kPassSingularity;
+      }
+    }
+    if (refusal_ != 0) return false;
+    solved_.push_back(std::move(q));
+  }
+  return true;
+}
+
 double Path::length() const {
   switch (way_) {
     case Kind::line:
@@ -258,6 +316,14 @@ Pose Path::poseAt(double s) const {
 Joints Path::at(double s) const {
   s = std::clamp(s, 0.0, 1.0);
   if (!begun_ || way_ == Kind::hold) return from_;
+  if (!solved_.empty()) {
+    const double at = s * double(solved_.size() - 1);
+    const std::size_t k = std::min(static_cast<std::size_t>(at), solved_.size() - 1);
+    if (k + 1 >= solved_.size()) return solved_.back();
+    Joints joints(solved_[k].size());
+    for (std::size_t i = 0; i < joints.size(); ++i) joints[i] = mix(solved_[k][i], solved_[k + 1][i], at - double(k));
+    return joints;
+  }
   if (way_ != Kind::joints) return jointsOf(poseAt(s), from_);
   Joints joints(from_.size());
   for (std::size_t i = 0; i < joints.size(); ++i) joints[i] = mix(from_[i], to_[i], s);

@@ -8,8 +8,10 @@
 #include <mutex>
 #include <utility>
 
+#include "velmora_sim/arm_chain.h"
 #include "velmora_sim/arm_timeline.h"
 #include "velmora_sim/model_identity.h"
+#include "velmora_sim/model_requests.h"
 
 namespace velmora_sim {
 
@@ -34,6 +36,17 @@ void fill(std::array<double, 16>& slot, const Values& values) {
   std::copy_n(values.begin(), std::min<std::size_t>(values.size(), slot.size()), slot.begin());
 }
 
+constexpr int kPowerOff = -17;  // motor power state unsupported operation
+
+Json::Value frameJson(const arm::Pose& pose) {
+  Json::Value value(Json::objectValue);
+  for (int i = 0; i < 3; ++i) {
+    value["trans"].append(pose[i]);
+    value["rot"].append(pose[i + 3]);
+  }
+  return value;
+}
+
 }  // namespace
 
 struct ArmState::State : std::enable_shared_from_this<State> {
@@ -46,6 +59,9 @@ struct ArmState::State : std::enable_shared_from_this<State> {
   double speedOverride = 1.0;
   bool motion = false;
   const Clock::time_point born = Clock::now();
+  std::shared_ptr<arm::ArmChain> chain;  // none: the identity model
+  std::function<bool()> powered;
+  std::function<Json::Value()> toolset;
   asio::io_context* io = nullptr;
   std::unique_ptr<asio::steady_timer> timer;  // the simulator's thread only
 
@@ -102,6 +118,7 @@ struct ArmState::State : std::enable_shared_from_this<State> {
   }
 
   std::vector<double> positions() const { return timeline.view(Clock::now()).q; }
+  arm::Pose flange(const std::vector<double>& joints) const { return timeline.kinematics().forward(joints); }
   std::vector<double> jointVelocities(const ArmTimeline::View& view) const {
     return velocities.empty() ? view.dq : velocities;
   }
@@ -133,17 +150,23 @@ void ArmState::install(CommandService& service, asio::io_context& io) {
                 reading([](const State& s, P) { return jsonArray(s.jointVelocities(s.timeline.view(Clock::now()))); }));
   service.serve(Form::get, "sys.rt.jnt_trq",
                 reading([](const State& s, P) { return jsonArray(s.jointTorques(s.positions().size())); }));
-  for (const char* key : {"sys.posture", "sys.posture.flan_in_base"}) {
-    service.serve(Form::get, key, reading([](const State& s, P) {
-                    const arm::Pose pose = arm::poseOf(s.positions());
-                    Json::Value value(Json::objectValue);
-                    for (int i = 0; i < 3; ++i) {
-                      value["trans"].append(pose[i]);
-                      value["rot"].append(pose[i + 3]);
-                    }
-                    return value;
-                  }));
-  }
+  service.serve(Form::get, "sys.posture.flan_in_base",
+                reading([](const State& s, P) { return frameJson(s.flange(s.positions())); }));
+  service.serve(Form::get, "sys.posture", [weak](Exchange& x) {
+    const auto s = weak.lock();
+    if (!s) return x.reply(-1);
+    std::function<Json::Value()> toolset;
+    {
+      std::lock_guard<std::mutex> lock(s->mutex);
+      if (s->chain) toolset = s->toolset;
+    }
+    // Read without the arm's lock: the frames have their own.
+    const Json::Value tool = toolset ? toolset() : Json::Value();
+    std::lock_guard<std::mutex> lock(s->mutex);
+    if (!s->chain || !tool.isObject()) return x.reply(frameJson(s->flange(s->positions())));
+    const arm::Transform end = frameOf(tool["ref"]).inverse() * s->chain->flange(s->positions()) * frameOf(tool["end"]);
+    x.reply(frameJson(arm::poseOfFrame(end)));
+  });
   const struct {
     const char* key;
     Json::Value (IdentityModel::*answer)(const Json::Value&) const;
@@ -155,9 +178,20 @@ void ArmState::install(CommandService& service, asio::io_context& io) {
     service.serve(Form::command, k.key, [weak, answer](Exchange& x) {
       const auto s = weak.lock();
       int joints = 0;
+      std::shared_ptr<const arm::ArmChain> chain;
+      std::vector<double> seed;
       if (s) {
         std::lock_guard<std::mutex> lock(s->mutex);
         joints = static_cast<int>(s->jointCount);
+        chain = s->chain;
+        seed = s->positions();
+      }
+      if (chain) {
+        const ChainModel model(chain);
+        const Json::Value& request = x.request().payload;
+        if (answer == &IdentityModel::forward) return x.reply(model.forward(request));
+        if (answer == &IdentityModel::inverse) return x.reply(model.inverse(request, seed));
+        return x.reply(model.allInverse(request, seed));
       }
       if (joints < 3 || joints > 7) return x.reply(-1);
       x.reply((IdentityModel(joints).*answer)(x.request().payload));
@@ -195,6 +229,78 @@ void ArmState::setJointCount(int count) {
               placed.begin() + static_cast<std::ptrdiff_t>(kept));
   }
   state_->place(std::move(placed));
+}
+
+void ArmState::setModel(const arm::ArmModel& model) {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->chain = std::make_shared<arm::ArmChain>(model);
+    state_->timeline.setKinematics(state_->chain);
+    state_->jointCount = model.joints();
+    state_->customJoints = true;
+  }
+  state_->place(model.home);
+}
+
+void ArmState::linkPower(std::function<bool()> powered) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->powered = std::move(powered);
+}
+
+void ArmState::linkFrames(std::function<Json::Value()> toolset) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->toolset = std::move(toolset);
+}
+
+void ArmState::powerOff() {
+  ArmTimeline::Callback failed;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (!state_->chain) return;
+    failed = state_->timeline.abort(kPowerOff, Clock::now());
+  }
+  state_->kick();
+  if (failed) failed();
+}
+
+void ArmState::setSoftLimits(bool enable, const std::vector<double>& lower, const std::vector<double>& upper) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  if (!state_->chain) return;
+  // A copy: a motion solved by the old limits keeps them to its end.
+  auto chain = std::make_shared<arm::ArmChain>(state_->chain->model());
+  if (enable) chain->setSoftLimits(lower, upper);
+  state_->chain = chain;
+  state_->timeline.setKinematics(std::move(chain));
+}
+
+int ArmState::admit(const std::string& key, const Json::Value& body) const {
+  std::function<bool()> powered;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (!state_->chain) return 0;
+    powered = state_->powered;
+  }
+  if (powered && !powered()) return kPowerOff;
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  const arm::ArmChain& chain = *state_->chain;
+  const std::vector<double> now = state_->positions();
+  if (key == "move.j") {
+    const Json::Value& point = body.isObject() ? body["point"] : Json::Value::nullSingleton();
+    std::vector<double> target = now;
+    for (Json::ArrayIndex i = 0; point.isArray() && i < point.size() && i < target.size(); ++i) {
+      if (point[i].isNumeric()) target[i] = point[i].asDouble();
+    }
+    return chain.admits(target);
+  }
+  if (key == "move.wait" || key == "move.replay" || !body.isObject()) return 0;
+  for (const char* member : {"point", "aux"}) {
+    const auto pose = arm::poseFromJson(body[member]);
+    std::vector<double> q;
+    if (pose) {
+      if (const int refusal = chain.inverse(*pose, now, q); refusal != 0) return refusal;
+    }
+  }
+  return 0;
 }
 
 void ArmState::setJointPositions(std::vector<double> values) {
@@ -248,8 +354,9 @@ bool ArmState::enqueue(std::vector<Command> commands) {
     if (state_->timeline.queued() + commands.size() > kMaxQueued) return false;
     const auto now = Clock::now();
     for (auto& c : commands) {
-      state_->timeline.append(
-          {arm::Path::command(c.key, c.body), std::move(c.started), std::move(c.finished), c.halts, 0}, now);
+      state_->timeline.append({arm::Path::command(c.key, c.body), std::move(c.started), std::move(c.finished), c.halts,
+                               0, std::move(c.failed)},
+                              now);
     }
   }
   state_->kick();
@@ -268,9 +375,18 @@ void ArmState::clear() {
   state_->moveWith([s = state_.get()](Clock::time_point now) { s->timeline.clear(now); });
 }
 
-void ArmState::jog(const Json::Value& request) {
-  state_->moveWith(
-      [s = state_.get(), &request](Clock::time_point now) { s->timeline.jog(arm::Path::jog(request), now); });
+int ArmState::jog(const Json::Value& request) {
+  std::function<bool()> powered;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->chain) powered = state_->powered;
+  }
+  if (powered && !powered()) return kPowerOff;
+  int refusal = 0;
+  state_->moveWith([s = state_.get(), &request, &refusal](Clock::time_point now) {
+    refusal = s->timeline.jog(arm::Path::jog(request), now);
+  });
+  return refusal;
 }
 
 void ArmState::setDefaultSpeed(double speed) {
@@ -295,7 +411,7 @@ std::vector<double> ArmState::jointPositions() const {
 
 std::array<double, 7> ArmState::flangePose() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  return arm::poseOf(state_->positions());
+  return state_->flange(state_->positions());
 }
 
 void ArmState::setFlangePose(const std::array<double, 6>& pose) {
@@ -303,8 +419,14 @@ void ArmState::setFlangePose(const std::array<double, 6>& pose) {
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
     joints = state_->positions();
-    const arm::Pose now = arm::poseOf(joints);
-    joints = arm::jointsOf({pose[0], pose[1], pose[2], pose[3], pose[4], pose[5], now[6]}, std::move(joints));
+    const arm::Pose now = state_->flange(joints);
+    std::vector<double> solved;
+    // A pose the arm cannot take leaves it where it is.
+    if (state_->timeline.kinematics().inverse({pose[0], pose[1], pose[2], pose[3], pose[4], pose[5], now[6]}, joints,
+                                              solved) != 0) {
+      return;
+    }
+    joints = std::move(solved);
   }
   state_->place(std::move(joints));
 }
@@ -322,9 +444,27 @@ void ArmState::sample(velmora::sim::StateSample& out) const {
   const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(now - state_->born);
   out.ts = static_cast<std::uint64_t>(since.count()) + 1;
   const std::vector<double> velocities = state_->jointVelocities(view);
-  const arm::Pose pose = arm::poseOf(view.q);
-  const arm::Pose poseVelocity = arm::poseOf(velocities);
-  const arm::Pose poseAcceleration = arm::poseOf(view.ddq);
+  const arm::Pose pose = state_->flange(view.q);
+  arm::Pose poseVelocity = arm::poseOf(velocities);
+  arm::Pose poseAcceleration = arm::poseOf(view.ddq);
+  if (state_->chain) {
+    // Differences of the pose a short time either side, along the joints' motion.
+    const double h = 1e-3;
+    std::vector<double> ahead = view.q;
+    std::vector<double> behind = view.q;
+    for (std::size_t i = 0; i < ahead.size() && i < velocities.size() && i < view.ddq.size(); ++i) {
+      ahead[i] += velocities[i] * h + view.ddq[i] * h * h / 2;
+      behind[i] += -velocities[i] * h + view.ddq[i] * h * h / 2;
+    }
+    const arm::Pose a = state_->flange(ahead);
+    const arm::Pose b = state_->flange(behind);
+    for (std::size_t i = 0; i < arm::kPoseSlots; ++i) {
+      const double forward = i >= 3 && i < 6 ? std::remainder(a[i] - pose[i], 2 * 3.141592653589793) : a[i] - pose[i];
+      const double back = i >= 3 && i < 6 ? std::remainder(pose[i] - b[i], 2 * 3.141592653589793) : pose[i] - b[i];
+      poseVelocity[i] = (forward + back) / (2 * h);
+      poseAcceleration[i] = (forward - back) / (h * h);
+    }
+  }
   fill(out.values[Slot::joints], view.q);
   fill(out.values[Slot::jointVelocities], velocities);
   fill(out.values[Slot::jointAccelerations], view.ddq);

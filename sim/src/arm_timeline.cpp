@@ -97,15 +97,32 @@ void ArmTimeline::clear(Clock::time_point now) {
   if (!jog_) joints_ = here;
 }
 
-void ArmTimeline::jog(arm::Path path, Clock::time_point now) {
+int ArmTimeline::jog(arm::Path path, Clock::time_point now) {
   settle(now);
   joints_ = standing(now);
+  path.begin(joints_, defaultSpeed_, *kinematics_);
+  if (path.refusal() != 0) return path.refusal();
   if (!queue_.empty() && queue_.front().path.begun()) {
     queue_.front().path.restart();
     queue_.front().elapsed = 0;
   }
   running_ = false;
-  jog_ = Motion{std::move(path), {}, {}, false, 0};
+  jog_ = Motion{std::move(path), {}, {}, false, 0, {}};
+  return 0;
+}
+
+ArmTimeline::Callback ArmTimeline::abort(int code, Clock::time_point now) {
+  settle(now);
+  const arm::Joints here = standing(now);
+  Callback failed;
+  // The queue's first command is the one the controller reports, under way or paused.
+  const Motion* motion = queue_.empty() ? nullptr : &queue_.front();
+  if (motion && motion->failed) failed = [f = motion->failed, code] { f(code); };
+  jog_.reset();
+  queue_.clear();
+  running_ = false;
+  joints_ = here;
+  return failed;
 }
 
 std::vector<ArmTimeline::Callback> ArmTimeline::advance(Clock::time_point now) {
@@ -118,8 +135,15 @@ std::vector<ArmTimeline::Callback> ArmTimeline::advance(Clock::time_point now) {
         running_ = false;
         break;
       }
-      motion->path.begin(joints_, defaultSpeed_);
+      motion->path.begin(joints_, defaultSpeed_, *kinematics_);
       motion->elapsed = 0;
+      if (const int refusal = motion->path.refusal(); refusal != 0) {
+        if (motion->failed) calls.push_back([f = std::move(motion->failed), refusal] { f(refusal); });
+        jog_.reset();
+        queue_.clear();
+        running_ = false;
+        break;
+      }
       if (motion->started) calls.push_back(motion->started);
     }
     // Due by the deadline the owner's timer was set to, whatever the rounding of the progress.

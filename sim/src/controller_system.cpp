@@ -16,6 +16,7 @@ struct ControllerSystem::State {
   std::string state = "idle";
   std::function<bool()> moving;
   std::function<void(const std::array<double, 6>&)> place;
+  std::function<void()> stop;
   std::vector<ControllerLogEntry> log;
 };
 
@@ -66,10 +67,17 @@ void ControllerSystem::install(CommandService& service) {
                   st.powered = true;
                   return Json::Value(0);
                 }));
-  service.serve(Form::command, "sys.power.off", locked([](State& st, P) {
-                  st.powered = false;
-                  return Json::Value(0);
-                }));
+  service.serve(Form::command, "sys.power.off", [s](Exchange& x) {
+    std::function<void()> stop;
+    {
+      std::lock_guard<std::mutex> lock(s->mutex);
+      s->powered = false;
+      stop = s->stop;
+    }
+    // The arm takes its own lock; the reply comes after the arm has stopped.
+    if (stop) stop();
+    x.reply(0);
+  });
   service.serve(Form::get, "sys.mode", locked([](State& st, P) { return Json::Value(st.mode); }));
   service.serve(Form::get, "sys.state", [s](Exchange& x) {
     std::string name;
@@ -134,6 +142,11 @@ void ControllerSystem::linkArm(std::function<bool()> moving, std::function<void(
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->moving = std::move(moving);
   state_->place = std::move(place);
+}
+
+void ControllerSystem::onPowerOff(std::function<void()> stop) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->stop = std::move(stop);
 }
 
 void ControllerSystem::setPosture(const std::array<double, 6>& pose) {

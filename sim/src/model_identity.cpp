@@ -3,12 +3,17 @@
 #include <array>
 #include <stdexcept>
 
+#include "model_shapes.h"
+
 namespace velmora_sim {
 namespace {
 
 constexpr int kSlots = 7;  // trans x, y, z, rot r, p, y, elbow
-constexpr Json::ArrayIndex kConfLength = 8;
 const Json::Value kRefused(-1);
+
+}  // namespace
+
+namespace model_shapes {
 
 bool numbers(const Json::Value& value, Json::ArrayIndex count) {
   if (!value.isArray() || value.size() != count) return false;
@@ -28,7 +33,6 @@ bool toolset(const Json::Value& value) {
   return load.isObject() && load["mass"].isNumeric() && numbers(load["cog"], 3) && numbers(load["inertia"], 3);
 }
 
-// The members a pose request may carry besides the elbow.
 bool poseMembers(const Json::Value& pose, const char* elbowMember, bool toolAllowed) {
   if (!pose.isObject() || !frame(pose) || !pose.isMember(elbowMember)) return false;
   for (const std::string& name : pose.getMemberNames()) {
@@ -41,7 +45,12 @@ bool poseMembers(const Json::Value& pose, const char* elbowMember, bool toolAllo
   return !pose.isMember("tool_set") || toolset(pose["tool_set"]);
 }
 
-}  // namespace
+}  // namespace model_shapes
+
+using model_shapes::kConfLength;
+using model_shapes::numbers;
+using model_shapes::poseMembers;
+using model_shapes::toolset;
 
 IdentityModel::IdentityModel(int axes) : axes_(axes) {
   if (axes < 3 || axes > kSlots) throw std::invalid_argument("an arm has 3 to 7 joints");

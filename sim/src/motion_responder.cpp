@@ -64,12 +64,18 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
   void onQueued(Exchange& exchange) {
     const Request& request = exchange.request();
     const auto bodies = commandBodies(request.payload);
+    if (following.load()) {
+      // An arm refuses what it cannot do when the request comes, and queues nothing of it.
+      for (const Json::Value* body : bodies) {
+        if (const int refusal = arm.admit(request.key, *body); refusal != 0) return exchange.reply(refusal);
+      }
+    }
     if (!request.id.isString()) {
       // Immediate commands move the arm and are never reported.
       bool taken = true;
       if (following.load()) {
         std::vector<ArmState::Command> moves;
-        for (const Json::Value* body : bodies) moves.push_back({request.key, *body, {}, {}, false});
+        for (const Json::Value* body : bodies) moves.push_back({request.key, *body, {}, {}, false, {}});
         taken = arm.enqueue(std::move(moves));
       }
       exchange.reply(taken ? 0 : -1);
@@ -132,7 +138,10 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
                        [weak, c, gen] {
                          if (const auto self = weak.lock()) self->armFinished(c, gen);
                        },
-                       c.fails});
+                       c.fails,
+                       [weak, c, gen](int code) {
+                         if (const auto self = weak.lock()) self->armFailed(c, gen, code);
+                       }});
     }
     if (!arm.enqueue(std::move(moves))) {
       exchange.reply(-1);
@@ -152,6 +161,17 @@ struct MotionResponder::State : std::enable_shared_from_this<State> {
     } else if (starts) {
       send(command, "start", 0);
     }
+  }
+
+  // The arm refused the command's way as it began, or stopped under it: the controller reports
+  // the error and holds nothing after it.
+  void armFailed(const Command& command, std::uint64_t gen, int code) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (gen != generation) return;
+      dropAllLocked();
+    }
+    send(command, "error", code);
   }
 
   void armFinished(const Command& command, std::uint64_t gen) {

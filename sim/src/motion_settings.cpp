@@ -124,10 +124,11 @@ void MotionSettings::install(CommandService& service) {
         std::lock_guard<std::mutex> lock(s->mutex);
         s->values.lastJog = x.request().payload;
       }
-      s->system.setState("joging");
       const Json::Value& external = x.request().payload["is_ext"];
-      if (s->arm && !(external.isBool() && external.asBool())) s->arm->jog(x.request().payload);
-      x.reply(0);
+      const int refusal = s->arm && !(external.isBool() && external.asBool()) ? s->arm->jog(x.request().payload) : 0;
+      // A jog the arm refuses (power off, out of reach) leaves it as it was.
+      if (refusal == 0) s->system.setState("joging");
+      x.reply(refusal);
     });
   }
   service.serve(Form::command, "move.stop", [s](Exchange& x) {

@@ -15,6 +15,7 @@ struct RobotFrames::State {
   Json::Value softLimit;
   Json::Value dhNominal;
   Json::Value dhAll;
+  std::function<void(const Json::Value&)> softLimitChanged;
   Json::Value calibration;
 };
 
@@ -200,8 +201,20 @@ void RobotFrames::install(CommandService& service, EntryLookup lookup) {
                   return reply;
                 }));
   service.serve(Form::get, "safety.soft_limit", locked([](State& st, P) { return st.softLimit; }));
-  service.serve(Form::command, "safety.soft_limit",
-                locked([](State& st, P p) { return Json::Value(writeSoftLimit(st.softLimit, p)); }));
+  service.serve(Form::command, "safety.soft_limit", [s](Exchange& x) {
+    Json::Value limits;
+    std::function<void(const Json::Value&)> changed;
+    int code = 0;
+    {
+      std::lock_guard<std::mutex> lock(s->mutex);
+      code = writeSoftLimit(s->softLimit, x.request().payload);
+      limits = s->softLimit;
+      changed = s->softLimitChanged;
+    }
+    // The arm takes its own lock.
+    if (code == 0 && changed) changed(limits);
+    x.reply(code);
+  });
   service.serve(Form::command, "cfg.get", locked([](State& st, P p) { return dhReply(st.dhNominal, st.dhAll, p); }));
 }
 
@@ -228,6 +241,11 @@ Json::Value RobotFrames::softLimit() const {
 void RobotFrames::setSoftLimit(Json::Value softLimit) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->softLimit = std::move(softLimit);
+}
+
+void RobotFrames::onSoftLimit(std::function<void(const Json::Value&)> changed) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->softLimitChanged = std::move(changed);
 }
 
 void RobotFrames::setDhParameters(Json::Value nominal, Json::Value all) {

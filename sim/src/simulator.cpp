@@ -39,6 +39,7 @@ Simulator::Simulator(SimulatorOptions options)
     throw std::system_error(ec, "real-time port " + options_.address + ":" + std::to_string(options_.rtPort));
   }
   serveControllerKeys();
+  if (!options_.arm.empty()) becomeArm();
   thread_ = std::thread([this] {
     auto work = asio::make_work_guard(io_);
     for (;;) {
@@ -147,6 +148,41 @@ void Simulator::serveControllerKeys() {
   state_->setSource([this](velmora::sim::StateSample& sample) { arm_.sample(sample); });
   projects_.install(*command_);
   paths_.install(*command_);
+}
+
+void Simulator::becomeArm() {
+  const arm::ArmModel* model = arm::findArm(options_.arm);
+  if (!model) throw std::invalid_argument("no arm of the robot class '" + options_.arm + "'");
+  ControllerInfo identity = info();
+  identity.type = model->type;
+  identity.jointCount = static_cast<int>(model->joints());
+  identity.workType = model->collaborative ? "cobot" : "industrial";
+  setInfo(identity);
+  arm_.setModel(*model);
+  Json::Value nominal(Json::arrayValue);
+  for (const arm::DhRow& row : model->rows) {
+    for (const double value : {row.a, row.alpha, row.d, row.theta}) nominal.append(value);
+  }
+  Json::Value all = nominal;
+  for (std::size_t i = 0; i < model->joints(); ++i) all.append(0.0);  // the joints' offsets
+  frames_.setDhParameters(nominal, all);
+  Json::Value limits(Json::objectValue);
+  limits["enable"] = false;
+  for (std::size_t i = 0; i < model->joints(); ++i) {
+    limits["lower"].append(model->lower[i]);
+    limits["upper"].append(model->upper[i]);
+  }
+  frames_.setSoftLimit(limits);
+  frames_.onSoftLimit([this](const Json::Value& soft) {
+    std::vector<double> lower;
+    std::vector<double> upper;
+    for (const Json::Value& value : soft["lower"]) lower.push_back(value.asDouble());
+    for (const Json::Value& value : soft["upper"]) upper.push_back(value.asDouble());
+    arm_.setSoftLimits(soft["enable"].asBool(), lower, upper);
+  });
+  arm_.linkPower([this] { return system_.powered(); });
+  arm_.linkFrames([this] { return frames_.toolset(); });
+  system_.onPowerOff([this] { arm_.powerOff(); });
 }
 
 void Simulator::setInfo(ControllerInfo identity) {

@@ -194,8 +194,12 @@ class ArmTimelineTest : public ::testing::Test {
 
   void queue(const std::string& key, const std::string& body, Clock::time_point now) {
     const int n = static_cast<int>(appended++);
-    arm.append({Path::command(key, parseJson(body)), [this, n] { events.push_back("start " + std::to_string(n)); },
-                [this, n] { events.push_back("end " + std::to_string(n)); }, false, 0},
+    arm.append({Path::command(key, parseJson(body)),
+                [this, n] { events.push_back("start " + std::to_string(n)); },
+                [this, n] { events.push_back("end " + std::to_string(n)); },
+                false,
+                0,
+                {}},
                now);
   }
   void advance(Clock::time_point now) {
@@ -290,7 +294,8 @@ TEST_F(ArmTimelineTest, InstantTimeEndsEverythingAtOnceAndAHaltingMotionDropsThe
   arm.setTimeScale(0, t0);
   queue("move.l", lineTo(0.4, 0.1), t0);
   arm.append(
-      {Path::command("move.l", parseJson(lineTo(0.9, 0.1))), [this] { events.push_back("failed"); }, {}, true, 0}, t0);
+      {Path::command("move.l", parseJson(lineTo(0.9, 0.1))), [this] { events.push_back("failed"); }, {}, true, 0, {}},
+      t0);
   queue("move.l", lineTo(0.5, 0.1), t0);
   arm.run(t0);
   advance(t0);

@@ -82,7 +82,7 @@ TEST(ArmStateSample, CarriesTheArmWithTimeAndPose) {
 
 TEST(ArmStateQueue, MovesNothingUntilEnabledAndHoldsABoundedQueue) {
   ArmState arm;
-  const ArmState::Command wait{"move.wait", parseJson(R"({"time": 1})"), {}, {}, false};
+  const ArmState::Command wait{"move.wait", parseJson(R"({"time": 1})"), {}, {}, false, {}};
   EXPECT_TRUE(arm.enqueue({wait}));
   arm.run();
   EXPECT_FALSE(arm.moving()) << "motion not enabled: nothing was queued";

@@ -199,6 +199,7 @@ TEST(SimulatorProgram, HelpPrintsTheOptionsAndExitsZero) {
   EXPECT_THAT(text, ::testing::HasSubstr("--rt-port"));
   EXPECT_THAT(text, ::testing::HasSubstr("--stream-interval-us"));
   EXPECT_THAT(text, ::testing::HasSubstr("--time-scale"));
+  for (const auto& arm : velmora_sim::arm::arms()) EXPECT_THAT(text, ::testing::HasSubstr(arm.robotClass));
 }
 
 TEST(SimulatorProgram, AnswersAHandTypedRequestAndStopsOnCtrlC) {
@@ -218,6 +219,8 @@ TEST(SimulatorProgram, MovesItsArmAtTheTimeScaleAndReportsWhenTheMotionEnds) {
   ASSERT_NE(pid, 0);
   const auto client = connectTo(address);
   ASSERT_TRUE(client->connected());
+  ASSERT_TRUE(client->send("{\"c\":{\"sys.power.on\":null},\"id\":1}\r"));
+  EXPECT_EQ(client->readMessage(2s).value_or(""), R"({"c":{"sys.power.on":0},"id":1})");
   // 0.4 rad at 0.4 rad/s: one second of motion, 50 ms here.
   const auto sent = std::chrono::steady_clock::now();
   ASSERT_TRUE(

@@ -1,8 +1,9 @@
 #pragma once
-// The simulated arm's kinematics: the identity model's (model_identity.h), so that what the arm
-// reports and what its kinematics requests answer agree exactly. Joint i is slot i of the pose
-// (x, y, z in metres; rx, ry, rz in radians, rotations about the fixed axes X, then Y, then Z;
-// the elbow angle); slots past the joint count are 0.
+// The simulated arm's kinematics. A pose is x, y, z in metres; rx, ry, rz in radians, rotations
+// about the fixed axes X, then Y, then Z; the elbow angle. Without an arm model the simulator
+// uses the identity model's (model_identity.h), so that what the arm reports and what its
+// kinematics requests answer agree exactly: joint i is slot i of the pose, slots past the joint
+// count are 0. An arm model (arm_model.h) has a chain of its own (arm_chain.h).
 
 #include <json/value.h>
 
@@ -19,7 +20,23 @@ using Joints = std::vector<double>;
 using Vector3 = std::array<double, 3>;
 using Matrix3 = std::array<double, 9>;  // row-major
 
-/// The flange pose of `joints`.
+/// Turns joints into the flange pose and back, for one arm. Shared between threads: const.
+class Kinematics {
+ public:
+  virtual ~Kinematics() = default;
+  virtual Pose forward(const Joints& joints) const = 0;
+  /// The joints that put the flange at `pose`, searched from `seed` (the arm's joints now, or a
+  /// request's): 0 with `out` set, else the controller's refusal code ("move target
+  /// unreachable", "IK error (over limit)", ...).
+  virtual int inverse(const Pose& pose, const Joints& seed, Joints& out) const = 0;
+  /// 0 when `joints` are within the arm's limits, else the refusal of a joint target.
+  virtual int admits(const Joints& joints) const = 0;
+};
+
+/// The identity model's kinematics, for any joint count; it refuses nothing.
+const Kinematics& identityKinematics();
+
+/// The flange pose of `joints` by the identity model.
 Pose poseOf(const Joints& joints);
 /// `joints` with its first slots (up to 7) taken from `pose`; the rest stay.
 Joints jointsOf(const Pose& pose, Joints joints);

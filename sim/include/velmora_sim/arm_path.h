@@ -16,10 +16,13 @@
 //   "move.replay", or a body it cannot read                              ends at once
 //
 // Poses as arm_kinematics.h reads them; "traj" {"speed": m/s, "jnt_speed": rad/s, "rot_speed":
-// rad/s}, zone ignored. A Cartesian path takes its length over "speed" (the default when absent)
-// and no less than its largest angle change over "rot_speed" when given; the orientation and the
-// elbow follow it evenly (a full circle keeps its start orientation). A joint path takes its
-// largest joint change over "jnt_speed", else over "speed" read in radians per second.
+// rad/s}, zone ignored. With an arm model's kinematics a Cartesian way is solved at `begin`
+// into joints along it, close enough that the flange stays on the way between them; a target
+// it cannot reach, or only past a joint limit, is refused there (`refusal`) and the way ends at
+// once where it starts. Joint targets past the limits are refused likewise; a jog stops at them. A Cartesian path takes
+// its length over "speed" (the default when absent) and no less than its largest angle change over "rot_speed" when
+// given; the orientation and the elbow follow it evenly (a full circle keeps its start orientation). A joint path takes
+// its largest joint change over "jnt_speed", else over "speed" read in radians per second.
 //
 // A jog, {"space", "rate", "step", "index", "direction"}: `step` (millimetres, or degrees for
 // rotations and joints) along axis `index` (x, y, z, rx, ry, rz) at `rate` x 0.25 m/s (or rad/s);
@@ -41,9 +44,11 @@ class Path {
   static Path command(const std::string& key, const Json::Value& body);
   static Path jog(const Json::Value& request);
 
-  /// Fixes the way from `from`; `defaultSpeed` (m/s) stands in for a missing speed. A way that
-  /// leads to no finite place ends at once where it starts.
-  void begin(const Joints& from, double defaultSpeed);
+  /// Fixes the way from `from` by `kinematics`; `defaultSpeed` (m/s) stands in for a missing
+  /// speed. A way that leads to no finite place ends at once where it starts.
+  void begin(const Joints& from, double defaultSpeed, const Kinematics& kinematics = identityKinematics());
+  /// The controller's refusal of the way `begin` found (0: none).
+  int refusal() const noexcept { return refusal_; }
   /// Forgets the way, so that the next `begin` starts again.
   void restart() noexcept { begun_ = false; }
   bool begun() const noexcept { return begun_; }
@@ -59,8 +64,10 @@ class Path {
 
   Pose poseAt(double s) const;
   Vector3 placeAt(double s) const;
-  void beginJog();
+  void beginJog(const Kinematics& kinematics);
   void beginCartesian();
+  /// Solves the Cartesian way into `solved_`; false, with `refusal_` set, where it breaks off.
+  bool solve(const Kinematics& kinematics);
   double length() const;
 
   Kind kind_ = Kind::hold;
@@ -91,6 +98,8 @@ class Path {
   Vector3 v_{};
   double sweep_ = 0;
   double duration_ = 0;
+  int refusal_ = 0;
+  std::vector<Joints> solved_;  // joints at even steps along a Cartesian way; empty: identity
 };
 
 }  // namespace velmora_sim::arm

@@ -1,7 +1,8 @@
 #pragma once
 // The simulated arm: its joints, velocities and torques, its flange pose by the simulator's own
-// kinematics (the identity model, arm_kinematics.h), the motion that moves it over time
-// (arm_timeline.h) and the program run parameters. The state queries, the posture, the
+// kinematics (the identity model, arm_kinematics.h, until `setModel` makes it one of the arm
+// models, arm_model.h), the motion that moves it over time (arm_timeline.h) and the program run
+// parameters. The state queries, the posture, the
 // kinematics requests and the state stream all read this one arm. Served keys (a test's scripts
 // and handlers for a key still come first):
 //
@@ -11,13 +12,22 @@
 //   "sys.posture", "sys.posture.flan_in_base"
 //                        g  {"trans": [3], "rot": [3]} of the flange (metres, radians)
 //   "sys.calc.fk", "sys.calc.ik", "utils.calc.all.ik"
-//                        c  the identity model of the current joint count (3 to 7; -1 else)
+//                        c  the identity model of the current joint count (3 to 7; -1 else),
+//                           or the arm model's (model_requests.h)
 //   "project.run_param"  g  {"override": number, "loop_mode": flag}
 //   "move.pause"         c  0; the arm halts where it is and a jog ends
 //   "move.continue"      c  0; the arm runs its queue
 //
 // The joints start at 0.1 * (i + 1) for each joint of the controller (`setJointCount`), at
-// rest; the torques are a holding torque of 1.5 * (i + 1); the override is 1.0.
+// rest, or at the arm model's home; the torques are a holding torque of 1.5 * (i + 1); the
+// override is 1.0.
+//
+// As an arm model, "sys.posture" is the tool's end in its work object by the tool set
+// `linkFrames` gives, "sys.posture.flan_in_base" the flange, and the stream's poses the flange.
+// Motion is refused with -17 ("motor power state unsupported operation") while the power
+// `linkPower` reads is off, and `powerOff` stops the arm at once; targets past the limits (and
+// the soft limits, `setSoftLimits`) or out of reach are refused with the controller's code
+// (arm_chain.h), when the request comes (`admit`) and when the motion begins.
 //
 // The arm moves only once motion is enabled (`enableMotion`, which MotionResponder::followArm
 // calls): queued and immediate motion commands (`enqueue`), jogs, pause, continue and reset then
@@ -33,6 +43,7 @@
 #include <string>
 #include <vector>
 
+#include "velmora_sim/arm_model.h"
 #include "velmora_sim/command_service.h"
 #include "velmora_sim/state_layout.h"
 
@@ -53,6 +64,19 @@ class ArmState {
 
   /// The controller's joint count; joints the arm did not have start at their defaults.
   void setJointCount(int count);
+  /// Makes the arm `model`: its joint count and kinematics, standing at its home.
+  void setModel(const arm::ArmModel& model);
+  /// The power state motion needs; `tool` the active tool set ({"end", "ref", ...}). Any thread;
+  /// called without the arm's lock.
+  void linkPower(std::function<bool()> powered);
+  void linkFrames(std::function<Json::Value()> toolset);
+  /// The power went off: the arm stops where it is and the motion under way fails with -17.
+  void powerOff();
+  /// The soft limits, when `enable`, narrow the arm model's limits; else they are its own.
+  void setSoftLimits(bool enable, const std::vector<double>& lower, const std::vector<double>& upper);
+  /// Whether the motion command `key` with `body` may be queued now: 0, or the refusal code
+  /// (power, joint limits, a target out of reach from the joints now). Always 0 without a model.
+  int admit(const std::string& key, const Json::Value& body) const;
   /// Fixed values (any length) instead of the defaults; an empty vector restores them. Joint
   /// positions put the arm there at once (a motion under way starts again from there).
   void setJointPositions(std::vector<double> values);
@@ -77,6 +101,8 @@ class ArmState {
     std::function<void()> started;
     std::function<void()> finished;
     bool halts = false;
+    /// The motion failed with the controller's code, as it began or under way (may be empty).
+    std::function<void(int)> failed;
   };
   /// Queues the commands behind what the arm holds; false, with nothing queued, when they would
   /// pass `kMaxQueued`. Nothing moves before `enableMotion`.
@@ -85,8 +111,9 @@ class ArmState {
   void run();
   void halt();
   void clear();
-  /// Starts a jog request {"space", "rate", "step", "index", "direction"} (arm_path.h).
-  void jog(const Json::Value& request);
+  /// Starts a jog request {"space", "rate", "step", "index", "direction"} (arm_path.h): 0, or
+  /// the refusal that leaves the arm where it is.
+  int jog(const Json::Value& request);
   /// The speed of commands without their own (m/s, "move.default_speed") and the online speed
   /// override ("move.override_rate", taken within 0.01 to 1); other values are ignored.
   void setDefaultSpeed(double speed);

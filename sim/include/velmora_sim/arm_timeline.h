@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -33,6 +34,9 @@ class ArmTimeline {
     /// are dropped and the arm stops running (`started` is still called).
     bool halts = false;
     double elapsed = 0;  ///< seconds of motion done up to the anchor
+    /// When its way is refused as it begins (the controller's code), or it is cut off under way
+    /// (`abort`); the queue ends with it as with `halts` (may be empty).
+    std::function<void(int)> failed;
   };
 
   /// Where the arm stands now, with velocities and accelerations per second of motion.
@@ -48,6 +52,9 @@ class ArmTimeline {
   double timeScale() const noexcept { return scale_; }
   void setOverride(double rate, Clock::time_point now);
   void setDefaultSpeed(double speed) noexcept { defaultSpeed_ = speed; }
+  /// The kinematics every motion from now on begins by (the identity model's until then).
+  void setKinematics(std::shared_ptr<const arm::Kinematics> kinematics) { kinematics_ = std::move(kinematics); }
+  const arm::Kinematics& kinematics() const noexcept { return *kinematics_; }
   double defaultSpeed() const noexcept { return defaultSpeed_; }
 
   /// Puts the arm at `joints` at once; a motion under way starts again from there.
@@ -61,8 +68,11 @@ class ArmTimeline {
   /// Drops the queue where the arm is ("move.reset").
   void clear(Clock::time_point now);
   /// Jogs along `path`; the queue halts, and a motion it had begun starts again from where the
-  /// jog leaves the arm.
-  void jog(arm::Path path, Clock::time_point now);
+  /// jog leaves the arm. A jog the kinematics refuse does not move: its code, else 0.
+  int jog(arm::Path path, Clock::time_point now);
+  /// Stops the arm where it is at once and drops the queue and a jog; returns the `failed`
+  /// callback of the queue's first motion, bound to `code` (empty when the queue was empty).
+  Callback abort(int code, Clock::time_point now);
 
   /// Begins and ends whatever is due by `now`, each motion ending at the time it was due, and
   /// returns the callbacks of what began and ended, in order.
@@ -92,6 +102,8 @@ class ArmTimeline {
   double scale_ = 0;
   double override_ = 1;
   double defaultSpeed_ = 0.2;
+  std::shared_ptr<const arm::Kinematics> kinematics_{std::shared_ptr<const arm::Kinematics>(),
+                                                     &arm::identityKinematics()};
   Clock::time_point anchor_{};
 };
 

@@ -62,6 +62,9 @@ class ControllerSystem {
   /// The arm whose motion "sys.state" reports and whose flange `setPosture` places (the
   /// posture keys are the arm's, see arm_state.h). Called once, before serving.
   void linkArm(std::function<bool()> moving, std::function<void(const std::array<double, 6>&)> place);
+  /// Called when "sys.power.off" switches the power off, before its reply, without this
+  /// object's lock.
+  void onPowerOff(std::function<void()> stop);
   /// Puts the linked arm's flange at x, y, z, rx, ry, rz; nothing without an arm.
   void setPosture(const std::array<double, 6>& pose);
   bool inputSimulation() const;

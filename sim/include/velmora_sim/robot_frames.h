@@ -58,6 +58,9 @@ class RobotFrames {
   /// {"enable", "lower", "upper"}.
   Json::Value softLimit() const;
   void setSoftLimit(Json::Value softLimit);
+  /// Called with the soft limits ({"enable", "lower", "upper"}) each time a request changed
+  /// them, on the simulator's thread without this object's lock.
+  void onSoftLimit(std::function<void(const Json::Value&)> changed);
   /// The parameter lists "cfg.get" answers; a null `all` stands for a controller without it.
   void setDhParameters(Json::Value nominal, Json::Value all);
   /// The "data" a valid calibration request is answered with.

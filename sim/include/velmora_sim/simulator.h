@@ -77,6 +77,12 @@ struct SimulatorOptions {
   /// Motion moves the arm and is reported as it ends from the first request on
   /// (MotionResponder::followArm), as the program does.
   bool followArm = false;
+  /// The robot class whose arm the simulator is (arm_model.h: "OstraRobot", ...): "sys.info",
+  /// the joint fields, the DH parameters, soft limits and kinematics are that arm's, motion
+  /// needs the power on and keeps to the limits. Empty: the 7-joint identity model, which
+  /// answers every motion and kinematics request for checking a client's wire. An unknown
+  /// name throws `std::invalid_argument`.
+  std::string arm;
 };
 
 /// The simulated controller's identity, as "sys.info" gives it: {"id", "joint_num", "mac",
@@ -141,6 +147,8 @@ class Simulator {
 
  private:
   void serveControllerKeys();
+  /// Makes the simulator the arm `options_.arm` names.
+  void becomeArm();
 
   SimulatorOptions options_;
   asio::io_context io_;
