@@ -21,8 +21,15 @@ extern VELMORA_API std::atomic<int> useEnglish;
 /// The library's error category. `message` never throws.
 class VELMORA_API ApiErrorCategory final : public std::error_category {
  public:
+  /// "Tarvik-SDK".
   const char* name() const noexcept override;
+  /// The code's text in the current language (see `useEnglish`); "General failure" or
+  /// "发生错误" for a value the table lacks.
   std::string message(int value) const override;
+  /// The generic condition of a code that has one (`std::errc::timed_out` for 263 and -285,
+  /// `not_connected` for 256, `connection_refused` for 267, `invalid_argument` for 258 and
+  /// 259); the code itself in this category otherwise.
+  std::error_condition default_error_condition(int value) const noexcept override;
 };
 
 /// The one category object; its first use is safe from any thread.

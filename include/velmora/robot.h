@@ -7,6 +7,7 @@
 #include <velmora/cobot.h>
 #include <velmora/commands.h>
 #include <velmora/enums.h>
+#include <velmora/errc.h>
 #include <velmora/error.h>
 #include <velmora/ethercat.h>
 #include <velmora/event.h>

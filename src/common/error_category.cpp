@@ -1,3 +1,4 @@
+#include <velmora/errc.h>
 #include <velmora/error.h>
 #include <velmora/exception.h>
 
@@ -24,6 +25,9 @@ struct NumberedMessage {
 };
 
 constexpr int kMessageCount = 35;
+
+// The controller's "send data timeout": a time-out like the library's own 263.
+constexpr int kControllerSendTimeoutCode = -285;
 
 constexpr NumberedMessage kMessages[] = {
     {2, "已开始接收数据", "Client has already start receiving state data"},
@@ -87,6 +91,25 @@ std::string ApiErrorCategory::message(int value) const {
   } catch (const std::exception& e) {
     // Only an allocation failure can get here.
     return std::string("Unknown error ") + e.what();
+  }
+}
+
+std::error_condition ApiErrorCategory::default_error_condition(int value) const noexcept {
+  // Only codes whose meaning is the standard one map: a caller testing
+  // `ec == std::errc::timed_out` must not catch a controller fault that merely resembles it.
+  switch (value) {
+    case static_cast<int>(errc::timeout):
+    case kControllerSendTimeoutCode:
+      return std::errc::timed_out;
+    case static_cast<int>(errc::link_down):
+      return std::errc::not_connected;
+    case static_cast<int>(errc::connection_refused):
+      return std::errc::connection_refused;
+    case static_cast<int>(errc::parameter_out_of_range):
+    case static_cast<int>(errc::invalid_argument):
+      return std::errc::invalid_argument;
+    default:
+      return {value, *this};
   }
 }
 
