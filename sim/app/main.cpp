@@ -8,6 +8,9 @@
 #include <iostream>
 #include <string>
 
+#include "velmora_sim/ethercat_bus.h"
+#include "velmora_sim/force_control_model.h"
+#include "velmora_sim/project_store.h"
 #include "velmora_sim/simulator.h"
 
 namespace {
@@ -51,7 +54,10 @@ const char* const kUsage =
     "with the controller's codes. Each queued command is reported finished when its motion\n"
     "ends, \"sys.state\" answers \"idleing\" (moving) meanwhile; \"move.pause\" halts it,\n"
     "\"move.continue\" resumes, \"move.reset\" clears, a jog moves it by its step.\n"
-    "Unknown keys are answered with 0 (command and set forms), null (get) or the flag (watch).\n";
+    "A force controller answers the \"eci.fc.\" keys (its conditions are met at once), an\n"
+    "EtherCAT bus holds two slaves (addresses 1 and 2) and the RL project \"demo\" has the task\n"
+    "\"T_ROB1\". Unknown keys are answered with 0 (command and set forms), null (get) or the flag\n"
+    "(watch).\n";
 
 bool parsePort(const char* text, std::uint16_t& port) {
   char* end = nullptr;
@@ -135,6 +141,15 @@ int main(int argc, char** argv) {
     sim.command().log().setEnabled(false);
     if (options.upgradeService) sim.upgrade().setRecording(false);
     if (packetNumbers) sim.state().setSource(nullptr);
+    // What a program tries first beyond the arm: a bus with a drive and an I/O coupler, the
+    // force controller and a project to load.
+    velmora_sim::EthercatBus bus;
+    bus.addSlave({1, 0x1001, 0x00000A11, 0x00001020, 1, "drive-1", 1});
+    bus.addSlave({2, 0x1002, 0x00000A11, 0x00002040, 1, "io-2", 1});
+    bus.install(sim.command());
+    velmora_sim::ForceControlModel forceControl(sim.info().jointCount);
+    forceControl.install(sim.command());
+    sim.projects().addProject("demo", {"T_ROB1"});
     if (verbose) {
       sim.command().observe(
           [](const velmora_sim::Request& r) { std::cout << r.raw.substr(0, r.raw.size() - 1) << std::endl; });

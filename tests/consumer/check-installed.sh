@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs programs against an installed library, as its users do: the C++ consumer with
-# each compiler given (CMake package, no standard of its own) and, with --managed, the C# program
-# (mcs -pkg:velmora-clr, run under Mono), both against the installed velmora-sim.
+# each compiler given, once through the CMake package (no standard of its own) and once through
+# pkg-config (velmora.pc), and, with --managed, the C# program (mcs -pkg:velmora-clr, run under
+# Mono), all against the installed velmora-sim.
 # Usage: check-installed.sh [--install BUILD_DIR] [--cxx COMPILER]... [--managed]
 #                           PREFIX WORK_DIR ADDRESS
 # --install first installs BUILD_DIR into PREFIX (stripped, as packaged). A prefix other than
@@ -43,14 +44,25 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
-prefix_args=()
-[ $system = 1 ] || prefix_args=(-DCMAKE_PREFIX_PATH="$prefix")
+prefix_args=() rpath=()
+if [ $system = 0 ]; then
+  prefix_args=(-DCMAKE_PREFIX_PATH="$prefix")
+  pc=$(find "$prefix" -name velmora.pc -print -quit)
+  export PKG_CONFIG_PATH="$(dirname "$pc")${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
+  rpath=(-Wl,-rpath,"$(pkg-config --variable=libdir velmora)")
+fi
 for cxx in "${compilers[@]}"; do
   out=$work/cxx-$(basename "$cxx")
   run_logged "$out.log" cmake -S "$here" -B "$out" -DCMAKE_CXX_COMPILER="$cxx" "${prefix_args[@]}"
   run_logged "$out.log" cmake --build "$out"
-  echo "== C++ consumer built with $cxx"
+  echo "== C++ consumer built with $cxx through find_package"
   (cd "$work" && "$out/consumer" "$address")
+  # velmora.pc names no language level: the program picks it, C++17 at least.
+  # shellcheck disable=SC2046
+  run_logged "$out-pc.log" "$cxx" -std=c++17 $(pkg-config --cflags velmora) "$here/main.cpp" \
+    -o "$out/consumer-pc" $(pkg-config --libs velmora) "${rpath[@]}"
+  echo "== C++ consumer built with $cxx through pkg-config"
+  (cd "$work" && "$out/consumer-pc" "$address")
 done
 
 if [ $managed = 1 ]; then
