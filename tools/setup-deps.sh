@@ -8,6 +8,7 @@ packages=(
   clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   mono-mcs mono-runtime nunit-console libnunit-cil-dev
   netcat-openbsd lintian
+  doxygen
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -11,12 +11,13 @@ namespace velmora {
 template <typename T>
 class VELMORA_API Base {
  protected:
-  Base() = default;
-  Base(const Base&) = default;
-  Base(Base&&) noexcept = default;
-  Base& operator=(const Base&) = default;
-  Base& operator=(Base&&) noexcept = default;
-  ~Base() = default;
+  // Defaulted: the derived class decides what copying and moving mean.
+  Base() = default;                            ///< Nothing to set up.
+  Base(const Base&) = default;                 ///< Nothing to copy.
+  Base(Base&&) noexcept = default;             ///< Nothing to move.
+  Base& operator=(const Base&) = default;      ///< Nothing to copy.
+  Base& operator=(Base&&) noexcept = default;  ///< Nothing to move.
+  ~Base() = default;                           ///< Nothing to release.
 };
 
 }  // namespace velmora

@@ -9,10 +9,13 @@ namespace velmora {
 /// Robot family of a controller.
 enum class WorkType : int { industrial = 0, collaborative = 1 };
 
+/// Motor power state of the arm (`powerState`).
 enum class PowerState : int { on = 0, off = 1, estop = 2, gstop = 3, unknown = -1 };
 
+/// Operating mode of the controller (`operateMode`).
 enum class OperateMode : int { manual = 0, automatic = 1, unknown = -1 };
 
+/// What the arm is doing (`operationState`).
 enum class OperationState : int {
   idle = 0,
   jog = 1,
@@ -31,17 +34,23 @@ enum class OperationState : int {
 /// Which pose a query returns: the flange in the base frame, or the tool end in its reference.
 enum class CoordinateType : int { flangeInBase = 0, endInRef = 1 };
 
+/// Which commands the arm takes (`setMotionControlMode`): queued non-real-time commands,
+/// RL tasks, or real-time commands.
 enum class MotionControlMode : int { Idle = 0, NrtCommand = 1, NrtRLTask = 2, RtCommand = 3 };
 
+/// How `stop` halts the arm.
 enum class StopLevel : int { stop0 = 0, stop1 = 1, stop2 = 2, suppleStop = 3 };
 
+/// Frames a calibration or a query refers to.
 enum class FrameType : int { world = 0, baseFrame = 1, flange = 2, tool = 3, wobj = 4, path = 5, rail = 6 };
 
+/// Ways the controller avoids singularities (`setAvoidSingularity`).
 enum class AvoidSingularityMethod : int { lockAxis4 = 0, wrist = 1, jointWay = 2 };
 
 /// Kinds of events a program can watch.
 enum class Event : int { moveExecution = 0, safety = 1, rlExecution = 2, logReporter = 3 };
 
+/// Real-time control modes.
 enum class RtControllerMode : int {
   jointPosition = 0,
   cartesianPosition = 1,
@@ -93,7 +102,9 @@ struct VELMORA_API JogOpt {
 
 /// Options of drag teaching.
 struct VELMORA_API DragParameter {
+  /// The space the hand guides the arm in.
   enum class Space : int { jointSpace = 0, cartesianSpace = 1 };
+  /// Which motions Cartesian dragging allows.
   enum class Type : int { translationOnly = 0, rotationOnly = 1, freely = 2 };
 };
 

@@ -26,24 +26,24 @@ class XService;  // the command link, defined inside the library
 
 /// Identity and state of one slave on the bus.
 struct VELMORA_API SlaveInfo {
-  std::uint32_t vendorId = 0;
-  std::uint32_t productCode = 0;
-  std::uint32_t reversionNumber = 0;
-  std::uint16_t slaveAddr = 0;
-  std::uint32_t slaveId = 0;
-  std::uint16_t alStatus = 0;  ///< application-layer state from the slave state list
-  std::string slaveName;
+  std::uint32_t vendorId = 0;         ///< the maker's EtherCAT vendor id
+  std::uint32_t productCode = 0;      ///< the maker's product code
+  std::uint32_t reversionNumber = 0;  ///< the slave's revision number
+  std::uint16_t slaveAddr = 0;        ///< the slave's station address on the bus
+  std::uint32_t slaveId = 0;          ///< the slave's position on the bus
+  std::uint16_t alStatus = 0;         ///< application-layer state from the slave state list
+  std::string slaveName;              ///< the name the slave reports
 };
 
 /// One service data object to write with `BaseEthercat::WriteMultiSDO`.
 struct VELMORA_API SDOData {
-  std::int32_t index = 0;
-  std::int32_t sub_index = 0;
-  std::int32_t length = 0;  ///< bytes of `data` that count, at most 50
-  std::int32_t over_time = 0;
-  std::int32_t wait_time = 0;
-  std::int32_t print_data = 0;
-  std::array<std::uint8_t, 50> data{};
+  std::int32_t index = 0;               ///< the object's index in the dictionary
+  std::int32_t sub_index = 0;           ///< the object's sub-index
+  std::int32_t length = 0;              ///< bytes of `data` that count, at most 50
+  std::int32_t over_time = 0;           ///< the controller's time-out for the write, sent as given
+  std::int32_t wait_time = 0;           ///< the controller's pause after the write, sent as given
+  std::int32_t print_data = 0;          ///< the controller's print flag, sent as given
+  std::array<std::uint8_t, 50> data{};  ///< the bytes to write, the first `length` of them
 };
 
 /// Access to the slaves of the controller's EtherCAT bus. Move-only: exactly one object owns
@@ -57,8 +57,11 @@ class VELMORA_API BaseEthercat : public Base<BaseEthercat> {
   explicit BaseEthercat(std::shared_ptr<internal::XService> robotLink);
   BaseEthercat(const BaseEthercat&) = delete;
   BaseEthercat& operator=(const BaseEthercat&) = delete;
+  ///@{
+  /// The link passes to the new object; the moved-from one reports 255 from every operation.
   BaseEthercat(BaseEthercat&& other) noexcept;
   BaseEthercat& operator=(BaseEthercat&& other) noexcept;
+  ///@}
   /// Stops and releases the object's own link.
   virtual ~BaseEthercat();
 

@@ -30,12 +30,16 @@ class VELMORA_API BaseForceControl {
   /// Takes a share of the robot's command link and sends "eci.fc.set_callback" 0, whose outcome
   /// is ignored (blocks up to 10 s); the condition wait time starts at 600 s.
   explicit BaseForceControl(std::shared_ptr<internal::XService> link);
+  ///@{
   /// A copy has its own state over the same link and the same wait time; copies and moves send
   /// nothing.
+  /// A moved-from object owns nothing and reports 255.
   BaseForceControl(const BaseForceControl& other);
   BaseForceControl(BaseForceControl&& other) noexcept;
   BaseForceControl& operator=(const BaseForceControl& other);
   BaseForceControl& operator=(BaseForceControl&& other) noexcept;
+  ///@}
+  /// Releases this object's share of the link; sends nothing.
   virtual ~BaseForceControl();
 
   // Set-up.
@@ -119,11 +123,15 @@ class VELMORA_API BaseForceControl {
 template <unsigned short N>
 class VELMORA_API ForceControl_T : public BaseForceControl {
  public:
+  /// As `BaseForceControl`'s constructor; robots hand these out (`Cobot::forceControl`).
   explicit ForceControl_T(std::shared_ptr<internal::XService> link);
+  ///@{
+  /// As `BaseForceControl`'s.
   ForceControl_T(const ForceControl_T&) = default;
   ForceControl_T(ForceControl_T&&) noexcept = default;
   ForceControl_T& operator=(const ForceControl_T&) = default;
   ForceControl_T& operator=(ForceControl_T&&) noexcept = default;
+  ///@}
   ~ForceControl_T() override;
 
   /// "eci.fc.set" "joint_stiff" with the N values.

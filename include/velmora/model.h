@@ -26,11 +26,15 @@ class VELMORA_API BaseModel : public Base<BaseModel> {
  public:
   /// Takes a share of the robot's command link; sends nothing.
   explicit BaseModel(std::shared_ptr<internal::XService> link);
+  ///@{
   /// A copy has its own state over the same link; copies and moves send nothing.
+  /// A moved-from object owns nothing and reports 255.
   BaseModel(const BaseModel& other);
   BaseModel(BaseModel&& other) noexcept;
   BaseModel& operator=(const BaseModel& other);
   BaseModel& operator=(BaseModel&& other) noexcept;
+  ///@}
+  /// Releases this object's share of the link; sends nothing.
   virtual ~BaseModel();
 
   /// Every inverse solution of `posture` ("utils.calc.all.ik", elbow sent as "elb"): one joint
@@ -59,11 +63,15 @@ class VELMORA_API BaseModel : public Base<BaseModel> {
 template <unsigned short N>
 class VELMORA_API Model_T : public BaseModel {
  public:
+  /// As `BaseModel`'s constructor; robots hand these out (`Robot_T::model`).
   explicit Model_T(std::shared_ptr<internal::XService> link);
+  ///@{
+  /// As `BaseModel`'s.
   Model_T(const Model_T&) = default;
   Model_T(Model_T&&) noexcept = default;
   Model_T& operator=(const Model_T&) = default;
   Model_T& operator=(Model_T&&) noexcept = default;
+  ///@}
   ~Model_T() override;
 
   /// Forward kinematics ("sys.calc.fk" with the joint array): the pose of "data"; a non-zero

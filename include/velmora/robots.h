@@ -19,7 +19,10 @@ namespace velmora {
 /// Collaborative arm with 5 joints.
 class VELMORA_API OstraLiteRobot : public Cobot<5> {
  public:
+  /// Connects to the controller at `remoteIP` at once (see above); `localIP` is this host's
+  /// address on which the state stream arrives (sent as "eci.ip"; empty: none sent).
   explicit OstraLiteRobot(const std::string& remoteIP, const std::string& localIP = "");
+  /// Connects nothing until `connectToRobot`.
   OstraLiteRobot();
   ~OstraLiteRobot() override;
 
@@ -30,7 +33,10 @@ class VELMORA_API OstraLiteRobot : public Cobot<5> {
 /// Collaborative arm with 6 joints.
 class VELMORA_API OstraRobot : public Cobot<6> {
  public:
+  /// Connects to the controller at `remoteIP` at once (see above); `localIP` is this host's
+  /// address on which the state stream arrives (sent as "eci.ip"; empty: none sent).
   explicit OstraRobot(const std::string& remoteIP, const std::string& localIP = "");
+  /// Connects nothing until `connectToRobot`.
   OstraRobot();
   ~OstraRobot() override;
 
@@ -46,7 +52,10 @@ class VELMORA_API OstraRobot : public Cobot<6> {
 /// Collaborative arm with 7 joints.
 class VELMORA_API OstraMaxRobot : public Cobot<7> {
  public:
+  /// Connects to the controller at `remoteIP` at once (see above); `localIP` is this host's
+  /// address on which the state stream arrives (sent as "eci.ip"; empty: none sent).
   explicit OstraMaxRobot(const std::string& remoteIP, const std::string& localIP = "");
+  /// Connects nothing until `connectToRobot`.
   OstraMaxRobot();
   ~OstraMaxRobot() override;
 };
@@ -54,7 +63,10 @@ class VELMORA_API OstraMaxRobot : public Cobot<7> {
 /// Another collaborative arm with 7 joints; behaves as `OstraMaxRobot`.
 class VELMORA_API LynRobot : public Cobot<7> {
  public:
+  /// Connects to the controller at `remoteIP` at once (see above); `localIP` is this host's
+  /// address on which the state stream arrives (sent as "eci.ip"; empty: none sent).
   explicit LynRobot(const std::string& remoteIP, const std::string& localIP = "");
+  /// Connects nothing until `connectToRobot`.
   LynRobot();
   ~LynRobot() override;
 };
@@ -62,7 +74,9 @@ class VELMORA_API LynRobot : public Cobot<7> {
 /// Industrial arm with 3 joints; never sends a local address.
 class VELMORA_API Sorn3Robot : public IndustrialRobot<3> {
  public:
+  /// Connects to the controller at `remoteIP` at once (see above).
   explicit Sorn3Robot(const std::string& remoteIP);
+  /// Connects nothing until `connectToRobot`.
   Sorn3Robot();
   ~Sorn3Robot() override;
 };
@@ -70,7 +84,9 @@ class VELMORA_API Sorn3Robot : public IndustrialRobot<3> {
 /// Industrial arm with 4 joints; never sends a local address.
 class VELMORA_API Sorn4Robot : public IndustrialRobot<4> {
  public:
+  /// Connects to the controller at `remoteIP` at once (see above).
   explicit Sorn4Robot(const std::string& remoteIP);
+  /// Connects nothing until `connectToRobot`.
   Sorn4Robot();
   ~Sorn4Robot() override;
 };
@@ -78,7 +94,10 @@ class VELMORA_API Sorn4Robot : public IndustrialRobot<4> {
 /// Industrial arm with 6 joints.
 class VELMORA_API StandardRobot : public IndustrialRobot<6> {
  public:
+  /// Connects to the controller at `remoteIP` at once (see above); `localIP` is this host's
+  /// address on which the state stream arrives (sent as "eci.ip"; empty: none sent).
   explicit StandardRobot(const std::string& remoteIP, const std::string& localIP = "");
+  /// Connects nothing until `connectToRobot`.
   StandardRobot();
   ~StandardRobot() override;
 

@@ -28,13 +28,17 @@ class VELMORA_API BaseUpgrade {
   BaseUpgrade();
   /// Stops the link.
   ~BaseUpgrade();
+  ///@{
   /// A copy keeps only the remote address and is not connected; assignment stops this object's
   /// link first. Copies never share a link.
   BaseUpgrade(const BaseUpgrade& other);
   BaseUpgrade& operator=(const BaseUpgrade& other);
+  ///@}
+  ///@{
   /// Moves hand the link over.
   BaseUpgrade(BaseUpgrade&& other) noexcept;
   BaseUpgrade& operator=(BaseUpgrade&& other) noexcept;
+  ///@}
 
   /// Stops the link, stores the address and connects to its port 4567; throws
   /// `NetworkException` for 256 (start failed, empty address) or 267 (link did not stay up).
