@@ -9,13 +9,6 @@ namespace velmora.clr
     {
         private const int Joints = 6;
 
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_standard_enable_collision_detection(RobotHandle robot, double[] sensitivity,
-                                                                          int count, double fallback, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_standard_disable_collision_detection(RobotHandle robot, out VelErr ec);
-
         /// <summary>Six sensitivities: a shorter array is refused with 259 and nothing is sent;
         /// a longer one is cut.</summary>
         public void enableCollisionDetection(double[] sensitivity, double fallback, out ErrorCode ec)
