@@ -1,7 +1,6 @@
 // External axes, mechanical units and the rail. Values cross as blobs of their type.
 
 using System;
-using System.Runtime.InteropServices;
 using System.Text;
 
 namespace velmora.clr

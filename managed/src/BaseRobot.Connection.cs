@@ -1,7 +1,6 @@
 // Connection and information of a robot.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {

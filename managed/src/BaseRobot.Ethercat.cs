@@ -1,7 +1,6 @@
 // How a robot hands out EtherCAT access.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {

@@ -3,13 +3,13 @@
 
 using System;
 using System.Collections.Generic;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     public partial class BaseRobot
     {
         private const int MinWorkTool = 4 + 4 + 1 + 6 * 8 + 7 * 8;
+        private const int MinProject = 4 + 4;
 
 
 

@@ -2,7 +2,6 @@
 // not provide.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {

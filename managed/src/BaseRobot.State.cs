@@ -1,7 +1,6 @@
 // The real-time state stream and the state queries.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {

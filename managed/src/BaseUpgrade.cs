@@ -2,7 +2,6 @@
 // upgrade port, independent of any robot object.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {

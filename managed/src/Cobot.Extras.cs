@@ -2,7 +2,6 @@
 // board of collaborative arms.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {

@@ -1,7 +1,6 @@
 // How a collaborative arm hands out force control.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {

@@ -1,8 +1,6 @@
 // Path recording and replay of collaborative arms.
 
 using System;
-using System.Collections.Generic;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {

@@ -2,7 +2,6 @@
 // the arm's joint count, which shares the robot's command link and outlives the robot object.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {

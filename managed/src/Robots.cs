@@ -3,7 +3,6 @@
 // of BaseRobot, one per group.
 
 using System;
-using System.Runtime.InteropServices;
 using System.Threading;
 
 namespace velmora.clr

@@ -1,7 +1,6 @@
 // Collision detection of the 6-axis industrial arm.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
