@@ -1,5 +1,5 @@
-// System operations of a robot: power, modes, state, reboot, servo alarm, simulation, teach
-// pendant, time, recovery, posture and the controller's log.
+// The controller's log. The other system operations of a robot are generated from
+// managed/abi/operations.toml.
 
 #include <set>
 #include <string>

@@ -32,16 +32,6 @@ namespace velmora.clr
 
         private EthercatHandle Handle { get { return handle_.Checked(); } }
 
-
-
-
-
-
-
-
-
-
-
         /// <summary>Reads <paramref name="length"/> bytes of a service data object into a new
         /// <paramref name="data"/>; a length of 0 or less reads nothing, sends nothing and
         /// succeeds.</summary>

@@ -20,8 +20,6 @@ namespace velmora.clr
             connectToRobot(remoteIP, "");
         }
 
-
-
         /// <summary>The library's own version; needs no robot.</summary>
         public static String sdkVersion()
         {

@@ -11,10 +11,6 @@ namespace velmora.clr
         private const int MinWorkTool = 4 + 4 + 1 + 6 * 8 + 7 * 8;
         private const int MinProject = 4 + 4;
 
-
-
-
-
         public void setToolInfo(WorkToolInfo tool_info, out ErrorCode ec)
         {
             VelErr e;

@@ -59,8 +59,6 @@ namespace velmora.clr
             return result;
         }
 
-
-
         /// <summary>One value per joint of the arm class.</summary>
         public double[] jointTorque(out ErrorCode ec)
         {

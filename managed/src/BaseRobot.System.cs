@@ -1,5 +1,6 @@
-// System operations of a robot: power, modes, state, reboot, servo alarm, simulation, teach
-// pendant, time, recovery, posture and the controller's log.
+// System operations of a robot written by hand: the controller's log. The others (power, modes,
+// reboot, servo alarm, simulation, teach pendant, time, recovery, posture) are generated from
+// managed/abi/operations.toml.
 
 using System;
 using System.Collections.Generic;
@@ -18,8 +19,6 @@ namespace velmora.clr
             NativeCore.Check(status);
             return Conversions.convertErrorCode(e);
         }
-
-
 
         /// <summary>Up to <paramref name="count"/> entries of the given levels (duplicates
         /// count once, null is none), newest first from <paramref name="offset"/> on; texts as

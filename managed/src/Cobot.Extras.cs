@@ -30,8 +30,6 @@ namespace velmora.clr
                                                                           fallback_compliance, out e), e);
         }
 
-
-
         public KeyPadState getKeypadState(out ErrorCode ec)
         {
             byte[] keys = new byte[Conversions.KeypadFlags];

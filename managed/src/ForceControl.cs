@@ -43,31 +43,19 @@ namespace velmora.clr
 
         private ForceControlHandle Handle { get { return handle_.Checked(); } }
 
-
-
         public void fcStart(out ErrorCode ec) { Run(Start, out ec); }
 
         public void fcStop(out ErrorCode ec) { Run(Stop, out ec); }
-
-
-
-
 
         public void setCartesianStiffness(double[] stiffness, out ErrorCode ec)
         {
             SetCartesian(CartStiffness, stiffness, out ec);
         }
 
-
-
         public void setCartesianDesiredForce(double[] value, out ErrorCode ec)
         {
             SetCartesian(CartDesiredForce, value, out ec);
         }
-
-
-
-
 
         public void startOverlay(out ErrorCode ec) { Run(StartOverlay, out ec); }
 
@@ -107,8 +95,6 @@ namespace velmora.clr
         /// <summary>Blocks until the controller reports the conditions met, or up to the
         /// condition wait (600 s unless a condition set a shorter one).</summary>
         public void waitCondition(out ErrorCode ec) { Run(WaitCondition, out ec); }
-
-
 
         public void setCartesianMaxVel(double[] velocity, out ErrorCode ec)
         {
