@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   mono-mcs mono-runtime nunit-console libnunit-cil-dev
+  python3
   netcat-openbsd lintian
   doxygen
 )

@@ -30,18 +30,6 @@ void visitStandard(vel_robot* handle, F&& f) {
 
 extern "C" {
 
-int32_t vel_cobot_enable_drag(vel_robot* robot, int32_t space, int32_t type, uint8_t drag_button,
-                              vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [&](BaseCobot& c, std::error_code& code) {
-    c.enableDrag(static_cast<DragParameter::Space>(space), static_cast<DragParameter::Type>(type), code,
-                 drag_button != 0);
-  });
-}
-
-int32_t vel_cobot_disable_drag(vel_robot* robot, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [](BaseCobot& c, std::error_code& code) { c.disableDrag(code); });
-}
-
 int32_t vel_cobot_enable_collision_detection(vel_robot* robot, const double* sensitivity, int32_t count,
                                              int32_t behaviour, double fallback_compliance, vel_err* ec) noexcept {
   return abiCall([&] {
@@ -57,10 +45,6 @@ int32_t vel_cobot_enable_collision_detection(vel_robot* robot, const double* sen
       });
     });
   });
-}
-
-int32_t vel_cobot_disable_collision_detection(vel_robot* robot, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [](BaseCobot& c, std::error_code& code) { c.disableCollisionDetection(code); });
 }
 
 int32_t vel_standard_enable_collision_detection(vel_robot* robot, const double* sensitivity, int32_t count,
@@ -85,34 +69,10 @@ int32_t vel_standard_disable_collision_detection(vel_robot* robot, vel_err* ec) 
   });
 }
 
-int32_t vel_cobot_calibrate_force_sensor(vel_robot* robot, uint8_t all_axes, int32_t axis_index, vel_err* ec) noexcept {
-  return abiCall([&] {
-    visitCobot(robot, [&](auto& c) {
-      reportCode(ec, [&](std::error_code& code) { c.calibrateForceSensor(all_axes != 0, axis_index, code); });
-    });
-  });
-}
-
 int32_t vel_cobot_keypad_state(vel_robot* robot, uint8_t* keys, vel_err* ec) noexcept {
   return cobotCall(robot, ec, [&](BaseCobot& c, std::error_code& code) {
     uint8_t* out = &required(keys, "keys");
     keypadToFlags(c.getKeypadState(code), out);
-  });
-}
-
-int32_t vel_cobot_use_rci_client(vel_robot* robot, uint8_t use, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [&](BaseCobot& c, std::error_code& code) { c.useRciClient(use != 0, code); });
-}
-
-int32_t vel_cobot_set_flangebox_vout(vel_robot* robot, int32_t vout, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [&](BaseCobot& c, std::error_code& code) {
-    c.setFlangeboxVout(static_cast<FlangeboxOpt::Vout>(vout), code);
-  });
-}
-
-int32_t vel_cobot_set_flangebox_rs485(vel_robot* robot, int32_t vout, uint8_t rs485, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [&](BaseCobot& c, std::error_code& code) {
-    c.setFlangeboxRS485(static_cast<FlangeboxOpt::Vout>(vout), rs485 != 0, code);
   });
 }
 

@@ -50,43 +50,6 @@ int32_t vel_ethercat_destroy(vel_ethercat* ethercat) noexcept {
   return abiCall([&] { delete ethercat; });
 }
 
-int32_t vel_ethercat_slave_count(vel_ethercat* ethercat, int32_t* count, vel_err* ec) noexcept {
-  return abiCall([&] {
-    int32_t& out = required(count, "count");
-    reportCode(ec, [&](std::error_code& code) { out = ethercatOf(ethercat).GetSlaveCount(code); });
-  });
-}
-
-int32_t vel_ethercat_slave_info(vel_ethercat* ethercat, int32_t slave_addr, vel_buf** info, vel_err* ec) noexcept {
-  return abiCall([&] {
-    required(info, "info");
-    reportCode(ec, [&](std::error_code& code) {
-      putBuffer(info, encoded(ethercatOf(ethercat).GetSlaveInfo(slave_addr, code)));
-    });
-  });
-}
-
-int32_t vel_ethercat_slaves_info(vel_ethercat* ethercat, vel_buf** infos, vel_err* ec) noexcept {
-  return abiCall([&] {
-    required(infos, "infos");
-    reportCode(ec, [&](std::error_code& code) { putBuffer(infos, encoded(ethercatOf(ethercat).GetSlavesInfo(code))); });
-  });
-}
-
-int32_t vel_ethercat_set_slaves_state(vel_ethercat* ethercat, uint16_t state, uint8_t* done, vel_err* ec) noexcept {
-  return abiCall([&] {
-    uint8_t& out = required(done, "done");
-    reportCode(ec, [&](std::error_code& code) { out = ethercatOf(ethercat).SetSlavesState(state, code) ? 1 : 0; });
-  });
-}
-
-int32_t vel_ethercat_slave_state(vel_ethercat* ethercat, int32_t slave_addr, uint16_t* state, vel_err* ec) noexcept {
-  return abiCall([&] {
-    uint16_t& out = required(state, "state");
-    reportCode(ec, [&](std::error_code& code) { out = ethercatOf(ethercat).GetSlaveState(slave_addr, code); });
-  });
-}
-
 int32_t vel_ethercat_read_sdo(vel_ethercat* ethercat, int32_t slave_addr, int32_t index, int32_t sub_index,
                               int32_t length, uint8_t* data, int32_t capacity, int32_t over_time, uint8_t* done,
                               vel_err* ec) noexcept {

@@ -38,7 +38,26 @@ decltype(auto) visitForceControl(vel_forcecontrol* handle, F&& f) {
   return std::visit([&](auto& fc) -> decltype(auto) { return f(*fc); }, required(handle, "force control").object);
 }
 
+/// Runs an operation of the force control seen as its base class, crossing its code.
+template <class Body>
+void onBase(vel_forcecontrol* fc, vel_err* ec, Body&& body) {
+  reportCode(ec,
+             [&](std::error_code& code) { visitForceControl(fc, [&](BaseForceControl& base) { body(base, code); }); });
+}
+
+/// An operation of the force control's base class that reports only through its code.
+template <class Operation>
+std::int32_t forceControlCall(vel_forcecontrol* fc, vel_err* ec, Operation&& operation) noexcept {
+  return abiCall([&] { onBase(fc, ec, operation); });
+}
+
 inline BaseEthercat& ethercatOf(vel_ethercat* handle) { return *required(handle, "ethercat").object; }
+
+/// An operation of the EtherCAT object that reports only through its code.
+template <class Operation>
+std::int32_t ethercatCall(vel_ethercat* ethercat, vel_err* ec, Operation&& operation) noexcept {
+  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { operation(ethercatOf(ethercat), code); }); });
+}
 inline BaseUpgrade& upgradeOf(vel_upgrade* handle) { return *required(handle, "upgrade").object; }
 
 /// Crosses a refusal made before anything was sent.

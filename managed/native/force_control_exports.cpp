@@ -69,13 +69,6 @@ struct JointsOf<ForceControl_T<N>> {
 template <class Fc>
 constexpr unsigned short jointsOf = JointsOf<std::decay_t<Fc>>::value;
 
-/// The force control seen as its base class.
-template <class Body>
-void onBase(vel_forcecontrol* fc, vel_err* ec, Body&& body) {
-  reportCode(ec,
-             [&](std::error_code& code) { visitForceControl(fc, [&](BaseForceControl& base) { body(base, code); }); });
-}
-
 }  // namespace
 
 extern "C" {
@@ -111,40 +104,6 @@ int32_t vel_forcecontrol_run(vel_forcecontrol* fc, int32_t which, vel_err* ec) n
   return abiCall([&] {
     const PlainOperation op = pick(kPlainOperations, which);
     onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { (base.*op)(code); });
-  });
-}
-
-int32_t vel_forcecontrol_init(vel_forcecontrol* fc, int32_t frame_type, vel_err* ec) noexcept {
-  return abiCall([&] {
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
-      base.fcInit(static_cast<FrameType>(frame_type), code);
-    });
-  });
-}
-
-int32_t vel_forcecontrol_set_control_type(vel_forcecontrol* fc, int32_t type, vel_err* ec) noexcept {
-  return abiCall(
-      [&] { onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { base.setControlType(type, code); }); });
-}
-
-int32_t vel_forcecontrol_set_load(vel_forcecontrol* fc, const double* load, vel_err* ec) noexcept {
-  return abiCall([&] {
-    const Load value = loadFromValues(&required(load, "load"));
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { base.setLoad(value, code); });
-  });
-}
-
-int32_t vel_forcecontrol_set_nullspace_stiffness(vel_forcecontrol* fc, double stiffness, vel_err* ec) noexcept {
-  return abiCall([&] {
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
-      base.setCartesianNullspaceStiffness(stiffness, code);
-    });
-  });
-}
-
-int32_t vel_forcecontrol_monitor(vel_forcecontrol* fc, uint8_t enable, vel_err* ec) noexcept {
-  return abiCall([&] {
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { base.fcMonitor(enable != 0, code); });
   });
 }
 
@@ -190,25 +149,6 @@ int32_t vel_forcecontrol_set_pose_box_condition(vel_forcecontrol* fc, const doub
     if (!fixedArray(box, count, array)) return refuse(ec, 259);
     onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
       base.setPoseBoxCondition(supervising, array, inside != 0, timeout_s, code);
-    });
-  });
-}
-
-int32_t vel_forcecontrol_set_sine_overlay(vel_forcecontrol* fc, int32_t line_dir, double amplify, double frequency,
-                                          double phase, double bias, vel_err* ec) noexcept {
-  return abiCall([&] {
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
-      base.setSineOverlay(line_dir, amplify, frequency, phase, bias, code);
-    });
-  });
-}
-
-int32_t vel_forcecontrol_set_lissajous_overlay(vel_forcecontrol* fc, int32_t plane, double amplify_one,
-                                               double frequency_one, double amplify_two, double frequency_two,
-                                               double phase_diff, vel_err* ec) noexcept {
-  return abiCall([&] {
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) {
-      base.setLissajousOverlay(plane, amplify_one, frequency_one, amplify_two, frequency_two, phase_diff, code);
     });
   });
 }

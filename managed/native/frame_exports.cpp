@@ -29,54 +29,6 @@ WorkToolInfo workToolArg(const char* name, const char* alias, uint8_t robot_held
 
 extern "C" {
 
-int32_t vel_robot_base_frame(vel_robot* robot, double* frame, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    double* out = &required(frame, "frame");
-    const std::array<double, kFrameValues> values = r.baseFrame(code);
-    for (std::size_t i = 0; i < kFrameValues; ++i) out[i] = values[i];
-  });
-}
-
-int32_t vel_robot_set_base_frame(vel_robot* robot, const double* frame, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    r.setBaseFrame(frameFromValues(&required(frame, "frame")), code);
-  });
-}
-
-int32_t vel_robot_toolset(vel_robot* robot, double* toolset, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    double* out = &required(toolset, "toolset");
-    toolsetToValues(r.toolset(code), out);
-  });
-}
-
-int32_t vel_robot_set_toolset(vel_robot* robot, const double* toolset, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    r.setToolset(toolsetFromValues(&required(toolset, "toolset")), code);
-  });
-}
-
-int32_t vel_robot_set_toolset_by_name(vel_robot* robot, const char* tool_name, const char* wobj_name,
-                                      vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    r.setToolset(textArg(tool_name), textArg(wobj_name), code);
-  });
-}
-
-int32_t vel_robot_tools_info(vel_robot* robot, vel_buf** tools, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    required(tools, "tools");
-    putBuffer(tools, encoded(r.toolsInfo(code)));
-  });
-}
-
-int32_t vel_robot_wobjs_info(vel_robot* robot, vel_buf** wobjs, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    required(wobjs, "wobjs");
-    putBuffer(wobjs, encoded(r.wobjsInfo(code)));
-  });
-}
-
 int32_t vel_robot_set_tool_info(vel_robot* robot, const char* name, const char* alias, uint8_t robot_held,
                                 const double* pos, const double* load, vel_err* ec) noexcept {
   return abiCall([&] {
@@ -152,13 +104,6 @@ int32_t vel_robot_set_soft_limit(vel_robot* robot, uint8_t enable, const double*
       }
       reportCode(ec, [&](std::error_code& code) { r.setSoftLimit(enable != 0, code, written); });
     });
-  });
-}
-
-int32_t vel_robot_dh_param(vel_robot* robot, uint8_t nominal, vel_buf** values, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    required(values, "values");
-    putBuffer(values, encoded(r.getRobotCfg_DHparam(nominal != 0, code)));
   });
 }
 

@@ -49,35 +49,6 @@ T registerValue(double value) {
 
 extern "C" {
 
-int32_t vel_robot_get_di(vel_robot* robot, uint32_t board, uint32_t port, uint8_t* state, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    required(state, "state") = r.getDI(board, port, code) ? 1 : 0;
-  });
-}
-
-int32_t vel_robot_set_di(vel_robot* robot, uint32_t board, uint32_t port, uint8_t state, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setDI(board, port, state != 0, code); });
-}
-
-int32_t vel_robot_get_do(vel_robot* robot, uint32_t board, uint32_t port, uint8_t* state, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
-    required(state, "state") = r.getDO(board, port, code) ? 1 : 0;
-  });
-}
-
-int32_t vel_robot_set_do(vel_robot* robot, uint32_t board, uint32_t port, uint8_t state, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setDO(board, port, state != 0, code); });
-}
-
-int32_t vel_robot_get_ai(vel_robot* robot, uint32_t board, uint32_t port, double* value, vel_err* ec) noexcept {
-  return baseCall(robot, ec,
-                  [&](BaseRobot& r, std::error_code& code) { required(value, "value") = r.getAI(board, port, code); });
-}
-
-int32_t vel_robot_set_ao(vel_robot* robot, uint32_t board, uint32_t port, double value, vel_err* ec) noexcept {
-  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setAO(board, port, value, code); });
-}
-
 int32_t vel_robot_read_register(vel_robot* robot, const char* name, uint32_t index, int32_t type, double* value,
                                 vel_err* ec) noexcept {
   return abiCall([&] {

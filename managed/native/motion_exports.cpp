@@ -118,54 +118,6 @@ int32_t vel_robot_move_append_wait(vel_robot* robot, int32_t ms, const char* cmd
   });
 }
 
-int32_t vel_robot_set_motion_control_mode(vel_robot* robot, int32_t mode, vel_err* ec) noexcept {
-  return abiCall([&] {
-    reportCode(ec, [&](std::error_code& code) {
-      baseRobot(robot).setMotionControlMode(static_cast<MotionControlMode>(mode), code);
-    });
-  });
-}
-
-int32_t vel_robot_move_reset(vel_robot* robot, vel_err* ec) noexcept {
-  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).moveReset(code); }); });
-}
-
-int32_t vel_robot_move_start(vel_robot* robot, vel_err* ec) noexcept {
-  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).moveStart(code); }); });
-}
-
-int32_t vel_robot_stop(vel_robot* robot, vel_err* ec) noexcept {
-  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).stop(code); }); });
-}
-
-int32_t vel_robot_set_default_speed(vel_robot* robot, double speed, vel_err* ec) noexcept {
-  return abiCall(
-      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setDefaultSpeed(speed, code); }); });
-}
-
-int32_t vel_robot_set_default_zone(vel_robot* robot, double zone, vel_err* ec) noexcept {
-  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setDefaultZone(zone, code); }); });
-}
-
-int32_t vel_robot_set_default_conf_opt(vel_robot* robot, uint8_t forced, vel_err* ec) noexcept {
-  return abiCall(
-      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setDefaultConfOpt(forced != 0, code); }); });
-}
-
-int32_t vel_robot_set_max_cache_size(vel_robot* robot, int32_t number, vel_err* ec) noexcept {
-  return abiCall(
-      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setMaxCacheSize(number, code); }); });
-}
-
-int32_t vel_robot_start_jog(vel_robot* robot, int32_t space, double rate, double step, uint32_t index,
-                            uint8_t direction, vel_err* ec) noexcept {
-  return abiCall([&] {
-    reportCode(ec, [&](std::error_code& code) {
-      baseRobot(robot).startJog(static_cast<JogOpt::Space>(space), rate, step, index, direction != 0, code);
-    });
-  });
-}
-
 int32_t vel_robot_start_jog_with_ext(vel_robot* robot, int32_t space, double rate, double step, uint32_t index,
                                      uint8_t direction, const char* name, uint8_t is_ext, vel_err* ec) noexcept {
   return abiCall([&] {
@@ -175,16 +127,6 @@ int32_t vel_robot_start_jog_with_ext(vel_robot* robot, int32_t space, double rat
                                        std::move(unit), code, is_ext != 0);
     });
   });
-}
-
-int32_t vel_robot_adjust_speed_online(vel_robot* robot, double scale, vel_err* ec) noexcept {
-  return abiCall(
-      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).adjustSpeedOnline(scale, code); }); });
-}
-
-int32_t vel_robot_adjust_acceleration(vel_robot* robot, double acc, double jerk, vel_err* ec) noexcept {
-  return abiCall(
-      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).adjustAcceleration(acc, jerk, code); }); });
 }
 
 int32_t vel_robot_get_acceleration(vel_robot* robot, double* acc, double* jerk, vel_err* ec) noexcept {
@@ -197,11 +139,6 @@ int32_t vel_robot_get_acceleration(vel_robot* robot, double* acc, double* jerk, 
     accOut = a;
     jerkOut = j;
   });
-}
-
-int32_t vel_robot_set_auto_ignore_zone(vel_robot* robot, uint8_t enable, vel_err* ec) noexcept {
-  return abiCall(
-      [&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).setAutoIgnoreZone(enable != 0, code); }); });
 }
 
 int32_t vel_robot_check_path_line(vel_robot* robot, const uint8_t* poses, int64_t length, const double* start_joint,

@@ -64,6 +64,22 @@ std::int32_t cobotCall(vel_robot* robot, vel_err* ec, Operation&& operation) noe
   });
 }
 
+/// An operation of the robot's most-derived class that reports only through its code.
+template <class Operation>
+std::int32_t armCall(vel_robot* robot, vel_err* ec, Operation&& operation) noexcept {
+  return abiCall([&] {
+    reportCode(ec, [&](std::error_code& code) { visitRobot(robot, [&](auto& arm) { operation(arm, code); }); });
+  });
+}
+
+/// An operation of a collaborative robot's most-derived class that reports only through its code.
+template <class Operation>
+std::int32_t cobotArmCall(vel_robot* robot, vel_err* ec, Operation&& operation) noexcept {
+  return abiCall([&] {
+    reportCode(ec, [&](std::error_code& code) { visitCobot(robot, [&](auto& cobot) { operation(cobot, code); }); });
+  });
+}
+
 /// The joint count of a robot class.
 template <class Robot>
 constexpr std::size_t jointsOf() {

@@ -44,14 +44,12 @@ std::unique_ptr<vel_robot> makeRobot(std::int32_t kind, std::int32_t form, const
 }  // namespace
 
 namespace velmora::internal {
-
 // Never reused, so a late callback of a destroyed robot can never reach the robot that took
 // its handle's address.
 std::int64_t newRobotId() noexcept {
   static std::atomic<std::int64_t> next{1};
   return next.fetch_add(1, std::memory_order_relaxed);
 }
-
 }  // namespace velmora::internal
 
 extern "C" {
@@ -88,23 +86,6 @@ int32_t vel_robot_connect(vel_robot* robot, const char* remote_ip, const char* l
     const std::string remote = textArg(remote_ip);
     const std::string local = textArg(local_ip);
     visitRobot(robot, [&](auto& r) { r.connectToRobot(remote, local); });
-  });
-}
-
-int32_t vel_robot_reconnect(vel_robot* robot, vel_err* ec) noexcept {
-  return abiCall([&] {
-    reportCode(ec, [&](std::error_code& code) { visitRobot(robot, [&](auto& r) { r.connectToRobot(code); }); });
-  });
-}
-
-int32_t vel_robot_disconnect(vel_robot* robot, vel_err* ec) noexcept {
-  return abiCall([&] { reportCode(ec, [&](std::error_code& code) { baseRobot(robot).disconnectFromRobot(code); }); });
-}
-
-int32_t vel_robot_info(vel_robot* robot, vel_buf** info, vel_err* ec) noexcept {
-  return abiCall([&] {
-    required(info, "info");
-    reportCode(ec, [&](std::error_code& code) { putBuffer(info, encoded(baseRobot(robot).robotInfo(code))); });
   });
 }
 

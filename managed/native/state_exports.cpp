@@ -70,29 +70,6 @@ int32_t vel_robot_state_doubles(vel_robot* robot, const char* name, vel_buf** da
   });
 }
 
-int32_t vel_robot_state_list(vel_robot* robot, vel_buf** state, vel_err* ec) noexcept {
-  return abiCall([&] {
-    required(state, "state");
-    reportCode(ec, [&](std::error_code& code) {
-      visitRobot(robot, [&](auto& r) { putBuffer(state, encoded(r.getStateList(code))); });
-    });
-  });
-}
-
-int32_t vel_robot_joint_pos(vel_robot* robot, vel_buf** values, vel_err* ec) noexcept {
-  return abiCall([&] {
-    required(values, "values");
-    reportCode(ec, [&](std::error_code& code) { putBuffer(values, encoded(baseRobot(robot).jointPos(code))); });
-  });
-}
-
-int32_t vel_robot_joint_vel(vel_robot* robot, vel_buf** values, vel_err* ec) noexcept {
-  return abiCall([&] {
-    required(values, "values");
-    reportCode(ec, [&](std::error_code& code) { putBuffer(values, encoded(baseRobot(robot).jointVel(code))); });
-  });
-}
-
 int32_t vel_robot_joint_torque(vel_robot* robot, vel_buf** values, vel_err* ec) noexcept {
   return abiCall([&] {
     required(values, "values");
@@ -101,15 +78,6 @@ int32_t vel_robot_joint_torque(vel_robot* robot, vel_buf** values, vel_err* ec) 
         const auto torque = r.jointTorque(code);
         putBuffer(values, doublesBlob(torque.data(), torque.size()));
       });
-    });
-  });
-}
-
-int32_t vel_robot_cart_posture(vel_robot* robot, int32_t coordinate, vel_buf** pose, vel_err* ec) noexcept {
-  return abiCall([&] {
-    required(pose, "pose");
-    reportCode(ec, [&](std::error_code& code) {
-      putBuffer(pose, encoded(baseRobot(robot).cartPosture(static_cast<CoordinateType>(coordinate), code)));
     });
   });
 }

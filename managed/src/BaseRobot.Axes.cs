@@ -1,7 +1,6 @@
 // External axes, mechanical units and the rail. Values cross as blobs of their type.
 
 using System;
-using System.Runtime.InteropServices;
 using System.Text;
 
 namespace velmora.clr
@@ -9,22 +8,6 @@ namespace velmora.clr
     public partial class BaseRobot
     {
         private static readonly UTF8Encoding StrictUtf8 = new UTF8Encoding(false, true);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_get_rail_parameter(RobotHandle robot, byte[] name, int type,
-                                                               out IntPtr value, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_rail_parameter(RobotHandle robot, byte[] name, int type, byte[] value,
-                                                               long valueLength, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_get_mech_unit(RobotHandle robot, byte[] name, byte[] info, int type,
-                                                          out IntPtr value, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_get_ext_axis_info(RobotHandle robot, byte[] name, byte[] info, int type,
-                                                              out IntPtr value, out VelErr ec);
 
         /// <summary>A unit or axis name as a native text: null throws
         /// <see cref="ArgumentNullException"/> and a text that has no UTF-8 form (a lone

@@ -1,15 +1,11 @@
 // How a robot hands out EtherCAT access.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     public partial class BaseRobot
     {
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_ethercat(RobotHandle robot, out EthercatHandle ethercat);
-
         /// <summary>A new EtherCAT object with a command link of its own to the robot's
         /// controller; a link that does not start throws <see cref="ApiException"/>.</summary>
         public BaseEthercat ethercat()

@@ -73,19 +73,13 @@ namespace velmora.clr
     }
 
     /// <summary>The two entry points of native callbacks.</summary>
-    internal static class CallbackEntries
+    internal static partial class CallbackEntries
     {
         [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
         private delegate void EventEntry(long robotId, int type, IntPtr info, int length);
 
         [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
         private delegate void ConnectionEntry(long robotId, byte connected);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_set_callbacks(EventEntry onEvent, ConnectionEntry onConnection);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_callbacks_shutdown(int timeoutMs, out byte drained);
 
         /// <summary>How long the exit waits for callbacks still running.</summary>
         private const int ExitWaitMs = 2000;
@@ -171,16 +165,6 @@ namespace velmora.clr
 
     public partial class BaseRobot
     {
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_watch_event(RobotHandle robot, int type, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_query_event_info(RobotHandle robot, int type, out IntPtr info,
-                                                             out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_connection_handler(RobotHandle robot);
-
         /// <summary>Registers <paramref name="callback"/> for one event type of this robot,
         /// replacing the earlier one; null mutes the event and keeps it watched. The callback
         /// runs on a native thread of the robot, at the same time as other event types'; what

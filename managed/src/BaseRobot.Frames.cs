@@ -3,123 +3,13 @@
 
 using System;
 using System.Collections.Generic;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     public partial class BaseRobot
     {
         private const int MinWorkTool = 4 + 4 + 1 + 6 * 8 + 7 * 8;
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_base_frame(RobotHandle robot, [Out] double[] frame, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_base_frame(RobotHandle robot, double[] frame, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_toolset(RobotHandle robot, [Out] double[] toolset, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_toolset(RobotHandle robot, double[] toolset, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_toolset_by_name(RobotHandle robot, byte[] toolName, byte[] wobjName,
-                                                                out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_tools_info(RobotHandle robot, out IntPtr tools, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_wobjs_info(RobotHandle robot, out IntPtr wobjs, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_tool_info(RobotHandle robot, byte[] name, byte[] alias, byte robotHeld,
-                                                          double[] pos, double[] load, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_wobj_info(RobotHandle robot, byte[] name, byte[] alias, byte robotHeld,
-                                                          double[] pos, double[] load, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_calibrate_frame(RobotHandle robot, int type, double[] points,
-                                                            int pointCount, int joints, byte isHeld,
-                                                            double[] baseAux, [Out] double[] result, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_get_soft_limit(RobotHandle robot, out byte enabled, out IntPtr limits,
-                                                           out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_soft_limit(RobotHandle robot, byte enable, double[] limits, int rows,
-                                                           out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_dh_param(RobotHandle robot, byte nominal, out IntPtr values,
-                                                     out VelErr ec);
-
-        /// <summary>x, y, z, rx, ry, rz.</summary>
-        public double[] baseFrame(out ErrorCode ec)
-        {
-            double[] frame = new double[Conversions.FrameValues];
-            VelErr e;
-            ec = Done(vel_robot_base_frame(Handle, frame, out e), e);
-            return frame;
-        }
-
-        public void setBaseFrame(Frame frame, out ErrorCode ec)
-        {
-            double[] values = Conversions.frameToValues(frame);
-            VelErr e;
-            ec = Done(vel_robot_set_base_frame(Handle, values, out e), e);
-        }
-
-        public Toolset toolset(out ErrorCode ec)
-        {
-            double[] values = new double[Conversions.ToolsetValues];
-            VelErr e;
-            ec = Done(vel_robot_toolset(Handle, values, out e), e);
-            return Conversions.toolsetFromValues(values);
-        }
-
-        public void setToolset(Toolset toolset, out ErrorCode ec)
-        {
-            double[] values = Conversions.toolsetToValues(toolset);
-            VelErr e;
-            ec = Done(vel_robot_set_toolset(Handle, values, out e), e);
-        }
-
-        /// <summary>Sets the tool set of the named tool and work object.</summary>
-        public void setToolset(String toolName, String wobjName, out ErrorCode ec)
-        {
-            VelErr e;
-            ec = Done(vel_robot_set_toolset_by_name(Handle, Conversions.convertString(toolName),
-                                                                   Conversions.convertString(wobjName), out e), e);
-        }
-
-        private delegate int WorkToolQuery(RobotHandle robot, out IntPtr list, out VelErr ec);
-
-        private List<WorkToolInfo> WorkTools(WorkToolQuery query, out ErrorCode ec)
-        {
-            IntPtr list;
-            VelErr e;
-            int status = query(Handle, out list, out e);
-            NativeCore.Check(status);
-            List<WorkToolInfo> read = RecordCodec.Decode(
-                NativeCore.TakeBytes(list), r => RecordCodec.ReadList(r, RecordCodec.ReadWorkToolInfo, MinWorkTool));
-            ec = Conversions.convertErrorCode(e);
-            return read;
-        }
-
-        public List<WorkToolInfo> toolsInfo(out ErrorCode ec)
-        {
-            return WorkTools(vel_robot_tools_info, out ec);
-        }
-
-        public List<WorkToolInfo> wobjsInfo(out ErrorCode ec)
-        {
-            return WorkTools(vel_robot_wobjs_info, out ec);
-        }
+        private const int MinProject = 4 + 4;
 
         public void setToolInfo(WorkToolInfo tool_info, out ErrorCode ec)
         {
@@ -208,17 +98,6 @@ namespace velmora.clr
             }
             VelErr e;
             ec = Done(vel_robot_set_soft_limit(robot, Conversions.flag(enable), flat, rows, out e), e);
-        }
-
-        public double[] getRobotCfg_DHparam(bool get_nominal, out ErrorCode ec)
-        {
-            IntPtr values;
-            VelErr e;
-            int status = vel_robot_dh_param(Handle, Conversions.flag(get_nominal), out values, out e);
-            NativeCore.Check(status);
-            double[] read = OperationCalls.Doubles(values);
-            ec = Conversions.convertErrorCode(e);
-            return read;
         }
     }
 }

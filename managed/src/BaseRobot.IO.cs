@@ -2,95 +2,11 @@
 
 using System;
 using System.Collections.Generic;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     public partial class BaseRobot
     {
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_get_di(RobotHandle robot, uint board, uint port, out byte state,
-                                                   out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_di(RobotHandle robot, uint board, uint port, byte state,
-                                                   out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_get_do(RobotHandle robot, uint board, uint port, out byte state,
-                                                   out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_do(RobotHandle robot, uint board, uint port, byte state,
-                                                   out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_get_ai(RobotHandle robot, uint board, uint port, out double value,
-                                                   out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_ao(RobotHandle robot, uint board, uint port, double value,
-                                                   out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_read_register(RobotHandle robot, byte[] name, uint index, int type,
-                                                          out double value, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_read_register_list(RobotHandle robot, byte[] name, int type,
-                                                               out IntPtr values, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_write_register(RobotHandle robot, byte[] name, uint index, int type,
-                                                           double value, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_write_register_list(RobotHandle robot, byte[] name, uint index,
-                                                                int type, double[] values, int count,
-                                                                out VelErr ec);
-
-        public bool getDI(uint board, uint port, out ErrorCode ec)
-        {
-            byte state;
-            VelErr e;
-            ec = Done(vel_robot_get_di(Handle, board, port, out state, out e), e);
-            return state != 0;
-        }
-
-        public void setDI(uint board, uint port, bool state, out ErrorCode ec)
-        {
-            VelErr e;
-            ec = Done(vel_robot_set_di(Handle, board, port, Conversions.flag(state), out e), e);
-        }
-
-        public bool getDO(uint board, uint port, out ErrorCode ec)
-        {
-            byte state;
-            VelErr e;
-            ec = Done(vel_robot_get_do(Handle, board, port, out state, out e), e);
-            return state != 0;
-        }
-
-        public void setDO(uint board, uint port, bool state, out ErrorCode ec)
-        {
-            VelErr e;
-            ec = Done(vel_robot_set_do(Handle, board, port, Conversions.flag(state), out e), e);
-        }
-
-        public double getAI(uint board, uint port, out ErrorCode ec)
-        {
-            double value;
-            VelErr e;
-            ec = Done(vel_robot_get_ai(Handle, board, port, out value, out e), e);
-            return value;
-        }
-
-        public void setAO(uint board, uint port, double value, out ErrorCode ec)
-        {
-            VelErr e;
-            ec = Done(vel_robot_set_ao(Handle, board, port, value, out e), e);
-        }
-
         private double ReadRegister(String name, uint index, int type, out ErrorCode ec)
         {
             double value;

@@ -2,7 +2,6 @@
 // not provide.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
@@ -11,18 +10,6 @@ namespace velmora.clr
         private const String NoModelLibrary = "OstraModel library is not enabled in this build.";
         private const int MaxJoints = 7;
         private const int MinSolution = 4 + 4;
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_calc_fk(RobotHandle robot, double[] joints, int count, double[] toolset,
-                                                    out IntPtr pose, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_calc_ik(RobotHandle robot, byte[] posture, long length, double[] toolset,
-                                                    [Out] double[] joints, out int count, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_calc_all_ik(RobotHandle robot, byte[] posture, long length,
-                                                        out IntPtr solutions, out VelErr ec);
 
         public CartesianPosition calcFk(double[] joints, out ErrorCode ec)
         {

@@ -3,94 +3,11 @@
 
 using System;
 using System.Collections.Generic;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     public partial class BaseRobot
     {
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_execute_command(RobotHandle robot, int type, byte[] commands, long length,
-                                                            out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_move_append(RobotHandle robot, int type, byte[] commands, long length,
-                                                        byte[] cmdId, out IntPtr cmdIdOut, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_move_append_wait(RobotHandle robot, int ms, byte[] cmdId,
-                                                             out IntPtr cmdIdOut, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_motion_control_mode(RobotHandle robot, int mode, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_move_reset(RobotHandle robot, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_move_start(RobotHandle robot, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_stop(RobotHandle robot, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_default_speed(RobotHandle robot, double speed, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_default_zone(RobotHandle robot, double zone, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_default_conf_opt(RobotHandle robot, byte forced, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_max_cache_size(RobotHandle robot, int number, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_start_jog(RobotHandle robot, int space, double rate, double step,
-                                                      uint index, byte direction, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_start_jog_with_ext(RobotHandle robot, int space, double rate, double step,
-                                                               uint index, byte direction, byte[] name, byte isExt,
-                                                               out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_adjust_speed_online(RobotHandle robot, double scale, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_adjust_acceleration(RobotHandle robot, double acc, double jerk,
-                                                                out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_get_acceleration(RobotHandle robot, out double acc, out double jerk,
-                                                             out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_auto_ignore_zone(RobotHandle robot, byte enable, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_check_path_line(RobotHandle robot, byte[] poses, long length,
-                                                            double[] startJoint, int jointCount, out IntPtr joints,
-                                                            out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_check_path_circle(RobotHandle robot, byte[] poses, long length,
-                                                              double[] startJoint, int jointCount, double angle,
-                                                              int rotType, out IntPtr joints, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_check_path_points(RobotHandle robot, double[] startJoint, int jointCount,
-                                                              byte[] poses, long length, out IntPtr joints,
-                                                              out int result, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_set_avoid_singularity(RobotHandle robot, int method, byte enable,
-                                                                  double limit, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_get_avoid_singularity(RobotHandle robot, int method, out byte enabled,
-                                                                  out VelErr ec);
-
         /// <summary>Singularity avoidance, for the arm classes that offer it.</summary>
         internal ErrorCode SetAvoidSingularityOf(AvoidSingularityMethod method, bool enable, double limit)
         {
@@ -106,10 +23,6 @@ namespace velmora.clr
             ec = Done(vel_robot_get_avoid_singularity(Handle, (int)method, out enabled, out e), e);
             return enabled != 0;
         }
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        internal static extern int vel_robot_enable_complete_posture_lerp(RobotHandle robot, byte enable,
-                                                                          out VelErr ec);
 
         // ---- Command lists ----
 
@@ -163,71 +76,7 @@ namespace velmora.clr
 
         // ---- Motion settings ----
 
-        public void setMotionControlMode(MotionControlMode mode, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_set_motion_control_mode(Handle, (int)mode, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
-        public void moveReset(out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_move_reset(Handle, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
-        public void moveStart(out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_move_start(Handle, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
-        public void stop(out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_stop(Handle, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
-        public void setDefaultSpeed(double speed, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_set_default_speed(Handle, speed, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
-        public void setDefaultZone(double zone, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_set_default_zone(Handle, zone, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
-        public void setDefaultConfOpt(bool forced, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_set_default_conf_opt(Handle, Conversions.flag(forced), out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
-        public void setMaxCacheSize(int number, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_set_max_cache_size(Handle, number, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
         // ---- Jogging and online adjustment ----
-
-        public void startJog(JogSpace space, double rate, double step, uint index, bool direction, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_start_jog(Handle, (int)space, rate, step, index, Conversions.flag(direction),
-                                                 out e));
-            ec = Conversions.convertErrorCode(e);
-        }
 
         public void startJogWithExt(JogSpace space, double rate, double step, uint index, bool direction,
                                     String fixed_name, bool is_ext, out ErrorCode ec)
@@ -241,32 +90,11 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
-        public void adjustSpeedOnline(double scale, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_adjust_speed_online(Handle, scale, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
-        public void adjustAcceleration(double acc, double jerk, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_adjust_acceleration(Handle, acc, jerk, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
         /// <summary>Both outputs are written: the controller's values, 0 on failure.</summary>
         public void getAcceleration(out double acc, out double jerk, out ErrorCode ec)
         {
             VelErr e;
             NativeCore.Check(vel_robot_get_acceleration(Handle, out acc, out jerk, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
-        public void setAutoIgnoreZone(bool enable, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_set_auto_ignore_zone(Handle, Conversions.flag(enable), out e));
             ec = Conversions.convertErrorCode(e);
         }
 

@@ -2,16 +2,12 @@
 // upgrade port, independent of any robot object.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     /// <summary>The native upgrade client. Not finalizable: only Dispose releases it.</summary>
-    internal sealed class UpgradeHandle : OwnedHandle
+    internal sealed partial class UpgradeHandle : OwnedHandle
     {
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_upgrade_destroy(IntPtr upgrade);
-
         protected override bool ReleaseHandle()
         {
             return vel_upgrade_destroy(handle) == NativeCore.Ok;
@@ -21,25 +17,9 @@ namespace velmora.clr
     /// <summary>Sends upgrade packages to a controller and receives its backups. A second
     /// Dispose does nothing; any call after Dispose throws
     /// <see cref="ObjectDisposedException"/>.</summary>
-    public class BaseUpgrade : IDisposable
+    public partial class BaseUpgrade : IDisposable
     {
         private readonly UpgradeHandle handle_;
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_upgrade_create(byte[] remoteIP, byte connect, out UpgradeHandle upgrade);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_upgrade_connect(UpgradeHandle upgrade, byte[] remoteIP);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_upgrade_reconnect(UpgradeHandle upgrade, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_upgrade_upgrade(UpgradeHandle upgrade, byte[] packagePath, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_upgrade_export_backup(UpgradeHandle upgrade, byte[] localFilePath, int[] items,
-                                                            int itemCount, out VelErr ec);
 
         /// <summary>Connects at once; a failure throws <see cref="ApiException"/> with the
         /// native message and leaves no native object behind.</summary>

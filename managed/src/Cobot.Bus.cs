@@ -2,35 +2,11 @@
 
 using System;
 using System.Collections.Generic;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     public partial class Cobot
     {
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_cobot_modbus_rtu_reg(RobotHandle robot, int slaveAddr, int funCmd, int regAddr,
-                                                           byte[] dataType, int num, int[] data, int count,
-                                                           byte crcReverse, out IntPtr result, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_cobot_modbus_rtu_coil(RobotHandle robot, int slaveAddr, int funCmd,
-                                                            int coilAddr, int num, byte[] data, int count,
-                                                            byte crcReverse, out IntPtr result, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_cobot_rs485_send_data(RobotHandle robot, int sendByte, int revByte, byte[] send,
-                                                            int sendCount, byte[] recv, int recvCount,
-                                                            out IntPtr received, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_cobot_can_receive(RobotHandle robot, int timeoutMs, byte[] dataType,
-                                                        out IntPtr frame, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_cobot_can_send(RobotHandle robot, byte[] dataType, byte[] frames,
-                                                     long framesLength, out VelErr ec);
-
         /// <summary>Reads or writes <paramref name="num"/> registers; <paramref name="data_array"/>
         /// goes in as it is (null: empty) and is replaced by what the operation leaves in
         /// it.</summary>

@@ -1,15 +1,11 @@
 // How a collaborative arm hands out force control.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     public partial class Cobot
     {
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_cobot_force_control(RobotHandle robot, out ForceControlHandle fc);
-
         /// <summary>A new force control object with a native object of its own over the robot's
         /// command link; dispose it when done.</summary>
         public ForceControl forceControl()

@@ -2,16 +2,12 @@
 // the arm's joint count, which shares the robot's command link and outlives the robot object.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     /// <summary>The native force control. Not finalizable: only Dispose releases it.</summary>
-    internal sealed class ForceControlHandle : OwnedHandle
+    internal sealed partial class ForceControlHandle : OwnedHandle
     {
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_destroy(IntPtr fc);
-
         protected override bool ReleaseHandle()
         {
             return vel_forcecontrol_destroy(handle) == NativeCore.Ok;
@@ -20,7 +16,7 @@ namespace velmora.clr
 
     /// <summary>Force control of a collaborative arm. A second Dispose does nothing; any call
     /// after Dispose throws <see cref="ObjectDisposedException"/>.</summary>
-    public class ForceControl : IDisposable
+    public partial class ForceControl : IDisposable
     {
         // Selectors of the native exports that share a shape.
         private const int Start = 0, Stop = 1, StartOverlay = 2, StopOverlay = 3, PauseOverlay = 4,
@@ -37,63 +33,6 @@ namespace velmora.clr
         private readonly ForceControlHandle handle_;
         private readonly int dof_;
 
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_joints(ForceControlHandle fc, out int joints);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_run(ForceControlHandle fc, int which, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_init(ForceControlHandle fc, int frameType, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_set_control_type(ForceControlHandle fc, int type, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_set_load(ForceControlHandle fc, double[] load, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_set_nullspace_stiffness(ForceControlHandle fc, double stiffness,
-                                                                           out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_monitor(ForceControlHandle fc, byte enable, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_set_cartesian(ForceControlHandle fc, int which, double[] values,
-                                                                 int count, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_set_joints(ForceControlHandle fc, int which, double[] values,
-                                                              int count, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_set_condition(ForceControlHandle fc, int which, double[] range,
-                                                                 int count, byte inside, double timeout,
-                                                                 out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_set_pose_box_condition(ForceControlHandle fc, double[] frame,
-                                                                          double[] box, int count, byte inside,
-                                                                          double timeout, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_set_sine_overlay(ForceControlHandle fc, int lineDir, double amplify,
-                                                                    double frequency, double phase, double bias,
-                                                                    out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_set_lissajous_overlay(ForceControlHandle fc, int plane,
-                                                                         double amplifyOne, double frequencyOne,
-                                                                         double amplifyTwo, double frequencyTwo,
-                                                                         double phaseDiff, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_forcecontrol_end_torque(ForceControlHandle fc, int refType,
-                                                              [Out] double[] joint, [Out] double[] external,
-                                                              [Out] double[] cartTorque, [Out] double[] cartForce,
-                                                              out int joints, out VelErr ec);
-
         internal ForceControl(ForceControlHandle handle)
         {
             handle_ = handle;
@@ -104,64 +43,18 @@ namespace velmora.clr
 
         private ForceControlHandle Handle { get { return handle_.Checked(); } }
 
-        public void fcInit(FrameType type, out ErrorCode ec)
-        {
-            VelErr err;
-            NativeCore.Check(vel_forcecontrol_init(Handle, (int)type, out err));
-            ec = Conversions.convertErrorCode(err);
-        }
-
         public void fcStart(out ErrorCode ec) { Run(Start, out ec); }
 
         public void fcStop(out ErrorCode ec) { Run(Stop, out ec); }
-
-        public void setControlType(int type, out ErrorCode ec)
-        {
-            VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_control_type(Handle, type, out err));
-            ec = Conversions.convertErrorCode(err);
-        }
-
-        public void setLoad(Load load, out ErrorCode ec)
-        {
-            VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_load(Handle, Conversions.loadToValues(load), out err));
-            ec = Conversions.convertErrorCode(err);
-        }
 
         public void setCartesianStiffness(double[] stiffness, out ErrorCode ec)
         {
             SetCartesian(CartStiffness, stiffness, out ec);
         }
 
-        public void setCartesianNullspaceStiffness(double stiffness, out ErrorCode ec)
-        {
-            VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_nullspace_stiffness(Handle, stiffness, out err));
-            ec = Conversions.convertErrorCode(err);
-        }
-
         public void setCartesianDesiredForce(double[] value, out ErrorCode ec)
         {
             SetCartesian(CartDesiredForce, value, out ec);
-        }
-
-        public void setSineOverlay(int line_dir, double amplify, double frequency, double phase, double bias,
-                                   out ErrorCode ec)
-        {
-            VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_sine_overlay(Handle, line_dir, amplify, frequency, phase, bias,
-                                                               out err));
-            ec = Conversions.convertErrorCode(err);
-        }
-
-        public void setLissajousOverlay(int plane, double amplify_one, double frequency_one, double amplify_two,
-                                        double frequency_two, double phase_diff, out ErrorCode ec)
-        {
-            VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_lissajous_overlay(Handle, plane, amplify_one, frequency_one,
-                                                                    amplify_two, frequency_two, phase_diff, out err));
-            ec = Conversions.convertErrorCode(err);
         }
 
         public void startOverlay(out ErrorCode ec) { Run(StartOverlay, out ec); }
@@ -202,13 +95,6 @@ namespace velmora.clr
         /// <summary>Blocks until the controller reports the conditions met, or up to the
         /// condition wait (600 s unless a condition set a shorter one).</summary>
         public void waitCondition(out ErrorCode ec) { Run(WaitCondition, out ec); }
-
-        public void fcMonitor(bool enable, out ErrorCode ec)
-        {
-            VelErr err;
-            NativeCore.Check(vel_forcecontrol_monitor(Handle, Conversions.flag(enable), out err));
-            ec = Conversions.convertErrorCode(err);
-        }
 
         public void setCartesianMaxVel(double[] velocity, out ErrorCode ec)
         {

@@ -20,28 +20,13 @@ namespace velmora.clr
         internal const int Other = 3;
     }
 
-    internal static class NativeCore
+    internal static partial class NativeCore
     {
         internal const string Library = "velmora";
 
         internal const int Ok = 0;
         internal const int StdException = 1;
         internal const int UnknownException = 2;
-
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_buf_view(IntPtr buf, out IntPtr data, out long length);
-
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_buf_free(IntPtr buf);
-
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_take_last_exception(out IntPtr text);
-
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_error_message(int value, int category, out IntPtr text);
-
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_sdk_version(out IntPtr text);
 
         /// <summary>Turns a failed export's status into <see cref="ApiException"/> carrying
         /// the native exception's text. Call it on the thread that made the call, right after

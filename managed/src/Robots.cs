@@ -3,7 +3,6 @@
 // of BaseRobot, one per group.
 
 using System;
-using System.Runtime.InteropServices;
 using System.Threading;
 
 namespace velmora.clr
@@ -17,11 +16,8 @@ namespace velmora.clr
 
     /// <summary>The native robot and its model. Not finalizable: the native destructor stops
     /// a moving arm, which only the program may decide, by Dispose.</summary>
-    internal sealed class RobotHandle : OwnedHandle
+    internal sealed partial class RobotHandle : OwnedHandle
     {
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_destroy(IntPtr robot);
-
         protected override bool ReleaseHandle()
         {
             return vel_robot_destroy(handle) == NativeCore.Ok;
@@ -44,10 +40,6 @@ namespace velmora.clr
         private readonly RobotKind kind_;
         private readonly long id_;
         private int closing_;
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_robot_create(int kind, int form, byte[] remoteIP, byte[] localIP,
-                                                   out RobotHandle robot, out long id);
 
         /// <summary>A robot without a native robot; every operation throws
         /// <see cref="NullReferenceException"/>.</summary>

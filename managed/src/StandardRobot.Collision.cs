@@ -1,20 +1,12 @@
 // Collision detection of the 6-axis industrial arm.
 
 using System;
-using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
     public partial class StandardRobot
     {
         private const int Joints = 6;
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_standard_enable_collision_detection(RobotHandle robot, double[] sensitivity,
-                                                                          int count, double fallback, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_standard_disable_collision_detection(RobotHandle robot, out VelErr ec);
 
         /// <summary>Six sensitivities: a shorter array is refused with 259 and nothing is sent;
         /// a longer one is cut.</summary>

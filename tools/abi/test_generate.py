@@ -1,0 +1,235 @@
+"""Tests of generate.py: each parameter and result kind as it crosses (C declaration, P/Invoke,
+managed argument, C++ argument), the table's refusals, the docs taken from the C++ headers, and
+the check mode against a hand edit."""
+
+import os
+import shutil
+import tempfile
+import textwrap
+import unittest
+
+import generate as g
+
+
+def op(params=(), result=None, receiver="robot", args=None, custom=False):
+    o = g.Op(native="vel_robot_probe", group="probe", receiver=receiver, cls="BaseRobot",
+             params=[g.parse_param(p) for p in params], custom=custom, member="probe",
+             args=[a.strip() for a in args.split(",")] if args else None)
+    if result:
+        parts = result.split()
+        o.result = (parts[0], parts[1], parts[2] if len(parts) > 2 else "", " ".join(parts[3:]))
+    return o
+
+
+class ParameterKinds(unittest.TestCase):
+    # kind spec, C parameters, P/Invoke parameters, managed argument, C++ argument, surface type
+    CASES = [
+        ("flag on", "uint8_t on", "byte on", "Conversions.flag(on)", "on != 0", "bool"),
+        ("int item", "int32_t item", "int item", "item", "item", "int"),
+        ("uint board", "uint32_t board", "uint board", "board", "board", "uint"),
+        ("double rate", "double rate", "double rate", "rate", "rate", "double"),
+        ("ushort state", "uint16_t state", "ushort state", "state", "state", "ushort"),
+        ("text server_ip", "const char* server_ip", "byte[] serverIp", "Conversions.convertString(server_ip)",
+         "textArg(server_ip)", "String"),
+        ("enum mode OperateMode", "int32_t mode", "int mode", "(int)mode", "static_cast<OperateMode>(mode)",
+         "OperateMode"),
+        ("enum opt FlangeboxOpt.Vout", "int32_t opt", "int opt", "(int)opt", "static_cast<FlangeboxOpt::Vout>(opt)",
+         "FlangeboxOpt.Vout"),
+        ("enum space JogSpace JogOpt::Space", "int32_t space", "int space", "(int)space",
+         "static_cast<JogOpt::Space>(space)", "JogSpace"),
+        ("frame frame", "const double* frame", "double[] frame", "Conversions.frameToValues(frame)",
+         'frameFromValues(&required(frame, "frame"))', "Frame"),
+        ("load load", "const double* load", "double[] load", "Conversions.loadToValues(load)",
+         'loadFromValues(&required(load, "load"))', "Load"),
+        ("toolset toolset", "const double* toolset", "double[] toolset", "Conversions.toolsetToValues(toolset)",
+         'toolsetFromValues(&required(toolset, "toolset"))', "Toolset"),
+        ("texts tasks List<String>", "const uint8_t* tasks, int64_t tasks_length", "byte[] tasks, long tasksLength",
+         "tasksBlob, tasksBlob.Length", "textsArg(tasks, tasks_length)", "List<String>"),
+    ]
+
+    def test_every_kind_is_covered(self):
+        self.assertEqual({c[0].split()[0] for c in self.CASES}, set(g.KINDS))
+
+    def test_each_kind_crosses_as_its_table_says(self):
+        for spec, c_params, pinvoke, cs_arg, cpp_arg, cs_type in self.CASES:
+            with self.subTest(kind=spec):
+                o = op([spec])
+                self.assertEqual(g.c_declaration(o),
+                                 f"VEL_API int32_t vel_robot_probe(vel_robot* robot, {c_params}, vel_err* ec) VEL_NOEXCEPT;")
+                self.assertIn(f"vel_robot_probe(RobotHandle robot, {pinvoke}, out VelErr ec);", g.dll_import(o))
+                wrapper = g.cs_wrapper(o)
+                self.assertIn(f"vel_robot_probe(Handle, {cs_arg}, out e)", wrapper)
+                self.assertIn(f"public void probe({cs_type} {spec.split()[1]}, out ErrorCode ec)", wrapper)
+                self.assertIn(f"r.probe({cpp_arg}, code);", g.cpp_body(o))
+                self.assertEqual(g.surface_line(o), f"BaseRobot probe({cs_type},ErrorCode&)")
+
+    def test_a_list_of_texts_is_encoded_before_the_call(self):
+        wrapper = g.cs_wrapper(op(["texts paths String[]"]))
+        self.assertLess(wrapper.index("byte[] pathsBlob = OperationCalls.Texts(paths);"),
+                        wrapper.index("vel_robot_probe("))
+
+    def test_arguments_follow_the_cpp_order_given(self):
+        o = op(["text name", "flag remove_all"], args="name, code, remove_all")
+        self.assertIn("r.probe(textArg(name), code, remove_all != 0);", g.cpp_body(o))
+        self.assertIn("(Handle, Conversions.convertString(name), Conversions.flag(remove_all), out e)",
+                      g.cs_wrapper(o))
+
+    def test_the_receiver_picks_the_helper(self):
+        self.assertIn("baseCall(robot, ec, [&](BaseRobot& r,", g.cpp_body(op()))
+        self.assertIn("cobotCall(robot, ec, [&](BaseCobot& r,", g.cpp_body(op(receiver="cobot")))
+        self.assertIn("armCall(robot, ec, [&](auto& r,", g.cpp_body(op(receiver="arm")))
+        self.assertIn("cobotArmCall(robot, ec, [&](auto& r,", g.cpp_body(op(receiver="cobot_arm")))
+        fc = op(receiver="forcecontrol")
+        self.assertIn("forceControlCall(fc, ec, [&](BaseForceControl& r,", g.cpp_body(fc))
+        self.assertIn("(vel_forcecontrol* fc, vel_err* ec)", g.c_declaration(fc))
+        self.assertIn("(ForceControlHandle fc, out VelErr ec)", g.dll_import(fc))
+
+
+class ResultKinds(unittest.TestCase):
+    # result spec, C out parameter, P/Invoke out parameter, managed return type, what it returns,
+    # the C++ statement
+    CASES = [
+        ("enum state PowerState", "int32_t* state", "out int state", "PowerState", "return (PowerState)state;",
+         "stateOut = static_cast<int32_t>(r.probe(code));"),
+        ("int count", "int32_t* count", "out int count", "int", "return count;", "countOut = r.probe(code);"),
+        ("double value", "double* value", "out double value", "double", "return value;", "valueOut = r.probe(code);"),
+        ("ushort state", "uint16_t* state", "out ushort state", "ushort", "return state;", "stateOut = r.probe(code);"),
+        ("array pose PostureValues", "double* pose", "[Out] double[] pose", "double[]", "return pose;",
+         "std::copy(values.begin(), values.end(), &poseOut);"),
+        ("toolset toolset", "double* toolset", "[Out] double[] toolset", "Toolset",
+         "return Conversions.toolsetFromValues(toolset);", "toolsetToValues(r.probe(code), &toolsetOut);"),
+        ("flag state", "uint8_t* state", "out byte state", "bool", "return state != 0;",
+         "stateOut = r.probe(code) ? 1 : 0;"),
+        ("text name", "vel_buf** name", "out IntPtr name", "String", "NativeCore.TakeText(name)",
+         "putBuffer(name, r.probe(code));"),
+        ("record info Info RecordCodec.ReadInfo", "vel_buf** info", "out IntPtr info", "Info",
+         "RecordCodec.Decode(NativeCore.TakeBytes(info), RecordCodec.ReadInfo)",
+         "putBuffer(info, encoded(r.probe(code)));"),
+        ("doubles values", "vel_buf** values", "out IntPtr values", "double[]", "OperationCalls.Doubles(values)",
+         "putBuffer(values, encoded(r.probe(code)));"),
+    ]
+
+    def test_every_result_is_covered(self):
+        self.assertEqual({c[0].split()[0] for c in self.CASES}, set(g.RESULTS))
+
+    def test_each_result_comes_back_as_its_table_says(self):
+        for spec, c_out, pinvoke, cs_type, returns, cpp in self.CASES:
+            with self.subTest(result=spec):
+                o = op(result=spec)
+                self.assertIn(f"(vel_robot* robot, {c_out}, vel_err* ec)", g.c_declaration(o))
+                self.assertIn(f"(RobotHandle robot, {pinvoke}, out VelErr ec);", g.dll_import(o))
+                wrapper = g.cs_wrapper(o)
+                self.assertIn(f"public {cs_type} probe(out ErrorCode ec)", wrapper)
+                self.assertIn(returns, wrapper)
+                body = g.cpp_body(o)
+                self.assertIn(cpp, body)
+                # The out pointer is checked before the operation runs: nothing is sent for a null one.
+                self.assertLess(body.index("required("), body.index("r.probe("))
+
+    def test_an_array_result_is_allocated_by_the_wrapper_and_passed_as_it_is(self):
+        wrapper = g.cs_wrapper(op(result="array pose PostureValues"))
+        self.assertIn("double[] pose = new double[PostureValues];", wrapper)
+        self.assertIn("vel_robot_probe(Handle, pose, out e)", wrapper)
+
+    def test_a_buffer_is_taken_only_after_the_status_is_checked(self):
+        wrapper = g.cs_wrapper(op(result="text name"))
+        self.assertLess(wrapper.index("NativeCore.Check("), wrapper.index("NativeCore.TakeText("))
+        self.assertLess(wrapper.index("NativeCore.TakeText("), wrapper.index("ec = Conversions.convertErrorCode(e);"))
+
+
+class Table(unittest.TestCase):
+    def load(self, *rows):
+        with tempfile.NamedTemporaryFile("w", suffix=".toml", delete=False) as f:
+            f.write('[groups.g]\nclass = "BaseRobot"\nreceiver = "robot"\nops = [\n' +
+                    "".join(f"  {{ {r} }},\n" for r in rows) + "]\n")
+        self.addCleanup(os.remove, f.name)
+        return g.load(f.name)[1]
+
+    def test_a_row_takes_its_groups_receiver_and_class_unless_it_names_its_own(self):
+        ops = self.load('native = "vel_robot_a", member = "a"',
+                        'native = "vel_cobot_b", receiver = "cobot", class = "Cobot", member = "b"')
+        self.assertEqual([(o.group, o.receiver, o.cls) for o in ops],
+                         [("g", "robot", "BaseRobot"), ("g", "cobot", "Cobot")])
+
+    def test_refusals(self):
+        cases = {
+            "unknown parameter kind": 'member = "a", params = ["blob x"]',
+            "ABI kind in a mechanical row": 'member = "a", params = ["u8 x"]',
+            "mechanical row without member": 'params = ["flag x"]',
+            "enum without its type": 'member = "a", params = ["enum x"]',
+            "unknown result": 'member = "a", result = "matrix x"',
+            "unknown receiver": 'member = "a", receiver = "gripper"',
+            "mechanical row on a receiver without a helper": 'member = "a", receiver = "upgrade"',
+        }
+        for what, row in cases.items():
+            with self.subTest(what):
+                with self.assertRaises(ValueError):
+                    self.load(f'native = "vel_robot_a", {row}')
+
+    def test_a_row_listed_twice_is_refused(self):
+        with self.assertRaises(ValueError):
+            self.load('native = "vel_a", custom = true', 'native = "vel_a", custom = true')
+
+    def test_custom_rows_list_their_members_and_get_no_wrapper(self):
+        ops = self.load('native = "vel_robot_a", custom = true, params = ["out_f64s pose"], '
+                        'surface = ["BaseRobot a(ErrorCode&)"]')
+        self.assertIn("[Out] double[] pose", g.dll_import(ops[0]))
+        self.assertEqual(g.emit_surface(ops).splitlines()[-1], "BaseRobot a(ErrorCode&)")
+        self.assertNotIn("public", g.emit_cs(ops)["src/BaseRobot.Generated.cs"])
+        self.assertNotIn("vel_robot_a", g.emit_exports(ops))
+
+
+class Docs(unittest.TestCase):
+    def test_the_doc_line_of_the_member_is_taken_from_its_header(self):
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        with open(os.path.join(folder, "base_robot.h"), "w") as f:
+            f.write(textwrap.dedent('''
+                class BaseRobot {
+                  /// "c" "sys.power.on" or "sys.power.off";
+                  /// the reply is the code for `on` < 2 & more.
+                  void setPowerState(bool on, std::error_code& ec) noexcept;
+                  void undocumented(std::error_code& ec) noexcept;
+                };
+                '''))
+        docs = g.header_docs(folder)
+        o = op(["flag on"])
+        o.member = "setPowerState"
+        o.doc = g.doc_of(o, docs)
+        self.assertEqual(o.doc, '"c" "sys.power.on" or "sys.power.off"; the reply is the code for `on` < 2 & more.')
+        self.assertIn('/// <summary>"c" "sys.power.on" or "sys.power.off"; the reply is the code for <c>on</c> '
+                      '&lt; 2 &amp; more.</summary>', g.cs_wrapper(o))
+        o.member = "undocumented"
+        with self.assertRaises(ValueError):
+            g.doc_of(o, docs)
+
+
+class CheckMode(unittest.TestCase):
+    def test_a_hand_edit_of_a_generated_file_fails_the_check(self):
+        files = g.generate()
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        for rel, text in files.items():
+            os.makedirs(os.path.dirname(os.path.join(folder, rel)), exist_ok=True)
+            with open(os.path.join(folder, rel), "w") as f:
+                f.write(text)
+        self.assertEqual(g.main(["--check"], managed=folder), 0)
+        edited = os.path.join(folder, g.cs_file("BaseRobot"))
+        with open(edited, "a") as f:
+            f.write("// a hand edit\n")
+        self.assertEqual(g.main(["--check"], managed=folder), 1)
+        os.remove(edited)
+        self.assertEqual(g.main(["--check"], managed=folder), 1)
+        # Writing mends it, and removes a generated file the table no longer makes.
+        stale = os.path.join(folder, "src", "Gone.Generated.cs")
+        open(stale, "w").close()
+        self.assertEqual(g.main([], managed=folder), 0)
+        self.assertFalse(os.path.exists(stale))
+        self.assertEqual(g.main(["--check"], managed=folder), 0)
+
+    def test_the_checked_in_files_match_the_table(self):
+        self.assertEqual(g.main(["--check"]), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
