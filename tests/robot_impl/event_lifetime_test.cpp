@@ -80,7 +80,9 @@ TEST_F(EventLifetime, NoCallbackRunsOnceItsRobotLetItGo) {
     {
       velmora_sim::NotificationFlood flood(command(), logTopic(), kEventsPerSecond);
       // 50 calls under way, and more waiting for a slot.
-      ASSERT_TRUE(waitUntil([&] { return seen->running.load() >= 50; }, 10s)) << seen->running.load();
+      ASSERT_TRUE(waitUntil(
+          [&] { return seen->running.load() >= 50 && velmora::internal::waitingEventDeliveries() >= 100; }, 10s))
+          << seen->running.load();
       std::error_code ec;
       switch (c.way) {
         case Way::destroyed:
