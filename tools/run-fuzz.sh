@@ -19,9 +19,12 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus"
   seeds=()
   [ -d "$root/fuzz/corpus/$name" ] && seeds=("$root/fuzz/corpus/$name")
+  # A target's dictionary holds the tokens mutation alone rarely makes up.
+  dict=()
+  [ -f "$root/fuzz/$name.dict" ] && dict=("-dict=$root/fuzz/$name.dict")
   echo "fuzzing $name for ${seconds}s"
   (cd "$build" && "$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-     -print_final_stats=1 "$corpus" "${seeds[@]}" > "$build/$name.log" 2>&1 \
+     -print_final_stats=1 "${dict[@]}" "$corpus" "${seeds[@]}" > "$build/$name.log" 2>&1 \
      || { echo "$name FAILED"; tail -40 "$build/$name.log"; exit 1; }) &
   pids+=($!)
 done

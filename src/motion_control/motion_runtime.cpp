@@ -11,6 +11,8 @@
 
 #include "common/globals.h"
 #include "common/logging.h"
+#include "common/operation_log.h"
+#include "robot_impl/event_delivery.h"
 
 namespace velmora::internal {
 
@@ -35,7 +37,7 @@ void MotionRuntime::log(spdlog::level::level_enum level, const std::string& line
 
 void MotionRuntime::logFailure(const char* where, const char* what) const noexcept {
   try {
-    log(spdlog::level::err, fmt::format("uid: {} | {}: {}", logUid, where, what));
+    log(spdlog::level::err, logLine("uid: {} | {}: {}", logUid, where, what));
   } catch (...) {
     // Nothing is left to report with; the worker goes on.
   }
@@ -290,9 +292,17 @@ void MotionRuntime::initExecutionInfo() {
   executionInfo_["customInfo"] = std::string();
 }
 
+namespace {
+
+// The callback slot whose call runs on this thread: replacing it from inside must not wait for
+// the very call it is part of.
+thread_local const void* slotCalledHere = nullptr;
+
+}  // namespace
+
 void MotionRuntime::updateExecutionInfo(const ExecutionUpdate& update, bool notify) {
   EventInfo info;
-  EventCallback callback;
+  std::shared_ptr<CallbackSlot> slot;
   {
     std::lock_guard<std::mutex> lock(executionInfoMutex_);
     executionInfo_["cmdID"] = update.cmdID;
@@ -301,23 +311,40 @@ void MotionRuntime::updateExecutionInfo(const ExecutionUpdate& update, bool noti
     executionInfo_["error"] = update.error;
     executionInfo_["remark"] = update.remark;
     executionInfo_["customInfo"] = update.customInfo;
-    if (!notify) return;
+    if (!notify || !executionInfoCallback_->callback) return;
     info = executionInfo_;
-    callback = executionInfoCallback_;
+    slot = executionInfoCallback_;
+    ++slot->running;
   }
-  if (!callback) return;
+  const void* outer = std::exchange(slotCalledHere, slot.get());
   try {
-    callback(info);
+    slot->callback(info);
   } catch (const std::exception& e) {
     logFailure("moveExecution callback threw", e.what());
   } catch (...) {
     logFailure("moveExecution callback threw", "unknown exception");
   }
+  slotCalledHere = outer;
+  std::lock_guard<std::mutex> lock(executionInfoMutex_);
+  if (--slot->running == 0) callbackReturned_.notify_all();
 }
 
 void MotionRuntime::setExecutionInfoCallback(EventCallback callback) {
-  std::lock_guard<std::mutex> lock(executionInfoMutex_);
-  executionInfoCallback_ = std::move(callback);
+  auto fresh = std::make_shared<CallbackSlot>();
+  fresh->callback = std::move(callback);
+  EventCallback gone;
+  bool returned = false;
+  {
+    std::unique_lock<std::mutex> lock(executionInfoMutex_);
+    const std::shared_ptr<CallbackSlot> old = std::exchange(executionInfoCallback_, std::move(fresh));
+    const int own = slotCalledHere == old.get() ? 1 : 0;
+    returned = callbackReturned_.wait_for(lock, kEventCallbackWait, [&] { return old->running == own; });
+    // No call of it runs any more and none can start; the caller's own goes with its last share.
+    if (returned && own == 0) gone = std::move(old->callback);
+  }
+  if (!returned) {
+    logFailure("moveExecution callback", "still running after its replacement's wait");
+  }
 }
 
 EventInfo MotionRuntime::executionInfoCopy() const {

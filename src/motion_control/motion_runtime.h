@@ -87,6 +87,9 @@ class MotionRuntime {
   // Execution information.
   void initExecutionInfo();
   void updateExecutionInfo(const ExecutionUpdate& update, bool notify);
+  /// Replaces the callback and waits, up to `kEventCallbackWait`, for the old one's calls under
+  /// way to return (not for the caller's own when it is one of them): the program may free what
+  /// the old callback captured once this returns.
   void setExecutionInfoCallback(EventCallback callback);
   EventInfo executionInfoCopy() const;
 
@@ -141,9 +144,17 @@ class MotionRuntime {
   std::uint64_t processorRun_ = 0;
   bool overflowLogged_ = false;
 
+  // The callback with the count of its calls under way (under `executionInfoMutex_`); a call
+  // holds its own share, so a replacement never frees the callback under it.
+  struct CallbackSlot {
+    EventCallback callback;
+    int running = 0;
+  };
+
   mutable std::mutex executionInfoMutex_;
+  std::condition_variable callbackReturned_;
   EventInfo executionInfo_;
-  EventCallback executionInfoCallback_ = [](const EventInfo&) {};
+  std::shared_ptr<CallbackSlot> executionInfoCallback_ = std::make_shared<CallbackSlot>();
 
   std::mutex resetMutex_;  // one reset at a time
   std::atomic<std::uint64_t> liveRun_{0};

@@ -156,13 +156,15 @@ void BaseRobot::Impl::watchEvent(Event event, const EventCallback& callback) {
     resetInfo(event, eventInfo_[index(event)]);
     watchedEvents_[index(event)] = true;
   }
-  auto handler = std::make_shared<const EventCallback>(callback);
+  auto handler = std::make_shared<internal::EventChannel>(callback);
   {
     std::lock_guard<std::mutex> lock(topicMutex_);
     topicHandlers_[index(event)].swap(handler);
   }
-  // The old callback goes here, outside the lock. A failed watch is not reported: the handler
-  // is in place and the next connection watches again.
+  // The old callback is let go outside the lock, once no call of it runs: the program may free
+  // what it captured as soon as this returns. A failed watch is not reported: the handler is in
+  // place and the next connection watches again.
+  internal::closeEventChannels(&handler, 1);
   handler.reset();
   std::error_code ignored;
   for (const auto& topic : internal::EventTopicTable().at(event)) service->watch(topic, true, ignored);
@@ -211,23 +213,23 @@ void BaseRobot::Impl::onNotification(const Json::Value& message) noexcept {
     const char* name = it.memberName(&end);
     Event event{};
     if (name == nullptr || !topicEvent(std::string_view(name, static_cast<std::size_t>(end - name)), event)) continue;
-    std::shared_ptr<const EventCallback> callback;
+    std::shared_ptr<internal::EventChannel> channel;
     {
       std::lock_guard<std::mutex> lock(topicMutex_);
-      callback = topicHandlers_[index(event)];
+      channel = topicHandlers_[index(event)];
     }
-    if (!callback) continue;
+    if (!channel) continue;
     // One topic failing never keeps the others of the same notification from their handlers.
     try {
       switch (event) {
         case Event::safety:
-          onCollisionEvent(*it, *callback);
+          onCollisionEvent(*it, channel);
           break;
         case Event::rlExecution:
-          onTaskPointerEvent(*it, *callback);
+          onTaskPointerEvent(*it, channel);
           break;
         default:
-          onLogReporterEvent(*it, *callback);
+          onLogReporterEvent(*it, channel);
           break;
       }
     } catch (const std::exception& e) {
@@ -240,7 +242,8 @@ void BaseRobot::Impl::onNotification(const Json::Value& message) noexcept {
   }
 }
 
-void BaseRobot::Impl::onCollisionEvent(const Json::Value& value, const EventCallback& callback) {
+void BaseRobot::Impl::onCollisionEvent(const Json::Value& value,
+                                       const std::shared_ptr<internal::EventChannel>& channel) {
   internal::JsonReadStatus status;
   bool collided = false;
   if (!internal::readBool(value, collided, status, kCollisionTopic)) {
@@ -252,12 +255,13 @@ void BaseRobot::Impl::onCollisionEvent(const Json::Value& value, const EventCall
     std::lock_guard<std::mutex> lock(eventMutex_);
     EventInfo& info = eventInfo_[index(Event::safety)];
     info["collided"] = collided;
-    if (callback) copy = info;
+    if (channel->calls) copy = info;
   }
-  internal::deliverEvent(callback, std::move(copy));
+  internal::deliverEvent(channel, std::move(copy));
 }
 
-void BaseRobot::Impl::onLogReporterEvent(const Json::Value& value, const EventCallback& callback) {
+void BaseRobot::Impl::onLogReporterEvent(const Json::Value& value,
+                                         const std::shared_ptr<internal::EventChannel>& channel) {
   internal::JsonReadStatus status;
   int error = 0;
   std::string detail;
@@ -278,12 +282,13 @@ void BaseRobot::Impl::onLogReporterEvent(const Json::Value& value, const EventCa
     EventInfo& info = eventInfo_[index(Event::logReporter)];
     info["ecode"] = error == INT_MIN ? INT_MAX : -error;
     info["edetail"] = std::move(detail);
-    if (callback) copy = info;
+    if (channel->calls) copy = info;
   }
-  internal::deliverEvent(callback, std::move(copy));
+  internal::deliverEvent(channel, std::move(copy));
 }
 
-void BaseRobot::Impl::onTaskPointerEvent(const Json::Value& value, const EventCallback& callback) {
+void BaseRobot::Impl::onTaskPointerEvent(const Json::Value& value,
+                                         const std::shared_ptr<internal::EventChannel>& channel) {
   if (!value.isArray()) return;
   // Read whole before anything is stored: an entry that cannot be read drops the notification.
   std::vector<TaskPointer> entries(value.size());
@@ -312,10 +317,10 @@ void BaseRobot::Impl::onTaskPointerEvent(const Json::Value& value, const EventCa
         info["executeFile"] = std::move(entry.executeFile);
         info["executeLine"] = entry.executeLine;
       }
-      if ((entry.lookahead || entry.execute) && callback) deliveries.push_back(info);
+      if ((entry.lookahead || entry.execute) && channel->calls) deliveries.push_back(info);
     }
   }
-  for (EventInfo& info : deliveries) internal::deliverEvent(callback, std::move(info));
+  for (EventInfo& info : deliveries) internal::deliverEvent(channel, std::move(info));
 }
 
 }  // namespace velmora

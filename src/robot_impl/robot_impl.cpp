@@ -32,6 +32,15 @@ BaseRobot::Impl::~Impl() {
     service->setConnectionHandler(nullptr);
   } catch (...) {
   }
+  // With the dispatcher detached no delivery is queued any more; once those under way return,
+  // no callback of this robot runs after the destructor.
+  std::array<std::shared_ptr<internal::EventChannel>, kEvents> handlers;
+  {
+    std::lock_guard<std::mutex> lock(topicMutex_);
+    handlers.swap(topicHandlers_);
+  }
+  internal::closeEventChannels(handlers.data(), handlers.size());
+  handlers = {};
   stopReceiveRobotState();
   rtService.reset();
   receiver.reset();

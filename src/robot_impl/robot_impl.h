@@ -11,7 +11,8 @@
 // Lifetime: the command link is shared with the robot's extension objects and may outlive the
 // implementation; the destructor detaches every callback it installed before any member goes
 // away, so nothing calls into a destroyed implementation. Event callbacks run on delivery
-// threads that touch no state of the robot, so they may outlive it too.
+// threads that touch no state of the robot; the destructor drops those still waiting and waits,
+// bounded, for those running, so none runs once it returned.
 
 #include <velmora/base_robot.h>
 #include <velmora/enums.h>
@@ -34,6 +35,7 @@
 #include "motion_control/motion_control.h"
 #include "network/state_stream/data_receiver.h"
 #include "network/xservice/xservice.h"
+#include "robot_impl/event_delivery.h"
 
 namespace velmora {
 
@@ -44,7 +46,9 @@ class VELMORA_LOCAL BaseRobot::Impl {
   /// notification dispatcher and connection handler. No connection, no thread. Both links
   /// take `options`.
   explicit Impl(const internal::LinkOptions& options = {});
-  /// Detaches the link's callbacks, stops a running state stream ("eci.pub.stop"), then frees
+  /// Detaches the link's callbacks, drops the event callbacks' waiting deliveries and waits up
+  /// to `internal::kEventCallbackWait` for those running (not for the one calling it), stops a
+  /// running state stream ("eci.pub.stop"), then frees
   /// the real-time link, the receiver and motion control (joining its threads); the command
   /// link lives on while others hold it. Never throws.
   ~Impl();
@@ -92,8 +96,9 @@ class VELMORA_LOCAL BaseRobot::Impl {
 
   // ---- Event watcher (event_watcher.cpp) ----
 
-  /// safety, rlExecution, logReporter: installs the callback for the event's topic, resets
-  /// the event's information, marks it watched and sends the watch (a failed send is not
+  /// safety, rlExecution, logReporter: installs the callback for the event's topic (the old
+  /// one's waiting deliveries are dropped and its running calls waited for, as at
+  /// destruction), resets the event's information, marks it watched and sends the watch (a failed send is not
   /// reported: the next connection sends it again). moveExecution: 255 without motion
   /// control, else the callback goes to motion control and the watch is sent (256 when it
   /// cannot be). Other values change nothing. `ec` is written only on failure.
@@ -193,14 +198,15 @@ class VELMORA_LOCAL BaseRobot::Impl {
   static constexpr std::size_t kEvents = 4;
 
   void watchEvent(Event event, const EventCallback& callback);
-  void onCollisionEvent(const Json::Value& value, const EventCallback& callback);
-  void onTaskPointerEvent(const Json::Value& value, const EventCallback& callback);
-  void onLogReporterEvent(const Json::Value& value, const EventCallback& callback);
+  void onCollisionEvent(const Json::Value& value, const std::shared_ptr<internal::EventChannel>& channel);
+  void onTaskPointerEvent(const Json::Value& value, const std::shared_ptr<internal::EventChannel>& channel);
+  void onLogReporterEvent(const Json::Value& value, const std::shared_ptr<internal::EventChannel>& channel);
 
-  // The topic handlers, by event: the callback given with the watcher (possibly empty) or null
-  // while no watcher was set. Read on the link's I/O thread, replaced by `setEventWatcher`.
+  // The topic handlers, by event: the channel of the callback given with the watcher (possibly
+  // empty) or null while no watcher was set. Read on the link's I/O thread, replaced by
+  // `setEventWatcher`; a channel replaced or left at destruction is closed.
   mutable std::mutex topicMutex_;
-  std::array<std::shared_ptr<const EventCallback>, kEvents> topicHandlers_{};
+  std::array<std::shared_ptr<internal::EventChannel>, kEvents> topicHandlers_{};
   // Guards the information store and the watched flags. Order: `topicMutex_` is never held
   // while taking it, nor the reverse.
   mutable std::mutex eventMutex_;

@@ -59,7 +59,8 @@ class Scanner {
  private:
   static constexpr int kMaxDepth = 64;
   static constexpr int kMaxBuildDepth = 16;
-  static constexpr int kMaxIntegerDigits = 18;  // always within a 64-bit signed integer
+  static constexpr int kMaxIntegerDigits = 18;    // always within a 64-bit signed integer
+  static constexpr long kMaxDecimalPlaces = 308;  // below 1e308: within a double's range
 
   static bool printable(std::string_view text) {
     for (const char c : text) {
@@ -134,20 +135,27 @@ class Scanner {
 
   bool number() {
     take('-');
+    const char* integral = p_;
     if (take('0')) {
       if (p_ != end_ && *p_ >= '0' && *p_ <= '9') return false;
     } else if (!digits()) {
       return false;
     }
+    // The number is below 10 to the power of its integral digits plus its exponent.
+    long places = *integral == '0' ? 0 : static_cast<long>(p_ - integral);
     if (take('.') && !digits()) return false;
     if (p_ != end_ && (*p_ == 'e' || *p_ == 'E')) {
       ++p_;
-      if (!take('+')) take('-');
-      // Exponents beyond a double's range are refused by the full parse as well.
+      const bool negative = !take('+') && take('-');
       const char* begin = p_;
       if (!digits() || p_ - begin > 3) return false;
+      long exponent = 0;
+      for (const char* d = begin; d != p_; ++d) exponent = exponent * 10 + (*d - '0');
+      places += negative ? -exponent : exponent;
     }
-    return true;
+    // The full parse refuses a number beyond a double's range (about 1.8e308) and drops the
+    // whole message; one that may come near it is left to the full parse to judge.
+    return places <= kMaxDecimalPlaces;
   }
 
   bool unsignedInteger(std::uint64_t& out) {

@@ -144,3 +144,57 @@ TEST(ReplyText, TheValueARequestAsksForIsBuiltAloneExactlyAsTheFullParseHasIt) {
     EXPECT_EQ(built.toStyledString(), parsed["g"]["k"].toStyledString()) << c.text;
   }
 }
+
+// Numbers near and beyond a double's range: the full parse refuses those beyond it and drops the
+// message, so the scan must never take such a text for a reply (its request would get an
+// answer the full parse never gives).
+TEST(ReplyText, NumbersBeyondADoubleTakeTheFullParse) {
+  const std::string zeros308(308, '0');
+  const std::string numbers[] = {
+      "1e999",
+      "-1e999",
+      "1E+999",
+      "1.8e308",
+      "1.7e308",
+      "9.99e307",
+      "1e308",
+      "1e-999",
+      "0e999",
+      "0.0e400",
+      "1.5",
+      "123456.7e302",
+      "123456.7e303",
+      "0.001e311",
+      "2e-308",
+      "-0.0e-5",
+      "1" + zeros308,   // 1e308, written out
+      "2" + zeros308,   // 2e308
+      "-9" + zeros308,  // -9e308
+      "1" + zeros308 + ".5e-2",
+  };
+  const std::unique_ptr<Json::CharReader> reader = makeMessageReader();
+  int refusedByTheParse = 0;
+  for (const std::string& number : numbers) {
+    for (const std::string& text :
+         {R"({"c":{"k":0},"id":5,"x":)" + number + "}", R"({"id":5,"c":{"k":0,"v":[1,)" + number + "]}}"}) {
+      SCOPED_TRACE(text);
+      Json::Value parsed;
+      const bool parses = reader->parse(text.data(), text.data() + text.size(), &parsed, nullptr);
+      if (!parses) ++refusedByTheParse;
+      std::uint64_t id = 0;
+      // Taking it for a reply is a promise the full parse routes it as one; declining is free.
+      if (replyIdOf(text, id)) {
+        EXPECT_TRUE(parses);
+      }
+      Json::Value picked;
+      if (buildReplyValue(text, 5, "c", "k", picked)) {
+        EXPECT_TRUE(parses);
+      }
+    }
+  }
+  // The table holds both kinds.
+  EXPECT_GE(refusedByTheParse, 10);
+  std::uint64_t id = 0;
+  EXPECT_TRUE(replyIdOf(R"({"c":{"k":0},"id":5,"x":9.99e307})", id));
+  EXPECT_TRUE(replyIdOf(R"({"c":{"k":0},"id":5,"x":1e-999})", id));
+}
