@@ -260,12 +260,15 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   /// Sends the archive on the file channel (up to 300 s), then "c" "ix.sdk.import_project": the
   /// project name; -279 no such file, -281 no ".zip" in its name, 259 when what precedes it is
   /// not a plain name, -280/-283/-284/-285 transfer failures, -277/-278/-280/-281/-284/-60005
-  /// the controller's refusals.
+  /// the controller's refusals. Imports of one robot go one at a time: another waits behind a
+  /// transfer whose verdict does not come for up to those 300 s. A file link the controller
+  /// closed is connected again once before the transfer fails.
   std::string importProject(const std::string& file_path, bool overwrite, std::error_code& ec) noexcept;
   /// Sends the file, then "c" "eci.file_transfer.import_project_file" into dest
   /// "project/<project>[/<task>[/<file>]]": the stored name; 259 malformed dest (a component
   /// empty, "." or "..") or stored name, -279 no such file, -281 wrong extension, transfer and
-  /// refusal codes as `importProject`. The local path is used as given.
+  /// refusal codes as `importProject`, and as it waits behind another import of the robot. The
+  /// local path is used as given.
   std::string importFile(std::string src_file_path, std::string dest, bool overwrite, std::error_code& ec) noexcept;
   /// "c" "project.remove_files" for paths "project/<project>/<task>[/<file>.mod]": 259 for an
   /// empty list or a malformed path, -281 for another extension; an integer reply is the code.

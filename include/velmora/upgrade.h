@@ -49,13 +49,17 @@ class VELMORA_API BaseUpgrade {
   /// Sends the package file (named "./upgrade/orvane.zip" in the frame, with its MD5) and waits
   /// up to 50 s and 10 s for the two replies: -280 unreadable file, -281 empty file, -283 too
   /// large, 256 link down, 263 no reply, -257 malformed reply, 268 transfer not confirmed, 269
-  /// upgrade not "ok".
+  /// upgrade not "ok". A call that ends at the first reply reports at once; the next call (of
+  /// either kind) first waits for the second reply, within what is left of its 10 s, so that it
+  /// is never taken for the next call's answer.
   void upgrade(const std::string& packagePath, std::error_code& ec) noexcept;
   /// Asks for a backup of `items` and waits up to 120 s for the reply, then receives the file
   /// (10 s for its first bytes, then 5 s for each further batch) and writes it to
   /// `localFilePath` when its MD5 matches: 256/263 link, -257 malformed reply or file frame,
   /// 270 failed (no "size", not received, too large, MD5 mismatch, write failed), -280 file
-  /// cannot be opened, 271 partial (an item not "ok", the file written all the same).
+  /// cannot be opened (or the path is no regular file), 271 partial (an item not "ok", the file
+  /// written all the same). The file is written as "<localFilePath>.part" and renamed over the
+  /// path only once whole, so a file already there survives any failure.
   void exportBackup(const std::string& localFilePath, const std::set<BackupItem>& items, std::error_code& ec) noexcept;
 
  public:

@@ -1,5 +1,7 @@
 #include "native/callback_gate.h"
 
+#include <dlfcn.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -136,11 +138,43 @@ Deleter& deleter() {
   return instance;
 }
 
+// The managed runtime's own calls for its threads, found in the process when it hosts one;
+// absent (and nothing is detached) under any other host.
+class RuntimeThreads {
+ public:
+  RuntimeThreads() noexcept
+      : internal_(reinterpret_cast<Internal>(::dlsym(RTLD_DEFAULT, "mono_thread_internal_current"))),
+        detach_(reinterpret_cast<Detach>(::dlsym(RTLD_DEFAULT, "mono_thread_info_detach"))) {
+    if (internal_ == nullptr) detach_ = nullptr;
+  }
+
+  /// Whether this thread belongs to the runtime now (or no runtime can be told).
+  bool attached() const noexcept { return detach_ == nullptr || internal_() != nullptr; }
+
+  /// Gives this thread back as its end would: the runtime forgets it wholly, so it neither waits
+  /// for it at exit nor finds a half-registered thread at its next call.
+  void detach() const noexcept {
+    if (detach_ != nullptr && internal_() != nullptr) detach_();
+  }
+
+ private:
+  using Internal = void* (*)();
+  using Detach = void (*)();
+  Internal internal_;
+  Detach detach_;
+};
+
+const RuntimeThreads& runtimeThreads() noexcept {
+  static const RuntimeThreads instance;
+  return instance;
+}
+
 }  // namespace
 
 CallbackScope::CallbackScope(std::int64_t robotId) noexcept {
   if (!gate().enter()) return;
   open_ = true;
+  attached_ = runtimeThreads().attached();
   previous_ = currentRobot;
   currentRobot = robotId;
 }
@@ -148,6 +182,8 @@ CallbackScope::CallbackScope(std::int64_t robotId) noexcept {
 CallbackScope::~CallbackScope() {
   if (!open_) return;
   currentRobot = previous_;
+  // Before leaving the gate: once it closed, the runtime may be gone.
+  if (!attached_) runtimeThreads().detach();
   gate().leave();
 }
 

@@ -20,6 +20,11 @@ namespace velmora::internal {
 /// One crossing into managed code: in flight from construction to destruction, with this
 /// thread marked as running a callback of `robotId`. `open()` is false once the gate closed or
 /// no entry points were set; nothing may cross then.
+///
+/// The managed runtime takes a native thread that calls in for one of its own and, at exit,
+/// waits for it to end; the library's pooled threads park for seconds, or for a robot's whole
+/// life. So a thread the crossing attached to the runtime is detached from it again when the
+/// crossing ends, and a program ends as soon as its Main returns.
 class CallbackScope {
  public:
   explicit CallbackScope(std::int64_t robotId) noexcept;
@@ -31,6 +36,7 @@ class CallbackScope {
 
  private:
   bool open_ = false;
+  bool attached_ = false;  // the thread belonged to the runtime before the crossing
   std::int64_t previous_ = 0;
 };
 

@@ -1,8 +1,12 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <velmora/error.h>
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 
 #include "common/json_read.h"
 #include "common/md5.h"
@@ -50,15 +54,43 @@ Json::Value exportRequest(const std::set<BackupItem>& items) {
   return request;
 }
 
-// -280 when the file cannot be opened, 270 when it cannot be written whole.
+// Writes `bytes` to "<file>.part" beside the file, then renames it over the file: an older
+// backup at the path survives every failure, and a link at the path is followed (to a regular
+// file), never replaced. -280 when the part cannot be created or the path names no regular
+// file (a device or a folder is never written, let alone removed), 270 when it cannot be written
+// whole: a truncated backup is worse than none, as it would look complete.
 int writeFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) return -280;
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    // A truncated backup is worse than none: it would look complete.
-    std::remove(path.c_str());
+  namespace fs = std::filesystem;
+  std::error_code fsError;
+  fs::path target(path);
+  if (fs::exists(target, fsError)) {
+    target = fs::canonical(target, fsError);
+    if (fsError || !fs::is_regular_file(target, fsError)) return -280;
+  } else if (fs::is_symlink(fs::symlink_status(target, fsError))) {
+    return -280;  // a link to nothing: where it would lead is no place to create files
+  }
+  const std::string part = target.string() + ".part";
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = ::open(part.c_str(), kFlags, 0666);
+  if (fd < 0 && errno == EEXIST) {
+    // The part of an export that was cut short is ours to replace; anything else there is not.
+    struct stat status {};
+    if (::lstat(part.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return -280;
+    ::unlink(part.c_str());
+    fd = ::open(part.c_str(), kFlags, 0666);
+  }
+  if (fd < 0) return -280;
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+  // On disk before the rename: a crash must not leave an empty file where the old backup was.
+  const bool whole = written == bytes.size() && ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !whole || ::rename(part.c_str(), target.c_str()) != 0) {
+    ::unlink(part.c_str());  // only the part this call created
     return 270;
   }
   return 0;

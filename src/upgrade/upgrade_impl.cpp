@@ -63,7 +63,8 @@ std::error_code BaseUpgrade::Impl::upgrade(const std::string& packagePath) {
   BusyMark busy(busy_);
   if (!busy.taken()) return makeErrorCode(-320);
   const std::error_code ec = runUpgrade(packagePath);
-  reader_.reset();  // gives back what the replies took
+  // Gives back what the replies took, unless bytes kept may begin the reply still owed.
+  if (staleReplies_ == 0) reader_.reset();
   return ec;
 }
 
@@ -78,6 +79,7 @@ std::error_code BaseUpgrade::Impl::exportBackup(const std::string& localFilePath
 std::error_code BaseUpgrade::Impl::connectLink(const std::string* newRemote) {
   link_.stop();
   reader_.reset();
+  staleReplies_ = 0;  // a new connection owes nothing
   std::string address;
   {
     std::lock_guard<std::mutex> lock(remoteMutex_);
@@ -99,7 +101,27 @@ std::error_code BaseUpgrade::Impl::connectLink(const std::string* newRemote) {
   return makeErrorCode(0);
 }
 
+void BaseUpgrade::Impl::expectStaleReplies(int replies, std::chrono::milliseconds within) {
+  staleReplies_ = replies;
+  staleUntil_ = std::chrono::steady_clock::now() + within;
+}
+
 void BaseUpgrade::Impl::clearQueue() {
+  // A late reply of the previous exchange must not be read as this one's answer, and clearing
+  // the bytes alone would not do: it may arrive after the clearing, or be arriving during it.
+  // Taken as frames, so the stream stays in step; given up at the exchange's own deadline.
+  while (staleReplies_ > 0 && link_.linkState() == internal::UpdateManagerTcp::kConnected) {
+    const auto left = staleUntil_ - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero()) break;
+    const FrameWait wait{{std::nullopt, 0, kMaxReplyPayload},
+                         std::chrono::ceil<std::chrono::milliseconds>(left),
+                         std::chrono::milliseconds::zero(),
+                         -257};
+    const std::error_code ec = receiveFrame(wait);
+    if (ec && ec.value() != -257) break;
+    --staleReplies_;
+  }
+  staleReplies_ = 0;
   link_.clearQueue();
   reader_.reset();
 }

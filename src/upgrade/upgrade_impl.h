@@ -66,8 +66,11 @@ class VELMORA_LOCAL BaseUpgrade::Impl {
   /// frame is consumed, the link kept).
   std::error_code receiveReply(Json::Value& reply, std::chrono::milliseconds timeout);
   std::error_code receiveBackup(const std::string& localFilePath);
-  /// Forgets received bytes, so only what answers the next request is read as its answer.
+  /// Forgets received bytes, so only what answers the next request is read as its answer. A
+  /// reply still owed by an exchange that ended early is first waited for and taken whole.
   void clearQueue();
+  /// Notes that the exchange just ended owes `replies` more, due within `within`.
+  void expectStaleReplies(int replies, std::chrono::milliseconds within);
 
   const internal::UpgradeOptions options_;
   std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
@@ -76,6 +79,9 @@ class VELMORA_LOCAL BaseUpgrade::Impl {
   internal::UpdateManagerTcp link_;
   internal::FrameReader reader_;
   std::vector<char> taken_;  // bytes just taken from the link
+  // Replies of an earlier exchange still to come, and until when they may come.
+  int staleReplies_ = 0;
+  std::chrono::steady_clock::time_point staleUntil_;
 };
 
 }  // namespace velmora

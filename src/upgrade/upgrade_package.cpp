@@ -86,12 +86,18 @@ std::error_code BaseUpgrade::Impl::runUpgrade(const std::string& packagePath) {
   }  // the package is not held through the waits
   bool sawTransfer = false;
   bool sawUpgrade = false;
+  bool first = true;
   for (const auto timeout : {options_.firstReplyTimeout, options_.secondReplyTimeout}) {
     Json::Value reply;
     ec = receiveReply(reply, timeout);
-    if (ec) return ec;
-    const int verdict = judgeReply(reply, sawTransfer, sawUpgrade);
-    if (verdict != 0) return makeErrorCode(verdict);
+    if (!ec) ec = makeErrorCode(judgeReply(reply, sawTransfer, sawUpgrade));
+    if (ec) {
+      // Ended at its first reply: the controller's second one is still on its way, and the next
+      // call takes it off the link before sending.
+      if (first && ec.value() != 256 && ec.value() != 263) expectStaleReplies(1, options_.secondReplyTimeout);
+      return ec;
+    }
+    first = false;
   }
   return makeErrorCode(0);
 }

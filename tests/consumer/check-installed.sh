@@ -38,6 +38,8 @@ run_logged() {  # <log> <command...>: the log is shown only when the command fai
 "$prefix/bin/velmora-sim" --address "$address" --rt-port 0 >"$work/sim.out" 2>&1 &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
+# A test run that times out ends this script by a signal: the simulator goes with it.
+trap 'exit 143' TERM INT HUP
 for _ in $(seq 100); do
   grep -q "velmora-sim on" "$work/sim.out" && break
   kill -0 "$sim" 2>/dev/null || { cat "$work/sim.out" >&2; exit 1; }

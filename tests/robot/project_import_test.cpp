@@ -234,6 +234,35 @@ TEST_F(ImportTest, ControllerAnswersBecomeCodes) {
   }
 }
 
+// The controller may close the file link at any moment, and the client may learn it only as the
+// bytes would leave: the transfer then goes once more on a new connection instead of failing.
+TEST_F(ImportTest, AnImportRightAfterTheFileLinkDroppedSucceeds) {
+  std::error_code ec;
+  ASSERT_EQ(robot().importFile(write("a.mod", "first"), "project/P/T", true, ec), "a.mod") << "the file link is up";
+  const struct {
+    const char* name;
+    bool whileAnnounced;  // else just before the call
+  } cases[] = {{"closed just before the call", false}, {"closed while the announcement is answered", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int accepted = files().acceptCount();
+    if (c.whileAnnounced) {
+      command().script(Form::command, "ix.sdk.transferInit", Behaviour::handle([this](velmora_sim::Exchange& x) {
+                                                               files().dropConnections();
+                                                               x.delay(200ms);  // the close is seen first
+                                                               x.reply(0);
+                                                             }).times(1));
+    } else {
+      files().dropConnections();
+    }
+    const std::string bytes = std::string("sent when ") + c.name;
+    EXPECT_EQ(robot().importFile(write("a.mod", bytes), "project/P/T", true, ec), "a.mod");
+    EXPECT_EQ(ec.value(), 0);
+    EXPECT_EQ(sim().projects().file("P", "T", "a.mod"), bytes);
+    EXPECT_GT(files().acceptCount(), accepted) << "on a new connection";
+  }
+}
+
 TEST_F(ImportTest, ImportsFromTwoThreadsEachImportTheirOwnFile) {
   constexpr int kRounds = 16;
   const std::string first = write("first.mod", std::string(300000, '1'));

@@ -131,8 +131,6 @@ TEST_F(SimulatorTest, FileServiceCutsArmedTransfersAndAnswersTheirVerdicts) {
 
 #ifdef VELMORA_SIM_PROGRAM
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <velmora/exception.h>
 #include <velmora/upgrade.h>
@@ -142,36 +140,20 @@ TEST_F(SimulatorTest, FileServiceCutsArmedTransfersAndAnswersTheirVerdicts) {
 #include <memory>
 
 #include "common/temp_dir.h"
+#include "support/child_process.h"
 #include "support/json_match.h"
 #include "support/loopback.h"
 
-extern char** environ;
-
 namespace {
 
-// Starts the program with `args` on the test's own address; 0 when it cannot start.
-pid_t spawnProgram(const std::string& address, std::vector<std::string> args) {
+// The program with `args` on the test's own address.
+std::unique_ptr<ChildProcess> spawnProgram(const std::string& address, std::vector<std::string> args) {
   args.insert(args.begin(), {VELMORA_SIM_PROGRAM, "--address", address});
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  return ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : 0;
-}
-
-// The exit status once the program ended (-1 when it did not end in time, or by a signal).
-int exitStatus(pid_t pid) {
-  int status = -1;
-  if (pid == 0 || !waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5s)) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return std::make_unique<ChildProcess>(std::move(args));
 }
 
 // Ctrl-C, then the exit status.
-int interrupt(pid_t pid) {
-  if (pid == 0) return -1;
-  ::kill(pid, SIGINT);
-  return exitStatus(pid);
-}
+int interrupt(ChildProcess& program) { return program.signalAndWait(SIGINT, 5s); }
 
 // A command connection to the program, once it listens.
 std::unique_ptr<RawClient> connectTo(const std::string& address) {
@@ -188,12 +170,13 @@ std::unique_ptr<RawClient> connectTo(const std::string& address) {
 }  // namespace
 
 TEST(SimulatorProgram, HelpPrintsTheOptionsAndExitsZero) {
-  FILE* out = ::popen(VELMORA_SIM_PROGRAM " --help", "r");
+  // Closed (and the program reaped) on every path.
+  std::unique_ptr<FILE, int (*)(FILE*)> out(::popen(VELMORA_SIM_PROGRAM " --help", "r"), ::pclose);
   ASSERT_NE(out, nullptr);
   std::string text;
   char chunk[256];
-  while (const std::size_t n = std::fread(chunk, 1, sizeof chunk, out)) text.append(chunk, n);
-  EXPECT_EQ(::pclose(out), 0);
+  while (const std::size_t n = std::fread(chunk, 1, sizeof chunk, out.get())) text.append(chunk, n);
+  EXPECT_EQ(::pclose(out.release()), 0);
   EXPECT_THAT(text, ::testing::HasSubstr("--address"));
   EXPECT_THAT(text, ::testing::HasSubstr("--command-port"));
   EXPECT_THAT(text, ::testing::HasSubstr("--rt-port"));
@@ -204,19 +187,19 @@ TEST(SimulatorProgram, HelpPrintsTheOptionsAndExitsZero) {
 
 TEST(SimulatorProgram, AnswersAHandTypedRequestAndStopsOnCtrlC) {
   const std::string address = testLoopbackAddress();
-  const pid_t pid = spawnProgram(address, {});
-  ASSERT_NE(pid, 0);
+  const auto program = spawnProgram(address, {});
+  ASSERT_TRUE(program->running());
   const auto client = connectTo(address);
   ASSERT_TRUE(client->connected());
   ASSERT_TRUE(client->send("{\"c\":{\"sys.power.on\":null},\"id\":1}\r"));
   EXPECT_EQ(client->readMessage(2s).value_or(""), R"({"c":{"sys.power.on":0},"id":1})");
-  EXPECT_EQ(interrupt(pid), 0);
+  EXPECT_EQ(interrupt(*program), 0);
 }
 
 TEST(SimulatorProgram, MovesItsArmAtTheTimeScaleAndReportsWhenTheMotionEnds) {
   const std::string address = testLoopbackAddress();
-  const pid_t pid = spawnProgram(address, {"--time-scale", "0.05"});
-  ASSERT_NE(pid, 0);
+  const auto program = spawnProgram(address, {"--time-scale", "0.05"});
+  ASSERT_TRUE(program->running());
   const auto client = connectTo(address);
   ASSERT_TRUE(client->connected());
   ASSERT_TRUE(client->send("{\"c\":{\"sys.power.on\":null},\"id\":1}\r"));
@@ -238,15 +221,15 @@ TEST(SimulatorProgram, MovesItsArmAtTheTimeScaleAndReportsWhenTheMotionEnds) {
   EXPECT_THAT(parseJson(client->readMessage(2s).value_or("null"))["g"]["sys.rt.jnt_pos"],
               JsonIs("[0.5, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7]"))
       << "at the target";
-  EXPECT_EQ(interrupt(pid), 0);
+  EXPECT_EQ(interrupt(*program), 0);
 
-  EXPECT_EQ(exitStatus(spawnProgram(address, {"--time-scale", "-1"})), 2) << "a scale below 0 is refused";
+  EXPECT_EQ(spawnProgram(address, {"--time-scale", "-1"})->exitStatus(5s), 2) << "a scale below 0 is refused";
 }
 
 TEST(SimulatorProgram, ServesUpgradesAndBackupsWhenAsked) {
   const std::string address = testLoopbackAddress();
-  const pid_t pid = spawnProgram(address, {"--upgrade"});
-  ASSERT_NE(pid, 0);
+  const auto program = spawnProgram(address, {"--upgrade"});
+  ASSERT_TRUE(program->running());
   TempDir dir;
   std::ofstream(dir / "package.zip") << "package bytes";
   velmora::BaseUpgrade client;
@@ -266,6 +249,6 @@ TEST(SimulatorProgram, ServesUpgradesAndBackupsWhenAsked) {
   client.exportBackup(dir / "backup.zip", {velmora::BackupItem::controllerLog}, ec);
   EXPECT_EQ(ec.value(), 0);
   EXPECT_FALSE(readFile(dir / "backup.zip").empty());
-  EXPECT_EQ(interrupt(pid), 0);
+  EXPECT_EQ(interrupt(*program), 0);
 }
 #endif

@@ -1,7 +1,12 @@
 #include <gmock/gmock.h>
 #include <velmora/upgrade.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 #include <filesystem>
+#include <optional>
 
 #include "upgrade/upgrade_fixture.h"
 
@@ -25,6 +30,29 @@ Json::Value exportResult(std::initializer_list<std::pair<const char*, Json::Valu
   for (const auto& [name, value] : members) reply["result"][name] = value;
   return reply;
 }
+
+// Files this process writes stop at `bytes`, as on a full disk: a write beyond fails with EFBIG
+// (the signal that would end the process is ignored meanwhile).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    signal_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, signal_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*signal_)(int) = SIG_DFL;
+};
 
 }  // namespace
 
@@ -187,4 +215,75 @@ TEST_F(UpgradeTest, AnOutputFileThatCannotBeOpenedGivesItsCode) {
   std::error_code ec;
   client.exportBackup(path("no-such-folder/b"), {BackupItem::systemLog}, ec);
   EXPECT_EQ(ec.value(), -280);
+}
+
+// A backup is written beside the target and renamed over it once whole: a failed write leaves an
+// older backup, a link at the path and the file it names as they were, and nothing else behind.
+TEST_F(UpgradeTest, AFailedWriteKeepsWhatWasAtTheTarget) {
+  namespace fs = std::filesystem;
+  const std::string backup = writePackage("source", 256 * 1024);
+  service().setBackupFile(backup);
+  const std::string older = "an older backup";
+  const struct {
+    const char* name;
+    bool link;
+    bool diskFull;
+    int code;
+  } cases[] = {
+      {"an older backup, disk full", false, true, 270},
+      {"a link to an older backup, disk full", true, true, 270},
+      {"an older backup replaced", false, false, 0},
+      {"a link followed to the backup it names", true, false, 0},
+  };
+  BaseUpgrade client = connected();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(path("b"));
+    std::ofstream(path("old")) << older;
+    if (c.link) {
+      fs::create_symlink(path("old"), path("b"));
+    } else {
+      fs::copy_file(path("old"), path("b"));
+    }
+    std::error_code ec;
+    {
+      std::optional<FileSizeLimit> full;
+      if (c.diskFull) full.emplace(64 * 1024);
+      client.exportBackup(path("b"), {BackupItem::systemLog}, ec);
+    }
+    EXPECT_EQ(ec.value(), c.code);
+    EXPECT_EQ(fs::is_symlink(path("b")), c.link);
+    EXPECT_EQ(readFile(path("b")) == backup, c.code == 0);
+    if (c.code != 0) {
+      EXPECT_EQ(readFile(path("b")), older);
+    }
+    EXPECT_FALSE(fs::exists(path("b.part")));
+    EXPECT_FALSE(fs::exists(path("old.part")));
+  }
+}
+
+// What is no regular file is never written to nor removed, and the part a cut-short export left
+// is replaced.
+TEST_F(UpgradeTest, ATargetThatIsNoRegularFileIsLeftAlone) {
+  namespace fs = std::filesystem;
+  service().setBackupFile("backup bytes");
+  BaseUpgrade client = connected();
+  ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+  fs::create_directory(path("folder"));
+  fs::create_symlink(path("nowhere"), path("dangling"));
+  for (const char* name : {"fifo", "folder", "dangling"}) {
+    SCOPED_TRACE(name);
+    const auto type = fs::symlink_status(path(name)).type();
+    std::error_code ec;
+    client.exportBackup(path(name), {BackupItem::systemLog}, ec);
+    EXPECT_EQ(ec.value(), -280);
+    EXPECT_EQ(fs::symlink_status(path(name)).type(), type);
+    EXPECT_FALSE(fs::exists(path("nowhere")));
+  }
+  std::ofstream(path("b.part")) << "left by an export cut short";
+  std::error_code ec;
+  client.exportBackup(path("b"), {BackupItem::systemLog}, ec);
+  EXPECT_EQ(ec.value(), 0);
+  EXPECT_EQ(readFile(path("b")), "backup bytes");
+  EXPECT_FALSE(fs::exists(path("b.part")));
 }

@@ -246,3 +246,46 @@ TEST_F(UpgradeTest, ConnectingReportsRefusedAndEmptyAddresses) {
   EXPECT_TRUE(service().waitForOpenConnections(1, 2s));
   EXPECT_EQ(service().acceptCount(), 2);
 }
+
+// A call that ends at a refusal leaves the controller's second reply on its way; arriving while
+// the next call waits, it must not be taken as that call's verdict. The next call's own replies
+// come later than the stale one, so only a stale reply taken as the answer changes its code.
+TEST_F(UpgradeTest, ALateSecondReplyOfAnEarlierExchangeIsNeverTheNextCallsVerdict) {
+  using velmora_sim::upgradeFrame;
+  const auto accept = UpgradeReply().pause(500ms).json(transfer(true)).json(upgraded("ok"));
+  const auto refuse = UpgradeReply().pause(500ms).json(transfer(false)).pause(100ms).json(upgraded("fail"));
+  const struct {
+    const char* name;
+    UpgradeReply ended;
+    int endedCode;
+    UpgradeReply next;
+    int nextCode;
+  } cases[] = {
+      {"transfer refused, then a late failure; next accepted",
+       UpgradeReply().json(transfer(false)).pause(200ms).json(upgraded("fail")), 268, accept, 0},
+      {"upgrade failed, then a late confirmation; next refused",
+       UpgradeReply().json(upgraded("fail")).pause(200ms).json(transfer(true)), 269, refuse, 268},
+      {"an unreadable first reply, then a late success; next refused",
+       UpgradeReply().records(upgradeFrame(0, "[1]")).pause(200ms).json(upgraded("ok")), -257, refuse, 268},
+      {"a refusal whose second reply never comes; next accepted", UpgradeReply().json(transfer(false)), 268, accept, 0},
+  };
+  auto waits = shortWaits();
+  waits.secondReplyTimeout = 2500ms;  // the stale reply's own deadline, far beyond its 200 ms
+  std::ofstream(path("p")) << "package";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BaseUpgrade client = connected(waits);
+    service().onPackage([&c](const UpgradeFrame&) { return c.ended; });
+    std::error_code ec;
+    const auto began = std::chrono::steady_clock::now();
+    client.upgrade(path("p"), ec);
+    EXPECT_EQ(ec.value(), c.endedCode);
+    EXPECT_LT(since(began), waits.secondReplyTimeout) << "the verdict comes at the first reply";
+    service().onPackage([&c](const UpgradeFrame&) { return c.next; });
+    client.upgrade(path("p"), ec);
+    EXPECT_EQ(ec.value(), c.nextCode);
+    service().onPackage({});
+    client.upgrade(path("p"), ec);
+    EXPECT_EQ(ec.value(), 0) << "the stream is in step after both";
+  }
+}

@@ -57,7 +57,10 @@ void XNetworkBase::attempted(const std::error_code& ec) {
   }
 }
 
-void XNetworkBase::stop() { client.stop(); }
+void XNetworkBase::stop() {
+  client.stop();
+  linkState = 2;  // no handler runs after the stop: one that would tell it may never run
+}
 
 void XNetworkBase::sendAndWait(const char* data, std::size_t length, std::error_code& ec) {
   resultFlag = 0;

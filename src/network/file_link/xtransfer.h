@@ -34,7 +34,7 @@ class XNetworkBase {
   /// Begins connecting unless connected, without waiting: nothing depends on the file link
   /// until a transfer, whose `start` then waits for this attempt. A failure is logged.
   void launch();
-  /// Closes the connection and ends the I/O thread. Idempotent.
+  /// Closes the connection and ends the I/O thread; the link state is then 2. Idempotent.
   virtual void stop();
   /// Sends `length` bytes (copied as needed, so the caller may free them on return) and waits
   /// for the verdict: `ec` unchanged on "success", -284 on "error" or a lost link, -285 when no

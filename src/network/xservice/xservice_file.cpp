@@ -72,25 +72,39 @@ void XService::sendFile(const std::string& path, std::uint64_t maxLength, const 
     ec = makeErrorCode(256);  // never connected anywhere
     return;
   }
-  if (transfer_->linkState != 1) {
-    std::error_code startEc;
-    transfer_->start(startEc);
-    if (startEc || transfer_->linkState != 1) {
-      ec = makeErrorCode(256);
-      return;
-    }
-  }
   FileBytes file;
-  if (const int code = readWholeFile(path, maxLength, file)) {
-    ec = makeErrorCode(code);
-    return;
+  std::string digest;
+  // The controller may close the file link at any time, and the close may be seen only as the
+  // bytes are handed over. Nothing has left then, so the whole transfer, announcement included,
+  // goes once more on a new connection. A link not connected now is stopped before it starts
+  // again: a start would otherwise take the outcome of the attempt launched with the command
+  // link, long over, for its own.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt > 0 || !transfer_->client.isConnected()) transfer_->stop();
+    if (transfer_->linkState != 1) {
+      std::error_code startEc;
+      transfer_->start(startEc);
+      if (startEc || transfer_->linkState != 1) {
+        ec = makeErrorCode(256);
+        return;
+      }
+    }
+    if (attempt == 0) {
+      if (const int code = readWholeFile(path, maxLength, file)) {
+        ec = makeErrorCode(code);
+        return;
+      }
+      Md5 md5;
+      Md5::init(md5);
+      Md5::update(md5, file.data.get(), file.length);
+      digest = Md5::hexDigest(md5, false);
+    }
+    ec = makeErrorCode(0);
+    transferInit(digest, file.length, options, ec);
+    if (ec) return;
+    transfer_->sendAndWait(file.data.get(), file.length, ec);
+    if (ec.value() != 256) return;
   }
-  Md5 md5;
-  Md5::init(md5);
-  Md5::update(md5, file.data.get(), file.length);
-  transferInit(Md5::hexDigest(md5, false), file.length, options, ec);
-  if (ec) return;
-  transfer_->sendAndWait(file.data.get(), file.length, ec);
 }
 
 void XService::transferInit(const std::string& md5Hex, std::uint64_t length, const Json::Value& options,
