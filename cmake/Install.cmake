@@ -28,7 +28,8 @@ install(FILES ${PROJECT_BINARY_DIR}/velmora.pc DESTINATION ${CMAKE_INSTALL_LIBDI
 set(VELMORA_DOCS_HTML ${PROJECT_BINARY_DIR}/docs/html)
 install(DIRECTORY ${VELMORA_DOCS_HTML}/ DESTINATION ${VELMORA_DEV_DOCDIR}/html COMPONENT development OPTIONAL)
 install(FILES README.md DESTINATION ${VELMORA_DEV_DOCDIR} COMPONENT development)
-file(GLOB _examples CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.cpp ${PROJECT_SOURCE_DIR}/examples/*.cs)
+file(GLOB _examples CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.cpp ${PROJECT_SOURCE_DIR}/examples/*.h
+  ${PROJECT_SOURCE_DIR}/examples/*.cs)
 list(FILTER _examples EXCLUDE REGEX "/demo[^/]*$")
 install(FILES ${_examples} DESTINATION ${VELMORA_DEV_DOCDIR}/examples COMPONENT development)
 

@@ -7,11 +7,10 @@
 #include <cstdio>
 #include <string>
 
+#include "example.h"
+
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <controller address>\n", argv[0]);
-    return 2;
-  }
+  if (argc < 2) return example::usage(argv[0], "<controller address>");
   const std::string address = argv[1];
   std::printf("library %s\n", velmora::BaseRobot::sdkVersion().c_str());
   try {
@@ -20,20 +19,14 @@ int main(int argc, char** argv) {
     velmora::OstraMaxRobot robot(address, address);
     std::error_code ec;
     const velmora::Info info = robot.robotInfo(ec);
-    if (ec) {
-      std::printf("robotInfo failed: %d %s\n", ec.value(), ec.message().c_str());
-      return 1;
-    }
+    if (!example::report("robotInfo", ec)) return 1;
     std::printf("controller %s: type %s, version %s, %d joints\n", info.id.c_str(), info.type.c_str(),
                 info.version.c_str(), info.joint_num);
 
     // Operations report through the trailing error code and never throw.
     robot.setOperateMode(velmora::OperateMode::automatic, ec);
     robot.setPowerState(true, ec);
-    if (ec) {
-      std::printf("setPowerState failed: %d %s\n", ec.value(), ec.message().c_str());
-      return 1;
-    }
+    if (!example::report("setPowerState", ec)) return 1;
     const bool on = robot.powerState(ec) == velmora::PowerState::on;
     std::printf("power: %s\n", on ? "on" : "not on");
     std::printf("operation state: %d (0 idle)\n", static_cast<int>(robot.operationState(ec)));

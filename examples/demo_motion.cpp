@@ -2,7 +2,6 @@
 
 #include <velmora/exception.h>
 
-#include <any>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -10,16 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "example.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-template <typename T>
-T value(const velmora::EventInfo& info, const char* key) {
-  const auto it = info.find(key);
-  const T* held = it == info.end() ? nullptr : std::any_cast<T>(&it->second);
-  return held ? *held : T{};
-}
 
 // What the callback heard and when; it runs on a thread of the library.
 struct Reports {
@@ -129,9 +123,11 @@ bool demoMotion(velmora::Robot_T<W, N>& robot) {
 
   std::lock_guard<std::mutex> lock(reports->mutex);
   for (const auto& [when, info] : reports->heard) {
-    std::printf("reported %s, point %d: %s (error %d) at %.3f s\n", value<std::string>(info, "cmdID").c_str(),
-                value<int>(info, "wayPointIndex"), value<bool>(info, "reachTarget") ? "reached" : "not reached",
-                value<std::error_code>(info, "error").value(), secondsSince(start, when));
+    std::printf("reported %s, point %d: %s (error %d) at %.3f s\n",
+                example::eventValue<std::string>(info, "cmdID").c_str(),
+                example::eventValue<int>(info, "wayPointIndex"),
+                example::eventValue<bool>(info, "reachTarget") ? "reached" : "not reached",
+                example::eventValue<std::error_code>(info, "error").value(), secondsSince(start, when));
   }
   const bool done = reports->heard.size() >= expected;
   if (!done) std::printf("  not every command was reported finished in time\n");

@@ -8,26 +8,16 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace {
-
-bool report(const char* step, const std::error_code& ec) {
-  if (ec) std::printf("%s failed: %d %s\n", step, ec.value(), ec.message().c_str());
-  return !ec;
-}
-
-}  // namespace
+#include "example.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <controller address>\n", argv[0]);
-    return 2;
-  }
+  if (argc < 2) return example::usage(argv[0], "<controller address>");
   try {
     velmora::OstraMaxRobot robot(argv[1], argv[1]);
     velmora::BaseEthercat bus = robot.ethercat();
     std::error_code ec;
     const auto slaves = bus.GetSlavesInfo(ec);
-    if (!report("GetSlavesInfo", ec)) return 1;
+    if (!example::report("GetSlavesInfo", ec)) return 1;
     std::printf("%zu slaves\n", slaves.size());
     for (const auto& slave : slaves) {
       std::printf("  address %u: %s, vendor 0x%08x, product 0x%08x, state %u\n", slave.slaveAddr,
@@ -37,7 +27,7 @@ int main(int argc, char** argv) {
     const int address = slaves.front().slaveAddr;
 
     bus.SetSlavesState(8, ec);  // 1 init, 2 pre-operational, 4 safe-operational, 8 operational
-    if (!report("SetSlavesState", ec)) return 1;
+    if (!example::report("SetSlavesState", ec)) return 1;
     std::printf("slave %d state: %u\n", address, bus.GetSlaveState(address, ec));
 
     // Process data: bytes at an offset in the slave's image.
@@ -45,7 +35,7 @@ int main(int argc, char** argv) {
     std::uint8_t in[4] = {};
     bus.WritePDO(address, 0, sizeof out, out, ec);
     bus.ReadPDO(address, 0, sizeof in, in, ec);
-    if (!report("PDO", ec)) return 1;
+    if (!example::report("PDO", ec)) return 1;
     std::printf("PDO read back: %02x %02x %02x %02x\n", in[0], in[1], in[2], in[3]);
 
     // A service data object by index and sub-index, with a 1000 ms time-out on the bus.
@@ -53,7 +43,7 @@ int main(int argc, char** argv) {
     std::uint8_t readBack[2] = {};
     bus.WriteSDO(address, 0x6040, 0, sizeof value, value, 1000, ec);
     bus.ReadSDO(address, 0x6040, 0, sizeof readBack, readBack, 1000, ec);
-    if (!report("SDO", ec)) return 1;
+    if (!example::report("SDO", ec)) return 1;
     std::printf("SDO 0x6040:0 = %u\n", readBack[0] | readBack[1] << 8);
     return 0;
   } catch (const velmora::Exception& e) {

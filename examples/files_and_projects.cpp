@@ -10,12 +10,9 @@
 #include <fstream>
 #include <string>
 
-namespace {
+#include "example.h"
 
-bool report(const char* step, const std::error_code& ec) {
-  if (ec) std::printf("%s failed: %d %s\n", step, ec.value(), ec.message().c_str());
-  return !ec;
-}
+namespace {
 
 void listProjects(velmora::BaseRobot& robot) {
   std::error_code ec;
@@ -24,16 +21,13 @@ void listProjects(velmora::BaseRobot& robot) {
     for (const auto& task : project.taskList) std::printf(" %s", task.c_str());
     std::printf("\n");
   }
-  report("projectsInfo", ec);
+  example::report("projectsInfo", ec);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <controller address> [project .zip]\n", argv[0]);
-    return 2;
-  }
+  if (argc < 2) return example::usage(argv[0], "<controller address> [project .zip]");
   try {
     velmora::OstraMaxRobot robot(argv[1], argv[1]);
     std::error_code ec;
@@ -42,12 +36,12 @@ int main(int argc, char** argv) {
     // Files go over the controller's file channel, then a command files them in place.
     if (argc > 2) {
       const std::string name = robot.importProject(argv[2], true, ec);
-      if (!report("importProject", ec)) return 1;
+      if (!example::report("importProject", ec)) return 1;
       std::printf("imported project %s\n", name.c_str());
     }
     std::ofstream("main.mod") << "MODULE main\n  PROC main()\n    WaitTime 0.1;\n  ENDPROC\nENDMODULE\n";
     const std::string stored = robot.importFile("main.mod", "project/demo/T_ROB1", true, ec);
-    if (!report("importFile", ec)) return 1;
+    if (!example::report("importFile", ec)) return 1;
     std::printf("module stored as %s\n", stored.c_str());
     listProjects(robot);
 
@@ -55,17 +49,17 @@ int main(int argc, char** argv) {
     robot.setMotionControlMode(velmora::MotionControlMode::NrtRLTask, ec);
     robot.setPowerState(true, ec);
     robot.loadProject("demo", {"T_ROB1"}, ec);
-    if (!report("loadProject", ec)) return 1;
+    if (!example::report("loadProject", ec)) return 1;
     robot.setProjectRunningOpt(0.5, false, ec);
     robot.runProject(ec);
-    if (!report("runProject", ec)) return 1;
+    if (!example::report("runProject", ec)) return 1;
     std::printf("project demo running\n");
     robot.pauseProject(ec);
     robot.ppToMain(ec);
-    report("ppToMain", ec);
+    example::report("ppToMain", ec);
 
     robot.removeFiles({"project/demo/T_ROB1/main.mod"}, ec);
-    if (!report("removeFiles", ec)) return 1;
+    if (!example::report("removeFiles", ec)) return 1;
     std::printf("module removed\n");
     robot.setMotionControlMode(velmora::MotionControlMode::NrtCommand, ec);
     robot.disconnectFromRobot(ec);

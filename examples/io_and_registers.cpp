@@ -10,20 +10,10 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-bool report(const char* step, const std::error_code& ec) {
-  if (ec) std::printf("%s failed: %d %s\n", step, ec.value(), ec.message().c_str());
-  return !ec;
-}
-
-}  // namespace
+#include "example.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <controller address>\n", argv[0]);
-    return 2;
-  }
+  if (argc < 2) return example::usage(argv[0], "<controller address>");
   try {
     velmora::OstraMaxRobot robot(argv[1], argv[1]);
     std::error_code ec;
@@ -31,15 +21,15 @@ int main(int argc, char** argv) {
     // Inputs can be set only while the controller simulates them.
     robot.setSimulationMode(true, ec);
     robot.setDI(0, 3, true, ec);
-    if (!report("setDI", ec)) return 1;
+    if (!example::report("setDI", ec)) return 1;
     std::printf("DI0_3: %d\n", robot.getDI(0, 3, ec));
     robot.setSimulationMode(false, ec);
 
     robot.setDO(0, 1, true, ec);
-    if (!report("setDO", ec)) return 1;
+    if (!example::report("setDO", ec)) return 1;
     std::printf("DO0_1: %d\n", robot.getDO(0, 1, ec));
     robot.setAO(0, 0, 2.5, ec);
-    report("setAO", ec);
+    example::report("setAO", ec);
     std::printf("AI0_0: %.3f\n", robot.getAI(0, 0, ec));
 
     float speed = 0;
@@ -47,14 +37,14 @@ int main(int argc, char** argv) {
     std::printf("reg_float: %.2f\n", speed);
     robot.writeRegister("reg_float", 0, speed * 2, ec);
     robot.readRegister("reg_float", 0, speed, ec);
-    if (!report("reg_float", ec)) return 1;
+    if (!example::report("reg_float", ec)) return 1;
     std::printf("reg_float after writing: %.2f\n", speed);
 
     // An array register: one element by its index, or the whole array as a vector.
     robot.writeRegister("reg_int", 1, 42, ec);
     std::vector<int> counts;
     robot.readRegister("reg_int", 0, counts, ec);
-    if (!report("reg_int", ec)) return 1;
+    if (!example::report("reg_int", ec)) return 1;
     std::printf("reg_int:");
     for (const int count : counts) std::printf(" %d", count);
     std::printf("\n");

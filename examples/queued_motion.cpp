@@ -5,7 +5,6 @@
 #include <velmora/exception.h>
 #include <velmora/robots.h>
 
-#include <any>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -14,14 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "example.h"
 
-template <typename T>
-T field(const velmora::EventInfo& info, const char* key) {
-  const auto it = info.find(key);
-  const T* value = it == info.end() ? nullptr : std::any_cast<T>(&it->second);
-  return value ? *value : T{};
-}
+namespace {
 
 // What the callback heard. Shared with it, since a late report may still be on its way when
 // main returns.
@@ -36,10 +30,7 @@ struct Progress {
 
 int main(int argc, char** argv) {
   using namespace std::chrono_literals;
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <controller address>\n", argv[0]);
-    return 2;
-  }
+  if (argc < 2) return example::usage(argv[0], "<controller address>");
   try {
     velmora::OstraMaxRobot robot(argv[1], argv[1]);
     std::error_code ec;
@@ -50,9 +41,9 @@ int main(int argc, char** argv) {
     robot.setEventWatcher(
         velmora::Event::moveExecution,
         [progress](const velmora::EventInfo& info) {
-          const auto id = field<std::string>(info, "cmdID");
-          const int point = field<int>(info, "wayPointIndex");
-          const bool reached = field<bool>(info, "reachTarget");
+          const auto id = example::eventValue<std::string>(info, "cmdID");
+          const int point = example::eventValue<int>(info, "wayPointIndex");
+          const bool reached = example::eventValue<bool>(info, "reachTarget");
           std::printf("progress: %s point %d %s\n", id.c_str(), point, reached ? "reached" : "on its way");
           std::lock_guard<std::mutex> lock(progress->mutex);
           if (reached && id == progress->lastId) progress->finished = true;
@@ -77,15 +68,9 @@ int main(int argc, char** argv) {
       std::lock_guard<std::mutex> lock(progress->mutex);
       robot.moveAppend(velmora::MoveWaitCommand(100ms), progress->lastId, ec);
     }
-    if (ec) {
-      std::printf("moveAppend failed: %d %s\n", ec.value(), ec.message().c_str());
-      return 1;
-    }
+    if (!example::report("moveAppend", ec)) return 1;
     robot.moveStart(ec);
-    if (ec) {
-      std::printf("moveStart failed: %d %s\n", ec.value(), ec.message().c_str());
-      return 1;
-    }
+    if (!example::report("moveStart", ec)) return 1;
 
     std::unique_lock<std::mutex> lock(progress->mutex);
     const bool done = progress->changed.wait_for(lock, 60s, [&] { return progress->finished; });

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "example.h"
+
 namespace {
 
 bool reached(const std::vector<double>& joints, const std::vector<double>& target) {
@@ -58,10 +60,7 @@ bool drive(const std::string& address, double angle) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <controller address>...\n", argv[0]);
-    return 2;
-  }
+  if (argc < 2) return example::usage(argv[0], "<controller address>...");
   std::vector<std::thread> threads;
   std::vector<char> done(argc - 1, 0);
   for (int i = 1; i < argc; ++i) {

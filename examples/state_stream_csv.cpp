@@ -11,12 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "example.h"
+
 int main(int argc, char** argv) {
   using namespace std::chrono_literals;
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <controller address> [file]\n", argv[0]);
-    return 2;
-  }
+  if (argc < 2) return example::usage(argv[0], "<controller address> [file]");
   const std::string path = argc > 2 ? argv[2] : "state.csv";
   std::FILE* csv = std::fopen(path.c_str(), "w");
   if (!csv) {

@@ -9,11 +9,10 @@
 #include <cstdio>
 #include <string>
 
+#include "example.h"
+
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: %s <controller address> <package file> [backup file]\n", argv[0]);
-    return 2;
-  }
+  if (argc < 3) return example::usage(argv[0], "<controller address> <package file> [backup file]");
   const std::string backup = argc > 3 ? argv[3] : "backup.zip";
   try {
     velmora::BaseUpgrade client(argv[1]);  // connects at once; throws when it cannot
