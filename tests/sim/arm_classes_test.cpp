@@ -23,10 +23,10 @@ using namespace std::chrono_literals;
 
 template <class Robot>
 struct Named;
-#define VELMORA_NAMED(R)                                   \
-  template <>                                              \
-  struct Named<velmora::R> {                               \
-    static constexpr const char* kClass = #R;              \
+#define VELMORA_NAMED(R)                      \
+  template <>                                 \
+  struct Named<velmora::R> {                  \
+    static constexpr const char* kClass = #R; \
   }
 VELMORA_NAMED(OstraLiteRobot);
 VELMORA_NAMED(OstraRobot);
@@ -160,7 +160,8 @@ TYPED_TEST(EveryClass, ConnectsPowersOnAndMovesItsOwnArm) {
   std::unique_ptr<TypeParam> robot;
   ASSERT_NO_THROW(robot = connect<TypeParam>(this->address_));
   std::error_code ec;
-  EXPECT_EQ(robot->robotInfo(ec).joint_num, static_cast<int>(velmora_sim::arm::findArm(Named<TypeParam>::kClass)->joints()));
+  EXPECT_EQ(robot->robotInfo(ec).joint_num,
+            static_cast<int>(velmora_sim::arm::findArm(Named<TypeParam>::kClass)->joints()));
   moveAndCheck(*robot);
 }
 
