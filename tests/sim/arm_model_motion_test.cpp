@@ -66,8 +66,8 @@ class ArmMotion : public ::testing::TestWithParam<ArmModel> {
 
   // Queues one command and counts how it ended: finished, or failed with a code.
   void queue(const std::string& key, Json::Value body) {
-    ArmState::Command command{key, std::move(body), {}, [this] { ++finished_; }, false,
-                              [this](int code) { failure_ = code; }};
+    ArmState::Command command{
+        key, std::move(body), {}, [this] { ++finished_; }, false, [this](int code) { failure_ = code; }};
     ASSERT_TRUE(arm().enqueue({std::move(command)}));
     arm().run();
   }
