@@ -71,7 +71,7 @@ double rawAppends(const std::string& address, std::size_t count, std::uint64_t& 
 int main() {
   const std::size_t appends = bench::envOr("VELMORA_BENCH_APPENDS", 5000);
   bench::Scratch scratch("motion_encode");
-  bench::SimProcess sim({"--time-scale", "0"});
+  bench::SimProcess sim({"--arm", "identity", "--time-scale", "0"});
   const std::string address = sim.address();
   velmora::OstraMaxRobot robot(address, address);
   std::atomic<std::uint64_t> finished{0};

@@ -102,7 +102,7 @@ int main() {
   const std::size_t batches1 = std::max<std::size_t>(1, envOr("VELMORA_BENCH_BATCHES", 5000));
   const std::size_t batches100 = std::max<std::size_t>(10, batches1 / 50);
   bench::Scratch scratch("move_pipeline");
-  bench::SimProcess sim({"--verbose", "--time-scale", "0"});
+  bench::SimProcess sim({"--arm", "identity", "--verbose", "--time-scale", "0"});
   Arrivals arrivals(sim.output(), "\"move.l\"");
   const std::string address = sim.address();
   int status = 0;

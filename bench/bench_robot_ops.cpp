@@ -92,7 +92,7 @@ int main() {
   bench::Scratch scratch("robot_ops");
   std::vector<std::unique_ptr<bench::SimProcess>> sims;
   for (int i = 0; i < robots; ++i)
-    sims.push_back(std::make_unique<bench::SimProcess>(std::vector<std::string>{}, i + 1));
+    sims.push_back(std::make_unique<bench::SimProcess>(std::vector<std::string>{"--arm", "identity"}, i + 1));
   std::size_t failures = 0;
 
   // Connecting, in alternating blocks.

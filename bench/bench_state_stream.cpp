@@ -248,7 +248,7 @@ int main() {
   bench::Scratch scratch("state_stream");
   // "ts" numbers the packets, so a gap is a loss and a packet's due time is known to the
   // microsecond.
-  bench::SimProcess sim({"--packet-numbers"});
+  bench::SimProcess sim({"--arm", "identity", "--packet-numbers"});
   const std::string address = sim.address();
   velmora::OstraMaxRobot robot(address, address);
   Totals library, raw;

@@ -2,6 +2,8 @@
 
 #include <velmora/exception.h>
 
+#include <any>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -30,15 +32,19 @@ double secondsSince(Clock::time_point start, Clock::time_point t) {
   return std::chrono::duration<double>(t - start).count();
 }
 
-// One line of the stream's last packet: joints, and the flange position from the pose matrix.
+// One line of the stream's last packet: joints, and the flange pose (the position from the
+// pose matrix, the orientation as rx, ry, rz).
 void printSample(velmora::BaseRobot& robot, double t) {
   std::vector<double> joints;
   std::vector<double> pose;
+  std::vector<double> angles;
   robot.getStateData("q_m", joints);
   robot.getStateData("pos_m", pose);
+  robot.getStateData("pos_abc_m", angles);
   std::printf("  %6.3f s  q_m", t);
   for (const double q : joints) std::printf(" %6.3f", q);
   if (pose.size() == 16) std::printf("  flange %.3f %.3f %.3f m", pose[3], pose[7], pose[11]);
+  if (angles.size() >= 6) std::printf(" %.3f %.3f %.3f rad", angles[3], angles[4], angles[5]);
   std::printf("\n");
 }
 
@@ -67,17 +73,31 @@ bool demoMotion(velmora::Robot_T<W, N>& robot) {
 
   // Each call queues one batch and names it; the queue sends it to the controller.
   std::string id;
-  robot.moveAppend(
-      std::vector<MoveAbsJCommand>{MoveAbsJCommand(JointPosition({0.4, 0.1, 0.5, 0.4, 0.5, 0.6, 0.7}), 500, 0)}, id,
-      ec);
+  // A joint move to a bent arm, then straight lines from the flange pose it reaches there, as
+  // the controller's forward kinematics gives it.
+  std::array<double, N> bent{};
+  const double joints[] = {0.3, 0.6, 0.0, -1.2, 0.0, 0.9, 0.0};
+  for (std::size_t i = 0; i < N; ++i) bent[i] = joints[i];
+  robot.moveAppend(std::vector<MoveAbsJCommand>{MoveAbsJCommand(
+                       JointPosition(std::vector<double>(bent.begin(), bent.end())), 500, 0)},
+                   id, ec);
   std::printf("queued %s: joint move\n", id.c_str());
+  const CartesianPosition from = robot.model().calcFk(bent, ec);
+  if (ec) {
+    std::printf("  calcFk failed: %d %s\n", ec.value(), ec.message().c_str());
+    return false;
+  }
+  std::printf("flange there: %.3f %.3f %.3f m, %.3f %.3f %.3f rad\n", from.trans[0], from.trans[1], from.trans[2],
+              from.rpy[0], from.rpy[1], from.rpy[2]);
   std::vector<MoveLCommand> line;
-  for (double x : {0.45, 0.50, 0.55}) {
-    line.emplace_back(CartesianPosition{x, 0.1, 0.5, 0.4, 0.5, 0.6}, 300, 10);
-    line.back().target.elbow = 0.7;
+  for (double dx : {0.05, 0.10, 0.15}) {
+    CartesianPosition to = from;
+    to.trans[0] -= dx;
+    to.confData.clear();
+    line.emplace_back(to, 300, 10);
   }
   robot.moveAppend(line, id, ec);
-  std::printf("queued %s: %zu linear moves of 5 cm at 300 mm/s\n", id.c_str(), line.size());
+  std::printf("queued %s: %zu linear moves of 5 cm towards the base at 300 mm/s\n", id.c_str(), line.size());
   robot.moveAppend(MoveWaitCommand(100ms), id, ec);
   std::printf("queued %s: a wait of 100 ms\n", id.c_str());
   if (ec) {
@@ -86,7 +106,7 @@ bool demoMotion(velmora::Robot_T<W, N>& robot) {
   }
 
   try {
-    robot.startReceiveRobotState(1ms, {"q_m", "pos_m"});
+    robot.startReceiveRobotState(1ms, {"q_m", "pos_m", "pos_abc_m"});
   } catch (const velmora::Exception& e) {
     std::printf("state stream failed: %s\n", e.what());
     return false;
@@ -107,7 +127,7 @@ bool demoMotion(velmora::Robot_T<W, N>& robot) {
     // Datagrams are taken oldest first, one per call: read as fast as they come.
     robot.updateRobotState(10ms);
     const auto now = Clock::now();
-    if (now - printed < 150ms) continue;
+    if (now - printed < 50ms) continue;
     printSample(robot, secondsSince(start, now));
     printed = now;
     if (!askedState && now - start > 300ms) {

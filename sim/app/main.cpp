@@ -25,7 +25,9 @@ const char* const kUsage =
     "                     OstraLiteRobot (5 joints, collaborative), OstraRobot (6, collaborative),\n"
     "                     OstraMaxRobot (7, collaborative; the default), LynRobot (7,\n"
     "                     collaborative), Sorn3Robot (3, industrial SCARA), Sorn4Robot (4,\n"
-    "                     industrial SCARA), StandardRobot (6, industrial)\n"
+    "                     industrial SCARA), StandardRobot (6, industrial); or identity, the\n"
+    "                     7-joint wire model whose pose is its joints, which answers every\n"
+    "                     motion and kinematics request without power or limits\n"
     "  --address A        IPv4 address to listen on (default 127.0.0.1)\n"
     "  --command-port N   command service, JSON ended by a carriage return (default 6666)\n"
     "  --file-port N      file service (default 7777)\n"
@@ -100,6 +102,9 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
+    } else if (arg == "--arm" && hasValue && std::string(argv[i + 1]) == "identity") {
+      options.arm.clear();
+      ++i;
     } else if (arg == "--arm" && hasValue && velmora_sim::arm::findArm(argv[i + 1])) {
       options.arm = argv[++i];
     } else if (arg == "--address" && hasValue) {
@@ -154,8 +159,9 @@ int main(int argc, char** argv) {
       sim.command().observe(
           [](const velmora_sim::Request& r) { std::cout << r.raw.substr(0, r.raw.size() - 1) << std::endl; });
     }
-    std::cout << "velmora-sim on " << sim.address() << " as " << options.arm << ": command " << sim.command().port()
-              << ", file " << sim.file().port() << ", real-time " << sim.rtPort().port();
+    std::cout << "velmora-sim on " << sim.address() << " as " << (options.arm.empty() ? "identity" : options.arm)
+              << ": command " << sim.command().port() << ", file " << sim.file().port() << ", real-time "
+              << sim.rtPort().port();
     if (options.upgradeService) std::cout << ", upgrade " << sim.upgrade().port();
     std::cout << ", time scale " << options.timeScale << " (Ctrl-C stops)" << std::endl;
     int received = 0;

@@ -36,8 +36,8 @@ arm::Transform frameOf(const Json::Value& frame) {
   if (!model_shapes::frame(frame)) return arm::Transform::Identity();
   const Json::Value& t = frame["trans"];
   const Json::Value& r = frame["rot"];
-  return arm::transformOf({t[0].asDouble(), t[1].asDouble(), t[2].asDouble(), r[0].asDouble(), r[1].asDouble(),
-                           r[2].asDouble(), 0});
+  return arm::transformOf(
+      {t[0].asDouble(), t[1].asDouble(), t[2].asDouble(), r[0].asDouble(), r[1].asDouble(), r[2].asDouble(), 0});
 }
 
 Json::Value ChainModel::forward(const Json::Value& request) const {

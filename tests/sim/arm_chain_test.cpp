@@ -13,7 +13,7 @@
 
 namespace velmora_sim::arm {
 // Tests name the arm, not its bytes.
-void PrintTo(const ArmModel& arm, std::ostream* out) { *out << arm.robotClass; }
+inline void PrintTo(const ArmModel& arm, std::ostream* out) { *out << arm.robotClass; }
 }  // namespace velmora_sim::arm
 
 namespace {

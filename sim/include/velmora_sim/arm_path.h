@@ -16,13 +16,16 @@
 //   "move.replay", or a body it cannot read                              ends at once
 //
 // Poses as arm_kinematics.h reads them; "traj" {"speed": m/s, "jnt_speed": rad/s, "rot_speed":
-// rad/s}, zone ignored. With an arm model's kinematics a Cartesian way is solved at `begin`
-// into joints along it, close enough that the flange stays on the way between them; a target
-// it cannot reach, or only past a joint limit, is refused there (`refusal`) and the way ends at
-// once where it starts. Joint targets past the limits are refused likewise; a jog stops at them. A Cartesian path takes
-// its length over "speed" (the default when absent) and no less than its largest angle change over "rot_speed" when
-// given; the orientation and the elbow follow it evenly (a full circle keeps its start orientation). A joint path takes
-// its largest joint change over "jnt_speed", else over "speed" read in radians per second.
+// rad/s}, zone ignored. A Cartesian path takes its length over "speed" (the default when absent)
+// and no less than its largest angle change over "rot_speed" when given; the orientation and the
+// elbow follow it evenly (a full circle keeps its start orientation). A joint path takes its
+// largest joint change over "jnt_speed", else over "speed" read in radians per second.
+//
+// With an arm model's kinematics a Cartesian way is solved at `begin` into joints along it,
+// close enough that the flange stays on the way between them, and turns the short way round; a
+// target it cannot reach, or only past a joint limit, is refused there (`refusal`) and the way
+// ends at once where it starts. Joint targets past the limits are refused likewise; a joint jog
+// stops at the limit, a Cartesian jog the arm cannot make is refused.
 //
 // A jog, {"space", "rate", "step", "index", "direction"}: `step` (millimetres, or degrees for
 // rotations and joints) along axis `index` (x, y, z, rx, ry, rz) at `rate` x 0.25 m/s (or rad/s);
