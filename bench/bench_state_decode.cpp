@@ -74,7 +74,7 @@ std::unique_ptr<DataReceiver> openReceiver(const Recipe& recipe) {
 // ns per packet of receive + three reads, datagrams already queued.
 double decodeNs(const Recipe& recipe, int batches) {
   auto receiver = openReceiver(recipe);
-  StatePublisher publisher;
+  StatePublisher publisher{kAddress};
   if (!publisher.setFields(recipe.axes, {recipe.fields.begin(), recipe.fields.end()})) fail("sim refused");
   publisher.setTarget(kAddress, static_cast<unsigned short>(receiver->port()));
   std::vector<double> vector;
@@ -121,7 +121,7 @@ double floorNs(const Recipe& recipe, int batches) {
   if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) fail("bind");
   socklen_t length = sizeof local;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-  StatePublisher publisher;
+  StatePublisher publisher{kAddress};
   publisher.setFields(recipe.axes, {recipe.fields.begin(), recipe.fields.end()});
   publisher.setTarget(kAddress, ntohs(local.sin_port));
   std::uint8_t buffer[1052];
@@ -149,7 +149,7 @@ struct LossResult {
 
 LossResult lossAt(int hz, std::chrono::seconds duration) {
   auto receiver = openReceiver(kSixAxis);
-  StatePublisher publisher;
+  StatePublisher publisher{kAddress};
   publisher.setFields(kSixAxis.axes, {kSixAxis.fields.begin(), kSixAxis.fields.end()});
   publisher.setTarget(kAddress, static_cast<unsigned short>(receiver->port()));
   publisher.start(std::chrono::nanoseconds(1'000'000'000 / hz));

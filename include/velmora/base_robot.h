@@ -222,8 +222,15 @@ class VELMORA_API BaseRobot : public Base<BaseRobot> {
   void stopReceiveRobotState() noexcept;
   /// Takes at most one datagram within `timeout` on the calling thread and parses it when
   /// complete: the bytes received, 0 for none; throws `RealtimeStateException` when the stream
-  /// does not run, `RealtimeMotionException` for an error flag, `RealtimeControlException` for
-  /// an unreadable datagram.
+  /// does not run (never started, stopped, or marked stopped after a reconnection that could
+  /// not restore it), `RealtimeMotionException` for an error flag, `RealtimeControlException`
+  /// for an unreadable datagram.
+  /// Datagrams queue in the system between calls and are taken one per call, oldest first: a
+  /// reader slower than the stream sees older and older states. To reach the newest, call it
+  /// with a zero `timeout` until it returns 0 (the last datagram taken is then the newest).
+  /// Only datagrams whose source address is the controller's (the address the robot connected
+  /// to) are taken; others are dropped, counted in a log line at most once a second. The source
+  /// port is not checked: a controller sends from a port its system picks.
   unsigned updateRobotState(std::chrono::nanoseconds timeout);
   /// Copies a field of the last parsed datagram: 0, or -1 for a field not subscribed or of
   /// another kind; throws `RealtimeStateException` while the receiver is closed. Safe beside

@@ -24,15 +24,19 @@ class VELMORA_API Robot_T : virtual public BaseRobot {
  public:
   ~Robot_T() override;
 
-  /// Reconnects with the stored addresses after stopping a running state stream (no "eci.ip"):
-  /// 256 for a link failure (the link lost at any step of the connection included), 266 for
-  /// another failure (controller version, work type or joint count), which leaves the robot
-  /// partly connected until `disconnectFromRobot`.
+  /// Reconnects with the stored addresses after stopping a running state stream (the local
+  /// address the controller last accepted goes again as "eci.ip", without waiting for its
+  /// reply): 256 for a link failure (the link lost at any step of the connection included),
+  /// 263 when a step had no reply in time (the controller silent after answering "sys.info"
+  /// included; the robot is then disconnected), 266 for another failure (controller version,
+  /// work type or joint count), which leaves the robot partly connected until
+  /// `disconnectFromRobot`.
   void connectToRobot(std::error_code& ec) noexcept;
   /// Connects to new addresses, as the connecting constructors do (sends the local address,
   /// "eci.ip", except on 3- and 4-axis arms); on failure disconnects, forgets both addresses and
-  /// throws `NetworkException`, `ProtocolException` (controller older than 3.1.0) or
-  /// `ExecutionException` (work type or joint count not this class's).
+  /// throws `NetworkException` (link failure, a link lost or a request unanswered at any step),
+  /// `ProtocolException` (controller older than 3.1.0) or `ExecutionException` (work type or
+  /// joint count not this class's).
   void connectToRobot(const std::string& remoteIP, const std::string& localIP = "");
 
   /// A new kinematics model over this robot's command link; sends nothing.
@@ -40,7 +44,11 @@ class VELMORA_API Robot_T : virtual public BaseRobot {
 
   /// Subscribes the fields ("eci.fields.out"), opens the UDP receiver, sends its port
   /// ("eci.port") and "eci.pub.start" with the interval in whole milliseconds, starts the
-  /// real-time link, then waits up to 3 s for the first datagram on the calling thread. Throws
+  /// real-time link, then waits up to 3 s for the first datagram on the calling thread. When
+  /// the command link comes back by itself after a loss (a controller restart), the local
+  /// address and this subscription are sent again and the stream resumes by itself; when the
+  /// controller refuses them, or no datagram comes within the request wait and the first-packet
+  /// wait, the stream is marked stopped (see `updateRobotState`) and a new start works. Throws
   /// `RealtimeStateException` (already receiving another set, no datagram) or
   /// `RealtimeControlException` (fields refused: 513, socket not open, publishing refused); a
   /// failure after publishing sends "eci.pub.stop". The same set again, or an empty list, does

@@ -33,7 +33,7 @@ Simulator::Simulator(SimulatorOptions options)
       file_(std::make_unique<FileService>(io_, options_.address, options_.filePort)),
       upgrade_(options_.upgradeService ? std::make_unique<UpgradeService>(io_, options_.address, options_.upgradePort)
                                        : nullptr),
-      state_(std::make_unique<velmora::sim::StatePublisher>()),
+      state_(std::make_unique<velmora::sim::StatePublisher>(options_.address)),
       rtPort_(std::make_unique<velmora::sim::RtPortListener>()) {
   if (const std::error_code ec = rtPort_->start(options_.address, options_.rtPort)) {
     throw std::system_error(ec, "real-time port " + options_.address + ":" + std::to_string(options_.rtPort));

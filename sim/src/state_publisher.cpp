@@ -11,9 +11,15 @@
 
 namespace velmora::sim {
 
-StatePublisher::StatePublisher() : socket_(io_) {
+StatePublisher::StatePublisher(const std::string& sourceAddress) : socket_(io_) {
   std::error_code ignored;
   socket_.open(asio::ip::udp::v4(), ignored);
+  // The library takes the stream only from the controller's address; on loopback the system
+  // would otherwise send from 127.0.0.1 whatever address the simulator serves on.
+  if (sourceAddress.empty()) return;
+  std::error_code ec;
+  const asio::ip::address address = asio::ip::make_address(sourceAddress, ec);
+  if (!ec) socket_.bind(asio::ip::udp::endpoint(address, 0), ignored);
 }
 
 StatePublisher::~StatePublisher() { stop(); }

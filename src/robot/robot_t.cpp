@@ -12,6 +12,7 @@ namespace velmora {
 namespace {
 
 constexpr int kNetworkFailureCode = 256;
+constexpr int kTimeoutCode = 263;
 constexpr int kConnectFailureCode = 266;
 
 }  // namespace
@@ -30,6 +31,11 @@ void Robot_T<W, N>::connectToRobot(std::error_code& ec) noexcept {
   try {
     // `reconnect` stops a running state stream and drops the old connection first.
     impl().reconnect(impl().remoteIp, impl().localIp, W, N);
+  } catch (const internal::ConnectTimeout&) {
+    // A controller that stopped answering would make every later request, and the robot's
+    // destruction, wait out its time.
+    impl().disconnect();
+    ec = internal::makeErrorCode(kTimeoutCode);
   } catch (const NetworkException&) {
     ec = internal::makeErrorCode(kNetworkFailureCode);
   } catch (...) {

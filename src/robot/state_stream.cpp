@@ -65,6 +65,8 @@ void startStateStream(BaseRobot::Impl& impl, std::chrono::nanoseconds interval, 
     throw RealtimeStateException(internal::messageText(2));
   }
 
+  const int ms = wireInterval(interval);
+  impl.streamStarting(ms);
   std::error_code ec;
   Json::Value names(Json::arrayValue);
   for (const std::string& name : requested) names.append(name);
@@ -99,7 +101,6 @@ void startStateStream(BaseRobot::Impl& impl, std::chrono::nanoseconds interval, 
     internal::logBoth(impl, spdlog::level::info, "uid: {} | set state data port to {}", logUid, port);
   }
 
-  const int ms = wireInterval(interval);
   std::error_code rtEc;
   try {
     Json::Value reply;
@@ -137,7 +138,10 @@ void BaseRobot::stopReceiveRobotState() noexcept { impl_->stopReceiveRobotState(
 unsigned BaseRobot::updateRobotState(std::chrono::nanoseconds timeout) {
   internal::DataReceiver& receiver = *impl_->receiver;
   if (!receiver.isReceiving()) throw RealtimeStateException(internal::messageText(7));
-  return static_cast<unsigned>(receiver.receive(timeout));
+  const std::size_t received = receiver.receive(timeout);
+  // Marked stopped meanwhile (a restore refused, or nothing came after it): never silent zeros.
+  if (received == 0 && !receiver.isReceiving()) throw RealtimeStateException(internal::messageText(7));
+  return static_cast<unsigned>(received);
 }
 
 template <typename T>

@@ -55,18 +55,22 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   service->start(ec, false);
   if (ec) throw NetworkException(ec.message());
   // The steps after "sys.info" tolerate a refusal or report no failure at all (the ports, motion
-  // control's reset, the watches), so a link lost during them would pass for a connection. The
-  // link marks itself down before it fails its waiters, and the handler counts the loss even
-  // when the link is back by the time it is looked at.
+  // control's reset, the watches), so a link lost or a controller gone silent during them would
+  // pass for a connection, and every later request would wait out its time. The link marks
+  // itself down before it fails its waiters, and the handler counts the loss even when the
+  // link is back by the time it is looked at; the link counts its requests that timed out.
   const std::uint64_t losses = linkLosses_.load();
+  const std::uint64_t timeouts = service->timeouts();
   const auto failIfLost = [&] {
     if (!service->isConnected() || linkLosses_.load() != losses) {
       throw NetworkException(internal::makeErrorCode(256).message());
     }
+    if (service->timeouts() != timeouts) throw internal::ConnectTimeout(internal::makeErrorCode(263).message());
   };
 
   Json::Value reply;
   service->getValue("sys.info", reply, ec);
+  if (ec == internal::makeErrorCode(263)) throw internal::ConnectTimeout(ec.message());
   if (ec) throw NetworkException(ec.message());
   // An integer refusal or any other kind is a reply without the information.
   if (!reply.isObject()) throw NetworkException(internal::makeErrorCode(257).message());
@@ -84,7 +88,7 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   internal::logUid.set(internal::shortenUid(info.id));
   checkCompatibility(expectedWorkType, jointCount);
 
-  // A failed request or a reply of another kind keeps the ports in force.
+  // A refusal or a reply of another kind keeps the ports in force.
   Json::Value ports;
   service->getValue("eci.port", ports, ec);
   failIfLost();
@@ -145,6 +149,14 @@ void BaseRobot::Impl::setLocalIp(const std::string& local) {
   service->setValue("eci.ip", Json::Value(local), ec);
   if (ec) throw NetworkException(internal::messageText(14));
   localIp = local;
+  std::lock_guard<std::mutex> lock(streamMutex_);
+  streamAddress_ = local;
+}
+
+void BaseRobot::Impl::streamStarting(int intervalMs) {
+  std::lock_guard<std::mutex> lock(streamMutex_);
+  streamInterval_ = intervalMs;
+  ++streamStarts_;
 }
 
 void BaseRobot::Impl::stopReceiveRobotState() noexcept {
@@ -163,7 +175,10 @@ void BaseRobot::Impl::stopReceiveRobotState() noexcept {
 
 void BaseRobot::Impl::connectionHandler(bool connected) noexcept {
   if (!connected) ++linkLosses_;
-  if (connected && connectionState.load() == 2) resetEventWatcher();
+  if (connected && connectionState.load() == 2) {
+    resetEventWatcher();
+    restoreStateStream();
+  }
   connectionState.exchange(connected ? 1 : 2);
   try {
     std::function<void(bool)> handler;

@@ -30,6 +30,8 @@ BaseRobot::Impl::~Impl() {
   try {
     service->setNotificationCallback(nullptr);
     service->setConnectionHandler(nullptr);
+    // The stream's restore left reply callbacks that reach the receiver.
+    service->clearReplyCallbacks(this);
   } catch (...) {
   }
   // With the dispatcher detached no delivery is queued any more; once those under way return,

@@ -17,6 +17,7 @@
 #include <velmora/base_robot.h>
 #include <velmora/enums.h>
 #include <velmora/event.h>
+#include <velmora/exception.h>
 #include <velmora/types.h>
 
 #include <json/value.h>
@@ -61,8 +62,9 @@ class VELMORA_LOCAL BaseRobot::Impl {
   /// the log uid, checks compatibility, reads "eci.port", gives the receiver its endpoint and
   /// the real-time link its address (not started), sets up the robot log, starts motion
   /// control and watches every watched event again. Throws `NetworkException` (link failure,
-  /// "sys.info" failing or not an object, the link lost at any later step: a refused or
-  /// unanswered "eci.port" keeps the ports in force, a lost link does not), `ProtocolException`
+  /// "sys.info" failing or not an object, the link lost or a request unanswered at any later
+  /// step: a refusal keeps the ports in force or leaves motion control idle, a lost link or a
+  /// time-out fails the connection; time-outs as `internal::ConnectTimeout`), `ProtocolException`
   /// (controller older than 3.1.0), `ExecutionException` (other arm), the JSON library's error
   /// for a settings file that is not JSON, `std::system_error` for an address the receiver
   /// cannot resolve, the logging library's error when the robot log cannot be opened. Blocks up
@@ -77,8 +79,18 @@ class VELMORA_LOCAL BaseRobot::Impl {
   /// the work type differs from the robot class.
   void checkCompatibility(int expectedWorkType, std::uint16_t jointCount) const;
   /// "s" "eci.ip" with `local` unless it is empty; throws `NetworkException` (message 14) when
-  /// the controller refuses it or the request fails; stores it on success.
+  /// the controller refuses it or the request fails; stores it on success (and for every
+  /// reconnection of the link).
   void setLocalIp(const std::string& local);
+  /// A state stream start begins with `intervalMs` (the wire's "eci.pub.start" value): the
+  /// replies to an earlier restore no longer concern the stream.
+  void streamStarting(int intervalMs);
+  /// After the link came back by itself (its I/O thread; waits for nothing): "s" "eci.ip" with
+  /// the accepted local address, and when the stream was receiving its subscription again
+  /// ("eci.fields.out", "eci.port" "broadcast_in", "eci.pub.start"). A refused subscription or
+  /// start, or no datagram within the request wait and the first-packet wait, marks the
+  /// stream stopped.
+  void restoreStateStream() noexcept;
   /// When the stream runs: "c" "eci.pub.stop" (result ignored), then closes the receiver.
   void stopReceiveRobotState() noexcept;
   /// The command link's connection handler (its I/O thread): re-watches after a loss, records
@@ -218,9 +230,24 @@ class VELMORA_LOCAL BaseRobot::Impl {
   // Losses of the command link, counted by the connection handler: a loss during `reconnect`
   // fails it even when the link is already back by its end.
   std::atomic<std::uint64_t> linkLosses_{0};
+
+  // What a reconnection of the link restores: the local address the controller accepted, the
+  // stream's interval and its start count (a restore's replies act only on the start they
+  // belong to). The I/O thread reads them while the program's thread starts a stream.
+  std::mutex streamMutex_;
+  std::string streamAddress_;
+  int streamInterval_ = 0;
+  std::uint64_t streamStarts_ = 0;
 };
 
 namespace internal {
+
+/// A step of the connection had no answer in time: a `NetworkException` to the program, 263 from
+/// the connection operation with a code.
+class VELMORA_LOCAL ConnectTimeout : public NetworkException {
+ public:
+  using NetworkException::NetworkException;
+};
 
 /// The console logger every robot writes to until its robot log exists.
 inline constexpr const char* kConsoleLoggerName = "_velmora_log_console_";

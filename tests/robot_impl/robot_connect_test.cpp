@@ -208,7 +208,6 @@ TEST_F(RobotTest, EciPortFallbacks) {
       {"both absent", Behaviour::reply(Json::Value(Json::objectValue)), 1337, 1338, false},
       {"integer reply", Behaviour::reply(5), 2001, 2002, false},
       {"without the key", Behaviour::wrongKind(), 2001, 2002, false},
-      {"no reply", Behaviour::silent(), 2001, 2002, false},
       {"text port", Behaviour::reply(parseJson(R"({"rt":"x","broadcast":1500})")), 2001, 1500, true},
       {"too large", Behaviour::reply(parseJson(R"({"rt":70000,"broadcast":65536})")), 2001, 2002, true},
       {"zero", Behaviour::reply(parseJson(R"({"rt":0,"broadcast":-1})")), 2001, 2002, true},
@@ -264,6 +263,49 @@ TEST_F(RobotTest, LinkLostDuringTheConnectionFailsIt) {
     current = &impl;
     EXPECT_EQ(connectOutcome(impl, address()), networkOutcome(256));
     current = nullptr;
+  }
+}
+
+TEST_F(RobotTest, AControllerSilentAfterTheSystemInformationFailsTheConnection) {
+  constexpr auto kWait = 1s;
+  const auto quick = withRequestWait(kWait);
+  struct Case {
+    const char* name;
+    Form form;
+    const char* key;
+    Behaviour step;
+    int code;
+  };
+  // Only a reply that refuses keeps the tolerance of the ports and of motion control's reset.
+  const Case cases[] = {
+      {"silent at the ports", Form::get, "eci.port", Behaviour::silent(), 263},
+      {"silent at motion control's reset", Form::command, "move.reset", Behaviour::silent(), 263},
+      {"ports refused", Form::get, "eci.port", Behaviour::reply(-1), 0},
+      {"reset refused", Form::command, "move.reset", Behaviour::reply(-1), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    command().script(c.form, c.key, c.step.times(1));
+    Impl impl(quick);
+    const auto began = std::chrono::steady_clock::now();
+    bool timedOut = false;
+    try {
+      impl.reconnect(address(), address(), 1, 7);
+    } catch (const velmora::internal::ConnectTimeout&) {
+      timedOut = true;
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << e.what();
+    }
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_EQ(timedOut, c.code == 263);
+    if (timedOut) {
+      // One request's wait, not one per step; the link is closed, so nothing more waits.
+      EXPECT_GE(took, kWait - 50ms);
+      EXPECT_LT(took, 2 * kWait + 3s);
+      const auto stopping = std::chrono::steady_clock::now();
+      impl.disconnect();
+      EXPECT_LT(std::chrono::steady_clock::now() - stopping, kWait);
+    }
   }
 }
 

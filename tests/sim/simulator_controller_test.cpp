@@ -110,6 +110,8 @@ TEST_F(SimulatorControllerTest, StateKeysDriveTheStreamToTheClientsAddress) {
   char packet[1100];
   asio::ip::udp::endpoint from;
   EXPECT_EQ(stream.receive_from(asio::buffer(packet), from), sim().state().packetSize());
+  // As a controller's stream, from the controller's own address.
+  EXPECT_EQ(from.address().to_string(), address());
   EXPECT_EQ(ask(control, R"({"c":{"eci.pub.stop":null},"id":5})"), R"({"c":{"eci.pub.stop":0},"id":5})");
   EXPECT_FALSE(sim().state().running());
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <json/value.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +25,13 @@ class SimTest : public ::testing::Test {
 
   /// The payload of the newest request under `key`, "nothing sent" when none came.
   Json::Value lastPayload(const std::string& key);
+
+  /// A controller restart: the simulator stops (every connection drops, its stream ends) and,
+  /// `down` later, a new one serves on the same address and ports with the same identity and
+  /// nothing else of the old one (scripts, stream, watches). `prepare` scripts the new one
+  /// before anything can reach it.
+  void restartSim(std::chrono::milliseconds down = std::chrono::milliseconds(0),
+                  const std::function<void(velmora_sim::Simulator&)>& prepare = nullptr);
 
  private:
   std::unique_ptr<velmora_sim::Simulator> sim_;

@@ -24,7 +24,9 @@ namespace velmora::sim {
 /// Every operation is safe from any thread.
 class StatePublisher {
  public:
-  StatePublisher();
+  /// Packets leave from `sourceAddress` (a port the system picks) as a controller's leave from
+  /// its own address; empty leaves the choice to the system.
+  explicit StatePublisher(const std::string& sourceAddress = {});
   ~StatePublisher();
   StatePublisher(const StatePublisher&) = delete;
   StatePublisher& operator=(const StatePublisher&) = delete;

@@ -3,8 +3,12 @@
 #include <velmora/error.h>
 #include <velmora/exception.h>
 
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
+
+#include "common/globals.h"
+#include "common/logging.h"
 
 namespace velmora::internal {
 
@@ -20,6 +24,17 @@ DataReceiver::~DataReceiver() {
 
 void DataReceiver::close() {
   UdpService::close();
+  markStopped();
+}
+
+void DataReceiver::expectBy(std::chrono::steady_clock::time_point deadline) noexcept {
+  // Never 0, which means "nothing awaited".
+  expectedBy_.store(std::max<std::chrono::steady_clock::rep>(deadline.time_since_epoch().count(), 1),
+                    std::memory_order_release);
+}
+
+void DataReceiver::markStopped() noexcept {
+  expectedBy_.store(0, std::memory_order_release);
   receiving_.store(false, std::memory_order_release);
 }
 
@@ -52,11 +67,28 @@ std::vector<std::string> DataReceiver::fieldOrder() const {
 
 std::size_t DataReceiver::receive(std::chrono::nanoseconds timeout) {
   const std::size_t received = UdpService::receive(buffer_.data(), timeout);
+  auto expected = expectedBy_.load(std::memory_order_acquire);
+  // Compared and swapped: a deadline set meanwhile by another reconnection must stand.
+  if (expected != 0) {
+    if (received != 0) {
+      expectedBy_.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
+    } else if (std::chrono::steady_clock::now().time_since_epoch().count() >= expected &&
+               expectedBy_.compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) {
+      // Asked for again and still silent: zeros for ever would pass for a stream.
+      receiving_.store(false, std::memory_order_release);
+      try {
+        globalLogger()->warn("uid: {} | state stream: no datagram since it was asked for again, marked stopped",
+                             logUid);
+      } catch (...) {
+      }
+    }
+  }
   decode(buffer_.data(), received);
   return received;
 }
 
 void DataReceiver::receiveFirst() {
+  expectedBy_.store(0, std::memory_order_release);
   if (receive(firstPacketWait_) == 0) throw RealtimeStateException(messageText(8));
   receiving_.store(true, std::memory_order_release);
 }

@@ -45,11 +45,20 @@ class DataReceiver : public UdpService {
   std::size_t packetSize() const;
   std::vector<std::string> fieldOrder() const;
 
-  /// Whether a datagram has come since the last start.
+  /// Whether a datagram has come since the last start (and the stream was not marked stopped).
   bool isReceiving() const noexcept { return receiving_.load(std::memory_order_acquire); }
 
+  /// The stream was asked of the controller again (after a reconnection): unless a datagram is
+  /// taken by `deadline`, the first `receive` that finds none after it marks the stream stopped.
+  /// A later call moves the deadline. Any thread.
+  void expectBy(std::chrono::steady_clock::time_point deadline) noexcept;
+  /// Clears the receiving flag, the socket left as it is: the stream cannot come back by
+  /// itself, and a new start must be possible. Any thread.
+  void markStopped() noexcept;
+
   /// Takes one datagram within `timeout` and decodes it when it holds at least a packet (the
-  /// first packet-size bytes; the rest is ignored); returns its length, 0 when none came.
+  /// first packet-size bytes; the rest is ignored); returns its length, 0 when none came
+  /// (the stream may then have been marked stopped, see `expectBy`).
   /// Throws RealtimeMotionException for a set error flag (then only `ts` and `errors` change).
   std::size_t receive(std::chrono::nanoseconds timeout);
 
@@ -85,6 +94,8 @@ class DataReceiver : public UdpService {
 
   const std::chrono::nanoseconds firstPacketWait_;
   std::atomic<bool> receiving_{false};
+  // Steady-clock ticks by which a datagram must come; 0 while none is awaited.
+  std::atomic<std::chrono::steady_clock::rep> expectedBy_{0};
   mutable std::mutex mutex_;
   std::unique_ptr<RtRecipe> recipe_;  // never null; replaced whole under mutex_
   std::array<std::uint8_t, kReceiveSize> buffer_{};

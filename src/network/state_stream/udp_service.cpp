@@ -9,6 +9,9 @@
 
 #include <new>
 
+#include "common/globals.h"
+#include "common/logging.h"
+
 namespace velmora::internal {
 
 void* HandlerArena::allocate(std::size_t size) {
@@ -57,7 +60,8 @@ void UdpService::setEndpoint(unsigned port, const std::string& remoteHost, const
     return;
   }
   asio::ip::udp::resolver resolver(io().context);
-  const auto results = resolver.resolve(remoteHost, std::to_string(port),
+  // The socket is IPv4, so the controller's stream can only come from an IPv4 address.
+  const auto results = resolver.resolve(asio::ip::udp::v4(), remoteHost, std::to_string(port),
                                         asio::ip::resolver_base::passive | asio::ip::resolver_base::address_configured);
   if (results.empty()) throw std::system_error(asio::error::host_not_found);
   peer_ = results.begin()->endpoint();
@@ -137,23 +141,65 @@ void UdpService::runFor(std::chrono::nanoseconds timeout) {
   context.run();
 }
 
+bool UdpService::fromController() noexcept {
+  // Anyone on the network could otherwise feed the arm's state to the program.
+  if (peer_.address().is_unspecified() || sender_.address() == peer_.address()) return true;
+  foreignDatagrams_.fetch_add(1, std::memory_order_relaxed);
+  ++foreignSinceLog_;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastForeignLog_ >= std::chrono::seconds(1)) {
+    lastForeignLog_ = now;
+    try {
+      globalLogger()->warn(
+          "uid: {} | state stream: {} datagram(s) not from the controller {} dropped, the last from {}", logUid,
+          foreignSinceLog_, peer_.address().to_string(), sender_.address().to_string());
+    } catch (...) {
+    }
+    foreignSinceLog_ = 0;
+  }
+  return false;
+}
+
+void UdpService::armReceive(std::uint8_t* buffer, std::size_t& received) {
+  io_->socket.async_receive_from(
+      asio::buffer(buffer, kReceiveSize), sender_,
+      asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
+                           [this, buffer, &received](const std::error_code& ec, std::size_t bytes) {
+                             onReceived(ec, bytes, buffer, received);
+                           }));
+}
+
+void UdpService::onReceived(const std::error_code& ec, std::size_t bytes, std::uint8_t* buffer, std::size_t& received) {
+  // A datagram cut to the buffer is still a datagram.
+  if (ec && ec != asio::error::message_size) return;
+  if (fromController()) {
+    received = bytes;
+    return;
+  }
+  // The handler's memory is free again by now. Never after the deadline: the run that ends a
+  // cancelled receive would wait for the next datagram.
+  if (io_->socket.is_open() && std::chrono::steady_clock::now() < receiveDeadline_) armReceive(buffer, received);
+}
+
 std::size_t UdpService::receive(std::uint8_t* buffer, std::chrono::nanoseconds timeout) {
+  // Bounds the foreign datagrams dropped without a look at the clock, so a flood of them cannot
+  // hold a caller past its time-out.
+  constexpr int kDropsBeforeWaiting = 64;
   std::size_t received = 0;
   Socket& socket = io().socket;
   if (socket.is_open()) {
     // A datagram already queued is taken with one system call; only an empty queue pays for the
     // timed wait through the I/O context.
-    std::error_code ec;
-    received = socket.receive_from(asio::buffer(buffer, kReceiveSize), peer_, 0, ec);
-    if (!ec || ec == asio::error::message_size) return received;
+    for (int drops = 0; drops < kDropsBeforeWaiting; ++drops) {
+      std::error_code ec;
+      received = socket.receive_from(asio::buffer(buffer, kReceiveSize), sender_, 0, ec);
+      if (ec && ec != asio::error::message_size) break;
+      if (fromController()) return received;
+    }
     received = 0;
   }
-  socket.async_receive_from(asio::buffer(buffer, kReceiveSize), peer_,
-                            asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
-                                                 [&received](const std::error_code& ec, std::size_t bytes) {
-                                                   // A datagram cut to the buffer is still a datagram.
-                                                   if (!ec || ec == asio::error::message_size) received = bytes;
-                                                 }));
+  receiveDeadline_ = deadlineAfter(timeout);
+  armReceive(buffer, received);
   runFor(timeout);
   return received;
 }

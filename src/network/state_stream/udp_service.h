@@ -1,7 +1,8 @@
 #pragma once
 // A small UDP socket service with an I/O context of its own, driven by the calling thread: no
 // thread is started; datagrams queue in the operating system between calls and each receive
-// takes the oldest.
+// takes the oldest. Only datagrams from the controller's address are taken; the others are
+// dropped and counted.
 
 #include <asio/basic_datagram_socket.hpp>
 #include <asio/io_context.hpp>
@@ -84,10 +85,16 @@ class UdpService {
 
   /// Takes one datagram of up to kReceiveSize bytes into `buffer` within `timeout`; returns its
   /// length (kReceiveSize for a longer one), 0 when none came or the socket is not open.
+  /// A datagram whose source address is not the controller's (as `setEndpoint` resolved it) is
+  /// dropped, counted and told in a log line at most once a second, and the wait goes on. The
+  /// source port is not compared: a controller sends from a port of its system's choosing,
+  /// which changes when it restarts. Before any `setEndpoint` every sender is taken.
   std::size_t receive(std::uint8_t* buffer, std::chrono::nanoseconds timeout);
 
   bool isOpen() const noexcept { return state_.load(std::memory_order_acquire) == kOpen; }
   int port() const noexcept { return static_cast<int>(localPort_.load(std::memory_order_acquire)); }
+  /// Datagrams dropped so far for coming from another address than the controller's. Any thread.
+  std::uint64_t foreignDatagrams() const noexcept { return foreignDatagrams_.load(std::memory_order_relaxed); }
 
  protected:
   /// The base's close, for destructors (no virtual call).
@@ -104,12 +111,21 @@ class UdpService {
     Socket socket{context.get_executor()};
   };
   Io& io();
+  // Whether the datagram just taken came from the controller; counts and tells the others.
+  bool fromController() noexcept;
+  void armReceive(std::uint8_t* buffer, std::size_t& received);
+  void onReceived(const std::error_code& ec, std::size_t bytes, std::uint8_t* buffer, std::size_t& received);
 
   std::unique_ptr<Io> io_;
-  asio::ip::udp::endpoint peer_;
+  asio::ip::udp::endpoint peer_;    // the controller, as resolved by `setEndpoint`
+  asio::ip::udp::endpoint sender_;  // the source of the datagram just taken
+  std::chrono::steady_clock::time_point receiveDeadline_{};
   std::string localAddress_;
   std::atomic<std::uint32_t> localPort_{0};
   std::atomic<std::uint32_t> state_{kClosed};
+  std::atomic<std::uint64_t> foreignDatagrams_{0};
+  std::chrono::steady_clock::time_point lastForeignLog_{};
+  std::uint64_t foreignSinceLog_ = 0;
   HandlerArena arena_;
 };
 

@@ -214,15 +214,22 @@ void XService::clearReplyCallbacks(const void* owner) {
   std::vector<MessageCallback> dropped;
   {
     std::unique_lock<std::mutex> lock(callbackMutex_);
-    for (auto it = replyCallbacks_.begin(); it != replyCallbacks_.end();) {
-      if (it->second.owner == owner) {
-        dropped.push_back(std::move(it->second.callback));
-        it = replyCallbacks_.erase(it);
-      } else {
-        ++it;
+    // Again after the wait: a callback of the owner that was running may have sent a request
+    // with a callback of its own.
+    bool found = true;
+    while (found) {
+      found = false;
+      for (auto it = replyCallbacks_.begin(); it != replyCallbacks_.end();) {
+        if (it->second.owner == owner) {
+          found = true;
+          dropped.push_back(std::move(it->second.callback));
+          it = replyCallbacks_.erase(it);
+        } else {
+          ++it;
+        }
       }
+      waitIdle(kReply, owner, lock);
     }
-    waitIdle(kReply, owner, lock);
   }
 }
 

@@ -9,10 +9,10 @@
 // a notification carries "n" with its topics; a message whose "id" is a text is a motion
 // message (the reply to a command sent with a text id).
 //
-// Codes (library category): 256 link down, send refused or link lost while waiting; 257 reply
-// without the form member, the key, or with a value of the wrong kind; 259 mismatched
-// arguments; 263 no reply in time; the set forms and the announcement hand back the
-// controller's own code.
+// Codes (library category): 256 link down or lost while waiting; 257 reply without the form
+// member, the key, or with a value of the wrong kind; 259 mismatched arguments; 263 no reply in
+// time, or the request could not go out (the controller reads too slowly); the set forms and
+// the announcement hand back the controller's own code.
 //
 // Threads: requests may come from any thread, concurrently. Everything the controller sends is
 // handled on the link's I/O thread, where the connection handler, the two message callbacks and
@@ -53,7 +53,7 @@ class XService : public std::enable_shared_from_this<XService> {
   /// The file service announcement's largest file, as the callers give it.
   static constexpr std::uint64_t kMaxFileLength = 10 * 1024 * 1024;
   /// Request bytes the link holds while the controller does not read them; a request beyond
-  /// fails with 256 at once (a few large requests, or thousands of ordinary ones).
+  /// fails with 263 at once (a few large requests, or thousands of ordinary ones).
   static constexpr std::size_t kMaxUnsentBytes = 4 * 1024 * 1024;
 
   /// No socket, thread or connection yet.
@@ -118,7 +118,8 @@ class XService : public std::enable_shared_from_this<XService> {
   /// The request every form goes through: hands `text` (one whole message, carriage return
   /// included, stamped with `id`) to the TCP client and, with `reply`, waits up to `timeout` for
   /// the reply with that id. 259 when it is longer than a line the controller takes, 256 when
-  /// the link is down or holds as much unsent as it may (nothing sent either way), 263.
+  /// the link is down, 263 when it holds as much unsent as it may (nothing sent either way) or
+  /// no reply came in time.
   /// With `pick`, `reply` may come as only the value it names: `*picked` then says so.
   std::error_code request(std::string_view text, std::uint64_t id, Json::Value* reply, std::chrono::nanoseconds timeout,
                           const ReplyWaiters::Pick* pick = nullptr, bool* picked = nullptr);
@@ -135,6 +136,9 @@ class XService : public std::enable_shared_from_this<XService> {
   /// `owner` tags the callback for `clearReplyCallbacks`.
   void sendCommandAsync(const std::string& key, const Json::Value& value, const MessageCallback& onReply,
                         std::error_code& ec, const void* owner = nullptr);
+  /// {"s":{key:value}} without waiting, as `sendCommandAsync`: `onReply` gets the whole reply.
+  void setValueAsync(const std::string& key, const Json::Value& value, const MessageCallback& onReply,
+                     std::error_code& ec, const void* owner = nullptr);
   /// {"c":body,"id":id} with the caller's id (motion control gives a text id, so the reply
   /// reaches the motion callback). Waits for nothing; 256 when it cannot be sent.
   void sendCommandWithId(const Json::Value& body, const Json::Value& id, std::error_code& ec);
@@ -159,6 +163,9 @@ class XService : public std::enable_shared_from_this<XService> {
   /// when none of them is running (at once from inside a callback of this link). For an
   /// owner's teardown: nothing it captured is touched afterwards.
   void clearReplyCallbacks(const void* owner);
+
+  /// Requests that ended with 263 so far (no reply in time, or no room to go out). Any thread.
+  std::uint64_t timeouts() const noexcept { return timeouts_.load(std::memory_order_relaxed); }
 
   /// Requests waiting for their reply now (0 whenever no request is in progress).
   std::size_t pendingRequests() const { return waiters_.size(); }
@@ -197,6 +204,8 @@ class XService : public std::enable_shared_from_this<XService> {
   void dispatch(Json::Value& message, std::size_t bytes);
   void dispatchReply(std::uint64_t id, Json::Value& message);
   void noteDropped(const char* why, std::size_t bytes) noexcept;
+  void sendAsync(char form, const std::string& key, const Json::Value& value, const MessageCallback& onReply,
+                 std::error_code& ec, const void* owner);
   // A reading request's thread offers each message it reads: true when it was a reply some
   // request waits for, now handed to it, or a reply nobody wants, now dropped.
   bool claimReply(std::string_view data) noexcept;
@@ -223,6 +232,7 @@ class XService : public std::enable_shared_from_this<XService> {
   std::string host_;
   int port_ = 0;
   std::atomic<int> linkState_{2};  // 1 connected, 2 disconnected
+  std::atomic<std::uint64_t> timeouts_{0};
   TcpClient client_;
   ReplyWaiters waiters_;      // the requests waiting by id: the pending table
   std::mutex transferMutex_;  // serialises file transfers, file-link start included

@@ -117,15 +117,21 @@ std::error_code XService::request(std::string_view text, std::uint64_t id, Json:
     case TcpClient::Posted::notConnected:
       return makeErrorCode(256);
     case TcpClient::Posted::full:
+      // The link is up; only the controller reads too slowly. A lost link's code would send
+      // callers that reconnect on it into churn against a controller that is still there.
       noteRefused(text.size());
-      return makeErrorCode(256);
+      timeouts_.fetch_add(1, std::memory_order_relaxed);
+      return makeErrorCode(263);
   }
   if (!ticket) return makeErrorCode(0);
   const std::error_code ec = ticket->wait(*reply, deadline);
   if (picked != nullptr) *picked = ticket->picked();
-  // A request still queued when its caller is told it failed must never reach the controller
-  // later (one partly written already is finished: the stream's framing depends on it).
-  if (ec == makeErrorCode(263) && number != 0) client_.withdraw(number);
+  if (ec == makeErrorCode(263)) {
+    timeouts_.fetch_add(1, std::memory_order_relaxed);
+    // A request still queued when its caller is told it failed must never reach the controller
+    // later (one partly written already is finished: the stream's framing depends on it).
+    if (number != 0) client_.withdraw(number);
+  }
   return ec;
 }
 
@@ -205,7 +211,17 @@ void XService::sendCommand(const std::string& key, const Json::Value& value, Jso
 
 void XService::sendCommandAsync(const std::string& key, const Json::Value& value, const MessageCallback& onReply,
                                 std::error_code& ec, const void* owner) {
-  const RequestText text('c', key, value);
+  sendAsync('c', key, value, onReply, ec, owner);
+}
+
+void XService::setValueAsync(const std::string& key, const Json::Value& value, const MessageCallback& onReply,
+                             std::error_code& ec, const void* owner) {
+  sendAsync('s', key, value, onReply, ec, owner);
+}
+
+void XService::sendAsync(char form, const std::string& key, const Json::Value& value, const MessageCallback& onReply,
+                         std::error_code& ec, const void* owner) {
+  const RequestText text(form, key, value);
   // Stored before the bytes leave: a reply that comes back at once must find its callback.
   if (onReply) {
     std::lock_guard<std::mutex> lock(callbackMutex_);

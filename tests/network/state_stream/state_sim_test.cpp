@@ -36,7 +36,7 @@ bool eventually(Predicate predicate) {
 }  // namespace
 
 TEST_F(StreamTest, CommandKeysDriveTheStream) {
-  velmora::sim::StatePublisher controller;  // no target yet, as after a fresh connection
+  velmora::sim::StatePublisher controller{address};  // no target yet, as after a fresh connection
   StateKeySettings settings;
   settings.rtPort = 4001;
   settings.broadcastPort = kPort;
@@ -103,7 +103,7 @@ TEST_F(StreamTest, CommandKeysDriveTheStream) {
 
 TEST_F(StreamTest, PublisherKeepsSubMillisecondRates) {
   subscribe({"q_m"}, 6);
-  velmora::sim::StatePublisher controller;
+  velmora::sim::StatePublisher controller{address};
   StateKeySettings settings;
   settings.broadcastPort = kPort;
   settings.intervalOverride = 250us;

@@ -16,7 +16,6 @@ class StreamTest : public ::testing::Test {
   static constexpr unsigned kPort = 1338;
 
   void SetUp() override {
-    address = testLoopbackAddress();
     receiver.setEndpoint(kPort, address, address);
     ASSERT_TRUE(publisher.setTarget(address, kPort));
   }
@@ -38,7 +37,8 @@ class StreamTest : public ::testing::Test {
     return value;
   }
 
-  std::string address;
+  std::string address = testLoopbackAddress();
   velmora::internal::DataReceiver receiver;
-  velmora::sim::StatePublisher publisher;
+  // Sends from the controller's address, as a controller does.
+  velmora::sim::StatePublisher publisher{address};
 };
