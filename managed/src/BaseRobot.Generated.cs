@@ -299,7 +299,7 @@ namespace velmora.clr
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_robot_get_ext_axis_info(RobotHandle robot, byte[] name, byte[] info, int type, out IntPtr value, out VelErr ec);
 
-        /// <summary>Reconnects with the stored addresses after stopping a running state stream (no "eci.ip"): 256 for a link failure (the link lost at any step of the connection included), 266 for another failure (controller version, work type or joint count), which leaves the robot partly connected until <c>disconnectFromRobot</c>.</summary>
+        /// <summary>Reconnects with the stored addresses after stopping a running state stream (the local address the controller last accepted goes again as "eci.ip", without waiting for its reply): 256 for a link failure (the link lost at any step of the connection included), 263 when a step had no reply in time (the controller silent after answering "sys.info" included; the robot is then disconnected), 266 for another failure (controller version, work type or joint count), which leaves the robot partly connected until <c>disconnectFromRobot</c>.</summary>
         public void connectToRobot(out ErrorCode ec)
         {
             VelErr e;
@@ -692,7 +692,7 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
-        /// <summary>Sends the archive on the file channel (up to 300 s), then "c" "ix.sdk.import_project": the project name; -279 no such file, -281 no ".zip" in its name, 259 when what precedes it is not a plain name, -280/-283/-284/-285 transfer failures, -277/-278/-280/-281/-284/-60005 the controller's refusals.</summary>
+        /// <summary>Sends the archive on the file channel (up to 300 s), then "c" "ix.sdk.import_project": the project name; -279 no such file, -281 no ".zip" in its name, 259 when what precedes it is not a plain name, -280/-283/-284/-285 transfer failures, -277/-278/-280/-281/-284/-60005 the controller's refusals. Imports of one robot go one at a time: another waits behind a transfer whose verdict does not come for up to those 300 s. A file link the controller closed is connected again once before the transfer fails.</summary>
         public String importProject(String file_path, bool overwrite, out ErrorCode ec)
         {
             IntPtr name;
@@ -711,7 +711,7 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
-        /// <summary>Sends the file, then "c" "eci.file_transfer.import_project_file" into dest "project/&lt;project&gt;[/&lt;task&gt;[/&lt;file&gt;]]": the stored name; 259 malformed dest (a component empty, "." or "..") or stored name, -279 no such file, -281 wrong extension, transfer and refusal codes as <c>importProject</c>. The local path is used as given.</summary>
+        /// <summary>Sends the file, then "c" "eci.file_transfer.import_project_file" into dest "project/&lt;project&gt;[/&lt;task&gt;[/&lt;file&gt;]]": the stored name; 259 malformed dest (a component empty, "." or "..") or stored name, -279 no such file, -281 wrong extension, transfer and refusal codes as <c>importProject</c>, and as it waits behind another import of the robot. The local path is used as given.</summary>
         public String importFile(String src_file_path, String dest, bool overwrite, out ErrorCode ec)
         {
             IntPtr name;
