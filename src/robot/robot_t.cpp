@@ -31,6 +31,8 @@ void Robot_T<W, N>::connectToRobot(std::error_code& ec) noexcept {
   try {
     // `reconnect` stops a running state stream and drops the old connection first.
     impl().reconnect(impl().remoteIp, impl().localIp, W, N);
+    // A restarted controller knows no local address, and the stream needs one.
+    if constexpr (W != 0 || N >= 5) impl().setLocalIp(impl().localIp);
   } catch (const internal::ConnectTimeout&) {
     // A controller that stopped answering would make every later request, and the robot's
     // destruction, wait out its time.

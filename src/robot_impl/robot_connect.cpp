@@ -46,6 +46,10 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   // Copies: the caller may hand in this object's own fields.
   const std::string remoteAddress = remote;  // NOLINT(performance-unnecessary-copy-initialization)
   const std::string localAddress = local;    // NOLINT(performance-unnecessary-copy-initialization)
+  // The caller tells the local address itself and waits for the answer; the connection handler
+  // restores only after the link came back by itself.
+  connecting_.store(true);
+  const std::shared_ptr<void> endConnecting(nullptr, [this](void*) { connecting_.store(false); });
   disconnect();
   remoteIp = remoteAddress;
 
@@ -177,7 +181,7 @@ void BaseRobot::Impl::connectionHandler(bool connected) noexcept {
   if (!connected) ++linkLosses_;
   if (connected && connectionState.load() == 2) {
     resetEventWatcher();
-    restoreStateStream();
+    if (!connecting_.load()) restoreStateStream();
   }
   connectionState.exchange(connected ? 1 : 2);
   try {

@@ -238,6 +238,8 @@ class VELMORA_LOCAL BaseRobot::Impl {
   std::string streamAddress_;
   int streamInterval_ = 0;
   std::uint64_t streamStarts_ = 0;
+  // Set while `reconnect` runs: the connection it makes is not one the link made by itself.
+  std::atomic<bool> connecting_{false};
 };
 
 namespace internal {
