@@ -115,6 +115,42 @@ TEST_P(ArmBlend, TwoLinesAtARightAngle) {
   }
 }
 
+// The way round the corner is no command of its own: stopped on it, the arm reports the line
+// after it as the one cut off.
+TEST(ArmBlendStop, StoppedOnTheCurveTheNextLineFails) {
+  const ArmModel& model = *velmora_sim::arm::findArm("StandardRobot");
+  auto chain = std::make_shared<ArmChain>(model);
+  ArmTimeline arm(model.home);
+  arm.setKinematics(chain);
+  const ArmTimeline::Clock::time_point t0{};
+  arm.setTimeScale(1, t0);
+  Pose to = chain->forward(model.home);
+  std::vector<int> finished;
+  std::vector<int> failed;
+  for (int index = 1; index <= 2; ++index) {
+    to[index] += 0.05;
+    ArmTimeline::Motion motion;
+    motion.path = velmora_sim::arm::Path::command("move.l", line(to, 0.02));
+    motion.finished = [&finished, index] { finished.push_back(index); };
+    motion.failed = [&failed, index](int) { failed.push_back(index); };
+    arm.append(std::move(motion), t0);
+  }
+  arm.run(t0);
+  auto now = t0;
+  for (int k = 0; k < 5000 && finished.empty(); ++k) {
+    now += 1ms;
+    for (auto& call : arm.advance(now)) call();
+  }
+  ASSERT_EQ(finished, std::vector<int>{1});
+  now += 50ms;  // the curve takes about 0.3 s
+  for (auto& call : arm.advance(now)) call();
+  const ArmTimeline::Callback stopped = arm.abort(-1, now);
+  ASSERT_TRUE(stopped);
+  stopped();
+  EXPECT_EQ(failed, std::vector<int>{2});
+  EXPECT_FALSE(arm.moving());
+}
+
 INSTANTIATE_TEST_SUITE_P(Arms, ArmBlend, ::testing::ValuesIn(cases()), [](const auto& info) {
   return std::string(info.param.arm->robotClass) + (info.param.zone > 0 ? "_zone" : "_fine");
 });
