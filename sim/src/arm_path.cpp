@@ -53,6 +53,7 @@ Path Path::command(const std::string& key, const Json::Value& body) {
     path.speed_ = positive(traj["speed"]);
     path.jointSpeed_ = positive(traj["jnt_speed"]);
     path.rotSpeed_ = positive(traj["rot_speed"]);
+    path.zone_ = positive(traj["zone"]);
   }
   const Json::Value& point = body["point"];
   if (key == "move.j") {
@@ -110,6 +111,7 @@ Path Path::jog(const Json::Value& request) {
 
 void Path::begin(const Joints& from, double defaultSpeed, const Kinematics& kinematics) {
   begun_ = true;
+  kept_ = 1;
   refusal_ = 0;
   solved_.clear();
   from_ = from;
@@ -273,7 +275,8 @@ double Path::length() const {
     case Kind::arc:
     case Kind::circle:
       return norm(u_) * std::abs(sweep_);
-    case Kind::spiral: {
+    case Kind::spiral:
+    case Kind::blend: {
       double sum = 0;
       for (int i = 0; i < kSpiralSamples; ++i) {
         sum += norm(sub(placeAt(double(i + 1) / kSpiralSamples), placeAt(double(i) / kSpiralSamples)));
@@ -292,6 +295,10 @@ Vector3 Path::placeAt(double s) const {
   if (way_ == Kind::arc || way_ == Kind::circle) {
     const double theta = sweep_ * s;
     return add(centre_, add(scale(u_, std::cos(theta)), scale(v_, std::sin(theta))));
+  }
+  if (way_ == Kind::blend) {
+    const Vector3 corner = placeOf(aux_);
+    return add(scale(p0, (1 - s) * (1 - s)), add(scale(corner, 2 * s * (1 - s)), scale(p2, s * s)));
   }
   if (way_ != Kind::spiral) return straight;
   // Round the line from start to target, the radius growing by a step per turn; the ends are
@@ -314,7 +321,7 @@ Pose Path::poseAt(double s) const {
 }
 
 Joints Path::at(double s) const {
-  s = std::clamp(s, 0.0, 1.0);
+  s = std::clamp(s, 0.0, 1.0) * kept_;
   if (!begun_ || way_ == Kind::hold) return from_;
   if (!solved_.empty()) {
     const double at = s * double(solved_.size() - 1);

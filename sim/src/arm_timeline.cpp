@@ -116,7 +116,10 @@ ArmTimeline::Callback ArmTimeline::abort(int code, Clock::time_point now) {
   const arm::Joints here = standing(now);
   Callback failed;
   // The queue's first command is the one the controller reports, under way or paused.
-  const Motion* motion = queue_.empty() ? nullptr : &queue_.front();
+  // A way round a corner reports nothing: the line after it is the one cut off.
+  const auto reported =
+      std::find_if(queue_.begin(), queue_.end(), [](const Motion& m) { return !m.path.roundsCorner(); });
+  const Motion* motion = reported == queue_.end() ? nullptr : &*reported;
   if (motion && motion->failed) failed = [f = motion->failed, code] { f(code); };
   jog_.reset();
   queue_.clear();
@@ -145,6 +148,10 @@ std::vector<ArmTimeline::Callback> ArmTimeline::advance(Clock::time_point now) {
         break;
       }
       if (motion->started) calls.push_back(motion->started);
+      if (!jog_ || motion != &*jog_) {
+        roundCorner();
+        motion = active();  // the insertion moved the queue's elements
+      }
     }
     // Due by the deadline the owner's timer was set to, whatever the rounding of the progress.
     const Clock::time_point due = *deadline();
@@ -161,6 +168,17 @@ std::vector<ArmTimeline::Callback> ArmTimeline::advance(Clock::time_point now) {
     anchor_ = std::min(end, now);
   }
   return calls;
+}
+
+void ArmTimeline::roundCorner() {
+  // A line begun again (after a jog or a placement) finds its corner afresh.
+  if (queue_.size() > 1 && queue_[1].path.roundsCorner()) queue_.erase(queue_.begin() + 1);
+  if (queue_.size() < 2 || queue_[1].halts) return;
+  std::optional<arm::Path> curve = queue_.front().path.roundCorner(queue_[1].path, defaultSpeed_, *kinematics_);
+  if (!curve) return;
+  Motion round;
+  round.path = std::move(*curve);
+  queue_.insert(queue_.begin() + 1, std::move(round));
 }
 
 std::optional<ArmTimeline::Clock::time_point> ArmTimeline::deadline() const {

@@ -226,6 +226,20 @@ TEST(SimulatorProgram, MovesItsArmAtTheTimeScaleAndReportsWhenTheMotionEnds) {
   EXPECT_EQ(spawnProgram(address, {"--time-scale", "-1"})->exitStatus(5s), 2) << "a scale below 0 is refused";
 }
 
+TEST(SimulatorProgram, AnswersAsTheArmItIsAskedToBe) {
+  const std::string address = testLoopbackAddress();
+  EXPECT_EQ(exitStatus(spawnProgram(address, {"--arm", "Sorn5Robot"})), 2) << "no such class";
+  const pid_t pid = spawnProgram(address, {"--arm", "Sorn3Robot"});
+  ASSERT_NE(pid, 0);
+  const auto client = connectTo(address);
+  ASSERT_TRUE(client->connected());
+  ASSERT_TRUE(client->send("{\"g\":{\"sys.info\":null},\"id\":1}\r"));
+  const Json::Value info = parseJson(client->readMessage(2s).value_or("null"))["g"]["sys.info"];
+  EXPECT_EQ(info["joint_num"], 3);
+  EXPECT_EQ(info["work_type"], "industrial");
+  EXPECT_EQ(interrupt(pid), 0);
+}
+
 TEST(SimulatorProgram, ServesUpgradesAndBackupsWhenAsked) {
   const std::string address = testLoopbackAddress();
   const auto program = spawnProgram(address, {"--upgrade"});

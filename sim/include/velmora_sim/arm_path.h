@@ -16,7 +16,7 @@
 //   "move.replay", or a body it cannot read                              ends at once
 //
 // Poses as arm_kinematics.h reads them; "traj" {"speed": m/s, "jnt_speed": rad/s, "rot_speed":
-// rad/s}, zone ignored. A Cartesian path takes its length over "speed" (the default when absent)
+// rad/s, "zone": m}. A Cartesian path takes its length over "speed" (the default when absent)
 // and no less than its largest angle change over "rot_speed" when given; the orientation and the
 // elbow follow it evenly (a full circle keeps its start orientation). A joint path takes its
 // largest joint change over "jnt_speed", else over "speed" read in radians per second.
@@ -27,6 +27,10 @@
 // ends at once where it starts. Joint targets past the limits are refused likewise; a joint jog
 // stops at the limit, a Cartesian jog the arm cannot make is refused.
 //
+// A line with a zone, followed in the queue by another line, rounds the corner between them
+// (`roundCorner`, arm_blend.cpp): it hands over to the way round at the zone's distance (at most
+// half of either line) before its target, and the next line goes on from as far past it.
+//
 // A jog, {"space", "rate", "step", "index", "direction"}: `step` (millimetres, or degrees for
 // rotations and joints) along axis `index` (x, y, z, rx, ry, rz) at `rate` x 0.25 m/s (or rad/s);
 // joint space (5) moves joint `index`, the flange (1) and tool (3) spaces move along the
@@ -34,6 +38,7 @@
 
 #include <json/value.h>
 
+#include <optional>
 #include <string>
 
 #include "velmora_sim/arm_kinematics.h"
@@ -61,9 +66,16 @@ class Path {
   bool followsOverride() const noexcept { return kind_ != Kind::hold; }
   /// The joints at fraction `s` (0 to 1) of the way; the start before `begin`.
   Joints at(double s) const;
+  /// When this begun line has a zone and `next`, not yet begun, is a line too: ends this line
+  /// short of its target and returns the begun way round the corner onto `next` (a quadratic
+  /// curve with the target as its middle control point), from where `next` begins. Nullopt, and
+  /// this line unchanged, where there is no corner to round or the arm cannot take the curve.
+  std::optional<Path> roundCorner(const Path& next, double defaultSpeed, const Kinematics& kinematics);
+  /// The way round a corner, which reports nothing of its own.
+  bool roundsCorner() const noexcept { return kind_ == Kind::blend; }
 
  private:
-  enum class Kind { hold, joints, jointPose, line, arc, circle, spiral, jog };
+  enum class Kind { hold, joints, jointPose, line, arc, circle, spiral, jog, blend };
 
   Pose poseAt(double s) const;
   Vector3 placeAt(double s) const;
@@ -86,6 +98,7 @@ class Path {
   double speed_ = 0;  // 0: the default
   double jointSpeed_ = 0;
   double rotSpeed_ = 0;
+  double zone_ = 0;
   int space_ = 0;
   unsigned index_ = 0;
   double jogStep_ = 0;
@@ -101,6 +114,7 @@ class Path {
   Vector3 v_{};
   double sweep_ = 0;
   double duration_ = 0;
+  double kept_ = 1;  // the part of the way taken when it hands over to a way round a corner
   int refusal_ = 0;
   std::vector<Joints> solved_;  // joints at even steps along a Cartesian way; empty: identity
 };

@@ -94,6 +94,8 @@ class ArmTimeline {
   /// Folds the progress so far into the active motion and moves the anchor to `now`.
   void settle(Clock::time_point now);
   arm::Joints standing(Clock::time_point now) const;
+  /// Puts the way round the corner after the queue's first motion, just begun, before the next.
+  void roundCorner();
 
   arm::Joints joints_;  // where the arm stands, or where the motion under way began
   std::deque<Motion> queue_;
