@@ -299,7 +299,7 @@ namespace velmora.clr
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_robot_get_ext_axis_info(RobotHandle robot, byte[] name, byte[] info, int type, out IntPtr value, out VelErr ec);
 
-        /// <summary>Reconnects with the stored addresses after stopping a running state stream (the local address the controller last accepted goes again as "eci.ip", without waiting for its reply): 256 for a link failure (the link lost at any step of the connection included), 263 when a step had no reply in time (the controller silent after answering "sys.info" included; the robot is then disconnected), 266 for another failure (controller version, work type or joint count), which leaves the robot partly connected until <c>disconnectFromRobot</c>.</summary>
+        /// <summary>Reconnects with the stored addresses after stopping a running state stream, and sends the stored local address again ("eci.ip", except on 3- and 4-axis arms, and only when one was accepted before): 256 for a link failure (the link lost at any step of the connection included, the address refused), 263 when a step had no reply in time (the controller silent after answering "sys.info" included; the robot is then disconnected), 266 for another failure (controller version, work type or joint count), which leaves the robot partly connected until <c>disconnectFromRobot</c>.</summary>
         public void connectToRobot(out ErrorCode ec)
         {
             VelErr e;

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "velmora_sim/ethercat_bus.h"
@@ -56,10 +57,10 @@ const char* const kUsage =
     "with the controller's codes. Each queued command is reported finished when its motion\n"
     "ends, \"sys.state\" answers \"idleing\" (moving) meanwhile; \"move.pause\" halts it,\n"
     "\"move.continue\" resumes, \"move.reset\" clears, a jog moves it by its step.\n"
-    "A force controller answers the \"eci.fc.\" keys (its conditions are met at once), an\n"
-    "EtherCAT bus holds two slaves (addresses 1 and 2) and the RL project \"demo\" has the task\n"
-    "\"T_ROB1\". Unknown keys are answered with 0 (command and set forms), null (get) or the flag\n"
-    "(watch).\n";
+    "A collaborative arm's force controller answers the \"eci.fc.\" keys (its conditions are met\n"
+    "at once), an EtherCAT bus holds two slaves (addresses 1 and 2) and the RL project \"demo\"\n"
+    "has the task \"T_ROB1\". Unknown keys are answered with 0 (command and set forms), null (get)\n"
+    "or the flag (watch).\n";
 
 bool parsePort(const char* text, std::uint16_t& port) {
   char* end = nullptr;
@@ -152,8 +153,12 @@ int main(int argc, char** argv) {
     bus.addSlave({1, 0x1001, 0x00000A11, 0x00001020, 1, "drive-1", 1});
     bus.addSlave({2, 0x1002, 0x00000A11, 0x00002040, 1, "io-2", 1});
     bus.install(sim.command());
-    velmora_sim::ForceControlModel forceControl(sim.info().jointCount);
-    forceControl.install(sim.command());
+    // Force control is a collaborative arm's.
+    std::optional<velmora_sim::ForceControlModel> forceControl;
+    if (sim.info().workType == "cobot") {
+      forceControl.emplace(sim.info().jointCount);
+      forceControl->install(sim.command());
+    }
     sim.projects().addProject("demo", {"T_ROB1"});
     if (verbose) {
       sim.command().observe(

@@ -70,7 +70,8 @@ TEST_F(EventLifetime, NoCallbackRunsOnceItsRobotLetItGo) {
   const struct {
     const char* name;
     Way way;
-  } cases[] = {{"robot destroyed", Way::destroyed}, {"callback replaced", Way::replaced}, {"callback removed", Way::removed}};
+  } cases[] = {
+      {"robot destroyed", Way::destroyed}, {"callback replaced", Way::replaced}, {"callback removed", Way::removed}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto seen = std::make_shared<Sightings>();

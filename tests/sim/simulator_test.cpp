@@ -228,16 +228,16 @@ TEST(SimulatorProgram, MovesItsArmAtTheTimeScaleAndReportsWhenTheMotionEnds) {
 
 TEST(SimulatorProgram, AnswersAsTheArmItIsAskedToBe) {
   const std::string address = testLoopbackAddress();
-  EXPECT_EQ(exitStatus(spawnProgram(address, {"--arm", "Sorn5Robot"})), 2) << "no such class";
-  const pid_t pid = spawnProgram(address, {"--arm", "Sorn3Robot"});
-  ASSERT_NE(pid, 0);
+  EXPECT_EQ(spawnProgram(address, {"--arm", "Sorn5Robot"})->exitStatus(5s), 2) << "no such class";
+  const auto program = spawnProgram(address, {"--arm", "Sorn3Robot"});
+  ASSERT_TRUE(program->running());
   const auto client = connectTo(address);
   ASSERT_TRUE(client->connected());
   ASSERT_TRUE(client->send("{\"g\":{\"sys.info\":null},\"id\":1}\r"));
   const Json::Value info = parseJson(client->readMessage(2s).value_or("null"))["g"]["sys.info"];
   EXPECT_EQ(info["joint_num"], 3);
   EXPECT_EQ(info["work_type"], "industrial");
-  EXPECT_EQ(interrupt(pid), 0);
+  EXPECT_EQ(interrupt(*program), 0);
 }
 
 TEST(SimulatorProgram, ServesUpgradesAndBackupsWhenAsked) {
