@@ -110,8 +110,11 @@ void BaseCobot::FBRWModbusRTUCoil(int slave_addr, int fun_cmd, int coil_addr, in
   internal::logBus(robotImpl, "uid: {} |  FBRWModbusRTUCoil end, ec:{}", logUid, ec);
 }
 
-void BaseCobot::FBRWModbusRTUReg(int slave_addr, int fun_cmd, int reg_addr, std::string data_type, int num,
-                                 std::vector<int>& data_array, bool if_crc_reverse, std::error_code& ec) noexcept {
+// The declared API takes data_type by value.
+void BaseCobot::FBRWModbusRTUReg(int slave_addr, int fun_cmd, int reg_addr,
+                                 std::string data_type,  // NOLINT(performance-unnecessary-value-param)
+                                 int num, std::vector<int>& data_array, bool if_crc_reverse,
+                                 std::error_code& ec) noexcept {
   internal::logEntry(
       "uid: {} | FBRWModbusRTUReg slave_addr: {} fun_cmd: {} reg_addr: {} data_type: {} num: {} ec:{} "
       "if_crc_reverse:{}",
