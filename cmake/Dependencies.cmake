@@ -23,3 +23,20 @@ if(VELMORA_BUILD_TESTS)
   find_package(GTest CONFIG REQUIRED)
   include(GoogleTest)
 endif()
+
+# An optional program behind an AUTO/ON/OFF option: `found` becomes ON when the option is not OFF
+# and `program` is found (its path cached in `var`; a cached path removed since counts as none).
+# ON without it fails the configuration, saying `what` needs `name`.
+function(velmora_find_optional option var program found what name)
+  set(${found} OFF PARENT_SCOPE)
+  if(NOT ${option})
+    return()
+  endif()
+  find_program(${var} ${program})
+  if(${var} AND EXISTS "${${var}}")
+    set(${found} ON PARENT_SCOPE)
+  elseif(NOT ${option} STREQUAL "AUTO")
+    message(FATAL_ERROR "${what} needs ${name} (tools/setup-deps.sh installs it); "
+                        "or configure with -D${option}=OFF")
+  endif()
+endfunction()

@@ -5,25 +5,15 @@
 set(VELMORA_MANAGED OFF)
 # Where the assembly installs, beside the other CLI libraries of the system.
 set(VELMORA_INSTALL_CLIDIR lib/cli/velmora)
-if(VELMORA_BUILD_MANAGED STREQUAL "AUTO")
-  set(_required OFF)
-elseif(VELMORA_BUILD_MANAGED)
-  set(_required ON)
-else()
+if(NOT VELMORA_BUILD_MANAGED)
   return()
 endif()
 if(NOT VELMORA_SANITIZE STREQUAL "" OR VELMORA_BUILD_FUZZ)
   message(STATUS "velmora: managed layer off in sanitizer and fuzz builds")
   return()
 endif()
-# A cached path to a compiler removed since counts as none.
-find_program(VELMORA_MCS mcs)
-if(VELMORA_MCS AND EXISTS "${VELMORA_MCS}")
-  set(VELMORA_MANAGED ON)
-elseif(_required)
-  message(FATAL_ERROR "the managed layer needs Mono's mcs (tools/setup-deps.sh installs it); "
-                      "or configure with -DVELMORA_BUILD_MANAGED=OFF")
-else()
+velmora_find_optional(VELMORA_BUILD_MANAGED VELMORA_MCS mcs VELMORA_MANAGED "the managed layer" "Mono's mcs")
+if(NOT VELMORA_MANAGED)
   message(STATUS "velmora: Mono's mcs not found, the .NET layer (velmora.clr.dll) is left out "
                  "(-DVELMORA_BUILD_MANAGED=ON requires it)")
 endif()
