@@ -116,6 +116,12 @@ void FileService::expect(std::size_t length, Judge judge) {
   impl_->expected.push_back(Impl::Expectation{length, std::move(judge)});
 }
 
+void FileService::announce(std::size_t length, Judge judge) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->expected.clear();
+  impl_->expected.push_back(Impl::Expectation{length, std::move(judge)});
+}
+
 std::size_t FileService::pendingExpectations() const {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   return impl_->expected.size();

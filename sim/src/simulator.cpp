@@ -72,7 +72,7 @@ void Simulator::serveControllerKeys() {
       x.reply(-1);
       return;
     }
-    file_->expect(length.asUInt64(), [this, digest = md5.asString(), announcement](const std::string& bytes) {
+    file_->announce(length.asUInt64(), [this, digest = md5.asString(), announcement](const std::string& bytes) {
       if (md5Hex(bytes) != digest) return Verdict::error();
       projects_.fileArrived(announcement, bytes);
       return Verdict::success();

@@ -56,6 +56,10 @@ class FileService {
   /// Transfers are taken in the order armed.
   void expect(std::size_t length, Verdict verdict = Verdict::success());
   void expect(std::size_t length, Judge judge);
+  /// As the controller takes an announcement: it arms the next transfer in place of every armed
+  /// one whose bytes never started (a client that lost its file link while announcing announces
+  /// again, and the first announcement's bytes never come).
+  void announce(std::size_t length, Judge judge);
   /// Armed transfers that no bytes have started yet.
   std::size_t pendingExpectations() const;
 

@@ -108,6 +108,7 @@ void XNetworkBase::takeVerdict(bool success) {
 }
 
 void XNetworkBase::linkLost() {
+  losses.fetch_add(1, std::memory_order_acq_rel);
   std::lock_guard<std::mutex> lock(mutex);
   if (!awaiting_ || verdict_ != Verdict::none) return;
   verdict_ = Verdict::lost;

@@ -51,6 +51,9 @@ class XNetworkBase {
   std::condition_variable condition;
   std::atomic<std::uint8_t> resultFlag{0};  ///< 1 when the last verdict was "success"
   std::atomic<int> linkState{0};            ///< 0 never tried, 1 connected, 2 disconnected
+  /// Connections ended so far: a transfer announced on one connection must not send its bytes
+  /// on the next.
+  std::atomic<std::uint64_t> losses{0};
 
  protected:
   /// A verdict received on the I/O thread; ignored when no transfer waits for one.

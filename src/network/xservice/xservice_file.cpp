@@ -100,8 +100,15 @@ void XService::sendFile(const std::string& path, std::uint64_t maxLength, const 
       digest = Md5::hexDigest(md5, false);
     }
     ec = makeErrorCode(0);
+    const std::uint64_t lossesBefore = transfer_->losses.load(std::memory_order_acquire);
     transferInit(digest, file.length, options, ec);
     if (ec) return;
+    // The connection the announcement was for ended while it was answered (the client may even
+    // have connected again by now): the controller dropped that transfer with it.
+    if (transfer_->losses.load(std::memory_order_acquire) != lossesBefore) {
+      ec = makeErrorCode(256);
+      continue;
+    }
     transfer_->sendAndWait(file.data.get(), file.length, ec);
     if (ec.value() != 256) return;
   }
