@@ -395,6 +395,12 @@ void ArmState::setDefaultSpeed(double speed) {
   state_->timeline.setDefaultSpeed(speed);
 }
 
+void ArmState::setDefaultZone(double zone) {
+  if (!std::isfinite(zone)) return;
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->timeline.setDefaultZone(std::max(zone, 0.0));
+}
+
 void ArmState::setOverrideRate(double rate) {
   if (!(rate > 0) || !std::isfinite(rate)) return;
   {

@@ -118,6 +118,8 @@ class ArmState {
   /// override ("move.override_rate", taken within 0.01 to 1); other values are ignored.
   void setDefaultSpeed(double speed);
   void setOverrideRate(double rate);
+  /// The zone of commands without their own (m, "move.default_zone"); a negative one is 0.
+  void setDefaultZone(double zone);
 
   // The arm now.
   std::vector<double> jointPositions() const;
