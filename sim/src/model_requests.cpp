@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model_shapes.h"
+#include "velmora_sim/arm_frames.h"
 
 namespace velmora_sim {
 
@@ -18,16 +19,15 @@ Json::Value triple(double a, double b, double c) {
   return array;
 }
 
-// The tool's end in the reference frame, from the flange in the base.
+// The tool's end in the reference frame, from the flange in the base; and back.
 arm::Transform toolEnd(const arm::Transform& flange, const Json::Value& toolset) {
   if (!toolset.isObject()) return flange;
-  return frameOf(toolset["ref"]).inverse() * flange * frameOf(toolset["end"]);
+  return arm::endOf(flange, frameOf(toolset["end"]), frameOf(toolset["ref"]));
 }
 
-// The flange in the base that puts the tool's end at `end` in the reference frame.
 arm::Transform flangeFor(const arm::Transform& end, const Json::Value& toolset) {
   if (!toolset.isObject()) return end;
-  return frameOf(toolset["ref"]) * end * frameOf(toolset["end"]).inverse();
+  return arm::flangeOf(end, frameOf(toolset["end"]), frameOf(toolset["ref"]));
 }
 
 }  // namespace

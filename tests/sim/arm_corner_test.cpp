@@ -204,8 +204,8 @@ TEST_P(ArmCorner, RoundsTheCornerWithinItsZoneWithoutStopping) {
   }
   EXPECT_GT(cornerGap, 1e-3) << "the corner is rounded";
   // Mixed joints leave the tool a little off the straight mix of the ways: a tenth of the zone.
-  const bool mixesJoints = c.first == Way::joints || c.first == Way::jointPose || c.second == Way::joints ||
-                           c.second == Way::jointPose;
+  const bool mixesJoints =
+      c.first == Way::joints || c.first == Way::jointPose || c.second == Way::joints || c.second == Way::jointPose;
   EXPECT_LT(offWay, kZone * (mixesJoints ? 1.1 : 1.0) + 1e-4) << "within the zone of the corner";
   EXPECT_GT(rates.front(), 0.2 * median) << "the arm keeps moving through the corner";
 }

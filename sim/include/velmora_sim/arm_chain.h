@@ -44,6 +44,8 @@ class ArmChain final : public Kinematics {
   int inverse(const Pose& pose, const Joints& seed, Joints& out) const override;
   int admits(const Joints& joints) const override;
 
+  /// The pose's elbow angle of `joints`: the elbow joint's (0 without one).
+  double elbowOf(const Joints& joints) const;
   /// The flange of `joints`, and with `jacobian` its Jacobian in the base's axes.
   Transform flange(const Joints& joints, Jacobian* jacobian = nullptr) const;
 
