@@ -22,9 +22,13 @@ Pose FramedChain::forward(const Joints& joints) const {
 }
 
 int FramedChain::inverse(const Pose& pose, const Joints& seed, Joints& out) const {
+  return inverseIn(pose, seed, {}, out);
+}
+
+int FramedChain::inverseIn(const Pose& pose, const Joints& seed, const Conf& conf, Joints& out) const {
   Pose flange = poseOfFrame(flangeOf(transformOf(pose), tool_, wobj_));
   flange[6] = pose[6];
-  return chain_->inverse(flange, seed, out);
+  return chain_->inverseIn(flange, seed, conf, out);
 }
 
 }  // namespace velmora_sim::arm

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "velmora_sim/arm_chain.h"
+
 namespace velmora_sim::arm {
 
 namespace {
@@ -41,7 +43,7 @@ double mix(double a, double b, double s) { return a == b ? a : a * (1 - s) + b *
 
 }  // namespace
 
-Path Path::command(const std::string& key, const Json::Value& body) {
+Path Path::command(const std::string& key, const Json::Value& body, bool confForced) {
   Path path;
   if (!body.isObject()) return path;
   if (key == "move.wait") {
@@ -70,6 +72,8 @@ Path Path::command(const std::string& key, const Json::Value& body) {
   const auto aux = poseFromJson(body["aux"]);
   if (!target) return Path();
   path.target_ = *target;
+  path.conf_ = confFromJson(point);
+  path.confForced_ = confForced;
   if (key == "move.jc") {
     path.kind_ = Kind::jointPose;
   } else if (key == "move.l") {
@@ -138,7 +142,7 @@ void Path::begin(const Joints& from, double defaultSpeed, const Kinematics& kine
       way_ = Kind::joints;
       break;
     case Kind::jointPose:
-      refusal_ = kinematics.inverse(target_, from, to_);
+      refusal_ = kinematics.inverseIn(target_, from_, conf_, to_);
       way_ = Kind::joints;
       break;
     case Kind::jog:
@@ -170,7 +174,7 @@ void Path::begin(const Joints& from, double defaultSpeed, const Kinematics& kine
     duration_ = way / speed;
     if (rotSpeed_ > 0) duration_ = std::max(duration_, turn / rotSpeed_);
     if (way == 0 && rotSpeed_ == 0) duration_ = turn / kTurnSpeed;
-    if (wraps_) solve(kinematics);
+    if (wraps_ && solve(kinematics) && confForced_ && !inConf(solved_.back(), conf_)) refusal_ = kConfUnresolved;
   }
   if (refusal_ != 0) {
     way_ = Kind::hold;

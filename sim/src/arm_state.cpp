@@ -59,6 +59,7 @@ struct ArmState::State : std::enable_shared_from_this<State> {
   std::vector<double> torques;     // fixed by a test
   double speedOverride = 1.0;
   bool motion = false;
+  bool confForced = false;
   const Clock::time_point born = Clock::now();
   std::shared_ptr<arm::ArmChain> chain;  // none: the identity model
   arm::Transform tool = arm::Transform::Identity();
@@ -297,9 +298,13 @@ int ArmState::admit(const std::string& key, const Json::Value& body) const {
   if (key == "move.wait" || key == "move.replay" || !body.isObject()) return 0;
   for (const char* member : {"point", "aux"}) {
     const auto pose = arm::poseFromJson(body[member]);
+    // Only a joint move goes to the solution its target's configuration names.
+    const arm::Conf conf = key == "move.jc" ? arm::confFromJson(body[member]) : arm::Conf();
     std::vector<double> q;
     if (pose) {
-      if (const int refusal = state_->timeline.kinematics().inverse(*pose, now, q); refusal != 0) return refusal;
+      if (const int refusal = state_->timeline.kinematics().inverseIn(*pose, now, conf, q); refusal != 0) {
+        return refusal;
+      }
     }
   }
   return 0;
@@ -356,8 +361,8 @@ bool ArmState::enqueue(std::vector<Command> commands) {
     if (state_->timeline.queued() + commands.size() > kMaxQueued) return false;
     const auto now = Clock::now();
     for (auto& c : commands) {
-      state_->timeline.append({arm::Path::command(c.key, c.body), std::move(c.started), std::move(c.finished), c.halts,
-                               0, std::move(c.failed)},
+      state_->timeline.append({arm::Path::command(c.key, c.body, state_->confForced), std::move(c.started),
+                               std::move(c.finished), c.halts, 0, std::move(c.failed)},
                               now);
     }
   }
@@ -401,6 +406,11 @@ void ArmState::setDefaultZone(double zone) {
   if (!std::isfinite(zone)) return;
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->timeline.setDefaultZone(std::max(zone, 0.0));
+}
+
+void ArmState::setConfForced(bool forced) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->confForced = forced;
 }
 
 void ArmState::setOverrideRate(double rate) {

@@ -57,7 +57,7 @@ Json::Value ChainModel::forward(const Json::Value& request) const {
   data["trans"] = triple(pose[0], pose[1], pose[2]);
   data["rot"] = triple(pose[3], pose[4], pose[5]);
   data["elb"] = model.elbowJoint >= 0 ? q[static_cast<std::size_t>(model.elbowJoint)] : 0.0;
-  for (const double joint : q) data["conf"].append(static_cast<int>(std::floor(joint / (3.141592653589793 / 2))));
+  for (const int quarter : arm::confOf(q)) data["conf"].append(quarter);
   Json::Value reply(Json::objectValue);
   reply["data"] = data;
   return reply;
@@ -71,7 +71,9 @@ Json::Value ChainModel::inverse(const Json::Value& request, const arm::Joints& s
   arm::Pose pose = arm::poseOfFrame(flangeFor(frameOf(request), toolset));
   pose[6] = request["redundant"][0].asDouble();
   arm::Joints q;
-  if (const int refusal = chain_->inverse(pose, seed, q); refusal != 0) return Json::Value(refusal);
+  if (const int refusal = chain_->inverseIn(pose, seed, arm::confFromJson(request), q); refusal != 0) {
+    return Json::Value(refusal);
+  }
   Json::Value reply(Json::objectValue);
   reply["data"] = Json::Value(Json::arrayValue);
   for (const double joint : q) reply["data"].append(joint);

@@ -24,6 +24,7 @@ class FramedChain final : public Kinematics {
 
   Pose forward(const Joints& joints) const override;
   int inverse(const Pose& pose, const Joints& seed, Joints& out) const override;
+  int inverseIn(const Pose& pose, const Joints& seed, const Conf& conf, Joints& out) const override;
   int admits(const Joints& joints) const override { return chain_->admits(joints); }
 
  private:

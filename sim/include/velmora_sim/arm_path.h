@@ -37,6 +37,11 @@
 // a joint move mixes joints. A wait, a jog, a move that halts the queue or a way refused at the
 // corner is not rounded: the arm stops there.
 //
+// A target's "conf" (arm_kinematics.h: the quarter turn of each joint) chooses the solution a
+// "move.jc" goes to, refused with -50021 where no solution stands in it; a line, arc, circle or
+// spiral goes on from the joints it starts at, so its target's configuration is only checked
+// at its end, and only while the controller is told to force it.
+//
 // A jog, {"space", "rate", "step", "index", "direction"}: `step` (millimetres, or degrees for
 // rotations and joints) along axis `index` (x, y, z, rx, ry, rz) at `rate` x 0.25 m/s (or rad/s);
 // joint space (5) moves joint `index`, the flange (1) and tool (3) spaces move along the
@@ -57,7 +62,9 @@ class Path {
  public:
   /// A path that ends at once where it starts.
   Path() = default;
-  static Path command(const std::string& key, const Json::Value& body);
+  /// `confForced` ("move.default_conf"): a Cartesian way must end in the configuration its
+  /// target gives (below).
+  static Path command(const std::string& key, const Json::Value& body, bool confForced = false);
   static Path jog(const Json::Value& request);
 
   /// Fixes the way from `from` by `kinematics`; `defaultSpeed` (m/s) stands in for a missing
@@ -107,6 +114,8 @@ class Path {
   // As read.
   Joints jointTarget_;
   Pose target_{};
+  Conf conf_;
+  bool confForced_ = false;
   Pose aux_{};
   double wait_ = 0;
   double angle_ = 0;  // radians: of a full circle, of a spiral

@@ -122,6 +122,9 @@ class ArmState {
   void setOverrideRate(double rate);
   /// The zone of commands without their own (m, "move.default_zone"); a negative one is 0.
   void setDefaultZone(double zone);
+  /// Whether Cartesian ways requested from now on must end in their target's configuration
+  /// ("move.default_conf", arm_path.h).
+  void setConfForced(bool forced);
 
   // The arm now.
   std::vector<double> jointPositions() const;
