@@ -12,14 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "arm_test_poses.h"
 #include "support/loopback.h"
 #include "support/process_stats.h"
 #include "velmora_sim/arm_chain.h"
 #include "velmora_sim/simulator.h"
-
-namespace velmora_sim::arm {
-inline void PrintTo(const ArmModel& arm, std::ostream* out) { *out << arm.robotClass; }
-}  // namespace velmora_sim::arm
 
 namespace {
 
@@ -41,11 +38,7 @@ Conf quarters(const Joints& joints) {
 
 Json::Value target(const Pose& pose, const Conf& conf) {
   Json::Value body(Json::objectValue);
-  for (int i = 0; i < 3; ++i) {
-    body["point"]["trans"].append(pose[i]);
-    body["point"]["rot"].append(pose[3 + i]);
-  }
-  body["point"]["elb"] = pose[6];
+  body["point"] = velmora_sim::arm::poseJson(pose);
   // Padded to eight, as the wire carries it.
   for (std::size_t i = 0; i < 8; ++i) body["point"]["conf"].append(i < conf.size() ? conf[i] : 0);
   return body;

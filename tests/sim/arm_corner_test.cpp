@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "arm_test_poses.h"
 #include "velmora_sim/arm_chain.h"
 #include "velmora_sim/arm_timeline.h"
 
@@ -27,6 +28,7 @@ using velmora_sim::arm::ArmModel;
 using velmora_sim::arm::Joints;
 using velmora_sim::arm::Pose;
 using velmora_sim::arm::PoseSpace;
+using velmora_sim::arm::poseJson;
 
 enum class Way { line, arc, jointPose, joints };
 enum class Zone { own, byDefault, fine };  // fine: its own zone 0 while a default is set
@@ -79,16 +81,6 @@ constexpr double kSpeed = 0.1;  // m/s, or rad/s of the joint moves
 constexpr double kZone = 0.02;  // m
 
 Eigen::Vector3d placeOf(const Pose& pose) { return {pose[0], pose[1], pose[2]}; }
-
-Json::Value poseJson(const Pose& pose) {
-  Json::Value value(Json::objectValue);
-  for (int i = 0; i < 3; ++i) {
-    value["trans"].append(pose[i]);
-    value["rot"].append(pose[3 + i]);
-  }
-  value["elb"] = pose[6];
-  return value;
-}
 
 Pose moved(Pose pose, double dx, double dy, double dz) {
   pose[0] += dx;

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "arm_test_poses.h"
 #include "support/loopback.h"
 #include "support/process_stats.h"
 #include "velmora_sim/arm_chain.h"
@@ -30,12 +31,10 @@ using velmora_sim::arm::Pose;
 using velmora_sim::arm::Transform;
 using Slot = velmora::sim::StateSample;
 
+// A frame has no elbow.
 Json::Value frame(const Pose& pose) {
-  Json::Value value(Json::objectValue);
-  for (int i = 0; i < 3; ++i) {
-    value["trans"].append(pose[i]);
-    value["rot"].append(pose[3 + i]);
-  }
+  Json::Value value = velmora_sim::arm::poseJson(pose);
+  value.removeMember("elb");
   return value;
 }
 
@@ -113,8 +112,7 @@ TEST_P(ArmFrames, TheToolsEndReachesTheTargetInTheWorkObject) {
   target[6] = sim.arm().flangePose()[6];
 
   Json::Value body(Json::objectValue);
-  body["point"] = frame(target);
-  body["point"]["elb"] = target[6];
+  body["point"] = velmora_sim::arm::poseJson(target);
   body["traj"]["speed"] = 0.2;
   std::atomic<int> finished{0};
   std::atomic<int> failure{0};
