@@ -391,7 +391,11 @@ int ArmState::jog(const Json::Value& request) {
   if (powered && !powered()) return kPowerOff;
   int refusal = 0;
   state_->moveWith([s = state_.get(), &request, &refusal](Clock::time_point now) {
-    refusal = s->timeline.jog(arm::Path::jog(request), now);
+    // Only the tool (3) and work-object (4) spaces move the tool's end in its work object; the
+    // others move the flange in the base.
+    const Json::Value& space = request.isObject() ? request["space"] : Json::Value::nullSingleton();
+    const bool framed = space.isInt() && (space.asInt() == 3 || space.asInt() == 4);
+    refusal = s->timeline.jog(arm::Path::jog(request), now, framed ? nullptr : &s->bare());
   });
   return refusal;
 }

@@ -101,10 +101,10 @@ void ArmTimeline::clear(Clock::time_point now) {
   if (!jog_) joints_ = here;
 }
 
-int ArmTimeline::jog(arm::Path path, Clock::time_point now) {
+int ArmTimeline::jog(arm::Path path, Clock::time_point now, const arm::Kinematics* kinematics) {
   settle(now);
   joints_ = standing(now);
-  path.begin(joints_, defaultSpeed_, *kinematics_);
+  path.begin(joints_, defaultSpeed_, kinematics ? *kinematics : *kinematics_);
   if (path.refusal() != 0) return path.refusal();
   restartFront();
   running_ = false;

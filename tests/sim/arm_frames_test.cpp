@@ -145,6 +145,49 @@ TEST_P(ArmFrames, TheToolsEndReachesTheTargetInTheWorkObject) {
   EXPECT_LT(turn, 1e-6);
 }
 
+// A jog of 10 mm along x in each space: the flange along the base's or its own x, the tool's end
+// along the work object's or its own x.
+TEST(ArmFramesJog, EachSpaceMovesAlongItsOwnAxes) {
+  const ArmModel& model = *velmora_sim::arm::findArm("StandardRobot");
+  const ArmChain chain(model);
+  const Pose tool{0.01, -0.02, 0.12, 0.1, -0.2, 0.3, 0};
+  const Pose wobj{0.05, 0.02, -0.03, 0.2, 0.05, 0.4, 0};
+  const Transform toolFrame = velmora_sim::arm::transformOf(tool);
+  const Transform wobjFrame = velmora_sim::arm::transformOf(wobj);
+  const struct {
+    int space;
+    bool toolEnd;  // the tool's end in the work object moves, else the flange in the base
+    bool ownAxes;  // along the moving frame's own x, else along the x it is given in
+  } spaces[] = {{0, false, false}, {1, false, true}, {2, false, false}, {3, true, true}, {4, true, false}};
+  for (const auto& s : spaces) {
+    SCOPED_TRACE(s.space);
+    velmora_sim::SimulatorOptions options;
+    options.address = testLoopbackAddress();
+    options.arm = model.robotClass;
+    options.followArm = true;
+    velmora_sim::Simulator sim(options);
+    sim.arm().enableMotion();
+    sim.system().setPowered(true);
+    sim.frames().setToolset(toolset(tool, wobj));
+    const auto seen = [&] {
+      const Transform flange = chain.flange(sim.arm().jointPositions());
+      return s.toolEnd ? Transform(wobjFrame.inverse() * flange * toolFrame) : flange;
+    };
+    const Transform before = seen();
+    Json::Value jog(Json::objectValue);
+    jog["space"] = s.space;
+    jog["rate"] = 1.0;
+    jog["step"] = 10.0;
+    jog["index"] = 0u;
+    jog["direction"] = true;
+    ASSERT_EQ(sim.arm().jog(jog), 0);
+    const Eigen::Vector3d axis = s.ownAxes ? Eigen::Vector3d(before.linear().col(0)) : Eigen::Vector3d::UnitX();
+    const auto off = [&] { return (seen().translation() - before.translation() - 0.01 * axis).norm(); };
+    waitUntil([&] { return off() < 1e-6; }, 5s);
+    EXPECT_LT(off(), 1e-6);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Arms, ArmFrames, ::testing::ValuesIn(cases()), [](const auto& info) {
   return std::string(info.param.arm->robotClass) + (info.param.key == "move.l" ? "_line" : "_joint");
 });

@@ -23,7 +23,7 @@
 // read in radians per second.
 //
 // With an arm model's kinematics a Cartesian way is solved at `begin` into joints along it,
-// close enough that the flange stays on the way between them, and turns the short way round; a
+// close enough that the tool's end stays on the way between them, and turns the short way round; a
 // target it cannot reach, or only past a joint limit, is refused there (`refusal`) and the way
 // ends at once where it starts. Joint targets past the limits are refused likewise; a joint jog
 // stops at the limit, a Cartesian jog the arm cannot make is refused.
@@ -44,8 +44,10 @@
 //
 // A jog, {"space", "rate", "step", "index", "direction"}: `step` (millimetres, or degrees for
 // rotations and joints) along axis `index` (x, y, z, rx, ry, rz) at `rate` x 0.25 m/s (or rad/s);
-// joint space (5) moves joint `index`, the flange (1) and tool (3) spaces move along the
-// flange's own axes, every other space along the base's.
+// joint space (5) moves joint `index`, the flange (1) and tool (3) spaces along the axes of the
+// pose the jog begins by (the flange's, the tool's end's), every other space along the axes that
+// pose is given in (the base's, the work object's). ArmState jogs the tool and work-object
+// spaces by the tool's end in the work object, the others by the flange in the base.
 
 #include <json/value.h>
 

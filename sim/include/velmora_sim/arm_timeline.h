@@ -70,8 +70,9 @@ class ArmTimeline {
   /// Drops the queue where the arm is ("move.reset").
   void clear(Clock::time_point now);
   /// Jogs along `path`; the queue halts, and a motion it had begun starts again from where the
-  /// jog leaves the arm. A jog the kinematics refuse does not move: its code, else 0.
-  int jog(arm::Path path, Clock::time_point now);
+  /// jog leaves the arm. A jog the kinematics refuse does not move: its code, else 0. A jog
+  /// along the base's or the flange's axes goes by `kinematics` when given (the bare chain).
+  int jog(arm::Path path, Clock::time_point now, const arm::Kinematics* kinematics = nullptr);
   /// Stops the arm where it is at once and drops the queue and a jog; returns the `failed`
   /// callback of the queue's first motion, bound to `code` (empty when the queue was empty).
   Callback abort(int code, Clock::time_point now);
