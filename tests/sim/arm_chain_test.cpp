@@ -91,9 +91,9 @@ TEST_P(EveryArm, TheBaseAxisTurnsTheFlangeAboutTheVertical) {
   for (int i = 0; i < 100; ++i) {
     Joints q = randomJoints(GetParam(), random);
     q[0] = std::uniform_real_distribution<double>(-1, 0.5)(random);
-    const auto before = chain.flange(q).translation();
+    const Eigen::Vector3d before = chain.flange(q).translation();
     q[0] += kPi / 2;
-    const auto after = chain.flange(q).translation();
+    const Eigen::Vector3d after = chain.flange(q).translation();
     EXPECT_NEAR(after.z(), before.z(), 1e-12);
     EXPECT_NEAR(std::hypot(after.x(), after.y()), std::hypot(before.x(), before.y()), 1e-12);
     // A quarter turn: (x, y) becomes (-y, x).
