@@ -81,9 +81,13 @@ Transform ArmChain::flange(const Joints& joints, Jacobian* jacobian) const {
 
 Pose ArmChain::forward(const Joints& joints) const {
   Pose pose = poseOfFrame(flange(joints));
-  const int elbow = model_.elbowJoint;
-  if (elbow >= 0 && static_cast<std::size_t>(elbow) < joints.size()) pose[6] = joints[static_cast<std::size_t>(elbow)];
+  pose[6] = elbowOf(joints);
   return pose;
+}
+
+double ArmChain::elbowOf(const Joints& joints) const {
+  const int elbow = model_.elbowJoint;
+  return elbow >= 0 && static_cast<std::size_t>(elbow) < joints.size() ? joints[static_cast<std::size_t>(elbow)] : 0.0;
 }
 
 bool ArmChain::within(const Joints& joints) const {

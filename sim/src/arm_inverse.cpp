@@ -72,27 +72,46 @@ void taskRows(PoseSpace space, const Transform& goal, const Transform& now, cons
 }  // namespace
 
 int ArmChain::inverse(const Pose& pose, const Joints& seed, Joints& out) const {
+  return inverseIn(pose, seed, {}, out);
+}
+
+int ArmChain::inverseIn(const Pose& pose, const Joints& seed, const Conf& conf, Joints& out) const {
   const std::size_t n = model_.joints();
   const Transform goal = transformOf(pose);
   const int elbow = model_.elbowJoint;
+  constexpr double kQuarter = 3.141592653589793 / 2;
 
-  // The starts: the seed, the home, then joints spread over the limits.
+  // Where each joint is searched: within its limits, and within its quarter of a configuration.
+  Joints low = model_.lower;
+  Joints high = model_.upper;
+  for (std::size_t i = 0; i < n && i < conf.size(); ++i) {
+    low[i] = conf[i] * kQuarter;
+    high[i] = (conf[i] + 1) * kQuarter;
+  }
+  // The starts: the seed, the home, then joints spread over the limits; for a configuration the
+  // seed only where it stands in it, the middle of its quarters, and the spread within them.
   std::vector<Joints> starts;
   Joints given(n, 0.0);
   for (std::size_t i = 0; i < n && i < seed.size(); ++i) given[i] = std::isfinite(seed[i]) ? seed[i] : 0.0;
-  starts.push_back(given);
-  starts.push_back(model_.home);
+  if (conf.empty() || inConf(given, conf)) starts.push_back(given);
+  if (conf.empty()) {
+    starts.push_back(model_.home);
+  } else {
+    for (std::size_t i = 0; i < n && i < conf.size(); ++i) given[i] = (low[i] + high[i]) / 2;
+    starts.push_back(given);
+  }
   for (int k = 1; k <= kSpreadStarts; ++k) {
     Joints spread(n);
     for (std::size_t i = 0; i < n; ++i) {
       // Golden-ratio steps, a different irrational per joint: the starts fill the space evenly.
       const double fraction = std::fmod(k * (0.6180339887 + 0.1 * std::sqrt(double(i + 2))), 1.0);
-      spread[i] = model_.lower[i] + fraction * (model_.upper[i] - model_.lower[i]);
+      spread[i] = low[i] + fraction * (high[i] - low[i]);
     }
     starts.push_back(std::move(spread));
   }
 
   bool overLimit = false;
+  bool otherConf = false;  // solutions only in other configurations
   Jacobian j;
   Rows error;
   TaskJacobian rows;
@@ -140,6 +159,10 @@ int ArmChain::inverse(const Pose& pose, const Joints& seed, Joints& out) const {
     }
     if (!converged && error.lpNorm<Eigen::Infinity>() >= kConverged) continue;
     unwind(q, given);
+    if (!inConf(q, conf)) {
+      otherConf = true;
+      continue;
+    }
     if (!within(q)) {
       overLimit = true;
       continue;
@@ -148,6 +171,7 @@ int ArmChain::inverse(const Pose& pose, const Joints& seed, Joints& out) const {
     return 0;
   }
   if (overLimit) return kOverLimit;
+  if (otherConf) return kConfUnresolved;
   return model_.space == PoseSpace::toolAxis ? kFiveAxisUnreachable : kTargetUnreachable;
 }
 

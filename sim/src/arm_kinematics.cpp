@@ -1,5 +1,6 @@
 #include "velmora_sim/arm_kinematics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -111,6 +112,36 @@ double norm(const Vector3& a) { return std::sqrt(dot(a, a)); }
 Vector3 rotate(const Matrix3& r, const Vector3& v) {
   return {r[0] * v[0] + r[1] * v[1] + r[2] * v[2], r[3] * v[0] + r[4] * v[1] + r[5] * v[2],
           r[6] * v[0] + r[7] * v[1] + r[8] * v[2]};
+}
+
+Conf confOf(const Joints& joints) {
+  Conf conf;
+  conf.reserve(joints.size());
+  for (const double q : joints) conf.push_back(static_cast<int>(std::floor(q / (3.141592653589793 / 2))));
+  return conf;
+}
+
+bool inConf(const Joints& joints, const Conf& conf) {
+  constexpr double kQuarter = 3.141592653589793 / 2;
+  // A hair of slack: a solution converged onto a quarter's edge (0, or a half turn of a flipped
+  // wrist) stands in both quarters.
+  constexpr double kEdge = 1e-9;
+  for (std::size_t i = 0; i < joints.size() && i < conf.size(); ++i) {
+    if (joints[i] < conf[i] * kQuarter - kEdge || joints[i] > (conf[i] + 1) * kQuarter + kEdge) return false;
+  }
+  return true;
+}
+
+Conf confFromJson(const Json::Value& pose) {
+  Conf conf;
+  const Json::Value& values = pose.isObject() ? pose["conf"] : Json::Value::nullSingleton();
+  if (!values.isArray()) return conf;
+  for (const Json::Value& value : values) {
+    const double number = value.isNumeric() ? value.asDouble() : 0;
+    // Far beyond any joint's turns: a value past an int names no quarter the arm can stand in.
+    conf.push_back(std::isfinite(number) ? static_cast<int>(std::clamp(std::trunc(number), -1e6, 1e6)) : 1000000);
+  }
+  return conf;
 }
 
 }  // namespace velmora_sim::arm

@@ -39,8 +39,8 @@ std::vector<double> repeated(std::size_t n, double value) { return std::vector<d
 // 0.45 m up and 0.15 m forward of the base axis, a lower arm of 0.61 m, the elbow 0.11 m above
 // the forearm's axis, a forearm of 0.66 m to the wrist and the flange 0.10 m beyond it.
 
-ArmModel collaborativeUr(const char* robotClass, const char* type, bool fiveJoints, double shoulder, double upper,
-                         double fore, double aside, double wrist, double flange) {
+ArmModel sideBySideArm(const char* robotClass, const char* type, bool fiveJoints, double shoulder, double upper,
+                       double fore, double aside, double wrist, double flange) {
   ArmModel arm{robotClass, type, true, PoseSpace::full, -1, {}, {}, {}, {}, {}};
   arm.rows = {{0, 0, shoulder, 0}, {0, kHalfPi, 0, 0}, {upper, 0, 0, 0}, {fore, 0, aside, 0}, {0, kHalfPi, wrist, 0}};
   if (fiveJoints) {
@@ -101,8 +101,8 @@ ArmModel industrialSix() {
 
 const std::vector<ArmModel>& arms() {
   static const std::vector<ArmModel> all = {
-      collaborativeUr("OstraLiteRobot", "Sim-C5", true, 0.135, 0.30, 0.27, 0.11, 0.09, 0.08),
-      collaborativeUr("OstraRobot", "Sim-C6", false, 0.16, 0.425, 0.39, 0.13, 0.10, 0.10),
+      sideBySideArm("OstraLiteRobot", "Sim-C5", true, 0.135, 0.30, 0.27, 0.11, 0.09, 0.08),
+      sideBySideArm("OstraRobot", "Sim-C6", false, 0.16, 0.425, 0.39, 0.13, 0.10, 0.10),
       collaborativeSeven("OstraMaxRobot", "Sim-C7", 0.34, 0.40, 0.40, 0.126),
       collaborativeSeven("LynRobot", "Sim-L7", 0.36, 0.45, 0.42, 0.15),
       scara("Sorn3Robot", "Sim-S3", false, 0.30, 0.25, 0.20, 0.15),

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "velmora_sim/arm_chain.h"
+
 namespace velmora_sim::arm {
 
 namespace {
@@ -41,7 +43,7 @@ double mix(double a, double b, double s) { return a == b ? a : a * (1 - s) + b *
 
 }  // namespace
 
-Path Path::command(const std::string& key, const Json::Value& body) {
+Path Path::command(const std::string& key, const Json::Value& body, bool confForced) {
   Path path;
   if (!body.isObject()) return path;
   if (key == "move.wait") {
@@ -53,7 +55,8 @@ Path Path::command(const std::string& key, const Json::Value& body) {
     path.speed_ = positive(traj["speed"]);
     path.jointSpeed_ = positive(traj["jnt_speed"]);
     path.rotSpeed_ = positive(traj["rot_speed"]);
-    path.zone_ = positive(traj["zone"]);
+    // A zone of its own, even 0 (stop at the target), overrides the default one.
+    if (traj["zone"].isNumeric()) path.zone_ = positive(traj["zone"]);
   }
   const Json::Value& point = body["point"];
   if (key == "move.j") {
@@ -69,6 +72,8 @@ Path Path::command(const std::string& key, const Json::Value& body) {
   const auto aux = poseFromJson(body["aux"]);
   if (!target) return Path();
   path.target_ = *target;
+  path.conf_ = confFromJson(point);
+  path.confForced_ = confForced;
   if (key == "move.jc") {
     path.kind_ = Kind::jointPose;
   } else if (key == "move.l") {
@@ -109,14 +114,22 @@ Path Path::jog(const Json::Value& request) {
   return path;
 }
 
+void Path::restart() noexcept {
+  begun_ = false;
+  joinedAt_.clear();
+  skipped_ = 0;
+}
+
 void Path::begin(const Joints& from, double defaultSpeed, const Kinematics& kinematics) {
   begun_ = true;
   kept_ = 1;
   refusal_ = 0;
   solved_.clear();
-  from_ = from;
-  to_ = from;
-  start_ = end_ = kinematics.forward(from);
+  wraps_ = &kinematics != &identityKinematics();
+  // Joined by a way round a corner, the way is the one from the corner, entered part way along.
+  from_ = joinedAt_.empty() ? from : joinedAt_;
+  to_ = from_;
+  start_ = end_ = kinematics.forward(from_);
   way_ = Kind::hold;
   duration_ = kind_ == Kind::hold ? wait_ : 0;
   const double speed = speed_ > 0 ? speed_ : defaultSpeed;
@@ -129,11 +142,14 @@ void Path::begin(const Joints& from, double defaultSpeed, const Kinematics& kine
       way_ = Kind::joints;
       break;
     case Kind::jointPose:
-      refusal_ = kinematics.inverse(target_, from, to_);
+      refusal_ = kinematics.inverseIn(target_, from_, conf_, to_);
       way_ = Kind::joints;
       break;
     case Kind::jog:
       beginJog(kinematics);
+      break;
+    case Kind::blend:
+      beginBlend();
       break;
     default:
       end_ = target_;
@@ -141,12 +157,14 @@ void Path::begin(const Joints& from, double defaultSpeed, const Kinematics& kine
       beginCartesian();
       break;
   }
-  if (way_ == Kind::joints) {
+  if (way_ == Kind::blend && !mixesPoses_) {
+    // Duration set by `beginBlend`.
+  } else if (way_ == Kind::joints) {
     double largest = 0;
     for (std::size_t i = 0; i < to_.size(); ++i) largest = std::max(largest, std::abs(to_[i] - from_[i]));
     duration_ = largest / (jointSpeed_ > 0 ? jointSpeed_ : speed);
   } else if (way_ != Kind::hold) {
-    if (&kinematics != &identityKinematics()) {
+    if (wraps_ && way_ != Kind::blend) {
       // An arm turns the short way round to the target's orientation.
       for (std::size_t i = 3; i < 6; ++i) end_[i] -= 2 * kPi * std::round((end_[i] - start_[i]) / (2 * kPi));
     }
@@ -156,7 +174,7 @@ void Path::begin(const Joints& from, double defaultSpeed, const Kinematics& kine
     duration_ = way / speed;
     if (rotSpeed_ > 0) duration_ = std::max(duration_, turn / rotSpeed_);
     if (way == 0 && rotSpeed_ == 0) duration_ = turn / kTurnSpeed;
-    if (&kinematics != &identityKinematics()) solve(kinematics);
+    if (wraps_ && solve(kinematics) && confForced_ && !inConf(solved_.back(), conf_)) refusal_ = kConfUnresolved;
   }
   if (refusal_ != 0) {
     way_ = Kind::hold;
@@ -171,7 +189,7 @@ void Path::begin(const Joints& from, double defaultSpeed, const Kinematics& kine
     to_ = from_;
     duration_ = 0;
   }
-  duration_ = std::min(duration_, kLongest);
+  duration_ = std::min(duration_, kLongest) * (1 - skipped_);
 }
 
 void Path::beginJog(const Kinematics& kinematics) {
@@ -275,8 +293,9 @@ double Path::length() const {
     case Kind::arc:
     case Kind::circle:
       return norm(u_) * std::abs(sweep_);
-    case Kind::spiral:
-    case Kind::blend: {
+    case Kind::blend:
+      return lengths_.empty() ? 0 : lengths_.back();
+    case Kind::spiral: {
       double sum = 0;
       for (int i = 0; i < kSpiralSamples; ++i) {
         sum += norm(sub(placeAt(double(i + 1) / kSpiralSamples), placeAt(double(i) / kSpiralSamples)));
@@ -296,10 +315,6 @@ Vector3 Path::placeAt(double s) const {
     const double theta = sweep_ * s;
     return add(centre_, add(scale(u_, std::cos(theta)), scale(v_, std::sin(theta))));
   }
-  if (way_ == Kind::blend) {
-    const Vector3 corner = placeOf(aux_);
-    return add(scale(p0, (1 - s) * (1 - s)), add(scale(corner, 2 * s * (1 - s)), scale(p2, s * s)));
-  }
   if (way_ != Kind::spiral) return straight;
   // Round the line from start to target, the radius growing by a step per turn; the ends are
   // pulled back onto the line so that the spiral starts and ends where it should.
@@ -312,6 +327,8 @@ Vector3 Path::placeAt(double s) const {
 }
 
 Pose Path::poseAt(double s) const {
+  // A way round a corner is taken at an even speed along the tool's path.
+  if (way_ == Kind::blend) return blendPose(lengths_.empty() ? s : evenly(s));
   if (s >= 1) return end_;
   Pose pose{};
   const Vector3 place = placeAt(s);
@@ -321,14 +338,27 @@ Pose Path::poseAt(double s) const {
 }
 
 Joints Path::at(double s) const {
-  s = std::clamp(s, 0.0, 1.0) * kept_;
   if (!begun_ || way_ == Kind::hold) return from_;
+  return wayAt(skipped_ + std::clamp(s, 0.0, 1.0) * (kept_ - skipped_));
+}
+
+Joints Path::wayAt(double s) const {
   if (!solved_.empty()) {
     const double at = s * double(solved_.size() - 1);
     const std::size_t k = std::min(static_cast<std::size_t>(at), solved_.size() - 1);
     if (k + 1 >= solved_.size()) return solved_.back();
     Joints joints(solved_[k].size());
     for (std::size_t i = 0; i < joints.size(); ++i) joints[i] = mix(solved_[k][i], solved_[k + 1][i], at - double(k));
+    return joints;
+  }
+  if (way_ == Kind::blend && !mixesPoses_) {
+    // Joints weighed from the first way to the second, smoothly, so that neither is left with a
+    // jump of speed.
+    const double w = s * s * (3 - 2 * s);
+    const Joints a = tail_->wayAt(blendFrom_ + s * (1 - blendFrom_));
+    const Joints b = head_->wayAt(s * blendTo_);
+    Joints joints(a.size());
+    for (std::size_t i = 0; i < joints.size() && i < b.size(); ++i) joints[i] = mix(a[i], b[i], w);
     return joints;
   }
   if (way_ != Kind::joints) return jointsOf(poseAt(s), from_);

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "velmora_sim/arm_chain.h"
+#include "velmora_sim/arm_frames.h"
 #include "velmora_sim/arm_timeline.h"
 #include "velmora_sim/model_identity.h"
 #include "velmora_sim/model_requests.h"
@@ -58,10 +59,12 @@ struct ArmState::State : std::enable_shared_from_this<State> {
   std::vector<double> torques;     // fixed by a test
   double speedOverride = 1.0;
   bool motion = false;
+  bool confForced = false;
   const Clock::time_point born = Clock::now();
   std::shared_ptr<arm::ArmChain> chain;  // none: the identity model
+  arm::Transform tool = arm::Transform::Identity();
+  arm::Transform wobj = arm::Transform::Identity();
   std::function<bool()> powered;
-  std::function<Json::Value()> toolset;
   asio::io_context* io = nullptr;
   std::unique_ptr<asio::steady_timer> timer;  // the simulator's thread only
 
@@ -117,8 +120,18 @@ struct ArmState::State : std::enable_shared_from_this<State> {
     kick();
   }
 
+  // The chain as the tool and the work object frame it, for every motion from now on.
+  void reframe() {
+    if (chain) timeline.setKinematics(std::make_shared<arm::FramedChain>(chain, tool, wobj));
+  }
+
   std::vector<double> positions() const { return timeline.view(Clock::now()).q; }
-  arm::Pose flange(const std::vector<double>& joints) const { return timeline.kinematics().forward(joints); }
+  const arm::Kinematics& bare() const {
+    return chain ? static_cast<const arm::Kinematics&>(*chain) : arm::identityKinematics();
+  }
+  arm::Pose flange(const std::vector<double>& joints) const { return bare().forward(joints); }
+  // The tool's end in the work object.
+  arm::Pose end(const std::vector<double>& joints) const { return timeline.kinematics().forward(joints); }
   std::vector<double> jointVelocities(const ArmTimeline::View& view) const {
     return velocities.empty() ? view.dq : velocities;
   }
@@ -152,21 +165,7 @@ void ArmState::install(CommandService& service, asio::io_context& io) {
                 reading([](const State& s, P) { return jsonArray(s.jointTorques(s.positions().size())); }));
   service.serve(Form::get, "sys.posture.flan_in_base",
                 reading([](const State& s, P) { return frameJson(s.flange(s.positions())); }));
-  service.serve(Form::get, "sys.posture", [weak](Exchange& x) {
-    const auto s = weak.lock();
-    if (!s) return x.reply(-1);
-    std::function<Json::Value()> toolset;
-    {
-      std::lock_guard<std::mutex> lock(s->mutex);
-      if (s->chain) toolset = s->toolset;
-    }
-    // Read without the arm's lock: the frames have their own.
-    const Json::Value tool = toolset ? toolset() : Json::Value();
-    std::lock_guard<std::mutex> lock(s->mutex);
-    if (!s->chain || !tool.isObject()) return x.reply(frameJson(s->flange(s->positions())));
-    const arm::Transform end = frameOf(tool["ref"]).inverse() * s->chain->flange(s->positions()) * frameOf(tool["end"]);
-    x.reply(frameJson(arm::poseOfFrame(end)));
-  });
+  service.serve(Form::get, "sys.posture", reading([](const State& s, P) { return frameJson(s.end(s.positions())); }));
   const struct {
     const char* key;
     Json::Value (IdentityModel::*answer)(const Json::Value&) const;
@@ -235,7 +234,7 @@ void ArmState::setModel(const arm::ArmModel& model) {
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->chain = std::make_shared<arm::ArmChain>(model);
-    state_->timeline.setKinematics(state_->chain);
+    state_->reframe();
     state_->jointCount = model.joints();
     state_->customJoints = true;
   }
@@ -247,9 +246,13 @@ void ArmState::linkPower(std::function<bool()> powered) {
   state_->powered = std::move(powered);
 }
 
-void ArmState::linkFrames(std::function<Json::Value()> toolset) {
+void ArmState::setFrames(const Json::Value& toolset) {
+  const arm::Transform tool = frameOf(toolset.isObject() ? toolset["end"] : Json::Value());
+  const arm::Transform wobj = frameOf(toolset.isObject() ? toolset["ref"] : Json::Value());
   std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->toolset = std::move(toolset);
+  state_->tool = tool;
+  state_->wobj = wobj;
+  state_->reframe();
 }
 
 void ArmState::powerOff() {
@@ -269,8 +272,8 @@ void ArmState::setSoftLimits(bool enable, const std::vector<double>& lower, cons
   // A copy: a motion solved by the old limits keeps them to its end.
   auto chain = std::make_shared<arm::ArmChain>(state_->chain->model());
   if (enable) chain->setSoftLimits(lower, upper);
-  state_->chain = chain;
-  state_->timeline.setKinematics(std::move(chain));
+  state_->chain = std::move(chain);
+  state_->reframe();
 }
 
 int ArmState::admit(const std::string& key, const Json::Value& body) const {
@@ -295,9 +298,13 @@ int ArmState::admit(const std::string& key, const Json::Value& body) const {
   if (key == "move.wait" || key == "move.replay" || !body.isObject()) return 0;
   for (const char* member : {"point", "aux"}) {
     const auto pose = arm::poseFromJson(body[member]);
+    // Only a joint move goes to the solution its target's configuration names.
+    const arm::Conf conf = key == "move.jc" ? arm::confFromJson(body[member]) : arm::Conf();
     std::vector<double> q;
     if (pose) {
-      if (const int refusal = chain.inverse(*pose, now, q); refusal != 0) return refusal;
+      if (const int refusal = state_->timeline.kinematics().inverseIn(*pose, now, conf, q); refusal != 0) {
+        return refusal;
+      }
     }
   }
   return 0;
@@ -354,8 +361,8 @@ bool ArmState::enqueue(std::vector<Command> commands) {
     if (state_->timeline.queued() + commands.size() > kMaxQueued) return false;
     const auto now = Clock::now();
     for (auto& c : commands) {
-      state_->timeline.append({arm::Path::command(c.key, c.body), std::move(c.started), std::move(c.finished), c.halts,
-                               0, std::move(c.failed)},
+      state_->timeline.append({arm::Path::command(c.key, c.body, state_->confForced), std::move(c.started),
+                               std::move(c.finished), c.halts, 0, std::move(c.failed)},
                               now);
     }
   }
@@ -384,7 +391,11 @@ int ArmState::jog(const Json::Value& request) {
   if (powered && !powered()) return kPowerOff;
   int refusal = 0;
   state_->moveWith([s = state_.get(), &request, &refusal](Clock::time_point now) {
-    refusal = s->timeline.jog(arm::Path::jog(request), now);
+    // Only the tool (3) and work-object (4) spaces move the tool's end in its work object; the
+    // others move the flange in the base.
+    const Json::Value& space = request.isObject() ? request["space"] : Json::Value::nullSingleton();
+    const bool framed = space.isInt() && (space.asInt() == 3 || space.asInt() == 4);
+    refusal = s->timeline.jog(arm::Path::jog(request), now, framed ? nullptr : &s->bare());
   });
   return refusal;
 }
@@ -393,6 +404,17 @@ void ArmState::setDefaultSpeed(double speed) {
   if (!(speed > 0) || !std::isfinite(speed)) return;
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->timeline.setDefaultSpeed(speed);
+}
+
+void ArmState::setDefaultZone(double zone) {
+  if (!std::isfinite(zone)) return;
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->timeline.setDefaultZone(std::max(zone, 0.0));
+}
+
+void ArmState::setConfForced(bool forced) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->confForced = forced;
 }
 
 void ArmState::setOverrideRate(double rate) {
@@ -422,8 +444,7 @@ void ArmState::setFlangePose(const std::array<double, 6>& pose) {
     const arm::Pose now = state_->flange(joints);
     std::vector<double> solved;
     // A pose the arm cannot take leaves it where it is.
-    if (state_->timeline.kinematics().inverse({pose[0], pose[1], pose[2], pose[3], pose[4], pose[5], now[6]}, joints,
-                                              solved) != 0) {
+    if (state_->bare().inverse({pose[0], pose[1], pose[2], pose[3], pose[4], pose[5], now[6]}, joints, solved) != 0) {
       return;
     }
     joints = std::move(solved);
@@ -444,7 +465,7 @@ void ArmState::sample(velmora::sim::StateSample& out) const {
   const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(now - state_->born);
   out.ts = static_cast<std::uint64_t>(since.count()) + 1;
   const std::vector<double> velocities = state_->jointVelocities(view);
-  const arm::Pose pose = state_->flange(view.q);
+  const arm::Pose pose = state_->end(view.q);
   arm::Pose poseVelocity = arm::poseOf(velocities);
   arm::Pose poseAcceleration = arm::poseOf(view.ddq);
   if (state_->chain) {
@@ -456,8 +477,8 @@ void ArmState::sample(velmora::sim::StateSample& out) const {
       ahead[i] += velocities[i] * h + view.ddq[i] * h * h / 2;
       behind[i] += -velocities[i] * h + view.ddq[i] * h * h / 2;
     }
-    const arm::Pose a = state_->flange(ahead);
-    const arm::Pose b = state_->flange(behind);
+    const arm::Pose a = state_->end(ahead);
+    const arm::Pose b = state_->end(behind);
     for (std::size_t i = 0; i < arm::kPoseSlots; ++i) {
       const double forward = i >= 3 && i < 6 ? std::remainder(a[i] - pose[i], 2 * 3.141592653589793) : a[i] - pose[i];
       const double back = i >= 3 && i < 6 ? std::remainder(pose[i] - b[i], 2 * 3.141592653589793) : pose[i] - b[i];

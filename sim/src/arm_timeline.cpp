@@ -63,10 +63,14 @@ void ArmTimeline::place(arm::Joints joints, Clock::time_point now) {
   settle(now);
   joints_ = std::move(joints);
   jog_.reset();
-  if (!queue_.empty()) {
-    queue_.front().path.restart();
-    queue_.front().elapsed = 0;
-  }
+  restartFront();
+}
+
+void ArmTimeline::restartFront() {
+  if (!queue_.empty() && queue_.front().path.roundsCorner()) queue_.pop_front();
+  if (queue_.empty()) return;
+  queue_.front().path.restart();
+  queue_.front().elapsed = 0;
 }
 
 void ArmTimeline::append(Motion motion, Clock::time_point now) {
@@ -97,15 +101,12 @@ void ArmTimeline::clear(Clock::time_point now) {
   if (!jog_) joints_ = here;
 }
 
-int ArmTimeline::jog(arm::Path path, Clock::time_point now) {
+int ArmTimeline::jog(arm::Path path, Clock::time_point now, const arm::Kinematics* kinematics) {
   settle(now);
   joints_ = standing(now);
-  path.begin(joints_, defaultSpeed_, *kinematics_);
+  path.begin(joints_, defaultSpeed_, kinematics ? *kinematics : *kinematics_);
   if (path.refusal() != 0) return path.refusal();
-  if (!queue_.empty() && queue_.front().path.begun()) {
-    queue_.front().path.restart();
-    queue_.front().elapsed = 0;
-  }
+  restartFront();
   running_ = false;
   jog_ = Motion{std::move(path), {}, {}, false, 0, {}};
   return 0;
@@ -174,7 +175,8 @@ void ArmTimeline::roundCorner() {
   // A line begun again (after a jog or a placement) finds its corner afresh.
   if (queue_.size() > 1 && queue_[1].path.roundsCorner()) queue_.erase(queue_.begin() + 1);
   if (queue_.size() < 2 || queue_[1].halts) return;
-  std::optional<arm::Path> curve = queue_.front().path.roundCorner(queue_[1].path, defaultSpeed_, *kinematics_);
+  std::optional<arm::Path> curve =
+      queue_.front().path.roundCorner(queue_[1].path, defaultSpeed_, defaultZone_, *kinematics_);
   if (!curve) return;
   Motion round;
   round.path = std::move(*curve);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model_shapes.h"
+#include "velmora_sim/arm_frames.h"
 
 namespace velmora_sim {
 
@@ -18,16 +19,15 @@ Json::Value triple(double a, double b, double c) {
   return array;
 }
 
-// The tool's end in the reference frame, from the flange in the base.
+// The tool's end in the reference frame, from the flange in the base; and back.
 arm::Transform toolEnd(const arm::Transform& flange, const Json::Value& toolset) {
   if (!toolset.isObject()) return flange;
-  return frameOf(toolset["ref"]).inverse() * flange * frameOf(toolset["end"]);
+  return arm::endOf(flange, frameOf(toolset["end"]), frameOf(toolset["ref"]));
 }
 
-// The flange in the base that puts the tool's end at `end` in the reference frame.
 arm::Transform flangeFor(const arm::Transform& end, const Json::Value& toolset) {
   if (!toolset.isObject()) return end;
-  return frameOf(toolset["ref"]) * end * frameOf(toolset["end"]).inverse();
+  return arm::flangeOf(end, frameOf(toolset["end"]), frameOf(toolset["ref"]));
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ Json::Value ChainModel::forward(const Json::Value& request) const {
   data["trans"] = triple(pose[0], pose[1], pose[2]);
   data["rot"] = triple(pose[3], pose[4], pose[5]);
   data["elb"] = model.elbowJoint >= 0 ? q[static_cast<std::size_t>(model.elbowJoint)] : 0.0;
-  for (const double joint : q) data["conf"].append(static_cast<int>(std::floor(joint / (3.141592653589793 / 2))));
+  for (const int quarter : arm::confOf(q)) data["conf"].append(quarter);
   Json::Value reply(Json::objectValue);
   reply["data"] = data;
   return reply;
@@ -71,7 +71,9 @@ Json::Value ChainModel::inverse(const Json::Value& request, const arm::Joints& s
   arm::Pose pose = arm::poseOfFrame(flangeFor(frameOf(request), toolset));
   pose[6] = request["redundant"][0].asDouble();
   arm::Joints q;
-  if (const int refusal = chain_->inverse(pose, seed, q); refusal != 0) return Json::Value(refusal);
+  if (const int refusal = chain_->inverseIn(pose, seed, arm::confFromJson(request), q); refusal != 0) {
+    return Json::Value(refusal);
+  }
   Json::Value reply(Json::objectValue);
   reply["data"] = Json::Value(Json::arrayValue);
   for (const double joint : q) reply["data"].append(joint);

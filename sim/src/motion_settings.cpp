@@ -82,7 +82,6 @@ void MotionSettings::install(CommandService& service) {
       x.reply(answer(s->values));
     };
   };
-  auto number = [](P v) { return v.isNumeric(); };
   auto flag = [](P v) { return v.isBool(); };
 
   // Stores like `storing`, then hands an accepted number to the arm.
@@ -93,8 +92,11 @@ void MotionSettings::install(CommandService& service) {
     };
   };
   service.serve(Form::set, "move.default_speed", toArm(&Values::defaultSpeed, &ArmState::setDefaultSpeed));
-  service.serve(Form::set, "move.default_zone", storing(&Values::defaultZone, number));
-  service.serve(Form::command, "move.default_conf", storing(&Values::defaultConf, flag));
+  service.serve(Form::set, "move.default_zone", toArm(&Values::defaultZone, &ArmState::setDefaultZone));
+  service.serve(Form::command, "move.default_conf", [s, store = storing(&Values::defaultConf, flag)](Exchange& x) {
+    store(x);
+    if (s->arm && x.request().payload.isBool()) s->arm->setConfForced(x.request().payload.asBool());
+  });
   service.serve(Form::command, "move.ignore_zone", storing(&Values::ignoreZone, flag));
   service.serve(Form::command, "move.override_rate", toArm(&Values::overrideRate, &ArmState::setOverrideRate));
   service.serve(Form::set, "move.acc", storing(&Values::acc, [](P v) {

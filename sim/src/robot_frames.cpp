@@ -16,6 +16,7 @@ struct RobotFrames::State {
   Json::Value dhNominal;
   Json::Value dhAll;
   std::function<void(const Json::Value&)> softLimitChanged;
+  std::function<void(const Json::Value&)> toolsetChanged;
   Json::Value calibration;
 };
 
@@ -101,6 +102,17 @@ Json::Value withError(const char* text) {
   return reply;
 }
 
+void storeToolset(RobotFrames::State& s, Json::Value toolset) {
+  std::function<void(const Json::Value&)> changed;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.toolset = toolset;
+    changed = s.toolsetChanged;
+  }
+  // The arm takes its own lock.
+  if (changed) changed(toolset);
+}
+
 int writeSoftLimit(Json::Value& stored, const Json::Value& p) {
   if (!exactly(p, {"enable", "lower", "upper"}) || !p["enable"].isBool()) return -1;
   const Json::Value& lower = p["lower"];
@@ -170,11 +182,11 @@ void RobotFrames::install(CommandService& service, EntryLookup lookup) {
                   return Json::Value(0);
                 }));
   service.serve(Form::get, "ix.coord.toolset", locked([](State& st, P) { return st.toolset; }));
-  service.serve(Form::set, "ix.coord.toolset", locked([](State& st, P p) {
-                  if (!isToolset(p)) return Json::Value(-1);
-                  st.toolset = p;
-                  return Json::Value(0);
-                }));
+  service.serve(Form::set, "ix.coord.toolset", [s](Exchange& x) {
+    if (!isToolset(x.request().payload)) return x.reply(-1);
+    storeToolset(*s, x.request().payload);
+    x.reply(0);
+  });
   service.serve(Form::command, "sys.toolset.query", [lookup](Exchange& x) {
     const Json::Value& p = x.request().payload;
     if (!exactly(p, {"tool", "wobj"}) || !p["tool"].isString() || !p["wobj"].isString()) {
@@ -228,9 +240,11 @@ Json::Value RobotFrames::toolset() const {
   return state_->toolset;
 }
 
-void RobotFrames::setToolset(Json::Value toolset) {
+void RobotFrames::setToolset(Json::Value toolset) { storeToolset(*state_, std::move(toolset)); }
+
+void RobotFrames::onToolset(std::function<void(const Json::Value&)> changed) {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->toolset = std::move(toolset);
+  state_->toolsetChanged = std::move(changed);
 }
 
 Json::Value RobotFrames::softLimit() const {

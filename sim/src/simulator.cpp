@@ -181,7 +181,8 @@ void Simulator::becomeArm() {
     arm_.setSoftLimits(soft["enable"].asBool(), lower, upper);
   });
   arm_.linkPower([this] { return system_.powered(); });
-  arm_.linkFrames([this] { return frames_.toolset(); });
+  arm_.setFrames(frames_.toolset());
+  frames_.onToolset([this](const Json::Value& toolset) { arm_.setFrames(toolset); });
   system_.onPowerOff([this] { arm_.powerOff(); });
 }
 

@@ -13,15 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "arm_test_poses.h"
 #include "support/json_match.h"
 #include "support/loopback.h"
 #include "support/process_stats.h"
 #include "velmora_sim/arm_chain.h"
 #include "velmora_sim/simulator.h"
-
-namespace velmora_sim::arm {
-inline void PrintTo(const ArmModel& arm, std::ostream* out) { *out << arm.robotClass; }
-}  // namespace velmora_sim::arm
 
 namespace {
 
@@ -29,6 +26,7 @@ using namespace std::chrono_literals;
 using velmora_sim::ArmState;
 using velmora_sim::arm::ArmModel;
 using velmora_sim::arm::Pose;
+using velmora_sim::arm::poseJson;
 using Slot = velmora::sim::StateSample;
 
 class ArmMotion : public ::testing::TestWithParam<ArmModel> {
@@ -52,16 +50,6 @@ class ArmMotion : public ::testing::TestWithParam<ArmModel> {
     arm().sample(sample);
     const auto& m = sample.values[Slot::pose];
     return {m[3], m[7], m[11]};
-  }
-
-  static Json::Value poseJson(const Pose& pose) {
-    Json::Value value(Json::objectValue);
-    for (int i = 0; i < 3; ++i) {
-      value["trans"].append(pose[i]);
-      value["rot"].append(pose[3 + i]);
-    }
-    value["elb"] = pose[6];
-    return value;
   }
 
   // Queues one command and counts how it ended: finished, or failed with a code.

@@ -8,6 +8,8 @@
 //   -50034  the same for the 5-joint arm, whose pose space is smaller
 //   -34     IK error (over limit): only joints outside the limits reach it
 //   -50101  move joints unreachable: a joint target outside the limits
+//   -50021  move conf-data unresolved: no solution within the limits stands in the configuration
+//           asked for
 
 #include <Eigen/Core>
 #include <Eigen/Geometry>
@@ -21,6 +23,7 @@ inline constexpr int kTargetUnreachable = -50002;
 inline constexpr int kFiveAxisUnreachable = -50034;
 inline constexpr int kOverLimit = -34;
 inline constexpr int kJointsUnreachable = -50101;
+inline constexpr int kConfUnresolved = -50021;
 
 using Transform = Eigen::Isometry3d;
 /// Six rows (linear, then angular velocity of the flange) for each joint.
@@ -42,8 +45,11 @@ class ArmChain final : public Kinematics {
 
   Pose forward(const Joints& joints) const override;
   int inverse(const Pose& pose, const Joints& seed, Joints& out) const override;
+  int inverseIn(const Pose& pose, const Joints& seed, const Conf& conf, Joints& out) const override;
   int admits(const Joints& joints) const override;
 
+  /// The pose's elbow angle of `joints`: the elbow joint's (0 without one).
+  double elbowOf(const Joints& joints) const;
   /// The flange of `joints`, and with `jacobian` its Jacobian in the base's axes.
   Transform flange(const Joints& joints, Jacobian* jacobian = nullptr) const;
 

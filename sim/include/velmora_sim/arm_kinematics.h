@@ -19,6 +19,7 @@ using Pose = std::array<double, kPoseSlots>;
 using Joints = std::vector<double>;
 using Vector3 = std::array<double, 3>;
 using Matrix3 = std::array<double, 9>;  // row-major
+using Conf = std::vector<int>;
 
 /// Turns joints into the flange pose and back, for one arm. Shared between threads: const.
 class Kinematics {
@@ -29,9 +30,24 @@ class Kinematics {
   /// request's): 0 with `out` set, else the controller's refusal code ("move target
   /// unreachable", "IK error (over limit)", ...).
   virtual int inverse(const Pose& pose, const Joints& seed, Joints& out) const = 0;
+  /// As `inverse`, the solution in the configuration `conf` (see `confOf`; empty: any). The
+  /// identity model has one solution and takes no configuration.
+  virtual int inverseIn(const Pose& pose, const Joints& seed, const Conf& conf, Joints& out) const {
+    (void)conf;
+    return inverse(pose, seed, out);
+  }
   /// 0 when `joints` are within the arm's limits, else the refusal of a joint target.
   virtual int admits(const Joints& joints) const = 0;
 };
+
+/// The configuration of `joints`: the quarter turn each joint stands in, floor(q / (pi / 2)), as
+/// the forward request reports it. A configuration names one of the solutions for a pose.
+Conf confOf(const Joints& joints);
+/// Whether `joints` stand in `conf` (entries past the joints, the wire's padding, aside).
+bool inConf(const Joints& joints, const Conf& conf);
+/// A pose's configuration as the wire carries it: "conf", an array of numbers, each truncated
+/// towards zero; empty without one.
+Conf confFromJson(const Json::Value& pose);
 
 /// The identity model's kinematics, for any joint count; it refuses nothing.
 const Kinematics& identityKinematics();

@@ -22,8 +22,9 @@
 // rest, or at the arm model's home; the torques are a holding torque of 1.5 * (i + 1); the
 // override is 1.0.
 //
-// As an arm model, "sys.posture" is the tool's end in its work object by the tool set
-// `linkFrames` gives, "sys.posture.flan_in_base" the flange, and the stream's poses the flange.
+// As an arm model, Cartesian targets, "sys.posture" and the stream's poses are the tool's end in
+// its work object by the tool set `setFrames` gives (arm_frames.h), "sys.posture.flan_in_base"
+// the flange.
 // Motion is refused with -17 ("motor power state unsupported operation") while the power
 // `linkPower` reads is off, and `powerOff` stops the arm at once; targets past the limits (and
 // the soft limits, `setSoftLimits`) or out of reach are refused with the controller's code
@@ -66,10 +67,11 @@ class ArmState {
   void setJointCount(int count);
   /// Makes the arm `model`: its joint count and kinematics, standing at its home.
   void setModel(const arm::ArmModel& model);
-  /// The power state motion needs; `tool` the active tool set ({"end", "ref", ...}). Any thread;
-  /// called without the arm's lock.
+  /// The power state motion needs. Any thread; called without the arm's lock.
   void linkPower(std::function<bool()> powered);
-  void linkFrames(std::function<Json::Value()> toolset);
+  /// The active tool set ({"end", "ref", ...}): motion from now on and what the arm reports take
+  /// its tool and work object.
+  void setFrames(const Json::Value& toolset);
   /// The power went off: the arm stops where it is and the motion under way fails with -17.
   void powerOff();
   /// The soft limits, when `enable`, narrow the arm model's limits; else they are its own.
@@ -118,10 +120,15 @@ class ArmState {
   /// override ("move.override_rate", taken within 0.01 to 1); other values are ignored.
   void setDefaultSpeed(double speed);
   void setOverrideRate(double rate);
+  /// The zone of commands without their own (m, "move.default_zone"); a negative one is 0.
+  void setDefaultZone(double zone);
+  /// Whether Cartesian ways requested from now on must end in their target's configuration
+  /// ("move.default_conf", arm_path.h).
+  void setConfForced(bool forced);
 
   // The arm now.
   std::vector<double> jointPositions() const;
-  /// x, y, z, rx, ry, rz, elbow.
+  /// x, y, z, rx, ry, rz, elbow of the flange in the base.
   std::array<double, 7> flangePose() const;
   /// Puts the flange at x, y, z, rx, ry, rz at once (the elbow stays).
   void setFlangePose(const std::array<double, 6>& pose);

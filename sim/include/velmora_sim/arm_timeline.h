@@ -52,6 +52,8 @@ class ArmTimeline {
   double timeScale() const noexcept { return scale_; }
   void setOverride(double rate, Clock::time_point now);
   void setDefaultSpeed(double speed) noexcept { defaultSpeed_ = speed; }
+  /// The zone of moves without their own (metres; 0, the start, stops at every target).
+  void setDefaultZone(double zone) noexcept { defaultZone_ = zone; }
   /// The kinematics every motion from now on begins by (the identity model's until then).
   void setKinematics(std::shared_ptr<const arm::Kinematics> kinematics) { kinematics_ = std::move(kinematics); }
   const arm::Kinematics& kinematics() const noexcept { return *kinematics_; }
@@ -68,8 +70,9 @@ class ArmTimeline {
   /// Drops the queue where the arm is ("move.reset").
   void clear(Clock::time_point now);
   /// Jogs along `path`; the queue halts, and a motion it had begun starts again from where the
-  /// jog leaves the arm. A jog the kinematics refuse does not move: its code, else 0.
-  int jog(arm::Path path, Clock::time_point now);
+  /// jog leaves the arm. A jog the kinematics refuse does not move: its code, else 0. A jog
+  /// along the base's or the flange's axes goes by `kinematics` when given (the bare chain).
+  int jog(arm::Path path, Clock::time_point now, const arm::Kinematics* kinematics = nullptr);
   /// Stops the arm where it is at once and drops the queue and a jog; returns the `failed`
   /// callback of the queue's first motion, bound to `code` (empty when the queue was empty).
   Callback abort(int code, Clock::time_point now);
@@ -96,6 +99,9 @@ class ArmTimeline {
   arm::Joints standing(Clock::time_point now) const;
   /// Puts the way round the corner after the queue's first motion, just begun, before the next.
   void roundCorner();
+  /// The queue's first motion begins again from where the arm will be; a way round a corner
+  /// there is dropped, for it led from elsewhere.
+  void restartFront();
 
   arm::Joints joints_;  // where the arm stands, or where the motion under way began
   std::deque<Motion> queue_;
@@ -104,6 +110,7 @@ class ArmTimeline {
   double scale_ = 0;
   double override_ = 1;
   double defaultSpeed_ = 0.2;
+  double defaultZone_ = 0;
   std::shared_ptr<const arm::Kinematics> kinematics_{std::shared_ptr<const arm::Kinematics>(),
                                                      &arm::identityKinematics()};
   Clock::time_point anchor_{};

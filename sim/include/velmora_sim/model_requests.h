@@ -6,8 +6,8 @@
 //                        reference frame; "elb" the elbow joint's angle (0 without one), "conf"
 //                        the quarter turn each joint stands in
 //   "sys.calc.ik"        the joints for the pose (of the tool's end in its reference frame with
-//                        "tool_set"), searched from the arm's joints now; "redundant" holds the
-//                        elbow joint
+//                        "tool_set"), searched from the arm's joints now, in the configuration
+//                        "conf" gives when it comes; "redundant" holds the elbow joint
 //   "utils.calc.all.ik"  that one solution, its "conf" as the forward request gives it
 //
 // A request of another shape is answered -1; a pose the arm cannot reach its refusal code.

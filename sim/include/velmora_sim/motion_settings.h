@@ -6,7 +6,8 @@
 //   "move.default_speed", "move.default_zone"   s  number -> 0
 //   "move.default_conf", "move.ignore_zone"     c  flag -> 0
 //   "move.override_rate"                        c  number -> 0
-//   (the default speed and the override also go to the arm, when there is one)
+//   (the default speed, the default zone, the forced configuration and the override also go to
+//   the arm, when there is one)
 //   "move.acc"                  s  {"acc": number, "jerk": number} -> 0;  g  {"acc", "jerk"}
 //   "move.avoid_singularity"    c  flag -> 0;  g  the flag
 //   "move.avoid_sing_wrist", "move.avoid_sing_joint_way"

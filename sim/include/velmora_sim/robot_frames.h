@@ -55,6 +55,9 @@ class RobotFrames {
   /// The active tool set as "ix.coord.toolset" gives it.
   Json::Value toolset() const;
   void setToolset(Json::Value toolset);
+  /// Called with the tool set each time a request or `setToolset` changed it, without this
+  /// object's lock.
+  void onToolset(std::function<void(const Json::Value&)> changed);
   /// {"enable", "lower", "upper"}.
   Json::Value softLimit() const;
   void setSoftLimit(Json::Value softLimit);
@@ -66,8 +69,9 @@ class RobotFrames {
   /// The "data" a valid calibration request is answered with.
   void setCalibration(Json::Value data);
 
- private:
   struct State;
+
+ private:
   std::shared_ptr<State> state_;
 };
 
