@@ -104,6 +104,14 @@ namespace velmora.clr.tests
             robot_ = Own(new OstraMaxRobot(Address, Address));
         }
 
+        /// <summary>Closes the arm's link for good (the link of the EtherCAT object stays).</summary>
+        protected void DisconnectArm()
+        {
+            ErrorCode ec;
+            robot_.disconnectFromRobot(out ec);
+            Assert.AreEqual(0, ec.value, ec.message);
+        }
+
         private Object Receiver(MechanicalOperation op)
         {
             Type type = op.Method.DeclaringType;
