@@ -14,17 +14,10 @@ namespace velmora.clr.tests
         // Key the controller must see and the code the call reports against the simulator.
         private static readonly Object[][] Dispatch_ =
         {
-            new Object[] { "sys.drag", 0, (Call)(r => { ErrorCode ec; r.enableDrag(DragOpt.Space.cartesianSpace, DragOpt.Type.translationOnly, true, out ec); return ec; }) },
             new Object[] { "sys.drag", 0, (Call)(r => { ErrorCode ec; r.enableDrag(DragOpt.Space.jointSpace, DragOpt.Type.freely, out ec); return ec; }) },
-            new Object[] { "sys.drag", 0, (Call)(r => { ErrorCode ec; r.disableDrag(out ec); return ec; }) },
             new Object[] { "safety.collision_detection", 0, (Call)(r => { ErrorCode ec; r.enableCollisionDetection(new double[7], StopLevel.suppleStop, 0.5, out ec); return ec; }) },
-            new Object[] { "safety.collision_detection", 0, (Call)(r => { ErrorCode ec; r.disableCollisionDetection(out ec); return ec; }) },
-            new Object[] { "utils.calibrate_force_sensor", 0, (Call)(r => { ErrorCode ec; r.calibrateForceSensor(false, 6, out ec); return ec; }) },
             new Object[] { "device.io.keypad", 0, (Call)(r => { ErrorCode ec; r.getKeypadState(out ec); return ec; }) },
             new Object[] { "device.io.keypad", 0, (Call)(r => { ErrorCode ec; r.getKeypadStateArray(out ec); return ec; }) },
-            new Object[] { "eci.rci.cfg", 0, (Call)(r => { ErrorCode ec; r.useRciClient(true, out ec); return ec; }) },
-            new Object[] { "device.io.flangebox", 0, (Call)(r => { ErrorCode ec; r.setFlangeboxVout(FlangeboxOpt.Vout.supply24v, out ec); return ec; }) },
-            new Object[] { "device.io.flangebox", 0, (Call)(r => { ErrorCode ec; r.setFlangeboxRS485(FlangeboxOpt.Vout.supply12v, true, out ec); return ec; }) },
             new Object[] { "modbusRTU.register.rw", 0, (Call)(r => { ErrorCode ec; int[] d = new int[2]; r.FBRWModbusRTUReg(1, 3, 0, "uint16", 2, ref d, false, out ec); return ec; }) },
             new Object[] { "modbusRTU.coil.rw", 0, (Call)(r => { ErrorCode ec; bool[] d = new bool[3]; r.FBRWModbusRTUCoil(1, 1, 0, 3, ref d, false, out ec); return ec; }) },
             new Object[] { "modbusRTU.data.rw", 0, (Call)(r => { ErrorCode ec; byte[] d = new byte[1]; r.FBRS485SendData(1, 1, new byte[] { 7 }, ref d, out ec); return ec; }) },

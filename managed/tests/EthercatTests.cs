@@ -26,12 +26,6 @@ namespace velmora.clr.tests
 
         private static readonly Object[][] Operations =
         {
-            new Object[] { "ethercat.get_con_slaves_num", (Call)((BaseEthercat e, out ErrorCode ec) => e.GetSlaveCount(out ec) == 2) },
-            new Object[] { "ethercat.get_slave_info",
-                           (Call)((BaseEthercat e, out ErrorCode ec) => e.GetSlaveInfo(2, out ec).slaveName == "从站-2") },
-            new Object[] { "ethercat.get_slaves_state", (Call)((BaseEthercat e, out ErrorCode ec) => e.GetSlavesInfo(out ec).Count == 2) },
-            new Object[] { "ethercat.set_slaves_state", (Call)((BaseEthercat e, out ErrorCode ec) => e.SetSlavesState(8, out ec)) },
-            new Object[] { "ethercat.get_slaves_state", (Call)((BaseEthercat e, out ErrorCode ec) => e.GetSlaveState(1, out ec) == 8) },
             new Object[] { "ethercat.write_SDO_data",
                            (Call)((BaseEthercat e, out ErrorCode ec) => e.WriteSDO(1, 0x6040, 0, 2, new byte[] { 7, 8 }, 100, out ec)) },
             new Object[] { "ethercat.read_SDO_data", (Call)((BaseEthercat e, out ErrorCode ec) =>

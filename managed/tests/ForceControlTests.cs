@@ -26,16 +26,10 @@ namespace velmora.clr.tests
         // Key sent, a text its payload holds, the call.
         private static readonly Object[][] Operations =
         {
-            new Object[] { "eci.fc.init", "\"frame\":\"tool\"", (Call)((ForceControl f, out ErrorCode e) => f.fcInit(FrameType.tool, out e)) },
             new Object[] { "eci.fc.start", "null", (Call)((ForceControl f, out ErrorCode e) => f.fcStart(out e)) },
             new Object[] { "eci.fc.stop", "null", (Call)((ForceControl f, out ErrorCode e) => f.fcStop(out e)) },
-            new Object[] { "eci.fc.set", "\"cart\"", (Call)((ForceControl f, out ErrorCode e) => f.setControlType(1, out e)) },
-            new Object[] { "eci.fc.set", "\"load\"", (Call)((ForceControl f, out ErrorCode e) => f.setLoad(new Load(), out e)) },
             new Object[] { "eci.fc.set", "cart_stiff", (Call)((ForceControl f, out ErrorCode e) => f.setCartesianStiffness(Six, out e)) },
-            new Object[] { "eci.fc.set", "cart_ns_stiff", (Call)((ForceControl f, out ErrorCode e) => f.setCartesianNullspaceStiffness(2, out e)) },
             new Object[] { "eci.fc.set", "cart_force", (Call)((ForceControl f, out ErrorCode e) => f.setCartesianDesiredForce(Six, out e)) },
-            new Object[] { "eci.fc.set", "sine_overlay", (Call)((ForceControl f, out ErrorCode e) => f.setSineOverlay(1, 1, 1, 1, 1, out e)) },
-            new Object[] { "eci.fc.set", "lissajous_overlay", (Call)((ForceControl f, out ErrorCode e) => f.setLissajousOverlay(1, 1, 1, 1, 1, 1, out e)) },
             new Object[] { "eci.fc.overlay", "\"start\"", (Call)((ForceControl f, out ErrorCode e) => f.startOverlay(out e)) },
             new Object[] { "eci.fc.overlay", "\"stop\"", (Call)((ForceControl f, out ErrorCode e) => f.stopOverlay(out e)) },
             new Object[] { "eci.fc.overlay", "\"pause\"", (Call)((ForceControl f, out ErrorCode e) => f.pauseOverlay(out e)) },
@@ -44,7 +38,6 @@ namespace velmora.clr.tests
             new Object[] { "eci.fc.set", "torque_cond", (Call)((ForceControl f, out ErrorCode e) => f.setTorqueCondition(Six, false, 5, out e)) },
             new Object[] { "eci.fc.set", "posbox_cond", (Call)((ForceControl f, out ErrorCode e) => f.setPoseBoxCondition(new Frame(), Six, true, 5, out e)) },
             new Object[] { "eci.fc.cond", "\"wait\"", (Call)((ForceControl f, out ErrorCode e) => f.waitCondition(out e)) },
-            new Object[] { "eci.fc.monitor", "\"monitor\"", (Call)((ForceControl f, out ErrorCode e) => f.fcMonitor(true, out e)) },
             new Object[] { "eci.fc.monitor", "cart_vel_max", (Call)((ForceControl f, out ErrorCode e) => f.setCartesianMaxVel(Six, out e)) },
             new Object[] { "eci.fc.monitor", "cart_ctrl_max_wrench", (Call)((ForceControl f, out ErrorCode e) => f.setCartesianControlMaxWrench(Six, out e)) },
             new Object[] { "eci.fc.monitor", "cart_ctrl_max_vel", (Call)((ForceControl f, out ErrorCode e) => f.setCartesianControlMaxVel(Six, out e)) },

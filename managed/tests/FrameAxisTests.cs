@@ -41,19 +41,11 @@ namespace velmora.clr.tests
         // Key the controller must see and the code the call reports against the simulator.
         private static readonly Object[][] Dispatch_ =
         {
-            new Object[] { "ix.coord.base_in_world", 0, (Call)(r => { ErrorCode ec; r.baseFrame(out ec); return ec; }) },
-            new Object[] { "ix.coord.base_in_world", 0, (Call)(r => { ErrorCode ec; r.setBaseFrame(FrameOf(1, 2, 3, 0, 0, 0), out ec); return ec; }) },
-            new Object[] { "ix.coord.toolset", 0, (Call)(r => { ErrorCode ec; r.toolset(out ec); return ec; }) },
-            new Object[] { "ix.coord.toolset", 0, (Call)(r => { ErrorCode ec; r.setToolset(new Toolset(), out ec); return ec; }) },
-            new Object[] { "sys.toolset.query", 0, (Call)(r => { ErrorCode ec; r.setToolset("tool0", "wobj0", out ec); return ec; }) },
-            new Object[] { "project.tool.info", 0, (Call)(r => { ErrorCode ec; r.toolsInfo(out ec); return ec; }) },
-            new Object[] { "project.wobj.info", 0, (Call)(r => { ErrorCode ec; r.wobjsInfo(out ec); return ec; }) },
             new Object[] { "project.tool", 0, (Call)(r => { ErrorCode ec; r.setToolInfo(Tool("tool1"), out ec); return ec; }) },
             new Object[] { "project.wobj", 0, (Call)(r => { ErrorCode ec; r.setWobjInfo(Tool("wobj1"), out ec); return ec; }) },
             new Object[] { "utils.calibrate_frame", 0, (Call)(r => { ErrorCode ec; r.calibrateFrame(FrameType.tool, Points(3, 7), false, new double[3], out ec); return ec; }) },
             new Object[] { "safety.soft_limit", 0, (Call)(r => { ErrorCode ec; double[,] l; r.getSoftLimit(out l, out ec); return ec; }) },
             new Object[] { "safety.soft_limit", 0, (Call)(r => { ErrorCode ec; r.setSoftLimit(true, new double[7, 2], out ec); return ec; }) },
-            new Object[] { "cfg.get", 0, (Call)(r => { ErrorCode ec; r.getRobotCfg_DHparam(true, out ec); return ec; }) },
             new Object[] { "rail_param", 0, (Call)(r => { ErrorCode ec; double v; r.getRailParameter("maxSpeed", out v, out ec); return ec; }) },
             new Object[] { "rail_param", 0, (Call)(r => { ErrorCode ec; r.setRailParameter("maxSpeed", 0.5, out ec); return ec; }) },
             new Object[] { "ext_axis.get_mechanical_unit_info", 0, (Call)(r => { ErrorCode ec; String[] v; r.getMechUnit("u1", "axes_info", out v, out ec); return ec; }) },

@@ -29,30 +29,12 @@ namespace velmora.clr.tests
         // decides, only the key is checked).
         private static readonly Object[][] Dispatch_ =
         {
-            new Object[] { "device.io", 0, (Call)(r => { ErrorCode ec; r.getDI(0, 1, out ec); return ec; }) },
-            new Object[] { "device.io.simu.di", null, (Call)(r => { ErrorCode ec; r.setDI(0, 1, true, out ec); return ec; }) },
-            new Object[] { "device.io", 0, (Call)(r => { ErrorCode ec; r.getDO(0, 1, out ec); return ec; }) },
-            new Object[] { "device.io.out.do", null, (Call)(r => { ErrorCode ec; r.setDO(0, 1, true, out ec); return ec; }) },
-            new Object[] { "device.io", 0, (Call)(r => { ErrorCode ec; r.getAI(0, 1, out ec); return ec; }) },
-            new Object[] { "device.io.out.ao", null, (Call)(r => { ErrorCode ec; r.setAO(0, 1, 2.5, out ec); return ec; }) },
             new Object[] { "register.values", null, (Call)(r => { ErrorCode ec; int v; r.readRegister("r_int", 0, out v, out ec); return ec; }) },
             new Object[] { "register.values", null, (Call)(r => { ErrorCode ec; List<float> v; r.readRegister("r_float", out v, out ec); return ec; }) },
             new Object[] { "register.write", null, (Call)(r => { ErrorCode ec; r.writeRegister("r_bool", 1, true, out ec); return ec; }) },
             new Object[] { "register.write", null, (Call)(r => { ErrorCode ec; r.writeRegister("r_int", 0, new int[] { 1, 2 }, out ec); return ec; }) },
-            new Object[] { "sys.rt.jnt_pos", 0, (Call)(r => { ErrorCode ec; r.jointPos(out ec); return ec; }) },
-            new Object[] { "sys.rt.jnt_vel", 0, (Call)(r => { ErrorCode ec; r.jointVel(out ec); return ec; }) },
             new Object[] { "sys.rt.jnt_trq", 0, (Call)(r => { ErrorCode ec; r.jointTorque(out ec); return ec; }) },
-            new Object[] { "sys.posture", 0, (Call)(r => { ErrorCode ec; r.cartPosture(CoordinateType.endInRef, out ec); return ec; }) },
-            new Object[] { "project.list", 0, (Call)(r => { ErrorCode ec; r.projectsInfo(out ec); return ec; }) },
-            new Object[] { "project.run_param", 0, (Call)(r => { ErrorCode ec; r.setProjectRunningOpt(0.5, true, out ec); return ec; }) },
-            new Object[] { "ix.sdk.remove_project", null, (Call)(r => { ErrorCode ec; r.removeProject("demo", false, out ec); return ec; }) },
-            new Object[] { "project.remove_files", null, (Call)(r => { ErrorCode ec; r.removeFiles(new String[] { "project/demo/main" }, out ec); return ec; }) },
             new Object[] { "move.record.start", 0, (Call)(r => { ErrorCode ec; r.startRecordPath(out ec); return ec; }) },
-            new Object[] { "move.record.stop", 0, (Call)(r => { ErrorCode ec; r.stopRecordPath(out ec); return ec; }) },
-            new Object[] { "move.record.save", 0, (Call)(r => { ErrorCode ec; r.saveRecordPath("p1", "", out ec); return ec; }) },
-            new Object[] { "move.record.cancel", 0, (Call)(r => { ErrorCode ec; r.cancelRecordPath(out ec); return ec; }) },
-            new Object[] { "move.record.paths", 0, (Call)(r => { ErrorCode ec; r.queryPathLists(out ec); return ec; }) },
-            new Object[] { "move.record.remove.all", null, (Call)(r => { ErrorCode ec; r.removePath("", true, out ec); return ec; }) },
         };
 
         [Test]
@@ -69,7 +51,24 @@ namespace velmora.clr.tests
                 Assert.AreEqual(before + 1, Requests(key), key);
             }
         }
-            private static BaseRobot Build(Type type, String address)
+
+        [Test]
+        public void ARecordingIsStoppedThenSaved()
+        {
+            OstraMaxRobot robot = Connect();
+            ErrorCode ec;
+            robot.startRecordPath(out ec);
+            Assert.AreEqual(0, ec.value, ec.message);
+            robot.stopRecordPath(out ec);
+            Assert.AreEqual(0, ec.value, ec.message);
+            robot.saveRecordPath("p1", "", out ec);
+            Assert.AreEqual(0, ec.value, ec.message);
+            Assert.AreEqual("{\"name\":\"p1\"}", LastPayload("move.record.save"));
+            robot.cancelRecordPath(out ec);
+            Assert.AreEqual(0, ec.value, ec.message);
+        }
+
+        private static BaseRobot Build(Type type, String address)
         {
             return (BaseRobot)type.GetConstructor(new Type[] { typeof(String) }).Invoke(new Object[] { address });
         }

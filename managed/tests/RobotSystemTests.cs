@@ -19,43 +19,6 @@ namespace velmora.clr.tests
             robot_ = Own(new OstraMaxRobot(Address, Address));
         }
 
-        private delegate ErrorCode Call(BaseRobot robot);
-
-        private static readonly Object[][] Requests_ =
-        {
-            new Object[] { "sys.power.on", "null", (Call)(r => { ErrorCode ec; r.setPowerState(true, out ec); return ec; }) },
-            new Object[] { "sys.power.off", "null", (Call)(r => { ErrorCode ec; r.setPowerState(false, out ec); return ec; }) },
-            new Object[] { "sys.mode.switch", "\"auto\"",
-                           (Call)(r => { ErrorCode ec; r.setOperateMode(OperateMode.automatic, out ec); return ec; }) },
-            new Object[] { "utils.reboot", "null", (Call)(r => { ErrorCode ec; r.rebootSystem(out ec); return ec; }) },
-            new Object[] { "sys.servo.clear_alarm", "null", (Call)(r => { ErrorCode ec; r.clearServoAlarm(out ec); return ec; }) },
-            new Object[] { "device.io.simu.on", "null",
-                           (Call)(r => { ErrorCode ec; r.setSimulationMode(true, out ec); return ec; }) },
-            new Object[] { "sys.set_teach_pendant", "{\"with\":true}",
-                           (Call)(r => { ErrorCode ec; r.setTeachPendantMode(true, out ec); return ec; }) },
-            new Object[] { "sys.ntp.config", "{\"server\":\"时间服务器.example\"}",
-                           (Call)(r => { ErrorCode ec; r.configNtp("时间服务器.example", out ec); return ec; }) },
-            new Object[] { "sys.ntp.sync", "null", (Call)(r => { ErrorCode ec; r.syncTimeWithServer(out ec); return ec; }) },
-            new Object[] { "rsc.emer_stop.reset", "null", (Call)(r => { ErrorCode ec; r.recoverState(1, out ec); return ec; }) },
-        };
-
-        [Test]
-        public void EachOperationSendsItsKeyAndPayload()
-        {
-            foreach (Object[] row in Requests_)
-            {
-                String key = (String)row[0];
-                ErrorCode ec = ((Call)row[2])(robot_);
-                Assert.AreEqual(0, ec.value, key + ": " + ec.message);
-                Assert.AreEqual(1, Requests(key), key);
-                Assert.AreEqual((String)row[1], LastPayload(key), key);
-            }
-            ErrorCode shutdown;
-            robot_.shutdownSystem(out shutdown);
-            Assert.AreEqual(0, shutdown.value);
-            Assert.AreEqual("{\"option\":\"shutdown\"}", LastPayload("utils.reboot"));
-        }
-
         [TestCase(0, 1, "success")]
         [TestCase(-260, 1, "protocol mismatch")]
         [TestCase(0, 0, "操作成功完成")]

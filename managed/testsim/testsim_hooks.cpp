@@ -5,6 +5,7 @@
 
 #include <json/value.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -82,6 +83,18 @@ int32_t vts_sim_last_payload(vts_sim* sim, const char* key, vel_buf** json) noex
   return abiCall([&] {
     const auto records = required(sim, "sim").sim->command().log().withKey(textArg(key));
     putBuffer(json, records.empty() ? std::string() : compact(records.back().payload));
+  });
+}
+
+int32_t vts_sim_requests(vts_sim* sim, int64_t first, vel_buf** lines) noexcept {
+  return abiCall([&] {
+    const auto records = required(sim, "sim").sim->command().log().all();
+    std::string text;
+    for (std::size_t i = static_cast<std::size_t>(std::max<int64_t>(first, 0)); i < records.size(); ++i) {
+      text += velmora_sim::formMember(records[i].form);
+      text += ' ' + records[i].key + ' ' + compact(records[i].payload) + '\n';
+    }
+    putBuffer(lines, std::move(text));
   });
 }
 

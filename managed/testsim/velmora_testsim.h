@@ -24,6 +24,9 @@ VEL_API int32_t vts_sim_script_reply(vts_sim* sim, const char* form, const char*
 VEL_API int32_t vts_sim_request_count(vts_sim* sim, const char* key, int64_t* count) VEL_NOEXCEPT;
 /* Compact JSON of the payload of the last request of `key`; the empty text when none came. */
 VEL_API int32_t vts_sim_last_payload(vts_sim* sim, const char* key, vel_buf** json) VEL_NOEXCEPT;
+/* The requests received from the `first` on (counted from 0), one per line in the order they came:
+ * "<form> <key> <payload as compact JSON>". */
+VEL_API int32_t vts_sim_requests(vts_sim* sim, int64_t first, vel_buf** lines) VEL_NOEXCEPT;
 /* Scripted steps with a count that requests have not used up, one per line. */
 VEL_API int32_t vts_sim_unused_steps(vts_sim* sim, vel_buf** text) VEL_NOEXCEPT;
 

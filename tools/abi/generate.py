@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the glue of the .NET layer's flat C interface from managed/abi/operations.toml: the C declarations, the export
 bodies of the mechanical operations, the P/Invoke declarations, the C# wrappers of the mechanical
-operations and the surface list of the operations' managed members.
+operations, the surface list of the operations' managed members and the table of the mechanical
+operations by kind that the managed tests run over.
 
     tools/abi/generate.py            rewrites the generated files
     tools/abi/generate.py --check    fails, naming them, when a checked-in file differs
@@ -27,6 +28,7 @@ TABLE = os.path.join(MANAGED, "abi", "operations.toml")
 C_HEADER = "native/velmora_c_operations.h"
 EXPORTS = "native/generated_exports.cpp"
 SURFACE = "tests/api_surface_operations.txt"
+KIND_TABLE = "tests/MechanicalOperations.Generated.cs"
 
 
 def cs_file(cls):
@@ -453,6 +455,22 @@ def emit_surface(ops):
     return "\n".join(lines) + "\n"
 
 
+def kind_row(op):
+    """new MechanicalOperation(native, class, member, parameter kinds, result kind, managed types)."""
+    kinds = " ".join(p.kind for p in op.params)
+    result = f'"{op.result[0]}"' if op.result else "null"
+    types = "".join(f", typeof({cs_type(p)})" for p in op.params)
+    return f'            new MechanicalOperation("{op.native}", typeof({op.cls}), "{op.member}", "{kinds}", {result}{types}),\n'
+
+
+def emit_kind_table(ops):
+    rows = "".join(kind_row(o) for o in ops if not o.custom)
+    return (banner("//") + "// The mechanical operations with the kinds of their parameters and result: the tests of each\n"
+            "// kind run over every operation listed here.\n\nusing System;\nusing System.Collections.Generic;\n"
+            "using velmora.clr;\n\nnamespace velmora.clr.tests\n{\n    internal static partial class MechanicalOperations\n"
+            "    {\n        internal static readonly MechanicalOperation[] All =\n        {\n" + rows + "        };\n    }\n}\n")
+
+
 # ---- Output -----------------------------------------------------------------------------------
 
 def clang_format(text, name):
@@ -470,7 +488,7 @@ def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmor
         if not op.custom:
             op.doc = doc_of(op, docs)
     files = {C_HEADER: fmt(emit_c_header(table, ops), C_HEADER), EXPORTS: fmt(emit_exports(ops), EXPORTS),
-             SURFACE: emit_surface(ops)}
+             SURFACE: emit_surface(ops), KIND_TABLE: emit_kind_table(ops)}
     files.update(emit_cs(ops))
     return files
 

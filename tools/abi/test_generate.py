@@ -1,6 +1,6 @@
 """Tests of generate.py: each parameter and result kind as it crosses (C declaration, P/Invoke,
-managed argument, C++ argument), the table's refusals, the docs taken from the C++ headers, and
-the check mode against a hand edit."""
+managed argument, C++ argument), the table of the mechanical rows for the managed tests, the
+table's refusals, the docs taken from the C++ headers, and the check mode against a hand edit."""
 
 import os
 import shutil
@@ -177,6 +177,21 @@ class Table(unittest.TestCase):
         self.assertEqual(g.emit_surface(ops).splitlines()[-1], "BaseRobot a(ErrorCode&)")
         self.assertNotIn("public", g.emit_cs(ops)["src/BaseRobot.Generated.cs"])
         self.assertNotIn("vel_robot_a", g.emit_exports(ops))
+
+
+class KindTable(unittest.TestCase):
+    def test_the_tests_table_lists_each_mechanical_row_with_its_kinds_and_managed_types(self):
+        mechanical = op(["enum space JogSpace JogOpt::Space", "double rate", "texts tasks List<String>"],
+                        result="record info Info RecordCodec.ReadInfo")
+        plain = op()
+        plain.native = "vel_robot_plain"
+        custom = op(["u8 x"], custom=True)
+        custom.native = "vel_robot_custom"
+        table = g.emit_kind_table([mechanical, plain, custom])
+        self.assertIn('new MechanicalOperation("vel_robot_probe", typeof(BaseRobot), "probe", "enum double texts", '
+                      '"record", typeof(JogSpace), typeof(double), typeof(List<String>)),', table)
+        self.assertIn('new MechanicalOperation("vel_robot_plain", typeof(BaseRobot), "probe", "", null),', table)
+        self.assertNotIn("vel_robot_custom", table)
 
 
 class Docs(unittest.TestCase):
