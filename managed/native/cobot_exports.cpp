@@ -30,23 +30,6 @@ void visitStandard(vel_robot* handle, F&& f) {
 
 extern "C" {
 
-int32_t vel_cobot_enable_collision_detection(vel_robot* robot, const double* sensitivity, int32_t count,
-                                             int32_t behaviour, double fallback_compliance, vel_err* ec) noexcept {
-  return abiCall([&] {
-    visitCobot(robot, [&](auto& c) {
-      // A joint left out would be sent with sensitivity 0.
-      std::array<double, jointsOf<std::decay_t<decltype(c)>>()> given{};
-      if (!fixedArray(sensitivity, count, given)) {
-        refuseArgument(ec);
-        return;
-      }
-      reportCode(ec, [&](std::error_code& code) {
-        c.enableCollisionDetection(given, static_cast<StopLevel>(behaviour), fallback_compliance, code);
-      });
-    });
-  });
-}
-
 int32_t vel_standard_enable_collision_detection(vel_robot* robot, const double* sensitivity, int32_t count,
                                                 double fallback, vel_err* ec) noexcept {
   return abiCall([&] {

@@ -141,6 +141,21 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
+        /// <summary>"c" "safety.collision_detection" with the N sensitivities and the behaviour ("stop1"; "pause" for stop2; "fcimpedstop" with the compliance capped at 1.0 for suppleStop): 264 for -1 (already on), another integer reply the code.</summary>
+        public void enableCollisionDetection(double[] sensitivity, StopLevel behaviour, double fallback_compliance, out ErrorCode ec)
+        {
+            RobotHandle handle = Handle;
+            double[] sensitivityValues = Conversions.fixedArray(sensitivity, OperationCalls.JointCount(Kind));
+            if (sensitivityValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_cobot_enable_collision_detection(handle, sensitivityValues, sensitivityValues.Length, (int)behaviour, fallback_compliance, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
         /// <summary>"c" "safety.collision_detection" with {"enable": false}; the reply is the code.</summary>
         public void disableCollisionDetection(out ErrorCode ec)
         {

@@ -87,6 +87,17 @@ class Kind:
     cpp_arg: str
     abi2: tuple = None
     cs_local: str = ""
+    guard: str = ""  # C++ refusal before the call, in the receiver's scope ({u} the size)
+
+
+# The refusal of a fixed array shorter than its size: 259 with nothing sent, since the missing
+# values would go as zeros (valid limits, sensitivities or stiffnesses).
+FIXED_CS_LOCAL = """double[] {n}Values = Conversions.fixedArray({n}, {t});
+if ({n}Values == null)
+{{
+    ec = Conversions.argumentInvalid();
+    return;
+}}"""
 
 
 KINDS = {
@@ -106,7 +117,15 @@ KINDS = {
     # texts <name> <managed list type>: a list blob of texts (null: none) and its length.
     "texts": Kind("bytes", "{t}", "{n}Blob, {n}Blob.Length", "textsArg({n}, {n}_length)", ("i64", "_length"),
                   "byte[] {n}Blob = OperationCalls.Texts({n});"),
+    # fixed <name> <managed size> <C++ size>: exactly that many doubles (a longer array is cut),
+    # crossing with their count.
+    "fixed": Kind("f64s", "double[]", "{n}Values, {n}Values.Length", "{n}Array", ("i32", "count"), FIXED_CS_LOCAL,
+                  "std::array<double, {u}> {n}Array{{}};\nif (!fixedArray({n}, count, {n}Array)) return refuseArgument(ec);"),
 }
+
+# A selector: which member of the row the call runs (its index in `members`); not a managed
+# parameter.
+SELECT = "select"
 
 
 @dataclass
@@ -156,6 +175,17 @@ RECEIVERS = {
     "ethercat": ("ethercat", "ethercatCall(ethercat, ec, [&](BaseEthercat& r, std::error_code& code) {"),
     "upgrade": ("upgrade", None),
     "none": (None, None),
+    "forcecontrol_arm": ("forcecontrol", None),
+}
+
+# Receivers of the rows that refuse an argument before the call (a `guard`): what opens the
+# export, then (after the refusals) the scope that crosses the code with the receiver as `r`.
+# The refusals run where the hand-kept bodies ran them: before the handle is looked at, or,
+# when a size depends on the arm's class, once the class is known.
+GUARDED = {
+    "forcecontrol": ("abiCall([&] {", "onBase(fc, ec, [&](BaseForceControl& r, std::error_code& code) {"),
+    "forcecontrol_arm": ("abiCall([&] {\nvisitForceControl(fc, [&](auto& r) {", "reportCode(ec, [&](std::error_code& code) {"),
+    "cobot_arm": ("abiCall([&] {\nvisitCobot(robot, [&](auto& r) {", "reportCode(ec, [&](std::error_code& code) {"),
 }
 
 # Where the one-line docs of each receiver's members are declared.
@@ -165,6 +195,7 @@ DOC_HEADERS = {
     "arm": ["robot_t.h", "base_robot.h", "industrial_robot.h", "robots.h", "cobot.h"],
     "cobot_arm": ["cobot.h", "robot_t.h"],
     "forcecontrol": ["force_control.h"],
+    "forcecontrol_arm": ["force_control.h"],
     "ethercat": ["ethercat.h"],
 }
 
@@ -180,25 +211,37 @@ class Param:
     name: str
     type: str = ""
     cpp_type: str = ""
+    cs_name: str = ""  # the managed parameter's name when it is not the native one
 
     def natives(self):
         """(ABI kind, C name) of the native parameters it crosses as."""
+        if self.kind == SELECT:
+            return [("i32", self.name)]
         kind = KINDS.get(self.kind)
         if kind is None:
             return [(self.kind, self.name)]
         out = [(kind.abi, self.name)]
         if kind.abi2:
-            out.append((kind.abi2[0], self.name + kind.abi2[1]))
+            second = kind.abi2[1]
+            out.append((kind.abi2[0], self.name + second if second.startswith("_") else second))
         return out
+
+    @property
+    def managed(self):
+        return self.kind != SELECT
+
+    def guard(self):
+        kind = KINDS.get(self.kind)
+        return kind.guard.format(n=self.name, u=self.cpp_type) if kind else ""
 
 
 def parse_param(text):
     parts = text.split()
-    if len(parts) < 2 or (parts[0] not in KINDS and parts[0] not in ABI):
+    if len(parts) < 2 or (parts[0] not in KINDS and parts[0] not in ABI and parts[0] != SELECT):
         raise ValueError(f"unknown parameter kind in {text!r}")
     p = Param(parts[0], parts[1], *parts[2:4])
-    if p.kind in ("enum", "texts") and not p.type:
-        raise ValueError(f"{p.kind} needs its managed type: {text!r}")
+    if p.kind in ("enum", "texts") and not p.type or p.kind == "fixed" and not p.cpp_type:
+        raise ValueError(f"{p.kind} needs its managed type (and a fixed array both its sizes): {text!r}")
     if p.kind == "enum":
         p.cpp_type = p.cpp_type or p.type.replace(".", "::")
     return p
@@ -219,6 +262,14 @@ class Op:
     abi_note: str = ""
     surface: list = field(default_factory=list)
     doc: str = ""
+    # A row with a selector: each member's name and its managed parameter names (None: the
+    # native names), in selector order, and their docs.
+    members: list = None
+    docs: list = None
+
+    def member_list(self):
+        """(member, managed parameter names or None) of each wrapper of the row."""
+        return self.members or [(self.member, None)]
 
     def c_params(self):
         """(ABI kind, C name) of every native parameter, in order."""
@@ -262,15 +313,40 @@ def load_row(group, g, row):
         op.result = (parts[0], parts[1], parts[2] if len(parts) > 2 else "", " ".join(parts[3:]))
     if "args" in row:
         op.args = [a.strip() for a in row["args"].split(",")]
+    if "members" in row:
+        op.members = [parse_member(m) for m in row["members"]]
+        op.member = op.member or op.members[0][0]
+    selectors = [p for p in op.params if p.kind == SELECT]
+    if bool(selectors) != bool(op.members) or len(selectors) > 1 or (selectors and op.result):
+        raise ValueError(f"{op.native}: a row with `members` takes one selector and no result, and only it")
     if op.receiver not in RECEIVERS:
         raise ValueError(f"{op.native}: unknown receiver {op.receiver!r}")
     if not op.custom:
-        if not op.member or RECEIVERS[op.receiver][1] is None:
+        if not op.member or (RECEIVERS[op.receiver][1] is None and op.receiver not in GUARDED):
             raise ValueError(f"{op.native}: a mechanical row needs a member and a robot or cobot receiver")
         for p in op.params:
-            if p.kind not in KINDS:
+            if p.kind not in KINDS and p.kind != SELECT:
                 raise ValueError(f"{op.native}: {p.kind} is an ABI kind; mechanical rows take {sorted(KINDS)}")
+        if RECEIVERS[op.receiver][1] is None and not guarded(op):
+            raise ValueError(f"{op.native}: receiver {op.receiver} runs only rows that refuse an argument first")
+        for _, names in op.member_list():
+            if names is not None and len(names) != len([p for p in op.params if p.managed]):
+                raise ValueError(f"{op.native}: a member names each managed parameter")
     return op
+
+
+def parse_member(text):
+    """`name` or `name(a, b)`: a member of a row with a selector and its managed parameter names."""
+    m = re.fullmatch(r"(\w+)(?:\((.*)\))?", text.strip())
+    if not m:
+        raise ValueError(f"bad member {text!r}")
+    names = [n.strip() for n in m.group(2).split(",")] if m.group(2) is not None else None
+    return m.group(1), names
+
+
+def guarded(op):
+    """Whether the row refuses an argument before its call runs."""
+    return any(p.kind == SELECT or p.guard() for p in op.params)
 
 
 # ---- Docs from the C++ headers ----------------------------------------------------------------
@@ -297,12 +373,13 @@ def header_docs(include_dir):
     return docs
 
 
-def doc_of(op, docs):
+def doc_of(op, docs, member=None):
+    member = member or op.member
     for header in DOC_HEADERS.get(op.receiver, []):
-        text = docs.get(header, {}).get(op.member)
+        text = docs.get(header, {}).get(member)
         if text:
             return text
-    raise ValueError(f"{op.native}: no doc line for {op.member} in {DOC_HEADERS.get(op.receiver)}")
+    raise ValueError(f"{op.native}: no doc line for {member} in {DOC_HEADERS.get(op.receiver)}")
 
 
 def xml_text(text):
@@ -343,7 +420,7 @@ def emit_c_header(table, ops):
 
 def cpp_args(op):
     by_name = {p.name: p for p in op.params}
-    names = op.args or [p.name for p in op.params] + ["code"]
+    names = op.args or [p.name for p in op.params if p.managed] + ["code"]
     out = []
     for n in names:
         p = by_name.get(n)
@@ -355,6 +432,8 @@ def cpp_args(op):
 
 
 def cpp_body(op):
+    if guarded(op):
+        return guarded_body(op)
     head = RECEIVERS[op.receiver][1]
     call = f"r.{op.member}({cpp_args(op)})"
     lines = []
@@ -374,9 +453,39 @@ def cpp_body(op):
             "\n  });\n}\n")
 
 
+def c_signature(op):
+    params = ", ".join(f"{ABI[k][0] if k != 'err' else 'vel_err*'} {n}" for k, n in op.c_params())
+    return f"int32_t {op.native}({params}) noexcept"
+
+
+def guarded_body(op):
+    """The body of a row that refuses arguments (a selector out of range, a short array) before
+    the call, where GUARDED says."""
+    opening, inner = GUARDED[op.receiver]
+    lines = opening.split("\n")
+    for p in op.params:
+        if p.kind == SELECT:
+            lines.append(f"selectorArg({p.name}, {len(op.member_list())});")
+    for p in op.params:
+        if p.guard():
+            lines += p.guard().split("\n")
+    lines.append(inner)
+    args = cpp_args(op)
+    selector = next((p.name for p in op.params if p.kind == SELECT), None)
+    if selector:
+        lines.append(f"switch ({selector}) {{")
+        for i, (member, _) in enumerate(op.member_list()):
+            lines += [f"case {i}:", f"return r.{member}({args});"]
+        lines.append("}")
+    else:
+        lines.append(f"r.{op.member}({args});")
+    lines += ["});"] * (1 + opening.count("[&]"))
+    return f"{c_signature(op)} {{\n  return " + "\n".join(lines) + "\n}\n"
+
+
 def emit_exports(ops):
     out = [banner("//"), "// The export bodies of the mechanical operations.\n",
-           "#include <algorithm>\n", '#include "native/abi_values.h"', '#include "native/extension_handles.h"',
+           "#include <algorithm>", "#include <array>\n", '#include "native/abi_values.h"', '#include "native/extension_handles.h"',
            '#include "native/operation_calls.h"', "",
            "using namespace velmora;", "using namespace velmora::internal;", "", 'extern "C" {', ""]
     for op in ops:
@@ -401,11 +510,32 @@ def cs_type(p):
     return KINDS[p.kind].cs.format(t=p.type)
 
 
-def cs_wrapper(op):
-    params = [f"{cs_type(p)} {p.name}" for p in op.params] + ["out ErrorCode ec"]
-    args = ["Handle"] + [KINDS[p.kind].cs_arg.format(n=p.name) for p in op.params]
+def managed_params(op, at=0):
+    """(parameter, managed name) of the managed parameters of wrapper `at` of the row."""
+    given = [p for p in op.params if p.managed]
+    names = op.member_list()[at][1] or [p.cs_name or p.name for p in given]
+    return list(zip(given, names))
+
+
+def cs_wrapper(op, at=0):
+    member = op.member_list()[at][0]
+    managed = managed_params(op, at)
+    name_of = {id(p): n for p, n in managed}
+    params = [f"{cs_type(p)} {n}" for p, n in managed] + ["out ErrorCode ec"]
+    # A refusing kind reads the handle first, so a disposed object throws before an argument
+    # is refused.
+    handle = "Handle"
+    body = []
+    if any(KINDS[p.kind].guard for p, _ in managed):
+        handle = "handle"
+        body.append(f"{ABI[RECEIVERS[op.receiver][0]][1]} handle = Handle;")
+    args = [handle]
+    for p in op.params:
+        args.append(str(at) if p.kind == SELECT else KINDS[p.kind].cs_arg.format(n=name_of[id(p)]))
     ret = "void"
-    body = [KINDS[p.kind].cs_local.format(n=p.name) for p in op.params if KINDS[p.kind].cs_local]
+    for p, n in managed:
+        if KINDS[p.kind].cs_local:
+            body += KINDS[p.kind].cs_local.format(n=n, t=p.type).split("\n")
     if op.result:
         kind, name, t, reader = op.result
         r = RESULTS[kind]
@@ -424,8 +554,9 @@ def cs_wrapper(op):
         if op.result:
             kind, name, t, reader = op.result
             body.append(f"return {RESULTS[kind].ret.format(v=name, t=t)};")
-    doc = f"        /// <summary>{xml_text(op.doc)}</summary>\n" if op.doc else ""
-    return (doc + f"        public {ret} {op.member}({', '.join(params)})\n        {{\n" +
+    text = op.docs[at] if op.docs else op.doc
+    doc = f"        /// <summary>{xml_text(text)}</summary>\n" if text else ""
+    return (doc + f"        public {ret} {member}({', '.join(params)})\n        {{\n" +
             "".join(f"            {b}\n" for b in body) + "        }\n")
 
 
@@ -436,35 +567,37 @@ def emit_cs(ops):
     files = {}
     for cls, members in classes.items():
         parts = [dll_import(o) for o in members]
-        parts += [cs_wrapper(o) for o in members if not o.custom]
+        parts += [cs_wrapper(o, i) for o in members if not o.custom for i in range(len(o.member_list()))]
         files[cs_file(cls)] = (banner("//") + "\nusing System;\nusing System.Collections.Generic;\n"
                                "using System.Runtime.InteropServices;\n\nnamespace velmora.clr\n{\n"
                                f"    partial class {cls}\n    {{\n" + "\n".join(parts) + "    }\n}\n")
     return files
 
 
-def surface_line(op):
-    types = [cs_type(p) for p in op.params] + ["ErrorCode&"]
-    return f"{op.cls} {op.member}({','.join(types)})"
+def surface_line(op, at=0):
+    types = [cs_type(p) for p, _ in managed_params(op, at)] + ["ErrorCode&"]
+    return f"{op.cls} {op.member_list()[at][0]}({','.join(types)})"
 
 
 def emit_surface(ops):
     lines = [banner("#").rstrip(), "# The managed members of the operations; api_surface.txt lists the rest.", ""]
     for op in ops:
-        lines += op.surface if op.custom else [surface_line(op)]
+        lines += op.surface if op.custom else [surface_line(op, i) for i in range(len(op.member_list()))]
     return "\n".join(lines) + "\n"
 
 
-def kind_row(op):
+def kind_row(op, at=0):
     """new MechanicalOperation(native, class, member, parameter kinds, result kind, managed types)."""
-    kinds = " ".join(p.kind for p in op.params)
+    managed = [p for p, _ in managed_params(op, at)]
+    kinds = " ".join(p.kind for p in managed)
     result = f'"{op.result[0]}"' if op.result else "null"
-    types = "".join(f", typeof({cs_type(p)})" for p in op.params)
-    return f'            new MechanicalOperation("{op.native}", typeof({op.cls}), "{op.member}", "{kinds}", {result}{types}),\n'
+    types = "".join(f", typeof({cs_type(p)})" for p in managed)
+    member = op.member_list()[at][0]
+    return f'            new MechanicalOperation("{op.native}", typeof({op.cls}), "{member}", "{kinds}", {result}{types}),\n'
 
 
 def emit_kind_table(ops):
-    rows = "".join(kind_row(o) for o in ops if not o.custom)
+    rows = "".join(kind_row(o, i) for o in ops if not o.custom for i in range(len(o.member_list())))
     return (banner("//") + "// The mechanical operations with the kinds of their parameters and result: the tests of each\n"
             "// kind run over every operation listed here.\n\nusing System;\nusing System.Collections.Generic;\n"
             "using velmora.clr;\n\nnamespace velmora.clr.tests\n{\n    internal static partial class MechanicalOperations\n"
@@ -487,6 +620,8 @@ def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmor
     for op in ops:
         if not op.custom:
             op.doc = doc_of(op, docs)
+            if op.members:
+                op.docs = [doc_of(op, docs, m) for m, _ in op.members]
     files = {C_HEADER: fmt(emit_c_header(table, ops), C_HEADER), EXPORTS: fmt(emit_exports(ops), EXPORTS),
              SURFACE: emit_surface(ops), KIND_TABLE: emit_kind_table(ops)}
     files.update(emit_cs(ops))
