@@ -162,6 +162,85 @@ RESULTS = {
                       "putBuffer({v}, encoded({call}));", True),
 }
 
+# Value types of typed overloads: the managed type, the VEL_VALUE_* constant it crosses with,
+# how a blob reader `r` reads it and a blob writer `w` writes {x}, and how it converts from and to
+# a double {x} (registers cross as doubles).
+@dataclass
+class Value:
+    cs: str
+    type: str
+    read: str = ""
+    write: str = ""
+    from_double: str = ""
+    to_double: str = "{x}"
+
+
+VALUES = {
+    "int": Value("int", "OperationCalls.ValueInt", "r.I32()", "w.I32({x});", "(int){x}"),
+    "float": Value("float", "OperationCalls.ValueFloat", from_double="(float){x}"),
+    "double": Value("double", "OperationCalls.ValueDouble", "r.F64()", "w.F64({x});"),
+    "bool": Value("bool", "OperationCalls.ValueBool", "r.Flag()", "w.Flag({x});", "{x} != 0", "{x} ? 1 : 0"),
+    "text": Value("String", "OperationCalls.ValueText", "r.Text()", "w.Text({x});"),
+    "doubles": Value("double[]", "OperationCalls.ValueDoubles", "RecordCodec.ReadDoubles(r).ToArray()",
+                     "RecordCodec.WriteDoubles(w, {x});"),
+    "frame": Value("Frame", "OperationCalls.ValueFrame", "RecordCodec.ReadFrame(r)", "RecordCodec.WriteFrame(w, {x});"),
+    "texts": Value("String[]", "OperationCalls.ValueTexts", "RecordCodec.ReadTexts(r).ToArray()"),
+}
+
+
+@dataclass
+class Overloads:
+    """A managed method with one overload per value type over a hand-written helper: its class,
+    name, parameters and body with {T} (the managed type), {type} (its VEL_VALUE_* constant),
+    {read}, {write:x}, {from:x} and {to:x} (x an expression) for each value type."""
+    cls: str
+    member: str
+    params: str
+    body: str
+    values: list
+    doc: str = ""
+
+
+def overload_text(template, value):
+    v = VALUES[value]
+    text = template.replace("{T}", v.cs).replace("{type}", v.type).replace("{read}", v.read)
+    for key, form in (("write", v.write), ("from", v.from_double), ("to", v.to_double)):
+        text = re.sub(r"\{" + key + r":([^{}]*)\}", lambda m, f=form: f.format(x=m.group(1)), text)
+    return text
+
+
+def overload_wrapper(o, value):
+    doc = f"        /// <summary>{xml_text(o.doc)}</summary>\n" if o.doc else ""
+    body = overload_text(o.body, value).split("\n")
+    return (doc + f"        public void {o.member}({overload_text(o.params, value)}, out ErrorCode ec)\n        {{\n" +
+            "".join(f"            {b}\n" for b in body) + "        }\n")
+
+
+def overload_surface(o, value):
+    types = []
+    for param in overload_text(o.params, value).split(", "):
+        words = param.split()
+        types.append(words[1] + "&" if words[0] == "out" else words[0])
+    return f"{o.cls} {o.member}({','.join(types + ['ErrorCode&'])})"
+
+
+def load_overloads(table):
+    out = []
+    for row in table.get("overloads", []):
+        o = Overloads(cls=row["class"], member=row["member"], params=row["params"], body=row["body"],
+                      values=row["values"], doc=row.get("doc", ""))
+        unknown = [v for v in o.values if v not in VALUES]
+        if unknown:
+            raise ValueError(f"{o.member}: unknown value types {unknown}")
+        for v in o.values:
+            left = re.search(r"\{[^{}]*\}", overload_text(o.body + o.params, v))
+            if left or (("{read}" in o.body and not VALUES[v].read) or ("{write:" in o.body and not VALUES[v].write)
+                        or ("{from:" in o.body and not VALUES[v].from_double)):
+                raise ValueError(f"{o.member}: value type {v} does not fit its body")
+        out.append(o)
+    return out
+
+
 # Receivers: the handle parameter, and for mechanical operations the C++ helper that runs the
 # call with the receiver as `r` and the error code as `code`.
 RECEIVERS = {
@@ -560,7 +639,7 @@ def cs_wrapper(op, at=0):
             "".join(f"            {b}\n" for b in body) + "        }\n")
 
 
-def emit_cs(ops):
+def emit_cs(ops, overloads=()):
     classes = {}
     for op in ops:
         classes.setdefault(op.cls, []).append(op)
@@ -568,6 +647,7 @@ def emit_cs(ops):
     for cls, members in classes.items():
         parts = [dll_import(o) for o in members]
         parts += [cs_wrapper(o, i) for o in members if not o.custom for i in range(len(o.member_list()))]
+        parts += [overload_wrapper(o, v) for o in overloads if o.cls == cls for v in o.values]
         files[cs_file(cls)] = (banner("//") + "\nusing System;\nusing System.Collections.Generic;\n"
                                "using System.Runtime.InteropServices;\n\nnamespace velmora.clr\n{\n"
                                f"    partial class {cls}\n    {{\n" + "\n".join(parts) + "    }\n}\n")
@@ -579,10 +659,11 @@ def surface_line(op, at=0):
     return f"{op.cls} {op.member_list()[at][0]}({','.join(types)})"
 
 
-def emit_surface(ops):
+def emit_surface(ops, overloads=()):
     lines = [banner("#").rstrip(), "# The managed members of the operations; api_surface.txt lists the rest.", ""]
     for op in ops:
         lines += op.surface if op.custom else [surface_line(op, i) for i in range(len(op.member_list()))]
+    lines += [overload_surface(o, v) for o in overloads for v in o.values]
     return "\n".join(lines) + "\n"
 
 
@@ -616,6 +697,7 @@ def clang_format(text, name):
 def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmora"),
              fmt=clang_format):
     table, ops = load(table_path)
+    overloads = load_overloads(table)
     docs = header_docs(include_dir)
     for op in ops:
         if not op.custom:
@@ -623,8 +705,8 @@ def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmor
             if op.members:
                 op.docs = [doc_of(op, docs, m) for m, _ in op.members]
     files = {C_HEADER: fmt(emit_c_header(table, ops), C_HEADER), EXPORTS: fmt(emit_exports(ops), EXPORTS),
-             SURFACE: emit_surface(ops), KIND_TABLE: emit_kind_table(ops)}
-    files.update(emit_cs(ops))
+             SURFACE: emit_surface(ops, overloads), KIND_TABLE: emit_kind_table(ops)}
+    files.update(emit_cs(ops, overloads))
     return files
 
 

@@ -153,6 +153,63 @@ class Selectors(unittest.TestCase):
         self.assertIn("case 1:\nreturn r.setB(rangeArray, inside != 0, code);", body)
 
 
+class TypedOverloads(unittest.TestCase):
+    def overloads(self, *rows):
+        with tempfile.NamedTemporaryFile("w", suffix=".toml", delete=False) as f:
+            f.write("".join(f'[[overloads]]\nclass = "BaseRobot"\n{r}\n' for r in rows))
+        self.addCleanup(os.remove, f.name)
+        with open(f.name, "rb") as f:
+            return g.load_overloads(g.tomllib.load(f))
+
+    def test_each_value_type_fills_the_template(self):
+        # value type, managed type, what a blob read, blob write, from and to a double give
+        cases = [
+            ("int", "int", "r.I32()", "w.I32(v);", "(int)d", "v"),
+            ("float", "float", None, None, "(float)d", "v"),
+            ("double", "double", "r.F64()", "w.F64(v);", None, "v"),
+            ("bool", "bool", "r.Flag()", "w.Flag(v);", "d != 0", "v ? 1 : 0"),
+            ("text", "String", "r.Text()", "w.Text(v);", None, "v"),
+            ("doubles", "double[]", "RecordCodec.ReadDoubles(r).ToArray()", "RecordCodec.WriteDoubles(w, v);", None,
+             "v"),
+            ("frame", "Frame", "RecordCodec.ReadFrame(r)", "RecordCodec.WriteFrame(w, v);", None, "v"),
+            ("texts", "String[]", "RecordCodec.ReadTexts(r).ToArray()", None, None, "v"),
+        ]
+        self.assertEqual({c[0] for c in cases}, set(g.VALUES))
+        for value, cs, read, write, from_double, to_double in cases:
+            with self.subTest(value):
+                self.assertEqual(g.overload_text("{T} {type}", value), f"{cs} {g.VALUES[value].type}")
+                for template, expected in (("{read}", read), ("{write:v}", write), ("{from:d}", from_double),
+                                           ("{to:v}", to_double)):
+                    if expected:
+                        self.assertEqual(g.overload_text(template, value), expected)
+
+    def test_an_overload_per_value_type_with_its_surface_line(self):
+        o, = self.overloads('member = "getThing"\nparams = "String name, out List<{T}> value"\n'
+                            'body = """double[] read = Get(name, {type}, out ec);\nvalue = {from:read[0]};"""\n'
+                            'values = ["int", "bool"]\ndoc = "The `thing`."')
+        wrapper = g.overload_wrapper(o, "bool")
+        self.assertIn("/// <summary>The <c>thing</c>.</summary>", wrapper)
+        self.assertIn("public void getThing(String name, out List<bool> value, out ErrorCode ec)", wrapper)
+        self.assertIn("double[] read = Get(name, OperationCalls.ValueBool, out ec);\n", wrapper)
+        self.assertIn("value = read[0] != 0;", wrapper)
+        self.assertEqual(g.emit_surface([], [o]).splitlines()[-2:],
+                         ["BaseRobot getThing(String,List<int>&,ErrorCode&)",
+                          "BaseRobot getThing(String,List<bool>&,ErrorCode&)"])
+        self.assertEqual(g.emit_cs([op()], [o])["src/BaseRobot.Generated.cs"].count("public void getThing("), 2)
+
+    def test_a_value_type_that_does_not_fit_the_body_is_refused(self):
+        for what, row in {
+            "unknown value type": 'values = ["decimal"]\nbody = "{read}"',
+            "no blob form": 'values = ["float"]\nbody = "value = {read};"',
+            "not written": 'values = ["texts"]\nbody = "{write:value}"',
+            "no double form": 'values = ["text"]\nbody = "value = {from:d};"',
+            "unknown placeholder": 'values = ["int"]\nbody = "{kind}"',
+        }.items():
+            with self.subTest(what):
+                with self.assertRaises(ValueError):
+                    self.overloads(f'member = "a"\nparams = "{{T}} value"\n{row}')
+
+
 class ResultKinds(unittest.TestCase):
     # result spec, C out parameter, P/Invoke out parameter, managed return type, what it returns,
     # the C++ statement
