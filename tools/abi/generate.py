@@ -226,8 +226,9 @@ def overload_surface(o, value):
 
 def load_overloads(table):
     out = []
-    for row in table.get("overloads", []):
-        o = Overloads(cls=row["class"], member=row["member"], params=row["params"], body=row["body"],
+    typed = table.get("typed", {})
+    for row in typed.get("overloads", []):
+        o = Overloads(cls=row.get("class", typed.get("class")), member=row["member"], params=row["params"], body=row["body"],
                       values=row["values"], doc=row.get("doc", ""))
         unknown = [v for v in o.values if v not in VALUES]
         if unknown:

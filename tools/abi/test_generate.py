@@ -156,7 +156,7 @@ class Selectors(unittest.TestCase):
 class TypedOverloads(unittest.TestCase):
     def overloads(self, *rows):
         with tempfile.NamedTemporaryFile("w", suffix=".toml", delete=False) as f:
-            f.write("".join(f'[[overloads]]\nclass = "BaseRobot"\n{r}\n' for r in rows))
+            f.write('[typed]\nclass = "BaseRobot"\noverloads = [\n' + "".join(f"  {{ {r} }},\n" for r in rows) + "]\n")
         self.addCleanup(os.remove, f.name)
         with open(f.name, "rb") as f:
             return g.load_overloads(g.tomllib.load(f))
@@ -184,9 +184,9 @@ class TypedOverloads(unittest.TestCase):
                         self.assertEqual(g.overload_text(template, value), expected)
 
     def test_an_overload_per_value_type_with_its_surface_line(self):
-        o, = self.overloads('member = "getThing"\nparams = "String name, out List<{T}> value"\n'
-                            'body = """double[] read = Get(name, {type}, out ec);\nvalue = {from:read[0]};"""\n'
-                            'values = ["int", "bool"]\ndoc = "The `thing`."')
+        o, = self.overloads('member = "getThing", params = "String name, out List<{T}> value", '
+                            'body = "double[] read = Get(name, {type}, out ec);\\nvalue = {from:read[0]};", '
+                            'values = ["int", "bool"], doc = "The `thing`."')
         wrapper = g.overload_wrapper(o, "bool")
         self.assertIn("/// <summary>The <c>thing</c>.</summary>", wrapper)
         self.assertIn("public void getThing(String name, out List<bool> value, out ErrorCode ec)", wrapper)
@@ -199,15 +199,15 @@ class TypedOverloads(unittest.TestCase):
 
     def test_a_value_type_that_does_not_fit_the_body_is_refused(self):
         for what, row in {
-            "unknown value type": 'values = ["decimal"]\nbody = "{read}"',
-            "no blob form": 'values = ["float"]\nbody = "value = {read};"',
-            "not written": 'values = ["texts"]\nbody = "{write:value}"',
-            "no double form": 'values = ["text"]\nbody = "value = {from:d};"',
-            "unknown placeholder": 'values = ["int"]\nbody = "{kind}"',
+            "unknown value type": 'values = ["decimal"], body = "{read}"',
+            "no blob form": 'values = ["float"], body = "value = {read};"',
+            "not written": 'values = ["texts"], body = "{write:value}"',
+            "no double form": 'values = ["text"], body = "value = {from:d};"',
+            "unknown placeholder": 'values = ["int"], body = "{kind}"',
         }.items():
             with self.subTest(what):
                 with self.assertRaises(ValueError):
-                    self.overloads(f'member = "a"\nparams = "{{T}} value"\n{row}')
+                    self.overloads(f'member = "a", params = "{{T}} value", {row}')
 
 
 class ResultKinds(unittest.TestCase):
