@@ -52,11 +52,4 @@ int32_t vel_standard_disable_collision_detection(vel_robot* robot, vel_err* ec) 
   });
 }
 
-int32_t vel_cobot_keypad_state(vel_robot* robot, uint8_t* keys, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [&](BaseCobot& c, std::error_code& code) {
-    uint8_t* out = &required(keys, "keys");
-    keypadToFlags(c.getKeypadState(code), out);
-  });
-}
-
 }  // extern "C"

@@ -377,6 +377,13 @@ int32_t vel_robot_joint_vel(vel_robot* robot, vel_buf** values, vel_err* ec) noe
   });
 }
 
+int32_t vel_robot_joint_torque(vel_robot* robot, vel_buf** values, vel_err* ec) noexcept {
+  return armCall(robot, ec, [&](auto& r, std::error_code& code) {
+    required(values, "values");
+    putBuffer(values, encoded(r.jointTorque(code)));
+  });
+}
+
 int32_t vel_robot_cart_posture(vel_robot* robot, int32_t ct, vel_buf** pose, vel_err* ec) noexcept {
   return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
     required(pose, "pose");
@@ -560,6 +567,13 @@ int32_t vel_cobot_disable_collision_detection(vel_robot* robot, vel_err* ec) noe
 int32_t vel_cobot_calibrate_force_sensor(vel_robot* robot, uint8_t all_axes, int32_t axis_index, vel_err* ec) noexcept {
   return cobotArmCall(robot, ec,
                       [&](auto& r, std::error_code& code) { r.calibrateForceSensor(all_axes != 0, axis_index, code); });
+}
+
+int32_t vel_cobot_keypad_state(vel_robot* robot, uint8_t* keys, vel_err* ec) noexcept {
+  return cobotCall(robot, ec, [&](BaseCobot& r, std::error_code& code) {
+    uint8_t& keysOut = required(keys, "keys");
+    keypadToFlags(r.getKeypadState(code), &keysOut);
+  });
 }
 
 int32_t vel_cobot_use_rci_client(vel_robot* robot, uint8_t use, vel_err* ec) noexcept {

@@ -629,6 +629,17 @@ namespace velmora.clr
             return value;
         }
 
+        /// <summary>"g" "sys.rt.jnt_trq": the N joint torques; 261 for fewer than N values; zeros on failure.</summary>
+        public double[] jointTorque(out ErrorCode ec)
+        {
+            IntPtr values;
+            VelErr e;
+            NativeCore.Check(vel_robot_joint_torque(Handle, out values, out e));
+            double[] value = OperationCalls.Doubles(values);
+            ec = Conversions.convertErrorCode(e);
+            return value;
+        }
+
         /// <summary>"g" "sys.posture" (".flan_in_base" appended for flangeInBase): the pose; an integer reply is the code; a zero pose on failure.</summary>
         public CartesianPosition cartPosture(CoordinateType ct, out ErrorCode ec)
         {

@@ -13,14 +13,6 @@ namespace velmora.clr
             enableDrag(space, type, false, out ec);
         }
 
-        public KeyPadState getKeypadState(out ErrorCode ec)
-        {
-            byte[] keys = new byte[Conversions.KeypadFlags];
-            VelErr e;
-            ec = Done(vel_cobot_keypad_state(Handle, keys, out e), e);
-            return Conversions.keypadFromFlags(keys);
-        }
-
         /// <summary>Keys 1 to 7 at indices 0 to 6; seven values also on failure.</summary>
         public bool[] getKeypadStateArray(out ErrorCode ec)
         {

@@ -172,6 +172,16 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
+        /// <summary>"g" "device.io.keypad": the seven keys; all false when the reply is not seven values. A controller refusal (an integer reply) is its code.</summary>
+        public KeyPadState getKeypadState(out ErrorCode ec)
+        {
+            byte[] keys = new byte[Conversions.KeypadFlags];
+            VelErr e;
+            NativeCore.Check(vel_cobot_keypad_state(Handle, keys, out e));
+            ec = Conversions.convertErrorCode(e);
+            return Conversions.keypadFromFlags(keys);
+        }
+
         /// <summary>"s" "eci.rci.cfg" with "protocol_version" empty when <c>use</c>, else "sdk" and the library's version; the reply is the code.</summary>
         public void useRciClient(bool use, out ErrorCode ec)
         {

@@ -153,6 +153,8 @@ RESULTS = {
     "toolset": Result("out_f64s", "Toolset", "double[] {v} = new double[Conversions.ToolsetValues];",
                       "Conversions.toolsetFromValues({v})", "toolsetToValues({call}, &{v}Out);", array=True),
     "flag": Result("out_u8", "bool", "byte {v};", "{v} != 0", "{v}Out = {call} ? 1 : 0;"),
+    "keypad": Result("out_u8s", "KeyPadState", "byte[] {v} = new byte[Conversions.KeypadFlags];",
+                     "Conversions.keypadFromFlags({v})", "keypadToFlags({call}, &{v}Out);", array=True),
     "text": Result("out_buf", "String", "IntPtr {v};", "NativeCore.TakeText({v})", "putBuffer({v}, {call});",
                    True),
     # record <name> <managed type> <reader>: an encoded record or list of records.

@@ -225,6 +225,8 @@ class ResultKinds(unittest.TestCase):
          "return Conversions.toolsetFromValues(toolset);", "toolsetToValues(r.probe(code), &toolsetOut);"),
         ("flag state", "uint8_t* state", "out byte state", "bool", "return state != 0;",
          "stateOut = r.probe(code) ? 1 : 0;"),
+        ("keypad keys", "uint8_t* keys", "[Out] byte[] keys", "KeyPadState", "return Conversions.keypadFromFlags(keys);",
+         "keypadToFlags(r.probe(code), &keysOut);"),
         ("text name", "vel_buf** name", "out IntPtr name", "String", "NativeCore.TakeText(name)",
          "putBuffer(name, r.probe(code));"),
         ("record info Info RecordCodec.ReadInfo", "vel_buf** info", "out IntPtr info", "Info",
