@@ -244,6 +244,36 @@ def load_overloads(table):
     return out
 
 
+# ---- Arm classes --------------------------------------------------------------------------------
+
+ARMS_FILE = "src/Robots.Generated.cs"
+
+
+def arm_constructors(arm):
+    """(parameters, base arguments) of the public constructors of an arm class; an arm that
+    sends no local address has no two-address form."""
+    forms = [("String remoteIP", 'RemoteOnly, remoteIP, ""'), ("", "Unconnected, null, null")]
+    if arm.get("local", True):
+        forms.insert(0, ("String remoteIP, String localIP", "RemoteAndLocal, remoteIP, localIP"))
+    return forms
+
+
+def emit_arms(arms):
+    parts = []
+    for arm in arms:
+        cls = arm["class"]
+        ctors = [f"        public {cls}({params})\n            : base(RobotKind.{arm['kind']}, {args})\n        {{\n        }}\n"
+                 for params, args in arm_constructors(arm)]
+        parts.append(f"    /// <summary>{xml_text(arm['doc'])}</summary>\n    public partial class {cls} : {arm['base']}\n"
+                     "    {\n" + "\n".join(ctors) + "    }\n")
+    return (banner("//") + "\nusing System;\n\nnamespace velmora.clr\n{\n" + "\n".join(parts) + "}\n")
+
+
+def arm_surface(arms):
+    return [f"{arm['class']} .ctor({','.join(p.split()[0] for p in params.split(', ') if p)})"
+            for arm in arms for params, _ in arm_constructors(arm)]
+
+
 # Receivers: the handle parameter, and for mechanical operations the C++ helper that runs the
 # call with the receiver as `r` and the error code as `code`.
 RECEIVERS = {
@@ -662,8 +692,9 @@ def surface_line(op, at=0):
     return f"{op.cls} {op.member_list()[at][0]}({','.join(types)})"
 
 
-def emit_surface(ops, overloads=()):
-    lines = [banner("#").rstrip(), "# The managed members of the operations; api_surface.txt lists the rest.", ""]
+def emit_surface(ops, overloads=(), arms=()):
+    lines = [banner("#").rstrip(), "# The managed members written from the table; api_surface.txt lists the rest.", ""]
+    lines += arm_surface(arms)
     for op in ops:
         lines += op.surface if op.custom else [surface_line(op, i) for i in range(len(op.member_list()))]
     lines += [overload_surface(o, v) for o in overloads for v in o.values]
@@ -701,6 +732,7 @@ def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmor
              fmt=clang_format):
     table, ops = load(table_path)
     overloads = load_overloads(table)
+    arms = table.get("arms", {}).get("classes", [])
     docs = header_docs(include_dir)
     for op in ops:
         if not op.custom:
@@ -708,8 +740,10 @@ def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmor
             if op.members:
                 op.docs = [doc_of(op, docs, m) for m, _ in op.members]
     files = {C_HEADER: fmt(emit_c_header(table, ops), C_HEADER), EXPORTS: fmt(emit_exports(ops), EXPORTS),
-             SURFACE: emit_surface(ops, overloads), KIND_TABLE: emit_kind_table(ops)}
+             SURFACE: emit_surface(ops, overloads, arms), KIND_TABLE: emit_kind_table(ops)}
     files.update(emit_cs(ops, overloads))
+    if arms:
+        files[ARMS_FILE] = emit_arms(arms)
     return files
 
 

@@ -210,6 +210,22 @@ class TypedOverloads(unittest.TestCase):
                     self.overloads(f'member = "a", params = "{{T}} value", {row}')
 
 
+class Arms(unittest.TestCase):
+    def test_each_arm_gets_its_constructors_by_addresses(self):
+        arms = [{"class": "TwoRobot", "kind": "Two", "base": "Cobot", "doc": "As `OneRobot` & more."},
+                {"class": "OneRobot", "kind": "One", "base": "BaseRobot", "local": False, "doc": "One."}]
+        text = g.emit_arms(arms)
+        self.assertIn("/// <summary>As <c>OneRobot</c> &amp; more.</summary>\n    public partial class TwoRobot : Cobot", text)
+        self.assertIn("public TwoRobot(String remoteIP, String localIP)\n"
+                      "            : base(RobotKind.Two, RemoteAndLocal, remoteIP, localIP)", text)
+        self.assertIn('public OneRobot(String remoteIP)\n            : base(RobotKind.One, RemoteOnly, remoteIP, "")', text)
+        self.assertIn("public OneRobot()\n            : base(RobotKind.One, Unconnected, null, null)", text)
+        self.assertNotIn("public OneRobot(String remoteIP, String localIP)", text)
+        self.assertEqual(g.emit_surface([], (), arms).splitlines()[3:],
+                         ["TwoRobot .ctor(String,String)", "TwoRobot .ctor(String)", "TwoRobot .ctor()",
+                          "OneRobot .ctor(String)", "OneRobot .ctor()"])
+
+
 class ResultKinds(unittest.TestCase):
     # result spec, C out parameter, P/Invoke out parameter, managed return type, what it returns,
     # the C++ statement
