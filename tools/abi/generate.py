@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the glue of the .NET layer's flat C interface from managed/abi/operations.toml: the C declarations, the export
 bodies of the mechanical operations, the P/Invoke declarations, the C# wrappers of the mechanical
-operations, the surface list of the operations' managed members and the table of the mechanical
-operations by kind that the managed tests run over.
+operations (one per member for the rows whose operations share an export by a selector), the
+typed overloads of the `[typed]` section, the arm classes of `[arms]` with their constructors, the
+surface list of all these managed members and the table of the mechanical operations by kind that
+the managed tests run over.
 
     tools/abi/generate.py            rewrites the generated files
     tools/abi/generate.py --check    fails, naming them, when a checked-in file differs
@@ -164,6 +166,8 @@ RESULTS = {
                       "putBuffer({v}, encoded({call}));", True),
 }
 
+# ---- Typed overloads ---------------------------------------------------------------------------
+
 # Value types of typed overloads: the managed type, the VEL_VALUE_* constant it crosses with,
 # how a blob reader `r` reads it and a blob writer `w` writes {x}, and how it converts from and to
 # a double {x} (registers cross as doubles).
@@ -230,8 +234,8 @@ def load_overloads(table):
     out = []
     typed = table.get("typed", {})
     for row in typed.get("overloads", []):
-        o = Overloads(cls=row.get("class", typed.get("class")), member=row["member"], params=row["params"], body=row["body"],
-                      values=row["values"], doc=row.get("doc", ""))
+        o = Overloads(cls=row.get("class", typed.get("class")), member=row["member"], params=row["params"],
+                      body=row["body"], values=row["values"], doc=row.get("doc", ""))
         unknown = [v for v in o.values if v not in VALUES]
         if unknown:
             raise ValueError(f"{o.member}: unknown value types {unknown}")
