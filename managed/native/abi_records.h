@@ -20,6 +20,7 @@
 // - SDOData: index, sub_index, length, over_time, wait_time, print_data (i32), data (50 bytes)
 // - lists: count, then the elements
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -60,6 +61,13 @@ void encode(BlobWriter& w, double value);
 template <class T>
 void encode(BlobWriter& w, const std::vector<T>& list) {
   w.count(list.size());
+  for (const T& element : list) encode(w, element);
+}
+
+/// A fixed-size array crosses as a list of its size.
+template <class T, std::size_t N>
+void encode(BlobWriter& w, const std::array<T, N>& list) {
+  w.count(N);
   for (const T& element : list) encode(w, element);
 }
 

@@ -30,23 +30,6 @@ void visitStandard(vel_robot* handle, F&& f) {
 
 extern "C" {
 
-int32_t vel_cobot_enable_collision_detection(vel_robot* robot, const double* sensitivity, int32_t count,
-                                             int32_t behaviour, double fallback_compliance, vel_err* ec) noexcept {
-  return abiCall([&] {
-    visitCobot(robot, [&](auto& c) {
-      // A joint left out would be sent with sensitivity 0.
-      std::array<double, jointsOf<std::decay_t<decltype(c)>>()> given{};
-      if (!fixedArray(sensitivity, count, given)) {
-        refuseArgument(ec);
-        return;
-      }
-      reportCode(ec, [&](std::error_code& code) {
-        c.enableCollisionDetection(given, static_cast<StopLevel>(behaviour), fallback_compliance, code);
-      });
-    });
-  });
-}
-
 int32_t vel_standard_enable_collision_detection(vel_robot* robot, const double* sensitivity, int32_t count,
                                                 double fallback, vel_err* ec) noexcept {
   return abiCall([&] {
@@ -66,13 +49,6 @@ int32_t vel_standard_disable_collision_detection(vel_robot* robot, vel_err* ec) 
     visitStandard(robot, [&](StandardRobot& r) {
       reportCode(ec, [&](std::error_code& code) { r.disableCollisionDetection(code); });
     });
-  });
-}
-
-int32_t vel_cobot_keypad_state(vel_robot* robot, uint8_t* keys, vel_err* ec) noexcept {
-  return cobotCall(robot, ec, [&](BaseCobot& c, std::error_code& code) {
-    uint8_t* out = &required(keys, "keys");
-    keypadToFlags(c.getKeypadState(code), out);
   });
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <system_error>
+#include <type_traits>
 #include <variant>
 
 #include "native/abi_core.h"
@@ -37,6 +38,17 @@ template <class F>
 decltype(auto) visitForceControl(vel_forcecontrol* handle, F&& f) {
   return std::visit([&](auto& fc) -> decltype(auto) { return f(*fc); }, required(handle, "force control").object);
 }
+
+template <class Fc>
+struct ForceControlJoints;
+template <unsigned short N>
+struct ForceControlJoints<ForceControl_T<N>> {
+  static constexpr unsigned short value = N;
+};
+
+/// The joint count of a force control class (a reference to one too).
+template <class Fc>
+constexpr unsigned short forceControlJoints = ForceControlJoints<std::decay_t<Fc>>::value;
 
 /// Runs an operation of the force control seen as its base class, crossing its code.
 template <class Body>

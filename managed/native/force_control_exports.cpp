@@ -1,10 +1,9 @@
 // Force control: the handle over a collaborative arm's force control of its joint count, and
-// its operations. Operations of one shape share an export with a selector (VEL_FC_* in
-// velmora_c.h); an unknown selector is refused with std::invalid_argument.
+// its operations that are not generated from managed/abi/operations.toml (there, operations of
+// one shape share an export with a selector, VEL_FC_* in velmora_c.h).
 
 #include <algorithm>
 #include <array>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -22,52 +21,6 @@ template <class R, class = void>
 struct HasForceControl : std::false_type {};
 template <class R>
 struct HasForceControl<R, std::void_t<decltype(std::declval<R&>().forceControl())>> : std::true_type {};
-
-template <class Table>
-auto pick(const Table& table, int32_t which) {
-  if (which < 0 || static_cast<std::size_t>(which) >= std::size(table)) {
-    throw std::invalid_argument("unknown selector " + std::to_string(which));
-  }
-  return table[static_cast<std::size_t>(which)];
-}
-
-using CartesianSetter = void (BaseForceControl::*)(const std::array<double, 6>&, std::error_code&) noexcept;
-constexpr CartesianSetter kCartesianSetters[] = {
-    &BaseForceControl::setCartesianStiffness,     &BaseForceControl::setCartesianDesiredForce,
-    &BaseForceControl::setCartesianMaxVel,        &BaseForceControl::setCartesianControlMaxWrench,
-    &BaseForceControl::setCartesianControlMaxVel,
-};
-
-template <unsigned short N>
-using JointSetter = void (ForceControl_T<N>::*)(const std::array<double, N>&, std::error_code&) noexcept;
-template <unsigned short N>
-constexpr JointSetter<N> kJointSetters[] = {
-    &ForceControl_T<N>::setJointStiffness,     &ForceControl_T<N>::setJointDesiredTorque,
-    &ForceControl_T<N>::setJointMaxVel,        &ForceControl_T<N>::setJointMaxMomentum,
-    &ForceControl_T<N>::setJointMaxEnergy,     &ForceControl_T<N>::setJointControlMaxTorque,
-    &ForceControl_T<N>::setJointControlMaxVel, &ForceControl_T<N>::setFcGain,
-    &ForceControl_T<N>::setFriction,
-};
-
-using PlainOperation = void (BaseForceControl::*)(std::error_code&) noexcept;
-constexpr PlainOperation kPlainOperations[] = {
-    &BaseForceControl::fcStart,       &BaseForceControl::fcStop,       &BaseForceControl::startOverlay,
-    &BaseForceControl::stopOverlay,   &BaseForceControl::pauseOverlay, &BaseForceControl::restartOverlay,
-    &BaseForceControl::waitCondition,
-};
-
-using Condition = void (BaseForceControl::*)(const std::array<double, 6>&, bool, double, std::error_code&) noexcept;
-constexpr Condition kConditions[] = {&BaseForceControl::setForceCondition, &BaseForceControl::setTorqueCondition};
-
-template <class Fc>
-struct JointsOf;
-template <unsigned short N>
-struct JointsOf<ForceControl_T<N>> {
-  static constexpr unsigned short value = N;
-};
-
-template <class Fc>
-constexpr unsigned short jointsOf = JointsOf<std::decay_t<Fc>>::value;
 
 }  // namespace
 
@@ -96,48 +49,8 @@ int32_t vel_forcecontrol_destroy(vel_forcecontrol* fc) noexcept {
 
 int32_t vel_forcecontrol_joints(vel_forcecontrol* fc, int32_t* joints) noexcept {
   return abiCall([&] {
-    required(joints, "joints") = visitForceControl(fc, [](auto& f) -> int32_t { return jointsOf<decltype(f)>; });
-  });
-}
-
-int32_t vel_forcecontrol_run(vel_forcecontrol* fc, int32_t which, vel_err* ec) noexcept {
-  return abiCall([&] {
-    const PlainOperation op = pick(kPlainOperations, which);
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { (base.*op)(code); });
-  });
-}
-
-int32_t vel_forcecontrol_set_cartesian(vel_forcecontrol* fc, int32_t which, const double* values, int32_t count,
-                                       vel_err* ec) noexcept {
-  return abiCall([&] {
-    const CartesianSetter op = pick(kCartesianSetters, which);
-    std::array<double, 6> array{};
-    if (!fixedArray(values, count, array)) return refuse(ec, 259);
-    onBase(fc, ec, [&](BaseForceControl& base, std::error_code& code) { (base.*op)(array, code); });
-  });
-}
-
-int32_t vel_forcecontrol_set_joints(vel_forcecontrol* fc, int32_t which, const double* values, int32_t count,
-                                    vel_err* ec) noexcept {
-  return abiCall([&] {
-    visitForceControl(fc, [&](auto& f) {
-      constexpr unsigned short N = jointsOf<decltype(f)>;
-      const JointSetter<N> op = pick(kJointSetters<N>, which);
-      std::array<double, N> array{};
-      if (!fixedArray(values, count, array)) return refuse(ec, 259);
-      reportCode(ec, [&](std::error_code& code) { (f.*op)(array, code); });
-    });
-  });
-}
-
-int32_t vel_forcecontrol_set_condition(vel_forcecontrol* fc, int32_t which, const double* range, int32_t count,
-                                       uint8_t inside, double timeout_s, vel_err* ec) noexcept {
-  return abiCall([&] {
-    const Condition op = pick(kConditions, which);
-    std::array<double, 6> array{};
-    if (!fixedArray(range, count, array)) return refuse(ec, 259);
-    onBase(fc, ec,
-           [&](BaseForceControl& base, std::error_code& code) { (base.*op)(array, inside != 0, timeout_s, code); });
+    required(joints, "joints") =
+        visitForceControl(fc, [](auto& f) -> int32_t { return forceControlJoints<decltype(f)>; });
   });
 }
 
@@ -162,7 +75,7 @@ int32_t vel_forcecontrol_end_torque(vel_forcecontrol* fc, int32_t ref_type, doub
     required(cart_force, "cart_force");
     int32_t& n = required(joints, "joints");
     visitForceControl(fc, [&](auto& f) {
-      constexpr unsigned short N = jointsOf<decltype(f)>;
+      constexpr unsigned short N = forceControlJoints<decltype(f)>;
       std::array<double, N> measured{};
       std::array<double, N> externalTorque{};
       std::array<double, 3> torque{};

@@ -3,6 +3,7 @@
 // The export bodies of the mechanical operations.
 
 #include <algorithm>
+#include <array>
 
 #include "native/abi_values.h"
 #include "native/extension_handles.h"
@@ -98,6 +99,30 @@ int32_t vel_robot_posture(vel_robot* robot, int32_t ct, double* pose, vel_err* e
   });
 }
 
+int32_t vel_forcecontrol_run(vel_forcecontrol* fc, int32_t which, vel_err* ec) noexcept {
+  return abiCall([&] {
+    selectorArg(which, 7);
+    onBase(fc, ec, [&](BaseForceControl& r, std::error_code& code) {
+      switch (which) {
+        case 0:
+          return r.fcStart(code);
+        case 1:
+          return r.fcStop(code);
+        case 2:
+          return r.startOverlay(code);
+        case 3:
+          return r.stopOverlay(code);
+        case 4:
+          return r.pauseOverlay(code);
+        case 5:
+          return r.restartOverlay(code);
+        case 6:
+          return r.waitCondition(code);
+      }
+    });
+  });
+}
+
 int32_t vel_forcecontrol_init(vel_forcecontrol* fc, int32_t type, vel_err* ec) noexcept {
   return forceControlCall(
       fc, ec, [&](BaseForceControl& r, std::error_code& code) { r.fcInit(static_cast<FrameType>(type), code); });
@@ -120,6 +145,79 @@ int32_t vel_forcecontrol_set_nullspace_stiffness(vel_forcecontrol* fc, double st
 
 int32_t vel_forcecontrol_monitor(vel_forcecontrol* fc, uint8_t enable, vel_err* ec) noexcept {
   return forceControlCall(fc, ec, [&](BaseForceControl& r, std::error_code& code) { r.fcMonitor(enable != 0, code); });
+}
+
+int32_t vel_forcecontrol_set_cartesian(vel_forcecontrol* fc, int32_t which, const double* values, int32_t count,
+                                       vel_err* ec) noexcept {
+  return abiCall([&] {
+    selectorArg(which, 5);
+    std::array<double, 6> valuesArray{};
+    if (!fixedArray(values, count, valuesArray)) return refuseArgument(ec);
+    onBase(fc, ec, [&](BaseForceControl& r, std::error_code& code) {
+      switch (which) {
+        case 0:
+          return r.setCartesianStiffness(valuesArray, code);
+        case 1:
+          return r.setCartesianDesiredForce(valuesArray, code);
+        case 2:
+          return r.setCartesianMaxVel(valuesArray, code);
+        case 3:
+          return r.setCartesianControlMaxWrench(valuesArray, code);
+        case 4:
+          return r.setCartesianControlMaxVel(valuesArray, code);
+      }
+    });
+  });
+}
+
+int32_t vel_forcecontrol_set_joints(vel_forcecontrol* fc, int32_t which, const double* values, int32_t count,
+                                    vel_err* ec) noexcept {
+  return abiCall([&] {
+    visitForceControl(fc, [&](auto& r) {
+      selectorArg(which, 9);
+      std::array<double, forceControlJoints<decltype(r)>> valuesArray{};
+      if (!fixedArray(values, count, valuesArray)) return refuseArgument(ec);
+      reportCode(ec, [&](std::error_code& code) {
+        switch (which) {
+          case 0:
+            return r.setJointStiffness(valuesArray, code);
+          case 1:
+            return r.setJointDesiredTorque(valuesArray, code);
+          case 2:
+            return r.setJointMaxVel(valuesArray, code);
+          case 3:
+            return r.setJointMaxMomentum(valuesArray, code);
+          case 4:
+            return r.setJointMaxEnergy(valuesArray, code);
+          case 5:
+            return r.setJointControlMaxTorque(valuesArray, code);
+          case 6:
+            return r.setJointControlMaxVel(valuesArray, code);
+          case 7:
+            return r.setFcGain(valuesArray, code);
+          case 8:
+            return r.setFriction(valuesArray, code);
+        }
+      });
+    });
+  });
+}
+
+int32_t vel_forcecontrol_set_condition(vel_forcecontrol* fc, int32_t which, const double* range, int32_t count,
+                                       uint8_t inside, double timeout_s, vel_err* ec) noexcept {
+  return abiCall([&] {
+    selectorArg(which, 2);
+    std::array<double, 6> rangeArray{};
+    if (!fixedArray(range, count, rangeArray)) return refuseArgument(ec);
+    onBase(fc, ec, [&](BaseForceControl& r, std::error_code& code) {
+      switch (which) {
+        case 0:
+          return r.setForceCondition(rangeArray, inside != 0, timeout_s, code);
+        case 1:
+          return r.setTorqueCondition(rangeArray, inside != 0, timeout_s, code);
+      }
+    });
+  });
 }
 
 int32_t vel_forcecontrol_set_sine_overlay(vel_forcecontrol* fc, int32_t line_dir, double amplify, double frequency,
@@ -276,6 +374,13 @@ int32_t vel_robot_joint_vel(vel_robot* robot, vel_buf** values, vel_err* ec) noe
   return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
     required(values, "values");
     putBuffer(values, encoded(r.jointVel(code)));
+  });
+}
+
+int32_t vel_robot_joint_torque(vel_robot* robot, vel_buf** values, vel_err* ec) noexcept {
+  return armCall(robot, ec, [&](auto& r, std::error_code& code) {
+    required(values, "values");
+    putBuffer(values, encoded(r.jointTorque(code)));
   });
 }
 
@@ -442,6 +547,19 @@ int32_t vel_cobot_disable_drag(vel_robot* robot, vel_err* ec) noexcept {
   return cobotCall(robot, ec, [&](BaseCobot& r, std::error_code& code) { r.disableDrag(code); });
 }
 
+int32_t vel_cobot_enable_collision_detection(vel_robot* robot, const double* sensitivity, int32_t count,
+                                             int32_t behaviour, double fallback_compliance, vel_err* ec) noexcept {
+  return abiCall([&] {
+    visitCobot(robot, [&](auto& r) {
+      std::array<double, jointsOf<std::decay_t<decltype(r)>>()> sensitivityArray{};
+      if (!fixedArray(sensitivity, count, sensitivityArray)) return refuseArgument(ec);
+      reportCode(ec, [&](std::error_code& code) {
+        r.enableCollisionDetection(sensitivityArray, static_cast<StopLevel>(behaviour), fallback_compliance, code);
+      });
+    });
+  });
+}
+
 int32_t vel_cobot_disable_collision_detection(vel_robot* robot, vel_err* ec) noexcept {
   return cobotCall(robot, ec, [&](BaseCobot& r, std::error_code& code) { r.disableCollisionDetection(code); });
 }
@@ -449,6 +567,13 @@ int32_t vel_cobot_disable_collision_detection(vel_robot* robot, vel_err* ec) noe
 int32_t vel_cobot_calibrate_force_sensor(vel_robot* robot, uint8_t all_axes, int32_t axis_index, vel_err* ec) noexcept {
   return cobotArmCall(robot, ec,
                       [&](auto& r, std::error_code& code) { r.calibrateForceSensor(all_axes != 0, axis_index, code); });
+}
+
+int32_t vel_cobot_keypad_state(vel_robot* robot, uint8_t* keys, vel_err* ec) noexcept {
+  return cobotCall(robot, ec, [&](BaseCobot& r, std::error_code& code) {
+    uint8_t& keysOut = required(keys, "keys");
+    keypadToFlags(r.getKeypadState(code), &keysOut);
+  });
 }
 
 int32_t vel_cobot_use_rci_client(vel_robot* robot, uint8_t use, vel_err* ec) noexcept {

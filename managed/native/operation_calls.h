@@ -34,6 +34,14 @@ std::vector<T> arrayArg(const T* values, std::int32_t count) {
   return std::vector<T>(values, values + count);
 }
 
+/// Checks the selector of an export that serves `count` operations of one shape; another value
+/// is refused before anything is sent.
+inline void selectorArg(std::int32_t which, std::size_t count) {
+  if (which < 0 || static_cast<std::size_t>(which) >= count) {
+    throw std::invalid_argument("unknown selector " + std::to_string(which));
+  }
+}
+
 /// An operation of `BaseRobot` that reports only through its code.
 template <class Operation>
 std::int32_t baseCall(vel_robot* robot, vel_err* ec, Operation&& operation) noexcept {

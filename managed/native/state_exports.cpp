@@ -70,16 +70,4 @@ int32_t vel_robot_state_doubles(vel_robot* robot, const char* name, vel_buf** da
   });
 }
 
-int32_t vel_robot_joint_torque(vel_robot* robot, vel_buf** values, vel_err* ec) noexcept {
-  return abiCall([&] {
-    required(values, "values");
-    reportCode(ec, [&](std::error_code& code) {
-      visitRobot(robot, [&](auto& r) {
-        const auto torque = r.jointTorque(code);
-        putBuffer(values, doublesBlob(torque.data(), torque.size()));
-      });
-    });
-  });
-}
-
 }  // extern "C"

@@ -629,6 +629,17 @@ namespace velmora.clr
             return value;
         }
 
+        /// <summary>"g" "sys.rt.jnt_trq": the N joint torques; 261 for fewer than N values; zeros on failure.</summary>
+        public double[] jointTorque(out ErrorCode ec)
+        {
+            IntPtr values;
+            VelErr e;
+            NativeCore.Check(vel_robot_joint_torque(Handle, out values, out e));
+            double[] value = OperationCalls.Doubles(values);
+            ec = Conversions.convertErrorCode(e);
+            return value;
+        }
+
         /// <summary>"g" "sys.posture" (".flan_in_base" appended for flangeInBase): the pose; an integer reply is the code; a zero pose on failure.</summary>
         public CartesianPosition cartPosture(CoordinateType ct, out ErrorCode ec)
         {
@@ -806,6 +817,210 @@ namespace velmora.clr
             double[] value = OperationCalls.Doubles(values);
             ec = Conversions.convertErrorCode(e);
             return value;
+        }
+
+        /// <summary>Element <c>index</c> of the register.</summary>
+        public void readRegister(String name, uint index, out float value, out ErrorCode ec)
+        {
+            value = (float)ReadRegister(name, index, OperationCalls.ValueFloat, out ec);
+        }
+
+        /// <summary>Element <c>index</c> of the register.</summary>
+        public void readRegister(String name, uint index, out int value, out ErrorCode ec)
+        {
+            value = (int)ReadRegister(name, index, OperationCalls.ValueInt, out ec);
+        }
+
+        /// <summary>Element <c>index</c> of the register.</summary>
+        public void readRegister(String name, uint index, out bool value, out ErrorCode ec)
+        {
+            value = ReadRegister(name, index, OperationCalls.ValueBool, out ec) != 0;
+        }
+
+        /// <summary>The whole register.</summary>
+        public void readRegister(String name, out List<float> value, out ErrorCode ec)
+        {
+            double[] read = ReadRegisterList(name, OperationCalls.ValueFloat, out ec);
+            value = new List<float>(read.Length);
+            foreach (double v in read) value.Add((float)v);
+        }
+
+        /// <summary>The whole register.</summary>
+        public void readRegister(String name, out List<int> value, out ErrorCode ec)
+        {
+            double[] read = ReadRegisterList(name, OperationCalls.ValueInt, out ec);
+            value = new List<int>(read.Length);
+            foreach (double v in read) value.Add((int)v);
+        }
+
+        /// <summary>The whole register.</summary>
+        public void readRegister(String name, out List<bool> value, out ErrorCode ec)
+        {
+            double[] read = ReadRegisterList(name, OperationCalls.ValueBool, out ec);
+            value = new List<bool>(read.Length);
+            foreach (double v in read) value.Add(v != 0);
+        }
+
+        public void writeRegister(String name, uint index, float value, out ErrorCode ec)
+        {
+            WriteRegister(name, index, OperationCalls.ValueFloat, value, out ec);
+        }
+
+        public void writeRegister(String name, uint index, int value, out ErrorCode ec)
+        {
+            WriteRegister(name, index, OperationCalls.ValueInt, value, out ec);
+        }
+
+        public void writeRegister(String name, uint index, bool value, out ErrorCode ec)
+        {
+            WriteRegister(name, index, OperationCalls.ValueBool, value ? 1 : 0, out ec);
+        }
+
+        public void writeRegister(String name, uint index, float[] value, out ErrorCode ec)
+        {
+            double[] values = new double[value.Length];
+            for (int i = 0; i < values.Length; ++i) values[i] = value[i];
+            WriteRegisterList(name, index, OperationCalls.ValueFloat, values, out ec);
+        }
+
+        public void writeRegister(String name, uint index, int[] value, out ErrorCode ec)
+        {
+            double[] values = new double[value.Length];
+            for (int i = 0; i < values.Length; ++i) values[i] = value[i];
+            WriteRegisterList(name, index, OperationCalls.ValueInt, values, out ec);
+        }
+
+        public void writeRegister(String name, uint index, bool[] value, out ErrorCode ec)
+        {
+            double[] values = new double[value.Length];
+            for (int i = 0; i < values.Length; ++i) values[i] = value[i] ? 1 : 0;
+            WriteRegisterList(name, index, OperationCalls.ValueBool, values, out ec);
+        }
+
+        public void setRailParameter(String name, int value, out ErrorCode ec)
+        {
+            BlobWriter w = new BlobWriter();
+            w.I32(value);
+            SetRail(name, OperationCalls.ValueInt, w, out ec);
+        }
+
+        public void setRailParameter(String name, double value, out ErrorCode ec)
+        {
+            BlobWriter w = new BlobWriter();
+            w.F64(value);
+            SetRail(name, OperationCalls.ValueDouble, w, out ec);
+        }
+
+        public void setRailParameter(String name, bool value, out ErrorCode ec)
+        {
+            BlobWriter w = new BlobWriter();
+            w.Flag(value);
+            SetRail(name, OperationCalls.ValueBool, w, out ec);
+        }
+
+        public void setRailParameter(String name, String value, out ErrorCode ec)
+        {
+            BlobWriter w = new BlobWriter();
+            w.Text(value);
+            SetRail(name, OperationCalls.ValueText, w, out ec);
+        }
+
+        public void setRailParameter(String name, double[] value, out ErrorCode ec)
+        {
+            BlobWriter w = new BlobWriter();
+            RecordCodec.WriteDoubles(w, value);
+            SetRail(name, OperationCalls.ValueDoubles, w, out ec);
+        }
+
+        public void setRailParameter(String name, Frame value, out ErrorCode ec)
+        {
+            BlobWriter w = new BlobWriter();
+            RecordCodec.WriteFrame(w, value);
+            SetRail(name, OperationCalls.ValueFrame, w, out ec);
+        }
+
+        public void getRailParameter(String name, out int value, out ErrorCode ec)
+        {
+            BlobReader r = GetRail(name, OperationCalls.ValueInt, out ec);
+            value = Finished(r, r.I32());
+        }
+
+        public void getRailParameter(String name, out double value, out ErrorCode ec)
+        {
+            BlobReader r = GetRail(name, OperationCalls.ValueDouble, out ec);
+            value = Finished(r, r.F64());
+        }
+
+        public void getRailParameter(String name, out bool value, out ErrorCode ec)
+        {
+            BlobReader r = GetRail(name, OperationCalls.ValueBool, out ec);
+            value = Finished(r, r.Flag());
+        }
+
+        public void getRailParameter(String name, out String value, out ErrorCode ec)
+        {
+            BlobReader r = GetRail(name, OperationCalls.ValueText, out ec);
+            value = Finished(r, r.Text());
+        }
+
+        public void getRailParameter(String name, out double[] value, out ErrorCode ec)
+        {
+            BlobReader r = GetRail(name, OperationCalls.ValueDoubles, out ec);
+            value = Finished(r, RecordCodec.ReadDoubles(r).ToArray());
+        }
+
+        public void getRailParameter(String name, out Frame value, out ErrorCode ec)
+        {
+            BlobReader r = GetRail(name, OperationCalls.ValueFrame, out ec);
+            value = Finished(r, RecordCodec.ReadFrame(r));
+        }
+
+        public void getMechUnit(String name, String info, out String[] value, out ErrorCode ec)
+        {
+            BlobReader r = GetUnit(vel_robot_get_mech_unit, name, info, OperationCalls.ValueTexts, out ec);
+            value = Finished(r, RecordCodec.ReadTexts(r).ToArray());
+        }
+
+        public void getMechUnit(String name, String info, out int value, out ErrorCode ec)
+        {
+            BlobReader r = GetUnit(vel_robot_get_mech_unit, name, info, OperationCalls.ValueInt, out ec);
+            value = Finished(r, r.I32());
+        }
+
+        public void getMechUnit(String name, String info, out bool value, out ErrorCode ec)
+        {
+            BlobReader r = GetUnit(vel_robot_get_mech_unit, name, info, OperationCalls.ValueBool, out ec);
+            value = Finished(r, r.Flag());
+        }
+
+        public void getExtAxisInfo(String name, String info, out String[] value, out ErrorCode ec)
+        {
+            BlobReader r = GetUnit(vel_robot_get_ext_axis_info, name, info, OperationCalls.ValueTexts, out ec);
+            value = Finished(r, RecordCodec.ReadTexts(r).ToArray());
+        }
+
+        public void getExtAxisInfo(String name, String info, out String value, out ErrorCode ec)
+        {
+            BlobReader r = GetUnit(vel_robot_get_ext_axis_info, name, info, OperationCalls.ValueText, out ec);
+            value = Finished(r, r.Text());
+        }
+
+        public void getExtAxisInfo(String name, String info, out double value, out ErrorCode ec)
+        {
+            BlobReader r = GetUnit(vel_robot_get_ext_axis_info, name, info, OperationCalls.ValueDouble, out ec);
+            value = Finished(r, r.F64());
+        }
+
+        public void getExtAxisInfo(String name, String info, out int value, out ErrorCode ec)
+        {
+            BlobReader r = GetUnit(vel_robot_get_ext_axis_info, name, info, OperationCalls.ValueInt, out ec);
+            value = Finished(r, r.I32());
+        }
+
+        public void getExtAxisInfo(String name, String info, out bool value, out ErrorCode ec)
+        {
+            BlobReader r = GetUnit(vel_robot_get_ext_axis_info, name, info, OperationCalls.ValueBool, out ec);
+            value = Finished(r, r.Flag());
         }
     }
 }

@@ -58,16 +58,5 @@ namespace velmora.clr
             data = OperationCalls.Doubles(values);
             return result;
         }
-
-        /// <summary>One value per joint of the arm class.</summary>
-        public double[] jointTorque(out ErrorCode ec)
-        {
-            IntPtr values;
-            VelErr e;
-            NativeCore.Check(vel_robot_joint_torque(Handle, out values, out e));
-            double[] read = OperationCalls.Doubles(values);
-            ec = Conversions.convertErrorCode(e);
-            return read;
-        }
     }
 }

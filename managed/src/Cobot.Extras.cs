@@ -13,31 +13,6 @@ namespace velmora.clr
             enableDrag(space, type, false, out ec);
         }
 
-        /// <summary>One sensitivity per joint: a shorter array is refused with 259 and nothing
-        /// is sent (a missing joint would get sensitivity 0); a longer one is cut.</summary>
-        public void enableCollisionDetection(double[] sensitivity, StopLevel behaviour, double fallback_compliance,
-                                             out ErrorCode ec)
-        {
-            RobotHandle robot = Handle;
-            double[] given = Conversions.fixedArray(sensitivity, OperationCalls.JointCount(Kind));
-            if (given == null)
-            {
-                ec = Conversions.argumentInvalid();
-                return;
-            }
-            VelErr e;
-            ec = Done(vel_cobot_enable_collision_detection(robot, given, given.Length, (int)behaviour,
-                                                                          fallback_compliance, out e), e);
-        }
-
-        public KeyPadState getKeypadState(out ErrorCode ec)
-        {
-            byte[] keys = new byte[Conversions.KeypadFlags];
-            VelErr e;
-            ec = Done(vel_cobot_keypad_state(Handle, keys, out e), e);
-            return Conversions.keypadFromFlags(keys);
-        }
-
         /// <summary>Keys 1 to 7 at indices 0 to 6; seven values also on failure.</summary>
         public bool[] getKeypadStateArray(out ErrorCode ec)
         {

@@ -141,6 +141,21 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
+        /// <summary>"c" "safety.collision_detection" with the N sensitivities and the behaviour ("stop1"; "pause" for stop2; "fcimpedstop" with the compliance capped at 1.0 for suppleStop): 264 for -1 (already on), another integer reply the code.</summary>
+        public void enableCollisionDetection(double[] sensitivity, StopLevel behaviour, double fallback_compliance, out ErrorCode ec)
+        {
+            RobotHandle handle = Handle;
+            double[] sensitivityValues = Conversions.fixedArray(sensitivity, OperationCalls.JointCount(Kind));
+            if (sensitivityValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_cobot_enable_collision_detection(handle, sensitivityValues, sensitivityValues.Length, (int)behaviour, fallback_compliance, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
         /// <summary>"c" "safety.collision_detection" with {"enable": false}; the reply is the code.</summary>
         public void disableCollisionDetection(out ErrorCode ec)
         {
@@ -155,6 +170,16 @@ namespace velmora.clr
             VelErr e;
             NativeCore.Check(vel_cobot_calibrate_force_sensor(Handle, Conversions.flag(all_axes), axis_index, out e));
             ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"g" "device.io.keypad": the seven keys; all false when the reply is not seven values. A controller refusal (an integer reply) is its code.</summary>
+        public KeyPadState getKeypadState(out ErrorCode ec)
+        {
+            byte[] keys = new byte[Conversions.KeypadFlags];
+            VelErr e;
+            NativeCore.Check(vel_cobot_keypad_state(Handle, keys, out e));
+            ec = Conversions.convertErrorCode(e);
+            return Conversions.keypadFromFlags(keys);
         }
 
         /// <summary>"s" "eci.rci.cfg" with "protocol_version" empty when <c>use</c>, else "sdk" and the library's version; the reply is the code.</summary>

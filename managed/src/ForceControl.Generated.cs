@@ -50,6 +50,62 @@ namespace velmora.clr
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_forcecontrol_end_torque(ForceControlHandle fc, int refType, [Out] double[] joint, [Out] double[] external, [Out] double[] cartTorque, [Out] double[] cartForce, out int joints, out VelErr ec);
 
+        /// <summary>"eci.fc.start" with a null value.</summary>
+        public void fcStart(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_run(Handle, 0, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.stop" with a null value.</summary>
+        public void fcStop(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_run(Handle, 1, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.overlay" "start".</summary>
+        public void startOverlay(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_run(Handle, 2, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.overlay" "stop".</summary>
+        public void stopOverlay(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_run(Handle, 3, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.overlay" "pause".</summary>
+        public void pauseOverlay(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_run(Handle, 4, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.overlay" "restart".</summary>
+        public void restartOverlay(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_run(Handle, 5, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.cond" "wait": blocks until the controller reports the conditions met or the wait time (600 s unless a condition lowered it) runs out (263).</summary>
+        public void waitCondition(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_run(Handle, 6, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
         /// <summary>"eci.fc.init" with the frame name: base, flange, tool, wobj, path; "world" for world, rail and any other value.</summary>
         public void fcInit(FrameType type, out ErrorCode ec)
         {
@@ -87,6 +143,246 @@ namespace velmora.clr
         {
             VelErr e;
             NativeCore.Check(vel_forcecontrol_monitor(Handle, Conversions.flag(enable), out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.set" "cart_stiff" with the six values.</summary>
+        public void setCartesianStiffness(double[] stiffness, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] stiffnessValues = Conversions.fixedArray(stiffness, CartesianValues);
+            if (stiffnessValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_cartesian(handle, 0, stiffnessValues, stiffnessValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.set" "cart_force" with the six values.</summary>
+        public void setCartesianDesiredForce(double[] value, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] valueValues = Conversions.fixedArray(value, CartesianValues);
+            if (valueValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_cartesian(handle, 1, valueValues, valueValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "cart_vel_max"; each value 0 to the largest finite double (258).</summary>
+        public void setCartesianMaxVel(double[] velocity, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] velocityValues = Conversions.fixedArray(velocity, CartesianValues);
+            if (velocityValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_cartesian(handle, 2, velocityValues, velocityValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "cart_ctrl_max_wrench"; each value 0..1000.0 (258).</summary>
+        public void setCartesianControlMaxWrench(double[] max_wrench, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] max_wrenchValues = Conversions.fixedArray(max_wrench, CartesianValues);
+            if (max_wrenchValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_cartesian(handle, 3, max_wrenchValues, max_wrenchValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "cart_ctrl_max_vel"; values 0-2 within 0..3.0, 3-5 within 0..10.0 (258).</summary>
+        public void setCartesianControlMaxVel(double[] max_cart_vel, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] max_cart_velValues = Conversions.fixedArray(max_cart_vel, CartesianValues);
+            if (max_cart_velValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_cartesian(handle, 4, max_cart_velValues, max_cart_velValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.set" "joint_stiff" with the N values.</summary>
+        public void setJointStiffness(double[] stiffness, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] stiffnessValues = Conversions.fixedArray(stiffness, dof_);
+            if (stiffnessValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_joints(handle, 0, stiffnessValues, stiffnessValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.set" "joint_trq" with the N values.</summary>
+        public void setJointDesiredTorque(double[] torque, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] torqueValues = Conversions.fixedArray(torque, dof_);
+            if (torqueValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_joints(handle, 1, torqueValues, torqueValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "joint_vel_max"; each value 0 to the largest finite double (258).</summary>
+        public void setJointMaxVel(double[] velocity, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] velocityValues = Conversions.fixedArray(velocity, dof_);
+            if (velocityValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_joints(handle, 2, velocityValues, velocityValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "joint_momentum_max"; each value 0 to the largest finite double (258).</summary>
+        public void setJointMaxMomentum(double[] momentum, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] momentumValues = Conversions.fixedArray(momentum, dof_);
+            if (momentumValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_joints(handle, 3, momentumValues, momentumValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "joint_energy_max"; each value 0 to the largest finite double (258).</summary>
+        public void setJointMaxEnergy(double[] energy, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] energyValues = Conversions.fixedArray(energy, dof_);
+            if (energyValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_joints(handle, 4, energyValues, energyValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "jnt_ctrl_max_torque"; each value 0..1000.0 (258).</summary>
+        public void setJointControlMaxTorque(double[] max_torque, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] max_torqueValues = Conversions.fixedArray(max_torque, dof_);
+            if (max_torqueValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_joints(handle, 5, max_torqueValues, max_torqueValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "jnt_ctrl_max_vel"; each value 0..10.0 (258).</summary>
+        public void setJointControlMaxVel(double[] max_joint_vel, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] max_joint_velValues = Conversions.fixedArray(max_joint_vel, dof_);
+            if (max_joint_velValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_joints(handle, 6, max_joint_velValues, max_joint_velValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "gain_value"; each value 0..60.0 (258).</summary>
+        public void setFcGain(double[] gain, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] gainValues = Conversions.fixedArray(gain, dof_);
+            if (gainValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_joints(handle, 7, gainValues, gainValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.monitor" "friction"; each value 0..1.0 (258).</summary>
+        public void setFriction(double[] fric, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] fricValues = Conversions.fixedArray(fric, dof_);
+            if (fricValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_joints(handle, 8, fricValues, fricValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>"eci.fc.set" "force_cond" with the range, the inside flag and <c>timeout</c> in seconds, which must lie in 1..600 (258, NaN included); on success the wait time drops to ceil(timeout) + 5 s when that is shorter (it is never raised).</summary>
+        public void setForceCondition(double[] range, bool isInside, double timeout, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] rangeValues = Conversions.fixedArray(range, CartesianValues);
+            if (rangeValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_condition(handle, 0, rangeValues, rangeValues.Length, Conversions.flag(isInside), timeout, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>As <c>setForceCondition</c> with "torque_cond".</summary>
+        public void setTorqueCondition(double[] range, bool isInside, double timeout, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] rangeValues = Conversions.fixedArray(range, CartesianValues);
+            if (rangeValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_condition(handle, 1, rangeValues, rangeValues.Length, Conversions.flag(isInside), timeout, out e));
             ec = Conversions.convertErrorCode(e);
         }
 

@@ -146,116 +146,11 @@ namespace velmora.clr
         }
     }
 
-    /// <summary>Industrial arm with 6 joints.</summary>
-    public partial class StandardRobot : BaseRobot
+    // The arm classes and their constructors by addresses are written from the `arms` of
+    // managed/abi/operations.toml (src/Robots.Generated.cs).
+    public partial class OstraMaxRobot
     {
-        public StandardRobot(String remoteIP, String localIP)
-            : base(RobotKind.Standard, RemoteAndLocal, remoteIP, localIP)
-        {
-        }
-
-        public StandardRobot(String remoteIP) : base(RobotKind.Standard, RemoteOnly, remoteIP, "")
-        {
-        }
-
-        public StandardRobot() : base(RobotKind.Standard, Unconnected, null, null)
-        {
-        }
-    }
-
-    /// <summary>Industrial arm with 3 joints; it sends no local address.</summary>
-    public class Sorn3Robot : BaseRobot
-    {
-        public Sorn3Robot(String remoteIP) : base(RobotKind.Sorn3, RemoteOnly, remoteIP, "")
-        {
-        }
-
-        public Sorn3Robot() : base(RobotKind.Sorn3, Unconnected, null, null)
-        {
-        }
-    }
-
-    /// <summary>Industrial arm with 4 joints; it sends no local address.</summary>
-    public class Sorn4Robot : BaseRobot
-    {
-        public Sorn4Robot(String remoteIP) : base(RobotKind.Sorn4, RemoteOnly, remoteIP, "")
-        {
-        }
-
-        public Sorn4Robot() : base(RobotKind.Sorn4, Unconnected, null, null)
-        {
-        }
-    }
-
-    /// <summary>Collaborative arm with 6 joints.</summary>
-    public partial class OstraRobot : Cobot
-    {
-        public OstraRobot(String remoteIP, String localIP)
-            : base(RobotKind.Ostra, RemoteAndLocal, remoteIP, localIP)
-        {
-        }
-
-        public OstraRobot(String remoteIP) : base(RobotKind.Ostra, RemoteOnly, remoteIP, "")
-        {
-        }
-
-        public OstraRobot() : base(RobotKind.Ostra, Unconnected, null, null)
-        {
-        }
-    }
-
-    /// <summary>Collaborative arm with 5 joints.</summary>
-    public partial class OstraLiteRobot : Cobot
-    {
-        public OstraLiteRobot(String remoteIP, String localIP)
-            : base(RobotKind.OstraLite, RemoteAndLocal, remoteIP, localIP)
-        {
-        }
-
-        public OstraLiteRobot(String remoteIP) : base(RobotKind.OstraLite, RemoteOnly, remoteIP, "")
-        {
-        }
-
-        public OstraLiteRobot() : base(RobotKind.OstraLite, Unconnected, null, null)
-        {
-        }
-    }
-
-    /// <summary>Collaborative arm with 7 joints.</summary>
-    public class OstraMaxRobot : Cobot
-    {
-        public OstraMaxRobot(String remoteIP, String localIP)
-            : base(RobotKind.OstraMax, RemoteAndLocal, remoteIP, localIP)
-        {
-        }
-
-        public OstraMaxRobot(String remoteIP) : base(RobotKind.OstraMax, RemoteOnly, remoteIP, "")
-        {
-        }
-
-        public OstraMaxRobot() : base(RobotKind.OstraMax, Unconnected, null, null)
-        {
-        }
-
         internal OstraMaxRobot(RobotHandle handle, long id) : base(RobotKind.OstraMax, handle, id)
-        {
-        }
-    }
-
-    /// <summary>Another collaborative arm with 7 joints; it behaves as
-    /// <see cref="OstraMaxRobot"/>.</summary>
-    public class LynRobot : Cobot
-    {
-        public LynRobot(String remoteIP, String localIP)
-            : base(RobotKind.Lyn, RemoteAndLocal, remoteIP, localIP)
-        {
-        }
-
-        public LynRobot(String remoteIP) : base(RobotKind.Lyn, RemoteOnly, remoteIP, "")
-        {
-        }
-
-        public LynRobot() : base(RobotKind.Lyn, Unconnected, null, null)
         {
         }
     }

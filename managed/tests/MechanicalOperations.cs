@@ -162,6 +162,7 @@ namespace velmora.clr.tests
                 case "load": return new Load(1.5, new double[] { 0.01, 0.02, 0.03 }, new double[] { 0.1, 0.2, 0.3 });
                 case "toolset": return new Toolset();
                 case "texts": return Texts(type, "main");
+                case "fixed": return Enumerable.Range(1, 7).Select(k => k / 8.0).ToArray();
             }
             throw new ArgumentException(op.Native + ": no usual value of " + op.Kinds[i]);
         }

@@ -27,7 +27,9 @@ namespace velmora.clr.tests
             { "double", new Object[] { double.MaxValue, -double.MaxValue, double.Epsilon, -0.0, 0.0, 1e-300 } },
         };
 
-        private static readonly Regex Number = new Regex(@"(?<![\d.])-?\d+(?:\.\d+)?(?:[eE][+-]?\d+)?(?![\d.])");
+        // Not the digits of a name ("stop1", "tool0"): an enumeration that crosses by name is sent
+        // transformed, not as its number.
+        private static readonly Regex Number = new Regex(@"(?<![\w.])-?\d+(?:\.\d+)?(?:[eE][+-]?\d+)?(?![\d.])");
 
         private static double[] Numbers(String requests)
         {
@@ -234,6 +236,41 @@ namespace velmora.clr.tests
             });
         }
 
+        /// <summary>An array of a fixed size (6, or one value per joint of the 7-joint arm):
+        /// that many values reach the controller in order (whatever it answers), a longer array is cut to them, and a
+        /// shorter one is refused with 259 and nothing sent, since a missing value would go as
+        /// zero; a null array is the platform's NullReferenceException with nothing sent.</summary>
+        [Test]
+        public void FixedArrayKind()
+        {
+            double[] values = Enumerable.Range(1, 9).Select(k => k / 16.0).ToArray();
+            int crossed = 0;
+            EachParameter("fixed", (op, at) =>
+            {
+                int size = Enumerable.Range(0, values.Length).First(n => Call(op, at, values.Take(n).ToArray()).Code.value != 259);
+                CollectionAssert.Contains(new[] { 6, 7 }, size, op.ToString());
+                Outcome exact = Call(op, at, values.Take(size).ToArray());
+                // Another usual argument may be out of its range (a condition's timeout): then
+                // only the refusals below are seen.
+                if (exact.Sent.Count > 0)
+                {
+                    ++crossed;
+                    double[] sent = Numbers(exact.Request);
+                    int from = Array.FindIndex(sent, n => Same(n, values[0]));
+                    Assert.GreaterOrEqual(from, 0, op + ": " + exact);
+                    CollectionAssert.AreEqual(values.Take(size), sent.Skip(from).Take(size), op + ": " + exact);
+                }
+                Assert.AreEqual(exact.ToString(), Call(op, at, values).ToString(), op + ": a longer array is cut");
+                Outcome shorter = Call(op, at, values.Take(size - 1).ToArray());
+                Assert.AreEqual(259, shorter.Code.value, op.ToString());
+                Assert.IsEmpty(shorter.Sent, op.ToString());
+                int before = RequestCount();
+                Assert.Throws<NullReferenceException>(() => Call(op, at, null));
+                Assert.AreEqual(before, RequestCount(), op.ToString());
+            });
+            Assert.Greater(crossed, 0);
+        }
+
         [Test]
         public void NoParameters()
         {
@@ -248,7 +285,7 @@ namespace velmora.clr.tests
         [Test]
         public void EveryParameterKindIsTested()
         {
-            String[] tested = Edges.Keys.Concat(Records.Keys).Concat(new[] { "enum", "flag", "text", "texts" }).ToArray();
+            String[] tested = Edges.Keys.Concat(Records.Keys).Concat(new[] { "enum", "flag", "text", "texts", "fixed" }).ToArray();
             CollectionAssert.IsSubsetOf(MechanicalOperations.All.SelectMany(o => o.Kinds).Distinct(), tested);
         }
     }

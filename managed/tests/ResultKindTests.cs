@@ -34,6 +34,7 @@ namespace velmora.clr.tests
         [TestCase("ushort")]
         [TestCase("double")]
         [TestCase("flag")]
+        [TestCase("keypad")]
         [TestCase("text")]
         [TestCase("record")]
         [TestCase("doubles")]

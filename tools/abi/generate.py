@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the glue of the .NET layer's flat C interface from managed/abi/operations.toml: the C declarations, the export
 bodies of the mechanical operations, the P/Invoke declarations, the C# wrappers of the mechanical
-operations, the surface list of the operations' managed members and the table of the mechanical
-operations by kind that the managed tests run over.
+operations (one per member for the rows whose operations share an export by a selector), the
+typed overloads of the `[typed]` section, the arm classes of `[arms]` with their constructors, the
+surface list of all these managed members and the table of the mechanical operations by kind that
+the managed tests run over.
 
     tools/abi/generate.py            rewrites the generated files
     tools/abi/generate.py --check    fails, naming them, when a checked-in file differs
@@ -87,6 +89,17 @@ class Kind:
     cpp_arg: str
     abi2: tuple = None
     cs_local: str = ""
+    guard: str = ""  # C++ refusal before the call, in the receiver's scope ({u} the size)
+
+
+# The refusal of a fixed array shorter than its size: 259 with nothing sent, since the missing
+# values would go as zeros (valid limits, sensitivities or stiffnesses).
+FIXED_CS_LOCAL = """double[] {n}Values = Conversions.fixedArray({n}, {t});
+if ({n}Values == null)
+{{
+    ec = Conversions.argumentInvalid();
+    return;
+}}"""
 
 
 KINDS = {
@@ -106,7 +119,15 @@ KINDS = {
     # texts <name> <managed list type>: a list blob of texts (null: none) and its length.
     "texts": Kind("bytes", "{t}", "{n}Blob, {n}Blob.Length", "textsArg({n}, {n}_length)", ("i64", "_length"),
                   "byte[] {n}Blob = OperationCalls.Texts({n});"),
+    # fixed <name> <managed size> <C++ size>: exactly that many doubles (a longer array is cut),
+    # crossing with their count.
+    "fixed": Kind("f64s", "double[]", "{n}Values, {n}Values.Length", "{n}Array", ("i32", "count"), FIXED_CS_LOCAL,
+                  "std::array<double, {u}> {n}Array{{}};\nif (!fixedArray({n}, count, {n}Array)) return refuseArgument(ec);"),
 }
+
+# A selector: which member of the row the call runs (its index in `members`); not a managed
+# parameter.
+SELECT = "select"
 
 
 @dataclass
@@ -134,6 +155,8 @@ RESULTS = {
     "toolset": Result("out_f64s", "Toolset", "double[] {v} = new double[Conversions.ToolsetValues];",
                       "Conversions.toolsetFromValues({v})", "toolsetToValues({call}, &{v}Out);", array=True),
     "flag": Result("out_u8", "bool", "byte {v};", "{v} != 0", "{v}Out = {call} ? 1 : 0;"),
+    "keypad": Result("out_u8s", "KeyPadState", "byte[] {v} = new byte[Conversions.KeypadFlags];",
+                     "Conversions.keypadFromFlags({v})", "keypadToFlags({call}, &{v}Out);", array=True),
     "text": Result("out_buf", "String", "IntPtr {v};", "NativeCore.TakeText({v})", "putBuffer({v}, {call});",
                    True),
     # record <name> <managed type> <reader>: an encoded record or list of records.
@@ -142,6 +165,118 @@ RESULTS = {
     "doubles": Result("out_buf", "double[]", "IntPtr {v};", "OperationCalls.Doubles({v})",
                       "putBuffer({v}, encoded({call}));", True),
 }
+
+# ---- Typed overloads ---------------------------------------------------------------------------
+
+# Value types of typed overloads: the managed type, the VEL_VALUE_* constant it crosses with,
+# how a blob reader `r` reads it and a blob writer `w` writes {x}, and how it converts from and to
+# a double {x} (registers cross as doubles).
+@dataclass
+class Value:
+    cs: str
+    type: str
+    read: str = ""
+    write: str = ""
+    from_double: str = ""
+    to_double: str = "{x}"
+
+
+VALUES = {
+    "int": Value("int", "OperationCalls.ValueInt", "r.I32()", "w.I32({x});", "(int){x}"),
+    "float": Value("float", "OperationCalls.ValueFloat", from_double="(float){x}"),
+    "double": Value("double", "OperationCalls.ValueDouble", "r.F64()", "w.F64({x});"),
+    "bool": Value("bool", "OperationCalls.ValueBool", "r.Flag()", "w.Flag({x});", "{x} != 0", "{x} ? 1 : 0"),
+    "text": Value("String", "OperationCalls.ValueText", "r.Text()", "w.Text({x});"),
+    "doubles": Value("double[]", "OperationCalls.ValueDoubles", "RecordCodec.ReadDoubles(r).ToArray()",
+                     "RecordCodec.WriteDoubles(w, {x});"),
+    "frame": Value("Frame", "OperationCalls.ValueFrame", "RecordCodec.ReadFrame(r)", "RecordCodec.WriteFrame(w, {x});"),
+    "texts": Value("String[]", "OperationCalls.ValueTexts", "RecordCodec.ReadTexts(r).ToArray()"),
+}
+
+
+@dataclass
+class Overloads:
+    """A managed method with one overload per value type over a hand-written helper: its class,
+    name, parameters and body with {T} (the managed type), {type} (its VEL_VALUE_* constant),
+    {read}, {write:x}, {from:x} and {to:x} (x an expression) for each value type."""
+    cls: str
+    member: str
+    params: str
+    body: str
+    values: list
+    doc: str = ""
+
+
+def overload_text(template, value):
+    v = VALUES[value]
+    text = template.replace("{T}", v.cs).replace("{type}", v.type).replace("{read}", v.read)
+    for key, form in (("write", v.write), ("from", v.from_double), ("to", v.to_double)):
+        text = re.sub(r"\{" + key + r":([^{}]*)\}", lambda m, f=form: f.format(x=m.group(1)), text)
+    return text
+
+
+def overload_wrapper(o, value):
+    doc = f"        /// <summary>{xml_text(o.doc)}</summary>\n" if o.doc else ""
+    body = overload_text(o.body, value).split("\n")
+    return (doc + f"        public void {o.member}({overload_text(o.params, value)}, out ErrorCode ec)\n        {{\n" +
+            "".join(f"            {b}\n" for b in body) + "        }\n")
+
+
+def overload_surface(o, value):
+    types = []
+    for param in overload_text(o.params, value).split(", "):
+        words = param.split()
+        types.append(words[1] + "&" if words[0] == "out" else words[0])
+    return f"{o.cls} {o.member}({','.join(types + ['ErrorCode&'])})"
+
+
+def load_overloads(table):
+    out = []
+    typed = table.get("typed", {})
+    for row in typed.get("overloads", []):
+        o = Overloads(cls=row.get("class", typed.get("class")), member=row["member"], params=row["params"],
+                      body=row["body"], values=row["values"], doc=row.get("doc", ""))
+        unknown = [v for v in o.values if v not in VALUES]
+        if unknown:
+            raise ValueError(f"{o.member}: unknown value types {unknown}")
+        for v in o.values:
+            left = re.search(r"\{[^{}]*\}", overload_text(o.body + o.params, v))
+            if left or (("{read}" in o.body and not VALUES[v].read) or ("{write:" in o.body and not VALUES[v].write)
+                        or ("{from:" in o.body and not VALUES[v].from_double)):
+                raise ValueError(f"{o.member}: value type {v} does not fit its body")
+        out.append(o)
+    return out
+
+
+# ---- Arm classes --------------------------------------------------------------------------------
+
+ARMS_FILE = "src/Robots.Generated.cs"
+
+
+def arm_constructors(arm):
+    """(parameters, base arguments) of the public constructors of an arm class; an arm that
+    sends no local address has no two-address form."""
+    forms = [("String remoteIP", 'RemoteOnly, remoteIP, ""'), ("", "Unconnected, null, null")]
+    if arm.get("local", True):
+        forms.insert(0, ("String remoteIP, String localIP", "RemoteAndLocal, remoteIP, localIP"))
+    return forms
+
+
+def emit_arms(arms):
+    parts = []
+    for arm in arms:
+        cls = arm["class"]
+        ctors = [f"        public {cls}({params})\n            : base(RobotKind.{arm['kind']}, {args})\n        {{\n        }}\n"
+                 for params, args in arm_constructors(arm)]
+        parts.append(f"    /// <summary>{xml_text(arm['doc'])}</summary>\n    public partial class {cls} : {arm['base']}\n"
+                     "    {\n" + "\n".join(ctors) + "    }\n")
+    return (banner("//") + "\nusing System;\n\nnamespace velmora.clr\n{\n" + "\n".join(parts) + "}\n")
+
+
+def arm_surface(arms):
+    return [f"{arm['class']} .ctor({','.join(p.split()[0] for p in params.split(', ') if p)})"
+            for arm in arms for params, _ in arm_constructors(arm)]
+
 
 # Receivers: the handle parameter, and for mechanical operations the C++ helper that runs the
 # call with the receiver as `r` and the error code as `code`.
@@ -156,6 +291,17 @@ RECEIVERS = {
     "ethercat": ("ethercat", "ethercatCall(ethercat, ec, [&](BaseEthercat& r, std::error_code& code) {"),
     "upgrade": ("upgrade", None),
     "none": (None, None),
+    "forcecontrol_arm": ("forcecontrol", None),
+}
+
+# Receivers of the rows that refuse an argument before the call (a `guard`): what opens the
+# export, then (after the refusals) the scope that crosses the code with the receiver as `r`.
+# The refusals run where the hand-kept bodies ran them: before the handle is looked at, or,
+# when a size depends on the arm's class, once the class is known.
+GUARDED = {
+    "forcecontrol": ("abiCall([&] {", "onBase(fc, ec, [&](BaseForceControl& r, std::error_code& code) {"),
+    "forcecontrol_arm": ("abiCall([&] {\nvisitForceControl(fc, [&](auto& r) {", "reportCode(ec, [&](std::error_code& code) {"),
+    "cobot_arm": ("abiCall([&] {\nvisitCobot(robot, [&](auto& r) {", "reportCode(ec, [&](std::error_code& code) {"),
 }
 
 # Where the one-line docs of each receiver's members are declared.
@@ -165,6 +311,7 @@ DOC_HEADERS = {
     "arm": ["robot_t.h", "base_robot.h", "industrial_robot.h", "robots.h", "cobot.h"],
     "cobot_arm": ["cobot.h", "robot_t.h"],
     "forcecontrol": ["force_control.h"],
+    "forcecontrol_arm": ["force_control.h"],
     "ethercat": ["ethercat.h"],
 }
 
@@ -180,25 +327,37 @@ class Param:
     name: str
     type: str = ""
     cpp_type: str = ""
+    cs_name: str = ""  # the managed parameter's name when it is not the native one
 
     def natives(self):
         """(ABI kind, C name) of the native parameters it crosses as."""
+        if self.kind == SELECT:
+            return [("i32", self.name)]
         kind = KINDS.get(self.kind)
         if kind is None:
             return [(self.kind, self.name)]
         out = [(kind.abi, self.name)]
         if kind.abi2:
-            out.append((kind.abi2[0], self.name + kind.abi2[1]))
+            second = kind.abi2[1]
+            out.append((kind.abi2[0], self.name + second if second.startswith("_") else second))
         return out
+
+    @property
+    def managed(self):
+        return self.kind != SELECT
+
+    def guard(self):
+        kind = KINDS.get(self.kind)
+        return kind.guard.format(n=self.name, u=self.cpp_type) if kind else ""
 
 
 def parse_param(text):
     parts = text.split()
-    if len(parts) < 2 or (parts[0] not in KINDS and parts[0] not in ABI):
+    if len(parts) < 2 or (parts[0] not in KINDS and parts[0] not in ABI and parts[0] != SELECT):
         raise ValueError(f"unknown parameter kind in {text!r}")
     p = Param(parts[0], parts[1], *parts[2:4])
-    if p.kind in ("enum", "texts") and not p.type:
-        raise ValueError(f"{p.kind} needs its managed type: {text!r}")
+    if p.kind in ("enum", "texts") and not p.type or p.kind == "fixed" and not p.cpp_type:
+        raise ValueError(f"{p.kind} needs its managed type (and a fixed array both its sizes): {text!r}")
     if p.kind == "enum":
         p.cpp_type = p.cpp_type or p.type.replace(".", "::")
     return p
@@ -219,6 +378,14 @@ class Op:
     abi_note: str = ""
     surface: list = field(default_factory=list)
     doc: str = ""
+    # A row with a selector: each member's name and its managed parameter names (None: the
+    # native names), in selector order, and their docs.
+    members: list = None
+    docs: list = None
+
+    def member_list(self):
+        """(member, managed parameter names or None) of each wrapper of the row."""
+        return self.members or [(self.member, None)]
 
     def c_params(self):
         """(ABI kind, C name) of every native parameter, in order."""
@@ -262,15 +429,40 @@ def load_row(group, g, row):
         op.result = (parts[0], parts[1], parts[2] if len(parts) > 2 else "", " ".join(parts[3:]))
     if "args" in row:
         op.args = [a.strip() for a in row["args"].split(",")]
+    if "members" in row:
+        op.members = [parse_member(m) for m in row["members"]]
+        op.member = op.member or op.members[0][0]
+    selectors = [p for p in op.params if p.kind == SELECT]
+    if bool(selectors) != bool(op.members) or len(selectors) > 1 or (selectors and op.result):
+        raise ValueError(f"{op.native}: a row with `members` takes one selector and no result, and only it")
     if op.receiver not in RECEIVERS:
         raise ValueError(f"{op.native}: unknown receiver {op.receiver!r}")
     if not op.custom:
-        if not op.member or RECEIVERS[op.receiver][1] is None:
+        if not op.member or (RECEIVERS[op.receiver][1] is None and op.receiver not in GUARDED):
             raise ValueError(f"{op.native}: a mechanical row needs a member and a robot or cobot receiver")
         for p in op.params:
-            if p.kind not in KINDS:
+            if p.kind not in KINDS and p.kind != SELECT:
                 raise ValueError(f"{op.native}: {p.kind} is an ABI kind; mechanical rows take {sorted(KINDS)}")
+        if RECEIVERS[op.receiver][1] is None and not guarded(op):
+            raise ValueError(f"{op.native}: receiver {op.receiver} runs only rows that refuse an argument first")
+        for _, names in op.member_list():
+            if names is not None and len(names) != len([p for p in op.params if p.managed]):
+                raise ValueError(f"{op.native}: a member names each managed parameter")
     return op
+
+
+def parse_member(text):
+    """`name` or `name(a, b)`: a member of a row with a selector and its managed parameter names."""
+    m = re.fullmatch(r"(\w+)(?:\((.*)\))?", text.strip())
+    if not m:
+        raise ValueError(f"bad member {text!r}")
+    names = [n.strip() for n in m.group(2).split(",")] if m.group(2) is not None else None
+    return m.group(1), names
+
+
+def guarded(op):
+    """Whether the row refuses an argument before its call runs."""
+    return any(p.kind == SELECT or p.guard() for p in op.params)
 
 
 # ---- Docs from the C++ headers ----------------------------------------------------------------
@@ -297,12 +489,13 @@ def header_docs(include_dir):
     return docs
 
 
-def doc_of(op, docs):
+def doc_of(op, docs, member=None):
+    member = member or op.member
     for header in DOC_HEADERS.get(op.receiver, []):
-        text = docs.get(header, {}).get(op.member)
+        text = docs.get(header, {}).get(member)
         if text:
             return text
-    raise ValueError(f"{op.native}: no doc line for {op.member} in {DOC_HEADERS.get(op.receiver)}")
+    raise ValueError(f"{op.native}: no doc line for {member} in {DOC_HEADERS.get(op.receiver)}")
 
 
 def xml_text(text):
@@ -343,7 +536,7 @@ def emit_c_header(table, ops):
 
 def cpp_args(op):
     by_name = {p.name: p for p in op.params}
-    names = op.args or [p.name for p in op.params] + ["code"]
+    names = op.args or [p.name for p in op.params if p.managed] + ["code"]
     out = []
     for n in names:
         p = by_name.get(n)
@@ -355,6 +548,8 @@ def cpp_args(op):
 
 
 def cpp_body(op):
+    if guarded(op):
+        return guarded_body(op)
     head = RECEIVERS[op.receiver][1]
     call = f"r.{op.member}({cpp_args(op)})"
     lines = []
@@ -374,9 +569,39 @@ def cpp_body(op):
             "\n  });\n}\n")
 
 
+def c_signature(op):
+    params = ", ".join(f"{ABI[k][0] if k != 'err' else 'vel_err*'} {n}" for k, n in op.c_params())
+    return f"int32_t {op.native}({params}) noexcept"
+
+
+def guarded_body(op):
+    """The body of a row that refuses arguments (a selector out of range, a short array) before
+    the call, where GUARDED says."""
+    opening, inner = GUARDED[op.receiver]
+    lines = opening.split("\n")
+    for p in op.params:
+        if p.kind == SELECT:
+            lines.append(f"selectorArg({p.name}, {len(op.member_list())});")
+    for p in op.params:
+        if p.guard():
+            lines += p.guard().split("\n")
+    lines.append(inner)
+    args = cpp_args(op)
+    selector = next((p.name for p in op.params if p.kind == SELECT), None)
+    if selector:
+        lines.append(f"switch ({selector}) {{")
+        for i, (member, _) in enumerate(op.member_list()):
+            lines += [f"case {i}:", f"return r.{member}({args});"]
+        lines.append("}")
+    else:
+        lines.append(f"r.{op.member}({args});")
+    lines += ["});"] * (1 + opening.count("[&]"))
+    return f"{c_signature(op)} {{\n  return " + "\n".join(lines) + "\n}\n"
+
+
 def emit_exports(ops):
     out = [banner("//"), "// The export bodies of the mechanical operations.\n",
-           "#include <algorithm>\n", '#include "native/abi_values.h"', '#include "native/extension_handles.h"',
+           "#include <algorithm>", "#include <array>\n", '#include "native/abi_values.h"', '#include "native/extension_handles.h"',
            '#include "native/operation_calls.h"', "",
            "using namespace velmora;", "using namespace velmora::internal;", "", 'extern "C" {', ""]
     for op in ops:
@@ -401,11 +626,32 @@ def cs_type(p):
     return KINDS[p.kind].cs.format(t=p.type)
 
 
-def cs_wrapper(op):
-    params = [f"{cs_type(p)} {p.name}" for p in op.params] + ["out ErrorCode ec"]
-    args = ["Handle"] + [KINDS[p.kind].cs_arg.format(n=p.name) for p in op.params]
+def managed_params(op, at=0):
+    """(parameter, managed name) of the managed parameters of wrapper `at` of the row."""
+    given = [p for p in op.params if p.managed]
+    names = op.member_list()[at][1] or [p.cs_name or p.name for p in given]
+    return list(zip(given, names))
+
+
+def cs_wrapper(op, at=0):
+    member = op.member_list()[at][0]
+    managed = managed_params(op, at)
+    name_of = {id(p): n for p, n in managed}
+    params = [f"{cs_type(p)} {n}" for p, n in managed] + ["out ErrorCode ec"]
+    # A refusing kind reads the handle first, so a disposed object throws before an argument
+    # is refused.
+    handle = "Handle"
+    body = []
+    if any(KINDS[p.kind].guard for p, _ in managed):
+        handle = "handle"
+        body.append(f"{ABI[RECEIVERS[op.receiver][0]][1]} handle = Handle;")
+    args = [handle]
+    for p in op.params:
+        args.append(str(at) if p.kind == SELECT else KINDS[p.kind].cs_arg.format(n=name_of[id(p)]))
     ret = "void"
-    body = [KINDS[p.kind].cs_local.format(n=p.name) for p in op.params if KINDS[p.kind].cs_local]
+    for p, n in managed:
+        if KINDS[p.kind].cs_local:
+            body += KINDS[p.kind].cs_local.format(n=n, t=p.type).split("\n")
     if op.result:
         kind, name, t, reader = op.result
         r = RESULTS[kind]
@@ -424,47 +670,53 @@ def cs_wrapper(op):
         if op.result:
             kind, name, t, reader = op.result
             body.append(f"return {RESULTS[kind].ret.format(v=name, t=t)};")
-    doc = f"        /// <summary>{xml_text(op.doc)}</summary>\n" if op.doc else ""
-    return (doc + f"        public {ret} {op.member}({', '.join(params)})\n        {{\n" +
+    text = op.docs[at] if op.docs else op.doc
+    doc = f"        /// <summary>{xml_text(text)}</summary>\n" if text else ""
+    return (doc + f"        public {ret} {member}({', '.join(params)})\n        {{\n" +
             "".join(f"            {b}\n" for b in body) + "        }\n")
 
 
-def emit_cs(ops):
+def emit_cs(ops, overloads=()):
     classes = {}
     for op in ops:
         classes.setdefault(op.cls, []).append(op)
     files = {}
     for cls, members in classes.items():
         parts = [dll_import(o) for o in members]
-        parts += [cs_wrapper(o) for o in members if not o.custom]
+        parts += [cs_wrapper(o, i) for o in members if not o.custom for i in range(len(o.member_list()))]
+        parts += [overload_wrapper(o, v) for o in overloads if o.cls == cls for v in o.values]
         files[cs_file(cls)] = (banner("//") + "\nusing System;\nusing System.Collections.Generic;\n"
                                "using System.Runtime.InteropServices;\n\nnamespace velmora.clr\n{\n"
                                f"    partial class {cls}\n    {{\n" + "\n".join(parts) + "    }\n}\n")
     return files
 
 
-def surface_line(op):
-    types = [cs_type(p) for p in op.params] + ["ErrorCode&"]
-    return f"{op.cls} {op.member}({','.join(types)})"
+def surface_line(op, at=0):
+    types = [cs_type(p) for p, _ in managed_params(op, at)] + ["ErrorCode&"]
+    return f"{op.cls} {op.member_list()[at][0]}({','.join(types)})"
 
 
-def emit_surface(ops):
-    lines = [banner("#").rstrip(), "# The managed members of the operations; api_surface.txt lists the rest.", ""]
+def emit_surface(ops, overloads=(), arms=()):
+    lines = [banner("#").rstrip(), "# The managed members written from the table; api_surface.txt lists the rest.", ""]
+    lines += arm_surface(arms)
     for op in ops:
-        lines += op.surface if op.custom else [surface_line(op)]
+        lines += op.surface if op.custom else [surface_line(op, i) for i in range(len(op.member_list()))]
+    lines += [overload_surface(o, v) for o in overloads for v in o.values]
     return "\n".join(lines) + "\n"
 
 
-def kind_row(op):
+def kind_row(op, at=0):
     """new MechanicalOperation(native, class, member, parameter kinds, result kind, managed types)."""
-    kinds = " ".join(p.kind for p in op.params)
+    managed = [p for p, _ in managed_params(op, at)]
+    kinds = " ".join(p.kind for p in managed)
     result = f'"{op.result[0]}"' if op.result else "null"
-    types = "".join(f", typeof({cs_type(p)})" for p in op.params)
-    return f'            new MechanicalOperation("{op.native}", typeof({op.cls}), "{op.member}", "{kinds}", {result}{types}),\n'
+    types = "".join(f", typeof({cs_type(p)})" for p in managed)
+    member = op.member_list()[at][0]
+    return f'            new MechanicalOperation("{op.native}", typeof({op.cls}), "{member}", "{kinds}", {result}{types}),\n'
 
 
 def emit_kind_table(ops):
-    rows = "".join(kind_row(o) for o in ops if not o.custom)
+    rows = "".join(kind_row(o, i) for o in ops if not o.custom for i in range(len(o.member_list())))
     return (banner("//") + "// The mechanical operations with the kinds of their parameters and result: the tests of each\n"
             "// kind run over every operation listed here.\n\nusing System;\nusing System.Collections.Generic;\n"
             "using velmora.clr;\n\nnamespace velmora.clr.tests\n{\n    internal static partial class MechanicalOperations\n"
@@ -483,13 +735,19 @@ def clang_format(text, name):
 def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmora"),
              fmt=clang_format):
     table, ops = load(table_path)
+    overloads = load_overloads(table)
+    arms = table.get("arms", {}).get("classes", [])
     docs = header_docs(include_dir)
     for op in ops:
         if not op.custom:
             op.doc = doc_of(op, docs)
+            if op.members:
+                op.docs = [doc_of(op, docs, m) for m, _ in op.members]
     files = {C_HEADER: fmt(emit_c_header(table, ops), C_HEADER), EXPORTS: fmt(emit_exports(ops), EXPORTS),
-             SURFACE: emit_surface(ops), KIND_TABLE: emit_kind_table(ops)}
-    files.update(emit_cs(ops))
+             SURFACE: emit_surface(ops, overloads, arms), KIND_TABLE: emit_kind_table(ops)}
+    files.update(emit_cs(ops, overloads))
+    if arms:
+        files[ARMS_FILE] = emit_arms(arms)
     return files
 
 

@@ -21,6 +21,15 @@ def op(params=(), result=None, receiver="robot", args=None, custom=False):
     return o
 
 
+def load_rows(case, *rows, cls="BaseRobot", receiver="robot"):
+    """The rows of a table of one group, through a file that `case` removes."""
+    with tempfile.NamedTemporaryFile("w", suffix=".toml", delete=False) as f:
+        f.write(f'[groups.g]\nclass = "{cls}"\nreceiver = "{receiver}"\nops = [\n' +
+                "".join(f"  {{ {r} }},\n" for r in rows) + "]\n")
+    case.addCleanup(os.remove, f.name)
+    return g.load(f.name)[1]
+
+
 class ParameterKinds(unittest.TestCase):
     # kind spec, C parameters, P/Invoke parameters, managed argument, C++ argument, surface type
     CASES = [
@@ -48,7 +57,36 @@ class ParameterKinds(unittest.TestCase):
     ]
 
     def test_every_kind_is_covered(self):
-        self.assertEqual({c[0].split()[0] for c in self.CASES}, set(g.KINDS))
+        self.assertEqual({c[0].split()[0] for c in self.CASES} | {"fixed"}, set(g.KINDS))
+
+    def test_a_fixed_array_is_refused_before_the_call_when_short(self):
+        # kind spec, receiver, what opens the export before the refusal
+        cases = [
+            ("fixed values CartesianValues 6", "forcecontrol", "return abiCall([&] {\nstd::array<double, 6>"),
+            ("fixed values dof_ forceControlJoints<decltype(r)>", "forcecontrol_arm",
+             "visitForceControl(fc, [&](auto& r) {\nstd::array<double, forceControlJoints<decltype(r)>>"),
+        ]
+        for spec, receiver, opening in cases:
+            with self.subTest(spec):
+                o = op([spec, "double bias"], receiver=receiver)
+                self.assertIn("(vel_forcecontrol* fc, const double* values, int32_t count, double bias, vel_err* ec)",
+                              g.c_declaration(o))
+                self.assertIn("(ForceControlHandle fc, double[] values, int count, double bias, out VelErr ec);",
+                              g.dll_import(o))
+                body = g.cpp_body(o)
+                self.assertIn(opening, body)
+                self.assertIn("if (!fixedArray(values, count, valuesArray)) return refuseArgument(ec);", body)
+                self.assertIn("r.probe(valuesArray, bias, code);", body)
+                # Refused before the code is crossed, which would overwrite the refusal.
+                self.assertLess(body.index("refuseArgument"), body.index("std::error_code& code)"))
+                wrapper = g.cs_wrapper(o)
+                size = spec.split()[2]
+                self.assertIn(f"double[] valuesValues = Conversions.fixedArray(values, {size});", wrapper)
+                self.assertIn("ec = Conversions.argumentInvalid();\n                return;", wrapper)
+                self.assertIn("(handle, valuesValues, valuesValues.Length, bias, out e)", wrapper)
+                # A disposed object throws before the argument is looked at.
+                self.assertLess(wrapper.index("ForceControlHandle handle = Handle;"), wrapper.index("fixedArray("))
+                self.assertEqual(g.surface_line(o), "BaseRobot probe(double[],double,ErrorCode&)")
 
     def test_each_kind_crosses_as_its_table_says(self):
         for spec, c_params, pinvoke, cs_arg, cpp_arg, cs_type in self.CASES:
@@ -85,6 +123,109 @@ class ParameterKinds(unittest.TestCase):
         self.assertIn("(ForceControlHandle fc, out VelErr ec)", g.dll_import(fc))
 
 
+class Selectors(unittest.TestCase):
+    def row(self, row):
+        return load_rows(self, f'native = "vel_forcecontrol_a", {row}', cls="ForceControl", receiver="forcecontrol")[0]
+
+    def cond(self):
+        return self.row('params = ["select which", "fixed range CartesianValues 6", "flag inside"], '
+                        'members = ["setA(range, isInside)", "setB(limits, outside)"]')
+
+    def test_each_member_has_its_wrapper_passing_its_index(self):
+        o = self.cond()
+        self.assertIn("(vel_forcecontrol* fc, int32_t which, const double* range, int32_t count, uint8_t inside,",
+                      g.c_declaration(o))
+        a, b = g.cs_wrapper(o, 0), g.cs_wrapper(o, 1)
+        self.assertIn("public void setA(double[] range, bool isInside, out ErrorCode ec)", a)
+        self.assertIn("(handle, 0, rangeValues, rangeValues.Length, Conversions.flag(isInside), out e)", a)
+        self.assertIn("public void setB(double[] limits, bool outside, out ErrorCode ec)", b)
+        self.assertIn("(handle, 1, limitsValues, limitsValues.Length, Conversions.flag(outside), out e)", b)
+        self.assertEqual(g.emit_surface([o]).splitlines()[-2:], ["ForceControl setA(double[],bool,ErrorCode&)",
+                                                                 "ForceControl setB(double[],bool,ErrorCode&)"])
+        table = g.emit_kind_table([o])
+        self.assertIn('"vel_forcecontrol_a", typeof(ForceControl), "setB", "fixed flag", null, '
+                      'typeof(double[]), typeof(bool)),', table)
+
+    def test_the_export_refuses_an_unknown_selector_first_and_switches_on_it(self):
+        body = g.cpp_body(self.cond())
+        self.assertLess(body.index("selectorArg(which, 2);"), body.index("fixedArray("))
+        self.assertIn("case 0:\nreturn r.setA(rangeArray, inside != 0, code);", body)
+        self.assertIn("case 1:\nreturn r.setB(rangeArray, inside != 0, code);", body)
+
+
+class TypedOverloads(unittest.TestCase):
+    def overloads(self, *rows):
+        with tempfile.NamedTemporaryFile("w", suffix=".toml", delete=False) as f:
+            f.write('[typed]\nclass = "BaseRobot"\noverloads = [\n' + "".join(f"  {{ {r} }},\n" for r in rows) + "]\n")
+        self.addCleanup(os.remove, f.name)
+        with open(f.name, "rb") as f:
+            return g.load_overloads(g.tomllib.load(f))
+
+    def test_each_value_type_fills_the_template(self):
+        # value type, managed type, what a blob read, blob write, from and to a double give
+        cases = [
+            ("int", "int", "r.I32()", "w.I32(v);", "(int)d", "v"),
+            ("float", "float", None, None, "(float)d", "v"),
+            ("double", "double", "r.F64()", "w.F64(v);", None, "v"),
+            ("bool", "bool", "r.Flag()", "w.Flag(v);", "d != 0", "v ? 1 : 0"),
+            ("text", "String", "r.Text()", "w.Text(v);", None, "v"),
+            ("doubles", "double[]", "RecordCodec.ReadDoubles(r).ToArray()", "RecordCodec.WriteDoubles(w, v);", None,
+             "v"),
+            ("frame", "Frame", "RecordCodec.ReadFrame(r)", "RecordCodec.WriteFrame(w, v);", None, "v"),
+            ("texts", "String[]", "RecordCodec.ReadTexts(r).ToArray()", None, None, "v"),
+        ]
+        self.assertEqual({c[0] for c in cases}, set(g.VALUES))
+        for value, cs, read, write, from_double, to_double in cases:
+            with self.subTest(value):
+                self.assertEqual(g.overload_text("{T} {type}", value), f"{cs} {g.VALUES[value].type}")
+                for template, expected in (("{read}", read), ("{write:v}", write), ("{from:d}", from_double),
+                                           ("{to:v}", to_double)):
+                    if expected:
+                        self.assertEqual(g.overload_text(template, value), expected)
+
+    def test_an_overload_per_value_type_with_its_surface_line(self):
+        o, = self.overloads('member = "getThing", params = "String name, out List<{T}> value", '
+                            'body = "double[] read = Get(name, {type}, out ec);\\nvalue = {from:read[0]};", '
+                            'values = ["int", "bool"], doc = "The `thing`."')
+        wrapper = g.overload_wrapper(o, "bool")
+        self.assertIn("/// <summary>The <c>thing</c>.</summary>", wrapper)
+        self.assertIn("public void getThing(String name, out List<bool> value, out ErrorCode ec)", wrapper)
+        self.assertIn("double[] read = Get(name, OperationCalls.ValueBool, out ec);\n", wrapper)
+        self.assertIn("value = read[0] != 0;", wrapper)
+        self.assertEqual(g.emit_surface([], [o]).splitlines()[-2:],
+                         ["BaseRobot getThing(String,List<int>&,ErrorCode&)",
+                          "BaseRobot getThing(String,List<bool>&,ErrorCode&)"])
+        self.assertEqual(g.emit_cs([op()], [o])["src/BaseRobot.Generated.cs"].count("public void getThing("), 2)
+
+    def test_a_value_type_that_does_not_fit_the_body_is_refused(self):
+        for what, row in {
+            "unknown value type": 'values = ["decimal"], body = "{read}"',
+            "no blob form": 'values = ["float"], body = "value = {read};"',
+            "not written": 'values = ["texts"], body = "{write:value}"',
+            "no double form": 'values = ["text"], body = "value = {from:d};"',
+            "unknown placeholder": 'values = ["int"], body = "{kind}"',
+        }.items():
+            with self.subTest(what):
+                with self.assertRaises(ValueError):
+                    self.overloads(f'member = "a", params = "{{T}} value", {row}')
+
+
+class Arms(unittest.TestCase):
+    def test_each_arm_gets_its_constructors_by_addresses(self):
+        arms = [{"class": "TwoRobot", "kind": "Two", "base": "Cobot", "doc": "As `OneRobot` & more."},
+                {"class": "OneRobot", "kind": "One", "base": "BaseRobot", "local": False, "doc": "One."}]
+        text = g.emit_arms(arms)
+        self.assertIn("/// <summary>As <c>OneRobot</c> &amp; more.</summary>\n    public partial class TwoRobot : Cobot", text)
+        self.assertIn("public TwoRobot(String remoteIP, String localIP)\n"
+                      "            : base(RobotKind.Two, RemoteAndLocal, remoteIP, localIP)", text)
+        self.assertIn('public OneRobot(String remoteIP)\n            : base(RobotKind.One, RemoteOnly, remoteIP, "")', text)
+        self.assertIn("public OneRobot()\n            : base(RobotKind.One, Unconnected, null, null)", text)
+        self.assertNotIn("public OneRobot(String remoteIP, String localIP)", text)
+        self.assertEqual(g.emit_surface([], (), arms).splitlines()[3:],
+                         ["TwoRobot .ctor(String,String)", "TwoRobot .ctor(String)", "TwoRobot .ctor()",
+                          "OneRobot .ctor(String)", "OneRobot .ctor()"])
+
+
 class ResultKinds(unittest.TestCase):
     # result spec, C out parameter, P/Invoke out parameter, managed return type, what it returns,
     # the C++ statement
@@ -100,6 +241,8 @@ class ResultKinds(unittest.TestCase):
          "return Conversions.toolsetFromValues(toolset);", "toolsetToValues(r.probe(code), &toolsetOut);"),
         ("flag state", "uint8_t* state", "out byte state", "bool", "return state != 0;",
          "stateOut = r.probe(code) ? 1 : 0;"),
+        ("keypad keys", "uint8_t* keys", "[Out] byte[] keys", "KeyPadState", "return Conversions.keypadFromFlags(keys);",
+         "keypadToFlags(r.probe(code), &keysOut);"),
         ("text name", "vel_buf** name", "out IntPtr name", "String", "NativeCore.TakeText(name)",
          "putBuffer(name, r.probe(code));"),
         ("record info Info RecordCodec.ReadInfo", "vel_buf** info", "out IntPtr info", "Info",
@@ -139,11 +282,7 @@ class ResultKinds(unittest.TestCase):
 
 class Table(unittest.TestCase):
     def load(self, *rows):
-        with tempfile.NamedTemporaryFile("w", suffix=".toml", delete=False) as f:
-            f.write('[groups.g]\nclass = "BaseRobot"\nreceiver = "robot"\nops = [\n' +
-                    "".join(f"  {{ {r} }},\n" for r in rows) + "]\n")
-        self.addCleanup(os.remove, f.name)
-        return g.load(f.name)[1]
+        return load_rows(self, *rows)
 
     def test_a_row_takes_its_groups_receiver_and_class_unless_it_names_its_own(self):
         ops = self.load('native = "vel_robot_a", member = "a"',
@@ -160,6 +299,15 @@ class Table(unittest.TestCase):
             "unknown result": 'member = "a", result = "matrix x"',
             "unknown receiver": 'member = "a", receiver = "gripper"',
             "mechanical row on a receiver without a helper": 'member = "a", receiver = "upgrade"',
+            "members without a selector": 'receiver = "forcecontrol", member = "a", members = ["a", "b"]',
+            "a selector without members": 'receiver = "forcecontrol", member = "a", params = ["select which"]',
+            "a selector with a result": 'receiver = "forcecontrol", params = ["select which"], members = ["a"], '
+                                        'result = "int n"',
+            "a member naming too few parameters": 'receiver = "forcecontrol", params = ["select which", "flag x", '
+                                                  '"flag y"], members = ["a(x)"]',
+            "a fixed array without its sizes": 'receiver = "forcecontrol", params = ["select which", "fixed v 6"], '
+                                               'members = ["a"]',
+            "a receiver that runs only refusing rows": 'receiver = "forcecontrol_arm", member = "a"',
         }
         for what, row in cases.items():
             with self.subTest(what):
