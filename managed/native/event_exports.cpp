@@ -60,15 +60,6 @@ int32_t vel_robot_watch_event(vel_robot* robot, int32_t type, vel_err* ec) noexc
   });
 }
 
-int32_t vel_robot_query_event_info(vel_robot* robot, int32_t type, vel_buf** info, vel_err* ec) noexcept {
-  return abiCall([&] {
-    required(info, "info");
-    reportCode(ec, [&](std::error_code& code) {
-      putBuffer(info, encoded(baseRobot(robot).queryEventInfo(static_cast<Event>(type), code)));
-    });
-  });
-}
-
 int32_t vel_robot_set_connection_handler(vel_robot* robot) noexcept {
   return abiCall([&] {
     const std::int64_t id = required(robot, "robot").id;

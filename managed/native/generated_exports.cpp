@@ -270,6 +270,13 @@ int32_t vel_ethercat_slave_state(vel_ethercat* ethercat, int32_t slave_addr, uin
   });
 }
 
+int32_t vel_robot_query_event_info(vel_robot* robot, int32_t type, vel_buf** info, vel_err* ec) noexcept {
+  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
+    required(info, "info");
+    putBuffer(info, encoded(r.queryEventInfo(static_cast<Event>(type), code)));
+  });
+}
+
 int32_t vel_robot_set_motion_control_mode(vel_robot* robot, int32_t mode, vel_err* ec) noexcept {
   return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
     r.setMotionControlMode(static_cast<MotionControlMode>(mode), code);
@@ -308,6 +315,14 @@ int32_t vel_robot_start_jog(vel_robot* robot, int32_t space, double rate, double
                             uint8_t direction, vel_err* ec) noexcept {
   return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
     r.startJog(static_cast<JogOpt::Space>(space), rate, step, index, direction != 0, code);
+  });
+}
+
+int32_t vel_robot_start_jog_with_ext(vel_robot* robot, int32_t space, double rate, double step, uint32_t index,
+                                     uint8_t direction, const char* name, uint8_t is_ext, vel_err* ec) noexcept {
+  return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) {
+    r.startJogWithExt(static_cast<JogOpt::Space>(space), rate, step, index, direction != 0, textArg(name), code,
+                      is_ext != 0);
   });
 }
 
@@ -478,6 +493,11 @@ int32_t vel_cobot_query_path_lists(vel_robot* robot, vel_buf** names, vel_err* e
     required(names, "names");
     putBuffer(names, encoded(r.queryPathLists(code)));
   });
+}
+
+int32_t vel_cobot_start_record_path(vel_robot* robot, vel_err* ec) noexcept {
+  return cobotCall(robot, ec,
+                   [&](BaseCobot& r, std::error_code& code) { r.startRecordPath(kRecordDurationSeconds, code); });
 }
 
 int32_t vel_robot_base_frame(vel_robot* robot, double* frame, vel_err* ec) noexcept {

@@ -118,17 +118,6 @@ int32_t vel_robot_move_append_wait(vel_robot* robot, int32_t ms, const char* cmd
   });
 }
 
-int32_t vel_robot_start_jog_with_ext(vel_robot* robot, int32_t space, double rate, double step, uint32_t index,
-                                     uint8_t direction, const char* name, uint8_t is_ext, vel_err* ec) noexcept {
-  return abiCall([&] {
-    std::string unit = textArg(name);
-    reportCode(ec, [&](std::error_code& code) {
-      baseRobot(robot).startJogWithExt(static_cast<JogOpt::Space>(space), rate, step, index, direction != 0,
-                                       std::move(unit), code, is_ext != 0);
-    });
-  });
-}
-
 int32_t vel_robot_get_acceleration(vel_robot* robot, double* acc, double* jerk, vel_err* ec) noexcept {
   return abiCall([&] {
     double& accOut = required(acc, "acc");

@@ -22,6 +22,9 @@ namespace velmora::internal {
 /// Code 259: an argument refused before any request.
 inline constexpr int kArgumentInvalid = 259;
 
+/// A path recording runs this long, in seconds; the managed operation takes no duration.
+inline constexpr int kRecordDurationSeconds = 30;
+
 /// Reports code 259 for arguments refused before anything was sent.
 inline void refuseArgument(vel_err* ec) { required(ec, "ec") = vel_err{kArgumentInvalid, VEL_CATEGORY_SDK}; }
 

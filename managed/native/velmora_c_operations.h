@@ -272,7 +272,6 @@ VEL_API int32_t vel_robot_import_file(vel_robot* robot, const char* src_file_pat
 VEL_API int32_t vel_robot_remove_files(vel_robot* robot, const uint8_t* file_path_list, int64_t file_path_list_length,
                                        vel_err* ec) VEL_NOEXCEPT;
 /* Path recording of collaborative arms (a recording runs 30 s); names as a list blob of texts. */
-VEL_API int32_t vel_cobot_start_record_path(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_stop_record_path(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_cancel_record_path(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_save_record_path(vel_robot* robot, const char* name, const char* saveAs,
@@ -280,6 +279,7 @@ VEL_API int32_t vel_cobot_save_record_path(vel_robot* robot, const char* name, c
 VEL_API int32_t vel_cobot_replay_path(vel_robot* robot, const char* name, double rate, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_remove_path(vel_robot* robot, const char* name, uint8_t removeAll, vel_err* ec) VEL_NOEXCEPT;
 VEL_API int32_t vel_cobot_query_path_lists(vel_robot* robot, vel_buf** names, vel_err* ec) VEL_NOEXCEPT;
+VEL_API int32_t vel_cobot_start_record_path(vel_robot* robot, vel_err* ec) VEL_NOEXCEPT;
 
 /* ---- Frames, tools, calibration and limits ---- */
 /* Frames and tools. Frames cross as 6 doubles, loads as 7, tool sets as 19, a calibration result as 9 (frame, then the

@@ -7,16 +7,6 @@ using System.Collections.Generic;
 
 namespace velmora.clr
 {
-    /// <summary>The native EtherCAT object; finalizable, so an undisposed one still closes its
-    /// link.</summary>
-    internal sealed partial class EthercatHandle : OwnedHandle
-    {
-        protected override bool ReleaseHandle()
-        {
-            return vel_ethercat_destroy(handle) == NativeCore.Ok;
-        }
-    }
-
     /// <summary>Access to the slaves of the controller's EtherCAT bus. A second Dispose does
     /// nothing; any call after Dispose throws <see cref="ObjectDisposedException"/>.</summary>
     public partial class BaseEthercat : IDisposable

@@ -181,17 +181,6 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
-        /// <summary>The information of the last event of the type; never null.</summary>
-        public Dictionary<String, Object> queryEventInfo(Event eventType, out ErrorCode ec)
-        {
-            IntPtr info;
-            VelErr e;
-            NativeCore.Check(vel_robot_query_event_info(Handle, (int)eventType, out info, out e));
-            byte[] blob = NativeCore.TakeBytes(info);
-            ec = Conversions.convertErrorCode(e);
-            return CallbackEntries._convertCallback(blob);
-        }
-
         /// <summary>Installs the connection handler, replacing the earlier one; null removes
         /// it. It runs on the I/O thread of the robot's command link: an operation of this robot
         /// called from it would wait for a reply that thread has to read, and end with 263

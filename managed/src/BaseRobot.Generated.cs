@@ -446,6 +446,17 @@ namespace velmora.clr
             return pose;
         }
 
+        /// <summary>The information of the last event of the type; never null.</summary>
+        public Dictionary<String,Object> queryEventInfo(Event eventType, out ErrorCode ec)
+        {
+            IntPtr info;
+            VelErr e;
+            NativeCore.Check(vel_robot_query_event_info(Handle, (int)eventType, out info, out e));
+            Dictionary<String,Object> value = RecordCodec.Decode(NativeCore.TakeBytes(info), RecordCodec.ReadEventInfo);
+            ec = Conversions.convertErrorCode(e);
+            return value;
+        }
+
         /// <summary>Leaves real-time control first ("sys.state", then "eci.disable"), then starts the queue (Idle, NrtCommand), stops it for RL tasks (NrtRLTask) or sends "eci.enable" and waits 300 ms (RtCommand); 259 for another value, nothing sent.</summary>
         public void setMotionControlMode(MotionControlMode mode, out ErrorCode ec)
         {
@@ -515,6 +526,14 @@ namespace velmora.clr
         {
             VelErr e;
             NativeCore.Check(vel_robot_start_jog(Handle, (int)space, rate, step, index, Conversions.flag(direction), out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        /// <summary>As <c>startJog</c> with "move.jog_with_ext", the mechanical unit's name and the external flag.</summary>
+        public void startJogWithExt(JogSpace space, double rate, double step, uint index, bool direction, String fixed_name, bool is_ext, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_start_jog_with_ext(Handle, (int)space, rate, step, index, Conversions.flag(direction), Conversions.convertString(fixed_name), Conversions.flag(is_ext), out e));
             ec = Conversions.convertErrorCode(e);
         }
 

@@ -76,19 +76,7 @@ namespace velmora.clr
 
         // ---- Motion settings ----
 
-        // ---- Jogging and online adjustment ----
-
-        public void startJogWithExt(JogSpace space, double rate, double step, uint index, bool direction,
-                                    String fixed_name, bool is_ext, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_start_jog_with_ext(Handle, (int)space, rate, step, index,
-                                                          Conversions.flag(direction),
-                                                          Conversions.convertString(fixed_name),
-                                                          Conversions.flag(is_ext),
-                                                          out e));
-            ec = Conversions.convertErrorCode(e);
-        }
+        // ---- Online adjustment ----
 
         /// <summary>Both outputs are written: the controller's values, 0 on failure.</summary>
         public void getAcceleration(out double acc, out double jerk, out ErrorCode ec)

@@ -5,15 +5,6 @@ using System;
 
 namespace velmora.clr
 {
-    /// <summary>The native upgrade client. Not finalizable: only Dispose releases it.</summary>
-    internal sealed partial class UpgradeHandle : OwnedHandle
-    {
-        protected override bool ReleaseHandle()
-        {
-            return vel_upgrade_destroy(handle) == NativeCore.Ok;
-        }
-    }
-
     /// <summary>Sends upgrade packages to a controller and receives its backups. A second
     /// Dispose does nothing; any call after Dispose throws
     /// <see cref="ObjectDisposedException"/>.</summary>

@@ -12,9 +12,6 @@ namespace velmora.clr
         private static extern int vel_cobot_force_control(RobotHandle robot, out ForceControlHandle fc);
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
-        private static extern int vel_cobot_start_record_path(RobotHandle robot, out VelErr ec);
-
-        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_cobot_stop_record_path(RobotHandle robot, out VelErr ec);
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
@@ -31,6 +28,9 @@ namespace velmora.clr
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_cobot_query_path_lists(RobotHandle robot, out IntPtr names, out VelErr ec);
+
+        [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
+        private static extern int vel_cobot_start_record_path(RobotHandle robot, out VelErr ec);
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_cobot_enable_drag(RobotHandle robot, int space, int type, byte enableDragButton, out VelErr ec);
@@ -123,6 +123,14 @@ namespace velmora.clr
             List<String> value = RecordCodec.Decode(NativeCore.TakeBytes(names), RecordCodec.ReadTexts);
             ec = Conversions.convertErrorCode(e);
             return value;
+        }
+
+        /// <summary>Starts recording the arm's path for 30 s.</summary>
+        public void startRecordPath(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_cobot_start_record_path(Handle, out e));
+            ec = Conversions.convertErrorCode(e);
         }
 
         /// <summary>"c" "eci.drag" under real-time control, else "sys.drag" (after a "sys.state" query), with space, type and the drag button flag ("quick"): 259 for joint space with a type other than freely (nothing sent); the reply is the code.</summary>

@@ -6,9 +6,15 @@ using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
-    partial class EthercatHandle
+    /// <summary>The native EtherCAT object; finalizable, so an undisposed one still closes its link.</summary>
+    internal sealed partial class EthercatHandle : OwnedHandle
     {
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_ethercat_destroy(IntPtr ethercat);
+
+        protected override bool ReleaseHandle()
+        {
+            return vel_ethercat_destroy(handle) == NativeCore.Ok;
+        }
     }
 }

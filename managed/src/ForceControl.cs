@@ -5,15 +5,6 @@ using System;
 
 namespace velmora.clr
 {
-    /// <summary>The native force control. Not finalizable: only Dispose releases it.</summary>
-    internal sealed partial class ForceControlHandle : OwnedHandle
-    {
-        protected override bool ReleaseHandle()
-        {
-            return vel_forcecontrol_destroy(handle) == NativeCore.Ok;
-        }
-    }
-
     /// <summary>Force control of a collaborative arm. A second Dispose does nothing; any call
     /// after Dispose throws <see cref="ObjectDisposedException"/>.</summary>
     public partial class ForceControl : IDisposable

@@ -6,9 +6,15 @@ using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
-    partial class ForceControlHandle
+    /// <summary>The native force control. Not finalizable: only Dispose releases it.</summary>
+    internal sealed partial class ForceControlHandle : OwnedHandle
     {
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_forcecontrol_destroy(IntPtr fc);
+
+        protected override bool ReleaseHandle()
+        {
+            return vel_forcecontrol_destroy(handle) == NativeCore.Ok;
+        }
     }
 }

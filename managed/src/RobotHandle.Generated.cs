@@ -6,9 +6,15 @@ using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
-    partial class RobotHandle
+    /// <summary>The native robot and its model. Not finalizable: the native destructor stops a moving arm, which only the program may decide, by Dispose.</summary>
+    internal sealed partial class RobotHandle : OwnedHandle
     {
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_robot_destroy(IntPtr robot);
+
+        protected override bool ReleaseHandle()
+        {
+            return vel_robot_destroy(handle) == NativeCore.Ok;
+        }
     }
 }

@@ -14,16 +14,6 @@ namespace velmora.clr
         Sorn3 = 0, Sorn4 = 1, Standard = 2, OstraLite = 3, Ostra = 4, OstraMax = 5, Lyn = 6
     }
 
-    /// <summary>The native robot and its model. Not finalizable: the native destructor stops
-    /// a moving arm, which only the program may decide, by Dispose.</summary>
-    internal sealed partial class RobotHandle : OwnedHandle
-    {
-        protected override bool ReleaseHandle()
-        {
-            return vel_robot_destroy(handle) == NativeCore.Ok;
-        }
-    }
-
     /// <summary>Base of every robot class. A robot is never released by the collector: only
     /// Dispose destroys its native robot, which stops a moving arm and closes the links. A
     /// second Dispose does nothing; any call after Dispose throws

@@ -6,9 +6,15 @@ using System.Runtime.InteropServices;
 
 namespace velmora.clr
 {
-    partial class UpgradeHandle
+    /// <summary>The native upgrade client. Not finalizable: only Dispose releases it.</summary>
+    internal sealed partial class UpgradeHandle : OwnedHandle
     {
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_upgrade_destroy(IntPtr upgrade);
+
+        protected override bool ReleaseHandle()
+        {
+            return vel_upgrade_destroy(handle) == NativeCore.Ok;
+        }
     }
 }

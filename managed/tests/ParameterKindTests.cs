@@ -16,8 +16,8 @@ namespace velmora.clr.tests
     [TestFixture]
     public class ParameterKindTests : MechanicalOperationTest
     {
-        // Keeps its value in the library: nothing goes to the controller.
-        private static readonly String[] Local = { "vel_robot_set_max_cache_size" };
+        // Keep their values in the library: nothing goes to the controller.
+        private static readonly String[] Local = { "vel_robot_set_max_cache_size", "vel_robot_query_event_info" };
 
         private static readonly Dictionary<String, Object[]> Edges = new Dictionary<String, Object[]>
         {

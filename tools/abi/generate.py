@@ -355,7 +355,8 @@ def parse_param(text):
     parts = text.split()
     if len(parts) < 2 or (parts[0] not in KINDS and parts[0] not in ABI and parts[0] != SELECT):
         raise ValueError(f"unknown parameter kind in {text!r}")
-    p = Param(parts[0], parts[1], *parts[2:4])
+    name, _, cs_name = parts[1].partition(":")
+    p = Param(parts[0], name, *parts[2:4], cs_name=cs_name)
     if p.kind in ("enum", "texts") and not p.type or p.kind == "fixed" and not p.cpp_type:
         raise ValueError(f"{p.kind} needs its managed type (and a fixed array both its sizes): {text!r}")
     if p.kind == "enum":
@@ -382,6 +383,8 @@ class Op:
     # native names), in selector order, and their docs.
     members: list = None
     docs: list = None
+    # A destroy export: the doc of the handle class whose release it is.
+    releases: str = ""
 
     def member_list(self):
         """(member, managed parameter names or None) of each wrapper of the row."""
@@ -421,7 +424,11 @@ def load_row(group, g, row):
     op = Op(native=row["native"], group=group, receiver=row.get("receiver", g["receiver"]),
             cls=row.get("class", g["class"]), params=[parse_param(p) for p in row.get("params", [])],
             custom=row.get("custom", False), member=row.get("member", ""), ec=row.get("ec", True),
-            abi_note=row.get("abi", ""), surface=row.get("surface", []))
+            abi_note=row.get("abi", ""), surface=row.get("surface", []), doc=row.get("doc", ""),
+            releases=row.get("releases", ""))
+    if op.releases and not (op.custom and op.cls.endswith("Handle") and len(op.params) == 1
+                            and op.params[0].kind.endswith("_ptr")):
+        raise ValueError(f"{op.native}: a release is the custom destroy row of a handle class")
     if "result" in row:
         parts = row["result"].split()
         if parts[0] not in RESULTS:
@@ -685,9 +692,15 @@ def emit_cs(ops, overloads=()):
         parts = [dll_import(o) for o in members]
         parts += [cs_wrapper(o, i) for o in members if not o.custom for i in range(len(o.member_list()))]
         parts += [overload_wrapper(o, v) for o in overloads if o.cls == cls for v in o.values]
+        head = f"    partial class {cls}\n"
+        for o in members:
+            if o.releases:
+                head = f"    /// <summary>{xml_text(o.releases)}</summary>\n    internal sealed partial class {cls} : OwnedHandle\n"
+                parts.append(f"        protected override bool ReleaseHandle()\n        {{\n"
+                             f"            return {o.native}(handle) == NativeCore.Ok;\n        }}\n")
         files[cs_file(cls)] = (banner("//") + "\nusing System;\nusing System.Collections.Generic;\n"
                                "using System.Runtime.InteropServices;\n\nnamespace velmora.clr\n{\n"
-                               f"    partial class {cls}\n    {{\n" + "\n".join(parts) + "    }\n}\n")
+                               f"{head}    {{\n" + "\n".join(parts) + "    }\n}\n")
     return files
 
 
@@ -740,7 +753,7 @@ def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmor
     docs = header_docs(include_dir)
     for op in ops:
         if not op.custom:
-            op.doc = doc_of(op, docs)
+            op.doc = op.doc or doc_of(op, docs)
             if op.members:
                 op.docs = [doc_of(op, docs, m) for m, _ in op.members]
     files = {C_HEADER: fmt(emit_c_header(table, ops), C_HEADER), EXPORTS: fmt(emit_exports(ops), EXPORTS),

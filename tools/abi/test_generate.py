@@ -112,6 +112,14 @@ class ParameterKinds(unittest.TestCase):
         self.assertIn("(Handle, Conversions.convertString(name), Conversions.flag(remove_all), out e)",
                       g.cs_wrapper(o))
 
+    def test_a_managed_name_and_a_constant_argument(self):
+        o = op(["enum type:eventType Event", "int n"], args="kSeconds, type, n, code")
+        self.assertIn("r.probe(kSeconds, static_cast<Event>(type), n, code);", g.cpp_body(o))
+        self.assertIn("(vel_robot* robot, int32_t type, int32_t n, vel_err* ec)", g.c_declaration(o))
+        wrapper = g.cs_wrapper(o)
+        self.assertIn("public void probe(Event eventType, int n, out ErrorCode ec)", wrapper)
+        self.assertIn("(Handle, (int)eventType, n, out e)", wrapper)
+
     def test_the_receiver_picks_the_helper(self):
         self.assertIn("baseCall(robot, ec, [&](BaseRobot& r,", g.cpp_body(op()))
         self.assertIn("cobotCall(robot, ec, [&](BaseCobot& r,", g.cpp_body(op(receiver="cobot")))
@@ -314,6 +322,21 @@ class Table(unittest.TestCase):
                 with self.assertRaises(ValueError):
                     self.load(f'native = "vel_robot_a", {row}')
 
+    def test_a_destroy_row_writes_its_handle_class_and_release(self):
+        row, = load_rows(self, 'native = "vel_probe_destroy", custom = true, params = ["upgrade_ptr upgrade"], '
+                               'ec = false, releases = "Released by Dispose & only then."', cls="ProbeHandle",
+                         receiver="none")
+        text = g.emit_cs([row])["src/ProbeHandle.Generated.cs"]
+        self.assertIn("    /// <summary>Released by Dispose &amp; only then.</summary>\n"
+                      "    internal sealed partial class ProbeHandle : OwnedHandle\n", text)
+        self.assertIn("protected override bool ReleaseHandle()\n        {\n"
+                      "            return vel_probe_destroy(handle) == NativeCore.Ok;", text)
+        # Only a custom destroy row of a handle class with the one handle parameter releases it.
+        for cls, params in (("Probe", '"upgrade_ptr upgrade"'), ("ProbeHandle", '"upgrade_ptr upgrade", "i32 n"')):
+            with self.subTest(cls=cls, params=params), self.assertRaises(ValueError):
+                load_rows(self, f'native = "vel_probe_destroy", custom = true, params = [{params}], releases = "x"',
+                          cls=cls, receiver="none")
+
     def test_a_row_listed_twice_is_refused(self):
         with self.assertRaises(ValueError):
             self.load('native = "vel_a", custom = true', 'native = "vel_a", custom = true')
@@ -365,6 +388,9 @@ class Docs(unittest.TestCase):
         o.member = "undocumented"
         with self.assertRaises(ValueError):
             g.doc_of(o, docs)
+        # A row's own doc stands in for a header line that speaks of what the row does not take.
+        row, = load_rows(self, 'native = "vel_robot_probe", member = "undocumented", doc = "Runs 30 s."')
+        self.assertEqual("Runs 30 s.", row.doc)
 
 
 class CheckMode(unittest.TestCase):
