@@ -371,6 +371,42 @@ int32_t vel_robot_set_ao(vel_robot* robot, uint32_t board, uint32_t port, double
   return baseCall(robot, ec, [&](BaseRobot& r, std::error_code& code) { r.setAO(board, port, value, code); });
 }
 
+int32_t vel_robot_stop_receive_state(vel_robot* robot) noexcept {
+  return abiCall([&] {
+    BaseRobot& r = baseRobot(robot);
+    r.stopReceiveRobotState();
+  });
+}
+
+int32_t vel_robot_state_double(vel_robot* robot, const char* name, double* data, int32_t* result) noexcept {
+  return abiCall([&] {
+    BaseRobot& r = baseRobot(robot);
+    double& dataOut = required(data, "data");
+    int32_t& resultOut = required(result, "result");
+    resultOut = r.getStateData(textArg(name), dataOut);
+  });
+}
+
+int32_t vel_robot_state_u64(vel_robot* robot, const char* name, uint64_t* data, int32_t* result) noexcept {
+  return abiCall([&] {
+    BaseRobot& r = baseRobot(robot);
+    uint64_t& dataOut = required(data, "data");
+    int32_t& resultOut = required(result, "result");
+    resultOut = r.getStateData(textArg(name), dataOut);
+  });
+}
+
+int32_t vel_robot_state_doubles(vel_robot* robot, const char* name, vel_buf** data, int32_t* result) noexcept {
+  return abiCall([&] {
+    BaseRobot& r = baseRobot(robot);
+    required(data, "data");
+    std::vector<double> dataValues;
+    int32_t& resultOut = required(result, "result");
+    resultOut = r.getStateData(textArg(name), dataValues);
+    putBuffer(data, encoded(dataValues));
+  });
+}
+
 int32_t vel_robot_state_list(vel_robot* robot, vel_buf** state, vel_err* ec) noexcept {
   return armCall(robot, ec, [&](auto& r, std::error_code& code) {
     required(state, "state");

@@ -35,38 +35,10 @@ int32_t vel_robot_start_receive_state(vel_robot* robot, int64_t interval_ns, con
   });
 }
 
-int32_t vel_robot_stop_receive_state(vel_robot* robot) noexcept {
-  return abiCall([&] { baseRobot(robot).stopReceiveRobotState(); });
-}
-
 int32_t vel_robot_update_state(vel_robot* robot, int64_t timeout_ns, uint32_t* received) noexcept {
   return abiCall([&] {
     uint32_t& out = required(received, "received");
     out = baseRobot(robot).updateRobotState(std::chrono::nanoseconds(timeout_ns));
-  });
-}
-
-int32_t vel_robot_state_double(vel_robot* robot, const char* name, double* data, int32_t* result) noexcept {
-  return abiCall([&] {
-    double& out = required(data, "data");
-    required(result, "result") = baseRobot(robot).getStateData(textArg(name), out);
-  });
-}
-
-int32_t vel_robot_state_u64(vel_robot* robot, const char* name, uint64_t* data, int32_t* result) noexcept {
-  return abiCall([&] {
-    uint64_t& out = required(data, "data");
-    required(result, "result") = baseRobot(robot).getStateData(textArg(name), out);
-  });
-}
-
-int32_t vel_robot_state_doubles(vel_robot* robot, const char* name, vel_buf** data, int32_t* result) noexcept {
-  return abiCall([&] {
-    required(data, "data");
-    int32_t& out = required(result, "result");
-    std::vector<double> values;
-    out = baseRobot(robot).getStateData(textArg(name), values);
-    putBuffer(data, encoded(values));
   });
 }
 

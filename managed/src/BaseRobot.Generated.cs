@@ -615,6 +615,38 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
+        /// <summary>If the stream runs, "c" "eci.pub.stop" (result ignored) and closes the receiver; never throws.</summary>
+        public void stopReceiveRobotState()
+        {
+            NativeCore.Check(vel_robot_stop_receive_state(Handle));
+        }
+
+        /// <summary>0, or -1 for a field not subscribed or of another kind.</summary>
+        public int getStateData(String name, out double data)
+        {
+            int result;
+            NativeCore.Check(vel_robot_state_double(Handle, Conversions.convertString(name), out data, out result));
+            return result;
+        }
+
+        /// <summary>0, or -1 for a field not subscribed or of another kind.</summary>
+        public int getStateData(String name, out ulong data)
+        {
+            int result;
+            NativeCore.Check(vel_robot_state_u64(Handle, Conversions.convertString(name), out data, out result));
+            return result;
+        }
+
+        /// <summary>0, or -1 for a field not subscribed or of another kind.</summary>
+        public int getStateData(String name, out double[] data)
+        {
+            IntPtr dataBuffer;
+            int result;
+            NativeCore.Check(vel_robot_state_doubles(Handle, Conversions.convertString(name), out dataBuffer, out result));
+            data = OperationCalls.Doubles(dataBuffer);
+            return result;
+        }
+
         /// <summary>One "g" request of "sys.rt.jnt_pos", "sys.posture", "device.io", "sys.mode" and "project.run_param": the snapshot; 261 for fewer than N joint values; a default record on failure.</summary>
         public StateList getStateList(out ErrorCode ec)
         {

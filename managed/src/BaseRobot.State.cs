@@ -21,11 +21,6 @@ namespace velmora.clr
                                                            names.Length));
         }
 
-        public void stopReceiveRobotState()
-        {
-            NativeCore.Check(vel_robot_stop_receive_state(Handle));
-        }
-
         /// <summary>Takes at most one datagram within <paramref name="timeout_ms"/>: the bytes
         /// received, 0 for none.</summary>
         public uint updateRobotState(int timeout_ms)
@@ -33,30 +28,6 @@ namespace velmora.clr
             uint received;
             NativeCore.Check(vel_robot_update_state(Handle, timeout_ms * NanosecondsPerMillisecond, out received));
             return received;
-        }
-
-        /// <summary>0, or -1 for a field not subscribed or of another kind.</summary>
-        public int getStateData(String name, out double data)
-        {
-            int result;
-            NativeCore.Check(vel_robot_state_double(Handle, Conversions.convertString(name), out data, out result));
-            return result;
-        }
-
-        public int getStateData(String name, out ulong data)
-        {
-            int result;
-            NativeCore.Check(vel_robot_state_u64(Handle, Conversions.convertString(name), out data, out result));
-            return result;
-        }
-
-        public int getStateData(String name, out double[] data)
-        {
-            IntPtr values;
-            int result;
-            NativeCore.Check(vel_robot_state_doubles(Handle, Conversions.convertString(name), out values, out result));
-            data = OperationCalls.Doubles(values);
-            return result;
         }
     }
 }

@@ -90,6 +90,12 @@ class Kind:
     abi2: tuple = None
     cs_local: str = ""
     guard: str = ""  # C++ refusal before the call, in the receiver's scope ({u} the size)
+    # An out parameter of the managed method: the C++ statements before and after the call and
+    # the managed statement after the status is checked.
+    out: bool = False
+    cpp_pre: str = ""
+    cpp_post: str = ""
+    cs_post: str = ""
 
 
 # The refusal of a fixed array shorter than its size: 259 with nothing sent, since the missing
@@ -123,6 +129,15 @@ KINDS = {
     # crossing with their count.
     "fixed": Kind("f64s", "double[]", "{n}Values, {n}Values.Length", "{n}Array", ("i32", "count"), FIXED_CS_LOCAL,
                   "std::array<double, {u}> {n}Array{{}};\nif (!fixedArray({n}, count, {n}Array)) return refuseArgument(ec);"),
+    # Out values the call writes as they land (left as they were where it writes nothing).
+    "out_double": Kind("out_f64", "double", "out {n}", "{n}Out", out=True,
+                       cpp_pre='double& {n}Out = required({n}, "{n}");'),
+    "out_ulong": Kind("out_u64", "ulong", "out {n}", "{n}Out", out=True,
+                      cpp_pre='uint64_t& {n}Out = required({n}, "{n}");'),
+    "out_doubles": Kind("out_buf", "double[]", "out {n}Buffer", "{n}Values", cs_local="IntPtr {n}Buffer;", out=True,
+                        cpp_pre='required({n}, "{n}");\nstd::vector<double> {n}Values;',
+                        cpp_post="putBuffer({n}, encoded({n}Values));",
+                        cs_post="{n} = OperationCalls.Doubles({n}Buffer);"),
 }
 
 # A selector: which member of the row the call runs (its index in `members`); not a managed
@@ -455,6 +470,8 @@ def load_row(group, g, row):
         for _, names in op.member_list():
             if names is not None and len(names) != len([p for p in op.params if p.managed]):
                 raise ValueError(f"{op.native}: a member names each managed parameter")
+        if not op.ec and (op.receiver != "robot" or guarded(op)):
+            raise ValueError(f"{op.native}: a mechanical row without a code is a robot's")
     return op
 
 
@@ -543,7 +560,7 @@ def emit_c_header(table, ops):
 
 def cpp_args(op):
     by_name = {p.name: p for p in op.params}
-    names = op.args or [p.name for p in op.params if p.managed] + ["code"]
+    names = op.args or [p.name for p in op.params if p.managed] + (["code"] if op.ec else [])
     out = []
     for n in names:
         p = by_name.get(n)
@@ -560,6 +577,13 @@ def cpp_body(op):
     head = RECEIVERS[op.receiver][1]
     call = f"r.{op.member}({cpp_args(op)})"
     lines = []
+    if not op.ec:
+        # No code to cross: what the call throws is the status.
+        head = "abiCall([&] {"
+        lines.append("BaseRobot& r = baseRobot(robot);")
+    for p in op.params:
+        if p.managed and KINDS[p.kind].cpp_pre:
+            lines += KINDS[p.kind].cpp_pre.format(n=p.name).split("\n")
     if op.result:
         kind, name = op.result[0], op.result[1]
         r = RESULTS[kind]
@@ -571,6 +595,7 @@ def cpp_body(op):
         lines += r.cpp.format(v=name, call=call).split("\n")
     else:
         lines.append(call + ";")
+    lines += [KINDS[p.kind].cpp_post.format(n=p.name) for p in op.params if p.managed and KINDS[p.kind].cpp_post]
     params = ", ".join(f"{ABI[k][0] if k != 'err' else 'vel_err*'} {n}" for k, n in op.c_params())
     return (f"int32_t {op.native}({params}) noexcept {{\n  return {head}\n    " + "\n    ".join(lines) +
             "\n  });\n}\n")
@@ -644,7 +669,8 @@ def cs_wrapper(op, at=0):
     member = op.member_list()[at][0]
     managed = managed_params(op, at)
     name_of = {id(p): n for p, n in managed}
-    params = [f"{cs_type(p)} {n}" for p, n in managed] + ["out ErrorCode ec"]
+    params = [f"{'out ' if KINDS[p.kind].out else ''}{cs_type(p)} {n}" for p, n in managed]
+    params += ["out ErrorCode ec"] if op.ec else []
     # A refusing kind reads the handle first, so a disposed object throws before an argument
     # is refused.
     handle = "Handle"
@@ -665,15 +691,18 @@ def cs_wrapper(op, at=0):
         ret = r.cs.format(t=t)
         body.append(r.local.format(v=name, t=t))
         args.append(name if r.array else f"out {name}")
-    body.append("VelErr e;")
-    args.append("out e")
+    if op.ec:
+        body.append("VelErr e;")
+        args.append("out e")
     call = f"{op.native}({', '.join(args)})"
+    body.append(f"NativeCore.Check({call});")
+    body += [KINDS[p.kind].cs_post.format(n=n) for p, n in managed if KINDS[p.kind].cs_post]
+    crossed = ["ec = Conversions.convertErrorCode(e);"] if op.ec else []
     if op.result and RESULTS[op.result[0]].takes:
         kind, name, t, reader = op.result
-        body += [f"NativeCore.Check({call});", f"{ret} value = {RESULTS[kind].ret.format(v=name, t=t, r=reader)};",
-                 "ec = Conversions.convertErrorCode(e);", "return value;"]
+        body += [f"{ret} value = {RESULTS[kind].ret.format(v=name, t=t, r=reader)};"] + crossed + ["return value;"]
     else:
-        body += [f"NativeCore.Check({call});", "ec = Conversions.convertErrorCode(e);"]
+        body += crossed
         if op.result:
             kind, name, t, reader = op.result
             body.append(f"return {RESULTS[kind].ret.format(v=name, t=t)};")
@@ -705,7 +734,8 @@ def emit_cs(ops, overloads=()):
 
 
 def surface_line(op, at=0):
-    types = [cs_type(p) for p, _ in managed_params(op, at)] + ["ErrorCode&"]
+    types = [cs_type(p) + ("&" if KINDS[p.kind].out else "") for p, _ in managed_params(op, at)]
+    types += ["ErrorCode&"] if op.ec else []
     return f"{op.cls} {op.member_list()[at][0]}({','.join(types)})"
 
 
@@ -729,7 +759,8 @@ def kind_row(op, at=0):
 
 
 def emit_kind_table(ops):
-    rows = "".join(kind_row(o, i) for o in ops if not o.custom for i in range(len(o.member_list())))
+    # The kind tests call operations that cross a code; the few without one have tests of their own.
+    rows = "".join(kind_row(o, i) for o in ops if not o.custom and o.ec for i in range(len(o.member_list())))
     return (banner("//") + "// The mechanical operations with the kinds of their parameters and result: the tests of each\n"
             "// kind run over every operation listed here.\n\nusing System;\nusing System.Collections.Generic;\n"
             "using velmora.clr;\n\nnamespace velmora.clr.tests\n{\n    internal static partial class MechanicalOperations\n"

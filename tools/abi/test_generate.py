@@ -57,7 +57,50 @@ class ParameterKinds(unittest.TestCase):
     ]
 
     def test_every_kind_is_covered(self):
-        self.assertEqual({c[0].split()[0] for c in self.CASES} | {"fixed"}, set(g.KINDS))
+        self.assertEqual({c[0].split()[0] for c in self.CASES} | {"fixed", "out_double", "out_ulong", "out_doubles"},
+                         set(g.KINDS))
+
+    def test_an_out_value_lands_where_the_call_writes_it(self):
+        # kind spec, C parameter, managed parameter, surface type, C++ lines around the call, managed after it
+        cases = [
+            ("out_double data", "double* data", "out double data", "double&",
+             ['double& dataOut = required(data, "data");', "r.probe(dataOut, code);"], []),
+            ("out_ulong stamp", "uint64_t* stamp", "out ulong stamp", "ulong&",
+             ['uint64_t& stampOut = required(stamp, "stamp");', "r.probe(stampOut, code);"], []),
+            ("out_doubles values", "vel_buf** values", "out double[] values", "double[]&",
+             ['required(values, "values");', "std::vector<double> valuesValues;", "r.probe(valuesValues, code);",
+              "putBuffer(values, encoded(valuesValues));"], ["values = OperationCalls.Doubles(valuesBuffer);"]),
+        ]
+        for spec, c_param, cs_param, surface, cpp, cs in cases:
+            with self.subTest(spec):
+                o = op([spec])
+                self.assertIn(f"(vel_robot* robot, {c_param}, vel_err* ec)", g.c_declaration(o))
+                body = g.cpp_body(o)
+                self.assertEqual(sorted(cpp, key=body.index), cpp, body)
+                wrapper = g.cs_wrapper(o)
+                self.assertIn(f"public void probe({cs_param}, out ErrorCode ec)", wrapper)
+                for line in cs:
+                    self.assertGreater(wrapper.index(line), wrapper.index("NativeCore.Check("))
+                self.assertEqual(f"BaseRobot probe({surface},ErrorCode&)", g.surface_line(o))
+
+    def test_a_row_without_a_code_reports_by_status_alone(self):
+        o = op(["text name", "out_double data"], result="int result")
+        o.ec = False
+        self.assertEqual("VEL_API int32_t vel_robot_probe(vel_robot* robot, const char* name, double* data, "
+                         "int32_t* result) VEL_NOEXCEPT;", g.c_declaration(o))
+        body = g.cpp_body(o)
+        self.assertIn("return abiCall([&] {\n    BaseRobot& r = baseRobot(robot);", body)
+        self.assertIn("resultOut = r.probe(textArg(name), dataOut);", body)
+        self.assertNotIn("code", body)
+        wrapper = g.cs_wrapper(o)
+        self.assertIn("public int probe(String name, out double data)\n", wrapper)
+        self.assertIn("NativeCore.Check(vel_robot_probe(Handle, Conversions.convertString(name), out data, out result));"
+                      "\n            return result;", wrapper)
+        self.assertNotIn("VelErr", wrapper)
+        self.assertEqual("BaseRobot probe(String,double&)", g.surface_line(o))
+        self.assertNotIn("vel_robot_probe", g.emit_kind_table([o]))
+        with self.assertRaises(ValueError):
+            load_rows(self, 'native = "vel_robot_probe", member = "probe", ec = false', receiver="cobot")
 
     def test_a_fixed_array_is_refused_before_the_call_when_short(self):
         # kind spec, receiver, what opens the export before the refusal
