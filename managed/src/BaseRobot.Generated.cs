@@ -615,6 +615,39 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
+        private double ReadRegister(String name, uint index, int type, out ErrorCode ec)
+        {
+            double value;
+            VelErr e;
+            NativeCore.Check(vel_robot_read_register(Handle, Conversions.convertString(name), index, type, out value, out e));
+            ec = Conversions.convertErrorCode(e);
+            return value;
+        }
+
+        private double[] ReadRegisterList(String name, int type, out ErrorCode ec)
+        {
+            IntPtr values;
+            VelErr e;
+            NativeCore.Check(vel_robot_read_register_list(Handle, Conversions.convertString(name), type, out values, out e));
+            double[] value = OperationCalls.Doubles(values);
+            ec = Conversions.convertErrorCode(e);
+            return value;
+        }
+
+        private void WriteRegister(String name, uint index, int type, double value, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_write_register(Handle, Conversions.convertString(name), index, type, value, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        private void WriteRegisterList(String name, uint index, int type, double[] values, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_write_register_list(Handle, Conversions.convertString(name), index, type, values, values.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
         /// <summary>If the stream runs, "c" "eci.pub.stop" (result ignored) and closes the receiver; never throws.</summary>
         public void stopReceiveRobotState()
         {

@@ -129,6 +129,8 @@ KINDS = {
     # crossing with their count.
     "fixed": Kind("f64s", "double[]", "{n}Values, {n}Values.Length", "{n}Array", ("i32", "count"), FIXED_CS_LOCAL,
                   "std::array<double, {u}> {n}Array{{}};\nif (!fixedArray({n}, count, {n}Array)) return refuseArgument(ec);"),
+    # A variable number of doubles with their count (null: the platform's NullReferenceException).
+    "doubles": Kind("f64s", "double[]", "{n}, {n}.Length", "arrayArg({n}, count)", ("i32", "count")),
     # Out values the call writes as they land (left as they were where it writes nothing).
     "out_double": Kind("out_f64", "double", "out {n}", "{n}Out", out=True,
                        cpp_pre='double& {n}Out = required({n}, "{n}");'),
@@ -400,6 +402,10 @@ class Op:
     docs: list = None
     # A destroy export: the doc of the handle class whose release it is.
     releases: str = ""
+    # A row whose export body alone is hand-written (`custom = "export"`), and the access of
+    # its wrapper: a private one serves hand-written members and is in no list.
+    own_export: bool = False
+    access: str = "public"
 
     def member_list(self):
         """(member, managed parameter names or None) of each wrapper of the row."""
@@ -440,7 +446,11 @@ def load_row(group, g, row):
             cls=row.get("class", g["class"]), params=[parse_param(p) for p in row.get("params", [])],
             custom=row.get("custom", False), member=row.get("member", ""), ec=row.get("ec", True),
             abi_note=row.get("abi", ""), surface=row.get("surface", []), doc=row.get("doc", ""),
-            releases=row.get("releases", ""))
+            releases=row.get("releases", ""), access=row.get("access", "public"))
+    if op.custom == "export":
+        op.custom, op.own_export = False, True
+    if op.access not in ("public", "private") or (op.access == "private" and not op.own_export):
+        raise ValueError(f"{op.native}: a private wrapper is the only one of a hand-written export")
     if op.releases and not (op.custom and op.cls.endswith("Handle") and len(op.params) == 1
                             and op.params[0].kind.endswith("_ptr")):
         raise ValueError(f"{op.native}: a release is the custom destroy row of a handle class")
@@ -637,7 +647,7 @@ def emit_exports(ops):
            '#include "native/operation_calls.h"', "",
            "using namespace velmora;", "using namespace velmora::internal;", "", 'extern "C" {', ""]
     for op in ops:
-        if not op.custom:
+        if not op.custom and not op.own_export:
             out.append(cpp_body(op))
     out.append('}  // extern "C"\n')
     return "\n".join(out)
@@ -708,7 +718,7 @@ def cs_wrapper(op, at=0):
             body.append(f"return {RESULTS[kind].ret.format(v=name, t=t)};")
     text = op.docs[at] if op.docs else op.doc
     doc = f"        /// <summary>{xml_text(text)}</summary>\n" if text else ""
-    return (doc + f"        public {ret} {member}({', '.join(params)})\n        {{\n" +
+    return (doc + f"        {op.access} {ret} {member}({', '.join(params)})\n        {{\n" +
             "".join(f"            {b}\n" for b in body) + "        }\n")
 
 
@@ -743,7 +753,8 @@ def emit_surface(ops, overloads=(), arms=()):
     lines = [banner("#").rstrip(), "# The managed members written from the table; api_surface.txt lists the rest.", ""]
     lines += arm_surface(arms)
     for op in ops:
-        lines += op.surface if op.custom else [surface_line(op, i) for i in range(len(op.member_list()))]
+        if op.access == "public":
+            lines += op.surface if op.custom else [surface_line(op, i) for i in range(len(op.member_list()))]
     lines += [overload_surface(o, v) for o in overloads for v in o.values]
     return "\n".join(lines) + "\n"
 
@@ -760,7 +771,7 @@ def kind_row(op, at=0):
 
 def emit_kind_table(ops):
     # The kind tests call operations that cross a code; the few without one have tests of their own.
-    rows = "".join(kind_row(o, i) for o in ops if not o.custom and o.ec for i in range(len(o.member_list())))
+    rows = "".join(kind_row(o, i) for o in ops if not o.custom and o.ec and o.access == "public" for i in range(len(o.member_list())))
     return (banner("//") + "// The mechanical operations with the kinds of their parameters and result: the tests of each\n"
             "// kind run over every operation listed here.\n\nusing System;\nusing System.Collections.Generic;\n"
             "using velmora.clr;\n\nnamespace velmora.clr.tests\n{\n    internal static partial class MechanicalOperations\n"
@@ -783,7 +794,7 @@ def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmor
     arms = table.get("arms", {}).get("classes", [])
     docs = header_docs(include_dir)
     for op in ops:
-        if not op.custom:
+        if not op.custom and op.access == "public":
             op.doc = op.doc or doc_of(op, docs)
             if op.members:
                 op.docs = [doc_of(op, docs, m) for m, _ in op.members]

@@ -52,6 +52,8 @@ class ParameterKinds(unittest.TestCase):
          'loadFromValues(&required(load, "load"))', "Load"),
         ("toolset toolset", "const double* toolset", "double[] toolset", "Conversions.toolsetToValues(toolset)",
          'toolsetFromValues(&required(toolset, "toolset"))', "Toolset"),
+        ("doubles values", "const double* values, int32_t count", "double[] values, int count", "values, values.Length",
+         "arrayArg(values, count)", "double[]"),
         ("texts tasks List<String>", "const uint8_t* tasks, int64_t tasks_length", "byte[] tasks, long tasksLength",
          "tasksBlob, tasksBlob.Length", "textsArg(tasks, tasks_length)", "List<String>"),
     ]
@@ -379,6 +381,18 @@ class Table(unittest.TestCase):
             with self.subTest(cls=cls, params=params), self.assertRaises(ValueError):
                 load_rows(self, f'native = "vel_probe_destroy", custom = true, params = [{params}], releases = "x"',
                           cls=cls, receiver="none")
+
+    def test_a_hand_written_export_with_a_private_wrapper_is_in_no_list(self):
+        row, = load_rows(self, 'native = "vel_robot_probe", custom = "export", access = "private", member = "Probe", '
+                               'params = ["text name", "doubles values"]')
+        self.assertFalse(row.custom)
+        self.assertIn("        private void Probe(String name, double[] values, out ErrorCode ec)\n", g.cs_wrapper(row))
+        self.assertNotIn("vel_robot_probe", g.emit_exports([row]))
+        self.assertIn("vel_robot_probe", g.emit_c_header({"groups": {"g": {}}}, [row]))
+        self.assertNotIn("Probe", g.emit_surface([row]))
+        self.assertNotIn("vel_robot_probe", g.emit_kind_table([row]))
+        with self.assertRaises(ValueError):
+            load_rows(self, 'native = "vel_robot_probe", access = "private", member = "Probe"')
 
     def test_a_row_listed_twice_is_refused(self):
         with self.assertRaises(ValueError):
