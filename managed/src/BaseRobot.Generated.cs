@@ -553,6 +553,14 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
+        /// <summary>Both outputs are written: the controller's values, 0 on failure.</summary>
+        public void getAcceleration(out double acc, out double jerk, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_get_acceleration(Handle, out acc, out jerk, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
         /// <summary>"c" "move.ignore_zone" with the flag; only the link's codes.</summary>
         public void setAutoIgnoreZone(bool enable, out ErrorCode ec)
         {

@@ -74,18 +74,6 @@ namespace velmora.clr
             moveAppend(type, new List<MoveCommand> { cmd }, ref cmdId, out ec);
         }
 
-        // ---- Motion settings ----
-
-        // ---- Online adjustment ----
-
-        /// <summary>Both outputs are written: the controller's values, 0 on failure.</summary>
-        public void getAcceleration(out double acc, out double jerk, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_get_acceleration(Handle, out acc, out jerk, out e));
-            ec = Conversions.convertErrorCode(e);
-        }
-
         // ---- Path checks ----
 
         private static byte[] PosesBlob(params CartesianPosition[] poses)
@@ -183,16 +171,6 @@ namespace velmora.clr
         public bool getAvoidSingularity(AvoidSingularityMethod method, out ErrorCode ec)
         {
             return GetAvoidSingularityOf(method, out ec);
-        }
-    }
-
-    public partial class OstraLiteRobot
-    {
-        public void enableCompletePostureLerp(bool enable, out ErrorCode ec)
-        {
-            VelErr e;
-            NativeCore.Check(vel_robot_enable_complete_posture_lerp(Handle, Conversions.flag(enable), out e));
-            ec = Conversions.convertErrorCode(e);
         }
     }
 }

@@ -22,5 +22,26 @@ namespace velmora.clr
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_upgrade_export_backup(UpgradeHandle upgrade, byte[] localFilePath, int[] items, int itemCount, out VelErr ec);
+
+        /// <summary>Connects to the controller at <c>remote_ip</c>; a failure throws ApiException.</summary>
+        public void connect(String remote_ip)
+        {
+            NativeCore.Check(vel_upgrade_connect(Handle, Conversions.convertString(remote_ip)));
+        }
+
+        /// <summary>Connects again to the stored address.</summary>
+        public void connect(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_upgrade_reconnect(Handle, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void upgrade(String local_file_path, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_upgrade_upgrade(Handle, Conversions.convertString(local_file_path), out e));
+            ec = Conversions.convertErrorCode(e);
+        }
     }
 }

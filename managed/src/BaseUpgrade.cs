@@ -32,28 +32,6 @@ namespace velmora.clr
 
         private UpgradeHandle Handle { get { return handle_.Checked(); } }
 
-        /// <summary>Connects to the controller at <paramref name="remote_ip"/>; a failure
-        /// throws <see cref="ApiException"/>.</summary>
-        public void connect(String remote_ip)
-        {
-            NativeCore.Check(vel_upgrade_connect(Handle, Conversions.convertString(remote_ip)));
-        }
-
-        /// <summary>Connects again to the stored address.</summary>
-        public void connect(out ErrorCode ec)
-        {
-            VelErr err;
-            NativeCore.Check(vel_upgrade_reconnect(Handle, out err));
-            ec = Conversions.convertErrorCode(err);
-        }
-
-        public void upgrade(String local_file_path, out ErrorCode ec)
-        {
-            VelErr err;
-            NativeCore.Check(vel_upgrade_upgrade(Handle, Conversions.convertString(local_file_path), out err));
-            ec = Conversions.convertErrorCode(err);
-        }
-
         /// <summary>Asks for a backup of <paramref name="items"/> (duplicates count once, null
         /// is none) and writes it to <paramref name="local_file_path"/>.</summary>
         public void exportBackup(String local_file_path, BackupItem[] items, out ErrorCode ec)

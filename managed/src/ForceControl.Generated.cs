@@ -386,6 +386,21 @@ namespace velmora.clr
             ec = Conversions.convertErrorCode(e);
         }
 
+        /// <summary>As <c>setForceCondition</c> with "posbox_cond", the supervising frame and the box times 1000; 260 for a frame given only as a matrix (nothing sent).</summary>
+        public void setPoseBoxCondition(Frame supervising_frame, double[] box, bool isInside, double timeout, out ErrorCode ec)
+        {
+            ForceControlHandle handle = Handle;
+            double[] boxValues = Conversions.fixedArray(box, CartesianValues);
+            if (boxValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_forcecontrol_set_pose_box_condition(handle, Conversions.frameToValues(supervising_frame), boxValues, boxValues.Length, Conversions.flag(isInside), timeout, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
         /// <summary>"eci.fc.set" "sine_overlay"; line_dir 0..2, phase 0..pi, bias 0..10.0 (258).</summary>
         public void setSineOverlay(int line_dir, double amplify, double frequency, double phase, double bias, out ErrorCode ec)
         {

@@ -25,23 +25,6 @@ namespace velmora.clr
 
         private ForceControlHandle Handle { get { return handle_.Checked(); } }
 
-        public void setPoseBoxCondition(Frame supervising_frame, double[] box, bool isInside, double timeout,
-                                        out ErrorCode ec)
-        {
-            ForceControlHandle fc = Handle;
-            double[] values = Conversions.fixedArray(box, CartesianValues);
-            if (values == null)
-            {
-                ec = Conversions.argumentInvalid();
-                return;
-            }
-            VelErr err;
-            NativeCore.Check(vel_forcecontrol_set_pose_box_condition(fc, Conversions.frameToValues(supervising_frame),
-                                                                     values, values.Length, Conversions.flag(isInside),
-                                                                     timeout, out err));
-            ec = Conversions.convertErrorCode(err);
-        }
-
         /// <summary>Measured and external torque of each joint, and the Cartesian torque and
         /// force (3 values each), in the frame of <paramref name="ref_type"/>.</summary>
         public void getEndTorque(FrameType ref_type, out double[] joint_torque_measured,

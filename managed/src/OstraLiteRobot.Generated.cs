@@ -10,5 +10,13 @@ namespace velmora.clr
     {
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_robot_enable_complete_posture_lerp(RobotHandle robot, byte enable, out VelErr ec);
+
+        /// <summary>"c" "sys.completePostureLerp" with {"enable": enable}; the reply is the code.</summary>
+        public void enableCompletePostureLerp(bool enable, out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_robot_enable_complete_posture_lerp(Handle, Conversions.flag(enable), out e));
+            ec = Conversions.convertErrorCode(e);
+        }
     }
 }

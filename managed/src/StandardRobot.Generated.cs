@@ -13,5 +13,27 @@ namespace velmora.clr
 
         [DllImport(NativeCore.Library, CallingConvention = CallingConvention.Cdecl)]
         private static extern int vel_standard_disable_collision_detection(RobotHandle robot, out VelErr ec);
+
+        /// <summary>Six sensitivities: a shorter array is refused with 259 and nothing is sent; a longer one is cut.</summary>
+        public void enableCollisionDetection(double[] sensitivity, double fallback, out ErrorCode ec)
+        {
+            RobotHandle handle = Handle;
+            double[] sensitivityValues = Conversions.fixedArray(sensitivity, 6);
+            if (sensitivityValues == null)
+            {
+                ec = Conversions.argumentInvalid();
+                return;
+            }
+            VelErr e;
+            NativeCore.Check(vel_standard_enable_collision_detection(handle, sensitivityValues, sensitivityValues.Length, fallback, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
+
+        public void disableCollisionDetection(out ErrorCode ec)
+        {
+            VelErr e;
+            NativeCore.Check(vel_standard_disable_collision_detection(Handle, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
     }
 }

@@ -470,17 +470,18 @@ def load_row(group, g, row):
     if op.receiver not in RECEIVERS:
         raise ValueError(f"{op.native}: unknown receiver {op.receiver!r}")
     if not op.custom:
-        if not op.member or (RECEIVERS[op.receiver][1] is None and op.receiver not in GUARDED):
+        # A hand-kept export may have any receiver; only its wrapper is written.
+        if not op.member or (RECEIVERS[op.receiver][1] is None and op.receiver not in GUARDED and not op.own_export):
             raise ValueError(f"{op.native}: a mechanical row needs a member and a robot or cobot receiver")
         for p in op.params:
             if p.kind not in KINDS and p.kind != SELECT:
                 raise ValueError(f"{op.native}: {p.kind} is an ABI kind; mechanical rows take {sorted(KINDS)}")
-        if RECEIVERS[op.receiver][1] is None and not guarded(op):
+        if RECEIVERS[op.receiver][1] is None and not guarded(op) and not op.own_export:
             raise ValueError(f"{op.native}: receiver {op.receiver} runs only rows that refuse an argument first")
         for _, names in op.member_list():
             if names is not None and len(names) != len([p for p in op.params if p.managed]):
                 raise ValueError(f"{op.native}: a member names each managed parameter")
-        if not op.ec and (op.receiver != "robot" or guarded(op)):
+        if not op.ec and (op.receiver != "robot" or guarded(op)) and not op.own_export:
             raise ValueError(f"{op.native}: a mechanical row without a code is a robot's")
     return op
 
@@ -770,8 +771,9 @@ def kind_row(op, at=0):
 
 
 def emit_kind_table(ops):
-    # The kind tests call operations that cross a code; the few without one have tests of their own.
-    rows = "".join(kind_row(o, i) for o in ops if not o.custom and o.ec and o.access == "public" for i in range(len(o.member_list())))
+    # The kind tests call the written exports that cross a code; the few without one, and the
+    # hand-kept exports, have tests of their own.
+    rows = "".join(kind_row(o, i) for o in ops if not o.custom and not o.own_export and o.ec for i in range(len(o.member_list())))
     return (banner("//") + "// The mechanical operations with the kinds of their parameters and result: the tests of each\n"
             "// kind run over every operation listed here.\n\nusing System;\nusing System.Collections.Generic;\n"
             "using velmora.clr;\n\nnamespace velmora.clr.tests\n{\n    internal static partial class MechanicalOperations\n"
@@ -794,8 +796,12 @@ def generate(table_path=TABLE, include_dir=os.path.join(ROOT, "include", "velmor
     arms = table.get("arms", {}).get("classes", [])
     docs = header_docs(include_dir)
     for op in ops:
-        if not op.custom and op.access == "public":
-            op.doc = op.doc or doc_of(op, docs)
+        if not op.custom and op.access == "public" and not op.doc:
+            try:
+                op.doc = doc_of(op, docs)
+            except ValueError:
+                if not op.own_export:
+                    raise
             if op.members:
                 op.docs = [doc_of(op, docs, m) for m, _ in op.members]
     files = {C_HEADER: fmt(emit_c_header(table, ops), C_HEADER), EXPORTS: fmt(emit_exports(ops), EXPORTS),

@@ -393,6 +393,17 @@ class Table(unittest.TestCase):
         self.assertNotIn("vel_robot_probe", g.emit_kind_table([row]))
         with self.assertRaises(ValueError):
             load_rows(self, 'native = "vel_robot_probe", access = "private", member = "Probe"')
+        # A hand-kept export of any receiver, with or without a code, has a public wrapper and a
+        # surface line but no row of the kind tests, which check written exports.
+        row, = load_rows(self, 'native = "vel_upgrade_probe", custom = "export", member = "connect", '
+                               'params = ["text remote_ip"], ec = false', cls="BaseUpgrade", receiver="upgrade")
+        self.assertIn("public void connect(String remote_ip)\n", g.cs_wrapper(row))
+        self.assertIn("NativeCore.Check(vel_upgrade_probe(Handle, Conversions.convertString(remote_ip)));",
+                      g.cs_wrapper(row))
+        self.assertIn("BaseUpgrade connect(String)", g.emit_surface([row]))
+        self.assertNotIn("vel_upgrade_probe", g.emit_kind_table([row]))
+        with self.assertRaises(ValueError):
+            load_rows(self, 'native = "vel_upgrade_probe", member = "connect"', cls="BaseUpgrade", receiver="upgrade")
 
     def test_a_row_listed_twice_is_refused(self):
         with self.assertRaises(ValueError):
