@@ -446,6 +446,18 @@ namespace velmora.clr
             return pose;
         }
 
+        /// <summary>Up to <c>count</c> entries of the given levels (duplicates count once, null is none), newest first from <c>offset</c> on; texts as the controller wrote them.</summary>
+        public List<LogInfo> queryControllerLog(uint count, LogInfoLevel[] levels, uint offset, out ErrorCode ec)
+        {
+            int[] levelsValues = OperationCalls.Values(levels);
+            IntPtr logs;
+            VelErr e;
+            NativeCore.Check(vel_robot_query_controller_log(Handle, count, levelsValues, levelsValues.Length, offset, out logs, out e));
+            List<LogInfo> value = RecordCodec.Decode(NativeCore.TakeBytes(logs), r => RecordCodec.ReadList(r, RecordCodec.ReadLogInfo, MinLogEntry));
+            ec = Conversions.convertErrorCode(e);
+            return value;
+        }
+
         /// <summary>The information of the last event of the type; never null.</summary>
         public Dictionary<String,Object> queryEventInfo(Event eventType, out ErrorCode ec)
         {

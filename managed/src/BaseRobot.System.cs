@@ -20,22 +20,6 @@ namespace velmora.clr
             return Conversions.convertErrorCode(e);
         }
 
-        /// <summary>Up to <paramref name="count"/> entries of the given levels (duplicates
-        /// count once, null is none), newest first from <paramref name="offset"/> on; texts as
-        /// the controller wrote them.</summary>
-        public List<LogInfo> queryControllerLog(uint count, LogInfoLevel[] levels, uint offset, out ErrorCode ec)
-        {
-            int[] values = new int[levels == null ? 0 : levels.Length];
-            for (int i = 0; i < values.Length; ++i) values[i] = (int)levels[i];
-            IntPtr logs;
-            VelErr e;
-            int status = vel_robot_query_controller_log(Handle, count, values, values.Length, offset, out logs, out e);
-            NativeCore.Check(status);
-            byte[] blob = NativeCore.TakeBytes(logs);
-            ec = Conversions.convertErrorCode(e);
-            return RecordCodec.Decode(blob, r => RecordCodec.ReadList(r, RecordCodec.ReadLogInfo, MinLogEntry));
-        }
-
         /// <summary>As the list form for one level, from the newest entry on.</summary>
         public List<LogInfo> queryControllerLog(uint count, LogInfoLevel level, out ErrorCode ec)
         {

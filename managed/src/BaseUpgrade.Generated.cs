@@ -43,5 +43,14 @@ namespace velmora.clr
             NativeCore.Check(vel_upgrade_upgrade(Handle, Conversions.convertString(local_file_path), out e));
             ec = Conversions.convertErrorCode(e);
         }
+
+        /// <summary>Asks for a backup of <c>items</c> (duplicates count once, null is none) and writes it to <c>local_file_path</c>.</summary>
+        public void exportBackup(String local_file_path, BackupItem[] items, out ErrorCode ec)
+        {
+            int[] itemsValues = OperationCalls.Values(items);
+            VelErr e;
+            NativeCore.Check(vel_upgrade_export_backup(Handle, Conversions.convertString(local_file_path), itemsValues, itemsValues.Length, out e));
+            ec = Conversions.convertErrorCode(e);
+        }
     }
 }

@@ -32,18 +32,6 @@ namespace velmora.clr
 
         private UpgradeHandle Handle { get { return handle_.Checked(); } }
 
-        /// <summary>Asks for a backup of <paramref name="items"/> (duplicates count once, null
-        /// is none) and writes it to <paramref name="local_file_path"/>.</summary>
-        public void exportBackup(String local_file_path, BackupItem[] items, out ErrorCode ec)
-        {
-            int[] values = new int[items == null ? 0 : items.Length];
-            for (int i = 0; i < values.Length; ++i) values[i] = (int)items[i];
-            VelErr err;
-            NativeCore.Check(vel_upgrade_export_backup(Handle, Conversions.convertString(local_file_path), values,
-                                                       values.Length, out err));
-            ec = Conversions.convertErrorCode(err);
-        }
-
         public void Dispose()
         {
             Dispose(true);

@@ -23,6 +23,14 @@ namespace velmora.clr
             return RecordCodec.Encode(texts ?? new String[0], RecordCodec.WriteTexts);
         }
 
+        /// <summary>Enumerators as the int32 values they cross as; null is none.</summary>
+        internal static int[] Values<T>(T[] items) where T : struct
+        {
+            int[] values = new int[items == null ? 0 : items.Length];
+            for (int i = 0; i < values.Length; ++i) values[i] = Convert.ToInt32(items[i]);
+            return values;
+        }
+
         internal static double[] Doubles(IntPtr buffer)
         {
             return RecordCodec.Decode(NativeCore.TakeBytes(buffer), RecordCodec.ReadDoubles).ToArray();

@@ -129,6 +129,10 @@ KINDS = {
     # crossing with their count.
     "fixed": Kind("f64s", "double[]", "{n}Values, {n}Values.Length", "{n}Array", ("i32", "count"), FIXED_CS_LOCAL,
                   "std::array<double, {u}> {n}Array{{}};\nif (!fixedArray({n}, count, {n}Array)) return refuseArgument(ec);"),
+    # enums <name> <managed enum> <count name>: enumerators as int32 values (null: none) and
+    # their count, for a hand-kept export.
+    "enums": Kind("i32s", "{t}[]", "{n}Values, {n}Values.Length", "", ("i32", None),
+                  "int[] {n}Values = OperationCalls.Values({n});"),
     # A variable number of doubles with their count (null: the platform's NullReferenceException).
     "doubles": Kind("f64s", "double[]", "{n}, {n}.Length", "arrayArg({n}, count)", ("i32", "count")),
     # Out values the call writes as they land (left as they were where it writes nothing).
@@ -355,7 +359,7 @@ class Param:
             return [(self.kind, self.name)]
         out = [(kind.abi, self.name)]
         if kind.abi2:
-            second = kind.abi2[1]
+            second = kind.abi2[1] or self.cpp_type
             out.append((kind.abi2[0], self.name + second if second.startswith("_") else second))
         return out
 
@@ -374,7 +378,7 @@ def parse_param(text):
         raise ValueError(f"unknown parameter kind in {text!r}")
     name, _, cs_name = parts[1].partition(":")
     p = Param(parts[0], name, *parts[2:4], cs_name=cs_name)
-    if p.kind in ("enum", "texts") and not p.type or p.kind == "fixed" and not p.cpp_type:
+    if p.kind in ("enum", "texts") and not p.type or p.kind in ("fixed", "enums") and not p.cpp_type:
         raise ValueError(f"{p.kind} needs its managed type (and a fixed array both its sizes): {text!r}")
     if p.kind == "enum":
         p.cpp_type = p.cpp_type or p.type.replace(".", "::")

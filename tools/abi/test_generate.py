@@ -54,6 +54,8 @@ class ParameterKinds(unittest.TestCase):
          'toolsetFromValues(&required(toolset, "toolset"))', "Toolset"),
         ("doubles values", "const double* values, int32_t count", "double[] values, int count", "values, values.Length",
          "arrayArg(values, count)", "double[]"),
+        ("enums levels LogInfoLevel level_count", "const int32_t* levels, int32_t level_count",
+         "int[] levels, int levelCount", "levelsValues, levelsValues.Length", "", "LogInfoLevel[]"),
         ("texts tasks List<String>", "const uint8_t* tasks, int64_t tasks_length", "byte[] tasks, long tasksLength",
          "tasksBlob, tasksBlob.Length", "textsArg(tasks, tasks_length)", "List<String>"),
     ]
@@ -145,6 +147,13 @@ class ParameterKinds(unittest.TestCase):
                 self.assertIn(f"public void probe({cs_type} {spec.split()[1]}, out ErrorCode ec)", wrapper)
                 self.assertIn(f"r.probe({cpp_arg}, code);", g.cpp_body(o))
                 self.assertEqual(g.surface_line(o), f"BaseRobot probe({cs_type},ErrorCode&)")
+
+    def test_enumerators_cross_as_values_made_before_the_call(self):
+        wrapper = g.cs_wrapper(op(["enums items BackupItem item_count"]))
+        self.assertLess(wrapper.index("int[] itemsValues = OperationCalls.Values(items);"),
+                        wrapper.index("vel_robot_probe("))
+        with self.assertRaises(ValueError):
+            g.parse_param("enums items BackupItem")
 
     def test_a_list_of_texts_is_encoded_before_the_call(self):
         wrapper = g.cs_wrapper(op(["texts paths String[]"]))
