@@ -485,6 +485,8 @@ def load_row(group, g, row):
         for _, names in op.member_list():
             if names is not None and len(names) != len([p for p in op.params if p.managed]):
                 raise ValueError(f"{op.native}: a member names each managed parameter")
+        if any(not KINDS[p.kind].cpp_arg for p in op.params if p.kind in KINDS) and not op.own_export:
+            raise ValueError(f"{op.native}: enumerators cross only to a hand-kept export")
         if not op.ec and (op.receiver != "robot" or guarded(op)) and not op.own_export:
             raise ValueError(f"{op.native}: a mechanical row without a code is a robot's")
     return op

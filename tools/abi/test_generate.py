@@ -154,6 +154,8 @@ class ParameterKinds(unittest.TestCase):
                         wrapper.index("vel_robot_probe("))
         with self.assertRaises(ValueError):
             g.parse_param("enums items BackupItem")
+        with self.assertRaises(ValueError):
+            load_rows(self, 'native = "vel_robot_probe", member = "probe", params = ["enums items BackupItem n"]')
 
     def test_a_list_of_texts_is_encoded_before_the_call(self):
         wrapper = g.cs_wrapper(op(["texts paths String[]"]))
