@@ -114,15 +114,21 @@ Vector3 rotate(const Matrix3& r, const Vector3& v) {
           r[6] * v[0] + r[7] * v[1] + r[8] * v[2]};
 }
 
+namespace {
+
+// A configuration names the quarter turn each joint stands in.
+constexpr double kQuarter = 3.141592653589793 / 2;
+
+}  // namespace
+
 Conf confOf(const Joints& joints) {
   Conf conf;
   conf.reserve(joints.size());
-  for (const double q : joints) conf.push_back(static_cast<int>(std::floor(q / (3.141592653589793 / 2))));
+  for (const double q : joints) conf.push_back(static_cast<int>(std::floor(q / kQuarter)));
   return conf;
 }
 
 bool inConf(const Joints& joints, const Conf& conf) {
-  constexpr double kQuarter = 3.141592653589793 / 2;
   // A hair of slack: a solution converged onto a quarter's edge (0, or a half turn of a flipped
   // wrist) stands in both quarters.
   constexpr double kEdge = 1e-9;
