@@ -305,10 +305,8 @@ void TcpClient::stopLocked() noexcept {
 bool TcpClient::isConnected() const noexcept { return core_->up_.load(); }
 
 bool TcpClient::claimRead() noexcept { return core_->claimRead(); }
-TcpClient::ReadStatus TcpClient::read() noexcept { return core_->callerRead(); }
-bool TcpClient::readable() noexcept { return core_->readable(); }
-bool TcpClient::waitReadable(std::chrono::steady_clock::time_point deadline) noexcept {
-  return core_->waitReadable(deadline);
+TcpClient::ReadStatus TcpClient::read(std::chrono::steady_clock::time_point deadline) noexcept {
+  return core_->callerRead(deadline);
 }
 void TcpClient::releaseRead() noexcept { core_->releaseRead(); }
 void TcpClient::readOnNow() noexcept { core_->readOnNow(); }

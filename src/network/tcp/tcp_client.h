@@ -132,13 +132,11 @@ class TcpClient {
   /// Makes the calling thread the reader when nobody reads and the I/O thread is not behind.
   /// True: the caller must `releaseRead` when done. Never on the client's own I/O thread.
   bool claimRead() noexcept;
-  /// The reader only: reads what is there without blocking and hands each message on.
-  ReadStatus read() noexcept;
-  /// The reader only: whether there is something to read now. Unlike `read` it leaves the
-  /// socket's lock alone, so a thread sending meanwhile is not held up.
-  bool readable() noexcept;
-  /// The reader only: blocks until there is something to read or `deadline` passes (false).
-  bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
+  /// The reader only: reads what is there and hands each message on. While `deadline` is ahead
+  /// and nothing is there, it first sleeps in the socket until bytes come or the deadline passes:
+  /// one receive call in the common case, no poll before it. A past deadline (the default) never
+  /// waits.
+  ReadStatus read(std::chrono::steady_clock::time_point deadline = {}) noexcept;
   /// The reader only: gives the reading back. The I/O thread takes it up again once callers
   /// have stopped requesting for a moment (about a millisecond), or at once after `readOnNow`.
   void releaseRead() noexcept;

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <ctime>
 
-#include "common/cpu_relax.h"
 #include "common/globals.h"
 #include "common/logging.h"
 #include "network/tcp/tcp_core.h"
@@ -27,19 +26,14 @@ constexpr int kReadsPerTurn = 16;
 
 enum class Got { some, drained, none, ended };
 
-// A send that wakes the controller takes a few microseconds, more on a busy machine; a read
-// waits that long at most for one to end (see `send` for the other way round).
-constexpr auto kSendWait = std::chrono::microseconds(40);
-
-// One non-blocking read into the framer's room; `during` is set while it holds the socket.
-Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended, std::atomic<bool>& during) {
+// One read into the framer's room: `flags` without MSG_DONTWAIT sleep in the socket until bytes
+// come or its receive timeout ends (then nothing was read).
+Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended, int flags = MSG_DONTWAIT) {
   auto [room, size] = framer.prepare();
   ssize_t n;
-  during.store(true, std::memory_order_relaxed);
   do {
-    n = ::recv(fd, room, size, MSG_DONTWAIT);
+    n = ::recv(fd, room, size, flags);
   } while (n < 0 && errno == EINTR);
-  during.store(false, std::memory_order_relaxed);
   if (n < 0) {
     if (errno == EAGAIN || errno == EWOULDBLOCK) return Got::none;
     ended = {errno, std::system_category()};
@@ -60,6 +54,20 @@ Got readOnce(int fd, Framer& framer, MessageSink& sink, std::error_code& ended, 
   }
   // A short read took everything there was; asking again would only cost a call.
   return static_cast<std::size_t>(n) < size ? Got::drained : Got::some;
+}
+
+// Sleeps until `fd` has something to read or `deadline` passes; false at the deadline.
+bool pollUntil(int fd, std::chrono::steady_clock::time_point deadline) noexcept {
+  const auto left = deadline - std::chrono::steady_clock::now();
+  if (left <= std::chrono::steady_clock::duration::zero()) return false;
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+  timespec wait{};
+  wait.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+  wait.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+  pollfd watched{};
+  watched.fd = fd;
+  watched.events = POLLIN | POLLRDHUP;
+  return ::ppoll(&watched, 1, &wait, nullptr) > 0;
 }
 
 }  // namespace
@@ -116,7 +124,7 @@ std::error_code TcpClient::Core::ioRead(bool& taken) {
   try {
     IoReadSink sink(*this);
     for (int i = 0; i < kReadsPerTurn; ++i) {
-      const Got got = readOnce(fd, *framer_, sink, ended, receiving_);
+      const Got got = readOnce(fd, *framer_, sink, ended);
       if (i == 0) taken = got == Got::none;
       if (got != Got::some) break;
     }
@@ -190,16 +198,22 @@ bool TcpClient::Core::claimRead() noexcept {
   return true;
 }
 
-TcpClient::ReadStatus TcpClient::Core::callerRead() noexcept {
+TcpClient::ReadStatus TcpClient::Core::callerRead(std::chrono::steady_clock::time_point deadline) noexcept {
   std::error_code ended;
   try {
     CallerReadSink sink(*this);
-    // A read while another thread writes would sleep on the socket's lock and need waking: the
-    // write may end first.
-    spinWhile([this] { return sending_.writing(); }, kSendWait);
+    // The first call waits, when there is time to: in the socket itself while the time left
+    // fills a slice (the socket's timeout ends that call), else with a poll bounded by it.
+    int flags = MSG_DONTWAIT;
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left >= kWaitSlice && blockingReads_) {
+      flags = 0;
+    } else if (left > std::chrono::steady_clock::duration::zero() && !pollUntil(fd_, deadline)) {
+      return ReadStatus::idle;
+    }
     Got got = Got::some;
     for (int i = 0; i < kReadsPerTurn && got == Got::some; ++i) {
-      got = readOnce(fd_, *framer_, sink, ended, receiving_);
+      got = readOnce(fd_, *framer_, sink, ended, i == 0 ? flags : MSG_DONTWAIT);
       // Anything left to the I/O thread may be the reply this caller waits for, and all that
       // follows must wait behind it: let the I/O thread read on.
       if (undispatched_.load(std::memory_order_acquire) != 0 && got != Got::ended) return ReadStatus::backlog;
@@ -213,27 +227,6 @@ TcpClient::ReadStatus TcpClient::Core::callerRead() noexcept {
   return ReadStatus::closed;
 }
 
-bool TcpClient::Core::readable() noexcept {
-  pollfd watched{};
-  watched.fd = fd_;
-  watched.events = POLLIN | POLLRDHUP;
-  return ::poll(&watched, 1, 0) != 0;
-}
-
-bool TcpClient::Core::waitReadable(std::chrono::steady_clock::time_point deadline) noexcept {
-  // Sliced, so even a socket that somehow never wakes its poller is looked at again.
-  const auto left = deadline - std::chrono::steady_clock::now();
-  if (left <= std::chrono::steady_clock::duration::zero()) return false;
-  const auto slice = std::min<std::chrono::nanoseconds>(left, std::chrono::milliseconds(100));
-  timespec wait{};
-  wait.tv_sec = static_cast<time_t>(slice.count() / 1'000'000'000);
-  wait.tv_nsec = static_cast<long>(slice.count() % 1'000'000'000);
-  pollfd watched{};
-  watched.fd = fd_;
-  watched.events = POLLIN | POLLRDHUP;
-  return ::ppoll(&watched, 1, &wait, nullptr) > 0;
-}
-
 void TcpClient::Core::releaseRead() noexcept {
   std::lock_guard<std::mutex> lock(mutex_);
   // Stored before the caller looks whether others wait (`readOnNow`); one who came meanwhile
@@ -241,7 +234,12 @@ void TcpClient::Core::releaseRead() noexcept {
   holder_.store(kNobody);
   if (closing_) changed_.notify_all();
   // What this caller left to the I/O thread may hide replies others wait for behind it.
-  if (undispatched_.load(std::memory_order_relaxed) != 0) unparkNow();
+  if (undispatched_.load(std::memory_order_relaxed) != 0) {
+    unparkNow();
+  } else if (tickMissed_ && readParked_) {
+    tickMissed_ = false;
+    armTick();
+  }
 }
 
 void TcpClient::Core::readOnNow() noexcept {
@@ -273,10 +271,10 @@ void TcpClient::Core::deferTick() noexcept {
 }
 
 void TcpClient::Core::unparkRead() noexcept {
-  // Requests put the tick off while they go on: it comes once they have stopped, unless one
-  // still reads a late reply.
+  // Requests put the tick off while they go on: it comes once they have stopped. One that still
+  // waits for a late reply arms it again when it lets go, so a long wait costs no ticks.
   if (holder_.load() != kNobody) {
-    armTick();
+    tickMissed_ = true;
     return;
   }
   unparkNow();

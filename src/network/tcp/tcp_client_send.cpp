@@ -8,17 +8,9 @@
 
 #include <cerrno>
 
-#include "common/cpu_relax.h"
 #include "network/tcp/tcp_core.h"
 
 namespace velmora::internal {
-
-namespace {
-
-// Longer than a read of a few replies takes; a read held up longer is not waited for.
-constexpr auto kReceiveWait = std::chrono::microseconds(20);
-
-}  // namespace
 
 TcpClient::Posted TcpClient::send(std::string_view bytes, std::uint64_t* number, std::uint64_t* connection) {
   Core& c = *core_;
@@ -34,9 +26,6 @@ TcpClient::Posted TcpClient::send(std::string_view bytes, std::uint64_t* number,
   const int fd = c.fd_;
   const std::uint64_t mine = queue.beginDirect(number);
   lock.unlock();
-  // A send while another thread reads would sleep on the socket's lock and need waking: it lets
-  // that read end first, which takes a few microseconds.
-  spinWhile([&] { return c.receiving_.load(std::memory_order_relaxed); }, kReceiveWait);
   ssize_t sent;
   do {
     sent = ::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);

@@ -2,6 +2,7 @@
 // connect timeout, the established connection, its end and the reconnection after it.
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -40,6 +41,17 @@ void setKeepAlive(int fd) noexcept {
 }
 
 std::error_code lastError() { return {errno, std::system_category()}; }
+
+// Lets a reading caller sleep in its receive call, which its slice bounds. Every other call on the
+// socket passes MSG_DONTWAIT and stays non-blocking. False leaves the socket as it was.
+bool allowBlockingReads(int fd, std::chrono::milliseconds slice) noexcept {
+  timeval bound{};
+  bound.tv_sec = static_cast<time_t>(slice.count() / 1000);
+  bound.tv_usec = static_cast<suseconds_t>((slice.count() % 1000) * 1000);
+  if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound) != 0) return false;
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
 
 }  // namespace
 
@@ -167,11 +179,14 @@ void TcpClient::Core::scheduleReconnect() {
 void TcpClient::Core::connectedNow(int fd) {
   timer_ = Timer::none;
   setNoDelay(fd);
+  const bool blocking = allowBlockingReads(fd, kWaitSlice);
   framer_->reset();
   const std::uint64_t tag = ++socketTag_;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     fd_ = fd;
+    blockingReads_ = blocking;
+    tickMissed_ = false;
     socketTagShared_ = tag;
     up_ = true;
     sending_.open();
@@ -205,7 +220,7 @@ void TcpClient::Core::closeConnection(const std::error_code& why, bool reconnect
     if (fd_ < 0) return;
     up_ = false;
     closing_ = true;
-    if (holder_.load() == kCaller) ::shutdown(fd_, SHUT_RDWR);  // wakes a reader blocked in poll
+    if (holder_.load() == kCaller) ::shutdown(fd_, SHUT_RDWR);  // wakes a reader asleep in the socket
     changed_.wait(lock, [this] { return holder_.load() != kCaller && !sending_.writing(); });
     ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd_, nullptr);
     ::close(fd_);

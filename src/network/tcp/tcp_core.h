@@ -54,9 +54,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
 
   // ---- Reading (tcp_client_read.cpp) ----
   bool claimRead() noexcept;
-  ReadStatus callerRead() noexcept;
-  bool readable() noexcept;
-  bool waitReadable(std::chrono::steady_clock::time_point deadline) noexcept;
+  ReadStatus callerRead(std::chrono::steady_clock::time_point deadline) noexcept;
   void releaseRead() noexcept;
   void readOnNow() noexcept;
   void deferTick() noexcept;
@@ -112,6 +110,9 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // How long after callers stop requesting a parked read interest is looked at (see
   // `readParked_`): about the longest a message that arrives then waits for the I/O thread.
   static constexpr std::chrono::milliseconds kParkedTick{1};
+  // The longest one receive call of a waiting caller sleeps; a later deadline is waited in
+  // slices, a nearer one with a poll of its own.
+  static constexpr std::chrono::milliseconds kWaitSlice{50};
   // Under `mutex_`, on the I/O thread at a tick: re-arms the parked read interest unless a
   // caller reads now.
   void unparkRead() noexcept;
@@ -168,8 +169,12 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::error_code startResult_;
   // Reading.
   std::atomic<int> holder_{kNobody};
-  // A read system call is under way (see `send`).
-  std::atomic<bool> receiving_{false};
+  // The socket blocks in a receive call without MSG_DONTWAIT, for at most `kWaitSlice` (set
+  // with the connection): a reading caller waits for its reply in that one call.
+  bool blockingReads_ = false;
+  // The tick came while a caller read: it is armed again once that caller lets go, rather than
+  // every tick for as long as it waits.
+  bool tickMissed_ = false;
   std::uint64_t claims_ = 0;                  // callers' takes of the reading
   const Handlers* readerHandlers_ = nullptr;  // the period's handlers, for reading callers
   // Messages a reading caller left to the I/O thread, in order. It stops reading as soon as it

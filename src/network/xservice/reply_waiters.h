@@ -2,9 +2,18 @@
 // Requests of one link waiting for their replies by id. Each waiter sleeps on a word of its own,
 // so a reply wakes only its own request, and the waker never makes it queue for a lock on
 // waking; a lost link fails every waiter at once. A waiter whose link lets callers read reads
-// the socket itself while nobody else does, so a lone request's reply goes from the socket to it
-// without waking any other thread. Once its reply is in, it calls another waiter to read on, so
-// replies keep going straight to waiting callers rather than through the link's I/O thread.
+// the socket itself while nobody else does, asleep in the socket's receive call, so a lone
+// request's reply goes from the socket to it without waking any other thread. Once its reply is
+// in, it calls another waiter to read on, so replies keep going straight to waiting callers
+// rather than through the link's I/O thread.
+//
+// The waits and hand-offs, each explained where it is made (reply_ticket.cpp, reply_waiters.cpp):
+// - the reader sleeps in the socket; the others sleep on their words (or watch briefly, see
+//   wait_policy.h);
+// - a reply read for another waiter is handed over as text and wakes that waiter alone;
+// - many replies handed over at once are woken in a tree: each woken waiter wakes two more;
+// - a reader whose reply is in calls one waiter still waiting to read on (or the I/O thread);
+// - a lost link fails and wakes every waiter at once.
 
 #include <json/value.h>
 
@@ -22,7 +31,7 @@
 namespace velmora::internal {
 
 class TcpClient;
-class SpinSlot;
+class SpinPermit;
 
 class ReplyWaiters {
  public:
@@ -75,12 +84,9 @@ class ReplyWaiters {
     static void wakeUp(std::atomic<std::uint32_t>* settled) noexcept;
     // Sleeps until settled, woken or the deadline; then wakes its share of others.
     void sleep(std::chrono::steady_clock::time_point deadline) noexcept;
-    // How long to watch for the reply before sleeping, from the requests waiting on the link.
-    std::chrono::steady_clock::duration spinTime() const noexcept;
     // Reads the link while this request waits and nobody else reads; returns when the reply is
     // here, the deadline has passed or reading must be left to the I/O thread.
-    void readForReply(std::chrono::steady_clock::time_point deadline, SpinSlot& slot,
-                      std::chrono::steady_clock::time_point spinEnd);
+    void readForReply(std::chrono::steady_clock::time_point deadline, SpinPermit& spin);
     // Under the lock: the reply as a value, parsing its text here (with the lock released, and
     // left so when it succeeds) when it came as text; false when the text is no reply after all
     // (it is dropped, as the receive path would).
@@ -88,7 +94,8 @@ class ReplyWaiters {
 
     ReplyWaiters& waiters_;
     std::uint64_t id_;
-    Ticket* next_ = nullptr;  // in its bucket
+    std::chrono::steady_clock::time_point start_;  // about when the request left
+    Ticket* next_ = nullptr;                       // in its bucket
     State state_ = State::waiting;
     // kSettled once state_ left waiting, kCalled while called to take up the reading; read
     // without the lock.
@@ -134,9 +141,16 @@ class ReplyWaiters {
   /// Requests waiting now.
   std::size_t size() const;
 
+  /// How long replies on this link took lately (zero before the first).
+  std::chrono::steady_clock::duration typicalRoundTrip() const noexcept {
+    return std::chrono::steady_clock::duration(typical_.load(std::memory_order_relaxed));
+  }
+
  private:
   static constexpr std::size_t kBuckets = 256;  // ids are consecutive, so they spread evenly
   Ticket* find(std::uint64_t id) const noexcept;
+  // A reply came `took` after its request left.
+  void noteRoundTrip(std::chrono::steady_clock::duration took) noexcept;
   // Under the lock, for a ticket just settled while its waiter sleeps: the word to wake now,
   // or null when a request woken earlier will wake it.
   std::atomic<std::uint32_t>* wakeOrQueue(Ticket& ticket);
@@ -160,6 +174,9 @@ class ReplyWaiters {
   TcpClient* reader_ = nullptr;
   std::atomic<Ticket*> readingTicket_{nullptr};  // the request whose thread reads the link now
   std::atomic<std::uint64_t> ownReplies_{0};
+  // A running mean of the round trips (steady clock ticks), an eighth of each new one. Writers
+  // may race; the mean only steers how to wait.
+  std::atomic<std::chrono::steady_clock::rep> typical_{0};
   std::function<void(const char*, std::size_t)> dropNote_;
 };
 
