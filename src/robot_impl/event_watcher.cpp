@@ -170,7 +170,7 @@ void BaseRobot::Impl::watchEvent(Event event, const EventCallback& callback) {
   for (const auto& topic : internal::EventTopicTable().at(event)) service->watch(topic, true, ignored);
 }
 
-void BaseRobot::Impl::resetEventWatcher() noexcept {
+void BaseRobot::Impl::resetEventWatcher(bool motionWatched) noexcept {
   try {
     std::array<bool, kEvents> watched{};
     {
@@ -184,6 +184,7 @@ void BaseRobot::Impl::resetEventWatcher() noexcept {
       if (!watched[i]) continue;
       const auto event = static_cast<Event>(i);
       names.append(eventName(event)).push_back(' ');
+      if (motionWatched && event == Event::moveExecution) continue;
       for (const auto& topic : internal::EventTopicTable().at(event)) service->watch(topic, true, ignored);
     }
     internal::logOperation(service->logger(), spdlog::level::info, "uid: {} | re-watch event: {}", internal::logUid,

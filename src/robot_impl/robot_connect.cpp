@@ -110,8 +110,10 @@ void BaseRobot::Impl::reconnect(const std::string& remote, const std::string& lo
   } else {
     motionControl->_startThreads();
   }
+  // Motion control's start has watched the move-execution topic on this connection when its
+  // threads run (unless the link was lost, which is found right here): it goes out once.
   failIfLost();
-  resetEventWatcher();
+  resetEventWatcher(motionControl->threadsRunning() && motionControl->lastErrorWatched());
   failIfLost();
   internal::logOperation(service->logger(), spdlog::level::info, "uid: {} | Connect to {} from {}", internal::logUid,
                          remoteAddress, localAddress);

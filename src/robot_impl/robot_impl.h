@@ -115,8 +115,9 @@ class VELMORA_LOCAL BaseRobot::Impl {
   /// control, else the callback goes to motion control and the watch is sent (256 when it
   /// cannot be). Other values change nothing. `ec` is written only on failure.
   void setEventWatcher(Event event, const EventCallback& callback, std::error_code& ec);
-  /// Sends the watch of every watched event again and logs which.
-  void resetEventWatcher() noexcept;
+  /// Sends the watch of every watched event again and logs which; with `motionWatched`, the
+  /// move-execution topic is left out (motion control has just watched it on this connection).
+  void resetEventWatcher(bool motionWatched = false) noexcept;
   /// A copy of the event's stored information (empty for an event with none).
   EventInfo queryEventInfo(Event event) const;
   /// Whether the event's watch is kept (moveExecution from construction on).
