@@ -1,6 +1,29 @@
 #pragma once
 // Inside the TCP client: what its I/O thread and the callers' threads share. Only the client's
 // own sources include this.
+//
+// Who may touch the established socket, by state. Reading is one party at a time (`holder_`);
+// writing is one party at a time (the send queue's `writing`); the two sides are independent,
+// and the kernel keeps a read and a write on one socket apart.
+//
+// | state                                   | may read                          | may write                           |
+// |-----------------------------------------|-----------------------------------|-------------------------------------|
+// | no connection (`fd_` -1, attempting)    | nobody                            | nobody (`send` returns notConnected)|
+// | up, read interest armed                 | the I/O thread, on its epoll event| a sender whose queue was empty, from|
+// |                                         |                                   | its own thread; else the I/O thread |
+// |                                         |                                   | once the socket has room (EPOLLOUT) |
+// | up, a caller holds the reading          | that caller only: non-blocking    | as above                            |
+// |                                         | reads, or asleep in one receive   |                                     |
+// |                                         | call bounded by `kWaitSlice`      |                                     |
+// | up, parked (nobody holds, interest off) | the next caller to claim, or the  | as above                            |
+// |                                         | I/O thread once the tick re-arms  |                                     |
+// | lost (`up_` false, not yet closed)      | the holder until it lets go       | the writer until it lets go; no new |
+// |                                         |                                   | writes                              |
+// | closing (`closing_`)                    | nobody new; the I/O thread shuts  | nobody new; the I/O thread waits for|
+// |                                         | the socket down to wake a caller  | the writer, then closes `fd_`       |
+// |                                         | asleep in it, waits for it to go  |                                     |
+//
+// Only the I/O thread opens and closes the socket, and only after both sides are let go.
 
 #include <sys/epoll.h>
 #include <sys/socket.h>
