@@ -26,6 +26,7 @@ using velmora::internal::makeErrorCode;
 using velmora::internal::ReplyWaiters;
 using velmora::internal::XService;
 using velmora::internal::XServiceProbe;
+using velmora_sim::Behaviour;
 using velmora_sim::Exchange;
 using namespace std::chrono_literals;
 
@@ -341,13 +342,16 @@ TEST_F(XServiceReadingTest, AMessageAfterTheLastReplyIsDeliveredWithoutAnotherRe
     const char* what;
     std::chrono::microseconds after;
     bool keepRequesting;
+    std::chrono::milliseconds replyAfter;  // the reply waited for in the socket over ticks
   };
   const Case cases[] = {
-      {"right after the reply", 0us, false},
-      {"a moment later", 400us, false},
-      {"well after", 5ms, false},
-      {"while requests go on", 400us, true},
+      {"right after the reply", 0us, false, 0ms},
+      {"a moment later", 400us, false, 0ms},
+      {"well after", 5ms, false, 0ms},
+      {"while requests go on", 400us, true, 0ms},
+      {"after a reply that kept its caller reading for ticks", 400us, false, 8ms},
   };
+  command().script("late", Behaviour::reply(1).after(8ms));
   std::size_t expected = 0;
   for (const Case& c : cases) {
     for (int round = 0; round < 20; ++round) {
@@ -355,7 +359,7 @@ TEST_F(XServiceReadingTest, AMessageAfterTheLastReplyIsDeliveredWithoutAnotherRe
       std::thread requester;
       Json::Value result;
       std::error_code ec;
-      link.getValue("sys.state", result, ec);
+      link.getValue(c.replyAfter > 0ms ? "late" : "sys.state", result, ec);
       ASSERT_FALSE(ec) << c.what;
       if (c.keepRequesting) {
         requester = std::thread([&] {
