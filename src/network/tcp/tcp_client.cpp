@@ -14,6 +14,7 @@
 #include "common/cpu_relax.h"
 #include "common/globals.h"
 #include "common/logging.h"
+#include "common/wait_policy.h"
 #include "network/tcp/tcp_core.h"
 
 namespace velmora::internal {
@@ -174,11 +175,14 @@ void TcpClient::Core::wakeIo() noexcept {
 
 std::error_code TcpClient::Core::waitStarted(std::chrono::milliseconds bound) {
   // A connection on the local network is up within tens of microseconds: watching that long
-  // spares the starter a wake-up, which costs as much again.
-  const auto watchUntil = Clock::now() + kStartWatch;
-  for (unsigned round = 1; !startDone_.load(std::memory_order_acquire); ++round) {
-    if ((round & 63) == 0 && Clock::now() >= watchUntil) break;
-    cpuRelax();
+  // spares the starter a wake-up, which costs as much again, but only while a core stands idle
+  // for the I/O thread that makes the connection.
+  if (idleCores() >= 2) {
+    const auto watchUntil = Clock::now() + kStartWatch;
+    for (unsigned round = 1; !startDone_.load(std::memory_order_acquire); ++round) {
+      if ((round & 63) == 0 && Clock::now() >= watchUntil) break;
+      cpuRelax();
+    }
   }
   std::unique_lock<std::mutex> lock(mutex_);
   if (!changed_.wait_for(lock, bound, [this] { return startDone_.load(); })) return asio::error::timed_out;

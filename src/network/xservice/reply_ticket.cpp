@@ -14,10 +14,10 @@
 
 #include "common/cpu_relax.h"
 #include "common/json_read.h"
+#include "common/wait_policy.h"
 #include "network/tcp/tcp_client.h"
 #include "network/xservice/reply_text.h"
 #include "network/xservice/reply_waiters.h"
-#include "network/xservice/wait_policy.h"
 
 namespace velmora::internal {
 

@@ -1,4 +1,4 @@
-#include "network/xservice/wait_policy.h"
+#include "common/wait_policy.h"
 
 #include <fcntl.h>
 #include <unistd.h>
