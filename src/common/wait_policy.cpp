@@ -61,8 +61,8 @@ int idleCores() noexcept {
 }
 
 SpinPermit::SpinPermit(Clock::duration typical, Clock::time_point deadline) noexcept {
-  // A link without a measured reply yet, or slower than a sleep, is waited asleep.
-  if (typical <= Clock::duration::zero() || typical > kSleepCost) return;
+  // A link without a measured reply yet, or a slow one, is waited asleep.
+  if (typical <= Clock::duration::zero() || typical > kWorthWatching) return;
   // One core for the watcher and one for whoever answers, and never more watchers than half
   // the cores that stand idle.
   const int room = idleCores() / 2;
@@ -71,8 +71,8 @@ SpinPermit::SpinPermit(Clock::duration typical, Clock::time_point deadline) noex
     if (now >= room) return;
   } while (!spinners.compare_exchange_weak(now, now + 1, std::memory_order_relaxed));
   held_ = true;
-  // Twice the typical time covers the usual spread; a later reply is waited asleep.
-  until_ = std::min(deadline, Clock::now() + 2 * typical);
+  // The usual spread of the round trips; a later reply is waited asleep.
+  until_ = std::min(deadline, Clock::now() + typical + kWakeUp);
 }
 
 void SpinPermit::release() noexcept {

@@ -2,12 +2,13 @@
 // How a request waits for its reply: watching for it on the processor, or asleep at once (in
 // the socket when it reads the link itself, else on a word of its own).
 //
-// Watching spares a sleep and a wake-up, a few microseconds on each side, and costs the
-// processor for as long as it lasts; on a busy machine it also takes a core from the threads
-// that answer. So it pays only when the reply is due within about what a sleep costs (replies
-// on the link came that fast lately) and cores stand idle. A request on a loopback or a local
-// network waits several times that long and sleeps at once: one call, and no processor time
-// until its reply is there.
+// Watching spares a sleep and its wake-up: on a loopback or a local network that is a good part
+// of the round trip (a sleeping thread is woken on a core that first has to come out of idle).
+// It costs the processor for as long as it lasts, though, and on a busy machine it takes a core
+// from the very threads that answer. So a request watches only while cores stand idle, and only
+// as long as its link's replies took lately and a wake-up more; a link slower than a few
+// wake-ups (a distant controller) is always waited asleep, and so is every request once the
+// machine is busy: then the wait is one call that costs nothing until the reply is there.
 
 #include <chrono>
 
@@ -17,8 +18,10 @@ class SpinPermit {
  public:
   using Clock = std::chrono::steady_clock;
 
-  /// What a sleep and its wake-up cost together, on the waiter's side and the waker's.
-  static constexpr std::chrono::microseconds kSleepCost{5};
+  /// About what waking a sleeping thread adds to a round trip.
+  static constexpr std::chrono::microseconds kWakeUp{15};
+  /// Replies slower than this are waited asleep: watching would cost far more than it saves.
+  static constexpr std::chrono::microseconds kWorthWatching{4 * kWakeUp};
 
   /// Decides for a request whose link's replies took `typical` lately whether it watches, and
   /// until when (never beyond `deadline`).
