@@ -63,10 +63,10 @@ int idleCores() noexcept {
 SpinPermit::SpinPermit(Clock::duration typical, Clock::time_point deadline) noexcept {
   // A link without a measured reply yet, or a slow one, is waited asleep.
   if (typical <= Clock::duration::zero() || typical > kWorthWatching) return;
-  // One core for the watcher and one for whoever answers, and never more watchers than half
-  // the cores that stand idle.
-  const int room = idleCores() / 2;
+  // One core for the watcher and one for whoever answers: never more watchers than half the
+  // cores that stand idle or watch already (the sample counts those as busy).
   int now = spinners.load(std::memory_order_relaxed);
+  const int room = (idleCores() + now) / 2;
   do {
     if (now >= room) return;
   } while (!spinners.compare_exchange_weak(now, now + 1, std::memory_order_relaxed));
