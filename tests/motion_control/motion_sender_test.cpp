@@ -15,18 +15,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const CartesianPosition kPose{0.3, 0.1, 0.4, 3.14, 0, 0};
-
-std::vector<MoveLCommand> lines(int n) { return std::vector<MoveLCommand>(n, MoveLCommand(kPose, 100, 0)); }
-
-std::string append(MotionControl<1>& mc) {
-  std::string id;
-  std::error_code ec;
-  mc.appendCommand(lines(1), id, ec);
-  EXPECT_FALSE(ec) << ec.value();
-  return id;
-}
-
 using MotionSender = MotionTest;
 
 }  // namespace
@@ -42,13 +30,13 @@ TEST_F(MotionSender, AppendThatCannotBeSentWakesNobody) {
       {"limit reached",
        [this](XService&, MotionControl<1>& mc) {
          mc.setMaxCacheSize(1);
-         append(mc);
+         appendOne(mc);
          ASSERT_TRUE(waitUntil([&] { return responder.pending() == 1; }, 2s));
        }},
       {"limit reached, then the link lost",
        [this](XService& link, MotionControl<1>& mc) {
          mc.setMaxCacheSize(1);
-         append(mc);
+         appendOne(mc);
          ASSERT_TRUE(waitUntil([&] { return responder.pending() == 1; }, 2s));
          link.stop();
        }},
@@ -60,7 +48,7 @@ TEST_F(MotionSender, AppendThatCannotBeSentWakesNobody) {
     ASSERT_TRUE(mc.threadsRunning());
     c.block(*link, mc);
     const auto woken = runtimeOf(mc).senderWakeUps();
-    for (int i = 0; i < 200; ++i) append(mc);
+    for (int i = 0; i < 200; ++i) appendOne(mc);
     mc.setMaxCacheSize(mc.maxCacheSize());
     EXPECT_EQ(runtimeOf(mc).queuedCommands(), 200u);
     EXPECT_EQ(runtimeOf(mc).senderWakeUps(), woken);
@@ -74,10 +62,10 @@ TEST_F(MotionSender, WokenOncePerFreedPlaceInOrder) {
   auto link = connectLink();
   MotionControl<1> mc(link);
   mc.setMaxCacheSize(1);
-  std::vector<std::string> ids{append(mc)};
+  std::vector<std::string> ids{appendOne(mc)};
   ASSERT_TRUE(waitUntil([&] { return responder.pending() == 1; }, 2s));
   constexpr int kQueued = 20;
-  for (int i = 0; i < kQueued; ++i) ids.push_back(append(mc));
+  for (int i = 0; i < kQueued; ++i) ids.push_back(appendOne(mc));
   const auto woken = runtimeOf(mc).senderWakeUps();
   for (int i = 1; i <= kQueued; ++i) {
     ASSERT_EQ(responder.finishOldest(1), 1u) << i;
