@@ -6,6 +6,7 @@
 
 #include <mutex>
 #include <optional>
+#include <string_view>
 
 #include "common/formatters.h"
 #include "common/globals.h"
@@ -57,6 +58,16 @@ void logCommand(const MotionRuntime& runtime, const MoveCFCommand& command) {
 
 void logCommand(const MotionRuntime&, const MoveWaitCommand&) {}
 
+// A request's text is built in a buffer of the appending thread: one sent at once is written
+// from there, and only one that has to wait is copied, to its own size. A buffer grown by a rare
+// large request is given back.
+constexpr std::size_t kScratchKept = 64 * 1024;
+
+std::string& commandScratch() {
+  thread_local std::string text;
+  return text;
+}
+
 }  // namespace
 
 template <typename T>
@@ -73,18 +84,26 @@ void MotionControl<1>::_assignCmdID(std::string& id) {
 
 // Sent at once on the calling thread when nothing is queued, no reset is out and the limit
 // allows; queued otherwise, so nothing overtakes what waits.
-void MotionControl<1>::_enqueueCommand(QueuedCommand command) {
+void MotionControl<1>::_enqueueCommand(std::string_view key, const Json::Value& body, const std::string& cmdID,
+                                       std::uint32_t places) {
+  std::string& text = commandScratch();
+  text.clear();
+  appendCommandText(text, key, body, cmdID);
   MotionRuntime& runtime = *runtime_;
   std::optional<MotionRuntime::SendFailure> failure;
   {
     std::lock_guard<std::mutex> lock(runtime.commandMutex_);
     if (runtime.commandQueue_.empty() && runtime.placeFreeLocked()) {
-      failure = runtime.sendLocked(command);
+      failure = runtime.sendLocked(text, cmdID, places);
     } else {
-      runtime.commandQueue_.push_back(std::move(command));
-      runtime.commandCv_.notify_all();
+      // The sender is not woken: it waits only while the queue is empty or no place is free,
+      // and this push found either commands queued already (its wait then hangs on a place
+      // alone, which a push does not free) or no place free. What frees one wakes it.
+      runtime.commandQueue_.push_back(
+          QueuedCommand{std::string(text), places, static_cast<std::uint8_t>(cmdID.size())});
     }
   }
+  if (text.capacity() > kScratchKept) std::string().swap(text);
   if (failure) runtime.reportSendFailure(*failure);
 }
 
@@ -93,15 +112,11 @@ void MotionControl<1>::appendCommand(const std::vector<T>& cmds, std::string& cm
   using Traits = MotionCommandTraits<T>;
   ec = checkCommands(cmds);
   if (ec) return;
-  QueuedCommand queued;
-  queued.request[Traits::key] = _encode(cmds);
-  queued.cmdID = Traits::prefix;
-  _assignCmdID(queued.cmdID);
-  queued.count = static_cast<int>(cmds.size());
-  queued.countsInFlight = Traits::countsInFlight;
-  runtime_->log(spdlog::level::info, fmt::format("uid: {} | Append cmd {}", logUid, queued.cmdID));
-  std::string id = queued.cmdID;
-  _enqueueCommand(std::move(queued));
+  const Json::Value body = _encode(cmds);
+  std::string id = Traits::prefix;
+  _assignCmdID(id);
+  runtime_->log(spdlog::level::info, fmt::format("uid: {} | Append cmd {}", logUid, id));
+  _enqueueCommand(Traits::key, body, id, Traits::countsInFlight ? static_cast<std::uint32_t>(cmds.size()) : 0);
   cmdID = std::move(id);
 }
 
@@ -116,14 +131,10 @@ void MotionControl<1>::executeCommand(const std::vector<T>& cmds, std::error_cod
 }
 
 void MotionControl<1>::appendReplay(const Json::Value& params) {
-  QueuedCommand queued;
-  queued.cmdID = kReplayPrefix;
-  _assignCmdID(queued.cmdID);
-  queued.request[kReplayKey] = params;
-  queued.count = 1;
-  queued.countsInFlight = true;
-  runtime_->log(spdlog::level::info, fmt::format("uid: {} | Push cmd replay, id {}", logUid, queued.cmdID));
-  _enqueueCommand(std::move(queued));
+  std::string id = kReplayPrefix;
+  _assignCmdID(id);
+  runtime_->log(spdlog::level::info, fmt::format("uid: {} | Push cmd replay, id {}", logUid, id));
+  _enqueueCommand(kReplayKey, params, id, 1);
 }
 
 #define VELMORA_MOTION_COMMAND(T)                                                                       \

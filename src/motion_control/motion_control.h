@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -134,7 +135,8 @@ class MotionControl<1> : public BaseMotionControl {
  private:
   friend struct MotionControlTestAccess;
 
-  void _enqueueCommand(QueuedCommand command);
+  /// Sends or queues {"c":{key:body},"id":cmdID}, which takes `places` under the limit.
+  void _enqueueCommand(std::string_view key, const Json::Value& body, const std::string& cmdID, std::uint32_t places);
   void _assignCmdID(std::string& id);
   void _startJog(const char* key, const Json::Value& value, double rate, double step, std::error_code& ec);
   void _sendRequest(const char* key, const Json::Value& value, Json::Value& result, std::error_code& ec);

@@ -6,6 +6,7 @@
 
 #include "common/json_convert.h"
 #include "common/value_checks.h"
+#include "network/xservice/json_text.h"
 
 namespace velmora::internal {
 
@@ -133,6 +134,16 @@ Json::Value requestBody(const std::vector<MoveWaitCommand>& commands) {
       commands.empty() ? 0 : std::chrono::duration_cast<std::chrono::milliseconds>(commands.front().duration).count();
   body["time"] = static_cast<double>(ms) / 1000.0;
   return body;
+}
+
+void appendCommandText(std::string& out, std::string_view key, const Json::Value& body, std::string_view cmdID) {
+  out += "{\"c\":{";
+  appendJsonString(out, key);
+  out.push_back(':');
+  appendJson(out, body);
+  out += "},\"id\":";
+  appendJsonString(out, cmdID);
+  out += "}\r";
 }
 
 template <typename T>

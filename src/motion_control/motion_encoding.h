@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -101,6 +102,14 @@ template <typename T>
 Json::Value requestBody(const std::vector<T>& commands);
 /// {"time": seconds}: the first wait's whole milliseconds / 1000.0; the rest are not read.
 Json::Value requestBody(const std::vector<MoveWaitCommand>& commands);
+
+/// Bytes a command request's text ends with after its text id.
+constexpr std::size_t kCommandTextTail = 3;
+
+/// Appends the framed request of a command with a text id: {"c":{key:body},"id":"<cmdID>"} and
+/// the carriage return. The id goes out as it is (prefix, '#', digits need no escape), so the
+/// text ends with it and `kCommandTextTail` bytes.
+void appendCommandText(std::string& out, std::string_view key, const Json::Value& body, std::string_view cmdID);
 
 /// Whether a list may be sent: 259 when it is empty, longer than 100 or holds a number that is
 /// not finite (JSON would carry it as null or 1e+9999, which the controller reads as another

@@ -12,6 +12,7 @@
 #include "common/globals.h"
 #include "common/logging.h"
 #include "common/operation_log.h"
+#include "motion_control/motion_encoding.h"
 #include "robot_impl/event_delivery.h"
 
 namespace velmora::internal {
@@ -45,29 +46,40 @@ void MotionRuntime::logFailure(const char* where, const char* what) const noexce
 
 // ---- queue and sending ----------------------------------------------------------------------
 
+std::string_view QueuedCommand::cmdID() const noexcept {
+  if (text.size() < kCommandTextTail + idLength) return {};
+  return std::string_view(text).substr(text.size() - kCommandTextTail - idLength, idLength);
+}
+
 bool MotionRuntime::placeFreeLocked() const noexcept { return !resetPending_ && inFlight.load() < maxCacheSize.load(); }
 
-std::optional<MotionRuntime::SendFailure> MotionRuntime::sendLocked(const QueuedCommand& command) {
+void MotionRuntime::wakeSenderLocked() {
+  if (commandQueue_.empty() || !placeFreeLocked()) return;
+  ++senderWakeUps_;
+  commandCv_.notify_all();
+}
+
+std::optional<MotionRuntime::SendFailure> MotionRuntime::sendLocked(std::string_view text, std::string_view cmdID,
+                                                                    std::uint32_t places) {
   // Counted before the send: a finish report handled between the send and a later count would
   // find nothing to take off and leave the count one too high for good.
-  const auto count = static_cast<std::uint32_t>(command.count > 0 ? command.count : 0);
-  if (command.countsInFlight && count > 0) {
-    inFlight.fetch_add(count);
-    outstanding_[command.cmdID] += count;
+  std::string id(cmdID);
+  if (places > 0) {
+    inFlight.fetch_add(places);
+    outstanding_[id] += places;
   }
-  std::error_code ec = makeErrorCode(0);
-  link->sendCommandWithId(command.request, Json::Value(command.cmdID), ec);
+  const std::error_code ec = link->request(text, 0, nullptr, std::chrono::nanoseconds::zero());
   if (!ec) return std::nullopt;
-  if (command.countsInFlight && count > 0) {
-    const auto it = outstanding_.find(command.cmdID);
+  if (places > 0) {
+    const auto it = outstanding_.find(id);
     if (it != outstanding_.end()) {
-      it->second = it->second > count ? it->second - count : 0;
+      it->second = it->second > places ? it->second - places : 0;
       if (it->second == 0) outstanding_.erase(it);
     }
     std::uint32_t now = inFlight.load();
-    inFlight.store(now > count ? now - count : 0);
+    inFlight.store(now > places ? now - places : 0);
   }
-  return SendFailure{command.cmdID, ec};
+  return SendFailure{std::move(id), ec};
 }
 
 void MotionRuntime::reportSendFailure(const SendFailure& failure) {
@@ -81,7 +93,7 @@ void MotionRuntime::reportSendFailure(const SendFailure& failure) {
 void MotionRuntime::setMaxCacheSize(std::uint32_t size) {
   std::lock_guard<std::mutex> lock(commandMutex_);
   maxCacheSize.store(size);
-  commandCv_.notify_all();
+  wakeSenderLocked();
 }
 
 void MotionRuntime::sendLoop(std::uint64_t run) noexcept {
@@ -94,9 +106,9 @@ void MotionRuntime::sendLoop(std::uint64_t run) noexcept {
           commandCv_.wait_for(lock, kWorkerWakeUp);
         }
         if (senderRun_ != run) return;
-        QueuedCommand command = std::move(commandQueue_.front());
+        const QueuedCommand command = std::move(commandQueue_.front());
         commandQueue_.pop_front();
-        failure = sendLocked(command);
+        failure = sendLocked(command.text, command.cmdID(), command.places);
       }
       if (failure) reportSendFailure(*failure);
     } catch (const std::exception& e) {
@@ -129,6 +141,7 @@ void MotionRuntime::endRun() {
   }
   std::lock_guard<std::mutex> lock(commandMutex_);
   senderRun_ = 0;
+  ++senderWakeUps_;
   commandCv_.notify_all();
 }
 
@@ -179,7 +192,6 @@ void MotionRuntime::dropQueue() {
   outstanding_.clear();
   commandQueue_.clear();
   staleCommands_ = 0;
-  commandCv_.notify_all();
 }
 
 void MotionRuntime::finishOne(const std::string& cmdID) {
@@ -189,7 +201,7 @@ void MotionRuntime::finishOne(const std::string& cmdID) {
   if (--it->second == 0) outstanding_.erase(it);
   const std::uint32_t now = inFlight.load();
   if (now > 0) inFlight.store(now - 1);
-  commandCv_.notify_all();
+  wakeSenderLocked();
 }
 
 void MotionRuntime::applyReport(const MotionReport& report) {
@@ -259,7 +271,7 @@ void MotionRuntime::reset(bool remainTraj, std::error_code& ec, bool starting) {
       outstanding_.clear();
     }
     staleCommands_ = 0;
-    commandCv_.notify_all();
+    wakeSenderLocked();
   }
   if (ec) return;
   {
@@ -355,6 +367,11 @@ EventInfo MotionRuntime::executionInfoCopy() const {
 std::size_t MotionRuntime::queuedCommands() const {
   std::lock_guard<std::mutex> lock(commandMutex_);
   return commandQueue_.size();
+}
+
+std::uint64_t MotionRuntime::senderWakeUps() const {
+  std::lock_guard<std::mutex> lock(commandMutex_);
+  return senderWakeUps_;
 }
 
 std::size_t MotionRuntime::queuedNotifications() const {

@@ -23,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
 
@@ -31,13 +32,16 @@
 
 namespace velmora::internal {
 
-/// One request waiting to be sent: its text id, how many motion commands it carries, the
-/// request object ({key: body}) and whether those commands take places under the limit.
+/// One request waiting to be sent, kept as the text that goes out (`appendCommandText`), so a
+/// queued command costs little more than its bytes on the wire: thousands may wait behind the
+/// limit. `places` is what it takes under the limit (its motion commands; none for a wait).
 struct QueuedCommand {
-  std::string cmdID;
-  int count = 0;
-  Json::Value request;
-  bool countsInFlight = true;
+  std::string text;
+  std::uint32_t places = 0;
+  std::uint8_t idLength = 0;
+
+  /// The text id, which the text ends with (then `kCommandTextTail` bytes).
+  std::string_view cmdID() const noexcept;
 };
 
 /// Values of `MotionRuntime::state`.
@@ -111,6 +115,8 @@ class MotionRuntime {
   // Read by tests.
   std::size_t queuedCommands() const;
   std::size_t queuedNotifications() const;
+  /// Times the sender thread was notified (it is, only when it can send or its run ends).
+  std::uint64_t senderWakeUps() const;
 
  private:
   // Its enqueue takes the queue's lock and sends under it, as the sender does.
@@ -122,7 +128,10 @@ class MotionRuntime {
   };
   // No reset is out and the count is below the limit.
   bool placeFreeLocked() const noexcept;
-  std::optional<SendFailure> sendLocked(const QueuedCommand& command);
+  // Wakes the sender when it has something it may now send; every other change leaves it
+  // waiting for what it waits for, so it is not woken to find that out.
+  void wakeSenderLocked();
+  std::optional<SendFailure> sendLocked(std::string_view text, std::string_view cmdID, std::uint32_t places);
   void reportSendFailure(const SendFailure& failure);
   void dropQueue();
   void finishOne(const std::string& cmdID);
@@ -137,6 +146,7 @@ class MotionRuntime {
   bool resetPending_ = false;
   std::size_t staleCommands_ = 0;  // queued before the pending reset
   std::uint64_t senderRun_ = 0;
+  std::uint64_t senderWakeUps_ = 0;
 
   mutable std::mutex notificationMutex_;
   std::condition_variable notificationCv_;

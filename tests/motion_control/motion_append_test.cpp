@@ -17,7 +17,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const CartesianPosition kPose{0.3, 0.1, 0.4, 3.14, 0, 0};
 const CartesianPosition kAux{0.35, 0.15, 0.4, 3.14, 0, 0};
 
 template <typename T>

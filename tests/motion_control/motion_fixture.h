@@ -31,6 +31,22 @@ inline velmora::internal::MotionRuntime& runtimeOf(velmora::internal::MotionCont
   return velmora::internal::MotionControlTestAccess::runtime(mc);
 }
 
+/// The pose of the linear moves the tests queue.
+inline const velmora::CartesianPosition kPose{0.3, 0.1, 0.4, 3.14, 0, 0};
+
+inline std::vector<velmora::MoveLCommand> lines(int n) {
+  return std::vector<velmora::MoveLCommand>(n, velmora::MoveLCommand(kPose, 100, 0));
+}
+
+/// One linear move appended; its id.
+inline std::string appendOne(velmora::internal::MotionControl<1>& mc) {
+  std::string id;
+  std::error_code ec;
+  mc.appendCommand(lines(1), id, ec);
+  EXPECT_FALSE(ec) << ec.value();
+  return id;
+}
+
 /// The execution information the callback was handed, in order. The callback shares what it
 /// records, so a report that comes while a fixture's robot outlives the test body lands safely.
 class Heard {

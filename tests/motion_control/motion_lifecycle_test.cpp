@@ -18,18 +18,6 @@ using velmora_sim::Behaviour;
 
 namespace {
 
-const CartesianPosition kPose{0.3, 0.1, 0.4, 3.14, 0, 0};
-
-std::vector<MoveLCommand> lines(int n) { return std::vector<MoveLCommand>(n, MoveLCommand(kPose, 100, 0)); }
-
-std::string appendOne(MotionControl<1>& mc) {
-  std::string id;
-  std::error_code ec;
-  mc.appendCommand(lines(1), id, ec);
-  EXPECT_FALSE(ec);
-  return id;
-}
-
 using MotionLifecycle = MotionTest;
 
 // Threads at work: a worker whose body ended waits in the pool a while for the next one.

@@ -19,10 +19,6 @@ using velmora_sim::Behaviour;
 
 namespace {
 
-const CartesianPosition kPose{0.3, 0.1, 0.4, 3.14, 0, 0};
-
-std::vector<MoveLCommand> lines(int n) { return std::vector<MoveLCommand>(n, MoveLCommand(kPose, 100, 0)); }
-
 std::uint32_t idNumber(const std::string& id) {
   return static_cast<std::uint32_t>(std::stoul(id.substr(id.find('#') + 1)));
 }
