@@ -270,9 +270,8 @@ template <typename Measure>
 int measureQuietAndLoaded(bool load, Summary& summary, const Measure& measure) {
   bool ok = measure(summary);
   if (load) {
-    const unsigned loops = std::max(1U, std::thread::hardware_concurrency());
-    std::printf("-- again beside %u busy loops at normal priority (child processes) --\n", loops);
-    Load busy(loops);
+    Load busy(std::max(1U, std::thread::hardware_concurrency()));
+    std::printf("-- again beside %zu busy loops at normal priority (child processes) --\n", busy.loops());
     summary.setPrefix("loaded_");
     ok = measure(summary) && ok;
   }
