@@ -11,14 +11,13 @@
 
 #include <velmora/robots.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench_common.h"
+#include "finish_count.h"
 #include "raw_clients.h"
 
 namespace {
@@ -75,25 +74,13 @@ int main(int argc, char** argv) {
   bench::Scratch scratch("motion_encode");
   bench::SimProcess sim({"--arm", "identity", "--time-scale", "0"});
   const std::string address = sim.address();
+  bench::FinishCount finished;
   velmora::OstraMaxRobot robot(address, address);
-  std::atomic<std::uint64_t> finished{0};
   std::error_code ec;
-  robot.setEventWatcher(
-      velmora::Event::moveExecution,
-      [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
-  robot.moveStart(ec);
-  if (ec) {
+  if (!finished.start(robot, ec)) {
     std::fprintf(stderr, "bench_motion_encode: moveStart failed (%d)\n", ec.value());
     return 1;
   }
-  auto waitFinished = [&](std::uint64_t n) {
-    const auto deadline = Clock::now() + 60s;
-    while (finished.load(std::memory_order_acquire) < n) {
-      if (Clock::now() > deadline) return false;
-      std::this_thread::sleep_for(20us);
-    }
-    return true;
-  };
   std::vector<velmora::MoveLCommand> hundred;
   for (int i = 0; i < 100; ++i) hundred.push_back(move(i));
   const std::vector<velmora::MoveLCommand> one{move(0)};
@@ -112,7 +99,7 @@ int main(int argc, char** argv) {
       robot.moveAppend(hundred, id, ec);
       const double us = bench::micros(Clock::now() - t0);
       expected += 100;
-      if (ec || !waitFinished(expected)) ++failures;
+      if (ec || !finished.waitFor(expected)) ++failures;
       if (i >= 20) queueUs.push_back(us);  // the first ones warm up
     }
     const double encode100 = bench::median(queueUs);
@@ -128,7 +115,7 @@ int main(int argc, char** argv) {
         if (ec) ++failures;
       }
       expected += appends;
-      if (!waitFinished(expected)) ++failures;
+      if (!finished.waitFor(expected)) ++failures;
       libraryRate += static_cast<double>(appends) / std::chrono::duration<double>(Clock::now() - t0).count() / kRounds;
       const double r = rawAppends(address, appends, rawId);
       if (r <= 0) ++failures;

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench_common.h"
+#include "finish_count.h"
 #include "raw_clients.h"
 
 namespace {
@@ -107,25 +108,13 @@ int main(int argc, char** argv) {
   bench::SimProcess sim({"--arm", "identity", "--verbose", "--time-scale", "0"});
   Arrivals arrivals(sim.output(), "\"move.l\"");
   const std::string address = sim.address();
+  bench::FinishCount finished;
   velmora::OstraMaxRobot robot(address, address);
-  std::atomic<std::uint64_t> finished{0};
   std::error_code ec;
-  robot.setEventWatcher(
-      velmora::Event::moveExecution,
-      [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
-  robot.moveStart(ec);
-  if (ec) {
+  if (!finished.start(robot, ec)) {
     std::fprintf(stderr, "moveStart failed (%d)\n", ec.value());
     return 1;
   }
-  auto waitFinished = [&](std::uint64_t n) {
-    const auto deadline = Clock::now() + std::chrono::seconds(60);
-    while (finished.load(std::memory_order_acquire) < n) {
-      if (Clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::microseconds(20));
-    }
-    return true;
-  };
   const auto one = moves(1);
   bench::RawClient raw(address, 6666);
   if (!raw.connected()) {
@@ -145,7 +134,7 @@ int main(int argc, char** argv) {
     std::vector<double> library;
     std::vector<double> baseline;
     std::string reply;
-    std::uint64_t appended = finished.load();  // every earlier move has been heard finished
+    std::uint64_t appended = finished.count();  // every earlier move has been heard finished
     bool ok = true;
     for (int block = 0; block < 6 && ok; ++block) {
       const bool warmup = block < 2;
@@ -165,7 +154,7 @@ int main(int argc, char** argv) {
         if (!warmup) baseline.push_back(arrivals.sinceUs(f0));
       }
     }
-    if (!ok || !waitFinished(appended)) {
+    if (!ok || !finished.waitFor(appended)) {
       std::fprintf(stderr, "append-to-wire samples failed\n");
       return false;
     }
@@ -177,14 +166,14 @@ int main(int argc, char** argv) {
     // Batches through the in-flight limit.
     auto batchesPerSecond = [&](int size, std::size_t count) {
       const auto list = moves(size);
-      const std::uint64_t target = finished.load() + static_cast<std::uint64_t>(size) * count;
+      const std::uint64_t target = finished.count() + static_cast<std::uint64_t>(size) * count;
       const auto t0 = Clock::now();
       for (std::size_t i = 0; i < count; ++i) {
         std::string id;
         robot.moveAppend(list, id, ec);
         if (ec) return -1.0;
       }
-      if (!waitFinished(target)) return -1.0;
+      if (!finished.waitFor(target)) return -1.0;
       return static_cast<double>(count) / std::chrono::duration<double>(Clock::now() - t0).count();
     };
     batchesPerSecond(1, batches1 / 10);  // warm-up
