@@ -76,11 +76,8 @@ int main(int argc, char** argv) {
   const std::string address = sim.address();
   bench::FinishCount finished;
   velmora::OstraMaxRobot robot(address, address);
+  if (!finished.start(robot)) return 1;
   std::error_code ec;
-  if (!finished.start(robot, ec)) {
-    std::fprintf(stderr, "bench_motion_encode: moveStart failed (%d)\n", ec.value());
-    return 1;
-  }
   std::vector<velmora::MoveLCommand> hundred;
   for (int i = 0; i < 100; ++i) hundred.push_back(move(i));
   const std::vector<velmora::MoveLCommand> one{move(0)};

@@ -110,11 +110,8 @@ int main(int argc, char** argv) {
   const std::string address = sim.address();
   bench::FinishCount finished;
   velmora::OstraMaxRobot robot(address, address);
+  if (!finished.start(robot)) return 1;
   std::error_code ec;
-  if (!finished.start(robot, ec)) {
-    std::fprintf(stderr, "moveStart failed (%d)\n", ec.value());
-    return 1;
-  }
   const auto one = moves(1);
   bench::RawClient raw(address, 6666);
   if (!raw.connected()) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <system_error>
 #include <thread>
 
@@ -17,12 +18,14 @@ namespace bench {
 /// Declared before the robot it counts for: the robot's callbacks may run until it is destroyed.
 class FinishCount {
  public:
-  /// Watches the robot's motion reports and starts its queue; false (`ec` set) when refused.
-  bool start(velmora::OstraMaxRobot& robot, std::error_code& ec) {
+  /// Watches the robot's motion reports and starts its queue; false, said on stderr, when refused.
+  bool start(velmora::OstraMaxRobot& robot) {
+    std::error_code ec;
     robot.setEventWatcher(
         velmora::Event::moveExecution,
         [this](const velmora::EventInfo&) { finished_.fetch_add(1, std::memory_order_release); }, ec);
     if (!ec) robot.moveStart(ec);
+    if (ec) std::fprintf(stderr, "moveStart failed (%d)\n", ec.value());
     return !ec;
   }
   std::uint64_t count() const { return finished_.load(std::memory_order_acquire); }
