@@ -1,13 +1,21 @@
 #pragma once
 // What the benchmark programs share: timing, latency summaries, settings from the environment,
-// a scratch folder for the logs, and the simulator as a program of its own.
+// a scratch folder for the logs, the simulator as a program of its own, and the standard
+// background load a program measures beside with `--load` (or VELMORA_BENCH_LOAD=1).
+//
+// The load is as many busy loops as hardware threads, at normal priority, each in a child
+// process forked for it: the process and thread CPU clocks the benchmarks read
+// (processCpuUs, CLOCK_THREAD_CPUTIME_ID) then hold the library's and the baselines' time only,
+// never the load's, with nothing to subtract.
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -19,6 +27,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -54,6 +63,20 @@ inline std::size_t envOr(const char* name, std::size_t fallback) {
   return text ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
+/// The first two octets of the loopback addresses the simulators take: VELMORA_BENCH_LOOPBACK
+/// (for example "127.150"), so two runs can stand side by side, else 127.<100 + pid % 100>.
+inline std::string loopbackPrefix() {
+  const char* text = std::getenv("VELMORA_BENCH_LOOPBACK");
+  if (text == nullptr || *text == '\0') return "127." + std::to_string(100 + ::getpid() % 100);
+  unsigned second = 256;
+  char tail = 0;
+  if (std::sscanf(text, "127.%u%c", &second, &tail) != 1 || second > 255) {
+    std::fprintf(stderr, "VELMORA_BENCH_LOOPBACK=%s: expected 127.<0-255>\n", text);
+    std::exit(2);
+  }
+  return "127." + std::to_string(second);
+}
+
 /// CPU time of the whole process (every thread), in microseconds.
 inline double processCpuUs() {
   timespec t{};
@@ -85,15 +108,15 @@ class Scratch {
   std::filesystem::path path_;
 };
 
-/// `velmora-sim` in a process of its own, on the first free loopback address `127.<a>.<b>.<n>`
+/// `velmora-sim` in a process of its own, on the first free loopback address `<prefix>.<b>.<n>`
 /// (its ports are the controller's fixed ones, so it needs an address to itself). Its output
 /// goes to a file in the working directory. Stopped with SIGTERM when destroyed.
 class SimProcess {
  public:
   explicit SimProcess(std::vector<std::string> extra = {}, int block = 0) {
-    const int a = 100 + static_cast<int>(::getpid() % 100);
+    const std::string prefix = loopbackPrefix();
     for (int n = 1; n < 250 && pid_ == 0; ++n) {
-      const std::string address = "127." + std::to_string(a) + "." + std::to_string(block) + "." + std::to_string(n);
+      const std::string address = prefix + "." + std::to_string(block) + "." + std::to_string(n);
       tryStart(address, extra);
     }
     if (pid_ == 0) throw std::runtime_error("cannot start velmora-sim");
@@ -163,20 +186,97 @@ class SimProcess {
   std::string address_;
 };
 
-/// The one line a benchmark program ends with: `<name>: key=value ...`.
+/// The one line a benchmark program ends with: `<name>: key=value ...`; the keys of a
+/// measurement under load carry the prefix "loaded_".
 class Summary {
  public:
   explicit Summary(std::string name) : line_(std::move(name) + ":") {}
   Summary& add(const char* key, double value, int decimals = 2) {
-    char text[64];
-    std::snprintf(text, sizeof text, " %s=%.*f", key, decimals, value);
+    char text[96];
+    std::snprintf(text, sizeof text, " %s%s=%.*f", prefix_, key, decimals, value);
     line_ += text;
     return *this;
   }
-  void print() const { std::printf("%s\n", line_.c_str()); }
+  void setPrefix(const char* prefix) { prefix_ = prefix; }
+  void print() const {
+    std::printf("%s\n", line_.c_str());
+    std::fflush(stdout);
+  }
 
  private:
   std::string line_;
+  const char* prefix_ = "";
 };
+
+/// The standard background load: `loops` busy loops at normal priority, each in a child process,
+/// for as long as the object lives. A child holds none of the program's descriptors (a socket it
+/// kept open would outlive the program's own close), dies with the program, and is killed and
+/// reaped when the object is destroyed.
+class Load {
+ public:
+  explicit Load(unsigned loops) {
+    std::fflush(nullptr);  // nothing buffered is left for a child to hold
+    const pid_t parent = ::getpid();
+    for (unsigned i = 0; i < loops; ++i) {
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        // Only async-signal-safe calls: the program forked with its threads running.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(0);
+        ::syscall(SYS_close_range, 3U, ~0U, 0U);
+        for (volatile unsigned long spin = 0;; spin = spin + 1) {
+        }
+      }
+      if (pid > 0) children_.push_back(pid);
+    }
+  }
+  ~Load() {
+    for (const pid_t pid : children_) ::kill(pid, SIGKILL);
+    for (const pid_t pid : children_) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+    }
+  }
+  Load(const Load&) = delete;
+  Load& operator=(const Load&) = delete;
+
+  std::size_t loops() const { return children_.size(); }
+
+ private:
+  std::vector<pid_t> children_;
+};
+
+/// Whether the program is to measure under load as well: `--load` or VELMORA_BENCH_LOAD=1. Any
+/// other argument, or a wrong VELMORA_BENCH_LOOPBACK, ends the program: call it first, before
+/// anything is started.
+inline bool loadAsked(int argc, char** argv) {
+  loopbackPrefix();
+  bool load = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) != "--load") {
+      std::fprintf(stderr, "usage: %s [--load]   (or VELMORA_BENCH_LOAD=1)\n", argv[0]);
+      std::exit(2);
+    }
+    load = true;
+  }
+  const char* env = std::getenv("VELMORA_BENCH_LOAD");
+  return load || (env != nullptr && std::string(env) == "1");
+}
+
+/// Runs `measure(summary)` (false when something failed) quiet and, with `load` (loadAsked),
+/// once more beside the standard load, its keys then prefixed "loaded_"; prints the summary
+/// line. The program's exit status.
+template <typename Measure>
+int measureQuietAndLoaded(bool load, Summary& summary, const Measure& measure) {
+  bool ok = measure(summary);
+  if (load) {
+    Load busy(std::max(1U, std::thread::hardware_concurrency()));
+    std::printf("-- again beside %zu busy loops at normal priority (child processes) --\n", busy.loops());
+    summary.setPrefix("loaded_");
+    ok = measure(summary) && ok;
+  }
+  summary.print();
+  return ok ? 0 : 1;
+}
 
 }  // namespace bench

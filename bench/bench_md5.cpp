@@ -1,5 +1,6 @@
 // MD5 throughput over a 10 MiB buffer, both forms, next to the system's md5sum over the same
-// bytes (read from a temporary file in the page cache) measured in the same run.
+// bytes (read from a temporary file in the page cache) measured in the same run. `--load`
+// measures again beside the standard load (bench_common.h).
 
 #include <fmt/format.h>
 #include <stdlib.h>
@@ -14,9 +15,11 @@
 
 #include "common/md5.h"
 
+#include "bench_common.h"
+
 using velmora::internal::Md5;
 using velmora::internal::Md5Hash;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 namespace {
 
@@ -64,50 +67,53 @@ double md5sumMbps(const std::string& path, int copies, std::string& digest) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool load = bench::loadAsked(argc, argv);
   std::vector<unsigned char> data(kSize);
   std::uint32_t x = 12345;
   for (auto& byte : data) {
     x = x * 1664525u + 1013904223u;
     byte = static_cast<unsigned char>(x >> 24);
   }
-
-  std::string digest;
-  const double context = bestMbps(
-      [&] {
-        Md5 ctx;
-        Md5::init(ctx);
-        Md5::update(ctx, data.data(), data.size());
-        digest = Md5::hexDigest(ctx, false);
-      },
-      kSize);
-  const double object = bestMbps(
-      [&] {
-        Md5Hash hash("");
-        hash.update(data.data(), data.size());
-        hash.digest();
-      },
-      kSize);
-
   char path[] = "/tmp/bench_md5_XXXXXX";
   const int fd = mkstemp(path);
-  std::string baselineDigest;
-  double baseline = 0;
   if (fd >= 0) {
     close(fd);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(kSize));
-    baseline = md5sumMbps(path, 5, baselineDigest);
-    unlink(path);
   }
 
-  fmt::print("buffer: 10 MiB, best of {} rounds\n", kRounds);
-  fmt::print("Md5 context:           {:8.1f} MB/s  {}\n", context, digest);
-  fmt::print("Md5Hash object:        {:8.1f} MB/s\n", object);
-  fmt::print("md5sum (baseline, x5): {:8.1f} MB/s  {}{}\n", baseline, baselineDigest,
-             baseline == 0              ? "  (md5sum not available)"
-             : baselineDigest == digest ? ""
-                                        : "  DIGESTS DIFFER");
-  fmt::print("md5: mbps={:.1f} baseline_mbps={:.1f} ratio={:.2f}\n", context, baseline,
-             baseline > 0 ? context / baseline : 0.0);
-  return baseline > 0 && baselineDigest != digest ? 1 : 0;
+  bench::Summary summary("md5");
+  const int status = bench::measureQuietAndLoaded(load, summary, [&](bench::Summary& out) {
+    std::string digest;
+    const double context = bestMbps(
+        [&] {
+          Md5 ctx;
+          Md5::init(ctx);
+          Md5::update(ctx, data.data(), data.size());
+          digest = Md5::hexDigest(ctx, false);
+        },
+        kSize);
+    const double object = bestMbps(
+        [&] {
+          Md5Hash hash("");
+          hash.update(data.data(), data.size());
+          hash.digest();
+        },
+        kSize);
+    std::string baselineDigest;
+    const double baseline = fd >= 0 ? md5sumMbps(path, 5, baselineDigest) : 0;
+
+    fmt::print("buffer: 10 MiB, best of {} rounds\n", kRounds);
+    fmt::print("Md5 context:           {:8.1f} MB/s  {}\n", context, digest);
+    fmt::print("Md5Hash object:        {:8.1f} MB/s\n", object);
+    fmt::print("md5sum (baseline, x5): {:8.1f} MB/s  {}{}\n", baseline, baselineDigest,
+               baseline == 0              ? "  (md5sum not available)"
+               : baselineDigest == digest ? ""
+                                          : "  DIGESTS DIFFER");
+    std::fflush(stdout);
+    out.add("mbps", context, 1).add("baseline_mbps", baseline, 1).add("ratio", baseline > 0 ? context / baseline : 0.0);
+    return baseline == 0 || baselineDigest == digest;
+  });
+  if (fd >= 0) unlink(path);
+  return status;
 }

@@ -6,18 +6,18 @@
 //   limit at its default, 300) until every finish has been heard, next to one raw connection
 //   sending the identical request bytes and keeping as many commands in flight, counting the
 //   same finish reports; alternating blocks.
-// VELMORA_BENCH_APPENDS sets the moves per block (default 5000).
+// VELMORA_BENCH_APPENDS sets the moves per block (default 5000); `--load` measures again beside
+// the standard load (bench_common.h).
 
 #include <velmora/robots.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench_common.h"
+#include "finish_count.h"
 #include "raw_clients.h"
 
 namespace {
@@ -68,77 +68,64 @@ double rawAppends(const std::string& address, std::size_t count, std::uint64_t& 
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool load = bench::loadAsked(argc, argv);
   const std::size_t appends = bench::envOr("VELMORA_BENCH_APPENDS", 5000);
   bench::Scratch scratch("motion_encode");
   bench::SimProcess sim({"--arm", "identity", "--time-scale", "0"});
   const std::string address = sim.address();
+  bench::FinishCount finished;
   velmora::OstraMaxRobot robot(address, address);
-  std::atomic<std::uint64_t> finished{0};
+  if (!finished.start(robot)) return 1;
   std::error_code ec;
-  robot.setEventWatcher(
-      velmora::Event::moveExecution,
-      [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
-  robot.moveStart(ec);
-  if (ec) {
-    std::fprintf(stderr, "bench_motion_encode: moveStart failed (%d)\n", ec.value());
-    return 1;
-  }
-  auto waitFinished = [&](std::uint64_t n) {
-    const auto deadline = Clock::now() + 60s;
-    while (finished.load(std::memory_order_acquire) < n) {
-      if (Clock::now() > deadline) return false;
-      std::this_thread::sleep_for(20us);
-    }
-    return true;
-  };
-  std::size_t failures = 0;
-
-  // Encode and queue 100 moves, each request waiting for the previous one to finish.
   std::vector<velmora::MoveLCommand> hundred;
   for (int i = 0; i < 100; ++i) hundred.push_back(move(i));
-  std::vector<double> queueUs;
-  std::uint64_t expected = 0;
-  for (int i = 0; i < 120; ++i) {
-    std::string id;
-    const auto t0 = Clock::now();
-    robot.moveAppend(hundred, id, ec);
-    const double us = bench::micros(Clock::now() - t0);
-    expected += 100;
-    if (ec || !waitFinished(expected)) ++failures;
-    if (i >= 20) queueUs.push_back(us);  // the first ones warm up
-  }
-  const double encode100 = bench::median(queueUs);
-
-  // Single moves, alternating blocks.
   const std::vector<velmora::MoveLCommand> one{move(0)};
+  std::uint64_t expected = 0;
   std::uint64_t rawId = 0;
-  double libraryRate = 0, rawRate = 0;
-  constexpr int kRounds = 3;
-  for (int round = 0; round < kRounds; ++round) {
-    const auto t0 = Clock::now();
-    for (std::size_t i = 0; i < appends; ++i) {
-      std::string id;
-      robot.moveAppend(one, id, ec);
-      if (ec) ++failures;
-    }
-    expected += appends;
-    if (!waitFinished(expected)) ++failures;
-    libraryRate += static_cast<double>(appends) / std::chrono::duration<double>(Clock::now() - t0).count() / kRounds;
-    const double r = rawAppends(address, appends, rawId);
-    if (r <= 0) ++failures;
-    rawRate += r / kRounds;
-  }
-  robot.moveReset(ec);
 
   std::printf("motion_encode: public API against velmora-sim (own process), finishes reported at once\n");
-  std::printf("  encode and queue 100 linear moves: median %.1f us\n", encode100);
-  std::printf("  single-move appends: %.0f/s; raw connection, same bytes, %d in flight: %.0f/s (ratio %.2f)\n",
-              libraryRate, kWindow, rawRate, bench::ratio(libraryRate, rawRate));
-  if (failures != 0) std::printf("  FAILED: %zu\n", failures);
   bench::Summary summary("motion_encode");
-  summary.add("encode_100_us", encode100, 1).add("appends_per_s", libraryRate, 0).add("raw_appends_per_s", rawRate, 0);
-  summary.add("appends_ratio", bench::ratio(libraryRate, rawRate)).add("failures", static_cast<double>(failures), 0);
-  summary.print();
-  return failures == 0 ? 0 : 1;
+  const int status = bench::measureQuietAndLoaded(load, summary, [&](bench::Summary& out) {
+    std::size_t failures = 0;
+    // Encode and queue 100 moves, each request waiting for the previous one to finish.
+    std::vector<double> queueUs;
+    for (int i = 0; i < 120; ++i) {
+      std::string id;
+      const auto t0 = Clock::now();
+      robot.moveAppend(hundred, id, ec);
+      const double us = bench::micros(Clock::now() - t0);
+      expected += 100;
+      if (ec || !finished.waitFor(expected)) ++failures;
+      if (i >= 20) queueUs.push_back(us);  // the first ones warm up
+    }
+    const double encode100 = bench::median(queueUs);
+
+    // Single moves, alternating blocks.
+    double libraryRate = 0, rawRate = 0;
+    constexpr int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round) {
+      const auto t0 = Clock::now();
+      for (std::size_t i = 0; i < appends; ++i) {
+        std::string id;
+        robot.moveAppend(one, id, ec);
+        if (ec) ++failures;
+      }
+      expected += appends;
+      if (!finished.waitFor(expected)) ++failures;
+      libraryRate += static_cast<double>(appends) / std::chrono::duration<double>(Clock::now() - t0).count() / kRounds;
+      const double r = rawAppends(address, appends, rawId);
+      if (r <= 0) ++failures;
+      rawRate += r / kRounds;
+    }
+    std::printf("  encode and queue 100 linear moves: median %.1f us\n", encode100);
+    std::printf("  single-move appends: %.0f/s; raw connection, same bytes, %d in flight: %.0f/s (ratio %.2f)\n",
+                libraryRate, kWindow, rawRate, bench::ratio(libraryRate, rawRate));
+    if (failures != 0) std::printf("  FAILED: %zu\n", failures);
+    out.add("encode_100_us", encode100, 1).add("appends_per_s", libraryRate, 0).add("raw_appends_per_s", rawRate, 0);
+    out.add("appends_ratio", bench::ratio(libraryRate, rawRate)).add("failures", static_cast<double>(failures), 0);
+    return failures == 0;
+  });
+  robot.moveReset(ec);
+  return status;
 }

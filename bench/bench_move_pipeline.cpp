@@ -8,7 +8,8 @@
 // - batches per second of 1 and of 100 linear moves, appended as fast as the queue takes them
 //   with the in-flight limit at its default (300), until the callback has heard every finish.
 // VELMORA_BENCH_SAMPLES sets the latency samples per block (default 2000), VELMORA_BENCH_BATCHES
-// the batches of one move (default 5000; a fiftieth of it for batches of 100).
+// the batches of one move (default 5000; a fiftieth of it for batches of 100); `--load` measures
+// again beside the standard load (bench_common.h).
 
 #include <poll.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "bench_common.h"
+#include "finish_count.h"
 #include "raw_clients.h"
 
 namespace {
@@ -97,7 +99,8 @@ std::vector<velmora::MoveLCommand> moves(int n) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool load = bench::loadAsked(argc, argv);
   const std::size_t samples = std::max<std::size_t>(1, envOr("VELMORA_BENCH_SAMPLES", 2000));
   const std::size_t batches1 = std::max<std::size_t>(1, envOr("VELMORA_BENCH_BATCHES", 5000));
   const std::size_t batches100 = std::max<std::size_t>(10, batches1 / 50);
@@ -105,66 +108,52 @@ int main() {
   bench::SimProcess sim({"--arm", "identity", "--verbose", "--time-scale", "0"});
   Arrivals arrivals(sim.output(), "\"move.l\"");
   const std::string address = sim.address();
-  int status = 0;
-  {
-    velmora::OstraMaxRobot robot(address, address);
-    std::atomic<std::uint64_t> finished{0};
-    std::error_code ec;
-    robot.setEventWatcher(
-        velmora::Event::moveExecution,
-        [&](const velmora::EventInfo&) { finished.fetch_add(1, std::memory_order_release); }, ec);
-    robot.moveStart(ec);
-    if (ec) {
-      std::fprintf(stderr, "moveStart failed (%d)\n", ec.value());
-      return 1;
-    }
-    auto waitFinished = [&](std::uint64_t n) {
-      const auto deadline = Clock::now() + std::chrono::seconds(60);
-      while (finished.load(std::memory_order_acquire) < n) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(20));
-      }
-      return true;
-    };
+  bench::FinishCount finished;
+  velmora::OstraMaxRobot robot(address, address);
+  if (!finished.start(robot)) return 1;
+  std::error_code ec;
+  const auto one = moves(1);
+  bench::RawClient raw(address, 6666);
+  if (!raw.connected()) {
+    std::fprintf(stderr, "raw client cannot connect\n");
+    return 1;
+  }
+  // The bytes the link writes for one queued move; a numeric id so the simulator answers and
+  // reports nothing more.
+  const std::string body = R"({"c":{"move.l":{"path":[{"point":{"elb":0.0,"rot":[3.1400000000000001,0.0,0.0],)"
+                           R"("trans":[0.29999999999999999,0.10000000000000001,0.40000000000000002]},)"
+                           R"("traj":{"rot_speed":30.0,"speed":0.5,"zone":0.01}}]}},"id":)";
+  std::uint64_t rawId = 4'000'000'000ull;
 
+  bench::Summary summary("move_pipeline");
+  const int status = bench::measureQuietAndLoaded(load, summary, [&](bench::Summary& out) {
     // Append to wire, against the raw socket, in alternating blocks.
-    const auto one = moves(1);
-    bench::RawClient raw(address, 6666);
-    if (!raw.connected()) {
-      std::fprintf(stderr, "raw client cannot connect\n");
-      return 1;
-    }
-    // The bytes the link writes for one queued move; a numeric id so the simulator answers
-    // and reports nothing more.
-    const std::string body = R"({"c":{"move.l":{"path":[{"point":{"elb":0.0,"rot":[3.1400000000000001,0.0,0.0],)"
-                             R"("trans":[0.29999999999999999,0.10000000000000001,0.40000000000000002]},)"
-                             R"("traj":{"rot_speed":30.0,"speed":0.5,"zone":0.01}}]}},"id":)";
     std::vector<double> library;
     std::vector<double> baseline;
-    std::uint64_t rawId = 4'000'000'000ull;
-    std::uint64_t appended = 0;
     std::string reply;
-    for (int block = 0; block < 6 && status == 0; ++block) {
+    std::uint64_t appended = finished.count();  // every earlier move has been heard finished
+    bool ok = true;
+    for (int block = 0; block < 6 && ok; ++block) {
       const bool warmup = block < 2;
-      for (std::size_t i = 0; i < samples / 4 && status == 0; ++i) {
+      for (std::size_t i = 0; i < samples / 4 && ok; ++i) {
         std::uint64_t seen = arrivals.count();
         std::string id;
         const auto t0 = Clock::now();
         robot.moveAppend(one, id, ec);
-        if (ec || !arrivals.waitBeyond(seen)) status = 1;
+        if (ec || !arrivals.waitBeyond(seen)) ok = false;
         if (!warmup) library.push_back(arrivals.sinceUs(t0));
         ++appended;
 
         seen = arrivals.count();
         const std::string request = body + std::to_string(rawId++) + "}\r";
         const auto f0 = Clock::now();
-        if (!raw.roundTrip(request, reply) || !arrivals.waitBeyond(seen)) status = 1;
+        if (!raw.roundTrip(request, reply) || !arrivals.waitBeyond(seen)) ok = false;
         if (!warmup) baseline.push_back(arrivals.sinceUs(f0));
       }
     }
-    if (status != 0 || !waitFinished(appended)) {
+    if (!ok || !finished.waitFor(appended)) {
       std::fprintf(stderr, "append-to-wire samples failed\n");
-      return 1;
+      return false;
     }
     const double appendUs = median(library);
     const double rawUs = median(baseline);
@@ -174,14 +163,14 @@ int main() {
     // Batches through the in-flight limit.
     auto batchesPerSecond = [&](int size, std::size_t count) {
       const auto list = moves(size);
-      const std::uint64_t target = finished.load() + static_cast<std::uint64_t>(size) * count;
+      const std::uint64_t target = finished.count() + static_cast<std::uint64_t>(size) * count;
       const auto t0 = Clock::now();
       for (std::size_t i = 0; i < count; ++i) {
         std::string id;
         robot.moveAppend(list, id, ec);
         if (ec) return -1.0;
       }
-      if (!waitFinished(target)) return -1.0;
+      if (!finished.waitFor(target)) return -1.0;
       return static_cast<double>(count) / std::chrono::duration<double>(Clock::now() - t0).count();
     };
     batchesPerSecond(1, batches1 / 10);  // warm-up
@@ -189,17 +178,16 @@ int main() {
     const double perSecond100 = batchesPerSecond(100, batches100);
     if (perSecond1 < 0 || perSecond100 < 0) {
       std::fprintf(stderr, "batches never finished\n");
-      return 1;
+      return false;
     }
     std::printf("batches of 1 move: %zu at %.0f/s (%.0f moves/s)\n", batches1, perSecond1, perSecond1);
     std::printf("batches of 100 moves: %zu at %.0f/s (%.0f moves/s)\n", batches100, perSecond100, perSecond100 * 100);
-    robot.disconnectFromRobot(ec);
-    bench::Summary summary("move_pipeline");
-    summary.add("append_to_wire_us", appendUs, 1)
+    out.add("append_to_wire_us", appendUs, 1)
         .add("raw_us", rawUs, 1)
         .add("append_ratio", bench::ratio(appendUs, rawUs));
-    summary.add("batches_per_s_1", perSecond1, 0).add("batches_per_s_100", perSecond100, 0);
-    summary.print();
-  }
+    out.add("batches_per_s_1", perSecond1, 0).add("batches_per_s_100", perSecond100, 0);
+    return true;
+  });
+  robot.disconnectFromRobot(ec);
   return status;
 }

@@ -6,7 +6,8 @@
 // - 4, 16 and 64 threads on one robot: requests per second next to one raw connection keeping
 //   as many requests in flight, in alternating blocks.
 // VELMORA_BENCH_REQUESTS sets the 1-thread requests per side (default 20000),
-// VELMORA_BENCH_MS the length of a throughput block (default 500).
+// VELMORA_BENCH_MS the length of a throughput block (default 500); `--load` measures again
+// beside the standard load (bench_common.h).
 
 #include <velmora/robots.h>
 
@@ -87,7 +88,8 @@ Rate libraryRate(velmora::OstraMaxRobot& robot, int threads, Clock::duration len
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool load = bench::loadAsked(argc, argv);
   const std::size_t requests = bench::envOr("VELMORA_BENCH_REQUESTS", 20000);
   const auto blockLength = std::chrono::milliseconds(bench::envOr("VELMORA_BENCH_MS", 500));
   bench::Scratch scratch("request_rtt");
@@ -100,6 +102,7 @@ int main() {
     return 1;
   }
   std::uint64_t rawId = 1'000'000'000'000ull;  // far from the library's ids
+  std::uint64_t pipelinedId = 2'000'000'000'000ull;
   std::string rawRequest, rawReply;
   auto libraryRequest = [&] {
     std::error_code ec;
@@ -111,70 +114,71 @@ int main() {
     return raw.roundTrip(rawRequest, rawReply, kSpin);
   };
 
-  // Warm-up, then alternating blocks.
-  Side lib, base;
-  timeBlock(lib, 2000, libraryRequest);
-  timeBlock(base, 2000, rawRequestWithPolicy);
-  lib = Side();
-  base = Side();
-  constexpr std::size_t kBlock = 500;
-  for (std::size_t done = 0; done < requests; done += kBlock) {
-    timeBlock(lib, kBlock, libraryRequest);
-    timeBlock(base, kBlock, rawRequestWithPolicy);
-  }
-  const auto l = bench::summarize(lib.samples);
-  const auto b = bench::summarize(base.samples);
-  const double cpu = lib.perRequest(lib.cpuUs), baseCpu = base.perRequest(base.cpuUs);
-  const double allocations = lib.perRequest(static_cast<double>(lib.allocations));
-
   std::printf("request_rtt: operationState() on loopback against velmora-sim (own process), %u hardware threads\n",
               std::thread::hardware_concurrency());
-  std::printf("  1 thread, %zu requests per side, alternating blocks of %zu\n", requests, kBlock);
-  std::printf("  %-44s %8s %8s %8s %10s %8s\n", "", "p50 us", "p99 us", "max us", "CPU us/req", "allocs");
-  std::printf("  %-44s %8.1f %8.1f %8.1f %10.1f %8.1f\n", "library", l.p50, l.p99, l.max, cpu, allocations);
-  std::printf("  %-44s %8.1f %8.1f %8.1f %10.1f\n", "raw client, same wait policy (poll 60 us)", b.p50, b.p99, b.max,
-              baseCpu);
-
-  std::size_t failures = lib.failures + base.failures;
-  struct Row {
-    int threads;
-    double rate, baseRate, cpu;
-  };
-  std::vector<Row> rows;
-  std::printf("  %-44s %10s %10s %6s %10s\n", "threads on one robot vs one connection", "req/s", "raw req/s", "ratio",
-              "CPU us/req");
-  for (const int threads : {4, 16, 64}) {
-    Row row{threads, 0, 0, 0};
-    constexpr int kRounds = 4;
-    for (int round = 0; round < kRounds; ++round) {
-      const Rate r = libraryRate(robot, threads, blockLength, failures);
-      row.rate += r.perSecond / kRounds;
-      row.cpu += r.cpuUsPerRequest / kRounds;
-      const double p = bench::pipelined(
-          address, kCommandPort, threads, blockLength,
-          [](std::string& out, std::uint64_t id) { bench::writeGetRequest(out, kKey, id); },
-          2'000'000'000'000ull + static_cast<std::uint64_t>(round) * 100'000'000ull);
-      if (p <= 0) ++failures;
-      row.baseRate += p / kRounds;
-    }
-    rows.push_back(row);
-    std::printf("  %2d threads / %2d in flight %27s %10.0f %10.0f %6.2f %10.1f\n", threads, threads, "", row.rate,
-                row.baseRate, bench::ratio(row.rate, row.baseRate), row.cpu);
-  }
-  if (failures != 0) std::printf("  FAILED requests: %zu\n", failures);
-
   bench::Summary summary("request_rtt");
-  summary.add("p50_us", l.p50, 1).add("raw_p50_us", b.p50, 1).add("p50_ratio", bench::ratio(l.p50, b.p50));
-  summary.add("p99_us", l.p99, 1).add("raw_p99_us", b.p99, 1).add("p99_ratio", bench::ratio(l.p99, b.p99));
-  summary.add("cpu_us", cpu, 1).add("raw_cpu_us", baseCpu, 1).add("cpu_ratio", bench::ratio(cpu, baseCpu));
-  summary.add("allocs", allocations, 1);
-  for (const Row& row : rows) {
-    const std::string n = std::to_string(row.threads);
-    summary.add(("rps_" + n).c_str(), row.rate, 0)
-        .add(("raw_rps_" + n).c_str(), row.baseRate, 0)
-        .add(("ratio_" + n).c_str(), bench::ratio(row.rate, row.baseRate));
-  }
-  summary.add("failures", static_cast<double>(failures), 0);
-  summary.print();
-  return failures == 0 ? 0 : 1;
+  return bench::measureQuietAndLoaded(load, summary, [&](bench::Summary& out) {
+    // Warm-up, then alternating blocks.
+    Side lib, base;
+    timeBlock(lib, 2000, libraryRequest);
+    timeBlock(base, 2000, rawRequestWithPolicy);
+    lib = Side();
+    base = Side();
+    constexpr std::size_t kBlock = 500;
+    for (std::size_t done = 0; done < requests; done += kBlock) {
+      timeBlock(lib, kBlock, libraryRequest);
+      timeBlock(base, kBlock, rawRequestWithPolicy);
+    }
+    const auto l = bench::summarize(lib.samples);
+    const auto b = bench::summarize(base.samples);
+    const double cpu = lib.perRequest(lib.cpuUs), baseCpu = base.perRequest(base.cpuUs);
+    const double allocations = lib.perRequest(static_cast<double>(lib.allocations));
+
+    std::printf("  1 thread, %zu requests per side, alternating blocks of %zu\n", requests, kBlock);
+    std::printf("  %-44s %8s %8s %8s %10s %8s\n", "", "p50 us", "p99 us", "max us", "CPU us/req", "allocs");
+    std::printf("  %-44s %8.1f %8.1f %8.1f %10.1f %8.1f\n", "library", l.p50, l.p99, l.max, cpu, allocations);
+    std::printf("  %-44s %8.1f %8.1f %8.1f %10.1f\n", "raw client, same wait policy (poll 60 us)", b.p50, b.p99, b.max,
+                baseCpu);
+
+    std::size_t failures = lib.failures + base.failures;
+    struct Row {
+      int threads;
+      double rate, baseRate, cpu;
+    };
+    std::vector<Row> rows;
+    std::printf("  %-44s %10s %10s %6s %10s\n", "threads on one robot vs one connection", "req/s", "raw req/s", "ratio",
+                "CPU us/req");
+    for (const int threads : {4, 16, 64}) {
+      Row row{threads, 0, 0, 0};
+      constexpr int kRounds = 4;
+      for (int round = 0; round < kRounds; ++round) {
+        const Rate r = libraryRate(robot, threads, blockLength, failures);
+        row.rate += r.perSecond / kRounds;
+        row.cpu += r.cpuUsPerRequest / kRounds;
+        const double p = bench::pipelined(
+            address, kCommandPort, threads, blockLength,
+            [](std::string& request, std::uint64_t id) { bench::writeGetRequest(request, kKey, id); }, pipelinedId);
+        pipelinedId += 100'000'000ull;
+        if (p <= 0) ++failures;
+        row.baseRate += p / kRounds;
+      }
+      rows.push_back(row);
+      std::printf("  %2d threads / %2d in flight %27s %10.0f %10.0f %6.2f %10.1f\n", threads, threads, "", row.rate,
+                  row.baseRate, bench::ratio(row.rate, row.baseRate), row.cpu);
+    }
+    if (failures != 0) std::printf("  FAILED requests: %zu\n", failures);
+
+    out.add("p50_us", l.p50, 1).add("raw_p50_us", b.p50, 1).add("p50_ratio", bench::ratio(l.p50, b.p50));
+    out.add("p99_us", l.p99, 1).add("raw_p99_us", b.p99, 1).add("p99_ratio", bench::ratio(l.p99, b.p99));
+    out.add("cpu_us", cpu, 1).add("raw_cpu_us", baseCpu, 1).add("cpu_ratio", bench::ratio(cpu, baseCpu));
+    out.add("allocs", allocations, 1);
+    for (const Row& row : rows) {
+      const std::string n = std::to_string(row.threads);
+      out.add(("rps_" + n).c_str(), row.rate, 0)
+          .add(("raw_rps_" + n).c_str(), row.baseRate, 0)
+          .add(("ratio_" + n).c_str(), bench::ratio(row.rate, row.baseRate));
+    }
+    out.add("failures", static_cast<double>(failures), 0);
+    return failures == 0;
+  });
 }

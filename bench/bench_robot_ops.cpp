@@ -3,12 +3,14 @@
 //   blocking clients (one connection and one thread each) sending the identical bytes to the
 //   same simulators, in alternating blocks: requests per second and process CPU per request;
 // - connecting (the constructor with an address) next to a raw client doing the same wire
-//   sequence: both connections, then "sys.info", "eci.port", "move.reset", the two last-error
-//   watches and "eci.ip", each request waiting for its reply where the library waits;
+//   sequence: both connections, then "sys.info", "eci.port", "move.reset", the last-error watch
+//   and "eci.ip", each request waiting for its reply where the library waits; both timed until
+//   connected, without the teardown;
 // - the cost of the operation log lines: `setPowerState` (entry and end lines) against
 //   `clearServoAlarm` (the same command form, no line).
 // VELMORA_BENCH_ROBOTS sets the robots (default 16), VELMORA_BENCH_MS the length of a block
-// (default 1000), VELMORA_BENCH_CONNECTS the connections per side (default 60).
+// (default 1000), VELMORA_BENCH_CONNECTS the connections per side (default 60); `--load` measures
+// again beside the standard load (bench_common.h).
 
 #include <velmora/robots.h>
 
@@ -65,27 +67,30 @@ Rate runBlock(int threads, Clock::duration length, const Op& op) {
 }
 
 // The library's connection sequence by hand: the bytes it writes, in its order, waiting where it
-// waits. The two last-error watches (one from the motion queue's start, one re-armed with the
-// events) are not waited for; their replies come before the last one and are skipped.
-bool rawConnect(const std::string& address, std::uint64_t& id) {
+// waits. The last-error watch is not waited for; its reply comes before the last one and is
+// skipped. `done` is when the last reply was read: the sockets close after it, out of the
+// timing, as the library's side is timed without the robot's teardown.
+bool rawConnect(const std::string& address, std::uint64_t& id, Clock::time_point& done) {
   bench::RawClient command(address, kCommandPort);
   bench::RawClient file(address, kFilePort);
   if (!command.connected() || !file.connected()) return false;
   std::string reply;
   auto next = [&] { return std::to_string(id++); };
   auto exchange = [&](const std::string& text) { return command.roundTrip(text, reply) && reply.size() > 2; };
-  const std::string watch = ",\"w\":{\"move.last_error_with_setting\":true}}\r";
-  return exchange("{\"g\":{\"sys.info\":null},\"id\":" + next() + "}\r") &&
-         exchange("{\"g\":{\"eci.port\":null},\"id\":" + next() + "}\r") &&
-         exchange("{\"c\":{\"move.reset\":{\"remain_traj\":false}},\"id\":" + next() + "}\r") &&
-         command.send("{\"id\":" + next() + watch) && command.send("{\"id\":" + next() + watch) &&
-         command.send("{\"id\":" + next() + ",\"s\":{\"eci.ip\":\"" + address + "\"}}\r") && command.readReply(reply) &&
-         command.readReply(reply) && command.readReply(reply) && reply.find("eci.ip") != std::string::npos;
+  const bool ok = exchange("{\"g\":{\"sys.info\":null},\"id\":" + next() + "}\r") &&
+                  exchange("{\"g\":{\"eci.port\":null},\"id\":" + next() + "}\r") &&
+                  exchange("{\"c\":{\"move.reset\":{\"remain_traj\":false}},\"id\":" + next() + "}\r") &&
+                  command.send("{\"id\":" + next() + ",\"w\":{\"move.last_error_with_setting\":true}}\r") &&
+                  command.send("{\"id\":" + next() + ",\"s\":{\"eci.ip\":\"" + address + "\"}}\r") &&
+                  command.readReply(reply) && command.readReply(reply) && reply.find("eci.ip") != std::string::npos;
+  done = Clock::now();
+  return ok;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool load = bench::loadAsked(argc, argv);
   const int robots = static_cast<int>(bench::envOr("VELMORA_BENCH_ROBOTS", 16));
   const auto blockLength = std::chrono::milliseconds(bench::envOr("VELMORA_BENCH_MS", 1000));
   const std::size_t connects = bench::envOr("VELMORA_BENCH_CONNECTS", 60);
@@ -93,105 +98,106 @@ int main() {
   std::vector<std::unique_ptr<bench::SimProcess>> sims;
   for (int i = 0; i < robots; ++i)
     sims.push_back(std::make_unique<bench::SimProcess>(std::vector<std::string>{"--arm", "identity"}, i + 1));
-  std::size_t failures = 0;
-
-  // Connecting, in alternating blocks.
-  std::vector<double> connectUs, rawConnectUs;
   std::uint64_t rawId = 1'000'000'000'000ull;
   const std::string first = sims[0]->address();
-  for (std::size_t done = 0; done < connects + 10; done += 5) {
-    for (int i = 0; i < 5; ++i) {
-      const auto t0 = Clock::now();
-      try {
-        velmora::OstraMaxRobot robot(first, first);
-        const double us = bench::micros(Clock::now() - t0);
-        if (done >= 10) connectUs.push_back(us);  // the first ones warm up
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "connect failed: %s\n", e.what());
-        ++failures;
-      }
-    }
-    for (int i = 0; i < 5; ++i) {
-      const auto t0 = Clock::now();
-      if (!rawConnect(first, rawId)) ++failures;
-      const double us = bench::micros(Clock::now() - t0);
-      if (done >= 10) rawConnectUs.push_back(us);
-    }
-  }
-  const double connect = bench::median(connectUs), rawConnectMedian = bench::median(rawConnectUs);
-
-  std::vector<std::unique_ptr<velmora::OstraMaxRobot>> fleet;
-  std::vector<std::unique_ptr<bench::RawClient>> raw;
-  for (const auto& sim : sims) {
-    fleet.push_back(std::make_unique<velmora::OstraMaxRobot>(sim->address(), sim->address()));
-    raw.push_back(std::make_unique<bench::RawClient>(sim->address(), kCommandPort));
-  }
-  auto libraryOp = [&](int i) {
-    std::error_code ec;
-    fleet[static_cast<std::size_t>(i)]->operationState(ec);
-    return !ec;
-  };
-  std::vector<std::uint64_t> ids(static_cast<std::size_t>(robots));
-  for (int i = 0; i < robots; ++i) ids[static_cast<std::size_t>(i)] = 2'000'000'000'000ull + i * 1'000'000'000ull;
-  auto rawOp = [&](int i) {
-    thread_local std::string request, reply;
-    const auto at = static_cast<std::size_t>(i);
-    bench::writeGetRequest(request, "sys.state", ids[at]++);
-    return raw[at]->roundTrip(request, reply);
-  };
-  runBlock(robots, 200ms, libraryOp);  // warm-up
-  runBlock(robots, 200ms, rawOp);
-  Rate lib, base;
-  constexpr int kRounds = 3;
-  for (int round = 0; round < kRounds; ++round) {
-    const Rate a = runBlock(robots, blockLength, libraryOp);
-    const Rate b = runBlock(robots, blockLength, rawOp);
-    lib.perSecond += a.perSecond / kRounds;
-    lib.cpuUs += a.cpuUs / kRounds;
-    base.perSecond += b.perSecond / kRounds;
-    base.cpuUs += b.cpuUs / kRounds;
-    failures += a.failures + b.failures;
-  }
-
-  // Logging: the same command form with and without the entry and end lines.
-  std::vector<double> quiet, logged;
-  for (int block = 0; block < 10; ++block) {
-    for (int i = 0; i < 200; ++i) {
-      std::error_code ec;
-      auto t0 = Clock::now();
-      fleet[0]->clearServoAlarm(ec);
-      quiet.push_back(bench::micros(Clock::now() - t0));
-      t0 = Clock::now();
-      fleet[0]->setPowerState(true, ec);
-      logged.push_back(bench::micros(Clock::now() - t0));
-    }
-  }
-  const double logCost = bench::median(logged) - bench::median(quiet);
-  fleet.clear();
-
   std::printf("robot_ops: public API against velmora-sim processes on loopback, %u hardware threads\n",
               std::thread::hardware_concurrency());
-  std::printf(
-      "  %d robots, one thread each: %.0f req/s at %.1f us CPU/req; raw blocking, one connection each: "
-      "%.0f req/s at %.1f us CPU/req (ratio %.2f)\n",
-      robots, lib.perSecond, lib.cpuUs, base.perSecond, base.cpuUs, bench::ratio(lib.perSecond, base.perSecond));
-  std::printf(
-      "  connect (constructor with an address): median %.0f us; raw client, same wire sequence: %.0f us "
-      "(ratio %.2f)\n",
-      connect, rawConnectMedian, bench::ratio(connect, rawConnectMedian));
-  std::printf("  operation log lines: setPowerState p50 %.1f us vs clearServoAlarm %.1f us\n", bench::median(logged),
-              bench::median(quiet));
-  if (failures != 0) std::printf("  FAILED: %zu\n", failures);
 
   bench::Summary summary("robot_ops");
-  summary.add("robots", robots, 0).add("rps", lib.perSecond, 0).add("raw_rps", base.perSecond, 0);
-  summary.add("rps_ratio", bench::ratio(lib.perSecond, base.perSecond));
-  summary.add("cpu_us", lib.cpuUs, 1)
-      .add("raw_cpu_us", base.cpuUs, 1)
-      .add("cpu_ratio", bench::ratio(lib.cpuUs, base.cpuUs));
-  summary.add("connect_us", connect, 0).add("raw_connect_us", rawConnectMedian, 0);
-  summary.add("connect_ratio", bench::ratio(connect, rawConnectMedian));
-  summary.add("log_cost_us", logCost, 1).add("failures", static_cast<double>(failures), 0);
-  summary.print();
-  return failures == 0 ? 0 : 1;
+  return bench::measureQuietAndLoaded(load, summary, [&](bench::Summary& out) {
+    std::size_t failures = 0;
+    // Connecting, in alternating blocks; both sides stop the clock when connected and close after.
+    std::vector<double> connectUs, rawConnectUs;
+    for (std::size_t done = 0; done < connects + 10; done += 5) {
+      for (int i = 0; i < 5; ++i) {
+        const auto t0 = Clock::now();
+        try {
+          velmora::OstraMaxRobot robot(first, first);
+          const double us = bench::micros(Clock::now() - t0);
+          if (done >= 10) connectUs.push_back(us);  // the first ones warm up
+        } catch (const std::exception& e) {
+          std::fprintf(stderr, "connect failed: %s\n", e.what());
+          ++failures;
+        }
+      }
+      for (int i = 0; i < 5; ++i) {
+        const auto t0 = Clock::now();
+        Clock::time_point connected;
+        if (!rawConnect(first, rawId, connected)) ++failures;
+        if (done >= 10) rawConnectUs.push_back(bench::micros(connected - t0));
+      }
+    }
+    const double connect = bench::median(connectUs), rawConnectMedian = bench::median(rawConnectUs);
+
+    std::vector<std::unique_ptr<velmora::OstraMaxRobot>> fleet;
+    std::vector<std::unique_ptr<bench::RawClient>> raw;
+    for (const auto& sim : sims) {
+      fleet.push_back(std::make_unique<velmora::OstraMaxRobot>(sim->address(), sim->address()));
+      raw.push_back(std::make_unique<bench::RawClient>(sim->address(), kCommandPort));
+    }
+    auto libraryOp = [&](int i) {
+      std::error_code ec;
+      fleet[static_cast<std::size_t>(i)]->operationState(ec);
+      return !ec;
+    };
+    std::vector<std::uint64_t> ids(static_cast<std::size_t>(robots));
+    for (int i = 0; i < robots; ++i) ids[static_cast<std::size_t>(i)] = 2'000'000'000'000ull + i * 1'000'000'000ull;
+    auto rawOp = [&](int i) {
+      thread_local std::string request, reply;
+      const auto at = static_cast<std::size_t>(i);
+      bench::writeGetRequest(request, "sys.state", ids[at]++);
+      return raw[at]->roundTrip(request, reply);
+    };
+    runBlock(robots, 200ms, libraryOp);  // warm-up
+    runBlock(robots, 200ms, rawOp);
+    Rate lib, base;
+    constexpr int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round) {
+      const Rate a = runBlock(robots, blockLength, libraryOp);
+      const Rate b = runBlock(robots, blockLength, rawOp);
+      lib.perSecond += a.perSecond / kRounds;
+      lib.cpuUs += a.cpuUs / kRounds;
+      base.perSecond += b.perSecond / kRounds;
+      base.cpuUs += b.cpuUs / kRounds;
+      failures += a.failures + b.failures;
+    }
+
+    // Logging: the same command form with and without the entry and end lines.
+    std::vector<double> quiet, logged;
+    for (int block = 0; block < 10; ++block) {
+      for (int i = 0; i < 200; ++i) {
+        std::error_code ec;
+        auto t0 = Clock::now();
+        fleet[0]->clearServoAlarm(ec);
+        quiet.push_back(bench::micros(Clock::now() - t0));
+        t0 = Clock::now();
+        fleet[0]->setPowerState(true, ec);
+        logged.push_back(bench::micros(Clock::now() - t0));
+      }
+    }
+    const double logCost = bench::median(logged) - bench::median(quiet);
+    fleet.clear();
+
+    std::printf(
+        "  %d robots, one thread each: %.0f req/s at %.1f us CPU/req; raw blocking, one connection each: "
+        "%.0f req/s at %.1f us CPU/req (ratio %.2f)\n",
+        robots, lib.perSecond, lib.cpuUs, base.perSecond, base.cpuUs, bench::ratio(lib.perSecond, base.perSecond));
+    std::printf(
+        "  connect (constructor with an address, no teardown): median %.0f us; raw client, same wire sequence: "
+        "%.0f us (ratio %.2f)\n",
+        connect, rawConnectMedian, bench::ratio(connect, rawConnectMedian));
+    std::printf("  operation log lines: setPowerState p50 %.1f us vs clearServoAlarm %.1f us\n", bench::median(logged),
+                bench::median(quiet));
+    if (failures != 0) std::printf("  FAILED: %zu\n", failures);
+
+    out.add("robots", robots, 0).add("rps", lib.perSecond, 0).add("raw_rps", base.perSecond, 0);
+    out.add("rps_ratio", bench::ratio(lib.perSecond, base.perSecond));
+    out.add("cpu_us", lib.cpuUs, 1)
+        .add("raw_cpu_us", base.cpuUs, 1)
+        .add("cpu_ratio", bench::ratio(lib.cpuUs, base.cpuUs));
+    out.add("connect_us", connect, 0).add("raw_connect_us", rawConnectMedian, 0);
+    out.add("connect_ratio", bench::ratio(connect, rawConnectMedian));
+    out.add("log_cost_us", logCost, 1).add("failures", static_cast<double>(failures), 0);
+    return failures == 0;
+  });
 }

@@ -1,11 +1,14 @@
 // State stream receive + decode: ns per packet for `DataReceiver::receive` plus three field
-// reads, next to a bare recv + memcpy of the same packet; packets lost at 1, 2, 4 and 8 kHz from
-// the simulator's publisher (gaps in `ts`); heap allocations per packet on the receiving thread.
-// VELMORA_BENCH_SECONDS sets the seconds per stream rate (default 10).
+// reads, next to its floor (a plain socket's recv of the same packet and the same three fields
+// copied out by hand) in alternating batches; packets lost at 1, 2, 4 and 8 kHz from the
+// simulator's publisher (gaps in `ts`); heap allocations per packet on the receiving thread.
+// VELMORA_BENCH_SECONDS sets the seconds per stream rate (default 3); `--load` measures again
+// beside the standard load (bench_common.h).
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,18 +23,19 @@
 #include <vector>
 
 #include "network/state_stream/data_receiver.h"
+#include "velmora_sim/state_layout.h"
 #include "velmora_sim/state_publisher.h"
 
 #include "alloc_counter.h"
+#include "bench_common.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 using velmora::internal::DataReceiver;
 using velmora::sim::StatePublisher;
 
-constexpr const char* kAddress = "127.0.0.1";
 constexpr int kBatch = 32;  // well inside the default socket receive buffer at 1052 bytes
 
 struct Recipe {
@@ -61,9 +65,15 @@ void fail(const char* what) {
   std::exit(1);
 }
 
+// Receiver and publishers bind here; ports are the system's choice.
+const std::string& address() {
+  static const std::string local = bench::loopbackPrefix() + ".0.1";
+  return local;
+}
+
 std::unique_ptr<DataReceiver> openReceiver(const Recipe& recipe) {
   auto receiver = std::make_unique<DataReceiver>();
-  receiver->setEndpoint(0, kAddress, kAddress);
+  receiver->setEndpoint(0, address(), address());
   if (receiver->setRecipe(recipe.fields, static_cast<std::uint16_t>(recipe.axes)) != 0) fail("recipe refused");
   std::error_code ec;
   receiver->open(ec, true);
@@ -71,24 +81,102 @@ std::unique_ptr<DataReceiver> openReceiver(const Recipe& recipe) {
   return receiver;
 }
 
-// ns per packet of receive + three reads, datagrams already queued.
-double decodeNs(const Recipe& recipe, int batches) {
-  auto receiver = openReceiver(recipe);
-  StatePublisher publisher{kAddress};
+void publishTo(StatePublisher& publisher, const Recipe& recipe, unsigned short port) {
   if (!publisher.setFields(recipe.axes, {recipe.fields.begin(), recipe.fields.end()})) fail("sim refused");
-  publisher.setTarget(kAddress, static_cast<unsigned short>(receiver->port()));
+  publisher.setTarget(address(), port);
+}
+
+// The floor: a blocking recv of the same datagram into a plain socket and the same three fields
+// copied out of it by hand at their offsets (known beforehand from the simulator's layout), the
+// least any reader of the stream must do.
+class Floor {
+ public:
+  explicit Floor(const Recipe& recipe) : recipe_(recipe), publisher_(address()) {
+    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address().c_str(), &local.sin_addr);
+    socklen_t length = sizeof local;
+    const timeval bound{1, 0};  // a datagram lost fails the run instead of hanging it
+    if (fd_ < 0 || ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound) != 0 ||
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+      fail("floor socket");
+    }
+    publishTo(publisher_, recipe, ntohs(local.sin_port));
+    vector_ = spot(recipe.vectorField);
+    third_ = spot(recipe.thirdField);
+    vectorValues_.reserve(16);
+    thirdValues_.reserve(16);
+  }
+  ~Floor() { ::close(fd_); }
+  Floor(const Floor&) = delete;
+  Floor& operator=(const Floor&) = delete;
+
+  StatePublisher& publisher() { return publisher_; }
+  std::uint64_t ts() const { return ts_; }
+
+  void take() {
+    const ssize_t n = ::recv(fd_, buffer_, sizeof buffer_, 0);
+    if (n != static_cast<ssize_t>(publisher_.packetSize())) fail("floor recv");
+    std::memcpy(&ts_, buffer_, sizeof ts_);
+    read(vector_, vectorValues_);
+    if (recipe_.thirdIsVector) {
+      read(third_, thirdValues_);
+    } else {
+      std::memcpy(&scalar_, buffer_ + third_.offset, sizeof scalar_);
+    }
+  }
+
+ private:
+  struct Spot {
+    std::size_t offset = 0, count = 0;
+  };
+  Spot spot(const char* name) const {
+    const auto offset = publisher_.offsetOf(name);
+    const auto shape = velmora::sim::stateFieldShape(name, recipe_.axes);
+    if (!offset || !shape) fail("field not in the layout");
+    return {*offset, shape->count};
+  }
+  void read(const Spot& at, std::vector<double>& out) const {
+    out.resize(at.count);
+    std::memcpy(out.data(), buffer_ + at.offset, at.count * sizeof(double));
+  }
+
+  const Recipe& recipe_;
+  StatePublisher publisher_;
+  int fd_ = -1;
+  Spot vector_, third_;
+  std::uint8_t buffer_[velmora::sim::kMaxStatePacket];
+  std::uint64_t ts_ = 0;
+  std::vector<double> vectorValues_, thirdValues_;
+  double scalar_ = 0;
+};
+
+struct DecodeNs {
+  double library = 0, floor = 0;
+};
+
+// ns per packet of receive + three reads, and of the floor, in alternating batches (library,
+// floor, library...) so both see the same machine; each batch's datagrams are queued before
+// it is timed.
+DecodeNs decodeNs(const Recipe& recipe, int batches) {
+  auto receiver = openReceiver(recipe);
+  StatePublisher publisher{address()};
+  publishTo(publisher, recipe, static_cast<unsigned short>(receiver->port()));
+  Floor floor(recipe);
   std::vector<double> vector;
   vector.reserve(16);
   std::vector<double> third;
   third.reserve(16);
   double scalar = 0;
   std::uint64_t ts = 0;
-  std::chrono::nanoseconds busy{0};
-  // The first batch warms the receiver up and is not counted.
+  std::chrono::nanoseconds libraryBusy{0}, floorBusy{0};
+  // The first batch of each warms it up and is not counted.
   for (int b = 0; b <= batches; ++b) {
     for (int i = 0; i < kBatch; ++i) publisher.sendNow();
     const std::uint64_t allocationsBefore = bench::threadAllocations;
-    const auto start = Clock::now();
+    auto start = Clock::now();
     for (int i = 0; i < kBatch; ++i) {
       if (receiver->receive(1s) != publisher.packetSize()) fail("packet lost in the decode run");
       receiver->readField("ts", ts);
@@ -102,43 +190,18 @@ double decodeNs(const Recipe& recipe, int batches) {
       }
     }
     if (b > 0) {
-      busy += Clock::now() - start;
+      libraryBusy += Clock::now() - start;
       allocationsAfterWarmUp += bench::threadAllocations - allocationsBefore;
       packetsAfterWarmUp += kBatch;
     }
+    for (int i = 0; i < kBatch; ++i) floor.publisher().sendNow();
+    start = Clock::now();
+    for (int i = 0; i < kBatch; ++i) floor.take();
+    if (b > 0) floorBusy += Clock::now() - start;
   }
-  if (ts != publisher.sentCount()) fail("decoded ts does not match");
-  return double(busy.count()) / (double(batches) * kBatch);
-}
-
-// The floor: a blocking recv of the same datagram and a copy of it.
-double floorNs(const Recipe& recipe, int batches) {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_port = 0;
-  ::inet_pton(AF_INET, kAddress, &local.sin_addr);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) fail("bind");
-  socklen_t length = sizeof local;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-  StatePublisher publisher{kAddress};
-  publisher.setFields(recipe.axes, {recipe.fields.begin(), recipe.fields.end()});
-  publisher.setTarget(kAddress, ntohs(local.sin_port));
-  std::uint8_t buffer[1052];
-  static std::uint8_t copy[1052];
-  std::chrono::nanoseconds busy{0};
-  for (int b = 0; b <= batches; ++b) {
-    for (int i = 0; i < kBatch; ++i) publisher.sendNow();
-    const auto start = Clock::now();
-    for (int i = 0; i < kBatch; ++i) {
-      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-      if (n <= 0) fail("recv");
-      std::memcpy(copy, buffer, static_cast<std::size_t>(n));
-    }
-    if (b > 0) busy += Clock::now() - start;
-  }
-  ::close(fd);
-  return double(busy.count()) / (double(batches) * kBatch);
+  if (ts != publisher.sentCount() || floor.ts() != floor.publisher().sentCount()) fail("decoded ts does not match");
+  const double packets = double(batches) * kBatch;
+  return {double(libraryBusy.count()) / packets, double(floorBusy.count()) / packets};
 }
 
 struct LossResult {
@@ -149,9 +212,8 @@ struct LossResult {
 
 LossResult lossAt(int hz, std::chrono::seconds duration) {
   auto receiver = openReceiver(kSixAxis);
-  StatePublisher publisher{kAddress};
-  publisher.setFields(kSixAxis.axes, {kSixAxis.fields.begin(), kSixAxis.fields.end()});
-  publisher.setTarget(kAddress, static_cast<unsigned short>(receiver->port()));
+  StatePublisher publisher{address()};
+  publishTo(publisher, kSixAxis, static_cast<unsigned short>(receiver->port()));
   publisher.start(std::chrono::nanoseconds(1'000'000'000 / hz));
   receiver->receiveFirst();
   std::uint64_t last = 0;
@@ -193,39 +255,40 @@ std::string cpuName() {
 
 }  // namespace
 
-int main() {
-  const char* env = std::getenv("VELMORA_BENCH_SECONDS");
-  const auto seconds = std::chrono::seconds(env ? std::max(1, std::atoi(env)) : 10);
+int main(int argc, char** argv) {
+  const bool load = bench::loadAsked(argc, argv);
+  const auto seconds = std::chrono::seconds(std::max<std::size_t>(1, bench::envOr("VELMORA_BENCH_SECONDS", 3)));
   std::printf("machine: %s, %u hardware threads; loopback UDP, receiver on the calling thread\n", cpuName().c_str(),
               std::thread::hardware_concurrency());
+  bench::Summary summary("state_decode");
+  return bench::measureQuietAndLoaded(load, summary, [&](bench::Summary& out) {
+    allocationsAfterWarmUp = 0;
+    packetsAfterWarmUp = 0;
+    const int batches = 2000;
+    const DecodeNs six = decodeNs(kSixAxis, batches);
+    const DecodeNs seven = decodeNs(kSevenAxis, batches);
+    const char* form = "receive + 3 reads, %-15s (%4zu B): %8.0f ns/packet   floor recv + 3 reads: %8.0f ns  (x%.2f)\n";
+    std::printf(form, kSixAxis.label, std::size_t(308), six.library, six.floor, six.library / six.floor);
+    std::printf(form, kSevenAxis.label, std::size_t(1052), seven.library, seven.floor, seven.library / seven.floor);
 
-  const int batches = 2000;
-  const double ns6 = decodeNs(kSixAxis, batches);
-  const double ns7 = decodeNs(kSevenAxis, batches);
-  const double floor6 = floorNs(kSixAxis, batches);
-  const double floor7 = floorNs(kSevenAxis, batches);
-  std::printf("receive + 3 reads, %-15s (%4zu B): %8.0f ns/packet   floor recv+memcpy: %8.0f ns  (x%.2f)\n",
-              kSixAxis.label, std::size_t(308), ns6, floor6, ns6 / floor6);
-  std::printf("receive + 3 reads, %-15s (%4zu B): %8.0f ns/packet   floor recv+memcpy: %8.0f ns  (x%.2f)\n",
-              kSevenAxis.label, std::size_t(1052), ns7, floor7, ns7 / floor7);
-
-  std::uint64_t lost1 = 0;
-  std::uint64_t lost8 = 0;
-  for (int hz : {1000, 2000, 4000, 8000}) {
-    const LossResult r = lossAt(hz, seconds);
-    std::printf("stream %d Hz for %lld s: sent %llu (%.0f/s), lost %llu\n", hz, static_cast<long long>(seconds.count()),
-                static_cast<unsigned long long>(r.sent), r.rate, static_cast<unsigned long long>(r.lost));
-    if (hz == 1000) lost1 = r.lost;
-    if (hz == 8000) lost8 = r.lost;
-  }
-  const double allocsPerPacket = double(allocationsAfterWarmUp) / double(packetsAfterWarmUp);
-  std::printf("allocations on the receiving thread after the first packet: %llu over %llu packets\n",
-              static_cast<unsigned long long>(allocationsAfterWarmUp),
-              static_cast<unsigned long long>(packetsAfterWarmUp));
-  std::printf(
-      "state_decode: ns_per_packet_6=%.0f ns_per_packet_7=%.0f floor_ns=%.0f ratio=%.2f lost_1khz=%llu "
-      "lost_8khz=%llu allocs_per_packet=%.3f\n",
-      ns6, ns7, floor7, ns7 / floor7, static_cast<unsigned long long>(lost1), static_cast<unsigned long long>(lost8),
-      allocsPerPacket);
-  return 0;
+    std::uint64_t lost1 = 0;
+    std::uint64_t lost8 = 0;
+    for (int hz : {1000, 2000, 4000, 8000}) {
+      const LossResult r = lossAt(hz, seconds);
+      std::printf("stream %d Hz for %lld s: sent %llu (%.0f/s), lost %llu\n", hz,
+                  static_cast<long long>(seconds.count()), static_cast<unsigned long long>(r.sent), r.rate,
+                  static_cast<unsigned long long>(r.lost));
+      if (hz == 1000) lost1 = r.lost;
+      if (hz == 8000) lost8 = r.lost;
+    }
+    const double allocsPerPacket = double(allocationsAfterWarmUp) / double(packetsAfterWarmUp);
+    std::printf("allocations on the receiving thread after the first packet: %llu over %llu packets\n",
+                static_cast<unsigned long long>(allocationsAfterWarmUp),
+                static_cast<unsigned long long>(packetsAfterWarmUp));
+    out.add("ns_per_packet_6", six.library, 0).add("ns_per_packet_7", seven.library, 0);
+    out.add("floor_ns", seven.floor, 0).add("ratio", bench::ratio(seven.library, seven.floor));
+    out.add("lost_1khz", static_cast<double>(lost1), 0).add("lost_8khz", static_cast<double>(lost8), 0);
+    out.add("allocs_per_packet", allocsPerPacket, 3);
+    return true;
+  });
 }

@@ -12,7 +12,8 @@
 //   socket and are taken oldest first, one per call, so its staleness grows to the socket's
 //   queue and the kernel drops the rest;
 // - `getStateData` ns per call beside 0 and 4 other reading threads.
-// VELMORA_BENCH_SECONDS sets the length of a block (default 2).
+// VELMORA_BENCH_SECONDS sets the length of a block (default 2); `--load` measures again beside
+// the standard load (bench_common.h).
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -241,7 +242,8 @@ std::string cpuName() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool load = bench::loadAsked(argc, argv);
   const auto block = std::chrono::seconds(bench::envOr("VELMORA_BENCH_SECONDS", 2));
   std::printf("machine: %s, %u hardware threads; loopback UDP, velmora-sim (own process) publishing at 1 kHz\n",
               cpuName().c_str(), std::thread::hardware_concurrency());
@@ -251,63 +253,64 @@ int main() {
   bench::SimProcess sim({"--arm", "identity", "--packet-numbers"});
   const std::string address = sim.address();
   velmora::OstraMaxRobot robot(address, address);
-  Totals library, raw;
-  Reading slow;
-  double slowPhase = 0;
   std::uint64_t rawId = 1'000'000'000'000ull;
-  std::size_t failures = 0;
-  constexpr int kRounds = 3;
-  for (int round = 0; round < kRounds; ++round) {
-    robot.startReceiveRobotState(std::chrono::microseconds(1000), kFields);
-    const Reading atRate = readLibrary(robot, block, 0us);
-    library.add(atRate);
-    if (round == kRounds - 1) {
-      // The same stream on, at half its rate: staleness against the phase just measured.
-      slowPhase = atRate.phase();
-      slow = readLibrary(robot, block, 2000us);
-    }
-    robot.stopReceiveRobotState();
-    const Reading r = readRaw(address, block, rawId);
-    if (r.ts.empty()) ++failures;
-    raw.add(r);
-  }
-  robot.startReceiveRobotState(std::chrono::microseconds(1000), kFields);
-  const double get0 = getNs(robot, 0);
-  const double get4 = getNs(robot, 4);
-  robot.stopReceiveRobotState();
-
-  const double cpu = library.perPacket(library.cpuUs), rawCpu = raw.perPacket(raw.cpuUs);
-  const double stale50 = percentile(library.staleness, 0.5), stale99 = percentile(library.staleness, 0.99);
-  const double rawStale50 = percentile(raw.staleness, 0.5), rawStale99 = percentile(raw.staleness, 0.99);
-  const auto slowStaleness = slow.staleness(slowPhase);
-  std::printf(
-      "1 kHz reader, %d blocks of %lld s: %llu packets, lost %llu, CPU %.2f us/packet (update + 3 reads), "
-      "staleness p50 %.0f us p99 %.0f us, %.2f allocations/packet\n",
-      kRounds, static_cast<long long>(block.count()), static_cast<unsigned long long>(library.packets),
-      static_cast<unsigned long long>(library.lost), cpu, stale50, stale99,
-      library.perPacket(static_cast<double>(library.allocations)));
-  std::printf(
-      "raw UDP socket, blocking recv + the same 3 copies, alternating: %llu packets, lost %llu, CPU %.2f "
-      "us/packet, staleness p50 %.0f us p99 %.0f us\n",
-      static_cast<unsigned long long>(raw.packets), static_cast<unsigned long long>(raw.lost), rawCpu, rawStale50,
-      rawStale99);
-  std::printf(
-      "500 Hz reader, %lld s: %zu packets, lost %llu (by design: oldest first, one per call), "
-      "staleness p50 %.0f us p99 %.0f us\n",
-      static_cast<long long>(block.count()), slow.ts.size(), static_cast<unsigned long long>(slow.lost),
-      percentile(slowStaleness, 0.5), percentile(slowStaleness, 0.99));
-  std::printf("getStateData: %.0f ns/call alone, %.0f ns/call beside 4 reading threads (stream read on another)\n",
-              get0, get4);
-  if (failures != 0) std::printf("FAILED raw blocks: %zu\n", failures);
   bench::Summary summary("state_stream");
-  summary.add("cpu_us_per_packet", cpu).add("raw_cpu_us", rawCpu).add("cpu_ratio", bench::ratio(cpu, rawCpu));
-  summary.add("lost", static_cast<double>(library.lost), 0).add("raw_lost", static_cast<double>(raw.lost), 0);
-  summary.add("staleness_p50_us", stale50, 0).add("raw_staleness_p50_us", rawStale50, 0);
-  summary.add("staleness_p99_us", stale99, 0).add("raw_staleness_p99_us", rawStale99, 0);
-  summary.add("allocs_per_packet", library.perPacket(static_cast<double>(library.allocations)));
-  summary.add("lost_500hz", static_cast<double>(slow.lost), 0)
-      .add("staleness_p50_us_500hz", percentile(slowStaleness, 0.5), 0);
-  summary.add("get_ns", get0, 0).add("get_ns_4readers", get4, 0).add("failures", static_cast<double>(failures), 0);
-  summary.print();
-  return failures == 0 ? 0 : 1;
+  return bench::measureQuietAndLoaded(load, summary, [&](bench::Summary& out) {
+    Totals library, raw;
+    Reading slow;
+    double slowPhase = 0;
+    std::size_t failures = 0;
+    constexpr int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round) {
+      robot.startReceiveRobotState(std::chrono::microseconds(1000), kFields);
+      const Reading atRate = readLibrary(robot, block, 0us);
+      library.add(atRate);
+      if (round == kRounds - 1) {
+        // The same stream on, at half its rate: staleness against the phase just measured.
+        slowPhase = atRate.phase();
+        slow = readLibrary(robot, block, 2000us);
+      }
+      robot.stopReceiveRobotState();
+      const Reading r = readRaw(address, block, rawId);
+      if (r.ts.empty()) ++failures;
+      raw.add(r);
+    }
+    robot.startReceiveRobotState(std::chrono::microseconds(1000), kFields);
+    const double get0 = getNs(robot, 0);
+    const double get4 = getNs(robot, 4);
+    robot.stopReceiveRobotState();
+
+    const double cpu = library.perPacket(library.cpuUs), rawCpu = raw.perPacket(raw.cpuUs);
+    const double stale50 = percentile(library.staleness, 0.5), stale99 = percentile(library.staleness, 0.99);
+    const double rawStale50 = percentile(raw.staleness, 0.5), rawStale99 = percentile(raw.staleness, 0.99);
+    const auto slowStaleness = slow.staleness(slowPhase);
+    std::printf(
+        "1 kHz reader, %d blocks of %lld s: %llu packets, lost %llu, CPU %.2f us/packet (update + 3 reads), "
+        "staleness p50 %.0f us p99 %.0f us, %.2f allocations/packet\n",
+        kRounds, static_cast<long long>(block.count()), static_cast<unsigned long long>(library.packets),
+        static_cast<unsigned long long>(library.lost), cpu, stale50, stale99,
+        library.perPacket(static_cast<double>(library.allocations)));
+    std::printf(
+        "raw UDP socket, blocking recv + the same 3 copies, alternating: %llu packets, lost %llu, CPU %.2f "
+        "us/packet, staleness p50 %.0f us p99 %.0f us\n",
+        static_cast<unsigned long long>(raw.packets), static_cast<unsigned long long>(raw.lost), rawCpu, rawStale50,
+        rawStale99);
+    std::printf(
+        "500 Hz reader, %lld s: %zu packets, lost %llu (by design: oldest first, one per call), "
+        "staleness p50 %.0f us p99 %.0f us\n",
+        static_cast<long long>(block.count()), slow.ts.size(), static_cast<unsigned long long>(slow.lost),
+        percentile(slowStaleness, 0.5), percentile(slowStaleness, 0.99));
+    std::printf("getStateData: %.0f ns/call alone, %.0f ns/call beside 4 reading threads (stream read on another)\n",
+                get0, get4);
+    if (failures != 0) std::printf("FAILED raw blocks: %zu\n", failures);
+    out.add("cpu_us_per_packet", cpu).add("raw_cpu_us", rawCpu).add("cpu_ratio", bench::ratio(cpu, rawCpu));
+    out.add("lost", static_cast<double>(library.lost), 0).add("raw_lost", static_cast<double>(raw.lost), 0);
+    out.add("staleness_p50_us", stale50, 0).add("raw_staleness_p50_us", rawStale50, 0);
+    out.add("staleness_p99_us", stale99, 0).add("raw_staleness_p99_us", rawStale99, 0);
+    out.add("allocs_per_packet", library.perPacket(static_cast<double>(library.allocations)));
+    out.add("lost_500hz", static_cast<double>(slow.lost), 0)
+        .add("staleness_p50_us_500hz", percentile(slowStaleness, 0.5), 0);
+    out.add("get_ns", get0, 0).add("get_ns_4readers", get4, 0).add("failures", static_cast<double>(failures), 0);
+    return failures == 0;
+  });
 }
