@@ -1,19 +1,21 @@
 // Robots through the public API against `velmora-sim` processes on loopback:
-// - 16 robots in one process, one thread each calling `operationState()`, next to 16 raw
-//   blocking clients (one connection and one thread each) sending the identical bytes to the
-//   same simulators, in alternating blocks: requests per second and process CPU per request;
+// - fleets of 1, 4, 16 and 64 robots in one process (one simulator each), one thread each
+//   calling `operationState()`, next to as many raw blocking clients (one connection and one
+//   thread each) sending the identical bytes to the same simulators, in alternating blocks:
+//   requests per second and process CPU per request;
 // - connecting (the constructor with an address) next to a raw client doing the same wire
 //   sequence: both connections, then "sys.info", "eci.port", "move.reset", the last-error watch
 //   and "eci.ip", each request waiting for its reply where the library waits; both timed until
 //   connected, without the teardown;
 // - the cost of the operation log lines: `setPowerState` (entry and end lines) against
 //   `clearServoAlarm` (the same command form, no line).
-// VELMORA_BENCH_ROBOTS sets the robots (default 16), VELMORA_BENCH_MS the length of a block
-// (default 1000), VELMORA_BENCH_CONNECTS the connections per side (default 60); `--load` measures
+// VELMORA_BENCH_ROBOTS sets the largest fleet (default 64), VELMORA_BENCH_MS the length of a
+// block (default 400), VELMORA_BENCH_CONNECTS the connections per side (default 60); `--load` measures
 // again beside the standard load (bench_common.h).
 
 #include <velmora/robots.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -91,8 +93,12 @@ bool rawConnect(const std::string& address, std::uint64_t& id, Clock::time_point
 
 int main(int argc, char** argv) {
   const bool load = bench::loadAsked(argc, argv);
-  const int robots = static_cast<int>(bench::envOr("VELMORA_BENCH_ROBOTS", 16));
-  const auto blockLength = std::chrono::milliseconds(bench::envOr("VELMORA_BENCH_MS", 1000));
+  // Fleets of 1, 4, 16 and 64 robots, or up to VELMORA_BENCH_ROBOTS of them.
+  const int robots = static_cast<int>(std::max<std::size_t>(1, bench::envOr("VELMORA_BENCH_ROBOTS", 64)));
+  std::vector<int> fleetSizes;
+  for (int n = 1; n < robots; n *= 4) fleetSizes.push_back(n);
+  fleetSizes.push_back(robots);
+  const auto blockLength = std::chrono::milliseconds(bench::envOr("VELMORA_BENCH_MS", 400));
   const std::size_t connects = bench::envOr("VELMORA_BENCH_CONNECTS", 60);
   bench::Scratch scratch("robot_ops");
   std::vector<std::unique_ptr<bench::SimProcess>> sims;
@@ -148,18 +154,27 @@ int main(int argc, char** argv) {
       bench::writeGetRequest(request, "sys.state", ids[at]++);
       return raw[at]->roundTrip(request, reply);
     };
-    runBlock(robots, 200ms, libraryOp);  // warm-up
-    runBlock(robots, 200ms, rawOp);
-    Rate lib, base;
-    constexpr int kRounds = 3;
-    for (int round = 0; round < kRounds; ++round) {
-      const Rate a = runBlock(robots, blockLength, libraryOp);
-      const Rate b = runBlock(robots, blockLength, rawOp);
-      lib.perSecond += a.perSecond / kRounds;
-      lib.cpuUs += a.cpuUs / kRounds;
-      base.perSecond += b.perSecond / kRounds;
-      base.cpuUs += b.cpuUs / kRounds;
-      failures += a.failures + b.failures;
+    // Each fleet size uses the first robots and raw clients, in alternating blocks.
+    struct Fleet {
+      int robots;
+      Rate lib, base;
+    };
+    std::vector<Fleet> fleets;
+    for (const int n : fleetSizes) {
+      Fleet f{n, {}, {}};
+      runBlock(n, 100ms, libraryOp);  // warm-up
+      runBlock(n, 100ms, rawOp);
+      constexpr int kRounds = 3;
+      for (int round = 0; round < kRounds; ++round) {
+        const Rate a = runBlock(n, blockLength, libraryOp);
+        const Rate b = runBlock(n, blockLength, rawOp);
+        f.lib.perSecond += a.perSecond / kRounds;
+        f.lib.cpuUs += a.cpuUs / kRounds;
+        f.base.perSecond += b.perSecond / kRounds;
+        f.base.cpuUs += b.cpuUs / kRounds;
+        failures += a.failures + b.failures;
+      }
+      fleets.push_back(f);
     }
 
     // Logging: the same command form with and without the entry and end lines.
@@ -178,10 +193,13 @@ int main(int argc, char** argv) {
     const double logCost = bench::median(logged) - bench::median(quiet);
     fleet.clear();
 
-    std::printf(
-        "  %d robots, one thread each: %.0f req/s at %.1f us CPU/req; raw blocking, one connection each: "
-        "%.0f req/s at %.1f us CPU/req (ratio %.2f)\n",
-        robots, lib.perSecond, lib.cpuUs, base.perSecond, base.cpuUs, bench::ratio(lib.perSecond, base.perSecond));
+    for (const Fleet& f : fleets) {
+      std::printf(
+          "  %2d robots, one thread each: %7.0f req/s at %5.1f us CPU/req; raw blocking, one connection each: "
+          "%7.0f req/s at %5.1f us CPU/req (ratio %.2f, CPU ratio %.2f)\n",
+          f.robots, f.lib.perSecond, f.lib.cpuUs, f.base.perSecond, f.base.cpuUs,
+          bench::ratio(f.lib.perSecond, f.base.perSecond), bench::ratio(f.lib.cpuUs, f.base.cpuUs));
+    }
     std::printf(
         "  connect (constructor with an address, no teardown): median %.0f us; raw client, same wire sequence: "
         "%.0f us (ratio %.2f)\n",
@@ -190,11 +208,18 @@ int main(int argc, char** argv) {
                 bench::median(quiet));
     if (failures != 0) std::printf("  FAILED: %zu\n", failures);
 
-    out.add("robots", robots, 0).add("rps", lib.perSecond, 0).add("raw_rps", base.perSecond, 0);
-    out.add("rps_ratio", bench::ratio(lib.perSecond, base.perSecond));
-    out.add("cpu_us", lib.cpuUs, 1)
-        .add("raw_cpu_us", base.cpuUs, 1)
-        .add("cpu_ratio", bench::ratio(lib.cpuUs, base.cpuUs));
+    // The headline keys are the largest fleet's; each size has its own ratios beside them.
+    const Fleet& main = fleets.back();
+    out.add("robots", main.robots, 0).add("rps", main.lib.perSecond, 0).add("raw_rps", main.base.perSecond, 0);
+    out.add("rps_ratio", bench::ratio(main.lib.perSecond, main.base.perSecond));
+    out.add("cpu_us", main.lib.cpuUs, 1)
+        .add("raw_cpu_us", main.base.cpuUs, 1)
+        .add("cpu_ratio", bench::ratio(main.lib.cpuUs, main.base.cpuUs));
+    for (const Fleet& f : fleets) {
+      const std::string n = std::to_string(f.robots);
+      out.add(("rps_ratio_" + n).c_str(), bench::ratio(f.lib.perSecond, f.base.perSecond));
+      out.add(("cpu_ratio_" + n).c_str(), bench::ratio(f.lib.cpuUs, f.base.cpuUs));
+    }
     out.add("connect_us", connect, 0).add("raw_connect_us", rawConnectMedian, 0);
     out.add("connect_ratio", bench::ratio(connect, rawConnectMedian));
     out.add("log_cost_us", logCost, 1).add("failures", static_cast<double>(failures), 0);
