@@ -308,6 +308,10 @@ void TcpClient::stopLocked() noexcept {
 
 bool TcpClient::isConnected() const noexcept { return core_->up_.load(); }
 
+std::chrono::steady_clock::duration TcpClient::handshakeTime() const noexcept {
+  return std::chrono::steady_clock::duration(core_->handshake_.load(std::memory_order_relaxed));
+}
+
 bool TcpClient::claimRead() noexcept { return core_->claimRead(); }
 TcpClient::ReadStatus TcpClient::read(std::chrono::steady_clock::time_point deadline) noexcept {
   return core_->callerRead(deadline);

@@ -114,6 +114,9 @@ class TcpClient {
   bool isConnected() const noexcept;
   /// Bytes handed over that the operating system has not taken yet.
   std::size_t unsentBytes() const noexcept;
+  /// How long the last established connection took from its attempt to its handshake's end:
+  /// a first measure of the round trip to the peer, before any reply.
+  std::chrono::steady_clock::duration handshakeTime() const noexcept;
 
   // ---- Reading by a waiting caller ----
   // One party reads the connection at a time: the I/O thread whenever nobody else does, or a

@@ -87,7 +87,8 @@ void TcpClient::Core::attempt() {
     }
   }
   timer_ = Timer::connectTimeout;
-  timerAt_ = Clock::now() + options_.connectTimeout;
+  attemptBegan_ = Clock::now();
+  timerAt_ = attemptBegan_ + options_.connectTimeout;
   lastAttemptError_ = asio::error::connection_refused;
   tryNextEndpoint();
 }
@@ -178,6 +179,7 @@ void TcpClient::Core::scheduleReconnect() {
 
 void TcpClient::Core::connectedNow(int fd) {
   timer_ = Timer::none;
+  handshake_.store((Clock::now() - attemptBegan_).count(), std::memory_order_relaxed);
   setNoDelay(fd);
   const bool blocking = allowBlockingReads(fd, kWaitSlice);
   framer_->reset();

@@ -167,6 +167,8 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   int epoll_ = -1;
   int wake_ = -1;       // eventfd
   int parkTimer_ = -1;  // timerfd: the parked read interest's tick
+  // How long the last connection's handshake took (steady clock ticks; read from any thread).
+  std::atomic<std::chrono::steady_clock::rep> handshake_{0};
   // When a request last put the tick off (read and set without the lock).
   std::atomic<std::chrono::steady_clock::rep> tickDeferredAt_{0};
 
@@ -222,6 +224,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::size_t nextEndpoint_ = 0;
   std::error_code lastAttemptError_;
   Timer timer_ = Timer::none;
+  std::chrono::steady_clock::time_point attemptBegan_{};
   std::chrono::steady_clock::time_point timerAt_{};
   std::uint64_t socketTag_ = 1;  // epoll data of the current socket (0 is the wake descriptor)
 };

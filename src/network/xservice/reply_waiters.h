@@ -141,6 +141,12 @@ class ReplyWaiters {
   /// Requests waiting now.
   std::size_t size() const;
 
+  /// Takes `roundTrip` (a connection's handshake) as the first measure of the link, when there
+  /// is none yet.
+  void seedRoundTrip(std::chrono::steady_clock::duration roundTrip) noexcept {
+    std::chrono::steady_clock::rep none = 0;
+    typical_.compare_exchange_strong(none, roundTrip.count(), std::memory_order_relaxed);
+  }
   /// How long replies on this link took lately (zero before the first).
   std::chrono::steady_clock::duration typicalRoundTrip() const noexcept {
     return std::chrono::steady_clock::duration(typical_.load(std::memory_order_relaxed));

@@ -93,6 +93,8 @@ void XService::start(std::error_code& ec, bool awaitFileLink) {
     if (fileLaunched) transfer_->stop();
     return;
   }
+  // The first requests on a link wait as its handshake suggests, before any reply has told.
+  waiters_.seedRoundTrip(client_.handshakeTime());
   if (!awaitFileLink) return;
   if (transfer_ && transferLock.try_lock()) {
     std::error_code fileEc;
