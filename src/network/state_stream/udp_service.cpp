@@ -185,7 +185,7 @@ long UdpService::receiveOnce(int fd, std::uint8_t* buffer, bool wait) noexcept {
   message.msg_controllen = sizeof control;
   const ssize_t n = ::recvmsg(fd, &message, wait ? 0 : MSG_DONTWAIT);
   if (n < 0) return -1;
-  sender_.resize(std::min<std::size_t>(message.msg_namelen, sender_.capacity()));
+  // The endpoint's size follows the address family the system wrote: nothing to resize.
   arrival_ = timespec{};
   for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
     if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
