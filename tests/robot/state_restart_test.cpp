@@ -6,6 +6,7 @@
 #include <velmora/error.h>
 
 #include <optional>
+#include <thread>
 
 #include "robot/state_fixture.h"
 #include "support/log_capture.h"
@@ -108,4 +109,32 @@ TEST_F(StateStreamTest, ARestartWithoutAStreamStillTellsTheLocalAddress) {
   // Without the address the new controller would not know where to publish.
   robot->startReceiveRobotState(2ms, {"psi_m"});
   EXPECT_NE(robot->updateRobotState(1s), 0u);
+}
+
+// Read only once the new controller has accepted to publish (and then stays silent): what the
+// old one left in the socket is still read, oldest first, but must not pass for the new stream.
+TEST_F(StateStreamTest, WhatTheOldControllerLeftQueuedIsNoSignOfTheNewStream) {
+  internal::LinkOptions options;
+  options.firstPacketWait = 500ms;
+  auto robot = connect<OstraMaxRobot>(7, options);
+  robot->startReceiveRobotState(2ms, {"psi_m"});
+  ASSERT_NE(robot->updateRobotState(1s), 0u);
+  std::this_thread::sleep_for(100ms);
+  restartSim(300ms,
+             [](Simulator& s) { s.command().script(Form::command, "eci.pub.start", Behaviour::reply(0).times(1)); });
+  ASSERT_TRUE(command().log().waitFor([](const velmora_sim::Request& r) { return r.key == "eci.pub.start"; }, 10s));
+  std::this_thread::sleep_for(200ms);  // its acceptance handled too: the last deadline is set
+
+  int old = 0;
+  std::string thrown;
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  try {
+    while (std::chrono::steady_clock::now() < end) {
+      if (robot->updateRobotState(50ms) != 0) ++old;
+    }
+  } catch (const RealtimeStateException& e) {
+    thrown = e.what();
+  }
+  EXPECT_GT(old, 0) << "nothing was left queued: the case was not exercised";
+  EXPECT_THAT(thrown, HasSubstr(messageText(7))) << "no exception within 20 s: silent zeros";
 }

@@ -28,6 +28,7 @@ void DataReceiver::close() {
 }
 
 void DataReceiver::expectBy(std::chrono::steady_clock::time_point deadline) noexcept {
+  askedAt_.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_release);
   // Never 0, which means "nothing awaited".
   expectedBy_.store(std::max<std::chrono::steady_clock::rep>(deadline.time_since_epoch().count(), 1),
                     std::memory_order_release);
@@ -71,7 +72,11 @@ std::size_t DataReceiver::receive(std::chrono::nanoseconds timeout) {
   // Compared and swapped: a deadline set meanwhile by another reconnection must stand.
   if (expected != 0) {
     if (received != 0) {
-      expectedBy_.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
+      // A datagram queued before the stream was asked for again (the controller restarted
+      // meanwhile) is no sign that it is back.
+      if (lastArrival().time_since_epoch().count() >= askedAt_.load(std::memory_order_acquire)) {
+        expectedBy_.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
+      }
     } else if (std::chrono::steady_clock::now().time_since_epoch().count() >= expected &&
                expectedBy_.compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) {
       // Asked for again and still silent: zeros for ever would pass for a stream.

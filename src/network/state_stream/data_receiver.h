@@ -21,9 +21,9 @@
 
 namespace velmora::internal {
 
-/// Thread safety: `isOpen`, `port`, `isReceiving`, `fieldSet`, `packetSize`, `fieldOrder` and
-/// `readField` from any thread, at any time; the others (set-up, open, close, receive) from one
-/// thread at a time.
+/// Thread safety: `isOpen`, `port`, `isReceiving`, `fieldSet`, `packetSize`, `fieldOrder`,
+/// `readField` and `close` from any thread, at any time (a `close` wakes a blocked receive); the
+/// others (set-up, open, receive) from one thread at a time.
 class DataReceiver : public UdpService {
  public:
   /// `firstPacketWait` bounds the wait for the first packet after a start (the link options'
@@ -31,7 +31,8 @@ class DataReceiver : public UdpService {
   explicit DataReceiver(std::chrono::nanoseconds firstPacketWait = LinkOptions().firstPacketWait);
   ~DataReceiver() override;
 
-  /// Closes the socket and clears the receiving flag.
+  /// Closes the socket and clears the receiving flag; a receive blocked on another thread
+  /// returns 0 at once.
   void close() override;
 
   /// Subscribes to `requested` (plus `ts` and `errors`, which lead every packet) from the state
@@ -48,9 +49,9 @@ class DataReceiver : public UdpService {
   /// Whether a datagram has come since the last start (and the stream was not marked stopped).
   bool isReceiving() const noexcept { return receiving_.load(std::memory_order_acquire); }
 
-  /// The stream was asked of the controller again (after a reconnection): unless a datagram is
-  /// taken by `deadline`, the first `receive` that finds none after it marks the stream stopped.
-  /// A later call moves the deadline. Any thread.
+  /// The stream was asked of the controller again (after a reconnection): unless a datagram
+  /// that arrived after this call is taken by `deadline`, the first `receive` that finds none
+  /// after it marks the stream stopped. A later call moves the deadline. Any thread.
   void expectBy(std::chrono::steady_clock::time_point deadline) noexcept;
   /// Clears the receiving flag, the socket left as it is: the stream cannot come back by
   /// itself, and a new start must be possible. Any thread.
@@ -96,6 +97,8 @@ class DataReceiver : public UdpService {
   std::atomic<bool> receiving_{false};
   // Steady-clock ticks by which a datagram must come; 0 while none is awaited.
   std::atomic<std::chrono::steady_clock::rep> expectedBy_{0};
+  // Steady-clock ticks of the last `expectBy`: datagrams that arrived earlier do not count.
+  std::atomic<std::chrono::steady_clock::rep> askedAt_{0};
   mutable std::mutex mutex_;
   std::unique_ptr<RtRecipe> recipe_;  // never null; replaced whole under mutex_
   std::array<std::uint8_t, kReceiveSize> buffer_{};

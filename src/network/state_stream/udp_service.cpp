@@ -1,34 +1,29 @@
 #include "network/state_stream/udp_service.h"
 
-#include <velmora/error.h>
-#include <velmora/exception.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <time.h>
+#include <unistd.h>
 
-#include <asio/bind_allocator.hpp>
-#include <asio/buffer.hpp>
+#include <asio/io_context.hpp>
 #include <asio/ip/address.hpp>
 
-#include <new>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
 
 #include "common/globals.h"
 #include "common/logging.h"
 
 namespace velmora::internal {
 
-void* HandlerArena::allocate(std::size_t size) {
-  if (!inUse_ && size <= sizeof(storage_)) {
-    inUse_ = true;
-    return storage_;
-  }
-  return ::operator new(size);
-}
+namespace {
 
-void HandlerArena::deallocate(void* pointer) noexcept {
-  if (pointer == storage_) {
-    inUse_ = false;
-  } else {
-    ::operator delete(pointer);
-  }
-}
+std::error_code lastError() noexcept { return {errno, std::system_category()}; }
+
+}  // namespace
 
 std::chrono::steady_clock::time_point deadlineAfter(std::chrono::nanoseconds timeout) noexcept {
   using Clock = std::chrono::steady_clock;
@@ -39,11 +34,6 @@ std::chrono::steady_clock::time_point deadlineAfter(std::chrono::nanoseconds tim
 }
 
 UdpService::UdpService() = default;
-
-UdpService::Io& UdpService::io() {
-  if (!io_) io_ = std::make_unique<Io>();
-  return *io_;
-}
 
 UdpService::~UdpService() { closeSocket(); }
 
@@ -59,7 +49,8 @@ void UdpService::setEndpoint(unsigned port, const std::string& remoteHost, const
     peer_ = asio::ip::udp::endpoint(numeric, wirePort);
     return;
   }
-  asio::ip::udp::resolver resolver(io().context);
+  asio::io_context context(1);
+  asio::ip::udp::resolver resolver(context);
   // The socket is IPv4, so the controller's stream can only come from an IPv4 address.
   const auto results = resolver.resolve(asio::ip::udp::v4(), remoteHost, std::to_string(port),
                                         asio::ip::resolver_base::passive | asio::ip::resolver_base::address_configured);
@@ -69,7 +60,7 @@ void UdpService::setEndpoint(unsigned port, const std::string& remoteHost, const
 
 void UdpService::open(std::error_code& ec, bool anyPortOnFailure) {
   ec.clear();
-  if (io_ && io_->socket.is_open()) close();
+  if (fd_.load(std::memory_order_acquire) >= 0) close();
 
   // An empty local address means "any interface": robots built without one must still stream.
   asio::ip::address address = asio::ip::address_v4::any();
@@ -77,33 +68,54 @@ void UdpService::open(std::error_code& ec, bool anyPortOnFailure) {
     address = asio::ip::make_address(localAddress_, ec);
     if (ec) return;
   }
-  Socket& socket = io().socket;
-  socket.open(asio::ip::udp::v4(), ec);
-  if (ec) return;
+  if (!address.is_v4()) {
+    ec = asio::error::address_family_not_supported;
+    return;
+  }
+  const std::uint32_t wanted = localPort_.load(std::memory_order_acquire);
+  // Blocking: a receive waits in its one system call, bounded by the socket's time-out.
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    ec = lastError();
+    return;
+  }
+  const auto bindTo = [&](unsigned short port) {
+    const asio::ip::udp::endpoint local(address, port);
+    if (::bind(fd, local.data(), static_cast<socklen_t>(local.size())) != 0) ec = lastError();
+  };
   // No SO_REUSEADDR: a second receiver on the same port must fall back to a free port, not
   // share the port and silently split the stream with the first.
-  const std::uint32_t wanted = localPort_.load(std::memory_order_acquire);
   if (wanted > 0xFFFF) {
     ec = asio::error::invalid_argument;
   } else {
-    socket.bind(asio::ip::udp::endpoint(address, static_cast<unsigned short>(wanted)), ec);
+    bindTo(static_cast<unsigned short>(wanted));
   }
   if (ec && anyPortOnFailure) {
     ec.clear();
-    socket.bind(asio::ip::udp::endpoint(address, 0), ec);
+    bindTo(0);
   }
   if (!ec) {
     // Read back even after a bind to the configured port: port 0 there means "any", and the
     // controller must be told the port actually bound.
-    const asio::ip::udp::endpoint bound = socket.local_endpoint(ec);
-    if (!ec) localPort_.store(bound.port(), std::memory_order_release);
+    asio::ip::udp::endpoint bound;
+    socklen_t size = static_cast<socklen_t>(bound.capacity());
+    if (::getsockname(fd, bound.data(), &size) != 0) {
+      ec = lastError();
+    } else {
+      bound.resize(size);
+      localPort_.store(bound.port(), std::memory_order_release);
+    }
   }
-  if (!ec) socket.non_blocking(true, ec);
   if (ec) {
-    std::error_code ignored;
-    socket.close(ignored);
+    ::close(fd);
     return;
   }
+  // Arrival stamps tell datagrams queued before a restart of the controller from those after
+  // it. Without them every datagram counts as new, as before.
+  const int on = 1;
+  (void)::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+  armedWait_ = std::chrono::nanoseconds::zero();
+  fd_.store(fd, std::memory_order_seq_cst);
   state_.store(kOpen, std::memory_order_release);
 }
 
@@ -115,30 +127,14 @@ void UdpService::open(bool anyPortOnFailure) {
 void UdpService::close() { closeSocket(); }
 
 void UdpService::closeSocket() noexcept {
-  if (io_) {
-    std::error_code ignored;
-    io_->socket.shutdown(asio::socket_base::shutdown_both, ignored);
-    io_->socket.close(ignored);
-  }
   state_.store(kClosed, std::memory_order_release);
-}
-
-void UdpService::runFor(std::chrono::nanoseconds timeout) {
-  if (!io_) return;  // nothing was ever started that could be pending
-  asio::io_context& context = io_->context;
-  context.restart();
-  context.run_until(deadlineAfter(timeout));
-  if (context.stopped()) return;
-  std::error_code ec;
-  io_->socket.cancel(ec);
-  if (ec) {
-    // The receive may still be queued and would later complete into the caller's buffer and
-    // frame: closing aborts it, and running the context finishes it before we report.
-    close();
-    context.run();
-    throw NetworkException(std::string(messageText(5)) + ec.message());
-  }
-  context.run();
+  const int fd = fd_.exchange(-1, std::memory_order_seq_cst);
+  if (fd < 0) return;
+  // A receive blocked on another thread returns at once from a shut-down socket; only after it
+  // has let go may the number go back to the system, which could hand it to another file.
+  (void)::shutdown(fd, SHUT_RDWR);
+  while (receivers_.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
+  ::close(fd);
 }
 
 bool UdpService::fromController() noexcept {
@@ -160,48 +156,94 @@ bool UdpService::fromController() noexcept {
   return false;
 }
 
-void UdpService::armReceive(std::uint8_t* buffer, std::size_t& received) {
-  io_->socket.async_receive_from(
-      asio::buffer(buffer, kReceiveSize), sender_,
-      asio::bind_allocator(HandlerArenaAllocator<void>(arena_),
-                           [this, buffer, &received](const std::error_code& ec, std::size_t bytes) {
-                             onReceived(ec, bytes, buffer, received);
-                           }));
+bool UdpService::armWait(int fd, std::chrono::nanoseconds wait) noexcept {
+  // A caller passing the same time-out every time (the usual loop) sets it once.
+  if (wait == armedWait_) return true;
+  // Rounded up: a time-out of 0 would mean "wait for ever".
+  const auto micros = std::chrono::ceil<std::chrono::microseconds>(wait).count();
+  constexpr std::int64_t kMaxSeconds = 1'000'000'000;  // beyond that the system waits for ever anyway
+  timeval tv{};
+  tv.tv_sec = static_cast<time_t>(std::min<std::int64_t>(micros / 1'000'000, kMaxSeconds));
+  tv.tv_usec = static_cast<suseconds_t>(micros % 1'000'000);
+  if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) {
+    armedWait_ = std::chrono::nanoseconds::zero();
+    return false;
+  }
+  armedWait_ = wait;
+  return true;
 }
 
-void UdpService::onReceived(const std::error_code& ec, std::size_t bytes, std::uint8_t* buffer, std::size_t& received) {
-  // A datagram cut to the buffer is still a datagram.
-  if (ec && ec != asio::error::message_size) return;
-  if (fromController()) {
-    received = bytes;
-    return;
+long UdpService::receiveOnce(int fd, std::uint8_t* buffer, bool wait) noexcept {
+  iovec data{buffer, kReceiveSize};
+  alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(timespec))];
+  msghdr message{};
+  message.msg_name = sender_.data();
+  message.msg_namelen = static_cast<socklen_t>(sender_.capacity());
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t n = ::recvmsg(fd, &message, wait ? 0 : MSG_DONTWAIT);
+  if (n < 0) return -1;
+  // The endpoint's size follows the address family the system wrote: nothing to resize.
+  arrival_ = timespec{};
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+      std::memcpy(&arrival_, CMSG_DATA(c), sizeof arrival_);
+    }
   }
-  // The handler's memory is free again by now. Never after the deadline: the run that ends a
-  // cancelled receive would wait for the next datagram.
-  if (io_->socket.is_open() && std::chrono::steady_clock::now() < receiveDeadline_) armReceive(buffer, received);
+  // A datagram cut to the buffer is still a datagram; its length is what was taken.
+  return static_cast<long>(std::min<std::size_t>(static_cast<std::size_t>(n), kReceiveSize));
 }
 
 std::size_t UdpService::receive(std::uint8_t* buffer, std::chrono::nanoseconds timeout) {
-  // Bounds the foreign datagrams dropped without a look at the clock, so a flood of them cannot
-  // hold a caller past its time-out.
-  constexpr int kDropsBeforeWaiting = 64;
-  std::size_t received = 0;
-  Socket& socket = io().socket;
-  if (socket.is_open()) {
-    // A datagram already queued is taken with one system call; only an empty queue pays for the
-    // timed wait through the I/O context.
-    for (int drops = 0; drops < kDropsBeforeWaiting; ++drops) {
-      std::error_code ec;
-      received = socket.receive_from(asio::buffer(buffer, kReceiveSize), sender_, 0, ec);
-      if (ec && ec != asio::error::message_size) break;
-      if (fromController()) return received;
+  // Bounds the foreign datagrams dropped once the time is up, so a flood of them cannot hold a
+  // caller past its time-out.
+  constexpr int kDropsAfterDeadline = 64;
+  // Held from before the descriptor is read until the last call on it: see `closeSocket`.
+  receivers_.fetch_add(1, std::memory_order_seq_cst);
+  struct Leave {
+    std::atomic<int>& count;
+    ~Leave() { count.fetch_sub(1, std::memory_order_seq_cst); }
+  } leave{receivers_};
+  const auto deadline = deadlineAfter(timeout);
+  std::chrono::nanoseconds wait = timeout;
+  int lateDrops = 0;
+  for (;;) {
+    const int fd = fd_.load(std::memory_order_seq_cst);
+    if (fd < 0) return 0;
+    const bool blocking = wait > std::chrono::nanoseconds::zero();
+    // Without its time-out a blocking call could wait for ever: no wait then.
+    if (blocking && !armWait(fd, wait)) return 0;
+    const long n = receiveOnce(fd, buffer, blocking);
+    if (n >= 0) {
+      // A shut-down socket reads as an empty datagram: the service was closed meanwhile.
+      if (n == 0 && fd_.load(std::memory_order_seq_cst) < 0) return 0;
+      if (fromController()) return static_cast<std::size_t>(n);
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (!blocking) return 0;
+    } else if (errno != EINTR) {
+      return 0;
     }
-    received = 0;
+    // The system's time-out counts in kernel ticks and may end a little early: wait out the rest.
+    wait = deadline - std::chrono::steady_clock::now();
+    if (wait <= std::chrono::nanoseconds::zero() && n >= 0 && ++lateDrops > kDropsAfterDeadline) return 0;
   }
-  receiveDeadline_ = deadlineAfter(timeout);
-  armReceive(buffer, received);
-  runFor(timeout);
-  return received;
+}
+
+std::chrono::steady_clock::time_point UdpService::lastArrival() const noexcept {
+  if (arrival_.tv_sec == 0 && arrival_.tv_nsec == 0) return std::chrono::steady_clock::now();
+  // The age on the wall clock moved to the steady one. The wall clock is read first: a thread
+  // preempted between the two reads then sees the datagram younger, never older, than it is
+  // (an old one taken for new is what happened before stamps; the other way would stop a
+  // stream). A step of the wall clock between the arrival and now is the other error.
+  timespec wall{};
+  ::clock_gettime(CLOCK_REALTIME, &wall);
+  const auto now = std::chrono::steady_clock::now();
+  const auto age =
+      std::chrono::seconds(wall.tv_sec - arrival_.tv_sec) + std::chrono::nanoseconds(wall.tv_nsec - arrival_.tv_nsec);
+  return now - std::max(std::chrono::duration_cast<std::chrono::steady_clock::duration>(age),
+                        std::chrono::steady_clock::duration::zero());
 }
 
 }  // namespace velmora::internal

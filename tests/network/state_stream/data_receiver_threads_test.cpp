@@ -70,3 +70,31 @@ TEST_F(StreamTest, ReadersDuringStreamAndRecipeChanges) {
   EXPECT_GT(reads.load(), 1000);
   EXPECT_EQ(torn.load(), 0);
 }
+
+// A stop on another thread must not leave the reading thread waiting out its time-out, whether
+// it is already blocked or only about to be; the descriptor outlives every call still on it.
+TEST_F(StreamTest, CloseOnAnotherThreadWakesABlockedReceive) {
+  using Clock = std::chrono::steady_clock;
+  for (const auto delay : {0ms, 1ms, 50ms, 200ms}) {
+    subscribe({}, 7);
+    ASSERT_TRUE(publisher.sendNow());
+    receiver.receiveFirst();
+    std::atomic<bool> reading{false};
+    std::size_t received = 1;
+    Clock::duration took{};
+    std::thread reader([&] {
+      reading = true;
+      const auto start = Clock::now();
+      received = receiver.receive(30s);
+      took = Clock::now() - start;
+    });
+    while (!reading) std::this_thread::yield();
+    std::this_thread::sleep_for(delay);
+    receiver.close();
+    reader.join();
+    EXPECT_EQ(received, 0u) << delay.count() << " ms";
+    EXPECT_LT(took, delay + 5s) << delay.count() << " ms";
+    EXPECT_FALSE(receiver.isOpen());
+    EXPECT_FALSE(receiver.isReceiving());
+  }
+}

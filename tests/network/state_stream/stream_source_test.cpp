@@ -138,3 +138,32 @@ TEST_F(StreamTest, AStreamAskedForAgainIsMarkedStoppedWhenNothingComes) {
   EXPECT_EQ(receiver.receive(10ms), 0u);
   EXPECT_TRUE(receiver.isReceiving());
 }
+
+// A controller that restarted leaves what it sent before in the socket: those datagrams are
+// still taken, oldest first, but they do not show that the stream came back.
+TEST_F(StreamTest, DatagramsQueuedBeforeTheStreamWasAskedForAgainDoNotCount) {
+  subscribe({"psi_m"}, 7);
+  ASSERT_TRUE(publisher.sendNow());
+  receiver.receiveFirst();
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(publisher.sendNow());
+  std::this_thread::sleep_for(100ms);  // queued well before the stream is asked for again
+  receiver.expectBy(Clock::now() + 300ms);
+  for (std::uint64_t ts = 2; ts <= 6; ++ts) {
+    EXPECT_EQ(receiver.receive(1s), receiver.packetSize());
+    EXPECT_EQ(field<std::uint64_t>("ts"), ts);
+  }
+  EXPECT_TRUE(receiver.isReceiving());
+  std::this_thread::sleep_for(400ms);
+  EXPECT_EQ(receiver.receive(10ms), 0u);
+  EXPECT_FALSE(receiver.isReceiving()) << "the old controller's datagrams passed for the new one's";
+
+  // One sent after the ask, even if taken after the deadline, does count.
+  ASSERT_TRUE(publisher.sendNow());
+  receiver.receiveFirst();
+  receiver.expectBy(Clock::now() + 300ms);
+  ASSERT_TRUE(publisher.sendNow());
+  std::this_thread::sleep_for(400ms);
+  EXPECT_NE(receiver.receive(1s), 0u);
+  EXPECT_EQ(receiver.receive(10ms), 0u);
+  EXPECT_TRUE(receiver.isReceiving());
+}
