@@ -177,13 +177,7 @@ std::error_code TcpClient::Core::waitStarted(std::chrono::milliseconds bound) {
   // A connection on the local network is up within tens of microseconds: watching that long
   // spares the starter a wake-up, which costs as much again, but only while a core stands idle
   // for the I/O thread that makes the connection.
-  if (idleCores() >= 2) {
-    const auto watchUntil = Clock::now() + kStartWatch;
-    for (unsigned round = 1; !startDone_.load(std::memory_order_acquire); ++round) {
-      if ((round & 63) == 0 && Clock::now() >= watchUntil) break;
-      cpuRelax();
-    }
-  }
+  if (idleCores() >= 2) spinWhile([this] { return !startDone_.load(std::memory_order_acquire); }, kStartWatch);
   std::unique_lock<std::mutex> lock(mutex_);
   if (!changed_.wait_for(lock, bound, [this] { return startDone_.load(); })) return asio::error::timed_out;
   return startResult_;
