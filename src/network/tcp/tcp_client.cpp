@@ -86,8 +86,8 @@ std::error_code TcpClient::Core::prepare() {
   return {};
 }
 
-void TcpClient::Core::run(std::shared_ptr<const Handlers> handlers, std::string host, std::uint16_t port) noexcept {
-  ioThread_ = std::this_thread::get_id();
+void TcpClient::Core::open(std::shared_ptr<const Handlers> handlers, std::string host, std::uint16_t port,
+                           bool attemptHere) noexcept {
   running_ = std::move(handlers);
   host_ = std::move(host);
   port_ = port;
@@ -98,8 +98,23 @@ void TcpClient::Core::run(std::shared_ptr<const Handlers> handlers, std::string 
     std::lock_guard<std::mutex> lock(mutex_);
     readerHandlers_ = running_.get();
   }
+  if (!attemptHere) return;
+  // A connection on the local network is made within the call; handing it to a thread that
+  // first has to wake would cost the starter two wake-ups on top.
+  ioThread_ = std::this_thread::get_id();
   attempt();
+  ioThread_ = std::thread::id();
+}
+
+void TcpClient::Core::run(bool attempted) noexcept {
+  ioThread_ = std::this_thread::get_id();
+  if (!attempted) attempt();
   loop();
+  finish();
+  ioThread_ = std::thread::id();
+}
+
+void TcpClient::Core::finish() noexcept {
   closeAttemptSocket();
   closeConnection(asio::error::operation_aborted, false);
   signalStart(asio::error::operation_aborted);
@@ -108,7 +123,6 @@ void TcpClient::Core::run(std::shared_ptr<const Handlers> handlers, std::string 
     readerHandlers_ = nullptr;
   }
   running_.reset();
-  ioThread_ = std::thread::id();
 }
 
 void TcpClient::Core::loop() {
@@ -177,7 +191,9 @@ std::error_code TcpClient::Core::waitStarted(std::chrono::milliseconds bound) {
   // A connection on the local network is up within tens of microseconds: watching that long
   // spares the starter a wake-up, which costs as much again, but only while a core stands idle
   // for the I/O thread that makes the connection.
-  if (idleCores() >= 2) spinWhile([this] { return !startDone_.load(std::memory_order_acquire); }, kStartWatch);
+  if (!startDone_.load(std::memory_order_acquire) && idleCores() >= 2) {
+    spinWhile([this] { return !startDone_.load(std::memory_order_acquire); }, kStartWatch);
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   if (!changed_.wait_for(lock, bound, [this] { return startDone_.load(); })) return asio::error::timed_out;
   return startResult_;
@@ -233,7 +249,7 @@ void TcpClient::setClaim(Claim claim) {
 
 bool TcpClient::onOwnIoThread() const noexcept { return core_->onIoThread(); }
 
-std::error_code TcpClient::begin(const std::string& host, std::uint16_t port) {
+std::error_code TcpClient::begin(const std::string& host, std::uint16_t port, bool attemptHere) {
   stopLocked();
   if (host.empty()) return asio::error::host_not_found;
   std::shared_ptr<const Core::Handlers> handlers;
@@ -241,14 +257,18 @@ std::error_code TcpClient::begin(const std::string& host, std::uint16_t port) {
     std::lock_guard<std::mutex> handlersLock(core_->handlersMutex);
     handlers = core_->handlers;
   }
+  bool opened = false;
   try {
     if (const std::error_code ec = core_->prepare()) return ec;
-    job_ = IoThreads::run([core = core_, handlers, host = std::string(host), port]() mutable {
-      core->run(std::move(handlers), std::move(host), port);
-    });
+    std::string name(host);
+    opened = true;
+    core_->open(std::move(handlers), std::move(name), port, attemptHere);
+    job_ = IoThreads::run([core = core_, attemptHere] { core->run(attemptHere); });
   } catch (const std::system_error& e) {
+    if (opened) core_->finish();
     return e.code();
   } catch (const std::bad_alloc&) {
+    if (opened) core_->finish();
     return std::make_error_code(std::errc::not_enough_memory);
   }
   return {};
@@ -270,8 +290,9 @@ std::error_code TcpClient::start(const std::string& host, std::uint16_t port, co
     runMeanwhile();
     if (!core_->waitStarted(bound)) return {};
   }
-  if (const std::error_code ec = begin(host, port)) return ec;
+  // What runs meanwhile goes first: its own I/O thread wakes while this one connects.
   runMeanwhile();
+  if (const std::error_code ec = begin(host, port, true)) return ec;
   const std::error_code result = core_->waitStarted(bound);
   if (result) stopLocked();
   return result;
@@ -280,7 +301,7 @@ std::error_code TcpClient::start(const std::string& host, std::uint16_t port, co
 void TcpClient::launch(const std::string& host, std::uint16_t port) {
   if (onOwnIoThread()) return;
   std::lock_guard<std::mutex> lock(controlMutex_);
-  launched_ = !begin(host, port);
+  launched_ = !begin(host, port, false);
 }
 
 void TcpClient::stop() noexcept {

@@ -33,8 +33,9 @@ struct TcpClientOptions {
   std::size_t maxUnsentBytes = std::numeric_limits<std::size_t>::max();
 };
 
-/// Called on the I/O thread after every connection attempt (the first and each reconnection)
-/// with the attempt's result.
+/// Called after every connection attempt (the first and each reconnection) with the attempt's
+/// result: on the I/O thread, but for the first attempt of a `start`, which the starting thread
+/// makes and reports itself before `start` returns.
 using ConnectHandler = std::function<void(const std::error_code&)>;
 /// Called on the I/O thread once for every established connection that ends, whatever ended it
 /// (the peer, an I/O error, an oversized message, `stop`).
@@ -164,7 +165,8 @@ class TcpClient {
   std::shared_ptr<IoThreads::Job> job_;  // the running period's I/O loop
   bool launched_ = false;                // the running period's first attempt has not been waited for
 
-  std::error_code begin(const std::string& host, std::uint16_t port);
+  // Starts a period; with `attemptHere` this thread makes its first attempt (see Core::open).
+  std::error_code begin(const std::string& host, std::uint16_t port, bool attemptHere);
   void stopLocked() noexcept;
   bool onOwnIoThread() const noexcept;
 };

@@ -23,7 +23,8 @@
 // |                                         | the socket down to wake a caller  | the writer, then closes `fd_`       |
 // |                                         | asleep in it, waits for it to go  |                                     |
 //
-// Only the I/O thread opens and closes the socket, and only after both sides are let go.
+// Only the I/O thread opens and closes the socket (and the starter, which makes a period's first
+// attempt before that thread runs), and closes it only after both sides are let go.
 
 #include <sys/epoll.h>
 #include <sys/socket.h>
@@ -65,8 +66,15 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   Core& operator=(const Core&) = delete;
 
   // ---- Lifecycle (tcp_client.cpp) ----
-  /// The I/O thread's body for one started period.
-  void run(std::shared_ptr<const Handlers> handlers, std::string host, std::uint16_t port) noexcept;
+  /// Readies one period before its I/O thread runs, on the starting thread; with `attemptHere`
+  /// that thread also makes the first connection attempt, standing in for the I/O thread (its
+  /// connect handler runs there, before `start` returns).
+  void open(std::shared_ptr<const Handlers> handlers, std::string host, std::uint16_t port, bool attemptHere) noexcept;
+  /// The I/O thread's body for the period `open` readied; it makes the first attempt unless
+  /// the starter has.
+  void run(bool attempted) noexcept;
+  /// Ends the period: closes what is open and tells a starter still waiting.
+  void finish() noexcept;
   /// Makes the epoll, wake and tick descriptors (once) and readies a new period.
   std::error_code prepare();
   /// Waits for the first attempt of the period started last.
@@ -212,7 +220,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // ---- The holder of the reading (I/O thread or a caller) ----
   std::unique_ptr<Framer> framer_;
 
-  // ---- I/O thread only ----
+  // ---- I/O thread only (and the starter before the I/O thread runs, see `open`) ----
   std::atomic<std::thread::id> ioThread_{};
   std::shared_ptr<const Handlers> running_;  // this period's handlers
   std::string host_;
