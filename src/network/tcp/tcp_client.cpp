@@ -15,6 +15,7 @@
 #include "common/globals.h"
 #include "common/logging.h"
 #include "common/wait_policy.h"
+#include "network/tcp/loop_descriptors.h"
 #include "network/tcp/tcp_core.h"
 
 namespace velmora::internal {
@@ -37,9 +38,8 @@ TcpClient::Core::Core(TcpClientOptions options, FramerFactory framer)
     : options_(options), framerFactory_(std::move(framer)) {}
 
 TcpClient::Core::~Core() {
-  if (wake_ >= 0) ::close(wake_);
-  if (parkTimer_ >= 0) ::close(parkTimer_);
-  if (epoll_ >= 0) ::close(epoll_);
+  // Every socket has left the epoll set by now: only the loop's own descriptors remain in it.
+  returnLoopDescriptors({epoll_, wake_, parkTimer_});
 }
 
 void TcpClient::Core::logHandlerFailure(const char* what, const char* text) noexcept {
@@ -65,6 +65,12 @@ std::error_code TcpClient::Core::watch(int fd, std::uint64_t tag, int& kept) {
 
 std::error_code TcpClient::Core::prepare() {
   if (!framer_) framer_ = framerFactory_();
+  LoopDescriptors kept;
+  if (epoll_ < 0 && takeLoopDescriptors(kept)) {
+    epoll_ = kept.epoll;
+    wake_ = kept.wake;
+    parkTimer_ = kept.tick;
+  }
   if (epoll_ < 0) {
     epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
     if (epoll_ < 0) return lastError();
