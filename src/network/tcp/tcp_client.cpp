@@ -99,6 +99,7 @@ void TcpClient::Core::open(std::shared_ptr<const Handlers> handlers, std::string
   port_ = port;
   established_ = false;
   firstDone_ = false;
+  keepAliveLeft_ = false;
   timer_ = Timer::none;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -108,13 +109,19 @@ void TcpClient::Core::open(std::shared_ptr<const Handlers> handlers, std::string
   // A connection on the local network is made within the call; handing it to a thread that
   // first has to wake would cost the starter two wake-ups on top.
   ioThread_ = std::this_thread::get_id();
+  starterAttempts_ = true;
   attempt();
+  starterAttempts_ = false;
   ioThread_ = std::thread::id();
 }
 
 void TcpClient::Core::run(bool attempted) noexcept {
   ioThread_ = std::this_thread::get_id();
-  if (!attempted) attempt();
+  if (attempted) {
+    keepAliveLeft();
+  } else {
+    attempt();
+  }
   loop();
   finish();
   ioThread_ = std::thread::id();

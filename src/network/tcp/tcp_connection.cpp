@@ -209,8 +209,24 @@ void TcpClient::Core::connectedNow(int fd) {
   established_ = true;
   callHandler("connect", running_->onConnect, std::error_code());
   signalStart(std::error_code());
-  // Only this thread closes the socket; the starter need not wait for these.
-  setKeepAlive(fd);
+  // Only the I/O thread closes the socket; the starter need not wait for these.
+  if (starterAttempts_) {
+    keepAliveLeft_ = true;
+  } else {
+    setKeepAlive(fd);
+  }
+}
+
+void TcpClient::Core::keepAliveLeft() noexcept {
+  if (!keepAliveLeft_) return;
+  keepAliveLeft_ = false;
+  // Nothing but this thread closes fd_, so it is still the starter's connection or none.
+  int fd = -1;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fd = fd_;
+  }
+  if (fd >= 0) setKeepAlive(fd);
 }
 
 // Ends the connection once no caller reads from or writes to its socket any more (both only make

@@ -118,6 +118,8 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // The attempt's socket became writable; `watched` when it is in the epoll set.
   void finishConnect(bool watched);
   void connectedNow(int fd);
+  // Sets the keep-alive a connection the starter made left to this thread.
+  void keepAliveLeft() noexcept;
   void closeConnection(const std::error_code& why, bool reconnect);
   void closeAttemptSocket() noexcept;
   void signalStart(const std::error_code& ec);
@@ -227,6 +229,8 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   std::uint16_t port_ = 0;
   bool established_ = false;
   bool firstDone_ = false;
+  bool starterAttempts_ = false;  // the starter makes the first attempt (see `open`)
+  bool keepAliveLeft_ = false;    // the starter's connection still wants its keep-alive
   int attemptFd_ = -1;
   std::vector<Endpoint> endpoints_;
   std::size_t nextEndpoint_ = 0;

@@ -1,4 +1,7 @@
+#include <arpa/inet.h>
 #include <gmock/gmock.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <asio/error.hpp>
 #include <asio/io_context.hpp>
@@ -83,6 +86,23 @@ class Probe {
 };
 
 using TcpClientTest = SimTest;
+
+// This process's TCP socket whose peer is `port` (the client's side), or -1.
+int clientSocketTo(std::uint16_t port) {
+  for (int fd = 0; fd < 4096; ++fd) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET) continue;
+    if (ntohs(peer.sin_port) == port) return fd;
+  }
+  return -1;
+}
+
+bool keptAlive(int fd) {
+  int on = 0;
+  socklen_t length = sizeof on;
+  return fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, &length) == 0 && on == 1;
+}
 
 }  // namespace
 
@@ -196,6 +216,34 @@ TEST_F(TcpClientTest, ReconnectsAboutOneSecondAfterTheControllerDropsTheLink) {
   EXPECT_TRUE(waitUntil([&] { return command().acceptCount() == 2; }, 2s));
   EXPECT_TRUE(sent(client, "{\"c\":{\"k\":1},\"id\":1}\r"));
   EXPECT_TRUE(command().log().waitFor("k", 2s));
+  client.stop();
+}
+
+TEST_F(TcpClientTest, EachConnectionIsReportedByTheThreadThatMadeItAndKeptAlive) {
+  TcpClient client;
+  std::mutex mutex;
+  std::vector<std::thread::id> reported;
+  const auto count = [&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    return reported.size();
+  };
+  client.setHandlers(
+      [&](const std::error_code& ec) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!ec) reported.push_back(std::this_thread::get_id());
+      },
+      [](std::string_view) {}, [](const std::error_code&) {});
+  ASSERT_FALSE(client.start(address(), 6666));
+  // The starter makes the first connection: reported, on its own thread, before start returns.
+  ASSERT_EQ(count(), 1u);
+  EXPECT_EQ(reported[0], std::this_thread::get_id());
+  EXPECT_TRUE(waitUntil([&] { return keptAlive(clientSocketTo(6666)); }, 2s)) << "left to the I/O thread";
+
+  ASSERT_TRUE(command().waitForOpenConnections(1, 2s));
+  command().dropConnections();
+  ASSERT_TRUE(waitUntil([&] { return count() == 2; }, 4s));
+  EXPECT_NE(reported[1], std::this_thread::get_id()) << "a reconnection is the I/O thread's";
+  EXPECT_TRUE(waitUntil([&] { return keptAlive(clientSocketTo(6666)); }, 2s));
   client.stop();
 }
 
