@@ -287,24 +287,15 @@ std::error_code TcpClient::begin(const std::string& host, std::uint16_t port, bo
   return {};
 }
 
-std::error_code TcpClient::start(const std::string& host, std::uint16_t port, const std::function<void()>& meanwhile) {
+std::error_code TcpClient::start(const std::string& host, std::uint16_t port) {
   if (onOwnIoThread()) return std::make_error_code(std::errc::resource_deadlock_would_occur);
   std::lock_guard<std::mutex> lock(controlMutex_);
   // Name resolution is not covered by the connect timeout; give it a generous margin.
   const auto bound = options_.connectTimeout + std::chrono::seconds(30);
-  bool ran = false;  // at most once, alongside whichever attempt comes first
-  const auto runMeanwhile = [&] {
-    if (!meanwhile || ran) return;
-    ran = true;
-    meanwhile();
-  };
   if (launched_) {
     launched_ = false;
-    runMeanwhile();
     if (!core_->waitStarted(bound)) return {};
   }
-  // What runs meanwhile goes first: its own I/O thread wakes while this one connects.
-  runMeanwhile();
   if (const std::error_code ec = begin(host, port, true)) return ec;
   const std::error_code result = core_->waitStarted(bound);
   if (result) stopLocked();

@@ -79,8 +79,8 @@ class TcpClient {
   /// Stops whatever runs, then connects to host:port and returns when the attempt has finished
   /// and the connect handler has run. An empty host fails at once without a socket. Refused on
   /// the client's own I/O thread (it would have to join itself). Any thread but the I/O thread.
-  /// `meanwhile`, when given, runs once on the calling thread while the attempt is under way.
-  std::error_code start(const std::string& host, std::uint16_t port, const std::function<void()>& meanwhile = nullptr);
+  /// The first attempt is made on the calling thread, which also runs its connect handler.
+  std::error_code start(const std::string& host, std::uint16_t port);
 
   /// Begins connecting as `start` does without waiting for the attempt: its connect handler
   /// tells the outcome, and a failed one is not retried. A later `start` first waits for this

@@ -74,36 +74,50 @@ void XService::connect(const std::string& ip, int newPort) {
 void XService::start(std::error_code& ec, bool awaitFileLink) {
   ec = makeErrorCode(0);
   if (linkState_ == 1) return;
-  // A transfer_ in progress owns the file link (and has it connected); never restart it under it.
-  std::unique_lock<std::mutex> transferLock(transferMutex_, std::defer_lock);
-  bool fileLaunched = false;
-  // Unless the caller waits for it, the file link connects while the command link does.
-  const auto launchFileLink = [&] {
-    if (awaitFileLink || !transfer_ || !transferLock.try_lock()) return;
-    transfer_->launch();
-    fileLaunched = true;
-  };
   // An empty host would resolve to the local machine; never open a socket for it.
-  if (host_.empty() || port_ <= 0 || port_ > 65535 ||
-      client_.start(host_, static_cast<std::uint16_t>(port_), launchFileLink)) {
+  if (host_.empty() || port_ <= 0 || port_ > 65535 || client_.start(host_, static_cast<std::uint16_t>(port_))) {
     linkState_ = 2;
     ec = makeErrorCode(256);
-    // The caller has been told the link is down: a file link left connected would outlive that
-    // answer.
-    if (fileLaunched) transfer_->stop();
     return;
   }
   // The first requests on a link wait as its handshake suggests, before any reply has told.
   waiters_.seedRoundTrip(client_.handshakeTime());
-  if (!awaitFileLink) return;
-  if (transfer_ && transferLock.try_lock()) {
+  if (!transfer_) return;
+  if (!awaitFileLink) {
+    // Unless the caller waits for it, the file link is launched by the next request, while
+    // that request's reply is on its way: its thread then wakes in time nobody waits for.
+    std::lock_guard<std::mutex> lock(fileLaunchMutex_);
+    fileLinkDue_.store(true, std::memory_order_relaxed);
+    return;
+  }
+  // A transfer_ in progress owns the file link (and has it connected); never restart it under it.
+  std::unique_lock<std::mutex> transferLock(transferMutex_, std::try_to_lock);
+  if (transferLock) {
     std::error_code fileEc;
     transfer_->start(fileEc);
     if (fileEc) globalLogger()->info("uid: {} | FileTransfer connect failed ({})", logUid, fileEc.value());
   }
 }
 
+void XService::launchDueFileLink() noexcept {
+  std::lock_guard<std::mutex> lock(fileLaunchMutex_);
+  if (!fileLinkDue_.exchange(false, std::memory_order_relaxed)) return;
+  // A transfer in progress owns the file link and connects it itself.
+  std::unique_lock<std::mutex> transferLock(transferMutex_, std::try_to_lock);
+  if (!transferLock || !transfer_) return;
+  try {
+    transfer_->launch();
+  } catch (...) {
+    // Not launched: a transfer starts the file link itself.
+  }
+}
+
 void XService::stop() {
+  {
+    // Cleared first: a request that launches the file link after this stop would leave it open.
+    std::lock_guard<std::mutex> lock(fileLaunchMutex_);
+    fileLinkDue_.store(false, std::memory_order_relaxed);
+  }
   client_.stop();
   if (transfer_) transfer_->stop();
 }

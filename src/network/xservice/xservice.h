@@ -72,9 +72,10 @@ class XService : public std::enable_shared_from_this<XService> {
   /// Opens the connection; `ec` 0, or 256 when it cannot (no host, refused, unreachable). Does
   /// nothing while connected. Starts the file link too; its failure is only logged. Returns
   /// after the connection handler has run and, with `awaitFileLink`, after the file link's
-  /// attempt, made once the connection is up. Otherwise that attempt is made while the
-  /// connection is being opened and goes on by itself (a transfer waits for it); it is stopped
-  /// when the connection fails. Any thread but this link's I/O thread.
+  /// attempt, made once the connection is up. Otherwise that attempt is launched by the next
+  /// request that waits for a reply, while the reply is on its way, and goes on by itself (a
+  /// transfer waits for it, or starts the file link itself); a failed connection launches none.
+  /// Any thread but this link's I/O thread.
   void start(std::error_code& ec, bool awaitFileLink = true);
 
   /// Closes the connection (the connection handler sees false if it was up), ends the I/O
@@ -236,6 +237,11 @@ class XService : public std::enable_shared_from_this<XService> {
   TcpClient client_;
   ReplyWaiters waiters_;      // the requests waiting by id: the pending table
   std::mutex transferMutex_;  // serialises file transfers, file-link start included
+  // A started link whose file link is still to be launched (by the next request, see `start`);
+  // set and cleared under fileLaunchMutex_, read without it on the request path.
+  std::mutex fileLaunchMutex_;
+  std::atomic<bool> fileLinkDue_{false};
+  void launchDueFileLink() noexcept;
   std::shared_ptr<XTransfer> transfer_;
 
   mutable std::mutex loggerMutex_;

@@ -124,6 +124,7 @@ std::error_code XService::request(std::string_view text, std::uint64_t id, Json:
       return makeErrorCode(263);
   }
   if (!ticket) return makeErrorCode(0);
+  if (fileLinkDue_.load(std::memory_order_relaxed)) launchDueFileLink();
   const std::error_code ec = ticket->wait(*reply, deadline);
   if (picked != nullptr) *picked = ticket->picked();
   if (ec == makeErrorCode(263)) {

@@ -372,30 +372,3 @@ TEST(TcpClientSendAll, TimesOutAgainstAPeerThatDoesNotReadAndWakesWhenTheLinkDro
   closer.join();
   client.stop();
 }
-
-// Work handed to `start` runs once, while an attempt is under way: the one it begins, or one
-// launched before it waits for, whether that attempt connects or fails.
-TEST_F(TcpClientTest, WorkHandedToStartRunsOnceWhileAnAttemptIsUnderWay) {
-  struct Case {
-    const char* what;
-    bool launchedFirst;
-    bool refused;
-  };
-  const Case cases[] = {
-      {"a start of its own", false, false},
-      {"a start of its own, refused", false, true},
-      {"after a launch", true, false},
-      {"after a launch, refused", true, true},
-  };
-  for (const Case& c : cases) {
-    command().refuse(c.refused);
-    TcpClient client;
-    if (c.launchedFirst) client.launch(address(), 6666);
-    int ran = 0;
-    const std::error_code ec = client.start(address(), 6666, [&] { ++ran; });
-    EXPECT_EQ(static_cast<bool>(ec), c.refused) << c.what;
-    EXPECT_EQ(ran, 1) << c.what;
-    client.stop();
-  }
-  command().refuse(false);
-}

@@ -268,3 +268,38 @@ TEST_F(XServiceTest, TheFileLinkPortFollowsItsSetting) {
   EXPECT_TRUE(waitUntil([&] { return other.file().acceptCount() == 1; }, 2s));
   EXPECT_EQ(files().acceptCount(), 0);
 }
+
+TEST_F(XServiceTest, AFileLinkNotWaitedForIsLaunchedByTheNextRequestAndNeverAfterAStop) {
+  struct Case {
+    const char* what;
+    bool request;  // a request waits for its reply after the start
+    bool stopFirst;
+    int fileLinks;
+  };
+  const Case cases[] = {
+      {"a request follows", true, false, 1},
+      {"no request follows", false, false, 0},
+      {"stopped before the request", true, true, 0},
+  };
+  for (const Case& c : cases) {
+    const int before = files().acceptCount();
+    XService link;
+    link.connect(address(), 6666);
+    std::error_code ec;
+    link.start(ec, false);
+    ASSERT_FALSE(ec) << c.what;
+    if (c.stopFirst) link.stop();
+    if (c.request) {
+      Json::Value value;
+      link.getValue("k", value, ec);
+      EXPECT_EQ(static_cast<bool>(ec), c.stopFirst) << c.what;
+    }
+    if (c.fileLinks > 0) {
+      EXPECT_TRUE(waitUntil([&] { return files().acceptCount() > before; }, 2s)) << c.what;
+    }
+    std::this_thread::sleep_for(50ms);  // an attempt left running would be accepted by now
+    EXPECT_EQ(files().acceptCount() - before, c.fileLinks) << c.what;
+    link.stop();
+    EXPECT_TRUE(files().waitForOpenConnections(0, 2s)) << c.what;
+  }
+}
