@@ -233,13 +233,24 @@ std::size_t UdpService::receive(std::uint8_t* buffer, std::chrono::nanoseconds t
 
 std::chrono::steady_clock::time_point UdpService::lastArrival() const noexcept {
   if (arrival_.tv_sec == 0 && arrival_.tv_nsec == 0) return std::chrono::steady_clock::now();
-  // The age on the wall clock moved to the steady one. The wall clock is read first: a thread
-  // preempted between the two reads then sees the datagram younger, never older, than it is
-  // (an old one taken for new is what happened before stamps; the other way would stop a
-  // stream). A step of the wall clock between the arrival and now is the other error.
+  // The age on the wall clock moved to the steady one, from readings of the two clocks taken
+  // together: the wall clock is read on both sides of the steady one, again when a preemption
+  // came between them. One that still splits them (three times over) makes the datagram look
+  // younger, never older, than it is: an old one taken for new is what happened before
+  // stamps; the other way would stop a stream. A step of the wall clock between the arrival
+  // and now is the other error.
+  constexpr auto kTogether = std::chrono::microseconds(200);
   timespec wall{};
-  ::clock_gettime(CLOCK_REALTIME, &wall);
-  const auto now = std::chrono::steady_clock::now();
+  timespec after{};
+  auto now = std::chrono::steady_clock::now();
+  for (int tries = 0; tries < 3; ++tries) {
+    ::clock_gettime(CLOCK_REALTIME, &wall);
+    now = std::chrono::steady_clock::now();
+    ::clock_gettime(CLOCK_REALTIME, &after);
+    const auto apart =
+        std::chrono::seconds(after.tv_sec - wall.tv_sec) + std::chrono::nanoseconds(after.tv_nsec - wall.tv_nsec);
+    if (apart < kTogether) break;
+  }
   const auto age =
       std::chrono::seconds(wall.tv_sec - arrival_.tv_sec) + std::chrono::nanoseconds(wall.tv_nsec - arrival_.tv_nsec);
   return now - std::max(std::chrono::duration_cast<std::chrono::steady_clock::duration>(age),
