@@ -28,7 +28,7 @@ void DataReceiver::close() {
 }
 
 void DataReceiver::expectBy(std::chrono::steady_clock::time_point deadline) noexcept {
-  askedAt_.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_release);
+  askedAt_.store(std::chrono::system_clock::now().time_since_epoch().count(), std::memory_order_release);
   // Never 0, which means "nothing awaited".
   expectedBy_.store(std::max<std::chrono::steady_clock::rep>(deadline.time_since_epoch().count(), 1),
                     std::memory_order_release);
@@ -74,7 +74,8 @@ std::size_t DataReceiver::receive(std::chrono::nanoseconds timeout) {
     if (received != 0) {
       // A datagram queued before the stream was asked for again (the controller restarted
       // meanwhile) is no sign that it is back.
-      if (lastArrival().time_since_epoch().count() >= askedAt_.load(std::memory_order_acquire)) {
+      const std::chrono::system_clock::duration askedAt(askedAt_.load(std::memory_order_acquire));
+      if (arrivedSince(std::chrono::system_clock::time_point(askedAt))) {
         expectedBy_.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
       }
     } else if (std::chrono::steady_clock::now().time_since_epoch().count() >= expected &&

@@ -97,8 +97,9 @@ class DataReceiver : public UdpService {
   std::atomic<bool> receiving_{false};
   // Steady-clock ticks by which a datagram must come; 0 while none is awaited.
   std::atomic<std::chrono::steady_clock::rep> expectedBy_{0};
-  // Steady-clock ticks of the last `expectBy`: datagrams that arrived earlier do not count.
-  std::atomic<std::chrono::steady_clock::rep> askedAt_{0};
+  // Wall-clock ticks of the last `expectBy` (the clock of the arrival stamps): datagrams that
+  // arrived earlier do not count.
+  std::atomic<std::chrono::system_clock::rep> askedAt_{0};
   mutable std::mutex mutex_;
   std::unique_ptr<RtRecipe> recipe_;  // never null; replaced whole under mutex_
   std::array<std::uint8_t, kReceiveSize> buffer_{};

@@ -3,7 +3,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <asio/io_context.hpp>
@@ -231,30 +230,14 @@ std::size_t UdpService::receive(std::uint8_t* buffer, std::chrono::nanoseconds t
   }
 }
 
-std::chrono::steady_clock::time_point UdpService::lastArrival() const noexcept {
-  if (arrival_.tv_sec == 0 && arrival_.tv_nsec == 0) return std::chrono::steady_clock::now();
-  // The age on the wall clock moved to the steady one, from readings of the two clocks taken
-  // together: the wall clock is read on both sides of the steady one, again when a preemption
-  // came between them. One that still splits them (three times over) makes the datagram look
-  // younger, never older, than it is: an old one taken for new is what happened before
-  // stamps; the other way would stop a stream. A step of the wall clock between the arrival
-  // and now is the other error.
-  constexpr auto kTogether = std::chrono::microseconds(200);
-  timespec wall{};
-  timespec after{};
-  auto now = std::chrono::steady_clock::now();
-  for (int tries = 0; tries < 3; ++tries) {
-    ::clock_gettime(CLOCK_REALTIME, &wall);
-    now = std::chrono::steady_clock::now();
-    ::clock_gettime(CLOCK_REALTIME, &after);
-    const auto apart =
-        std::chrono::seconds(after.tv_sec - wall.tv_sec) + std::chrono::nanoseconds(after.tv_nsec - wall.tv_nsec);
-    if (apart < kTogether) break;
-  }
-  const auto age =
-      std::chrono::seconds(wall.tv_sec - arrival_.tv_sec) + std::chrono::nanoseconds(wall.tv_nsec - arrival_.tv_nsec);
-  return now - std::max(std::chrono::duration_cast<std::chrono::steady_clock::duration>(age),
-                        std::chrono::steady_clock::duration::zero());
+bool UdpService::arrivedSince(std::chrono::system_clock::time_point since) const noexcept {
+  // Without a stamp every datagram counts as new, as before stamps.
+  if (arrival_.tv_sec == 0 && arrival_.tv_nsec == 0) return true;
+  // The stamp is on the wall clock, and so is `since`: compared on the one clock, nothing that
+  // happens between two readings can skew it. A step of the wall clock between the two is the
+  // only error left.
+  const auto arrived = std::chrono::seconds(arrival_.tv_sec) + std::chrono::nanoseconds(arrival_.tv_nsec);
+  return arrived >= since.time_since_epoch();
 }
 
 }  // namespace velmora::internal

@@ -53,9 +53,9 @@ class UdpService {
   /// which changes when it restarts. Before any `setEndpoint` every sender is taken.
   std::size_t receive(std::uint8_t* buffer, std::chrono::nanoseconds timeout);
 
-  /// When the datagram last taken by `receive` reached this host, on the steady clock; call it
-  /// right after that receive. The time of the call when the system gave no stamp.
-  std::chrono::steady_clock::time_point lastArrival() const noexcept;
+  /// Whether the datagram last taken by `receive` reached this host at or after `since`; call
+  /// it right after that receive. True when the system gave no stamp.
+  bool arrivedSince(std::chrono::system_clock::time_point since) const noexcept;
 
   bool isOpen() const noexcept { return state_.load(std::memory_order_acquire) == kOpen; }
   int port() const noexcept { return static_cast<int>(localPort_.load(std::memory_order_acquire)); }

@@ -99,7 +99,6 @@ void TcpClient::Core::open(std::shared_ptr<const Handlers> handlers, std::string
   port_ = port;
   established_ = false;
   firstDone_ = false;
-  keepAliveLeft_ = false;
   timer_ = Timer::none;
   {
     std::lock_guard<std::mutex> lock(mutex_);

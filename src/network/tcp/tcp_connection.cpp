@@ -210,17 +210,12 @@ void TcpClient::Core::connectedNow(int fd) {
   callHandler("connect", running_->onConnect, std::error_code());
   signalStart(std::error_code());
   // Only the I/O thread closes the socket; the starter need not wait for these.
-  if (starterAttempts_) {
-    keepAliveLeft_ = true;
-  } else {
-    setKeepAlive(fd);
-  }
+  if (!starterAttempts_) setKeepAlive(fd);
 }
 
 void TcpClient::Core::keepAliveLeft() noexcept {
-  if (!keepAliveLeft_) return;
-  keepAliveLeft_ = false;
-  // Nothing but this thread closes fd_, so it is still the starter's connection or none.
+  // Nothing but this thread closes fd_, so it is the starter's connection or none yet (an
+  // attempt still under way sets its own once connected).
   int fd = -1;
   {
     std::lock_guard<std::mutex> lock(mutex_);

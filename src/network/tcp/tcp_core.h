@@ -118,7 +118,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // The attempt's socket became writable; `watched` when it is in the epoll set.
   void finishConnect(bool watched);
   void connectedNow(int fd);
-  // Sets the keep-alive a connection the starter made left to this thread.
+  // Sets the keep-alive that a connection the starter made leaves to this thread.
   void keepAliveLeft() noexcept;
   void closeConnection(const std::error_code& why, bool reconnect);
   void closeAttemptSocket() noexcept;
@@ -230,7 +230,6 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   bool established_ = false;
   bool firstDone_ = false;
   bool starterAttempts_ = false;  // the starter makes the first attempt (see `open`)
-  bool keepAliveLeft_ = false;    // the starter's connection still wants its keep-alive
   int attemptFd_ = -1;
   std::vector<Endpoint> endpoints_;
   std::size_t nextEndpoint_ = 0;

@@ -102,9 +102,10 @@ void XService::start(std::error_code& ec, bool awaitFileLink) {
 void XService::launchDueFileLink() noexcept {
   std::lock_guard<std::mutex> lock(fileLaunchMutex_);
   if (!fileLinkDue_.exchange(false, std::memory_order_relaxed)) return;
-  // A transfer in progress owns the file link and connects it itself.
+  // A transfer in progress owns the file link and connects it itself. (Due only once a start
+  // found the transfer made; it is never unmade.)
   std::unique_lock<std::mutex> transferLock(transferMutex_, std::try_to_lock);
-  if (!transferLock || !transfer_) return;
+  if (!transferLock) return;
   try {
     transfer_->launch();
   } catch (...) {
