@@ -335,12 +335,15 @@ TcpClient::ReadStatus TcpClient::read(std::chrono::steady_clock::time_point dead
   return core_->callerRead(deadline);
 }
 void TcpClient::releaseRead() noexcept { core_->releaseRead(); }
-void TcpClient::readOnNow() noexcept { core_->readOnNow(); }
 void TcpClient::deferTick() noexcept { core_->deferTick(); }
 bool TcpClient::readParked() const noexcept { return core_->readParked_.load(); }
 std::uint64_t TcpClient::callerReads() const noexcept {
   std::lock_guard<std::mutex> lock(core_->mutex_);
   return core_->claims_;
+}
+std::uint64_t TcpClient::readParks() const noexcept {
+  std::lock_guard<std::mutex> lock(core_->mutex_);
+  return core_->parks_;
 }
 
 }  // namespace velmora::internal

@@ -142,11 +142,8 @@ class TcpClient {
   /// waits.
   ReadStatus read(std::chrono::steady_clock::time_point deadline = {}) noexcept;
   /// The reader only: gives the reading back. The I/O thread takes it up again once callers
-  /// have stopped requesting for a moment (about a millisecond), or at once after `readOnNow`.
+  /// have stopped requesting for a moment (about a millisecond).
   void releaseRead() noexcept;
-  /// After `releaseRead`, when others wait for messages the I/O thread is to read: it reads
-  /// again at once.
-  void readOnNow() noexcept;
   /// A caller about to wait for a message: while callers keep doing so, the I/O thread leaves
   /// the reading to them and sleeps (see `releaseRead`).
   void deferTick() noexcept;
@@ -154,6 +151,8 @@ class TcpClient {
   bool readParked() const noexcept;
   /// How many times callers have taken the reading so far.
   std::uint64_t callerReads() const noexcept;
+  /// How many of those takes found the I/O thread's read interest armed and parked it.
+  std::uint64_t readParks() const noexcept;
 
   class Core;
 

@@ -192,6 +192,7 @@ bool TcpClient::Core::claimRead() noexcept {
   // the kernel, where it finds the bytes gone and sleeps again without ever parking by itself.
   // Parked here instead.
   if (readArmed_) {
+    ++parks_;
     park();
     applyInterest();
   }
@@ -229,8 +230,8 @@ TcpClient::ReadStatus TcpClient::Core::callerRead(std::chrono::steady_clock::tim
 
 void TcpClient::Core::releaseRead() noexcept {
   std::lock_guard<std::mutex> lock(mutex_);
-  // Stored before the caller looks whether others wait (`readOnNow`); one who came meanwhile
-  // and found the reading taken is seen there.
+  // Stored before the caller looks whether others wait, to call one to read on; one who came
+  // meanwhile and found the reading taken is seen there.
   holder_.store(kNobody);
   if (closing_) changed_.notify_all();
   // What this caller left to the I/O thread may hide replies others wait for behind it.
@@ -240,11 +241,6 @@ void TcpClient::Core::releaseRead() noexcept {
     tickMissed_ = false;
     armTick();
   }
-}
-
-void TcpClient::Core::readOnNow() noexcept {
-  std::lock_guard<std::mutex> lock(mutex_);
-  unparkNow();
 }
 
 void TcpClient::Core::park() noexcept {

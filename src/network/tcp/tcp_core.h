@@ -87,7 +87,6 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   bool claimRead() noexcept;
   ReadStatus callerRead(std::chrono::steady_clock::time_point deadline) noexcept;
   void releaseRead() noexcept;
-  void readOnNow() noexcept;
   void deferTick() noexcept;
 
   std::mutex handlersMutex;
@@ -211,6 +210,7 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   // every tick for as long as it waits.
   bool tickMissed_ = false;
   std::uint64_t claims_ = 0;                  // callers' takes of the reading
+  std::uint64_t parks_ = 0;                   // ...that parked the read interest
   const Handlers* readerHandlers_ = nullptr;  // the period's handlers, for reading callers
   // Messages a reading caller left to the I/O thread, in order. It stops reading as soon as it
   // leaves any, so this holds at most one read's worth.

@@ -83,7 +83,7 @@ ReplyWaiters::Ticket::~Ticket() {
     }
   }
   for (int i = 0; i < n; ++i) wakeUp(words[i]);
-  if (passOn && !waiters_.passReading(*this) && waiters_.reader_ != nullptr) waiters_.reader_->readOnNow();
+  if (passOn) waiters_.passReading(*this);
   returnBuffer(std::move(text_));
 }
 
@@ -207,8 +207,10 @@ void ReplyWaiters::Ticket::stopReading() noexcept {
   waiters_.readingTicket_.store(nullptr, std::memory_order_relaxed);
   client.releaseRead();
   // This ticket is still counted. Loaded after the release: a waiter that came meanwhile and
-  // found the reading taken went to sleep counting on being called, or on the I/O thread.
-  if (waiters_.count_.load() > 1 && !waiters_.passReading(*this)) client.readOnNow();
+  // found the reading taken went to sleep counting on being called. When none waits, the
+  // reading stays free for the next request to take: the I/O thread's read interest stays
+  // parked (re-arming it for a moment costs two system calls a request).
+  if (waiters_.count_.load() > 1) waiters_.passReading(*this);
 }
 
 bool ReplyWaiters::Ticket::takeReply(Json::Value& reply, std::unique_lock<std::mutex>& lock) {

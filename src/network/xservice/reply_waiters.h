@@ -12,7 +12,8 @@
 //   wait_policy.h);
 // - a reply read for another waiter is handed over as text and wakes that waiter alone;
 // - many replies handed over at once are woken in a tree: each woken waiter wakes two more;
-// - a reader whose reply is in calls one waiter still waiting to read on (or the I/O thread);
+// - a reader whose reply is in calls one waiter still waiting to read on; with none waiting,
+//   the reading stays free for the next request, the I/O thread's interest parked;
 // - a lost link fails and wakes every waiter at once.
 
 #include <json/value.h>

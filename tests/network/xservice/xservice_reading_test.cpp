@@ -16,6 +16,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "network/xservice/link_fixture.h"
 #include "support/loopback.h"
@@ -273,6 +274,45 @@ TEST_F(XServiceReadingTest, WhileACallerKeepsRequestingTheIoThreadSleeps) {
   }
   // A tick each millisecond would be a hundred, a wake-up for each reply far more.
   EXPECT_LE(sleeps() - before, allowed);
+}
+
+// Several callers requesting at once pass the reading from one to the next, and the I/O
+// thread's interest stays parked the while: a reader whose reply is in while the others' are in
+// too leaves the reading free for the next request rather than arming that interest again.
+TEST_F(XServiceReadingTest, SeveralCallersRequestingAtOnceKeepTheIoThreadsInterestParked) {
+  command().log().setEnabled(false);
+  const auto& client = XServiceProbe::client(link);
+  Json::Value value;
+  std::error_code ec;
+  link.getValue("sys.state", value, ec);
+  ASSERT_FALSE(ec);
+  std::atomic<bool> stop{false};
+  std::atomic<long> requests{0};
+  std::atomic<long> failures{0};
+  const auto parks = client.readParks();
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::thread> callers(4);
+  for (auto& caller : callers) {
+    caller = std::thread([&] {
+      while (!stop) {
+        Json::Value reply;
+        std::error_code failed;
+        link.getValue("sys.state", reply, failed);
+        ++(failed ? failures : requests);
+      }
+    });
+  }
+  std::this_thread::sleep_for(200ms);
+  stop = true;
+  for (auto& caller : callers) caller.join();
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_EQ(failures, 0);
+  ASSERT_GT(requests, 100);
+  // Only the I/O thread's tick arms the interest again, when the machine holds every caller up
+  // for a millisecond; arming it whenever a reader found nobody left waiting would be once or
+  // more a millisecond.
+  EXPECT_LE(client.readParks() - parks, static_cast<std::uint64_t>(took.count()) / 10 + 2)
+      << "in " << requests << " requests";
 }
 
 // A request whose reply is in calls a request still waiting to read on, so the later reply
