@@ -250,6 +250,8 @@ void TcpClient::Core::park() noexcept {
 }
 
 void TcpClient::Core::armTick() noexcept {
+  // Counts as put off now: a request that begins waiting within half a tick leaves it as it is.
+  tickDeferredAt_.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
   itimerspec at{};
   at.it_value.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(kParkedTick).count();
   ::timerfd_settime(parkTimer_, 0, &at, nullptr);

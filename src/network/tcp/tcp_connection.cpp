@@ -2,12 +2,11 @@
 // connect timeout, the established connection, its end and the reconnection after it.
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/epoll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -49,8 +48,8 @@ bool allowBlockingReads(int fd, std::chrono::milliseconds slice) noexcept {
   bound.tv_sec = static_cast<time_t>(slice.count() / 1000);
   bound.tv_usec = static_cast<suseconds_t>((slice.count() % 1000) * 1000);
   if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound) != 0) return false;
-  const int flags = ::fcntl(fd, F_GETFL);
-  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+  int nonBlocking = 0;
+  return ::ioctl(fd, FIONBIO, &nonBlocking) == 0;
 }
 
 }  // namespace
@@ -107,15 +106,20 @@ void TcpClient::Core::tryNextEndpoint() {
       return;
     }
     if (errno == EINPROGRESS) {
-      attemptFd_ = fd;
       // On the local network the handshake is mostly over by now: then it needs no epoll round.
-      pollfd done{};
-      done.fd = fd;
-      done.events = POLLOUT;
-      if (::poll(&done, 1, 0) == 1) {
-        finishConnect(false);
+      // Asked again, connect tells in one call: done (0 or EISCONN), still going (EALREADY), or
+      // how it failed.
+      if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.size) == 0 || errno == EISCONN) {
+        connectedNow(fd);
         return;
       }
+      if (errno != EALREADY && errno != EINPROGRESS) {
+        lastAttemptError_ = lastError();
+        ::close(fd);
+        ++nextEndpoint_;
+        continue;
+      }
+      attemptFd_ = fd;
       epoll_event ev{};
       ev.events = EPOLLOUT | EPOLLONESHOT;
       ev.data.u64 = ++socketTag_;
