@@ -1,7 +1,5 @@
 // The robot's own log: a daily file per controller, set up at the first connection.
 
-#include <filesystem>
-
 #include "common/logging.h"
 #include "robot_impl/log_settings.h"
 #include "robot_impl/robot_impl.h"
@@ -14,10 +12,9 @@ void BaseRobot::Impl::setupLogger() {
   if (current && current->name() != internal::kConsoleLoggerName) return;
 
   const std::string component = internal::logPathComponent(info.id);
-  std::error_code ec;
-  const std::filesystem::path cwd = std::filesystem::current_path(ec);
-  internal::LogSettings settings;
-  if (!ec) settings = internal::readLogSettings(cwd / "user_log_settings.json", component);
+  // In the working folder, looked up by the relative name: no need to ask the system which
+  // folder that is first.
+  const internal::LogSettings settings = internal::readLogSettings("user_log_settings.json", component);
 
   // Named after the full id: a second robot of the same controller gets the same logger, so
   // their lines share one file and one sink.
