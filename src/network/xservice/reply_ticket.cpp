@@ -61,7 +61,7 @@ ReplyWaiters::Ticket::Ticket(ReplyWaiters& waiters, std::uint64_t id)
 
 ReplyWaiters::Ticket::~Ticket() {
   if (reading()) stopReading();
-  std::atomic<std::uint32_t>* words[2] = {nullptr, nullptr};
+  std::atomic<std::uint32_t>* words[kWakesPerTurn] = {};
   int n = 0;
   bool passOn = false;
   {
@@ -124,7 +124,7 @@ void ReplyWaiters::Ticket::sleep(Clock::time_point deadline) noexcept {
   // Cleared before the lock is taken: whoever hands this ticket a duty from now on sees it
   // awake, and a duty handed before is found below.
   sleeping_.store(false, std::memory_order_seq_cst);
-  std::atomic<std::uint32_t>* words[2] = {nullptr, nullptr};
+  std::atomic<std::uint32_t>* words[kWakesPerTurn] = {};
   int n = 0;
   {
     std::lock_guard<std::mutex> lock(waiters_.mutex_);

@@ -29,10 +29,10 @@ std::atomic<std::uint32_t>* ReplyWaiters::wakeOrQueue(Ticket& ticket) {
   return &ticket.settled_;
 }
 
-int ReplyWaiters::takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[2]) {
+int ReplyWaiters::takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[kWakesPerTurn]) {
   ticket.owesWakes_ = false;
   int n = 0;
-  while (n < 2 && !toWake_.empty()) {
+  while (n < kWakesPerTurn && !toWake_.empty()) {
     Ticket* next = toWake_.back();
     toWake_.pop_back();
     next->queuedToWake_ = false;

@@ -11,7 +11,7 @@
 // - the reader sleeps in the socket; the others sleep on their words (or watch briefly, see
 //   wait_policy.h);
 // - a reply read for another waiter is handed over as text and wakes that waiter alone;
-// - many replies handed over at once are woken in a tree: each woken waiter wakes two more;
+// - many replies handed over at once are woken in a tree: each woken waiter wakes four more;
 // - a reader whose reply is in calls one waiter still waiting to read on; with none waiting,
 //   the reading stays free for the next request, the I/O thread's interest parked;
 // - a lost link fails and wakes every waiter at once.
@@ -155,6 +155,10 @@ class ReplyWaiters {
 
  private:
   static constexpr std::size_t kBuckets = 256;  // ids are consecutive, so they spread evenly
+  // How many each woken request wakes in turn. Wide and shallow: on a busy machine each level
+  // waits for its wakers to be given a core, so a burst of 60 replies is woken in four levels
+  // rather than six; the reader itself still wakes only the first.
+  static constexpr int kWakesPerTurn = 4;
   Ticket* find(std::uint64_t id) const noexcept;
   // A reply came `took` after its request left.
   void noteRoundTrip(std::chrono::steady_clock::duration took) noexcept;
@@ -164,9 +168,9 @@ class ReplyWaiters {
   // Under the lock: settles `ticket` with `value` (taken by swap) as its reply; the word to wake
   // after the lock, as `wakeOrQueue` gives it.
   std::atomic<std::uint32_t>* handOver(Ticket& ticket, Json::Value& value);
-  // Under the lock: `ticket` was woken to wake others; takes up to two sleeping ones off the
-  // queue into `words`, hands them the same duty, and returns how many.
-  int takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[2]);
+  // Under the lock: `ticket` was woken to wake others; takes up to `kWakesPerTurn` sleeping
+  // ones off the queue into `words`, hands them the same duty, and returns how many.
+  int takeTurn(Ticket& ticket, std::atomic<std::uint32_t>* words[kWakesPerTurn]);
   // `from` gave up the link's reading while others wait: calls one request still waiting to
   // take it up, waking it if it sleeps. False when none waits.
   bool passReading(const Ticket& from);
@@ -175,7 +179,7 @@ class ReplyWaiters {
   std::array<Ticket*, kBuckets> buckets_{};
   std::atomic<std::size_t> count_{0};  // changed under the lock, read without it
   // Replies handed to sleeping requests while others are being woken: each woken request wakes
-  // two more, so the reader wakes one per batch instead of the whole crowd in turn.
+  // `kWakesPerTurn` more, so the reader wakes one per batch instead of the whole crowd in turn.
   std::vector<Ticket*> toWake_;
   int wakers_ = 0;  // woken requests that have not yet taken their turn
   TcpClient* reader_ = nullptr;
