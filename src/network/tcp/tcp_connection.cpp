@@ -101,24 +101,16 @@ void TcpClient::Core::tryNextEndpoint() {
       ++nextEndpoint_;
       continue;
     }
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.size) == 0) {
+    const auto address = reinterpret_cast<const sockaddr*>(&to.address);
+    bool connected = ::connect(fd, address, to.size) == 0;
+    // On the local network the handshake is mostly over by now: then it needs no epoll round.
+    // Asked again, connect tells in one call: done (0 or EISCONN), still going, or how it failed.
+    if (!connected && errno == EINPROGRESS) connected = ::connect(fd, address, to.size) == 0 || errno == EISCONN;
+    if (connected) {
       connectedNow(fd);
       return;
     }
-    if (errno == EINPROGRESS) {
-      // On the local network the handshake is mostly over by now: then it needs no epoll round.
-      // Asked again, connect tells in one call: done (0 or EISCONN), still going (EALREADY), or
-      // how it failed.
-      if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.size) == 0 || errno == EISCONN) {
-        connectedNow(fd);
-        return;
-      }
-      if (errno != EALREADY && errno != EINPROGRESS) {
-        lastAttemptError_ = lastError();
-        ::close(fd);
-        ++nextEndpoint_;
-        continue;
-      }
+    if (errno == EALREADY || errno == EINPROGRESS) {
       attemptFd_ = fd;
       epoll_event ev{};
       ev.events = EPOLLOUT | EPOLLONESHOT;
@@ -133,19 +125,19 @@ void TcpClient::Core::tryNextEndpoint() {
   attemptFailed(lastAttemptError_);
 }
 
-void TcpClient::Core::finishConnect(bool watched) {
+void TcpClient::Core::finishConnect() {
   int error = 0;
   socklen_t length = sizeof error;
   if (::getsockopt(attemptFd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
   if (error == EINPROGRESS || error == EALREADY) {
     epoll_event ev{};
     ev.events = EPOLLOUT | EPOLLONESHOT;
-    ev.data.u64 = watched ? socketTag_ : ++socketTag_;
-    ::epoll_ctl(epoll_, watched ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, attemptFd_, &ev);
+    ev.data.u64 = socketTag_;
+    ::epoll_ctl(epoll_, EPOLL_CTL_MOD, attemptFd_, &ev);
     return;
   }
   const int fd = attemptFd_;
-  if (watched) ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+  ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
   attemptFd_ = -1;
   if (error == 0) {
     connectedNow(fd);
@@ -259,7 +251,7 @@ void TcpClient::Core::closeConnection(const std::error_code& why, bool reconnect
 
 void TcpClient::Core::onSocketEvent(std::uint32_t events) {
   if (attemptFd_ >= 0) {
-    finishConnect(true);
+    finishConnect();
     return;
   }
   if (!established_) return;

@@ -114,8 +114,8 @@ class TcpClient::Core : public std::enable_shared_from_this<TcpClient::Core> {
   void tryNextEndpoint();
   void attemptFailed(const std::error_code& ec);
   void scheduleReconnect();
-  // The attempt's socket became writable; `watched` when it is in the epoll set.
-  void finishConnect(bool watched);
+  // The attempt's socket, watched in the epoll set, became writable.
+  void finishConnect();
   void connectedNow(int fd);
   // Sets the keep-alive that a connection the starter made leaves to this thread.
   void keepAliveLeft() noexcept;
